@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the plain build, the AddressSanitizer +
+# UndefinedBehaviorSanitizer build, the threaded tests under ThreadSanitizer,
+# each fuzz target for a few seconds, and each benchmark briefly.
+# Installs what is missing first. Usage: scripts/test.sh [--quick]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
+
+"$root/scripts/setup.sh"
+
+quick=0
+[[ "${1:-}" == "--quick" ]] && quick=1
+
+build() {  # build <dir> <cmake args...>
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+echo "== plain build and tests"
+build build/plain -DZOR_BENCH=ON
+ctest --test-dir build/plain --output-on-failure -j "$jobs"
+
+if ((quick)); then exit 0; fi
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+build build/asan -DZOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+echo "== ThreadSanitizer (threaded tests)"
+build build/tsan -DZOR_TSAN=ON
+for t in build/tsan/tests/zor_*_tests; do
+  TZ=UTC ZOR_TEST_TMP="$root/build/tsan/test-tmp" TSAN_OPTIONS=halt_on_error=1 \
+    "$t" --gtest_brief=1 --gtest_filter='*Threaded*'
+done
+
+echo "== fuzz targets (a few seconds each)"
+CC=clang CXX=clang++ build build/fuzz -DZOR_FUZZ=ON
+for f in build/fuzz/fuzz/zor_fuzz_*; do
+  [[ -x "$f" ]] || continue
+  corpus="build/fuzz/corpus/$(basename "$f")"
+  mkdir -p "$corpus"
+  "$f" -max_total_time="${ZOR_FUZZ_SECONDS:-5}" -print_final_stats=0 "$corpus" 2>&1 | tail -n 1
+done
+
+echo "== benchmarks (brief)"
+for b in build/plain/bench/zor_bench_*; do
+  [[ -x "$b" ]] || continue
+  "$b" --benchmark_min_time=0.01 >/dev/null
+done
+
+echo "== all tests passed"

@@ -1,0 +1,298 @@
+#include "system/files/file_helpers.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/file.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(PathTexts, PartsWithEitherSeparator) {
+  EXPECT_EQ(GetFileNameFromPath("C:\\Data\\run.log"), "run.log");
+  EXPECT_EQ(GetFileNameFromPath("/data/run.log"), "run.log");
+  EXPECT_EQ(GetFileNameFromPath("run.log"), "run.log");
+  EXPECT_EQ(GetFolderFromPath("C:\\Data\\run.log", false), "C:\\Data\\");
+  EXPECT_EQ(GetFolderFromPath("/data/x/run.log", true), "/data/x");
+  EXPECT_EQ(GetFolderFromPath("file.txt", false), "");
+  EXPECT_EQ(GetFileExtension("C:\\dir.old\\file"), "");
+  EXPECT_EQ(RemoveFileExtension("C:\\dir.old\\file"), "C:\\dir.old\\file");
+  EXPECT_EQ(GetFileExtension("/a/b.tar.gz"), "gz");
+  EXPECT_EQ(RemoveFileExtension("/a/b.tar.gz"), "/a/b.tar");
+  EXPECT_EQ(GetFirstWord("abc def"), "abc");
+  EXPECT_EQ(GetFirstWord("abc"), "abc");
+
+  std::string drive, folder, name, ext;
+  SplitPath("C:\\Data\\run.log", drive, folder, name, ext);
+  EXPECT_EQ(drive, "C:");
+  EXPECT_EQ(folder, "\\Data\\");
+  EXPECT_EQ(name, "run");
+  EXPECT_EQ(ext, ".log");
+  SplitPath("/opt/zor/drv", drive, folder, name, ext);
+  EXPECT_EQ(drive, "");
+  EXPECT_EQ(folder, "/opt/zor/");
+  EXPECT_EQ(name, "drv");
+  EXPECT_EQ(ext, "");
+}
+
+TEST(PathTexts, JoinUsesExactlyOneSeparator) {
+  EXPECT_EQ(JoinPath("C:\\Data\\", "\\Sub"), "C:\\Data\\Sub");
+  EXPECT_EQ(JoinPath("C:\\Data", "Sub"), "C:\\Data/Sub");
+  EXPECT_EQ(JoinPath("/data/", "sub"), "/data/sub");
+  EXPECT_EQ(JoinPath("/data", "/sub"), "/data/sub");
+  EXPECT_EQ(JoinPath("", "\\Sub"), "\\Sub");
+  EXPECT_EQ(JoinPath("/data", ""), "/data");
+  EXPECT_EQ(JoinPath("/data/", "//sub"), "/data//sub");  // doubling inside is kept
+}
+
+TEST(PathTexts, AbbreviateDropsLeadingElements) {
+  const std::string p = "C:\\alpha\\beta\\gamma\\file.txt";
+  EXPECT_EQ(AbbreviatePath(p, p.size()), p);
+  EXPECT_EQ(AbbreviatePath(p, 27), "C:\\...\\beta\\gamma\\file.txt");
+  EXPECT_EQ(AbbreviatePath(p, 22), "C:\\...\\gamma\\file.txt");
+  EXPECT_EQ(AbbreviatePath(p, 3), "C:\\...\\file.txt");  // nothing further to drop
+  EXPECT_EQ(AbbreviatePath("nofolder.txt", 3), "nofolder.txt");
+}
+
+TEST(PathTexts, ExtensionsAndValidNames) {
+  std::string p = "/a/run.log";
+  ChangeFileExtension(p, "txt", false);
+  EXPECT_EQ(p, "/a/run.txt");
+  ChangeFileExtension(p, ".bak", true);
+  EXPECT_EQ(p, "/a/run.txt");
+  EXPECT_EQ(ChangeFileExtensionCopy("/a/run", ".bak", true), "/a/run.bak");
+  EXPECT_EQ(ChangeFileExtensionCopy("/a/run.x", "", false), "/a/run");
+
+  EXPECT_EQ(ReplaceExtensionInTextCopy("a.LOG b.LOG", "log", "txt"), "a.TXT b.TXT");
+  EXPECT_EQ(ReplaceExtensionInTextCopy("a.log b.Log", ".LOG", ".txt"), "a.txt b.Log");
+  EXPECT_EQ(ReplaceExtensionInTextCopy("none", "log", "txt"), "none");
+
+  EXPECT_EQ(MakeValidFileName("a:b?c", false, 0), "abc");
+  EXPECT_EQ(MakeValidFileName("a:b?c", true, '_'), "a_b_c");
+  EXPECT_EQ(MakeValidFileName("x\\y/z&w|v\"u<t>s*", false, 0), "xyzwvuts");
+  EXPECT_EQ(MakeValidPath("C:\\a:b?\\c", false, 0), "C:\\ab\\c");
+  EXPECT_EQ(MakeValidPath("/a:b/c*", true, '-'), "/a-b/c-");
+  EXPECT_EQ(MakeValidPath("ab:\\c", false, 0), "ab\\c");
+  EXPECT_TRUE(IsValidFileName("run.log"));
+  EXPECT_FALSE(IsValidFileName("a/b"));
+  EXPECT_FALSE(IsValidFileName(""));
+  EXPECT_TRUE(IsNotDotName("a.b"));
+  EXPECT_FALSE(IsNotDotName(".hidden"));
+  EXPECT_FALSE(IsNotDotName(""));
+  EXPECT_TRUE(IsSameText("Drivers.IO", "DRIVERS.io"));
+  EXPECT_FALSE(IsSameText("a", "ab"));
+}
+
+struct FixedPitch : zor::platform::IWindowMetrics {
+  int ClientWidth() const override { return 24; }
+  int TextExtent(const std::string& text) const override { return static_cast<int>(text.size()); }
+};
+
+TEST(PathTexts, CompactToWidth) {
+  FixedPitch window;
+  EXPECT_EQ(CompactPathToWidth("/aa/bb/cc/file.txt", window, 40), "/aa/bb/cc/file.txt");
+  EXPECT_EQ(CompactPathToWidth("/aa/bb/cc/file.txt", window, 16), "/.../cc/file.txt");
+  EXPECT_EQ(CompactPathToWidth("/aaaa/bbbb/cccc/file.txt", window, -1), "/.../cccc/file.txt");
+  EXPECT_EQ(CompactPathToWidth("/aa/averyveryverylongname.txt", window, 10),
+            "/aa/averyveryverylongname.txt");  // the name alone does not fit
+  EXPECT_EQ(CompactPathToWidth("file.txt", window, 2), "file.txt");
+}
+
+TEST(FileTests, ExistsWithFolderFinderAndCurrentFolderUntouched) {
+  TempFolder tmp;
+  tmp.Write("DRIVERS.IO", "x");
+  const std::string before = GetCurrentFolder(false);
+  EXPECT_TRUE(FileExists(tmp.Path("DRIVERS.IO").c_str()));
+  EXPECT_TRUE(FileExists(tmp.Path("drivers.io").c_str()));  // names compare without case
+  EXPECT_TRUE(FileExists("drivers.io", tmp.path().c_str()));
+  EXPECT_TRUE(FileExists(nullptr, tmp.path().c_str()));
+  EXPECT_FALSE(FileExists("missing.io", tmp.path().c_str()));
+  zor::platform::FileFinder finder;
+  EXPECT_FALSE(FileExists(tmp.Path("DRIVERS.IO").c_str(), nullptr, &finder));  // finder needs a folder
+  EXPECT_TRUE(FileExists("*.IO", tmp.path().c_str(), &finder));
+  finder.FindNextFile();
+  EXPECT_EQ(finder.GetFileName(), "DRIVERS.IO");
+  EXPECT_FALSE(FileExists(nullptr));
+  EXPECT_EQ(GetCurrentFolder(false), before);
+}
+
+TEST(FileTests, ReadOnlyProbeLeavesNothingAndNeverTouchesExistingFiles) {
+  TempFolder tmp;
+  const std::string planted = tmp.Write("~1BBC170.tmp", "keep me");
+  EXPECT_FALSE(IsFolderReadOnly(tmp.path().c_str()));
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
+  EXPECT_EQ(fs::file_size(planted), 7u);
+  EXPECT_TRUE(IsFolderReadOnly(nullptr));
+  EXPECT_TRUE(IsFolderReadOnly(tmp.Path("missing").c_str()));
+  if (::geteuid() != 0) {  // root writes anywhere
+    ::chmod(tmp.path().c_str(), 0555);
+    EXPECT_TRUE(IsFolderReadOnly(tmp.path().c_str()));
+    ::chmod(tmp.path().c_str(), 0755);
+  }
+}
+
+TEST(FileTests, AttributesSizesAndAccess) {
+  TempFolder tmp;
+  const std::string f = tmp.Write("a.bin", "12345");
+  EXPECT_EQ(GetFileSize64(f), 5);
+  EXPECT_EQ(GetFileSize64(tmp.Path("none")), -1);
+  EXPECT_EQ(GetFileSize64(tmp.path()), -1);
+  EXPECT_EQ(GetFileAttributesOf(f), 0x80u);
+  EXPECT_EQ(GetFileAttributesOf(tmp.path()), 0x10u);
+
+  EXPECT_TRUE(SetReadOnly(f, true));
+  EXPECT_EQ(GetFileAttributesOf(f), 0x1u);
+  EXPECT_TRUE(SetReadOnly(f, true));  // nothing to change
+  EXPECT_FALSE(ClearFileAttributes(f, 0x20));
+  EXPECT_TRUE(ClearFileAttributes(f, 0x1));
+  EXPECT_EQ(GetFileAttributesOf(f), 0x80u);
+  EXPECT_FALSE(ClearFileAttributes(tmp.Path("none"), 0x1));
+  EXPECT_FALSE(SetReadOnly(tmp.Path("none"), true));
+
+  EXPECT_TRUE(HasFileAccess(f, 0x80000000u));
+  EXPECT_TRUE(HasFileAccess(f, 0x40000000u));
+  EXPECT_FALSE(HasFileAccess(f, 0x20000000u));
+  EXPECT_FALSE(HasFileAccess(tmp.Path("none"), 0));
+
+  using zor::platform::File;
+  EXPECT_TRUE(CanOpenFile(f, File::modeRead));
+  EXPECT_THROW(CanOpenFile(tmp.Path("none"), File::modeRead), zor::platform::FileException);
+  EXPECT_FALSE(CanOpenFile(tmp.path(), File::modeRead));  // a folder: access denied
+}
+
+TEST(Folders, CreateTreeAbsoluteRelativeAndMissingDrive) {
+  TempFolder tmp;
+  const std::string deep = tmp.Path("a/b/c");
+  EXPECT_TRUE(CreateFolderTree(deep));
+  EXPECT_TRUE(IsExistingFolder(deep));
+  EXPECT_TRUE(CreateFolderTree(deep));
+  EXPECT_TRUE(CreateFolderTree(tmp.Path("x\\y")));  // either separator
+  EXPECT_TRUE(IsExistingFolder(tmp.Path("x/y")));
+
+  const std::string cwd = GetCurrentFolder(false);
+  SetCurrentFolder(tmp.path().c_str());
+  EXPECT_TRUE(CreateFolderTree("rel/one"));
+  EXPECT_TRUE(IsExistingFolder(tmp.Path("rel/one")));
+  EXPECT_FALSE(CreateFolderTree("Q:\\nowhere\\x"));
+  EXPECT_FALSE(fs::exists(tmp.Path("Q:")));
+  SetCurrentFolder(cwd.c_str());
+  EXPECT_FALSE(CreateFolderTree(""));
+
+  EXPECT_FALSE(CreateFolderTreeUnc("//server-that-is-not/share/x"));
+  const std::string share = tmp.Path("srv/share");
+  fs::create_directories(share);
+  EXPECT_TRUE(CreateFolderTreeUnc("/" + tmp.Path("srv/share/new/deeper")));
+}
+
+TEST(Folders, CanCreateFileRemovesWhatItCreated) {
+  TempFolder tmp;
+  EXPECT_TRUE(CanCreateFile(tmp.Path("p/q/r.txt")));
+  EXPECT_FALSE(fs::exists(tmp.Path("p")));
+  const std::string existing = tmp.Write("e.txt", "1");
+  EXPECT_TRUE(CanCreateFile(existing));
+  EXPECT_TRUE(fs::exists(existing));
+}
+
+TEST(Folders, EmptyFolderRemovesLinksNotTheirTargets) {
+  TempFolder tmp;
+  tmp.Write("victim/a.txt", "1");
+  tmp.Write("victim/sub/b.txt", "2");
+  tmp.Write("outside/keep.txt", "3");
+  fs::create_directory_symlink(tmp.Path("outside"), tmp.Path("victim/link"));
+  fs::create_directory_symlink(tmp.Path("victim"), tmp.Path("victim/sub/cycle"));
+  EmptyFolder(tmp.Path("victim"));
+  EXPECT_TRUE(fs::is_empty(tmp.Path("victim")));
+  EXPECT_TRUE(fs::exists(tmp.Path("outside/keep.txt")));
+}
+
+TEST(Folders, SearchesAreSortedDepthFirstAndSurviveCycles) {
+  TempFolder tmp;
+  tmp.Write("B.io", "");
+  tmp.Write("a.io", "");
+  tmp.Write("c.txt", "");
+  tmp.Write("sub2/z.io", "");
+  tmp.Write("Sub1/y.io", "");
+  tmp.Write("Sub1/inner/x.io", "");
+  fs::create_directory_symlink(tmp.path(), tmp.Path("Sub1/loop"));
+
+  std::vector<std::string> out = {"stale"};
+  EXPECT_TRUE(FindSubFolders(out, tmp.path(), "*.*", true, false));
+  EXPECT_EQ(out, (std::vector<std::string>{"Sub1", "inner", "sub2"}));
+  EXPECT_TRUE(FindFilesInFolderTree(out, tmp.path(), "*.io", true, false));
+  EXPECT_EQ(out, (std::vector<std::string>{"a.io", "B.io", "y.io", "x.io", "z.io"}));
+  EXPECT_TRUE(FindSubFolders(out, tmp.Path("Sub1"), "*", false, false));
+  EXPECT_EQ(out, (std::vector<std::string>{"inner", "loop"}));  // listed, not followed
+  EXPECT_TRUE(FindFilesInFolderTree(out, tmp.path(), "*.IO", false, true));
+  EXPECT_EQ(out, (std::vector<std::string>{tmp.Path("a.io"), tmp.Path("B.io")}));
+  EXPECT_FALSE(FindFilesInFolderTree(out, tmp.path(), "*.none", true, true));
+  EXPECT_EQ(FindFirstFileInFolder(tmp.path(), "*.*"), tmp.Path("a.io"));
+  EXPECT_EQ(FindFirstFileInFolder(tmp.path(), "?.txt"), tmp.Path("c.txt"));
+  EXPECT_EQ(FindFirstFileInFolder(tmp.path(), "Sub*"), "");
+}
+
+TEST(Folders, CopyContentsRecursiveAndIntoItself) {
+  TempFolder tmp;
+  tmp.Write("src/a.txt", "a");
+  tmp.Write("src/d/b.txt", "b");
+  fs::create_directory(tmp.Path("dst"));
+  EXPECT_TRUE(CopyFolderContents(tmp.Path("src"), tmp.Path("dst"), true));
+  EXPECT_TRUE(fs::exists(tmp.Path("dst/d/b.txt")));
+
+  // Copying a folder into a sub-folder of itself must end.
+  EXPECT_TRUE(CopyFolderContents(tmp.Path("src"), tmp.Path("src/d"), true));
+  EXPECT_TRUE(fs::exists(tmp.Path("src/d/a.txt")));
+  EXPECT_FALSE(fs::exists(tmp.Path("src/d/d")));
+
+  std::string failure;
+  EXPECT_FALSE(CopyFolderContents(tmp.Path("src"), tmp.Path("missing"), false, true, failure));
+  EXPECT_EQ(failure, tmp.Path("src/a.txt"));
+}
+
+TEST(Folders, RelativePaths) {
+  std::string out = "stale";
+  EXPECT_TRUE(MakeRelativePath("/data/project", "/data/project/sub/f.txt", out));
+  EXPECT_EQ(out, "./sub/f.txt");
+  EXPECT_TRUE(MakeRelativePath("/data/project/p.zdb", "/data/other/f.txt", out));
+  EXPECT_EQ(out, "../other/f.txt");
+  EXPECT_TRUE(MakeRelativePath("/a/b", "/c/d", out));
+  EXPECT_EQ(out, "../../c/d");
+  EXPECT_FALSE(MakeRelativePath("rel/a", "/abs/b", out));
+  EXPECT_EQ(out, "");
+}
+
+TEST(Folders, ShellFoldersFollowTheirOverrides) {
+  TempFolder tmp;
+  ::setenv("ZOR_LOCAL_APPDATA_DIR", tmp.Path("local").c_str(), 1);
+  ::setenv("ZOR_DOCUMENTS_DIR", tmp.Path("docs").c_str(), 1);
+  std::string out = "unchanged";
+  EXPECT_FALSE(GetShellFolder(28, "Zor/CrashDumps", out, false));
+  EXPECT_TRUE(GetShellFolder(28, "Zor/CrashDumps", out, true));
+  EXPECT_EQ(out, tmp.Path("local/Zor/CrashDumps"));
+  EXPECT_TRUE(IsExistingFolder(out));
+  EXPECT_FALSE(GetShellFolder(9999, "x", out, true));
+  EXPECT_EQ(out, tmp.Path("local/Zor/CrashDumps"));
+  EXPECT_EQ(GetLocalAppDataFolder(true), tmp.Path("local/Zor"));
+  EXPECT_EQ(GetMyDocumentsFolder(), tmp.Path("docs"));
+  EXPECT_FALSE(IsExistingFolder(tmp.Path("docs")));  // asked without creating
+
+  const std::string victim = tmp.Write("gone.txt", "x");
+  EXPECT_TRUE(MoveToRecycleBin(victim));
+  EXPECT_FALSE(fs::exists(victim));
+  EXPECT_TRUE(fs::exists(tmp.Path("local/Trash/files/gone.txt")));
+  EXPECT_TRUE(fs::exists(tmp.Path("local/Trash/info/gone.txt.trashinfo")));
+  tmp.Write("gone.txt", "again");
+  EXPECT_TRUE(MoveToRecycleBin(victim));
+  EXPECT_TRUE(fs::exists(tmp.Path("local/Trash/files/gone.txt.1")));
+  EXPECT_FALSE(MoveToRecycleBin(tmp.Path("never.txt")));
+  ::unsetenv("ZOR_LOCAL_APPDATA_DIR");
+  ::unsetenv("ZOR_DOCUMENTS_DIR");
+  EXPECT_EQ(GetTempFolder().back(), '/');
+}
+
+}  // namespace

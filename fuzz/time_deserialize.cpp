@@ -1,0 +1,85 @@
+// Feeds arbitrary bytes to CZORTime::Deserialize and DeserializeFromBytes,
+// and the same bytes as text to the text constructor (boost's parsers).
+// A failed read must leave the value and the read position alone; whatever
+// value a successful read gives (NaN, infinities, any day) must survive every
+// query, text and alignment without a crash or an out-of-range field.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "core/archive/archive.h"
+#include "core/time/zor_time.h"
+
+namespace {
+
+bool SameBits(const CZORTime& a, const CZORTime& b) {
+  const int32_t da = a.GetDay(), db = b.GetDay();
+  const double sa = a.GetSeconds(), sb = b.GetSeconds();
+  return da == db && std::memcmp(&sa, &sb, sizeof sa) == 0;
+}
+
+void Exercise(CZORTime& t) {
+  int y, m, d, dow, h, mi, s, ms;
+  if (t.GetFieldsMs(y, m, d, dow, h, mi, s, ms)) {
+    if (m < 1 || m > 12 || d < 1 || d > 31 || dow < 0 || dow > 6 || h < 0 || h > 23 || mi < 0 ||
+        mi > 59 || s < 0 || s > 59 || ms < 0 || ms > 999)
+      __builtin_trap();
+  }
+  int us;
+  t.GetTimeOfDayUs(h, mi, s, us);
+  if (us < 0 || us > 999999) __builtin_trap();
+  (void)t.FormatTime(3, ':');
+  (void)t.FormatTime(6, '\0');
+  (void)t.FormatMjd(17);
+  (void)t.ToSimpleString();
+  (void)t.Format("%Y-%m-%d %H:%M:%S");
+  (void)t.GetDecimalYear();
+  (void)t.GetDayOfYear();
+  const sGpsWeekTime g = t.ToGpsWeek();
+  CZORTime copy = t;
+  (void)copy.AlignToDay(CZORTime(2020, 6, 1, 12, 0, 0.0));
+  copy = t;
+  (void)copy.AlignToGpsWeek(sGpsWeekTime{2100, 0, 302400.0});
+  copy = t;
+  copy.SetGpsWeek(g);
+  copy = t;
+  copy += 1e9;
+  copy -= 3e9;
+  (void)(t - copy);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Zor::ByteVector buf(data, data + size);
+  const CZORTime start(2020, 1, 2, 3, 4, 5.5);
+
+  CZORTime t = start;
+  Zor::ByteVectorArchive ar(buf);
+  try {
+    t.Deserialize(ar);
+    if (ar.GetPosition() != 16) __builtin_trap();
+    Exercise(t);
+  } catch (const Zor::IArchiveException& e) {
+    if (e.Code() != Zor::kArchiveErrorOutsideBlock) __builtin_trap();
+    if (!SameBits(t, start) || ar.GetPosition() != 0) __builtin_trap();
+  }
+
+  CZORTime u = start;
+  try {
+    Zor::DeserializeFromBytes(u, buf);
+  } catch (const Zor::IArchiveException& e) {
+    if (e.Code() != Zor::kArchiveErrorOutsideBlock) __builtin_trap();
+    if (!SameBits(u, start)) __builtin_trap();
+  }
+
+  try {
+    CZORTime text(std::string(reinterpret_cast<const char*>(data), size));
+    Exercise(text);
+  } catch (const std::exception&) {
+    // Unreadable text is the parser's exception to report.
+  }
+  return 0;
+}

@@ -1,0 +1,356 @@
+#include "core/log/logger.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <boost/filesystem.hpp>
+
+#include "core/time/zor_time.h"
+#include "platform/message_sink.h"
+
+namespace {
+
+namespace fs = boost::filesystem;
+using testing::ElementsAre;
+
+const std::string kRule(80, '=');
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// The lines of a file between its start banner and its end (or stop banner).
+std::vector<std::string> BodyLines(const std::string& content) {
+  std::vector<std::string> lines;
+  std::istringstream in(content);
+  std::string line;
+  bool body = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("===================== Logging Started", 0) == 0) {
+      body = true;
+      std::getline(in, line);  // the empty line after the banner
+      continue;
+    }
+    if (line.rfind("===================== Logging Stopped", 0) == 0) break;
+    if (body) lines.push_back(line);
+  }
+  if (!lines.empty() && lines.back().empty()) lines.pop_back();  // before the stop banner
+  return lines;
+}
+
+// Each test starts from a stopped log with no title and its own folder.
+class LoggerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Reset();
+    const char* base = std::getenv("ZOR_TEST_TMP");
+    fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path();
+    fs::create_directories(root);
+    dir_ = (root / fs::unique_path("logger-%%%%-%%%%")).string();
+    fs::create_directory(dir_);
+    path_ = dir_ + "/driver.log";
+  }
+  void TearDown() override {
+    Reset();
+    fs::remove_all(dir_);
+  }
+  static void Reset() {
+    StopLogging();
+    SetLogTitle("");
+    SetLogTimeDecimals(0);
+  }
+  // Level, file output on, default mask 0, truncating, UTC.
+  void Start(int32_t level, int32_t decimals) {
+    SetLogTimeDecimals(decimals);
+    InitLogging(level, kLogFile, 0, path_.c_str(), false, 0, false);
+  }
+  std::vector<std::string> Lines() { return BodyLines(ReadFile(path_)); }
+
+  std::string dir_;
+  std::string path_;
+};
+
+TEST_F(LoggerTest, LevelGate) {
+  struct Case {
+    int32_t setting;
+    LogLevel level;
+    bool passes;
+  };
+  const Case cases[] = {
+      {0, LogLevel::Fatal, false},      {0, LogLevel::Error, false},
+      {1, LogLevel::Error, true},       {1, LogLevel::Fatal, true},
+      {1, LogLevel::Warning, false},    {1, LogLevel::Info, false},
+      {2, LogLevel::Info, true},        {2, LogLevel::Warning, true},
+      {2, LogLevel::Debug, false},      {3, LogLevel::Debug, true},
+      {3, static_cast<LogLevel>(9), true}, {2, static_cast<LogLevel>(-1), false},
+  };
+  for (const Case& c : cases) {
+    SetLogLevel(c.setting);
+    EXPECT_EQ(IsLogLevelEnabled(c.level), c.passes)
+        << "setting " << c.setting << " level " << static_cast<int>(c.level);
+  }
+
+  Start(1, -1);
+  Log(LogLevel::Info, "dropped");
+  Log(LogLevel::Error, "kept %d", 1);
+  LogTo(0, LogLevel::Warning, "dropped too");
+  StopLogging();
+  EXPECT_THAT(Lines(), ElementsAre(" ERROR  : kept 1"));
+}
+
+TEST_F(LoggerTest, LinePrefixHasDateTimeAndIndentedContinuations) {
+  Start(2, 3);
+  CZORTime before;
+  before.SetNowUtc();
+  Log(LogLevel::Info, "first|second");
+  CZORTime after;
+  after.SetNowUtc();
+  StopLogging();
+
+  const std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(lines[0], m,
+                               std::regex(R"((\d\d/\d\d/\d{4}) (\d\d):(\d\d):(\d\d\.\d{3}) ->  )"
+                                          R"(INFO   : first)")))
+      << lines[0];
+  EXPECT_EQ(lines[1], std::string(28, ' ') + "INFO   : second");
+
+  // The stamp is the UTC time of the call.
+  const std::string date = m[1];
+  EXPECT_TRUE(date == before.Format("%d/%m/%Y") || date == after.Format("%d/%m/%Y"));
+  if (before.GetDay() == after.GetDay()) {
+    const double seconds = std::stoi(m[2]) * 3600.0 + std::stoi(m[3]) * 60.0 + std::stod(m[4]);
+    EXPECT_GE(seconds, before.GetSeconds() - 0.001);
+    EXPECT_LE(seconds, after.GetSeconds() + 0.001);
+  }
+}
+
+TEST_F(LoggerTest, TimeDecimalsShapeThePrefix) {
+  Start(3, 1);
+  Log(LogLevel::Debug, "one");
+  SetLogTimeDecimals(-1);
+  Log(LogLevel::Warning, "a|b");
+  EXPECT_EQ(EnableLogTimePrefix(true), -1);
+  Log(LogLevel::Fatal, "c");
+  StopLogging();
+
+  const std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d\.\d ->  DEBUG  : one)")))
+      << lines[0];
+  EXPECT_EQ(lines[1], " WARNING: a");
+  EXPECT_EQ(lines[2], "  WARNING: b");
+  EXPECT_TRUE(
+      std::regex_match(lines[3], std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d ->  FATAL  : c)")))
+      << lines[3];
+}
+
+TEST_F(LoggerTest, PiecesSplitAtBrokenBarElsePipe) {
+  Start(1, -1);
+  Log(LogLevel::Error, "a|b\xA6" "c");    // a lone 0xA6 wins over '|'
+  Log(LogLevel::Error, "|x|");             // empty pieces are skipped
+  Log(LogLevel::Error, "%s", "");          // nothing at all
+  Log(LogLevel::Error, "d\xC2\xA6" "e");   // the UTF-8 broken bar is one separator
+  Log(LogLevel::Error, "caf\xC3\xA6|f");   // the tail of a UTF-8 character is text
+  Log(LogLevel::Error, "g\xE2\x80\xA6 \xC3\xA6\xA6h");
+  StopLogging();
+  EXPECT_THAT(Lines(), ElementsAre(" ERROR  : a|b", "  ERROR  : c", " ERROR  : x", " ERROR  : d",
+                                   "  ERROR  : e", " ERROR  : caf\xC3\xA6", "  ERROR  : f",
+                                   " ERROR  : g\xE2\x80\xA6 \xC3\xA6", "  ERROR  : h"));
+}
+
+TEST_F(LoggerTest, BannersOnOpenRepointAndStop) {
+  InitLogging(1, kLogFile, 0, path_.c_str(), false, -1, true);
+  const std::string second = dir_ + "/second.log";
+  SetLogFile(second.c_str(), false);
+  Log(LogLevel::Error, "in second");
+  StopLogging();
+
+  const std::string date = R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)";
+  const std::string started =
+      "\n" + kRule + "\n===================== Logging Started " + date + " LTZ ==================\n\n";
+  const std::string stopped =
+      "\n===================== Logging Stopped " + date + " ======================\n" + kRule +
+      "\n\n";
+  EXPECT_TRUE(std::regex_match(ReadFile(path_), std::regex(started + stopped)))
+      << ReadFile(path_);
+  EXPECT_TRUE(
+      std::regex_match(ReadFile(second), std::regex(started + " ERROR  : in second\n" + stopped)))
+      << ReadFile(second);
+
+  // Appending keeps what was there; UTC is marked as such.
+  const std::string earlier = ReadFile(second);
+  InitLogging(1, kLogFile, 0, second.c_str(), true, -1, false);
+  StopLogging();
+  const std::string content = ReadFile(second);
+  ASSERT_EQ(content.compare(0, earlier.size(), earlier), 0);
+  std::string utc_started = started;
+  utc_started.replace(utc_started.find(" LTZ "), 5, " UTC ");
+  EXPECT_TRUE(std::regex_match(content.substr(earlier.size()), std::regex(utc_started + stopped)))
+      << content;
+}
+
+TEST_F(LoggerTest, OpenCreatesOneFolderLevelOnly) {
+  const std::string nested = dir_ + "/logs/driver.log";
+  InitLogging(1, kLogFile, 0, nested.c_str(), false, -1, false);
+  Log(LogLevel::Error, "made");
+  StopLogging();
+  EXPECT_THAT(BodyLines(ReadFile(nested)), ElementsAre(" ERROR  : made"));
+
+  const std::string deep = dir_ + "/a/b/driver.log";
+  InitLogging(1, kLogFile, 0, deep.c_str(), false, -1, false);
+  Log(LogLevel::Error, "lost");
+  StopLogging();
+  EXPECT_FALSE(fs::exists(dir_ + "/a"));
+}
+
+TEST_F(LoggerTest, MaskAndFlagsPickDestinations) {
+  std::vector<zor::platform::MessageBoxCall> boxes;
+  zor::platform::ScopedMessageSink sink([&](const zor::platform::MessageBoxCall& box) {
+    boxes.push_back(box);
+    return zor::platform::IDOK;
+  });
+  std::ostringstream console;
+  std::streambuf* saved = std::cout.rdbuf(console.rdbuf());
+
+  InitLogging(2, kLogFile | kLogConsole, 0, path_.c_str(), false, -1, false);
+  LogTo(kLogMaskNoFile, LogLevel::Error, "nowhere");
+  LogTo(kLogMaskNoFile | kLogMaskConsole, LogLevel::Warning, "console|only");
+  LogTo(kLogMaskMessageBox, LogLevel::Error, "file, no box");
+  EnableLogMessageBoxes(true);
+  LogTo(kLogMaskMessageBox | kLogMaskNoFile, LogLevel::Fatal, "box a|b");
+  SwitchLogMessageBoxes(false);
+  LogTo(kLogMaskMessageBox, LogLevel::Info, "file again");
+  SetLogMask(kLogMaskConsole);
+  Log(LogLevel::Info, "both");
+  StopLogging();
+  std::cout.rdbuf(saved);
+
+  EXPECT_THAT(Lines(), ElementsAre(" ERROR  : file, no box", " INFO   : file again",
+                                   " INFO   : both"));
+  EXPECT_EQ(console.str(), "WARNING: console\nWARNING: only\nINFO   : both\n");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "box a|b");
+  EXPECT_EQ(boxes[0].caption, "driver : Fatal");
+  EXPECT_EQ(boxes[0].style, zor::platform::MB_ICONERROR);
+}
+
+TEST_F(LoggerTest, WideMessagesAreWrittenAsUtf8) {
+  Start(1, -1);
+  Log(LogLevel::Error, L"%ls %d", L"Ship\u00E9", 5);
+  LogTo(0, LogLevel::Fatal, L"\u00E6\u00A6x");
+  StopLogging();
+  EXPECT_THAT(Lines(), ElementsAre(" ERROR  : Ship\xC3\xA9 5", " FATAL  : \xC3\xA6", "  FATAL  : x"));
+}
+
+TEST_F(LoggerTest, SettingsKeepOrReplaceWhatTheyShould) {
+  EXPECT_EQ(GetLogMask(), 12u) << "a stopped log has mask 12";
+  InitLogging(1, 0, 3, nullptr, false, 0, false);
+  EXPECT_EQ(GetLogTimeDecimals(), 0) << "decimals 0 keeps the held value";
+  InitLogging(1, 0, 3, nullptr, false, 2, false);
+  EXPECT_EQ(GetLogTimeDecimals(), 2);
+  EXPECT_EQ(EnableLogTimePrefix(false), 2);
+  EXPECT_FALSE(LogTimePrefixEnabled());
+  EXPECT_EQ(EnableLogTimePrefix(true), -1);
+  EXPECT_EQ(GetLogTimeDecimals(), 0);
+
+  EXPECT_EQ(SetLogFlags(6), 0u);
+  EXPECT_EQ(SetLogLevel(3), 1);
+  EXPECT_EQ(SetLogMask(1), 3u);
+  EXPECT_EQ(GetLogFlags(), 6u);
+  EXPECT_EQ(GetLogLevel(), 3);
+  EXPECT_EQ(GetLogMask(), 1u);
+  EXPECT_TRUE(LogMessageBoxesEnabled());
+
+  // The title comes from the first file named, and stays.
+  SetLogFile("C:\\Logs\\driver.log", false);
+  EXPECT_EQ(MessageBoxCaption(LogLevel::Warning), "driver : Warning");
+  SetLogFile("/other/place.log", false);
+  EXPECT_EQ(MessageBoxCaption(LogLevel::Info), "driver : Info");
+  SetLogTitle(L"Sh\u00EFp");
+  EXPECT_EQ(MessageBoxCaption(static_cast<LogLevel>(7)), "Sh\xC3\xAFp : Debug");
+  SetLogTitle("");
+  EXPECT_EQ(MessageBoxCaption(LogLevel::Error), "Error");
+}
+
+TEST(LoggerLevelTexts, TagsAndIcons) {
+  EXPECT_EQ(LevelTag(LogLevel::Info), "INFO   : ");
+  EXPECT_EQ(LevelTag(LogLevel::Warning), "WARNING: ");
+  EXPECT_EQ(LevelTag(LogLevel::Error), "ERROR  : ");
+  EXPECT_EQ(LevelTag(LogLevel::Fatal), "FATAL  : ");
+  EXPECT_EQ(LevelTag(static_cast<LogLevel>(-3)), "DEBUG  : ");
+  EXPECT_EQ(LevelToMessageBoxIcon(LogLevel::Info), 0x40u);
+  EXPECT_EQ(LevelToMessageBoxIcon(LogLevel::Warning), 0x30u);
+  EXPECT_EQ(LevelToMessageBoxIcon(LogLevel::Error), 0x10u);
+  EXPECT_EQ(LevelToMessageBoxIcon(LogLevel::Fatal), 0x10u);
+  EXPECT_EQ(LevelToMessageBoxIcon(LogLevel::Debug), 0x40u);
+}
+
+TEST_F(LoggerTest, InteractiveSwitchReopensAClosedLog) {
+  Start(1, -1);
+  Log(LogLevel::Error, "before");
+  StopLogging();  // level 0, flags 0; the path stays
+  SetLogInteractive(true, true);
+  EXPECT_EQ(GetLogFlags(), kLogMessageBoxes);
+  SetLogInteractive(false, true);
+  EXPECT_EQ(GetLogFlags(), kLogFile);
+  EXPECT_EQ(GetLogLevel(), 1);
+  Log(LogLevel::Error, "kept out");  // StopLogging left the default mask at 12
+  LogTo(0, LogLevel::Error, "after");
+  StopLogging();
+
+  const std::string content = ReadFile(path_);
+  EXPECT_NE(content.find(" ERROR  : before\n"), std::string::npos);
+  EXPECT_NE(content.find(" ERROR  : after\n"), std::string::npos);
+  EXPECT_LT(content.find("before"), content.find("after"));
+  EXPECT_EQ(content.find("kept out"), std::string::npos);
+  EXPECT_NE(content.find("Logging Started", content.find("before")), std::string::npos)
+      << "reopened in append mode with a new banner";
+}
+
+// A message logged from a static destructor still reaches the file, and the
+// stop banner follows it; the process exits cleanly.
+TEST_F(LoggerTest, LogsDuringStaticDestructionAndClosesAtExit) {
+  std::fflush(nullptr);
+  std::cout.flush();
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    struct LogsAtExit {
+      ~LogsAtExit() { Log(LogLevel::Error, "from a static destructor"); }
+    };
+    static LogsAtExit at_exit;  // built in the child only
+    InitLogging(1, kLogFile, 0, path_.c_str(), false, -1, false);
+    Log(LogLevel::Error, "in main");
+    std::exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  const std::string content = ReadFile(path_);
+  EXPECT_THAT(BodyLines(content), ElementsAre(" ERROR  : in main", " ERROR  : from a static destructor"));
+  EXPECT_TRUE(std::regex_search(
+      content, std::regex("from a static destructor\n\n===================== Logging Stopped .* "
+                          "======================\n" + kRule + "\n\n$")))
+      << content;
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+#include "platform/time_zone.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "platform/clock.h"
+#include "platform/file_time.h"
+#include "tests/platform/scoped_tz.h"
+
+namespace zor::platform {
+namespace {
+
+SYSTEMTIME Make(int y, int m, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+  SYSTEMTIME st{};
+  st.wYear = static_cast<uint16_t>(y);
+  st.wMonth = static_cast<uint16_t>(m);
+  st.wDay = static_cast<uint16_t>(d);
+  st.wHour = static_cast<uint16_t>(h);
+  st.wMinute = static_cast<uint16_t>(mi);
+  st.wSecond = static_cast<uint16_t>(s);
+  st.wMilliseconds = static_cast<uint16_t>(ms);
+  return st;
+}
+
+// "yyyy-mm-dd hh:mm:ss.mmm w" of a record, for readable comparisons.
+std::string Text(const SYSTEMTIME& st) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d %d", st.wYear, st.wMonth,
+                st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds, st.wDayOfWeek);
+  return buf;
+}
+
+std::string ToLocal(const SYSTEMTIME& utc) {
+  SYSTEMTIME local{};
+  if (!SystemTimeToTzSpecificLocalTime(utc, local)) return "failed";
+  return Text(local);
+}
+
+std::string ToUtc(const SYSTEMTIME& local) {
+  SYSTEMTIME utc{};
+  if (!TzSpecificLocalTimeToSystemTime(local, utc)) return "failed";
+  return Text(utc);
+}
+
+TEST(TimeZoneTest, CentralEuropeAcrossDaylightChanges) {
+  ScopedTz tz(kCentralEurope);
+  // Spring: 01:00 UTC on the last Sunday of March turns 02:00 CET into 03:00 CEST.
+  EXPECT_EQ(ToLocal(Make(2024, 3, 31, 0, 59, 59, 999)), "2024-03-31 01:59:59.999 0");
+  EXPECT_EQ(ToLocal(Make(2024, 3, 31, 1, 0, 0, 0)), "2024-03-31 03:00:00.000 0");
+  // Autumn: 01:00 UTC on the last Sunday of October turns 03:00 CEST into 02:00 CET.
+  EXPECT_EQ(ToLocal(Make(2024, 10, 27, 0, 59, 59, 500)), "2024-10-27 02:59:59.500 0");
+  EXPECT_EQ(ToLocal(Make(2024, 10, 27, 1, 0, 0, 0)), "2024-10-27 02:00:00.000 0");
+  // Across midnight and the new year.
+  EXPECT_EQ(ToLocal(Make(2023, 12, 31, 23, 30)), "2024-01-01 00:30:00.000 1");
+
+  EXPECT_EQ(ToUtc(Make(2024, 7, 1, 12)), "2024-07-01 10:00:00.000 1");
+  EXPECT_EQ(ToUtc(Make(2024, 1, 1, 0, 30)), "2023-12-31 23:30:00.000 0");
+  // The skipped hour is read with the daylight offset, the repeated hour as
+  // daylight time (its first pass).
+  EXPECT_EQ(ToUtc(Make(2024, 3, 31, 2, 30)), "2024-03-31 00:30:00.000 0");
+  EXPECT_EQ(ToUtc(Make(2024, 10, 27, 2, 30)), "2024-10-27 00:30:00.000 0");
+  EXPECT_EQ(ToUtc(Make(2024, 10, 27, 3, 0)), "2024-10-27 02:00:00.000 0");
+}
+
+TEST(TimeZoneTest, UsEasternAcrossDaylightChanges) {
+  ScopedTz tz(kUsEastern);
+  // Spring: second Sunday of March, 02:00 EST becomes 03:00 EDT (07:00 UTC).
+  EXPECT_EQ(ToLocal(Make(2024, 3, 10, 6, 59, 59)), "2024-03-10 01:59:59.000 0");
+  EXPECT_EQ(ToLocal(Make(2024, 3, 10, 7, 0, 0)), "2024-03-10 03:00:00.000 0");
+  // Autumn: first Sunday of November, 02:00 EDT becomes 01:00 EST (06:00 UTC).
+  EXPECT_EQ(ToLocal(Make(2024, 11, 3, 5, 59, 59)), "2024-11-03 01:59:59.000 0");
+  EXPECT_EQ(ToLocal(Make(2024, 11, 3, 6, 0, 0)), "2024-11-03 01:00:00.000 0");
+  EXPECT_EQ(ToLocal(Make(2024, 1, 1, 3, 0, 0)), "2023-12-31 22:00:00.000 0");
+
+  EXPECT_EQ(ToUtc(Make(2024, 3, 10, 2, 30)), "2024-03-10 06:30:00.000 0");
+  EXPECT_EQ(ToUtc(Make(2024, 11, 3, 1, 30)), "2024-11-03 05:30:00.000 0");
+  EXPECT_EQ(ToUtc(Make(2024, 12, 31, 21, 0, 0, 1)), "2025-01-01 02:00:00.001 3");
+}
+
+// Hour by hour through a year: local and back gives the same instant except
+// in the hour after daylight time ends, whose local times are read as the
+// first pass.
+TEST(TimeZoneTest, RoundTripThroughAYear) {
+  for (const char* zone : {kCentralEurope, kUsEastern}) {
+    ScopedTz tz(zone);
+    uint64_t start = 0;
+    ASSERT_TRUE(SystemTimeToFileTime(Make(2024, 1, 1), start));
+    int moved = 0;
+    for (int hour = 0; hour < 366 * 24; ++hour) {
+      const uint64_t ticks = start + hour * 3600 * kTicksPerSecond + 1234 * kTicksPerMillisecond;
+      SYSTEMTIME utc{}, local{}, back{};
+      ASSERT_TRUE(FileTimeToSystemTime(ticks, utc));
+      ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(utc, local));
+      ASSERT_TRUE(TzSpecificLocalTimeToSystemTime(local, back));
+      uint64_t backTicks = 0;
+      ASSERT_TRUE(SystemTimeToFileTime(back, backTicks));
+      if (backTicks != ticks) {
+        EXPECT_EQ(ticks - backTicks, 3600 * kTicksPerSecond) << zone << " " << Text(utc);
+        ++moved;
+      }
+    }
+    EXPECT_EQ(moved, 1) << zone;
+  }
+}
+
+TEST(TimeZoneTest, RejectsRecordsOutOfRange) {
+  ScopedTz tz(kUsEastern);
+  SYSTEMTIME out = Make(1999, 1, 1);
+  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(SYSTEMTIME{}, out));
+  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(Make(2024, 13, 1), out));
+  EXPECT_FALSE(TzSpecificLocalTimeToSystemTime(Make(2024, 2, 30), out));
+  // 1601-01-01 00:00 UTC is still 1600 in New York.
+  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(Make(1601, 1, 1), out));
+  EXPECT_EQ(Text(out), "1999-01-01 00:00:00.000 0");
+}
+
+TEST(TimeZoneTest, ZoneInformation) {
+  TimeZoneInformation info;
+  {
+    ScopedTz tz("UTC0");
+    EXPECT_EQ(GetTimeZoneInformation(info), kTimeZoneIdUnknown);
+    EXPECT_EQ(info.bias, 0);
+    EXPECT_EQ(info.daylightBias, 0);
+  }
+  {
+    ScopedTz tz("<+0530>-5:30");
+    EXPECT_EQ(GetTimeZoneInformation(info), kTimeZoneIdUnknown);
+    EXPECT_EQ(info.bias, -330);
+  }
+  {
+    ScopedTz tz(kUsEastern);
+    const uint32_t id = GetTimeZoneInformation(info);
+    EXPECT_EQ(info.bias, 300);
+    EXPECT_EQ(info.standardBias, 0);
+    EXPECT_EQ(info.daylightBias, -60);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ASSERT_NE(localtime_r(&now, &local), nullptr);
+    EXPECT_EQ(id, local.tm_isdst > 0 ? kTimeZoneIdDaylight : kTimeZoneIdStandard);
+  }
+}
+
+TEST(ClockTest, LocalClockFollowsZone) {
+  ScopedTz tz("<+09>-9");
+  const SYSTEMTIME utc = GetSystemTime();
+  const SYSTEMTIME local = GetLocalTime();
+  uint64_t u = 0, l = 0;
+  ASSERT_TRUE(SystemTimeToFileTime(utc, u));
+  ASSERT_TRUE(SystemTimeToFileTime(local, l));
+  const int64_t diff = static_cast<int64_t>(l - u) - int64_t{9 * 3600} * int64_t{kTicksPerSecond};
+  EXPECT_GE(diff, 0);
+  EXPECT_LT(diff, int64_t{5} * int64_t{kTicksPerSecond});
+
+  // The wall clock agrees with the C library's.
+  const int64_t unixNow = static_cast<int64_t>(std::time(nullptr));
+  const int64_t clockNow = static_cast<int64_t>((u - kUnixEpochTicks) / kTicksPerSecond);
+  EXPECT_LE(std::llabs(unixNow - clockNow), 5);
+}
+
+TEST(ClockTest, PerformanceCounterIsMonotonic) {
+  EXPECT_EQ(QueryPerformanceFrequency(), 1'000'000'000);
+  int64_t last = QueryPerformanceCounter();
+  for (int i = 0; i < 1000; ++i) {
+    const int64_t now = QueryPerformanceCounter();
+    ASSERT_GE(now, last);
+    last = now;
+  }
+}
+
+}  // namespace
+}  // namespace zor::platform

@@ -1,0 +1,254 @@
+#include "core/text/latlon_parse.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <boost/algorithm/string/trim.hpp>
+#include <boost/lexical_cast/try_lexical_convert.hpp>
+
+#include "core/text/text_split.h"
+
+namespace {
+
+constexpr double kDegToRad = 0.017453292519943295;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char ToLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// A trimmed, upper-cased copy.
+std::string UpperTrimmed(std::string_view text) {
+  std::string t = boost::algorithm::trim_copy(std::string(text));
+  std::transform(t.begin(), t.end(), t.begin(), ToUpper);
+  return t;
+}
+
+void EraseAll(std::string& text, char c) {
+  text.erase(std::remove(text.begin(), text.end(), c), text.end());
+}
+
+// ---- ParseLatLonText -------------------------------------------------------
+
+template <typename T>
+bool ReadPart(const std::string& part, T& value) {
+  return boost::conversion::try_lexical_convert(part, value);
+}
+
+// ---- ParseDms --------------------------------------------------------------
+
+struct NumberSpan {
+  const char* begin = nullptr;
+  const char* end = nullptr;
+};
+
+bool EqualsAny(std::string_view word, std::initializer_list<std::string_view> list) {
+  return std::find(list.begin(), list.end(), word) != list.end();
+}
+
+bool IsDegreeOrSecondsWord(std::string_view w) {
+  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "sec", "secs", "second",
+                       "seconds"});
+}
+
+bool IsMinutesWord(std::string_view w) {
+  return EqualsAny(w, {"m", "min", "mins", "minute", "minutes"});
+}
+
+// The lower-cased run of ASCII letters starting at p.
+std::string LetterRun(const char* p) {
+  std::string word;
+  while (IsLetter(*p)) word += ToLower(*p++);
+  return word;
+}
+
+// True when the minutes number is followed (after spaces) by a minutes unit,
+// which makes an 's' straight after the seconds their unit, not "south".
+bool MinutesHaveUnit(const NumberSpan& minutes) {
+  if (minutes.end == nullptr) return false;
+  const char* p = minutes.end;
+  while (*p == ' ') ++p;
+  return IsMinutesWord(LetterRun(p));
+}
+
+// The sign from the first '+', '-' or hemisphere letter, skipping unit words.
+double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
+  const bool secondsUnitPossible = MinutesHaveUnit(numbers[1]);
+  for (const char* p = text; *p != '\0';) {
+    // An exponent inside a number ("1e-5") is neither a sign nor a letter.
+    const auto inside = std::find_if(std::begin(numbers), std::end(numbers),
+                                     [p](const NumberSpan& n) { return n.begin == p; });
+    if (inside != std::end(numbers)) {
+      p = inside->end;
+      continue;
+    }
+    if (*p == '+') return 1.0;
+    if (*p == '-') return -1.0;
+    if (!IsLetter(*p)) {
+      ++p;
+      continue;
+    }
+    const char* start = p;
+    const std::string word = LetterRun(p);
+    p += word.size();
+    if (IsDegreeOrSecondsWord(word) || IsMinutesWord(word)) continue;
+    if (word == "s" && secondsUnitPossible && start == numbers[2].end) continue;
+    for (char c : word) {
+      if (c == 's' || c == 'w') return -1.0;
+      if (c == 'n' || c == 'e') return 1.0;
+    }
+  }
+  return 1.0;
+}
+
+// ---- ParseLatitudeDm / ParseLongitudeDm -------------------------------------
+
+// strtod at `text`; false unless what it read holds a digit (so "", "N" and
+// "INF" are not numbers).
+bool ReadNumber(const char* text, double& value) {
+  char* end = nullptr;
+  const double v = std::strtod(text, &end);
+  if (!std::any_of(static_cast<const char*>(text), static_cast<const char*>(end), IsDigit))
+    return false;
+  value = v;
+  return true;
+}
+
+bool ParseDm(std::string_view text, char negativeLetter, char positiveLetter, bool latitude,
+             double& degrees) {
+  std::string t = UpperTrimmed(text);
+  double sign = 1.0;
+  const size_t negativeAt = t.find(negativeLetter);
+  if (negativeAt != std::string::npos && negativeAt > 0) {
+    sign = -1.0;
+    EraseAll(t, negativeLetter);
+  } else if (t.find('-') != std::string::npos) {
+    sign = -1.0;
+    EraseAll(t, '-');
+  } else {
+    const size_t positiveAt = t.find(positiveLetter);
+    if (positiveAt != std::string::npos && positiveAt > 0) EraseAll(t, positiveLetter);
+  }
+  std::replace(t.begin(), t.end(), ',', '.');
+  // A letter taken off the end leaves its space behind ("52.5 N").
+  boost::algorithm::trim(t);
+
+  double value = 0.0;
+  const size_t space = t.find(' ');
+  if (space != std::string::npos) {
+    double wholeDegrees = 0.0;
+    double minutes = 0.0;
+    const std::string rest = boost::algorithm::trim_copy(t.substr(space + 1));
+    if (!ReadNumber(t.c_str(), wholeDegrees) || !ReadNumber(rest.c_str(), minutes))
+      return false;
+    if (minutes >= 60.0) return false;
+    value = wholeDegrees + minutes / 60.0;
+  } else if (!ReadNumber(t.c_str(), value)) {
+    return false;
+  }
+
+  if (latitude) {
+    value *= sign;
+    if (!(value >= -90.0 && value <= 90.0)) return false;
+  } else {
+    if (!(value >= -180.0 && value <= 360.0)) return false;
+    value *= sign;
+  }
+  degrees = value;
+  return true;
+}
+
+}  // namespace
+
+bool ParseLatLonText(std::string_view text, double& degrees) {
+  degrees = 0.0;
+  std::string t = UpperTrimmed(text);
+  if (t.empty()) return false;
+  bool negative = false;
+  if (t.front() == '-') {
+    negative = true;
+    t.erase(0, 1);
+  }
+  if (!t.empty()) {
+    const char last = t.back();
+    if (last == 'N' || last == 'S' || last == 'E' || last == 'W') {
+      t.pop_back();
+      if (last == 'S' || last == 'W') negative = !negative;
+    }
+  }
+  std::vector<std::string> parts = SplitStdString(t, ';');
+  for (std::string& part : parts) boost::algorithm::trim(part);
+
+  double value = 0.0;
+  switch (parts.size()) {
+    case 1:
+      if (!ReadPart(parts[0], value) || value < 0.0) return false;
+      break;
+    case 2: {
+      int whole = 0;
+      double minutes = 0.0;
+      if (!ReadPart(parts[0], whole) || !ReadPart(parts[1], minutes)) return false;
+      if (whole < 0 || minutes < 0.0) return false;
+      value = whole + minutes / 60.0;
+      break;
+    }
+    case 3: {
+      int whole = 0;
+      int minutes = 0;
+      double seconds = 0.0;
+      if (!ReadPart(parts[0], whole) || !ReadPart(parts[1], minutes) ||
+          !ReadPart(parts[2], seconds))
+        return false;
+      if (whole < 0 || minutes < 0 || seconds < 0.0) return false;
+      value = whole + minutes / 60.0 + seconds / 3600.0;
+      break;
+    }
+    default:
+      return false;
+  }
+  if (!std::isfinite(value)) return false;
+  degrees = negative ? -value : value;
+  return true;
+}
+
+bool ParseLatLonToDms(std::string_view text, sDms& out, bool latitude) {
+  out = sDms{};
+  out.hemisphere = latitude ? 'N' : 'E';
+  double value = 0.0;
+  if (!ParseLatLonText(text, value)) return false;
+  DegreesToDmsRecord(value, latitude, out, 59.999996f);
+  return true;
+}
+
+double ParseDmsText(const char* text) {
+  if (text == nullptr) return 0.0;
+  NumberSpan numbers[3];
+  double parts[3] = {0.0, 0.0, 0.0};
+  const char* p = text;
+  for (int i = 0; i < 3; ++i) {
+    while (*p != '\0' && !IsDigit(*p)) ++p;
+    if (*p == '\0') break;
+    char* end = nullptr;
+    parts[i] = std::strtod(p, &end);
+    numbers[i] = NumberSpan{p, end};
+    p = end;
+  }
+  return SignOf(text, numbers) * (parts[0] + parts[1] / 60.0 + parts[2] / 3600.0);
+}
+
+double ParseDms(const std::string& text) { return ParseDmsText(text.c_str()); }
+
+double ParseDmsTextRadians(const char* text) { return ParseDmsText(text) * kDegToRad; }
+
+bool ParseLatitudeDm(std::string_view text, double& degrees) {
+  return ParseDm(text, 'S', 'N', true, degrees);
+}
+
+bool ParseLongitudeDm(std::string_view text, double& degrees) {
+  return ParseDm(text, 'W', 'E', false, degrees);
+}

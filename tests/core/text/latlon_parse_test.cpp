@@ -1,0 +1,114 @@
+#include "core/text/latlon_parse.h"
+
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr double kDegToRad = 0.017453292519943295;
+
+TEST(LatLonParse, ReadsSemicolonForms) {
+  double v = -1;
+  EXPECT_TRUE(ParseLatLonText("52;30;00 N", v));
+  EXPECT_DOUBLE_EQ(v, 52.5);
+  EXPECT_TRUE(ParseLatLonText("4;15 W", v));
+  EXPECT_DOUBLE_EQ(v, -4.25);
+  EXPECT_TRUE(ParseLatLonText("  -12.125  ", v));
+  EXPECT_DOUBLE_EQ(v, -12.125);
+  EXPECT_TRUE(ParseLatLonText("+52;30;36.0", v));
+  EXPECT_DOUBLE_EQ(v, 52.51);
+  EXPECT_TRUE(ParseLatLonText("-52 ; 30 ; 36 s", v));  // '-' and 'S' cancel
+  EXPECT_DOUBLE_EQ(v, 52.51);
+  EXPECT_TRUE(ParseLatLonText("-10 S", v));
+  EXPECT_DOUBLE_EQ(v, 10.0);
+}
+
+TEST(LatLonParse, RejectsUnreadableTextWithoutThrowing) {
+  for (const char* text : {"", "   ", "N", "-", "10;20;30;40", "-10;-5", "10;-5", "abc",
+                           "10;x", "10.5;30", "1;2;3.5.5", "10;;20", "1e999", "NAN", "INF",
+                           "99999999999;0", "52 30", "--5"}) {
+    double v = 7.0;
+    EXPECT_NO_THROW(EXPECT_FALSE(ParseLatLonText(text, v)) << text);
+    EXPECT_EQ(v, 0.0) << text;  // cleared before anything is read
+  }
+}
+
+TEST(LatLonParse, FillsRecordWithItsOwnHemisphere) {
+  sDms rec{};
+  EXPECT_TRUE(ParseLatLonToDms("-4.25", rec, false));
+  EXPECT_EQ(rec.degrees, 4);
+  EXPECT_EQ(rec.minutes, 15);
+  EXPECT_EQ(rec.seconds, 0.0f);
+  EXPECT_EQ(rec.hemisphere, 'W');
+  EXPECT_TRUE(IsValidLongitudeDms(rec));
+
+  EXPECT_TRUE(ParseLatLonToDms("52;59;59.9999995", rec, true));
+  EXPECT_EQ(rec.degrees, 53);
+  EXPECT_EQ(rec.minutes, 0);
+  EXPECT_EQ(rec.seconds, 0.0f);
+  EXPECT_EQ(rec.hemisphere, 'N');
+
+  rec = sDms{1, 2, 3.0f, 'S'};
+  EXPECT_FALSE(ParseLatLonToDms("nonsense", rec, false));
+  EXPECT_EQ(rec.degrees, 0);
+  EXPECT_EQ(rec.minutes, 0);
+  EXPECT_EQ(rec.seconds, 0.0f);
+  EXPECT_EQ(rec.hemisphere, 'E');
+}
+
+TEST(LatLonParse, DmsTakesSignFromMarkersNotUnits) {
+  const double v = 52.0 + 10.0 / 60.0 + 30.5 / 3600.0;
+  EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 N"), v);
+  EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 S"), -v);
+  EXPECT_DOUBLE_EQ(ParseDms("52d10m30.5s N"), v);
+  EXPECT_DOUBLE_EQ(ParseDms("52d10m30.5s"), v);
+  EXPECT_DOUBLE_EQ(ParseDms("52d10m30.5s S"), -v);
+  EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5sec S"), -v);
+  EXPECT_DOUBLE_EQ(ParseDms("52 Degrees 10 Minutes 30.5 Seconds W"), -v);
+  EXPECT_DOUBLE_EQ(ParseDms("S52d10m30.5s"), -v);
+  EXPECT_DOUBLE_EQ(ParseDms("52;10;30.50000S"), -v);  // hemisphere right after the seconds
+  EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 South"), -v);
+  EXPECT_DOUBLE_EQ(ParseDms("-52;10;30.5"), -v);
+  EXPECT_DOUBLE_EQ(ParseDms("+52 10 30.5 S"), v);  // the first marker decides
+  EXPECT_DOUBLE_EQ(ParseDms("52 10 30 S"), -(52.0 + 10.0 / 60.0 + 30.0 / 3600.0));
+  EXPECT_DOUBLE_EQ(ParseDms("52 10 1e-5 S"), -(52.0 + 10.0 / 60.0 + 1e-5 / 3600.0));
+  EXPECT_DOUBLE_EQ(ParseDms("W 4"), -4.0);
+  EXPECT_EQ(ParseDms("no digits at all"), 0.0);
+  EXPECT_EQ(ParseDms(""), 0.0);
+  EXPECT_EQ(ParseDmsText(nullptr), 0.0);
+  EXPECT_DOUBLE_EQ(ParseDmsTextRadians("180 0 0 W"), -180.0 * kDegToRad);
+}
+
+TEST(LatLonParse, DegreesAndMinutesForms) {
+  double v = 0;
+  EXPECT_TRUE(ParseLatitudeDm("52 30.5 S", v));
+  EXPECT_DOUBLE_EQ(v, -(52.0 + 30.5 / 60.0));
+  EXPECT_TRUE(ParseLatitudeDm(" 52 30,5 n ", v));
+  EXPECT_DOUBLE_EQ(v, 52.0 + 30.5 / 60.0);
+  EXPECT_TRUE(ParseLatitudeDm("52.5 N", v));  // the letter's space does not start minutes
+  EXPECT_DOUBLE_EQ(v, 52.5);
+  EXPECT_TRUE(ParseLatitudeDm("-90", v));
+  EXPECT_DOUBLE_EQ(v, -90.0);
+  EXPECT_TRUE(ParseLongitudeDm("350", v));
+  EXPECT_DOUBLE_EQ(v, 350.0);
+  EXPECT_TRUE(ParseLongitudeDm("4 15W", v));
+  EXPECT_DOUBLE_EQ(v, -4.25);
+  EXPECT_TRUE(ParseLongitudeDm("-179 59.9", v));
+  EXPECT_DOUBLE_EQ(v, -(179.0 + 59.9 / 60.0));
+
+  for (const char* text : {"52 60 N", "90 0.1", "91", "", "N", "S", "52 x", "x 30", "INF",
+                           "NAN", "52 NAN", "S52 30"}) {
+    v = 11.0;
+    EXPECT_FALSE(ParseLatitudeDm(text, v)) << text;
+    EXPECT_EQ(v, 11.0) << text;  // untouched on failure
+  }
+  for (const char* text : {"360.01", "W", "E 5", "180 60"}) {
+    v = 11.0;
+    EXPECT_FALSE(ParseLongitudeDm(text, v)) << text;
+    EXPECT_EQ(v, 11.0) << text;
+  }
+}
+
+}  // namespace

@@ -2,23 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/system_time_builder.h"
+
 #include <chrono>
 #include <cstring>
 
 namespace zor::platform {
 namespace {
-
-SYSTEMTIME Make(int y, int m, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<uint16_t>(y);
-  st.wMonth = static_cast<uint16_t>(m);
-  st.wDay = static_cast<uint16_t>(d);
-  st.wHour = static_cast<uint16_t>(h);
-  st.wMinute = static_cast<uint16_t>(mi);
-  st.wSecond = static_cast<uint16_t>(s);
-  st.wMilliseconds = static_cast<uint16_t>(ms);
-  return st;
-}
 
 bool Accepts(const SYSTEMTIME& st) {
   uint64_t ticks = 0;
@@ -26,43 +16,43 @@ bool Accepts(const SYSTEMTIME& st) {
 }
 
 TEST(FileTimeTest, ValidationBoundaries) {
-  EXPECT_TRUE(Accepts(Make(1601, 1, 1)));
-  EXPECT_FALSE(Accepts(Make(1600, 12, 31, 23, 59, 59, 999)));
-  EXPECT_TRUE(Accepts(Make(30827, 12, 31, 23, 59, 59, 999)));
-  EXPECT_FALSE(Accepts(Make(30828, 1, 1)));
+  EXPECT_TRUE(Accepts(MakeSystemTime(1601, 1, 1)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(1600, 12, 31, 23, 59, 59, 999)));
+  EXPECT_TRUE(Accepts(MakeSystemTime(30827, 12, 31, 23, 59, 59, 999)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(30828, 1, 1)));
 
-  EXPECT_TRUE(Accepts(Make(2000, 2, 29)));   // divisible by 400
-  EXPECT_FALSE(Accepts(Make(1900, 2, 29)));  // by 100 only
-  EXPECT_TRUE(Accepts(Make(2024, 2, 29)));
-  EXPECT_FALSE(Accepts(Make(2023, 2, 29)));
-  EXPECT_FALSE(Accepts(Make(2024, 4, 31)));
-  EXPECT_FALSE(Accepts(Make(2024, 1, 0)));
-  EXPECT_FALSE(Accepts(Make(2024, 0, 1)));
-  EXPECT_FALSE(Accepts(Make(2024, 13, 1)));
+  EXPECT_TRUE(Accepts(MakeSystemTime(2000, 2, 29)));   // divisible by 400
+  EXPECT_FALSE(Accepts(MakeSystemTime(1900, 2, 29)));  // by 100 only
+  EXPECT_TRUE(Accepts(MakeSystemTime(2024, 2, 29)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(2023, 2, 29)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(2024, 4, 31)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(2024, 1, 0)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(2024, 0, 1)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(2024, 13, 1)));
 
-  EXPECT_TRUE(Accepts(Make(2024, 1, 1, 23, 59, 59, 999)));
-  EXPECT_FALSE(Accepts(Make(2024, 1, 1, 24)));
-  EXPECT_FALSE(Accepts(Make(2024, 1, 1, 0, 60)));
-  EXPECT_FALSE(Accepts(Make(2024, 1, 1, 0, 0, 60)));
-  EXPECT_FALSE(Accepts(Make(2024, 1, 1, 0, 0, 0, 1000)));
+  EXPECT_TRUE(Accepts(MakeSystemTime(2024, 1, 1, 23, 59, 59, 999)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(2024, 1, 1, 24)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(2024, 1, 1, 0, 60)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(2024, 1, 1, 0, 0, 60)));
+  EXPECT_FALSE(Accepts(MakeSystemTime(2024, 1, 1, 0, 0, 0, 1000)));
 
   // The day of week is not looked at.
-  SYSTEMTIME st = Make(2024, 1, 1);
+  SYSTEMTIME st = MakeSystemTime(2024, 1, 1);
   st.wDayOfWeek = 77;
   EXPECT_TRUE(Accepts(st));
 }
 
 TEST(FileTimeTest, KnownInstants) {
   uint64_t ticks = 1;
-  ASSERT_TRUE(SystemTimeToFileTime(Make(1601, 1, 1), ticks));
+  ASSERT_TRUE(SystemTimeToFileTime(MakeSystemTime(1601, 1, 1), ticks));
   EXPECT_EQ(ticks, 0u);
-  ASSERT_TRUE(SystemTimeToFileTime(Make(1970, 1, 1), ticks));
+  ASSERT_TRUE(SystemTimeToFileTime(MakeSystemTime(1970, 1, 1), ticks));
   EXPECT_EQ(ticks, kUnixEpochTicks);
-  ASSERT_TRUE(SystemTimeToFileTime(Make(1970, 1, 1, 0, 0, 1, 250), ticks));
+  ASSERT_TRUE(SystemTimeToFileTime(MakeSystemTime(1970, 1, 1, 0, 0, 1, 250), ticks));
   EXPECT_EQ(ticks, kUnixEpochTicks + 12'500'000);
 
   FILETIME ft{};
-  ASSERT_TRUE(SystemTimeToFileTime(Make(2000, 1, 1), ft));
+  ASSERT_TRUE(SystemTimeToFileTime(MakeSystemTime(2000, 1, 1), ft));
   EXPECT_EQ(FileTimeToTicks(ft), 125'911'584'000'000'000u);
 
   SYSTEMTIME st{};
@@ -84,7 +74,7 @@ TEST(FileTimeTest, LargestValueAndOverflow) {
   EXPECT_EQ(st.wSecond, 5);
   EXPECT_EQ(st.wMilliseconds, 477);
 
-  SYSTEMTIME untouched = Make(1999, 9, 9);
+  SYSTEMTIME untouched = MakeSystemTime(1999, 9, 9);
   SYSTEMTIME probe = untouched;
   EXPECT_FALSE(FileTimeToSystemTime(0x8000000000000000ULL, probe));
   EXPECT_FALSE(FileTimeToSystemTime(~0ULL, probe));
@@ -125,7 +115,7 @@ TEST(FileTimeTest, LastDaysOfLeapCycles) {
   // places where a day count slips into the next year.
   for (int y : {1604, 1700, 2000, 2024, 2400}) {
     uint64_t ticks = 0;
-    ASSERT_TRUE(SystemTimeToFileTime(Make(y, 12, 31, 23, 59, 59, 999), ticks));
+    ASSERT_TRUE(SystemTimeToFileTime(MakeSystemTime(y, 12, 31, 23, 59, 59, 999), ticks));
     SYSTEMTIME st{};
     ASSERT_TRUE(FileTimeToSystemTime(ticks, st));
     EXPECT_EQ(st.wYear, y);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/system_time_builder.h"
+
 #include <ctime>
 
 #include "platform/clock.h"
@@ -10,18 +12,6 @@
 
 namespace zor::platform {
 namespace {
-
-SYSTEMTIME Make(int y, int m, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<uint16_t>(y);
-  st.wMonth = static_cast<uint16_t>(m);
-  st.wDay = static_cast<uint16_t>(d);
-  st.wHour = static_cast<uint16_t>(h);
-  st.wMinute = static_cast<uint16_t>(mi);
-  st.wSecond = static_cast<uint16_t>(s);
-  st.wMilliseconds = static_cast<uint16_t>(ms);
-  return st;
-}
 
 // "yyyy-mm-dd hh:mm:ss.mmm w" of a record, for readable comparisons.
 std::string Text(const SYSTEMTIME& st) {
@@ -46,36 +36,36 @@ std::string ToUtc(const SYSTEMTIME& local) {
 TEST(TimeZoneTest, CentralEuropeAcrossDaylightChanges) {
   ScopedTz tz(kCentralEurope);
   // Spring: 01:00 UTC on the last Sunday of March turns 02:00 CET into 03:00 CEST.
-  EXPECT_EQ(ToLocal(Make(2024, 3, 31, 0, 59, 59, 999)), "2024-03-31 01:59:59.999 0");
-  EXPECT_EQ(ToLocal(Make(2024, 3, 31, 1, 0, 0, 0)), "2024-03-31 03:00:00.000 0");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2024, 3, 31, 0, 59, 59, 999)), "2024-03-31 01:59:59.999 0");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2024, 3, 31, 1, 0, 0, 0)), "2024-03-31 03:00:00.000 0");
   // Autumn: 01:00 UTC on the last Sunday of October turns 03:00 CEST into 02:00 CET.
-  EXPECT_EQ(ToLocal(Make(2024, 10, 27, 0, 59, 59, 500)), "2024-10-27 02:59:59.500 0");
-  EXPECT_EQ(ToLocal(Make(2024, 10, 27, 1, 0, 0, 0)), "2024-10-27 02:00:00.000 0");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2024, 10, 27, 0, 59, 59, 500)), "2024-10-27 02:59:59.500 0");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2024, 10, 27, 1, 0, 0, 0)), "2024-10-27 02:00:00.000 0");
   // Across midnight and the new year.
-  EXPECT_EQ(ToLocal(Make(2023, 12, 31, 23, 30)), "2024-01-01 00:30:00.000 1");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2023, 12, 31, 23, 30)), "2024-01-01 00:30:00.000 1");
 
-  EXPECT_EQ(ToUtc(Make(2024, 7, 1, 12)), "2024-07-01 10:00:00.000 1");
-  EXPECT_EQ(ToUtc(Make(2024, 1, 1, 0, 30)), "2023-12-31 23:30:00.000 0");
+  EXPECT_EQ(ToUtc(MakeSystemTime(2024, 7, 1, 12)), "2024-07-01 10:00:00.000 1");
+  EXPECT_EQ(ToUtc(MakeSystemTime(2024, 1, 1, 0, 30)), "2023-12-31 23:30:00.000 0");
   // The skipped hour is read with the daylight offset, the repeated hour as
   // daylight time (its first pass).
-  EXPECT_EQ(ToUtc(Make(2024, 3, 31, 2, 30)), "2024-03-31 00:30:00.000 0");
-  EXPECT_EQ(ToUtc(Make(2024, 10, 27, 2, 30)), "2024-10-27 00:30:00.000 0");
-  EXPECT_EQ(ToUtc(Make(2024, 10, 27, 3, 0)), "2024-10-27 02:00:00.000 0");
+  EXPECT_EQ(ToUtc(MakeSystemTime(2024, 3, 31, 2, 30)), "2024-03-31 00:30:00.000 0");
+  EXPECT_EQ(ToUtc(MakeSystemTime(2024, 10, 27, 2, 30)), "2024-10-27 00:30:00.000 0");
+  EXPECT_EQ(ToUtc(MakeSystemTime(2024, 10, 27, 3, 0)), "2024-10-27 02:00:00.000 0");
 }
 
 TEST(TimeZoneTest, UsEasternAcrossDaylightChanges) {
   ScopedTz tz(kUsEastern);
   // Spring: second Sunday of March, 02:00 EST becomes 03:00 EDT (07:00 UTC).
-  EXPECT_EQ(ToLocal(Make(2024, 3, 10, 6, 59, 59)), "2024-03-10 01:59:59.000 0");
-  EXPECT_EQ(ToLocal(Make(2024, 3, 10, 7, 0, 0)), "2024-03-10 03:00:00.000 0");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2024, 3, 10, 6, 59, 59)), "2024-03-10 01:59:59.000 0");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2024, 3, 10, 7, 0, 0)), "2024-03-10 03:00:00.000 0");
   // Autumn: first Sunday of November, 02:00 EDT becomes 01:00 EST (06:00 UTC).
-  EXPECT_EQ(ToLocal(Make(2024, 11, 3, 5, 59, 59)), "2024-11-03 01:59:59.000 0");
-  EXPECT_EQ(ToLocal(Make(2024, 11, 3, 6, 0, 0)), "2024-11-03 01:00:00.000 0");
-  EXPECT_EQ(ToLocal(Make(2024, 1, 1, 3, 0, 0)), "2023-12-31 22:00:00.000 0");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2024, 11, 3, 5, 59, 59)), "2024-11-03 01:59:59.000 0");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2024, 11, 3, 6, 0, 0)), "2024-11-03 01:00:00.000 0");
+  EXPECT_EQ(ToLocal(MakeSystemTime(2024, 1, 1, 3, 0, 0)), "2023-12-31 22:00:00.000 0");
 
-  EXPECT_EQ(ToUtc(Make(2024, 3, 10, 2, 30)), "2024-03-10 06:30:00.000 0");
-  EXPECT_EQ(ToUtc(Make(2024, 11, 3, 1, 30)), "2024-11-03 05:30:00.000 0");
-  EXPECT_EQ(ToUtc(Make(2024, 12, 31, 21, 0, 0, 1)), "2025-01-01 02:00:00.001 3");
+  EXPECT_EQ(ToUtc(MakeSystemTime(2024, 3, 10, 2, 30)), "2024-03-10 06:30:00.000 0");
+  EXPECT_EQ(ToUtc(MakeSystemTime(2024, 11, 3, 1, 30)), "2024-11-03 05:30:00.000 0");
+  EXPECT_EQ(ToUtc(MakeSystemTime(2024, 12, 31, 21, 0, 0, 1)), "2025-01-01 02:00:00.001 3");
 }
 
 // Hour by hour through a year: local and back gives the same instant except
@@ -85,7 +75,7 @@ TEST(TimeZoneTest, RoundTripThroughAYear) {
   for (const char* zone : {kCentralEurope, kUsEastern}) {
     ScopedTz tz(zone);
     uint64_t start = 0;
-    ASSERT_TRUE(SystemTimeToFileTime(Make(2024, 1, 1), start));
+    ASSERT_TRUE(SystemTimeToFileTime(MakeSystemTime(2024, 1, 1), start));
     int moved = 0;
     for (int hour = 0; hour < 366 * 24; ++hour) {
       const uint64_t ticks = start + hour * 3600 * kTicksPerSecond + 1234 * kTicksPerMillisecond;
@@ -106,12 +96,12 @@ TEST(TimeZoneTest, RoundTripThroughAYear) {
 
 TEST(TimeZoneTest, RejectsRecordsOutOfRange) {
   ScopedTz tz(kUsEastern);
-  SYSTEMTIME out = Make(1999, 1, 1);
+  SYSTEMTIME out = MakeSystemTime(1999, 1, 1);
   EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(SYSTEMTIME{}, out));
-  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(Make(2024, 13, 1), out));
-  EXPECT_FALSE(TzSpecificLocalTimeToSystemTime(Make(2024, 2, 30), out));
+  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(MakeSystemTime(2024, 13, 1), out));
+  EXPECT_FALSE(TzSpecificLocalTimeToSystemTime(MakeSystemTime(2024, 2, 30), out));
   // 1601-01-01 00:00 UTC is still 1600 in New York.
-  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(Make(1601, 1, 1), out));
+  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(MakeSystemTime(1601, 1, 1), out));
   EXPECT_EQ(Text(out), "1999-01-01 00:00:00.000 0");
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/system_time_builder.h"
+
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -15,18 +17,6 @@
 using zor::platform::SYSTEMTIME;
 
 namespace {
-
-SYSTEMTIME Make(int y, int m, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<uint16_t>(y);
-  st.wMonth = static_cast<uint16_t>(m);
-  st.wDay = static_cast<uint16_t>(d);
-  st.wHour = static_cast<uint16_t>(h);
-  st.wMinute = static_cast<uint16_t>(mi);
-  st.wSecond = static_cast<uint16_t>(s);
-  st.wMilliseconds = static_cast<uint16_t>(ms);
-  return st;
-}
 
 // "yyyy-mm-dd hh:mm:ss.mmm w" of a record.
 std::string Text(const SYSTEMTIME& st) {
@@ -56,11 +46,11 @@ TEST(SystemTimeConversionTest, RecordToTimeAndBack) {
   EXPECT_EQ(none.pad, 0u);
   EXPECT_EQ(none.seconds, -1.0);
 
-  const sTimeRecord r = SystemTimeToTime(Make(2000, 1, 1, 12, 30, 15, 250));
+  const sTimeRecord r = SystemTimeToTime(MakeSystemTime(2000, 1, 1, 12, 30, 15, 250));
   EXPECT_EQ(r.day, 51544);
   EXPECT_DOUBLE_EQ(r.seconds, 45015.25);
   // Fields are not checked: month 13 is January of the next year.
-  EXPECT_EQ(SystemTimeToTime(Make(2023, 13, 1)).day, SystemTimeToTime(Make(2024, 1, 1)).day);
+  EXPECT_EQ(SystemTimeToTime(MakeSystemTime(2023, 13, 1)).day, SystemTimeToTime(MakeSystemTime(2024, 1, 1)).day);
 
   const SYSTEMTIME st = TimeToSystemTime(CZORTime(r));
   EXPECT_EQ(Text(st), "2000-01-01 12:30:15.250 6");
@@ -106,7 +96,7 @@ TEST(SystemTimeConversionTest, AgreesWithTheTimeValueFields) {
       ASSERT_TRUE(AllZero(st)) << t.GetDay() << " " << t.GetSeconds();
       continue;
     }
-    SYSTEMTIME expected = Make(y, mo, d, h, mi, s, ms);
+    SYSTEMTIME expected = MakeSystemTime(y, mo, d, h, mi, s, ms);
     expected.wDayOfWeek = static_cast<uint16_t>(w);
     ASSERT_EQ(Text(st), Text(expected)) << t.GetDay() << " " << t.GetSeconds();
   }
@@ -145,10 +135,10 @@ TEST(SystemTimeZoneTest, UtcAndLocalAcrossDaylightChanges) {
     EXPECT_EQ(Text(UtcToLocal(At(2024, 11, 3, 6, 0, 0.0))), "2024-11-03 01:00:00.000 0");
     EXPECT_EQ(Text(LocalToUtc(At(2024, 7, 4, 20, 0, 0.0))), "2024-07-05 00:00:00.000 5");
 
-    SYSTEMTIME out = Make(1999, 1, 1);
-    EXPECT_EQ(Text(UtcToLocalSystemTime(out, Make(2024, 1, 1, 3))), "2023-12-31 22:00:00.000 0");
+    SYSTEMTIME out = MakeSystemTime(1999, 1, 1);
+    EXPECT_EQ(Text(UtcToLocalSystemTime(out, MakeSystemTime(2024, 1, 1, 3))), "2023-12-31 22:00:00.000 0");
     EXPECT_EQ(Text(out), "2023-12-31 22:00:00.000 0");
-    EXPECT_EQ(Text(LocalToUtcSystemTime(out, Make(2023, 12, 31, 22))), "2024-01-01 03:00:00.000 1");
+    EXPECT_EQ(Text(LocalToUtcSystemTime(out, MakeSystemTime(2023, 12, 31, 22))), "2024-01-01 03:00:00.000 1");
     // No time stays no time.
     EXPECT_TRUE(AllZero(UtcToLocalSystemTime(out, SYSTEMTIME{})));
     EXPECT_FALSE(UtcToLocal(CZORTime()).IsValid());
@@ -193,7 +183,7 @@ TEST(SystemTimeGpsTest, TimeToWeekAddsTheOffset) {
   EXPECT_EQ(g.seconds, 28.0);
   EXPECT_EQ(CZORTime(GpsWeekToTimeRecord(g, 18.0)) - t, 0.0);
 
-  const sGpsWeekTime s = SystemTimeToGpsWeek(Make(2024, 2, 10, 23, 59, 59, 500), 1.0);
+  const sGpsWeekTime s = SystemTimeToGpsWeek(MakeSystemTime(2024, 2, 10, 23, 59, 59, 500), 1.0);
   EXPECT_EQ(s.week, 2301);
   EXPECT_DOUBLE_EQ(s.seconds, 0.5);
 
@@ -204,9 +194,9 @@ TEST(SystemTimeGpsTest, TimeToWeekAddsTheOffset) {
 
 TEST(SystemTimeGpsTest, SecondsOfWeekNearWeekBoundaries) {
   // Week 2300 begins on 2024-02-04.
-  const SYSTEMTIME early = Make(2024, 2, 4, 0, 0, 10);     // second 10 of the week
-  const SYSTEMTIME late = Make(2024, 2, 10, 23, 59, 55);   // second 604795
-  const SYSTEMTIME middle = Make(2024, 2, 7, 12);
+  const SYSTEMTIME early = MakeSystemTime(2024, 2, 4, 0, 0, 10);     // second 10 of the week
+  const SYSTEMTIME late = MakeSystemTime(2024, 2, 10, 23, 59, 55);   // second 604795
+  const SYSTEMTIME middle = MakeSystemTime(2024, 2, 7, 12);
 
   EXPECT_EQ(Text(GpsSecondsOfWeekToTime(early, 604790.0, false, 0.0)), "2024-02-03 23:59:50.000 6");
   EXPECT_EQ(Text(GpsSecondsOfWeekToTime(late, 5.0, false, 0.0)), "2024-02-11 00:00:05.000 0");
@@ -220,23 +210,23 @@ TEST(SystemTimeGpsTest, SecondsOfWeekNearWeekBoundaries) {
 }
 
 TEST(SystemTimeAlignTest, ReferenceDay) {
-  SYSTEMTIME t = Make(2024, 3, 1, 23, 59);
-  AlignToReferenceDay(t, Make(2024, 3, 2, 0, 1));
+  SYSTEMTIME t = MakeSystemTime(2024, 3, 1, 23, 59);
+  AlignToReferenceDay(t, MakeSystemTime(2024, 3, 2, 0, 1));
   EXPECT_EQ(Text(t), "2024-03-01 23:59:00.000 5");  // -120 s: stays
 
-  t = Make(2024, 3, 1, 0, 1);
-  AlignToReferenceDay(t, Make(2024, 3, 2, 23, 59));
+  t = MakeSystemTime(2024, 3, 1, 0, 1);
+  AlignToReferenceDay(t, MakeSystemTime(2024, 3, 2, 23, 59));
   EXPECT_EQ(Text(t), "2024-03-03 00:01:00.000 0");  // two days on, +120 s
 
-  t = Make(2024, 3, 1, 12);
-  AlignToReferenceDay(t, Make(2024, 3, 2, 0));  // exactly -43200 s: stays
+  t = MakeSystemTime(2024, 3, 1, 12);
+  AlignToReferenceDay(t, MakeSystemTime(2024, 3, 2, 0));  // exactly -43200 s: stays
   EXPECT_EQ(Text(t), "2024-03-01 12:00:00.000 5");
 
   t = SYSTEMTIME{};
-  AlignToReferenceDay(t, Make(2024, 3, 2));
+  AlignToReferenceDay(t, MakeSystemTime(2024, 3, 2));
   EXPECT_TRUE(AllZero(t));
 
-  t = Make(2024, 3, 1, 23, 59);
+  t = MakeSystemTime(2024, 3, 1, 23, 59);
   AlignToReferenceDay(t, SYSTEMTIME{});
   EXPECT_EQ(Text(t), "2024-03-01 23:59:00.000 0");  // untouched, day of week as given
 }
@@ -267,14 +257,14 @@ TEST(SystemTimeArithmeticTest, MidTimeAndDifferences) {
   EXPECT_EQ(AbsTimeDifference(b, a), 7200.0);
   EXPECT_EQ(AbsTimeDifference(CZORTime(), a), 0.0);
 
-  SYSTEMTIME out = Make(9, 9, 9);
-  ASSERT_TRUE(SystemTimeDifference(out, Make(2024, 3, 1, 12, 0, 0, 500), Make(2024, 2, 29, 11)));
+  SYSTEMTIME out = MakeSystemTime(9, 9, 9);
+  ASSERT_TRUE(SystemTimeDifference(out, MakeSystemTime(2024, 3, 1, 12, 0, 0, 500), MakeSystemTime(2024, 2, 29, 11)));
   EXPECT_EQ(Text(out), "1601-01-02 01:00:00.500 2");
-  out = Make(9, 9, 9);
-  EXPECT_FALSE(SystemTimeDifference(out, Make(2024, 2, 29), Make(2024, 3, 1)));
+  out = MakeSystemTime(9, 9, 9);
+  EXPECT_FALSE(SystemTimeDifference(out, MakeSystemTime(2024, 2, 29), MakeSystemTime(2024, 3, 1)));
   EXPECT_TRUE(AllZero(out));
-  out = Make(9, 9, 9);
-  EXPECT_FALSE(SystemTimeDifference(out, Make(2024, 2, 30), Make(2024, 2, 1)));
+  out = MakeSystemTime(9, 9, 9);
+  EXPECT_FALSE(SystemTimeDifference(out, MakeSystemTime(2024, 2, 30), MakeSystemTime(2024, 2, 1)));
   EXPECT_TRUE(AllZero(out));
 }
 
@@ -289,8 +279,8 @@ TEST(SystemTimeArithmeticTest, ElapsedSeconds) {
 }
 
 TEST(SystemTimeCalendarTest, Questions) {
-  EXPECT_EQ(SystemTimeDayOfYear(Make(2024, 12, 31)), 366);
-  EXPECT_EQ(SystemTimeDayOfYear(Make(2023, 3, 1)), 60);
+  EXPECT_EQ(SystemTimeDayOfYear(MakeSystemTime(2024, 12, 31)), 366);
+  EXPECT_EQ(SystemTimeDayOfYear(MakeSystemTime(2023, 3, 1)), 60);
   EXPECT_EQ(SystemTimeDayOfYear(SYSTEMTIME{}), 0);
 
   const CZORTime leap = At(2024, 2, 10, 12, 0, 0.0);
@@ -324,14 +314,14 @@ TEST(SystemTimeTextTest, TimeOfDay) {
   EXPECT_EQ(FormatTimeOfDay(CZORTime(sTimeRecord{day, 0, 3723.5}), 1, 0), "010203.5");
   EXPECT_EQ(FormatTimeOfDay(CZORTime(), 3, ':'), "Invalid");
 
-  const SYSTEMTIME st = Make(2024, 3, 1, 1, 2, 3, 999);
+  const SYSTEMTIME st = MakeSystemTime(2024, 3, 1, 1, 2, 3, 999);
   EXPECT_EQ(FormatSystemTimeOfDay(st, 3, ':'), "01:02:03.999");
   EXPECT_EQ(FormatSystemTimeOfDay(st, 2, ':'), "01:02:03.99");
   EXPECT_EQ(FormatSystemTimeOfDay(st, 1, '-'), "01-02-03.9");
   EXPECT_EQ(FormatSystemTimeOfDay(st, 0, 0), "010203");
   EXPECT_EQ(FormatSystemTimeOfDay(st, 5, ':'), "01:02:03.99900");
   EXPECT_EQ(FormatSystemTimeOfDay(st, 9, ':'), "01:02:03.999000");
-  EXPECT_EQ(FormatSystemTimeOfDay(Make(0, 3, 1, 1), 3, ':'), "Invalid");
+  EXPECT_EQ(FormatSystemTimeOfDay(MakeSystemTime(0, 3, 1, 1), 3, ':'), "Invalid");
 }
 
 TEST(SystemTimeTextTest, DateTimeTakesDateAndTimeFromTheSameRounding) {
@@ -340,7 +330,7 @@ TEST(SystemTimeTextTest, DateTimeTakesDateAndTimeFromTheSameRounding) {
   EXPECT_EQ(FormatDateTime(t, 0, ':'), "2024-03-02 00:00:00");
   EXPECT_EQ(FormatDateTime(t, 6, ':'), "2024-03-01 23:59:59.999600");
   EXPECT_EQ(FormatDateTime(CZORTime(), 3, ':'), "Invalid");
-  EXPECT_EQ(FormatSystemDateTime(Make(2024, 3, 1, 4, 5, 6, 78), 2, 0), "2024-03-01 040506.07");
+  EXPECT_EQ(FormatSystemDateTime(MakeSystemTime(2024, 3, 1, 4, 5, 6, 78), 2, 0), "2024-03-01 040506.07");
   EXPECT_EQ(FormatSystemDateTime(SYSTEMTIME{}, 2, ':'), "Invalid");
 }
 
@@ -351,7 +341,7 @@ TEST(SystemTimeTextTest, MjdText) {
   EXPECT_EQ(FormatMjdText(t, -4), "51544 43200");
   EXPECT_EQ(FormatMjdText(t, 1000), "51544 43200.25000000000000000");  // held at 17
   EXPECT_EQ(FormatMjdText(CZORTime(), 3), "Invalid");
-  EXPECT_EQ(FormatSystemTimeMjd(Make(2000, 1, 1, 12, 0, 0, 250), 2), "51544 43200.25");
+  EXPECT_EQ(FormatSystemTimeMjd(MakeSystemTime(2000, 1, 1, 12, 0, 0, 250), 2), "51544 43200.25");
   EXPECT_EQ(FormatSystemTimeMjd(SYSTEMTIME{}, 2), "Invalid");
 }
 

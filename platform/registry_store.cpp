@@ -1,0 +1,593 @@
+#include "platform/registry_store.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <span>
+#include <vector>
+
+#include "platform/registry_file_format.h"
+
+namespace zor::platform {
+
+struct RegistryKey {
+  RegistryHive hive;
+  std::vector<std::string> parts;  // path below the hive root
+  REGSAM access;
+  bool predefined;
+};
+
+namespace {
+
+RegistryKey g_current_user_root{RegistryHive::kCurrentUser, {}, KEY_ALL_ACCESS, true};
+RegistryKey g_local_machine_root{RegistryHive::kLocalMachine, {}, KEY_ALL_ACCESS, true};
+
+}  // namespace
+
+RegistryKey* const HKEY_CURRENT_USER = &g_current_user_root;
+RegistryKey* const HKEY_LOCAL_MACHINE = &g_local_machine_root;
+
+namespace {
+
+constexpr REGSAM kWriteRights =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | KEY_DELETE | 0x00040000 | 0x00080000;
+
+std::atomic<RegistryDiagnosticSink> g_sink{nullptr};
+
+void Report(const std::string& message) {
+  if (RegistryDiagnosticSink sink = g_sink.load()) {
+    sink(message);
+    return;
+  }
+  std::fprintf(stderr, "zor registry: %s\n", message.c_str());
+}
+
+uint32_t Done(uint32_t code) noexcept {
+  SetLastError(code);
+  return code;
+}
+
+uint32_t LastErrno() noexcept { return ErrorFromErrno(errno); }
+
+// What identifies one version of a hive file.
+struct FileSignature {
+  bool exists = false;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  int64_t mtime_ns = 0;
+  mode_t mode = 0;
+
+  bool operator==(const FileSignature& o) const {
+    return exists == o.exists && dev == o.dev && ino == o.ino && size == o.size &&
+           mtime_ns == o.mtime_ns;
+  }
+};
+
+FileSignature SignatureOf(const struct stat& sb) {
+  FileSignature sig;
+  sig.exists = true;
+  sig.dev = sb.st_dev;
+  sig.ino = sb.st_ino;
+  sig.size = sb.st_size;
+  sig.mtime_ns = int64_t{sb.st_mtim.tv_sec} * 1000000000 + sb.st_mtim.tv_nsec;
+  sig.mode = sb.st_mode;
+  return sig;
+}
+
+// The cached copy of one hive file.
+struct HiveState {
+  std::mutex mutex;
+  std::string file;  // the file the cache belongs to
+  bool loaded = false;
+  bool blocked = false;  // a damaged file could not be set aside: refuse writes
+  FileSignature sig;
+  RegistryNode root;
+};
+
+HiveState& StateOf(RegistryHive hive) {
+  // Never destroyed, so a late call during exit still finds it.
+  static HiveState* states = new HiveState[2];
+  return states[hive == RegistryHive::kCurrentUser ? 0 : 1];
+}
+
+const char* HiveFileName(RegistryHive hive) {
+  return hive == RegistryHive::kCurrentUser ? "current_user.hive" : "local_machine.hive";
+}
+
+std::string HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
+  struct passwd pw;
+  struct passwd* found = nullptr;
+  std::vector<char> buf(16384);
+  if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr)
+    return found->pw_dir;
+  return {};
+}
+
+std::string FolderOf(const std::string& file) {
+  const std::size_t slash = file.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return file.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// An exclusive flock on "<hive>.lock", held for the object's life.
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock() {
+    if (fd_ >= 0) close(fd_);  // closing releases the lock
+  }
+
+  uint32_t Acquire(const std::string& hive_file) {
+    const std::string path = hive_file + ".lock";
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) return LastErrno();
+    while (flock(fd_, LOCK_EX) != 0) {
+      if (errno != EINTR) return LastErrno();
+    }
+    return kErrorSuccess;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+bool ReadWholeFile(int fd, std::string& text) {
+  text.clear();
+  char buf[65536];
+  while (true) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+}
+
+bool WriteWholeFile(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = write(fd, text.data(), text.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+std::string AsideName(const std::string& file) {
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  struct tm utc {};
+  gmtime_r(&now.tv_sec, &utc);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
+  std::string base = file + ".corrupt-" + stamp;
+  std::string name = base;
+  struct stat sb;
+  for (int n = 2; lstat(name.c_str(), &sb) == 0; ++n) name = base + "-" + std::to_string(n);
+  return name;
+}
+
+void SetEmpty(HiveState& st, const FileSignature& sig, bool blocked) {
+  st.root = RegistryNode{};
+  st.sig = sig;
+  st.loaded = true;
+  st.blocked = blocked;
+}
+
+enum class AsideResult { kDone, kChanged };
+
+// Moves a damaged hive file out of the way (never overwriting it) and leaves
+// the cache empty. kChanged when the file was replaced meanwhile, so the
+// caller reads it again.
+AsideResult SetAside(HiveState& st, const std::string& file, const FileSignature& bad,
+                     const std::string& reason, bool locked) {
+  FileLock lock;
+  if (!locked) lock.Acquire(file);  // without the lock we still must not lose the file
+  struct stat sb;
+  if (stat(file.c_str(), &sb) != 0 || !(SignatureOf(sb) == bad)) return AsideResult::kChanged;
+
+  const std::string aside = AsideName(file);
+  if (rename(file.c_str(), aside.c_str()) == 0) {
+    SyncFolder(FolderOf(file));
+    Report("registry hive " + file + " is damaged (" + reason + "); kept as " + aside +
+           ", the hive starts empty");
+    SetEmpty(st, FileSignature{}, false);
+    return AsideResult::kDone;
+  }
+  Report("registry hive " + file + " is damaged (" + reason + ") and could not be set aside (" +
+         std::strerror(errno) + "); its keys read as missing and writes are refused");
+  SetEmpty(st, bad, true);
+  return AsideResult::kDone;
+}
+
+// Brings the cache of `st` up to date with `file`: one stat when nothing
+// changed, a full read and parse when it did.
+uint32_t Refresh(HiveState& st, const std::string& file, bool locked) {
+  if (st.file != file) {
+    st.file = file;
+    SetEmpty(st, FileSignature{}, false);
+    st.loaded = false;
+  }
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    struct stat sb;
+    if (stat(file.c_str(), &sb) != 0) {
+      if (errno != ENOENT) return LastErrno();
+      if (!st.loaded || st.sig.exists) SetEmpty(st, FileSignature{}, false);
+      return kErrorSuccess;
+    }
+    const FileSignature seen = SignatureOf(sb);
+    if (st.loaded && st.sig == seen) return kErrorSuccess;
+
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) continue;  // set aside by another process meanwhile
+    std::string reason;
+    FileSignature sig = seen;
+    std::string text;
+    if (fd < 0) {
+      reason = std::string("cannot open: ") + std::strerror(errno);
+    } else {
+      struct stat fsb;
+      if (fstat(fd, &fsb) == 0) sig = SignatureOf(fsb);
+      if (!ReadWholeFile(fd, text)) reason = std::string("cannot read: ") + std::strerror(errno);
+      close(fd);
+    }
+    if (reason.empty()) {
+      RegistryNode root;
+      std::string why;
+      if (ParseHive(text, root, &why)) {
+        st.root = std::move(root);
+        st.sig = sig;
+        st.loaded = true;
+        st.blocked = false;
+        return kErrorSuccess;
+      }
+      reason = why;
+    }
+    if (SetAside(st, file, sig, reason, locked) == AsideResult::kDone) return kErrorSuccess;
+  }
+  return kErrorAccessDenied;  // the file keeps changing under us
+}
+
+// Writes the cached tree of `st` as the new version of `file`.
+uint32_t Persist(HiveState& st, const std::string& file) {
+  const std::string text = SerializeHive(st.root);
+  const std::string tmp = file + ".tmp";
+  const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return LastErrno();
+  const auto fail = [&]() {
+    const uint32_t code = LastErrno();
+    close(fd);
+    unlink(tmp.c_str());
+    return code;
+  };
+  if (!WriteWholeFile(fd, text)) return fail();
+  if (st.sig.exists && fchmod(fd, st.sig.mode & 07777) != 0) return fail();
+
+  // A modification time strictly after the replaced file's, so that no two
+  // versions share a signature even when an inode number is reused.
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  int64_t mtime = int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+  if (st.sig.exists && mtime <= st.sig.mtime_ns) mtime = st.sig.mtime_ns + 1;
+  struct timespec times[2];
+  times[0] = now;
+  times[1].tv_sec = static_cast<time_t>(mtime / 1000000000);
+  times[1].tv_nsec = static_cast<long>(mtime % 1000000000);
+  if (futimens(fd, times) != 0) return fail();
+  if (fsync(fd) != 0) return fail();
+  struct stat sb;
+  if (fstat(fd, &sb) != 0) return fail();
+  if (close(fd) != 0) {
+    const uint32_t code = LastErrno();
+    unlink(tmp.c_str());
+    return code;
+  }
+  if (rename(tmp.c_str(), file.c_str()) != 0) {
+    const uint32_t code = LastErrno();
+    unlink(tmp.c_str());
+    return code;
+  }
+  SyncFolder(FolderOf(file));
+  st.sig = SignatureOf(sb);
+  return kErrorSuccess;
+}
+
+// Runs `look(const RegistryNode& root)` on the up-to-date hive.
+template <typename Look>
+uint32_t Inspect(RegistryHive hive, Look&& look) {
+  const std::string file = RegistryHiveFile(hive);
+  HiveState& st = StateOf(hive);
+  std::lock_guard<std::mutex> guard(st.mutex);
+  try {
+    if (const uint32_t code = Refresh(st, file, false)) return code;
+    return look(static_cast<const RegistryNode&>(st.root));
+  } catch (const std::bad_alloc&) {
+    st.loaded = false;
+    return kErrorNotEnoughMemory;
+  }
+}
+
+// Runs `change(RegistryNode& root, bool& changed)` on the up-to-date hive under
+// the hive's file lock and writes the hive when it reports a change. `change`
+// must leave the tree alone when it fails.
+template <typename Change>
+uint32_t Mutate(RegistryHive hive, Change&& change) {
+  const std::string file = RegistryHiveFile(hive);
+  HiveState& st = StateOf(hive);
+  std::lock_guard<std::mutex> guard(st.mutex);
+  try {
+    std::error_code ec;
+    std::filesystem::create_directories(FolderOf(file), ec);
+    if (ec) return ErrorFromErrno(ec.value());
+    FileLock lock;
+    if (const uint32_t code = lock.Acquire(file)) return code;
+    if (const uint32_t code = Refresh(st, file, true)) return code;
+    if (st.blocked) return kErrorAccessDenied;
+    if (st.sig.exists && access(file.c_str(), W_OK) != 0) return LastErrno();
+    bool changed = false;
+    if (const uint32_t code = change(st.root, changed)) return code;
+    if (!changed) return kErrorSuccess;
+    const uint32_t code = Persist(st, file);
+    if (code != kErrorSuccess) st.loaded = false;  // the file still holds the old state
+    return code;
+  } catch (const std::bad_alloc&) {
+    st.loaded = false;
+    return kErrorNotEnoughMemory;
+  }
+}
+
+// Whether the hive may be written at all: a handle asking for write rights on
+// a hive whose file or folder is read-only is refused, as the platform refuses
+// such an open.
+uint32_t CheckWritable(RegistryHive hive) {
+  const std::string file = RegistryHiveFile(hive);
+  const std::string folder = FolderOf(file);
+  struct stat sb;
+  if (stat(folder.c_str(), &sb) == 0 && access(folder.c_str(), W_OK) != 0) return LastErrno();
+  if (stat(file.c_str(), &sb) == 0 && access(file.c_str(), W_OK) != 0) return LastErrno();
+  return kErrorSuccess;
+}
+
+// The full path of `sub_key` below `parent`, or an error code.
+uint32_t JoinPath(HKEY parent, std::string_view sub_key, std::vector<std::string>& full) {
+  std::vector<std::string> parts;
+  if (!SplitRegistryPath(sub_key, parts)) return kErrorBadKey;
+  if (parent->parts.size() + parts.size() > kMaxRegistryDepth) return kErrorBadKey;
+  full = parent->parts;
+  full.insert(full.end(), std::make_move_iterator(parts.begin()),
+              std::make_move_iterator(parts.end()));
+  return kErrorSuccess;
+}
+
+HKEY NewHandle(RegistryHive hive, std::vector<std::string> parts, REGSAM access) {
+  return new RegistryKey{hive, std::move(parts), access, false};
+}
+
+}  // namespace
+
+std::string RegistryFolder() {
+  if (const char* dir = std::getenv("ZOR_REGISTRY_DIR"); dir != nullptr && dir[0] != '\0')
+    return dir;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/')
+    return std::string(xdg) + "/zor-registry";
+  const std::string home = HomeFolder();
+  if (!home.empty()) return home + "/.config/zor-registry";
+  return "/tmp/zor-registry-" + std::to_string(getuid());
+}
+
+std::string RegistryHiveFile(RegistryHive hive) {
+  std::string folder = RegistryFolder();
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder + "/" + HiveFileName(hive);
+}
+
+void SetRegistryDiagnosticSink(RegistryDiagnosticSink sink) noexcept { g_sink.store(sink); }
+RegistryDiagnosticSink GetRegistryDiagnosticSink() noexcept { return g_sink.load(); }
+
+uint32_t RegCreateKeyEx(HKEY parent, std::string_view sub_key, REGSAM access, HKEY* result,
+                        bool* created) {
+  if (result == nullptr) return Done(kErrorInvalidParameter);
+  *result = nullptr;
+  if (parent == nullptr) return Done(kErrorInvalidHandle);
+  std::vector<std::string> full;
+  if (const uint32_t code = JoinPath(parent, sub_key, full)) return Done(code);
+
+  bool exists = false;
+  uint32_t code = Inspect(parent->hive, [&](const RegistryNode& root) {
+    if (root.Find(parent->parts) == nullptr) return kRegistryErrorKeyDeleted;
+    exists = root.Find(full) != nullptr;
+    return kErrorSuccess;
+  });
+  if (code != kErrorSuccess) return Done(code);
+
+  bool made = false;
+  if (!exists) {
+    if ((parent->access & KEY_CREATE_SUB_KEY) == 0) return Done(kErrorAccessDenied);
+    const std::span<const std::string> below(full.begin() + static_cast<std::ptrdiff_t>(parent->parts.size()),
+                                             full.end());
+    code = Mutate(parent->hive, [&](RegistryNode& root, bool& changed) {
+      RegistryNode* node = root.Find(parent->parts);
+      if (node == nullptr) return kRegistryErrorKeyDeleted;
+      for (const std::string& part : below) {
+        if (node->FindSubKey(part) == nullptr) changed = true;
+        node = &node->AddSubKey(part);
+      }
+      made = changed;
+      return kErrorSuccess;
+    });
+    if (code != kErrorSuccess) return Done(code);
+  } else if ((access & kWriteRights) != 0) {
+    if (const uint32_t denied = CheckWritable(parent->hive)) return Done(denied);
+  }
+  if (created != nullptr) *created = made;
+  *result = NewHandle(parent->hive, std::move(full), access);
+  return Done(kErrorSuccess);
+}
+
+uint32_t RegOpenKeyEx(HKEY parent, std::string_view sub_key, REGSAM access, HKEY* result) {
+  if (result == nullptr) return Done(kErrorInvalidParameter);
+  *result = nullptr;
+  if (parent == nullptr) return Done(kErrorInvalidHandle);
+  std::vector<std::string> full;
+  if (const uint32_t code = JoinPath(parent, sub_key, full)) return Done(code);
+  const uint32_t code = Inspect(parent->hive, [&](const RegistryNode& root) {
+    if (root.Find(parent->parts) == nullptr) return kRegistryErrorKeyDeleted;
+    return root.Find(full) != nullptr ? kErrorSuccess : kErrorFileNotFound;
+  });
+  if (code != kErrorSuccess) return Done(code);
+  if ((access & kWriteRights) != 0) {
+    if (const uint32_t denied = CheckWritable(parent->hive)) return Done(denied);
+  }
+  *result = NewHandle(parent->hive, std::move(full), access);
+  return Done(kErrorSuccess);
+}
+
+uint32_t RegCloseKey(HKEY key) {
+  if (key == nullptr) return Done(kErrorInvalidHandle);
+  if (!key->predefined) delete key;
+  return Done(kErrorSuccess);
+}
+
+uint32_t RegSetValueEx(HKEY key, std::string_view name, uint32_t type, const void* data,
+                       uint32_t size) {
+  if (key == nullptr) return Done(kErrorInvalidHandle);
+  if ((key->access & KEY_SET_VALUE) == 0) return Done(kErrorAccessDenied);
+  if (name.size() > kMaxRegistryValueName || (data == nullptr && size != 0))
+    return Done(kErrorInvalidParameter);
+  const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(data), size);
+  return Done(Mutate(key->hive, [&](RegistryNode& root, bool& changed) {
+    RegistryNode* node = root.Find(key->parts);
+    if (node == nullptr) return kRegistryErrorKeyDeleted;
+    changed = node->SetValue(name, type, bytes);
+    return kErrorSuccess;
+  }));
+}
+
+namespace {
+
+// Copies a stored value out as RegQueryValueEx does.
+uint32_t CopyOut(const RegistryValue& value, uint32_t* type, void* data, uint32_t* size) {
+  if (type != nullptr) *type = value.type;
+  const auto stored = static_cast<uint32_t>(value.data.size());
+  if (data != nullptr) {
+    if (*size < stored) {
+      *size = stored;
+      return kErrorMoreData;
+    }
+    if (stored != 0) std::memcpy(data, value.data.data(), stored);
+  }
+  if (size != nullptr) *size = stored;
+  return kErrorSuccess;
+}
+
+}  // namespace
+
+uint32_t RegQueryValueEx(HKEY key, std::string_view name, uint32_t* type, void* data,
+                         uint32_t* size) {
+  if (key == nullptr) return Done(kErrorInvalidHandle);
+  if ((key->access & KEY_QUERY_VALUE) == 0) return Done(kErrorAccessDenied);
+  if (data != nullptr && size == nullptr) return Done(kErrorInvalidParameter);
+  return Done(Inspect(key->hive, [&](const RegistryNode& root) {
+    const RegistryNode* node = root.Find(key->parts);
+    if (node == nullptr) return kRegistryErrorKeyDeleted;
+    const RegistryValue* value = node->FindValue(name);
+    if (value == nullptr) return kErrorFileNotFound;
+    return CopyOut(*value, type, data, size);
+  }));
+}
+
+uint32_t RegEnumValue(HKEY key, uint32_t index, std::string* name, uint32_t* type, void* data,
+                      uint32_t* size) {
+  if (key == nullptr) return Done(kErrorInvalidHandle);
+  if ((key->access & KEY_QUERY_VALUE) == 0) return Done(kErrorAccessDenied);
+  if (data != nullptr && size == nullptr) return Done(kErrorInvalidParameter);
+  return Done(Inspect(key->hive, [&](const RegistryNode& root) {
+    const RegistryNode* node = root.Find(key->parts);
+    if (node == nullptr) return kRegistryErrorKeyDeleted;
+    if (index >= node->values.size()) return kErrorNoMoreItems;
+    const RegistryValue& value = node->values[index];
+    if (name != nullptr) *name = value.name;
+    return CopyOut(value, type, data, size);
+  }));
+}
+
+uint32_t RegEnumKeyEx(HKEY key, uint32_t index, std::string* name) {
+  if (key == nullptr) return Done(kErrorInvalidHandle);
+  if ((key->access & KEY_ENUMERATE_SUB_KEYS) == 0) return Done(kErrorAccessDenied);
+  return Done(Inspect(key->hive, [&](const RegistryNode& root) {
+    const RegistryNode* node = root.Find(key->parts);
+    if (node == nullptr) return kRegistryErrorKeyDeleted;
+    if (index >= node->subkeys.size()) return kErrorNoMoreItems;
+    if (name != nullptr) *name = node->subkeys[index].name;
+    return kErrorSuccess;
+  }));
+}
+
+uint32_t RegDeleteKey(HKEY parent, std::string_view sub_key) {
+  if (parent == nullptr) return Done(kErrorInvalidHandle);
+  std::vector<std::string> full;
+  if (const uint32_t code = JoinPath(parent, sub_key, full)) return Done(code);
+  if (full.empty()) return Done(kErrorAccessDenied);
+  const std::span<const std::string> above(full.data(), full.size() - 1);
+  return Done(Mutate(parent->hive, [&](RegistryNode& root, bool& changed) {
+    RegistryNode* owner = root.Find(above);
+    RegistryNode* target = owner != nullptr ? owner->FindSubKey(full.back()) : nullptr;
+    if (target == nullptr) return kErrorFileNotFound;
+    if (!target->subkeys.empty()) return kErrorAccessDenied;
+    changed = owner->RemoveSubKey(full.back());
+    return kErrorSuccess;
+  }));
+}
+
+uint32_t RegDeleteValue(HKEY key, std::string_view name) {
+  if (key == nullptr) return Done(kErrorInvalidHandle);
+  if ((key->access & KEY_SET_VALUE) == 0) return Done(kErrorAccessDenied);
+  return Done(Mutate(key->hive, [&](RegistryNode& root, bool& changed) {
+    RegistryNode* node = root.Find(key->parts);
+    if (node == nullptr) return kRegistryErrorKeyDeleted;
+    if (!node->RemoveValue(name)) return kErrorFileNotFound;
+    changed = true;
+    return kErrorSuccess;
+  }));
+}
+
+bool RegKeysEqual(HKEY a, HKEY b) noexcept {
+  if (a == nullptr || b == nullptr) return false;
+  if (a->hive != b->hive || a->parts.size() != b->parts.size()) return false;
+  for (std::size_t i = 0; i < a->parts.size(); ++i) {
+    if (!RegistryNamesEqual(a->parts[i], b->parts[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace zor::platform

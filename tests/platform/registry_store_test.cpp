@@ -1,0 +1,553 @@
+#include "platform/registry_store.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "platform/registry_file_format.h"
+#include "tests/support/registry_folder.h"
+
+namespace zor::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A key handle closed at scope exit.
+class Key {
+ public:
+  Key() = default;
+  ~Key() {
+    if (h_ != nullptr) RegCloseKey(h_);
+  }
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  HKEY* out() { return &h_; }
+  HKEY get() const { return h_; }
+
+ private:
+  HKEY h_ = nullptr;
+};
+
+uint32_t Create(Key& key, std::string_view path, REGSAM access = KEY_ALL_ACCESS,
+                HKEY parent = HKEY_CURRENT_USER) {
+  return RegCreateKeyEx(parent, path, access, key.out());
+}
+
+uint32_t SetDword(HKEY key, std::string_view name, uint32_t v) {
+  return RegSetValueEx(key, name, REG_DWORD, &v, sizeof v);
+}
+
+uint32_t GetDword(HKEY key, std::string_view name, uint32_t& v) {
+  uint32_t size = sizeof v;
+  return RegQueryValueEx(key, name, nullptr, &v, &size);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+// The hive as it lies on disk, parsed afresh.
+RegistryNode DiskHive(const ScopedRegistryFolder& folder) {
+  RegistryNode root;
+  std::string why;
+  EXPECT_TRUE(ParseHive(ReadFile(folder.Path("current_user.hive")), root, &why)) << why;
+  return root;
+}
+
+std::vector<std::string> FolderEntries(const ScopedRegistryFolder& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder.path())) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Runs `body` in a child process and returns its exit code (-1 when killed).
+template <typename Body>
+int InChild(Body body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string>* g_reports = nullptr;
+void CaptureReport(const std::string& message) {
+  if (g_reports != nullptr) g_reports->push_back(message);
+}
+
+class ScopedReports {
+ public:
+  ScopedReports() {
+    g_reports = &reports;
+    SetRegistryDiagnosticSink(&CaptureReport);
+  }
+  ~ScopedReports() {
+    SetRegistryDiagnosticSink(nullptr);
+    g_reports = nullptr;
+  }
+  std::vector<std::string> reports;
+};
+
+TEST(RegistryStore, CreatesIntermediateKeysAndOpensIgnoringCase) {
+  ScopedRegistryFolder folder;
+  Key key;
+  bool created = false;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zor\\Tridu\\8.0", KEY_ALL_ACCESS,
+                           key.out(), &created), kErrorSuccess);
+  EXPECT_TRUE(created);
+  Key again;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\zor\\tridu\\8.0", KEY_READ, again.out(),
+                           &created), kErrorSuccess);
+  EXPECT_FALSE(created);
+  Key mid;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "software\\ZOR", KEY_READ, mid.out()), kErrorSuccess);
+  std::string name;
+  ASSERT_EQ(RegEnumKeyEx(mid.get(), 0, &name), kErrorSuccess);
+  EXPECT_EQ(name, "Tridu");  // stored case kept
+  EXPECT_TRUE(RegKeysEqual(key.get(), again.get()));
+  EXPECT_FALSE(RegKeysEqual(key.get(), mid.get()));
+
+  Key missing;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Nothing", KEY_READ, missing.out()),
+            kErrorFileNotFound);
+  EXPECT_EQ(missing.get(), nullptr);
+  EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+  // The machine hive is a file of its own.
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zor", KEY_READ, missing.out()),
+            kErrorFileNotFound);
+  // A key path is not a file path and keeps its backslashes.
+  EXPECT_EQ(FolderEntries(folder),
+            (std::vector<std::string>{"current_user.hive", "current_user.hive.lock"}));
+  EXPECT_NE(ReadFile(folder.Path("current_user.hive")).find("[Software\\Zor\\Tridu\\8.0]"),
+            std::string::npos);
+}
+
+TEST(RegistryStore, RejectsBadArgumentsWithPlatformCodes) {
+  ScopedRegistryFolder folder;
+  Key key;
+  EXPECT_EQ(Create(key, "\\Leading"), kErrorBadKey);
+  EXPECT_EQ(Create(key, "Trailing\\"), kErrorBadKey);
+  EXPECT_EQ(Create(key, "a\\\\b"), kErrorBadKey);
+  EXPECT_EQ(Create(key, std::string(256, 'k')), kErrorBadKey);
+  EXPECT_EQ(GetLastError(), kErrorBadKey);
+  std::string deep = "k";
+  for (std::size_t i = 1; i <= kMaxRegistryDepth; ++i) deep += "\\k";
+  EXPECT_EQ(Create(key, deep), kErrorBadKey);
+  EXPECT_EQ(RegCreateKeyEx(nullptr, "a", KEY_READ, key.out()), kErrorInvalidHandle);
+  EXPECT_EQ(RegSetValueEx(nullptr, "v", REG_DWORD, "abcd", 4), kErrorInvalidHandle);
+  EXPECT_EQ(RegCloseKey(nullptr), kErrorInvalidHandle);
+  EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), kErrorSuccess);  // roots stay usable
+
+  ASSERT_EQ(Create(key, "Software"), kErrorSuccess);
+  EXPECT_EQ(RegSetValueEx(key.get(), "v", REG_BINARY, nullptr, 3), kErrorInvalidParameter);
+  EXPECT_EQ(RegSetValueEx(key.get(), std::string(kMaxRegistryValueName + 1, 'n'), REG_BINARY,
+                          "x", 1), kErrorInvalidParameter);
+  uint32_t v = 0;
+  EXPECT_EQ(RegQueryValueEx(key.get(), "v", nullptr, &v, nullptr), kErrorInvalidParameter);
+  EXPECT_EQ(GetDword(key.get(), "absent", v), kErrorFileNotFound);
+  EXPECT_EQ(RegDeleteValue(key.get(), "absent"), kErrorFileNotFound);
+}
+
+TEST(RegistryStore, KeepsTypeAndExactWidthOnDisk) {
+  ScopedRegistryFolder folder;
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Types"), kErrorSuccess);
+  struct Case {
+    const char* name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+  };
+  const std::vector<Case> cases = {
+      {"sz", REG_SZ, {'a', 'b', 0}},
+      {"sz unterminated", REG_SZ, {'a', 'b'}},
+      {"expand", REG_EXPAND_SZ, {'%', 'X', '%', 0}},
+      {"binary empty", REG_BINARY, {}},
+      {"binary", REG_BINARY, {0, 255, 7}},
+      {"dword", REG_DWORD, {1, 2, 3, 4}},
+      {"dword short", REG_DWORD, {1}},
+      {"qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {"multi", REG_MULTI_SZ, {'a', 0, 'b', 'c', 0, 0}},
+      {"", REG_SZ, {'d', 0}},
+      {"other", 42, {9}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(RegSetValueEx(key.get(), c.name, c.type, c.data.data(),
+                            static_cast<uint32_t>(c.data.size())), kErrorSuccess) << c.name;
+  }
+  const RegistryNode disk = DiskHive(folder);
+  const RegistryNode* node = disk.FindSubKey("Software")->FindSubKey("Types");
+  ASSERT_NE(node, nullptr);
+  for (const Case& c : cases) {
+    const RegistryValue* v = node->FindValue(c.name);
+    ASSERT_NE(v, nullptr) << c.name;
+    EXPECT_EQ(v->type, c.type) << c.name;
+    EXPECT_EQ(v->data, c.data) << c.name;
+
+    uint32_t type = 0, size = 0;
+    ASSERT_EQ(RegQueryValueEx(key.get(), c.name, &type, nullptr, &size), kErrorSuccess);
+    EXPECT_EQ(type, c.type);
+    EXPECT_EQ(size, c.data.size());
+  }
+}
+
+TEST(RegistryStore, QueryReportsMoreDataWithoutTouchingTheBuffer) {
+  ScopedRegistryFolder folder;
+  Key key;
+  ASSERT_EQ(Create(key, "Software"), kErrorSuccess);
+  ASSERT_EQ(RegSetValueEx(key.get(), "text", REG_SZ, "hello", 6), kErrorSuccess);
+  char buf[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
+  uint32_t size = 5;
+  uint32_t type = 0;
+  EXPECT_EQ(RegQueryValueEx(key.get(), "TEXT", &type, buf, &size), kErrorMoreData);
+  EXPECT_EQ(size, 6u);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(std::string(buf, 6), "xxxxxx");
+  size = 6;
+  EXPECT_EQ(RegQueryValueEx(key.get(), "text", nullptr, buf, &size), kErrorSuccess);
+  EXPECT_STREQ(buf, "hello");
+  // A larger buffer keeps its tail; the size tells what was stored.
+  char big[16];
+  std::memset(big, '#', sizeof big);
+  size = sizeof big;
+  EXPECT_EQ(RegQueryValueEx(key.get(), "text", nullptr, big, &size), kErrorSuccess);
+  EXPECT_EQ(size, 6u);
+  EXPECT_EQ(big[6], '#');
+}
+
+TEST(RegistryStore, EnumeratesSortedWithoutRegardToCase) {
+  ScopedRegistryFolder folder;
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\List"), kErrorSuccess);
+  for (const char* name : {"beta", "Alpha", "gamma", "ALPHA2"}) {
+    Key sub;
+    ASSERT_EQ(Create(sub, name, KEY_ALL_ACCESS, key.get()), kErrorSuccess);
+    ASSERT_EQ(SetDword(key.get(), name, 1), kErrorSuccess);
+  }
+  ASSERT_EQ(SetDword(key.get(), "BETA", 2), kErrorSuccess);  // replaces "beta"
+  std::vector<std::string> keys, values;
+  std::string name;
+  for (uint32_t i = 0; RegEnumKeyEx(key.get(), i, &name) == kErrorSuccess; ++i) keys.push_back(name);
+  EXPECT_EQ(GetLastError(), kErrorNoMoreItems);
+  uint32_t type = 0, data = 0, size = sizeof data;
+  for (uint32_t i = 0; RegEnumValue(key.get(), i, &name, &type, &data, &size) == kErrorSuccess;
+       ++i, size = sizeof data)
+    values.push_back(name + "=" + std::to_string(data));
+  const std::vector<std::string> sorted = {"Alpha", "ALPHA2", "beta", "gamma"};
+  EXPECT_EQ(keys, sorted);
+  EXPECT_EQ(values, (std::vector<std::string>{"Alpha=1", "ALPHA2=1", "beta=2", "gamma=1"}));
+  size = 2;
+  EXPECT_EQ(RegEnumValue(key.get(), 0, &name, &type, &data, &size), kErrorMoreData);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(RegEnumValue(key.get(), 4, &name, nullptr, nullptr, nullptr), kErrorNoMoreItems);
+}
+
+TEST(RegistryStore, DeletesOnlyLeafKeysAndNoticesDeletedHandles) {
+  ScopedRegistryFolder folder;
+  Key parent, child;
+  ASSERT_EQ(Create(parent, "Software\\Tree"), kErrorSuccess);
+  ASSERT_EQ(Create(child, "Software\\Tree\\Leaf"), kErrorSuccess);
+  EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "Software\\Tree"), kErrorAccessDenied);
+  EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, ""), kErrorAccessDenied);  // a hive root
+  EXPECT_EQ(RegDeleteKey(parent.get(), "missing"), kErrorFileNotFound);
+  EXPECT_EQ(RegDeleteKey(parent.get(), "LEAF"), kErrorSuccess);
+  EXPECT_EQ(SetDword(child.get(), "v", 1), kRegistryErrorKeyDeleted);
+  uint32_t v = 0;
+  EXPECT_EQ(GetDword(child.get(), "v", v), kRegistryErrorKeyDeleted);
+  Key again;
+  EXPECT_EQ(RegCreateKeyEx(child.get(), "Below", KEY_ALL_ACCESS, again.out()),
+            kRegistryErrorKeyDeleted);
+  ASSERT_EQ(Create(again, "Software\\Tree\\Leaf"), kErrorSuccess);
+  EXPECT_EQ(SetDword(child.get(), "v", 1), kErrorSuccess);  // the path exists again
+  EXPECT_EQ(RegDeleteKey(child.get(), ""), kErrorSuccess);    // a key deletes itself
+  EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "Software\\Tree"), kErrorSuccess);
+  Key gone;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Tree", KEY_READ, gone.out()),
+            kErrorFileNotFound);
+}
+
+TEST(RegistryStore, HandlesKeepTheirAccessRights) {
+  ScopedRegistryFolder folder;
+  Key writer;
+  ASSERT_EQ(Create(writer, "Software\\Rights"), kErrorSuccess);
+  ASSERT_EQ(SetDword(writer.get(), "v", 7), kErrorSuccess);
+
+  Key reader;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Rights", KEY_QUERY_VALUE, reader.out()),
+            kErrorSuccess);
+  uint32_t v = 0;
+  EXPECT_EQ(GetDword(reader.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 7u);
+  EXPECT_EQ(SetDword(reader.get(), "v", 8), kErrorAccessDenied);
+  EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+  EXPECT_EQ(RegDeleteValue(reader.get(), "v"), kErrorAccessDenied);
+  std::string name;
+  EXPECT_EQ(RegEnumKeyEx(reader.get(), 0, &name), kErrorAccessDenied);
+  Key sub;
+  EXPECT_EQ(RegCreateKeyEx(reader.get(), "New", KEY_READ, sub.out()), kErrorAccessDenied);
+  ASSERT_EQ(Create(sub, "Software\\Rights\\Old"), kErrorSuccess);
+  Key existing;
+  EXPECT_EQ(RegCreateKeyEx(reader.get(), "Old", KEY_READ, existing.out()), kErrorSuccess);
+
+  Key setter;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Rights", KEY_SET_VALUE, setter.out()),
+            kErrorSuccess);
+  EXPECT_EQ(GetDword(setter.get(), "v", v), kErrorAccessDenied);
+  EXPECT_EQ(GetDword(writer.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 7u);
+}
+
+TEST(RegistryStore, WriteLeavesNoTemporaryFileAndSkipsUnchangedValues) {
+  ScopedRegistryFolder folder;
+  Key key;
+  ASSERT_EQ(Create(key, "Software"), kErrorSuccess);
+  ASSERT_EQ(SetDword(key.get(), "v", 1), kErrorSuccess);
+  const auto before = fs::last_write_time(folder.Path("current_user.hive"));
+  ASSERT_EQ(SetDword(key.get(), "V", 1), kErrorSuccess);
+  EXPECT_EQ(fs::last_write_time(folder.Path("current_user.hive")), before);
+  ASSERT_EQ(SetDword(key.get(), "v", 2), kErrorSuccess);
+  EXPECT_GT(fs::last_write_time(folder.Path("current_user.hive")), before);
+  EXPECT_EQ(FolderEntries(folder),
+            (std::vector<std::string>{"current_user.hive", "current_user.hive.lock"}));
+}
+
+TEST(RegistryStore, FolderComesFromTheEnvironment) {
+  ScopedRegistryFolder folder;
+  EXPECT_EQ(RegistryFolder(), folder.path());
+  EXPECT_EQ(RegistryHiveFile(RegistryHive::kLocalMachine), folder.Path("local_machine.hive"));
+  const std::string saved_dir = folder.path();
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved_xdg = xdg != nullptr ? xdg : "";
+  unsetenv("ZOR_REGISTRY_DIR");
+  setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  EXPECT_EQ(RegistryFolder(), "/cfg/zor-registry");
+  setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
+  EXPECT_NE(RegistryFolder().find("/.config/zor-registry"), std::string::npos);
+  if (xdg != nullptr) setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
+  setenv("ZOR_REGISTRY_DIR", saved_dir.c_str(), 1);
+}
+
+TEST(RegistryStoreRecovery, DamagedHiveIsSetAsideAndReported) {
+  ScopedRegistryFolder folder;
+  ScopedReports reports;
+  const std::string garbage = "this is not a hive\n";
+  folder.Write("current_user.hive", garbage);
+  Key key;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", KEY_READ, key.out()), kErrorFileNotFound);
+  ASSERT_EQ(reports.reports.size(), 1u);
+  EXPECT_NE(reports.reports[0].find("damaged"), std::string::npos);
+  std::vector<std::string> entries = FolderEntries(folder);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].rfind("current_user.hive.corrupt-", 0), 0u);
+  EXPECT_EQ(entries[1], "current_user.hive.lock");
+  EXPECT_EQ(ReadFile(folder.Path(entries[0])), garbage);
+
+  ASSERT_EQ(Create(key, "Software"), kErrorSuccess);
+  ASSERT_EQ(SetDword(key.get(), "v", 1), kErrorSuccess);
+  EXPECT_EQ(ReadFile(folder.Path(entries[0])), garbage);  // never overwritten
+  EXPECT_EQ(reports.reports.size(), 1u);
+}
+
+TEST(RegistryStoreRecovery, CutOffOrUnreadableHiveIsSetAside) {
+  ScopedRegistryFolder folder;
+  ScopedReports reports;
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
+  ASSERT_EQ(SetDword(key.get(), "v", 1), kErrorSuccess);
+  // Another writer leaves a file cut short (the cache must notice the change).
+  std::string text = ReadFile(folder.Path("current_user.hive"));
+  text.resize(text.find("; end"));
+  folder.Write("current_user.hive", text);
+  uint32_t v = 0;
+  EXPECT_EQ(GetDword(key.get(), "v", v), kRegistryErrorKeyDeleted);
+  EXPECT_EQ(reports.reports.size(), 1u);
+
+  // A hive that cannot be read at all.
+  fs::create_directory(folder.Path("local_machine.hive"));
+  Key machine;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software", KEY_READ, machine.out()),
+            kErrorFileNotFound);
+  ASSERT_EQ(reports.reports.size(), 2u);
+  EXPECT_NE(reports.reports[1].find("cannot read"), std::string::npos);
+  int aside = 0;
+  for (const std::string& name : FolderEntries(folder))
+    aside += name.find(".corrupt-") != std::string::npos;
+  EXPECT_EQ(aside, 2);
+  EXPECT_FALSE(fs::exists(folder.Path("local_machine.hive")));
+}
+
+TEST(RegistryStoreProcesses, WritesAreSeenAtOnceAcrossProcesses) {
+  ScopedRegistryFolder folder;
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Shared"), kErrorSuccess);
+  // Values of equal size written in turn by two processes: each side must see
+  // the other's latest write, even when the file's size and inode repeat.
+  for (uint32_t round = 0; round < 20; ++round) {
+    ASSERT_EQ(RegSetValueEx(key.get(), "turn", REG_SZ, "parent", 7), kErrorSuccess);
+    const int child = InChild([&] {
+      char buf[16] = {};
+      uint32_t size = sizeof buf;
+      if (RegQueryValueEx(key.get(), "turn", nullptr, buf, &size) != 0) return 10;
+      if (std::strcmp(buf, "parent") != 0) return 11;
+      if (RegSetValueEx(key.get(), "turn", REG_SZ, "child!", 7) != 0) return 12;
+      return SetDword(key.get(), "round", round) == 0 ? 0 : 13;
+    });
+    ASSERT_EQ(child, 0) << round;
+    char buf[16] = {};
+    uint32_t size = sizeof buf;
+    ASSERT_EQ(RegQueryValueEx(key.get(), "turn", nullptr, buf, &size), kErrorSuccess);
+    EXPECT_STREQ(buf, "child!") << round;
+    uint32_t seen = 99;
+    EXPECT_EQ(GetDword(key.get(), "round", seen), kErrorSuccess);
+    EXPECT_EQ(seen, round);
+  }
+}
+
+TEST(RegistryStoreProcesses, ConcurrentWritersLoseNothing) {
+  ScopedRegistryFolder folder;
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Busy"), kErrorSuccess);
+  constexpr uint32_t kEach = 40;
+  std::vector<pid_t> pids;
+  for (const char* prefix : {"a", "b"}) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      int failures = 0;
+      for (uint32_t i = 0; i < kEach; ++i)
+        failures += SetDword(key.get(), prefix + std::to_string(i), i) != 0;
+      _exit(failures);
+    }
+    pids.push_back(pid);
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  for (const char* prefix : {"a", "b"}) {
+    for (uint32_t i = 0; i < kEach; ++i) {
+      uint32_t v = 999;
+      EXPECT_EQ(GetDword(key.get(), prefix + std::to_string(i), v), kErrorSuccess);
+      EXPECT_EQ(v, i);
+    }
+  }
+}
+
+TEST(RegistryStoreProcesses, KilledWriterLeavesTheOldOrTheNewValue) {
+  ScopedRegistryFolder folder;
+  // A hive large enough that a kill often lands inside a write.
+  RegistryNode root;
+  RegistryNode& node = root.AddSubKey("Software").AddSubKey("Crash");
+  const std::vector<uint8_t> filler(400, 'f');
+  for (int i = 0; i < 200; ++i) node.SetValue("filler" + std::to_string(i), REG_BINARY, filler);
+  const uint32_t zero = 0;
+  node.SetValue("Counter", REG_DWORD, {reinterpret_cast<const uint8_t*>(&zero), 4});
+  folder.Write("current_user.hive", SerializeHive(root));
+
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Crash"), kErrorSuccess);
+  // Kill within about three writes' time, however fast this build writes.
+  const auto before_write = std::chrono::steady_clock::now();
+  ASSERT_EQ(SetDword(key.get(), "Counter", 0), kErrorSuccess);
+  ASSERT_EQ(SetDword(key.get(), "Warm", 1), kErrorSuccess);
+  const auto write_us = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::steady_clock::now() - before_write).count() / 2 + 1;
+  std::mt19937 rng(20240611);
+  uint32_t committed = 0;
+  int landed_mid_write = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (int round = 0; round < 80; ++round) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      close(fds[0]);
+      for (uint32_t v = committed + 1;; ++v) {
+        if (write(fds[1], &v, sizeof v) != sizeof v) _exit(1);  // about to write v
+        if (SetDword(key.get(), "Counter", v) != 0) _exit(2);
+      }
+    }
+    close(fds[1]);
+    // Start the clock when the first write begins, not at the fork.
+    uint32_t attempted = committed, v = 0;
+    if (read(fds[0], &v, sizeof v) == sizeof v) attempted = v;
+    std::this_thread::sleep_for(std::chrono::microseconds(rng() % (3 * write_us)));
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "writer failed with " << WEXITSTATUS(status);
+    while (read(fds[0], &v, sizeof v) == sizeof v) attempted = v;
+    close(fds[0]);
+
+    uint32_t counter = 0;
+    ASSERT_EQ(GetDword(key.get(), "Counter", counter), kErrorSuccess) << round;
+    // The last attempted write either happened or did not; all before it did.
+    const uint32_t previous = attempted == committed ? committed : attempted - 1;
+    ASSERT_TRUE(counter == attempted || counter == previous)
+        << "round " << round << ": " << counter << " not in {" << previous << ", " << attempted << "}";
+    landed_mid_write += counter != attempted;
+    committed = counter;
+    std::vector<uint8_t> data(filler.size());
+    uint32_t size = static_cast<uint32_t>(data.size());
+    ASSERT_EQ(RegQueryValueEx(key.get(), "filler199", nullptr, data.data(), &size), kErrorSuccess);
+    ASSERT_EQ(data, filler);
+  }
+  for (const std::string& name : FolderEntries(folder))
+    EXPECT_EQ(name.find(".corrupt-"), std::string::npos) << name;
+  EXPECT_GT(committed, 0u);
+  EXPECT_GT(landed_mid_write, 0);
+  RecordProperty("kills_inside_a_write", landed_mid_write);
+  RecordProperty("write_us", static_cast<int>(write_us));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(RegistryStoreThreaded, ThreadsWithOwnHandlesLoseNothing) {
+  ScopedRegistryFolder folder;
+  Key top;
+  ASSERT_EQ(Create(top, "Software\\Threads"), kErrorSuccess);
+  constexpr int kThreads = 4;
+  constexpr uint32_t kEach = 15;
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      Key key;
+      if (Create(key, "Software\\Threads") != 0) {
+        ++failures;
+        return;
+      }
+      for (uint32_t i = 0; i < kEach; ++i) {
+        const std::string name = "t" + std::to_string(t) + "-" + std::to_string(i);
+        uint32_t back = 0;
+        if (SetDword(key.get(), name, i) != 0 || GetDword(key.get(), name, back) != 0 || back != i)
+          ++failures;
+        if (GetLastError() != kErrorSuccess) ++failures;  // each thread its own last error
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  uint32_t count = 0;
+  std::string name;
+  while (RegEnumValue(top.get(), count, &name, nullptr, nullptr, nullptr) == kErrorSuccess) ++count;
+  EXPECT_EQ(count, kThreads * kEach);
+}
+
+}  // namespace
+}  // namespace zor::platform

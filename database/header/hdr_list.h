@@ -1,0 +1,161 @@
+// The project database header: an ordered list of typed header records
+// (sHdrEntry), each owning a payload of its record type's size, plus two
+// values the rest of the system reads often.
+//
+//   CHdrList header;                                  // offsets 18.0 s, factor 1.0
+//   header.ReadFromSettingsBuffer(&settings, 23);     // the driver's header block
+//   double gpsUtc = header.GetGpsUtcOffset();         // from a RecId 139 record
+//   if (const uint8_t* p = header.GetPayload(16, 1)) ...  // first "Projection"
+//   header.AddEntry(153, 48, &unitRecord, -1);        // sets the survey-unit factor
+//   header.RemoveAll();
+//
+// Record types (RecIds) and positions follow the older code: look-ups take
+// 32-bit signed ids, an id below 1 finds nothing, and positions count the
+// entries of one RecId from 1 in list order.
+//
+// Cache rule: whenever an entry enters the list or the list itself
+// overwrites a payload, a RecId 139 payload of at least 4 bytes sets the
+// GPS-UTC offset (the float at bytes 0-3) and a RecId 153 payload of at least
+// 48 bytes sets the survey-unit factor (the double at bytes 40-47). Removing
+// entries never resets them.
+//
+// Settings-buffer block: the record count is the number of entries; the data
+// hold, for each entry in list order, its 28-byte sHdrEntryImage immediately
+// followed by its payload, with nothing between entries.
+//
+// One thread uses a list; it takes no lock. The caller holds the settings
+// buffer's lock around the two transfer calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <boost/iterator/indirect_iterator.hpp>
+
+#include "database/header/hdr_entry.h"
+
+class CHdrSubList;
+class CIpcItemBuffer;
+
+inline constexpr int32_t kRecIdGpsUtcOffset = 139;   // "UTC to GPS"
+inline constexpr int32_t kRecIdSurveyUnit = 153;     // "Survey Unit"
+inline constexpr double kDefaultGpsUtcOffset = 18.0;
+inline constexpr double kDefaultSurveyUnitFactor = 1.0;
+
+class CHdrList {
+  using Storage = std::vector<std::unique_ptr<sHdrEntry>>;
+
+ public:
+  using iterator = boost::indirect_iterator<Storage::iterator>;
+  using const_iterator = boost::indirect_iterator<Storage::const_iterator, const sHdrEntry>;
+
+  CHdrList() = default;
+  // An empty list, then CopyFrom(other).
+  CHdrList(const CHdrList& other);
+  CHdrList& operator=(const CHdrList& other);
+  CHdrList(CHdrList&&) noexcept = default;
+  CHdrList& operator=(CHdrList&&) noexcept = default;
+  // Frees the entries; owners that call RemoveAll first keep working.
+  ~CHdrList() = default;
+
+  // Empties this list, then appends a copy of every source entry (payload
+  // included) with the cache rule. Copying a list into itself changes nothing.
+  void CopyFrom(const CHdrList& source);
+  // Removes and frees every entry; the cached values stay.
+  void RemoveAll() noexcept { entries_.clear(); }
+
+  // ---- Queries -------------------------------------------------------------
+
+  std::size_t GetCount() const noexcept { return entries_.size(); }
+  bool IsEmpty() const noexcept { return entries_.empty(); }
+
+  // Entries of RecId r.
+  int32_t CountEntries(int32_t r) const;
+  // Entries per RecId (an entry counts for the first RecId it equals) and
+  // their sum.
+  int32_t CountEntries2(int32_t a, int32_t b, int32_t& na, int32_t& nb) const;
+  int32_t CountEntries3(int32_t a, int32_t b, int32_t c, int32_t& na, int32_t& nb,
+                        int32_t& nc) const;
+
+  // The n-th entry (from 1) of RecId r, or null.
+  sHdrEntry* GetEntry(int32_t r, int32_t n);
+  const sHdrEntry* GetEntry(int32_t r, int32_t n) const;
+  // Its payload, or null (also for an empty payload).
+  uint8_t* GetPayload(int32_t r, int32_t n);
+  const uint8_t* GetPayload(int32_t r, int32_t n) const;
+  // The same, and its link word into `link` (left alone when not found).
+  uint8_t* GetPayloadAndLink(int32_t r, int32_t n, int32_t& link);
+
+  // Word 0 of the first RecId 236 "Local Grid" entry; -1 without one or when
+  // its payload is shorter than a word.
+  int32_t GetLocalGridWord() const;
+  // Word 0 (the projection type) of the first RecId 16 "Projection" entry, or -1.
+  int32_t GetProjectionType() const;
+  // 0 when some RecId 13 "Datum Ellipsoid" payload has 1 as word 0, else -1.
+  int32_t GetDefaultDatumIndex() const;
+
+  double GetGpsUtcOffset() const noexcept { return gpsUtcOffset_; }
+  double GetSurveyUnitFactor() const noexcept { return surveyUnitFactor_; }
+
+  // ---- Changes -------------------------------------------------------------
+
+  // Appends {r, size, link, reserved -1, file position -1, flag 0} with a
+  // payload copied from `data` (size bytes) and applies the cache rule. With
+  // no data the payload is zeros and the cached values are left alone.
+  // Returns the payload (null when size is 0).
+  uint8_t* AddEntry(int32_t r, uint32_t size, const void* data, int32_t link);
+  // Removes the n-th entry (from 1) of RecId r; false when there is none.
+  bool RemoveEntry(int32_t r, int32_t n);
+  // Removes every entry of RecId r; for 210 only those whose word 1 equals
+  // key, for 269 and 270 only those whose word 0 equals key.
+  void RemoveEntries(int32_t r, int32_t key);
+
+  // Makes the list hold as many RecId r entries as the sub-list has elements
+  // (surplus removed from the front, missing ones appended with `size` zero
+  // bytes), then copies element i over the payload of the i-th RecId r entry
+  // with the cache rule. At most `size` bytes, and never more than the
+  // payload holds, are written; a short element leaves zeros behind it.
+  // False when a payload cannot be allocated.
+  bool SyncFromSubList(const CHdrSubList& sub, int32_t r, uint32_t size);
+  // SyncFromSubList with newR when the list has a newR entry, else with oldR.
+  bool SyncFromSubListEither(const CHdrSubList& sub, int32_t oldR, int32_t newR, uint32_t size);
+
+  // Rewrites the datum references of the datum records in place. RecIds 204,
+  // 205 and 258 store a datum index (id - 1), the others the id.
+  void RenumberDatumId(int32_t oldId, int32_t newId);
+  // Rewrites the system references (RecIds 71, 72, 73, 130, 205 word 0 and
+  // RecId 258 word 2).
+  void RenumberSystemId(int32_t oldId, int32_t newId);
+
+  // ---- Settings buffer (block number item, from 1) ---------------------------
+
+  // Resizes the block to the packed length of the entries, writes them and
+  // sets its record count to the number of entries. False, with the block
+  // untouched, when the data do not fit the block's 32-bit size or the
+  // buffer cannot grow.
+  bool WriteToSettingsBuffer(CIpcItemBuffer* buffer, int32_t item) const;
+  // Appends the block's entries in order with the cache rule; the list is not
+  // emptied first. Stops at the first entry whose image or payload lies
+  // outside the block, keeps what was read, logs one warning and returns false.
+  bool ReadFromSettingsBuffer(CIpcItemBuffer* buffer, int32_t item);
+
+  // ---- Iteration in list order -----------------------------------------------
+
+  iterator begin() noexcept { return iterator(entries_.begin()); }
+  iterator end() noexcept { return iterator(entries_.end()); }
+  const_iterator begin() const noexcept { return const_iterator(entries_.begin()); }
+  const_iterator end() const noexcept { return const_iterator(entries_.end()); }
+
+ private:
+  // Appends an entry and applies the cache rule to it.
+  sHdrEntry& Append(std::unique_ptr<sHdrEntry> entry);
+  void ApplyCacheRule(const sHdrEntry& entry) noexcept;
+  // Index into entries_ of the n-th entry of RecId r, or npos.
+  std::size_t Find(int32_t r, int32_t n) const;
+
+  Storage entries_;
+  double gpsUtcOffset_ = kDefaultGpsUtcOffset;
+  double surveyUnitFactor_ = kDefaultSurveyUnitFactor;
+};

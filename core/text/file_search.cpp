@@ -132,8 +132,10 @@ bool FindFilesByPattern(std::vector<std::string>& found, const std::string& fold
                         const std::string& pattern, bool recursive, bool fullPath) {
   const fs::path top(ToNativePath(folder));
   boost::system::error_code ec;
-  // Only a folder can be listed; anything else is as good as missing.
-  if (!fs::is_directory(fs::status(top, ec))) return false;
+  // Only a folder that is not there is quietly passed over; anything else
+  // that exists is listed, and one that cannot be (a file) throws.
+  const fs::file_type type = fs::status(top, ec).type();
+  if (type == fs::status_error || type == fs::file_not_found) return false;
   const std::size_t before = found.size();
   Search(found, pattern, recursive, fullPath).Folder(top);
   return found.size() > before;

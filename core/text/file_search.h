@@ -13,7 +13,8 @@
 // Results are appended to the caller's vector, which is never cleared. Each
 // folder's entries are visited in name order, ignoring case, so results do not
 // depend on the order in which the system lists a folder. A missing folder is
-// not an error; an error while reading a folder that exists is thrown as
+// not an error; an error while reading a path that exists (a file given as
+// the folder, an unreadable folder or entry) is thrown as
 // boost::filesystem::filesystem_error, and what was appended before stays.
 #pragma once
 

@@ -45,7 +45,7 @@ double ParseDmsTextRadians(const char* text);
 // (latitude) / 'W' (longitude) after the first character or a '-' for
 // negative, and ',' accepted as the decimal point. False, with `degrees`
 // untouched, when a part has no number, the minutes are 60 or more, or the
-// value is out of range (latitude -90..90 after the sign; longitude 0..360
-// before it).
+// value is out of range (latitude -90..90 after the sign; longitude
+// -180..360 before it).
 bool ParseLatitudeDm(std::string_view text, double& degrees);
 bool ParseLongitudeDm(std::string_view text, double& degrees);

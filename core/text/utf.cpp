@@ -55,14 +55,14 @@ inline uint32_t DecodeForm(const uint8_t*& p, const uint8_t* end, int& length) {
 }
 
 // The smallest value of each form length; anything below is overlong.
-constexpr uint32_t kFirstOfLength[7] = {0, 0, 0x80, 0x800, 0x10000, 0x200000, 0x4000000};
+constexpr uint32_t kFirstOfLength[5] = {0, 0, 0x80, 0x800, 0x10000};
 
 inline uint32_t DecodeStrict(const uint8_t*& p, const uint8_t* end) {
   int n = 0;
   const uint32_t v = DecodeForm(p, end, n);
+  // A five- or six-byte form names a value beyond Unicode, overlong or not.
+  if (n >= 5 || v > kMaxScalar) ThrowPlane();
   if (v < kFirstOfLength[n]) ThrowEncoding();
-  // Covers every five- and six-byte form, which are never overlong here.
-  if (v > kMaxScalar) ThrowPlane();
   if (IsSurrogate(v)) ThrowEncoding();
   return v;
 }

@@ -16,12 +16,13 @@
 // that is not of the form 10xxxxxx. A decoded zero (a zero byte) produces no
 // output unit: zero characters are dropped.
 //
-// The strict UTF-8 decoder (Utf8ToUtf16) also rejects overlong forms and
-// encoded surrogates (Zor::utf_encoding_error) and values above U+10FFFF,
-// including every five- and six-byte form (Zor::unicode_plane_error). The
-// lenient decoders (Utf8ToWide, Utf8ToUtf32) accept overlong three- and
-// four-byte forms, encoded surrogates, and the five- and six-byte forms, and
-// store the assembled value (up to 31 bits) as it is.
+// The strict UTF-8 decoder (Utf8ToUtf16) also rejects overlong two- to
+// four-byte forms and encoded surrogates (Zor::utf_encoding_error) and values
+// above U+10FFFF, including every five- and six-byte form, overlong or not
+// (Zor::unicode_plane_error). The lenient decoders (Utf8ToWide, Utf8ToUtf32)
+// accept overlong three- and four-byte forms, encoded surrogates, and the
+// five- and six-byte forms, and store the assembled value (up to 31 bits) as
+// it is.
 #pragma once
 
 #include <string>

@@ -107,8 +107,11 @@ TEST_F(FileSearchTest, AppendsAndReportsOnlyItsOwnFinds) {
   Names found{"kept"};
   EXPECT_FALSE(FindFilesByPattern(found, dir_, "*.ini", true, true));
   EXPECT_FALSE(FindFilesByPattern(found, dir_ + "/missing", "*", true, true));
-  EXPECT_FALSE(FindFilesByPattern(found, dir_ + "/a.txt", "*", true, true))
-      << "a file is not a folder";
+  EXPECT_FALSE(FindFilesByPattern(found, dir_ + "/a.txt/below", "*", true, true));
+  EXPECT_EQ(found, Names{"kept"});
+  // A file is there but cannot be listed: that is an error, not a miss.
+  EXPECT_THROW(FindFilesByPattern(found, dir_ + "/a.txt", "*", true, true),
+               fs::filesystem_error);
   EXPECT_EQ(found, Names{"kept"});
   EXPECT_TRUE(FindFilesByPattern(found, dir_, "*.txt", true, false));
   EXPECT_EQ(found, (Names{"kept", "a.txt"}));

@@ -160,8 +160,10 @@ TEST(Utf8Decoders, BadInputByClass) {
       {"overlong 4 (A)", "\xF0\x80\x81\x81", O::kEncodingError, U"A"},
       {"overlong 4 (FFFF)", "\xF0\x8F\xBF\xBF", O::kEncodingError, U"\uFFFF"},
       {"overlong 4 (D800)", "\xF0\x8D\xA0\x80", O::kEncodingError, std::u32string(1, 0xD800)},
-      {"overlong 5", "\xF8\x87\xBF\xBF\xBF", O::kEncodingError, std::u32string(1, 0x1FFFFF)},
-      {"overlong 6", "\xFC\x83\xBF\xBF\xBF\xBF", O::kEncodingError, std::u32string(1, 0x3FFFFFF)},
+      // Five- and six-byte forms are beyond Unicode, overlong or not.
+      {"overlong 5", "\xF8\x87\xBF\xBF\xBF", O::kPlaneError, std::u32string(1, 0x1FFFFF)},
+      {"overlong 5 (A)", "\xF8\x80\x80\x81\x81", O::kPlaneError, U"A"},
+      {"overlong 6", "\xFC\x83\xBF\xBF\xBF\xBF", O::kPlaneError, std::u32string(1, 0x3FFFFFF)},
       {"surrogate D800", "\xED\xA0\x80", O::kEncodingError, std::u32string(1, 0xD800)},
       {"surrogate DFFF", "\xED\xBF\xBF", O::kEncodingError, std::u32string(1, 0xDFFF)},
       {"encoded pair", "\xED\xA0\xBD\xED\xB8\x80", O::kEncodingError, std::u32string{0xD83D, 0xDE00}},

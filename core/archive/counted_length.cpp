@@ -20,16 +20,35 @@ void WriteLength(IArchive& archive, uint32_t n) {
   archive.Write32(n);
 }
 
+namespace {
+
+// Runs a read of several values; when one of them fails, the read position
+// goes back to where the first began, so a prefix cut short is not consumed.
+template <typename Read>
+uint32_t Atomically(IArchive& archive, Read read) {
+  const uint32_t start = archive.GetPosition();
+  try {
+    return read();
+  } catch (const IArchiveException&) {
+    archive.SetPosition(start);
+    throw;
+  }
+}
+
+}  // namespace
+
 uint32_t ReadLength(IArchive& archive) {
-  uint8_t b = 0;
-  archive.Read8(b);
-  if (b < 255) return b;
-  uint16_t w = 0;
-  archive.Read16(w);
-  if (w < 65535) return w;
-  uint32_t d = 0;
-  archive.Read32(d);
-  return d;
+  return Atomically(archive, [&]() -> uint32_t {
+    uint8_t b = 0;
+    archive.Read8(b);
+    if (b < 255) return b;
+    uint16_t w = 0;
+    archive.Read16(w);
+    if (w < 65535) return w;
+    uint32_t d = 0;
+    archive.Read32(d);
+    return d;
+  });
 }
 
 void WriteLength16(IArchive& archive, uint32_t n) {
@@ -42,12 +61,14 @@ void WriteLength16(IArchive& archive, uint32_t n) {
 }
 
 uint32_t ReadLength16(IArchive& archive) {
-  uint16_t w = 0;
-  archive.Read16(w);
-  if (w < 65535) return w;
-  uint32_t d = 0;
-  archive.Read32(d);
-  return d;
+  return Atomically(archive, [&]() -> uint32_t {
+    uint16_t w = 0;
+    archive.Read16(w);
+    if (w < 65535) return w;
+    uint32_t d = 0;
+    archive.Read32(d);
+    return d;
+  });
 }
 
 void WriteCountedString(IArchive& archive, const std::string& text) {
@@ -58,14 +79,10 @@ void WriteCountedString(IArchive& archive, const std::string& text) {
 
 void ReadCountedString(IArchive& archive, std::string& text) {
   const uint32_t start = archive.GetPosition();
+  // A prefix cut short leaves the text as it was; once the length is read
+  // the text is emptied, whatever follows.
+  const uint32_t n = ReadLength(archive);
   text.clear();
-  uint32_t n = 0;
-  try {
-    n = ReadLength(archive);
-  } catch (const IArchiveException&) {
-    archive.SetPosition(start);  // a prefix cut short is not consumed either
-    throw;
-  }
   if (n == 0) return;
   if (n > archive.Remaining() || n > static_cast<uint32_t>(INT32_MAX)) {
     archive.SetPosition(start);

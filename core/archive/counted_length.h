@@ -19,12 +19,14 @@
 namespace Zor {
 
 void WriteLength(IArchive& archive, uint32_t n);
+// A length cut short fails with code 7 and leaves the read position as it was.
 uint32_t ReadLength(IArchive& archive);
 void WriteLength16(IArchive& archive, uint32_t n);
-uint32_t ReadLength16(IArchive& archive);
+uint32_t ReadLength16(IArchive& archive);  // the same on failure
 
 void WriteCountedString(IArchive& archive, const std::string& text);
-// The string takes the bytes up to the first zero byte.
+// The string takes the bytes up to the first zero byte. A length prefix cut
+// short leaves the string as it was; a body cut short leaves it empty.
 void ReadCountedString(IArchive& archive, std::string& text);
 // n = 0 writes nothing; otherwise the length n, then the first n characters,
 // padded with zero bytes when the text is shorter.

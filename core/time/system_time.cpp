@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <stdexcept>
 
@@ -83,6 +84,14 @@ std::string MjdText(int32_t day, double seconds, int decimals) {
   std::snprintf(text.data(), text.size(), "%05d %05.*f", day, digits, seconds);
   text.resize(static_cast<std::size_t>(n));
   return text;
+}
+
+// x rounded to one decimal exactly as printf's "%.1f" rounds it (the binary
+// value, ties to even).
+double RoundToTenthsAsPrinted(double x) {
+  char buffer[400];  // the largest double prints 309 digits before the point
+  std::snprintf(buffer, sizeof buffer, "%.1f", x);
+  return std::strtod(buffer, nullptr);
 }
 
 std::string DateFormatText(const CZORTime& time, uint32_t flags, const char* pattern) {
@@ -364,8 +373,10 @@ std::string FormatTimeOfDayLocale(const CZORTime& time, uint32_t flags) {
 std::string FormatDuration(double seconds, bool round) {
   std::string text = seconds < 0.0 ? "-" : "";
   double x = std::fabs(seconds);
-  // Round before splitting so a carry reaches the minutes and hours.
-  x = round ? std::floor(x + 0.5) : std::floor(x * 10.0 + 0.5) / 10.0;
+  // Round before splitting so a carry reaches the minutes and hours. Tenths
+  // are rounded as "%.1f" rounds them, so every text without a carry is the
+  // one printing the seconds alone gives (1.25 s is "01.2", as printed).
+  x = round ? std::floor(x + 0.5) : RoundToTenthsAsPrinted(x);
 
   char buffer[64];
   if (x >= kSecondsPerDay) {

@@ -163,8 +163,8 @@ std::string FormatDate(const CZORTime& time, uint32_t flags);
 std::string FormatTimeOfDayLocale(const CZORTime& time, uint32_t flags);
 
 // "[-][N d ]hh:mm:ss.s", or whole seconds "[-][N d ]hh:mm:ss" with `round`.
-// The value is rounded (to tenths, or to whole seconds) before it is split,
-// so 59.96 s is "00:01:00.0", never "00:00:60.0".
+// The value is rounded (to tenths as "%.1f" rounds them, or to whole
+// seconds) before it is split, so 59.96 s is "00:01:00.0", never "00:00:60.0".
 std::string FormatDuration(double seconds, bool round);
 
 // The locale's time format; `withoutSeconds` removes the first separator +

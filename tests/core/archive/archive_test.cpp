@@ -215,6 +215,25 @@ TEST(CountedString, HostileLengthRestoresPosition) {
   std::string s = "keep";
   EXPECT_EQ(CatchArchive([&] { ReadCountedString(in, s); }).Code(), 7);
   EXPECT_EQ(in.GetPosition(), 0u);
+  EXPECT_TRUE(s.empty());  // the length was read, so the text was emptied
+}
+
+TEST(CountedLength, PrefixCutShortIsNotConsumed) {
+  // Each prefix stops inside its 16- or 32-bit part.
+  for (ByteVector buf : {Bytes({255}), Bytes({255, 1}), Bytes({255, 0xFF, 0xFF}),
+                         Bytes({255, 0xFF, 0xFF, 1, 2, 3})}) {
+    ByteVectorArchive in(buf);
+    EXPECT_EQ(CatchArchive([&] { ReadLength(in); }).Code(), 7);
+    EXPECT_EQ(in.GetPosition(), 0u);
+    std::string s = "keep";
+    EXPECT_EQ(CatchArchive([&] { ReadCountedString(in, s); }).Code(), 7);
+    EXPECT_EQ(s, "keep");  // nothing was read, so nothing changed
+    EXPECT_EQ(in.GetPosition(), 0u);
+  }
+  ByteVector buf = Bytes({0xFF, 0xFF, 1, 2});
+  ByteVectorArchive in(buf);
+  EXPECT_EQ(CatchArchive([&] { ReadLength16(in); }).Code(), 7);
+  EXPECT_EQ(in.GetPosition(), 0u);
 }
 
 TEST(FixedString, PadsCutsAndWritesNothingForZero) {

@@ -4,6 +4,7 @@
 
 #include "tests/support/system_time_builder.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -384,6 +385,24 @@ TEST(SystemTimeTextTest, Duration) {
   EXPECT_EQ(FormatDuration(86399.97, false), "1 d 00:00:00.0");
   EXPECT_EQ(FormatDuration(59.94, false), "00:00:59.9");
   EXPECT_EQ(FormatDuration(10 * 86400.0 + 7200.0, true), "10 d 02:00:00");
+  // Without a carry the tenths are those printf shows for the seconds: an
+  // exact tie goes to even, and 0.15 is a little below its tie.
+  EXPECT_EQ(FormatDuration(1.25, false), "00:00:01.2");
+  EXPECT_EQ(FormatDuration(61.75, false), "00:01:01.8");
+  EXPECT_EQ(FormatDuration(0.15, false), "00:00:00.1");
+  EXPECT_EQ(FormatDuration(3600.35, false), "01:00:00.3");  // 3600.3499999...
+  EXPECT_EQ(FormatDuration(59.95, false), "00:01:00.0");
+  for (int tenths = 0; tenths <= 600; ++tenths) {
+    for (double off : {-0.05, -0.0499, 0.0, 0.0499, 0.05}) {
+      const double x = tenths / 10.0 + off;
+      if (x < 0.0) continue;
+      char printed[32];
+      std::snprintf(printed, sizeof printed, "%.1f", x);
+      if (std::strtod(printed, nullptr) >= 60.0) continue;  // carries: checked above
+      const std::string text = FormatDuration(x, false);
+      ASSERT_EQ(std::strtod(text.c_str() + 6, nullptr), std::strtod(printed, nullptr)) << x;
+    }
+  }
 }
 
 TEST(SystemTimeTextTest, LocaleTimeFormat) {

@@ -1,0 +1,150 @@
+#include "system/crash/crash_handler.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/bytes.h"
+#include "platform/debug_output.h"
+#include "platform/minidump_writer.h"
+#include "platform/report_thread.h"
+#include "platform/safe_format.h"
+#include "platform/shell_folders.h"
+#include "platform/signal_crash.h"
+#include "system/crash/crash_log.h"
+#include "system/files/file_helpers.h"
+#include "system/os/os_info.h"
+
+namespace {
+
+using zor::platform::EXCEPTION_POINTERS;
+
+constexpr std::size_t kMaxFolder = 4096;
+
+// Starts set; the first Handle clears it.
+std::atomic<bool> g_onceFlag{true};
+zor::platform::MINIDUMP_EXCEPTION_INFORMATION g_exceptionInfo{};
+// The crash folder, worked out by Install so that Handle need not allocate.
+char g_crashFolder[kMaxFolder] = {};
+
+int32_t CrashFilter(EXCEPTION_POINTERS* pointers) {
+  CCrashHandler::HandleInThread(pointers);
+  return zor::platform::kExceptionExecuteHandler;
+}
+
+void HandleJob(void* pointers) {
+  CCrashHandler::Handle(static_cast<EXCEPTION_POINTERS*>(pointers));
+}
+
+// mkdir -p on a caller's copy of the path, without allocating.
+bool MakeFolderTree(char* path) {
+  for (char* p = path + 1; *p != '\0'; ++p) {
+    if (*p != '/') continue;
+    *p = '\0';
+    ::mkdir(path, 0777);
+    *p = '/';
+  }
+  ::mkdir(path, 0777);
+  struct stat st;
+  return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void StripTrailingSeparators(char* path) {
+  std::size_t n = std::strlen(path);
+  while (n > 1 && (path[n - 1] == '/' || path[n - 1] == '\\')) path[--n] = '\0';
+}
+
+}  // namespace
+
+std::string GetCrashFolder(bool create) {
+  std::string name = GetModuleName(true);
+  if (name.empty()) name = "Unknown";
+  std::string folder;
+  GetShellFolder(zor::platform::kCsidlLocalAppData, "Zor/CrashDumps/" + name, folder, create);
+  return folder;
+}
+
+void FormatCrashTimeStamp(char* out, std::size_t size) noexcept {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  struct tm local{};
+  ::localtime_r(&now.tv_sec, &local);
+  zor::platform::SafeFormat(out, size, "%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900,
+                            local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                            local.tm_sec);
+}
+
+std::string FormatCrashTimeStamp() {
+  char stamp[32];
+  FormatCrashTimeStamp(stamp, sizeof stamp);
+  return stamp;
+}
+
+void WriteMiniDump(const char* path, EXCEPTION_POINTERS* pointers) noexcept {
+  const int file = path ? ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
+  if (file < 0) return;
+  zor::platform::MinidumpRequest request;
+  zor::platform::CONTEXT own;
+  if (pointers != nullptr && pointers->ContextRecord != nullptr) {
+    request.context = pointers->ContextRecord;
+    request.exception = pointers->ExceptionRecord;
+    request.threadId = g_exceptionInfo.ExceptionPointers == pointers
+                           ? g_exceptionInfo.ThreadId
+                           : static_cast<uint32_t>(::gettid());
+  } else {
+    zor::platform::CaptureContext(own);
+    request.context = &own;
+    request.threadId = static_cast<uint32_t>(::gettid());
+  }
+  zor::platform::WriteMinidump(file, request);
+  ::fsync(file);
+  ::close(file);
+}
+
+bool CCrashHandler::Install() {
+  PrepareCrashLog();
+  zor::platform::SetFieldText(g_crashFolder, GetCrashFolder(false));
+  StripTrailingSeparators(g_crashFolder);
+  const bool started = zor::platform::StartReportThread();
+  zor::platform::SetUnhandledExceptionFilter(&CrashFilter);
+  return started;
+}
+
+uint32_t CCrashHandler::HandleInThread(EXCEPTION_POINTERS* pointers) {
+  if (pointers != nullptr && pointers->ExceptionRecord != nullptr &&
+      pointers->ExceptionRecord->ExceptionCode == zor::platform::kExceptionStackOverflow)
+    zor::platform::OutputDebugString("A stack overflow occurred\n");
+  g_exceptionInfo.ThreadId = static_cast<uint32_t>(::gettid());
+  g_exceptionInfo.ExceptionPointers = pointers;
+  g_exceptionInfo.ClientPointers = 0;
+  if (!zor::platform::RunOnReportThread(&HandleJob, pointers)) Handle(pointers);
+  return 0;
+}
+
+uint32_t CCrashHandler::Handle(EXCEPTION_POINTERS* pointers) {
+  if (!g_onceFlag.exchange(false)) return 0;
+  char folder[kMaxFolder];
+  if (g_crashFolder[0] != '\0') {
+    std::memcpy(folder, g_crashFolder, sizeof folder);
+    MakeFolderTree(folder);
+  } else {
+    // Not installed: nothing was worked out ahead, so allocate now.
+    zor::platform::SetFieldText(folder, GetCrashFolder(true));
+    StripTrailingSeparators(folder);
+  }
+  // Without a folder there is nowhere to write (not the file system's root).
+  if (folder[0] == '\0') return 0;
+  char stamp[32];
+  FormatCrashTimeStamp(stamp, sizeof stamp);
+  char path[kMaxFolder + 64];
+  zor::platform::SafeFormat(path, sizeof path, "%s/MiniDump%s.dmp", folder, stamp);
+  WriteMiniDump(path, pointers);
+  zor::platform::SafeFormat(path, sizeof path, "%s/CrashLog%s.txt", folder, stamp);
+  WriteCrashLog(path, pointers, "CCrashHandler::Handle");
+  return 0;
+}

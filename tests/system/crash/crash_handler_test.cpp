@@ -1,0 +1,340 @@
+#include "system/crash/crash_handler.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/minidump_writer.h"
+#include "platform/signal_crash.h"
+#include "system/os/os_info.h"
+#include "tests/support/lldb_runner.h"
+#include "tests/support/minidump_reader.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zor::platform;
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ScopedLocalAppData {
+ public:
+  explicit ScopedLocalAppData(const std::string& folder) {
+    if (const char* old = std::getenv("ZOR_LOCAL_APPDATA_DIR")) m_old = old;
+    ::setenv("ZOR_LOCAL_APPDATA_DIR", folder.c_str(), 1);
+  }
+  ~ScopedLocalAppData() {
+    if (m_old.empty()) ::unsetenv("ZOR_LOCAL_APPDATA_DIR");
+    else ::setenv("ZOR_LOCAL_APPDATA_DIR", m_old.c_str(), 1);
+  }
+
+ private:
+  std::string m_old;
+};
+
+// What a crashed child left: how it ended, what it wrote to standard error,
+// and the crash files.
+struct CrashRun {
+  int status = 0;
+  bool timedOut = false;
+  std::string errors;
+  std::vector<std::string> logs;
+  std::vector<std::string> dumps;
+  std::string folder;
+
+  std::string Log() const { return logs.size() == 1 ? Slurp(logs[0]) : std::string(); }
+};
+
+// Runs `crash` in a child with the crash handler installed and crash files
+// going below `tmp`; gives the child 10 s.
+CrashRun RunCrashingChild(const TempFolder& tmp, void (*crash)()) {
+  const std::string errors = tmp.Path("stderr.txt");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setenv("ZOR_LOCAL_APPDATA_DIR", tmp.path().c_str(), 1);
+    const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, STDERR_FILENO);
+    rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    if (!CCrashHandler::Install()) ::_exit(90);
+    crash();
+    ::_exit(91);
+  }
+  CrashRun run;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (::waitpid(pid, &run.status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &run.status, 0);
+      run.timedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  run.errors = Slurp(errors);
+  run.folder = tmp.path() + "/Zor/CrashDumps/" + GetModuleName(true);
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(run.folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("CrashLog", 0) == 0) run.logs.push_back(entry.path().string());
+    else if (name.rfind("MiniDump", 0) == 0) run.dumps.push_back(entry.path().string());
+    else ADD_FAILURE() << "unexpected file " << name;
+  }
+  return run;
+}
+
+// Exactly one complete log and one dump that parses, named alike; the child
+// died of `signal`; the log names `exception`. Returns the dump's reader.
+MinidumpReader ExpectOneReport(const CrashRun& run, int signal, const std::string& exception) {
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_TRUE(WIFSIGNALED(run.status)) << "status " << run.status;
+  if (WIFSIGNALED(run.status)) {
+    EXPECT_EQ(WTERMSIG(run.status), signal);
+  }
+  EXPECT_EQ(run.logs.size(), 1u);
+  EXPECT_EQ(run.dumps.size(), 1u);
+  if (run.logs.size() != 1 || run.dumps.size() != 1) return MinidumpReader({});
+
+  const std::regex logName(".*/CrashLog[0-9]{8}-[0-9]{6}\\.txt");
+  EXPECT_TRUE(std::regex_match(run.logs[0], logName)) << run.logs[0];
+  const std::string stamp = run.logs[0].substr(run.logs[0].size() - 19, 15);
+  EXPECT_EQ(run.dumps[0], run.folder + "/MiniDump" + stamp + ".dmp");
+
+  const std::string log = run.Log();
+  const std::string program = GetModuleName(true);
+  EXPECT_EQ(log.rfind(program + " caused " + exception + " \r\nin module ", 0), 0u)
+      << log.substr(0, 200);
+  EXPECT_NE(log.find("Exception handler called in CCrashHandler::Handle.\r\n"), std::string::npos);
+  EXPECT_NE(log.find("\r\nContext:\r\n"), std::string::npos);
+  EXPECT_NE(log.find("\r\n\r\nStack:\r\n"), std::string::npos);
+  EXPECT_NE(log.find("Module 1\r\n"), std::string::npos);
+  const std::string end = "\r\n===== [end of crash log] =====\r\n";
+  EXPECT_TRUE(log.size() > end.size() && log.substr(log.size() - end.size()) == end);
+
+  MinidumpReader dump(ReadFileBytes(run.dumps[0]));
+  std::string why;
+  EXPECT_TRUE(dump.Check(why)) << why;
+  const auto e = dump.ExceptionStream();
+  EXPECT_TRUE(e.has_value());
+  const auto threads = dump.Threads();
+  EXPECT_EQ(threads.size(), 1u);
+  if (e && threads.size() == 1) {
+    EXPECT_EQ(e->code, static_cast<uint32_t>(signal));
+    EXPECT_EQ(e->threadId, threads[0].id);
+    EXPECT_EQ(e->contextRva, threads[0].contextRva);
+    EXPECT_GT(threads[0].stackSize, 0u);
+  }
+  bool sawProgram = false;
+  for (const auto& m : dump.Modules()) sawProgram = sawProgram || m.name == GetModulePath(false);
+  EXPECT_TRUE(sawProgram);
+  return dump;
+}
+
+}  // namespace
+
+// --- The failures -----------------------------------------------------------
+// Outside the anonymous namespace, so the debugger names them plainly.
+namespace crash_test {
+
+// Global, so the compiler cannot see that it stays null.
+int* volatile g_nullPointer = nullptr;
+
+// The faults are made by the processor itself (inline assembly), so that
+// the undefined-behaviour sanitizer does not stop the program first.
+__attribute__((noinline)) void WriteThroughNull() {
+#if defined(__x86_64__)
+  asm volatile("movl $42, (%0)" : : "r"(g_nullPointer) : "memory");
+#else
+  *g_nullPointer = 42;
+#endif
+}
+
+volatile bool g_stopRecursion = false;
+
+__attribute__((noinline)) int RecurseForever(int depth) {
+  volatile char frame[512];
+  frame[0] = static_cast<char>(depth);
+  if (g_stopRecursion) return frame[0];
+  return RecurseForever(depth + 1) + frame[0];
+}
+
+void OverflowTheStack() { RecurseForever(0); }
+
+void DivideByZero() {
+  volatile int zero = 0;
+#if defined(__x86_64__)
+  asm volatile("movl $7, %%eax\n\tcltd\n\tidivl %0" : : "r"(zero) : "eax", "edx");
+#else
+  volatile int result = 7 / zero;
+  (void)result;
+#endif
+}
+
+void Abort() { std::abort(); }
+
+void ThrowUncaught() noexcept(false) { throw std::runtime_error("nobody catches this"); }
+// The test framework catches what a test body throws; past a noexcept
+// function a throw ends in std::terminate, as in a program.
+void RunUncaught() noexcept { ThrowUncaught(); }
+
+void TwoThreadsFaultAtOnce() {
+  std::atomic<int> ready{0};
+  auto fault = [&ready] {
+    ready.fetch_add(1);
+    while (ready.load() < 2) {
+    }
+    WriteThroughNull();
+  };
+  std::thread a(fault), b(fault);
+  a.join();
+  b.join();
+}
+
+}  // namespace crash_test
+
+namespace {
+
+using namespace crash_test;
+
+// --- Tests ------------------------------------------------------------------
+
+TEST(CrashHandler, CrashFolderIsBelowLocalAppDataAndNamedForTheProgram) {
+  TempFolder tmp;
+  ScopedLocalAppData appData(tmp.path());
+  const std::string expected = tmp.path() + "/Zor/CrashDumps/" + GetModuleName(true);
+  EXPECT_EQ(GetCrashFolder(false), expected);
+  EXPECT_FALSE(fs::exists(expected));
+  EXPECT_EQ(GetCrashFolder(true), expected);
+  EXPECT_TRUE(fs::is_directory(expected));
+}
+
+TEST(CrashHandler, TimeStampIsTheLocalTime) {
+  // time() reads a coarser clock than the stamp: allow it a second.
+  const std::time_t before = std::time(nullptr);
+  const std::string stamp = FormatCrashTimeStamp();
+  const std::time_t after = std::time(nullptr) + 1;
+  ASSERT_TRUE(std::regex_match(stamp, std::regex("[0-9]{8}-[0-9]{6}"))) << stamp;
+  std::tm parts{};
+  ASSERT_TRUE(strptime(stamp.c_str(), "%Y%m%d-%H%M%S", &parts));
+  parts.tm_isdst = -1;
+  const std::time_t t = std::mktime(&parts);
+  EXPECT_GE(t, before);
+  EXPECT_LE(t, after);
+}
+
+TEST(CrashHandler, ANullWriteLeavesOneLogAndOneDump) {
+  TempFolder tmp;
+  const CrashRun run = RunCrashingChild(tmp, &WriteThroughNull);
+  const MinidumpReader dump = ExpectOneReport(run, SIGSEGV, "an Access Violation (0xc0000005)");
+  EXPECT_NE(run.Log().find("\r\nWrite to location 0000000000000000 caused an access violation.\r\n"),
+            std::string::npos);
+  const auto e = dump.ExceptionStream();
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->address, 0u);
+
+  if (run.dumps.size() != 1) return;
+  const auto out = RunLldbOnCore(run.dumps[0], {"thread list", "bt"});
+  if (!out) GTEST_SKIP() << "lldb is not installed";
+  EXPECT_NE(out->find("stop reason = signal SIGSEGV"), std::string::npos) << *out;
+  EXPECT_NE(out->find("WriteThroughNull"), std::string::npos) << *out;
+}
+
+TEST(CrashHandler, AStackOverflowIsReportedFromTheAlternateStack) {
+  TempFolder tmp;
+  const CrashRun run = RunCrashingChild(tmp, &OverflowTheStack);
+  ExpectOneReport(run, SIGSEGV, "a Stack Overflow (0xc00000fd)");
+  EXPECT_EQ(run.errors.rfind("A stack overflow occurred\n", 0), 0u) << run.errors;
+
+  if (run.dumps.size() != 1) return;
+  const auto out = RunLldbOnCore(run.dumps[0], {"bt 3"});
+  if (!out) GTEST_SKIP() << "lldb is not installed";
+  EXPECT_NE(out->find("RecurseForever"), std::string::npos) << *out;
+}
+
+TEST(CrashHandler, DivisionByZeroAbortAndUncaughtExceptions) {
+  {
+    TempFolder tmp;
+    const CrashRun run = RunCrashingChild(tmp, &DivideByZero);
+    ExpectOneReport(run, SIGFPE, "an Integer Divide by Zero (0xc0000094)");
+    EXPECT_EQ(run.errors, "");  // only a stack overflow says anything
+  }
+  {
+    TempFolder tmp;
+    const CrashRun run = RunCrashingChild(tmp, &Abort);
+    ExpectOneReport(run, SIGABRT, "an Unknown exception type (0xc0000409)");
+  }
+  {
+    TempFolder tmp;
+    const CrashRun run = RunCrashingChild(tmp, &RunUncaught);
+    ExpectOneReport(run, SIGABRT, "a Microsoft C++ Exception (0xe06d7363)");
+    // The previous terminate handler still names the exception.
+    EXPECT_NE(run.errors.find("nobody catches this"), std::string::npos) << run.errors;
+  }
+}
+
+// Not "Threaded": fork() and signals do not run under ThreadSanitizer.
+TEST(CrashHandler, TwoThreadsFaultingAtOnceGiveOneReport) {
+  TempFolder tmp;
+  const CrashRun run = RunCrashingChild(tmp, &TwoThreadsFaultAtOnce);
+  const MinidumpReader dump = ExpectOneReport(run, SIGSEGV, "an Access Violation (0xc0000005)");
+  const auto e = dump.ExceptionStream();
+  ASSERT_TRUE(e);
+  EXPECT_NE(e->threadId, 0u);
+}
+
+void HandleTwice() {
+  const std::string folder = GetCrashFolder(false);
+  auto count = [&folder] {
+    std::error_code ec;
+    int n = 0;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+      (void)entry;
+      ++n;
+    }
+    return n;
+  };
+  EXCEPTION_RECORD record{};
+  record.ExceptionCode = kExceptionAccessViolation;
+  CONTEXT context;
+  CaptureContext(context);
+  EXCEPTION_POINTERS pointers{&record, &context};
+  if (CCrashHandler::HandleInThread(&pointers) != 0) ::_exit(10);
+  if (count() != 2) ::_exit(11);
+  fs::remove_all(folder);
+  // Later failures, on this thread or through Handle itself, write nothing.
+  if (CCrashHandler::HandleInThread(&pointers) != 0 || CCrashHandler::Handle(&pointers) != 0)
+    ::_exit(12);
+  if (count() != 0) ::_exit(13);
+  ::_exit(0);
+}
+
+TEST(CrashHandler, ASecondFailureWritesNothing) {
+  TempFolder tmp;
+  const CrashRun run = RunCrashingChild(tmp, &HandleTwice);
+  ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
+  EXPECT_EQ(WEXITSTATUS(run.status), 0);
+}
+
+}  // namespace

@@ -1,0 +1,261 @@
+#include "core/math/plane_lines.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/math/angles.h"
+#include "core/math/plane_geometry.h"
+
+namespace {
+
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kTolerance = 1e-10;
+
+void Store(double* out, double value) {
+  if (out != nullptr) *out = value;
+}
+
+int Sign(double v) {
+  if (v > 0.0) return 1;
+  if (v < 0.0) return -1;
+  return 0;
+}
+
+// ux vy - uy vx.
+double Cross(double ux, double uy, double vx, double vy) { return ux * vy - uy * vx; }
+
+// A line's bearing without its direction: [0, 180], so that bearings whole
+// half-turns apart compare as the same line.
+double LineBearing(double bearing) {
+  double r = std::fmod(bearing, 180.0);
+  if (r < 0.0) r += 180.0;
+  return r;
+}
+
+bool IsNorthSouth(double lineBearing) {
+  return std::fabs(lineBearing) < kTolerance || std::fabs(lineBearing - 180.0) < kTolerance;
+}
+
+// Strictly between the two ends, or anywhere when both ends are equal: the
+// point is on the segment's line already, and the other coordinate decides.
+bool InsideOpenRange(double v, double end1, double end2) {
+  if (end1 == end2) return true;
+  return (end1 < v && v < end2) || (end2 < v && v < end1);
+}
+
+bool InsideClosedRange(double v, double end1, double end2) {
+  return std::min(end1, end2) <= v && v <= std::max(end1, end2);
+}
+
+}  // namespace
+
+int Orientation(double x1, double y1, double x2, double y2, double x3, double y3) {
+  return Sign((x2 - x1) * (y3 - y1) - (x3 - x1) * (y2 - y1));
+}
+
+int SideOfLine(double x1, double y1, double x2, double y2, double px, double py) {
+  const double dx = x2 - x1;
+  const double dy = y2 - y1;
+  const double v = dy * px - dx * py - (dy * x1 - dx * y1);
+  if (v < -kTolerance) return -1;
+  if (v > kTolerance) return 1;
+  return 0;
+}
+
+double SegmentParameter(double x1, double y1, double x2, double y2, double px, double py) {
+  const double dx = x2 - x1;
+  const double dy = y2 - y1;
+  const double numerator = (px - x1) * dx + (py - y1) * dy;
+  const double denominator = dx * dx + dy * dy;
+  double t = denominator > 0.0 ? numerator / denominator : numerator;
+  if (std::fabs(t) < kTolerance) t = 0.0;
+  if (std::fabs(1.0 - t) < kTolerance) t = 1.0;
+  return t;
+}
+
+double SignedDistanceToLine(double x1, double y1, double x2, double y2, double px, double py) {
+  const double ux = x2 - x1;
+  const double uy = y2 - y1;
+  const double vx = px - x1;
+  const double vy = py - y1;
+  if ((ux == 0.0 && uy == 0.0) || (vx == 0.0 && vy == 0.0)) return 0.0;
+  const double squared1 = ux * ux + uy * uy;
+  const double squared2 = vx * vx + vy * vy;
+  const double b1 = BearingDeg(ux, uy);
+  const double b2 = BearingDeg(vx, vy);
+  double d;
+  const double product = std::sqrt(squared1) * std::sqrt(squared2);
+  if (std::isnormal(squared1) && std::isnormal(squared2) && std::isfinite(product)) {
+    const double q = (ux * vx + uy * vy) / product;
+    d = std::sqrt(squared2) * std::sqrt(std::max(1.0 - q * q, 0.0));
+  } else {
+    // Squares that under- or overflow would make the lengths wrong or the
+    // quotient 0/0; hypot keeps the unit vector exact.
+    const double length = std::hypot(ux, uy);
+    d = std::fabs(Cross(ux / length, uy / length, vx, vy));
+  }
+  return NormalizeAngle360(b2 - b1) > 180.0 ? -d : d;
+}
+
+bool PointInTriangle(double px, double py, double x1, double y1, double x2, double y2,
+                     double x3, double y3, bool strict) {
+  const int s1 = Sign(Cross(x2 - x1, y2 - y1, px - x1, py - y1));
+  const int s2 = Sign(Cross(x3 - x2, y3 - y2, px - x2, py - y2));
+  const int s3 = Sign(Cross(x1 - x3, y1 - y3, px - x3, py - y3));
+  if (s1 == 0 && s2 == 0 && s3 == 0) {
+    // Collinear corners (or NaN): p is on their line, inside only when it
+    // lies between the extreme corners.
+    if (strict) return false;
+    return std::min({x1, x2, x3}) <= px && px <= std::max({x1, x2, x3}) &&
+           std::min({y1, y2, y3}) <= py && py <= std::max({y1, y2, y3});
+  }
+  if (s1 == s2 && s2 == s3) return true;
+  if (strict) return false;
+  const int zeros = (s1 == 0) + (s2 == 0) + (s3 == 0);
+  if (zeros == 2) return true;  // a corner
+  if (zeros == 1) {             // on an edge's line: inside when the other two agree
+    if (s1 == 0) return s2 == s3;
+    if (s2 == 0) return s1 == s3;
+    return s1 == s2;
+  }
+  return false;
+}
+
+bool IntersectBearingLines(double x1, double y1, double b1, double x2, double y2, double b2,
+                           double* x, double* y) {
+  Store(x, 0.0);
+  Store(y, 0.0);
+  const double line1 = LineBearing(b1);
+  const double line2 = LineBearing(b2);
+  const double gap = std::fabs(line1 - line2);
+  if (gap < kTolerance || std::fabs(180.0 - gap) < kTolerance) return false;
+  const double t1 = std::tan((90.0 - b1) * kDegToRad);
+  const double t2 = std::tan((90.0 - b2) * kDegToRad);
+  const double c1 = y1 - t1 * x1;
+  const double c2 = y2 - t2 * x2;
+  double px;
+  double py;
+  if (IsNorthSouth(line1)) {
+    px = x1;
+    py = y2 + t2 * (x1 - x2);
+  } else if (IsNorthSouth(line2)) {
+    px = x2;
+    py = y1 + t1 * (x2 - x1);
+  } else {
+    px = (c2 - c1) / (t1 - t2);
+    py = c1 + px * t1;
+  }
+  if (!std::isfinite(px) || !std::isfinite(py)) return false;
+  Store(x, px);
+  Store(y, py);
+  return true;
+}
+
+bool IntersectLines(double x1, double y1, double x2, double y2, double x3, double y3,
+                    double x4, double y4, double* x, double* y) {
+  Store(x, 0.0);
+  Store(y, 0.0);
+  const double dx12 = x2 - x1;
+  const double dy12 = y2 - y1;
+  const double dx34 = x4 - x3;
+  const double dy34 = y4 - y3;
+  const double den = dy34 * dx12 - dx34 * dy12;
+  if (std::fabs(den) < 1e-6) return false;
+  const double t = ((y1 - y3) * dx34 - (x1 - x3) * dy34) / den;
+  const double px = x1 + t * dx12;
+  const double py = y1 + t * dy12;
+  if (!std::isfinite(px) || !std::isfinite(py)) return false;
+  Store(x, px);
+  Store(y, py);
+  return true;
+}
+
+bool LineIntersection(double x1, double y1, double x2, double y2, double x3, double y3,
+                      double x4, double y4, double* x, double* y) {
+  // BearingRad reads a point as north, which would make up a line.
+  if ((x1 == x2 && y1 == y2) || (x3 == x4 && y3 == y4)) return false;
+  const double b1 = BearingDeg(x2 - x1, y2 - y1);
+  const double b2 = BearingDeg(x4 - x3, y4 - y3);
+  double px;
+  double py;
+  if (!IntersectBearingLines(x1, y1, b1, x3, y3, b2, &px, &py)) return false;
+  Store(x, px);
+  Store(y, py);
+  return true;
+}
+
+bool SegmentIntersection(double x1, double y1, double x2, double y2, double x3, double y3,
+                         double x4, double y4, double* x, double* y) {
+  double px;
+  double py;
+  if (!LineIntersection(x1, y1, x2, y2, x3, y3, x4, y4, &px, &py)) return false;
+  if (!InsideOpenRange(px, x1, x2) || !InsideOpenRange(py, y1, y2)) return false;
+  if (!InsideOpenRange(px, x3, x4) || !InsideOpenRange(py, y3, y4)) return false;
+  Store(x, px);
+  Store(y, py);
+  return true;
+}
+
+bool SegmentIntersectionDirected(double x1, double y1, double x2, double y2, double x3,
+                                 double y3, double x4, double y4, double* x, double* y,
+                                 bool* eastward) {
+  if (eastward != nullptr) *eastward = true;
+  double px;
+  double py;
+  if (!LineIntersection(x1, y1, x2, y2, x3, y3, x4, y4, &px, &py)) return false;
+  const double b1 = BearingDeg(x2 - x1, y2 - y1);
+  if (b1 < 0.0 || b1 > 180.0) {
+    if (eastward != nullptr) *eastward = false;
+    if (!(x2 <= px && px <= x1)) return false;
+  } else if (!(x1 <= px && px <= x2)) {
+    return false;
+  }
+  // x cannot place a point along a north-south segment.
+  if (x1 == x2 && !InsideClosedRange(py, y1, y2)) return false;
+  Store(x, px);
+  Store(y, py);
+  return true;
+}
+
+int IntersectLineCircle(double x1, double y1, double x2, double y2, double cx, double cy,
+                        double r, double* xa, double* ya, double* xb, double* yb) {
+  Store(xa, 0.0);
+  Store(ya, 0.0);
+  Store(xb, 0.0);
+  Store(yb, 0.0);
+  const double dx = x2 - x1;
+  const double dy = y2 - y1;
+  const double a = dx * dx + dy * dy;
+  // A point gives no line (t would be 0/0); NaN input fails here as well.
+  if (!(a > 0.0)) return 0;
+  const double b = 2.0 * ((x1 - cx) * dx + (y1 - cy) * dy);
+  const double c = (y1 * y1 + x1 * x1 + cy * cy + cx * cx) - 2.0 * (x1 * cx + y1 * cy) - r * r;
+  const double discriminant = b * b - 4.0 * a * c;
+  int count;
+  double ta = 0.0;
+  double tb = 0.0;
+  if (discriminant == 0.0) {
+    count = 1;
+    ta = -b / (2.0 * a);
+  } else if (discriminant > 0.0) {
+    count = 2;
+    const double root = std::sqrt(discriminant);
+    ta = (root - b) / (2.0 * a);
+    tb = (-b - root) / (2.0 * a);
+  } else {
+    return 0;  // no crossing, or NaN
+  }
+  const double pxa = x1 + ta * dx;
+  const double pya = y1 + ta * dy;
+  const double pxb = count == 2 ? x1 + tb * dx : 0.0;
+  const double pyb = count == 2 ? y1 + tb * dy : 0.0;
+  if (!std::isfinite(pxa) || !std::isfinite(pya) || !std::isfinite(pxb) ||
+      !std::isfinite(pyb)) {
+    return 0;
+  }
+  Store(xa, pxa);
+  Store(ya, pya);
+  Store(xb, pxb);
+  Store(yb, pyb);
+  return count;
+}

@@ -1,0 +1,26 @@
+#include "core/math/scalar_helpers.h"
+
+#include <cmath>
+
+namespace {
+constexpr double kDegToRad = 0.017453292519943295;
+}  // namespace
+
+double Difference(double a, double b) { return a - b; }
+
+double WrapOnce(double x, double range) {
+  if (range == 0.0) return x;
+  if (x < 0.0) x += range;
+  if (x >= range) x -= range;
+  return x;
+}
+
+double EllipseRadiusAt(double theta, double a, double b) {
+  if (a == 0.0 || b == 0.0) return 1.0;
+  const double a2 = a * a;
+  const double b2 = b * b;
+  double square = ((a2 + b2) + std::cos(2.0 * theta * kDegToRad) * (b2 - a2)) * 0.5;
+  // Rounding can leave a tiny negative where the true value is a^2 or b^2 ~ 0.
+  if (square < 0.0) square = 0.0;
+  return std::sqrt(square);
+}

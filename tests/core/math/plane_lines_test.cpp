@@ -1,0 +1,168 @@
+#include "core/math/plane_lines.h"
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "core/math/plane_geometry.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Distance of p from the line through a on bearing b, written independently.
+double OffLine(double ax, double ay, double b, double px, double py) {
+  const double r = b * M_PI / 180.0;
+  return std::fabs(std::sin(r) * (py - ay) - std::cos(r) * (px - ax));
+}
+
+TEST(PlaneLines, SidesAndProjections) {
+  EXPECT_EQ(Orientation(0, 0, 1, 0, 0, 1), 1);
+  EXPECT_EQ(Orientation(0, 0, 1, 1, kNaN, 2), 0);
+  EXPECT_EQ(SideOfLine(0, 0, 0, 10, -1, 5), -1);
+  EXPECT_EQ(SideOfLine(0, 0, 0, 10, 1, 5), 1);
+  EXPECT_EQ(SideOfLine(0, 0, 1, 0, 5, 1e-11), 0);
+  EXPECT_EQ(SegmentParameter(0, 0, 10, 0, 5, 3), 0.5);
+  EXPECT_EQ(SegmentParameter(0, 0, 10, 0, 1e-12, 0), 0.0);
+  EXPECT_EQ(SegmentParameter(0, 0, 10, 0, 20, 0), 2.0);
+  EXPECT_EQ(SegmentParameter(3, 3, 3, 3, 8, 9), 0.0);  // a point segment
+
+  EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 0, 10, 3, 4), 3.0);
+  EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 0, 10, -3, 4), -3.0);
+  EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 10, 0, 4, 3), -3.0);  // north of eastward: left
+  EXPECT_EQ(SignedDistanceToLine(2, 2, 2, 2, 5, 5), 0.0);
+  // Squared lengths that under- or overflow.
+  EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 0, 1e-160, 3e-160, 4e-160), 3e-160);
+  EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 0, 1e160, -3e160, 4e160), -3e160);
+}
+
+TEST(PlaneLines, PointInTriangle) {
+  EXPECT_TRUE(PointInTriangle(1, 1, 0, 0, 0, 4, 4, 0, true));
+  EXPECT_TRUE(PointInTriangle(0, 0, 0, 0, 4, 0, 0, 4, false));  // a corner
+  EXPECT_FALSE(PointInTriangle(0, 0, 0, 0, 4, 0, 0, 4, true));
+  EXPECT_TRUE(PointInTriangle(2, 0, 0, 0, 4, 0, 0, 4, false));  // an edge
+  EXPECT_FALSE(PointInTriangle(6, 0, 0, 0, 4, 0, 0, 4, false));  // an edge's line, outside
+  // Collinear corners have no inside: only points on them count, loosely.
+  EXPECT_FALSE(PointInTriangle(1, 0, 0, 0, 2, 0, 4, 0, true));
+  EXPECT_TRUE(PointInTriangle(1, 0, 0, 0, 2, 0, 4, 0, false));
+  EXPECT_FALSE(PointInTriangle(9, 0, 0, 0, 2, 0, 4, 0, false));
+  EXPECT_FALSE(PointInTriangle(kNaN, 1, 0, 0, 4, 0, 0, 4, false));
+}
+
+TEST(PlaneLines, BearingLines) {
+  double x = -1, y = -1;
+  ASSERT_TRUE(IntersectBearingLines(0, 0, 45, 10, 0, 315, &x, &y));
+  EXPECT_NEAR(x, 5.0, 1e-12);
+  EXPECT_NEAR(y, 5.0, 1e-12);
+  ASSERT_TRUE(IntersectBearingLines(0, 1, 45, 3, 0, 180, &x, &y));  // north-south second
+  EXPECT_EQ(x, 3.0);
+  EXPECT_NEAR(y, 4.0, 1e-12);
+  ASSERT_TRUE(IntersectBearingLines(3, 0, 360, 0, 1, 45 - 720, &x, &y));  // whole turns off
+  EXPECT_EQ(x, 3.0);
+  EXPECT_NEAR(y, 4.0, 1e-12);
+  // Parallel or coincident, also across turns, and NaN: fail with (0, 0).
+  for (double b2 : {30.0, 210.0, 390.0, -150.0, 30.0 + 5e-11, kNaN}) {
+    x = y = -1;
+    EXPECT_FALSE(IntersectBearingLines(0, 0, 30, 5, 1, b2, &x, &y)) << b2;
+    EXPECT_EQ(x, 0.0);
+    EXPECT_EQ(y, 0.0);
+  }
+  EXPECT_FALSE(IntersectBearingLines(0, 0, 1e-11, 5, 1, 359.99999999999999, &x, &y));
+}
+
+// The crossing lies on both lines, and the three forms agree.
+TEST(PlaneLines, IntersectionLiesOnBothLines) {
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> coordinate(-1000.0, 1000.0);
+  std::uniform_real_distribution<double> bearing(-360.0, 720.0);
+  for (int i = 0; i < 5000; ++i) {
+    const double x1 = coordinate(rng), y1 = coordinate(rng), b1 = bearing(rng);
+    const double x2 = coordinate(rng), y2 = coordinate(rng), b2 = bearing(rng);
+    if (std::fabs(std::sin((b1 - b2) * M_PI / 180.0)) < 0.05) continue;
+    double x, y, x3, y3, x4, y4, lx, ly;
+    ASSERT_TRUE(IntersectBearingLines(x1, y1, b1, x2, y2, b2, &x, &y));
+    const double scale = 1.0 + std::hypot(x, y);
+    ASSERT_LT(OffLine(x1, y1, b1, x, y), 1e-9 * scale) << b1 << " " << b2;
+    ASSERT_LT(OffLine(x2, y2, b2, x, y), 1e-9 * scale) << b1 << " " << b2;
+    PolarToPoint(x1, y1, 50.0, b1, &x3, &y3);
+    PolarToPoint(x2, y2, 50.0, b2, &x4, &y4);
+    ASSERT_TRUE(IntersectLines(x1, y1, x3, y3, x2, y2, x4, y4, &lx, &ly));
+    ASSERT_NEAR(lx, x, 1e-8 * scale);
+    ASSERT_TRUE(LineIntersection(x1, y1, x3, y3, x2, y2, x4, y4, &lx, &ly));
+    ASSERT_NEAR(ly, y, 1e-8 * scale);
+  }
+}
+
+TEST(PlaneLines, IntersectLinesAndDegenerateSegments) {
+  double x = -1, y = -1;
+  ASSERT_TRUE(IntersectLines(0, 0, 1, 1, 100, 0, 99, 1, &x, &y));  // beyond both ends
+  EXPECT_EQ(x, 50.0);
+  EXPECT_EQ(y, 50.0);
+  EXPECT_FALSE(IntersectLines(0, 0, 10, 0, 0, 5, 10, 5, &x, &y));  // parallel
+  EXPECT_EQ(x, 0.0);
+  EXPECT_FALSE(IntersectLines(0, 0, 10, 0, 20, 0, 30, 0, &x, &y));  // coincident
+  EXPECT_FALSE(IntersectLines(0, 0, kNaN, 1, 0, 5, 10, 5, &x, &y));
+  x = y = -1;
+  // A point segment has no bearing and must not pass for a north-south line.
+  EXPECT_FALSE(LineIntersection(0, 0, 0, 0, -1, 1, 1, 1, &x, &y));
+  EXPECT_FALSE(LineIntersection(0, 0, 10, 10, 20, 20, 15, 15, &x, &y));  // coincident
+  EXPECT_FALSE(SegmentIntersection(0, 0, 0, 0, -1, 0, 1, 0, &x, &y));
+  EXPECT_EQ(x, -1.0);  // written only on success
+}
+
+TEST(PlaneLines, SegmentIntersection) {
+  double x = -1, y = -1;
+  ASSERT_TRUE(SegmentIntersection(-4, -4, 4, 4, -3, 1, 3, 1, &x, &y));
+  EXPECT_NEAR(x, 1.0, 1e-12);
+  ASSERT_TRUE(SegmentIntersection(0, -5, 0, 5, 1, 2, -1, 2, &x, &y));  // axis-parallel
+  EXPECT_EQ(x, 0.0);
+  EXPECT_NEAR(y, 2.0, 1e-12);
+  EXPECT_FALSE(SegmentIntersection(0, -5, 0, 5, -1, 7, 1, 7, &x, &y));
+  EXPECT_FALSE(SegmentIntersection(0, 0, 10, 10, 10, 10, 20, 0, &x, &y));  // shared end
+
+  bool eastward = false;
+  ASSERT_TRUE(SegmentIntersectionDirected(10, 10, 0, 0, 0, 10, 10, 0, &x, &y, &eastward));
+  EXPECT_FALSE(eastward);
+  ASSERT_TRUE(SegmentIntersectionDirected(0, 0, 10, 0, 10, -5, 10, 5, &x, &y, &eastward));
+  EXPECT_TRUE(eastward);  // ends count
+  EXPECT_EQ(x, 10.0);
+  // A north-south first segment is judged along y.
+  EXPECT_TRUE(SegmentIntersectionDirected(0, 0, 0, 10, -1, 4, 1, 4, &x, &y, &eastward));
+  EXPECT_FALSE(SegmentIntersectionDirected(0, 0, 0, 10, -1, 40, 1, 40, &x, &y, &eastward));
+}
+
+TEST(PlaneLines, LineCircle) {
+  double xa = -1, ya = -1, xb = -1, yb = -1;
+  ASSERT_EQ(IntersectLineCircle(-10, 0, 10, 0, 0, 0, 5, &xa, &ya, &xb, &yb), 2);
+  EXPECT_EQ(xa, 5.0);
+  EXPECT_EQ(xb, -5.0);
+  ASSERT_EQ(IntersectLineCircle(-10, 5, 10, 5, 0, 0, 5, &xa, &ya, &xb, &yb), 1);  // tangent
+  EXPECT_EQ(ya, 5.0);
+  EXPECT_EQ(xb, 0.0);
+  EXPECT_EQ(yb, 0.0);
+  EXPECT_EQ(IntersectLineCircle(-10, 6, 10, 6, 0, 0, 5, &xa, &ya, &xb, &yb), 0);
+  EXPECT_EQ(xa, 0.0);
+  // A point gives no line: no NaN crossing counted.
+  EXPECT_EQ(IntersectLineCircle(5, 0, 5, 0, 0, 0, 5, &xa, &ya, &xb, &yb), 0);
+  EXPECT_EQ(IntersectLineCircle(kNaN, 0, 5, 0, 0, 0, 5, &xa, &ya, &xb, &yb), 0);
+
+  std::mt19937_64 rng(9);  // both crossings on the circle and on the line
+  std::uniform_real_distribution<double> coordinate(-100.0, 100.0);
+  for (int i = 0; i < 1000; ++i) {
+    const double x1 = coordinate(rng), y1 = coordinate(rng), x2 = coordinate(rng);
+    const double y2 = coordinate(rng), cx = coordinate(rng), cy = coordinate(rng);
+    const double r = std::fabs(coordinate(rng));
+    if (IntersectLineCircle(x1, y1, x2, y2, cx, cy, r, &xa, &ya, &xb, &yb) != 2) {
+      EXPECT_GT(std::fabs(SignedDistanceToLine(x1, y1, x2, y2, cx, cy)), r * (1 - 1e-9));
+      continue;
+    }
+    const double b = BearingDeg(x2 - x1, y2 - y1);
+    ASSERT_NEAR(std::hypot(xa - cx, ya - cy), r, 1e-9 * (1 + r));
+    ASSERT_NEAR(std::hypot(xb - cx, yb - cy), r, 1e-9 * (1 + r));
+    ASSERT_LT(OffLine(x1, y1, b, xa, ya) + OffLine(x1, y1, b, xb, yb), 1e-7);
+  }
+}
+
+}  // namespace

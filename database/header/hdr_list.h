@@ -9,6 +9,13 @@
 //   header.AddEntry(153, 48, &unitRecord, -1);        // sets the survey-unit factor
 //   header.RemoveAll();
 //
+//   CBlockFile db;                                    // a project database
+//   ... db.Open(path, File::modeReadWrite) ...
+//   if (!header.Load(db, /*report=*/true, /*upgrade=*/1)) ...  // block 33 or 1
+//   db.SeekEndOfBlocks();
+//   header.Save(db, 0);                               // appends block 33
+//   db.SetBlockCount(db.GetBlockCount() + 1);         // the caller's count
+//
 // Record types (RecIds) and positions follow the older code: look-ups take
 // 32-bit signed ids, an id below 1 finds nothing, and positions count the
 // entries of one RecId from 1 in list order.
@@ -36,6 +43,7 @@
 
 #include "database/header/hdr_entry.h"
 
+class CBlockFile;
 class CHdrSubList;
 class CIpcItemBuffer;
 
@@ -141,6 +149,32 @@ class CHdrList {
   // outside the block, keeps what was read, logs one warning and returns false.
   bool ReadFromSettingsBuffer(CIpcItemBuffer* buffer, int32_t item);
 
+  // ---- Project database file ---------------------------------------------------
+  //
+  // Block 33 "Header Definitions" holds, per entry in list order: Size (u32),
+  // flag (u8), RecId (u32), the payload (Size bytes), link (i32). The older
+  // block 1 "Header Definitions (old)", read but never written, holds RecId
+  // (u32), a payload of RecordTypeSize(RecId) bytes, link (i32) and reserved
+  // (i32). Integers are little-endian; nothing separates entries.
+
+  // Writes block 33 at the file's position (BeginBlock .. WriteBlockHeader)
+  // and stands behind it; the caller adds it to the block count. Every
+  // entry's file position becomes the offset of its link word; mode 1 sets
+  // every link to -1 before it is written. Returns true; write errors throw
+  // zor::platform::FileException.
+  bool Save(CBlockFile& file, int32_t mode);
+  // Appends the entries of the file's block 33, or of block 1 when there is
+  // no block 33 (the list is not emptied first). An entry is taken only when
+  // it lies inside the block and reads in full, and its Size matches the
+  // record catalogue's fixed size where there is one; the first that does
+  // not ends the load. On failure the entries read so far stay, nothing is
+  // upgraded, `report` logs one warning (message box) naming the file, and
+  // the result is false. On success, when the file has no "Observation
+  // Events" block (7) every link becomes -1, and an upgrade level of 1 or
+  // more runs the upgrade chain (2 also runs its steps for files with
+  // events). Read errors throw zor::platform::FileException.
+  bool Load(CBlockFile& file, bool report, int32_t upgrade);
+
   // ---- Iteration in list order -----------------------------------------------
 
   iterator begin() noexcept { return iterator(entries_.begin()); }
@@ -152,6 +186,10 @@ class CHdrList {
   // Appends an entry and applies the cache rule to it.
   sHdrEntry& Append(std::unique_ptr<sHdrEntry> entry);
   void ApplyCacheRule(const sHdrEntry& entry) noexcept;
+  // Appends the entries of the block whose header the file stands at, in
+  // block 33's layout or (old) block 1's. Returns 0, or the number of the
+  // message that tells why it stopped.
+  uint32_t LoadEntries(CBlockFile& file, bool old);
   // Index into entries_ of the n-th entry of RecId r, or npos.
   std::size_t Find(int32_t r, int32_t n) const;
 

@@ -1,0 +1,438 @@
+#include "database/blockfile/block_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <span>
+
+#include "core/log/logger.h"
+#include "core/text/string_helpers.h"
+#include "core/time/system_time.h"
+#include "database/blockfile/block_walker.h"
+#include "database/blockfile/report_file_exception.h"
+#include "database/blockfile/wait_cursor.h"
+#include "database/history/his_list.h"
+#include "platform/bytes.h"
+#include "platform/string_resources.h"
+
+using zor::platform::File;
+using zor::platform::FileException;
+
+namespace {
+
+// Large blocks are copied through a buffer of this size.
+constexpr uint32_t kCopyChunk = 1u << 16;
+// "The history of the file %s could not be updated."
+constexpr uint32_t kHistoryNotUpdated = 42820;
+
+// Restores a file's read-only attribute when the guard ends.
+class ReadOnlyRestore {
+ public:
+  explicit ReadOnlyRestore(const std::string& path) : path_(path) {}
+  ~ReadOnlyRestore() {
+    if (armed_) File::SetReadOnly(path_, true);
+  }
+  ReadOnlyRestore(const ReadOnlyRestore&) = delete;
+  ReadOnlyRestore& operator=(const ReadOnlyRestore&) = delete;
+  void Arm() noexcept { armed_ = true; }
+
+ private:
+  const std::string& path_;
+  bool armed_ = false;
+};
+
+// Drops the file's handle when the guard ends, unless it was closed.
+class AbortOnExit {
+ public:
+  explicit AbortOnExit(File& file) : file_(file) {}
+  ~AbortOnExit() { file_.Abort(); }
+  AbortOnExit(const AbortOnExit&) = delete;
+  AbortOnExit& operator=(const AbortOnExit&) = delete;
+
+ private:
+  File& file_;
+};
+
+void LogHistoryNotUpdated(const std::string& fileName) {
+  const std::string text =
+      FormatString(zor::platform::LoadResourceString(kHistoryNotUpdated).c_str(), fileName.c_str());
+  LogTo(kLogMaskMessageBox, LogLevel::Error, "%s", text.c_str());
+}
+
+void AppendNumber(std::string& line, uint64_t value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  line.append(digits, result.ptr);
+}
+void AppendNumber(std::string& line, int32_t value) {
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  line.append(digits, result.ptr);
+}
+
+// " Block Id %d '%s' Offset %llu Size %d", built without a format pass: a
+// dump of a large database is one such line per block.
+std::string BlockLine(const BlockHeader& header, uint64_t dataOffset) {
+  const std::string_view name = BlockTypeNameView(header.type);
+  std::string line;
+  line.reserve(48 + name.size());
+  line.append(" Block Id ");
+  AppendNumber(line, static_cast<int32_t>(header.type));
+  line.append(" '").append(name).append("' Offset ");
+  AppendNumber(line, dataOffset);
+  line.append(" Size ");
+  AppendNumber(line, static_cast<int32_t>(header.size));
+  return line;
+}
+
+std::string TimeOfDayText(const zor::platform::SYSTEMTIME& st) {
+  return FormatTimeOfDay(CZORTime(SystemTimeToTime(st)), 3, ':');
+}
+
+}  // namespace
+
+// ---- Finding blocks --------------------------------------------------------
+
+bool CBlockFile::Find(uint32_t type, BlockHeader& header, uint64_t& headerOffset) {
+  BlockWalker walk(*this);
+  const int32_t count = walk.Count();
+  if (count > kMaxFindBlockCount) {
+    Seek(4, begin);
+    return false;
+  }
+  for (int32_t i = 0; i < count && walk.Next(header, headerOffset); ++i) {
+    if (header.type == type) {
+      Seek(static_cast<int64_t>(headerOffset), begin);
+      return true;
+    }
+  }
+  Seek(0, begin);
+  return false;
+}
+
+bool CBlockFile::FindBlock(uint32_t type) {
+  BlockHeader header;
+  uint64_t at = 0;
+  return Find(type, header, at);
+}
+
+bool CBlockFile::SeekPastBlock(uint32_t type) {
+  BlockHeader header;
+  uint64_t at = 0;
+  if (!Find(type, header, at)) return false;
+  Seek(static_cast<int64_t>(at + kBlockHeaderSize + header.size), begin);
+  return true;
+}
+
+bool CBlockFile::SeekEndOfBlocks() {
+  BlockWalker walk(*this);
+  const int32_t count = walk.Count();
+  if (!walk.HasCount() || count < 0) {
+    Seek(0, begin);
+    return false;
+  }
+  BlockHeader header;
+  uint64_t at = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    if (!walk.Next(header, at)) {
+      Seek(0, begin);
+      return false;
+    }
+  }
+  Seek(static_cast<int64_t>(walk.Position()), begin);
+  return true;
+}
+
+int32_t CBlockFile::GetBlockCount() {
+  Seek(0, begin);
+  int32_t count = 0;
+  if (Read(&count, sizeof count) != sizeof count) return 0;
+  return count;
+}
+
+void CBlockFile::SetBlockCount(int32_t count) {
+  Seek(0, begin);
+  Write(&count, sizeof count);
+}
+
+// ---- Stepping --------------------------------------------------------------
+
+bool CBlockFile::BlockFits(uint64_t headerEnd, const BlockHeader& header) {
+  const uint64_t length = GetLength();
+  return headerEnd <= length && header.size <= length - headerEnd;
+}
+
+bool CBlockFile::ReadFirstBlockHeader(BlockHeader& header) {
+  if (GetBlockCount() < 1) return false;
+  if (Read(&header, kBlockHeaderSize) != kBlockHeaderSize) return false;
+  return BlockFits(4 + kBlockHeaderSize, header);
+}
+
+bool CBlockFile::ReadNextBlockHeader(BlockHeader& header) {
+  const uint64_t at = Seek(header.size, current);
+  if (Read(&header, kBlockHeaderSize) != kBlockHeaderSize) return false;
+  return BlockFits(at + kBlockHeaderSize, header);
+}
+
+bool CBlockFile::SkipBlock() {
+  BlockHeader header;
+  const uint64_t at = GetPosition();
+  if (Read(&header, kBlockHeaderSize) != kBlockHeaderSize) return false;
+  if (!BlockFits(at + kBlockHeaderSize, header)) return false;
+  Seek(header.size, current);
+  return true;
+}
+
+// ---- Writing ---------------------------------------------------------------
+
+uint64_t CBlockFile::BeginBlock() {
+  const BlockHeader placeholder{0, 0};
+  Write(&placeholder, kBlockHeaderSize);
+  return GetPosition();
+}
+
+uint64_t CBlockFile::WriteBlockHeader(uint64_t dataStart, uint64_t size, uint32_t type) {
+  if (size > UINT32_MAX) throw FileException(FileException::genericException, EFBIG, GetFilePath());
+  if (dataStart < 4 + kBlockHeaderSize) {
+    throw FileException(FileException::badSeek, EINVAL, GetFilePath());
+  }
+  const BlockHeader header{type, static_cast<uint32_t>(size)};
+  Seek(static_cast<int64_t>(dataStart - kBlockHeaderSize), begin);
+  Write(&header, kBlockHeaderSize);
+  return Seek(static_cast<int64_t>(size), current);
+}
+
+bool CBlockFile::AppendChainedRecord(const void* record, uint32_t size, int32_t& first,
+                                     int32_t& last, uint64_t dataStart) {
+  const uint32_t offset = static_cast<uint32_t>(GetPosition() - dataStart);
+  Write(record, size);
+  if (first != -1) {
+    const uint64_t back = GetPosition();
+    Seek(static_cast<int64_t>(dataStart + static_cast<uint32_t>(last)), begin);
+    Write(&offset, sizeof offset);
+    Seek(static_cast<int64_t>(back), begin);
+  }
+  last = static_cast<int32_t>(offset);
+  if (first == -1) first = last;
+  return true;
+}
+
+// ---- Copying ---------------------------------------------------------------
+
+bool CBlockFile::CopyBlockTo(CBlockFile* destination, uint32_t type) {
+  if (destination == nullptr) return false;
+  BlockHeader header;
+  uint64_t at = 0;
+  if (!Find(type, header, at)) return false;
+  Seek(static_cast<int64_t>(at + kBlockHeaderSize), begin);
+  destination->Write(&header, kBlockHeaderSize);
+  // The block lies inside the file (Find checked), so the copy is bounded by
+  // the file; it goes through a fixed buffer all the same.
+  std::vector<uint8_t> buffer(std::min(header.size, kCopyChunk));
+  uint32_t left = header.size;
+  while (left > 0) {
+    const uint32_t piece = std::min(left, kCopyChunk);
+    if (Read(buffer.data(), piece) != piece) return false;
+    destination->Write(buffer.data(), piece);
+    left -= piece;
+  }
+  return true;
+}
+
+bool CBlockFile::CollectBlocksAfterEvents(std::vector<uint8_t>& out) {
+  out.clear();
+  BlockWalker walk(*this);
+  const int32_t count = walk.Count();
+  BlockHeader header;
+  uint64_t at = 0;
+  int32_t i = 0;
+  for (; i < count; ++i) {
+    if (!walk.Next(header, at)) return false;
+    if (header.type == kBlockObservationEvents) break;
+  }
+  if (i >= count) return false;
+  // The blocks behind the events block follow one another: read the rest
+  // of the file once (no more than the file holds), then walk the headers
+  // in memory and keep the counted blocks.
+  const uint64_t from = walk.Position();
+  const uint64_t rest = walk.FileLength() - from;
+  out.resize(static_cast<std::size_t>(rest));
+  Seek(static_cast<int64_t>(from), begin);
+  for (uint64_t done = 0; done < rest;) {
+    const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(rest - done, 1u << 24));
+    if (Read(out.data() + done, piece) != piece) {
+      out.clear();
+      return false;
+    }
+    done += piece;
+  }
+  uint64_t end = 0;
+  for (++i; i < count; ++i) {
+    if (!zor::platform::GetLE(std::span<const uint8_t>(out), end, header) ||
+        header.size > rest - end - kBlockHeaderSize) {
+      out.clear();
+      return false;
+    }
+    end += kBlockHeaderSize + header.size;
+  }
+  out.resize(static_cast<std::size_t>(end));
+  Seek(static_cast<int64_t>(from + end), begin);
+  return true;
+}
+
+// ---- Repairs ---------------------------------------------------------------
+
+void CBlockFile::DiscardAt(uint64_t headerOffset, uint32_t size) {
+  const BlockHeader discarded{kBlockUnused, size};
+  Seek(static_cast<int64_t>(headerOffset), begin);
+  Write(&discarded, kBlockHeaderSize);
+}
+
+template <typename Pred>
+void CBlockFile::DiscardWhere(Pred discard) {
+  if (GetLength() <= 4) return;
+  const uint64_t keep = GetPosition();
+  BlockWalker walk(*this);
+  if (walk.Count() >= 1) {
+    BlockHeader header;
+    uint64_t at = 0;
+    while (walk.Next(header, at)) {
+      if (!discard(header.type)) continue;
+      DiscardAt(at, header.size);
+      walk.Resync();
+    }
+  }
+  Seek(static_cast<int64_t>(keep), begin);
+}
+
+void CBlockFile::DiscardAllButEvents() {
+  DiscardWhere([](uint32_t type) {
+    return type != kBlockObservationEvents && type != kBlockObservationEvents2;
+  });
+}
+
+void CBlockFile::DiscardBlocks(uint32_t type) {
+  DiscardWhere([type](uint32_t t) { return t == type; });
+}
+
+void CBlockFile::RecountBlocks() {
+  const uint64_t keep = GetPosition();
+  BlockWalker walk(*this);
+  if (!walk.HasCount()) {
+    Seek(static_cast<int64_t>(keep), begin);
+    return;
+  }
+  int32_t counted = 0;
+  if (walk.Count() >= 1) {
+    BlockHeader header;
+    uint64_t at = 0;
+    while (counted < INT32_MAX && walk.Next(header, at)) ++counted;
+  }
+  SetBlockCount(counted);
+  Seek(static_cast<int64_t>(keep), begin);
+}
+
+// ---- Whole-file operations ------------------------------------------------
+
+bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved) {
+  if (IsOpen()) return false;
+  bool readOnly = false;
+  if (!File::GetReadOnly(fileName, readOnly)) return false;
+  ReadOnlyRestore restore(fileName);
+  if (readOnly) {
+    if (!File::SetReadOnly(fileName, false)) return false;
+    restore.Arm();
+  }
+  FileException error;
+  if (!Open(fileName, modeReadWrite | shareDenyWrite, &error)) {
+    ReportFileException(error);
+    return false;
+  }
+  AbortOnExit dropHandle(*this);
+  WaitCursor busy;
+  try {
+    if (GetLength() < 4) {
+      LogHistoryNotUpdated(fileName);
+      return false;
+    }
+    const int32_t count = GetBlockCount();
+    CHisList history;
+    const uint32_t found = history.Load(*this);
+    history.SetEntry(action, reserved, nullptr, false);
+
+    BlockHeader old{};
+    uint64_t oldAt = 0;
+    const bool hasOld = found != kBlockUnused && Find(found, old, oldAt);
+    if (hasOld && found == kBlockHistory && old.size == kHisBlockSize) {
+      // The current layout has a fixed size: rewrite it where it stands.
+      Seek(static_cast<int64_t>(oldAt), begin);
+      history.Save(*this);
+    } else {
+      // A new block at the end of the counted blocks, and anything behind
+      // them cut off. Nothing has been written before this point, so a file
+      // whose counted blocks are not all there stays as it was.
+      if (count == INT32_MAX || !SeekEndOfBlocks()) {
+        LogHistoryNotUpdated(fileName);
+        return false;
+      }
+      const uint64_t end = GetPosition();
+      SetLength(end);
+      history.Save(*this);
+      SetBlockCount(count + 1);
+      // Only now the old history goes, so a failure on the way leaves one.
+      if (hasOld) DiscardAt(oldAt, old.size);
+    }
+    history.Clear();
+    Close();
+  } catch (const FileException&) {
+    Abort();
+    LogHistoryNotUpdated(fileName);
+    return false;
+  }
+  return true;
+}
+
+void CBlockFile::DumpBlockFile(std::vector<std::string>& lines) {
+  lines.clear();
+  BlockWalker walk(*this);
+  const int32_t count = walk.Count();
+  lines.push_back(FormatString("---------- Zor File contains %d blocks ----------", count));
+  if (count >= 1) {
+    BlockHeader header;
+    uint64_t at = 0;
+    while (walk.Next(header, at)) lines.push_back(BlockLine(header, at + kBlockHeaderSize));
+  }
+  CHisList history;
+  history.Load(*this);
+  lines.emplace_back("---------- History list -------------------------");
+  for (int32_t slot = 0; slot < CHisList::GetSize(); ++slot) {
+    const sHisEntry& entry = history[slot];
+    if (entry.version == 0) continue;
+    lines.push_back(FormatString("[%d]: version %u, action %d, reserved %u, start time %s",
+                                 slot + 1, entry.version, entry.action, entry.reserved,
+                                 TimeOfDayText(entry.start).c_str()));
+    lines.push_back(FormatString("       end time %s, user %s, comment %s",
+                                 TimeOfDayText(entry.end).c_str(),
+                                 zor::platform::FieldText(entry.user).c_str(),
+                                 zor::platform::FieldText(entry.comment).c_str()));
+  }
+  history.Clear();
+  lines.emplace_back("---------- Zor File end -------------------------");
+}
+
+void CBlockFile::DumpBlockFile() {
+  std::vector<std::string> discarded;
+  DumpBlockFile(discarded);
+}
+
+uint32_t CBlockFile::GetVersionBlockValue() {
+  BlockHeader header;
+  uint64_t at = 0;
+  if (!Find(kBlockVersion, header, at)) return 0;
+  if (header.size < sizeof(uint32_t)) return 0;
+  Seek(static_cast<int64_t>(at + kBlockHeaderSize), begin);
+  uint32_t value = 0;
+  if (Read(&value, sizeof value) != sizeof value) return 0;
+  return value;
+}

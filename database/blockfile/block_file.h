@@ -1,0 +1,159 @@
+// CBlockFile: a project database file, a 32-bit block count followed by
+// typed blocks, each an 8-byte header (type, size) and its data.
+//
+//   CBlockFile db;
+//   if (!db.Open(path, File::modeReadWrite | File::shareDenyWrite)) return;
+//   if (db.FindBlock(kBlockHeaderDefinitions)) {   // stands at the header
+//     BlockHeader header;
+//     db.Read(&header, sizeof header);
+//     ...                                          // header.size data bytes
+//   }
+//
+//   // Appending a block: the writer leaves the count to its caller.
+//   db.SeekEndOfBlocks();
+//   uint64_t start = db.BeginBlock();
+//   db.Write(data, size);
+//   db.WriteBlockHeader(start, db.GetPosition() - start, kBlockVersion);
+//   db.SetBlockCount(db.GetBlockCount() + 1);
+//
+// Layout (little-endian, no magic number): offset 0 the count (i32), then
+// the blocks in file order. A block is discarded by giving it type 0 with its
+// size unchanged; it stays in place and in the count. A type is normally
+// present once and FindBlock takes the first.
+//
+// Nothing read from the file is trusted. A file shorter than 4 bytes has
+// count 0; every walk ends at a header that is not there in full or a block
+// that runs past the end of the file; no block is read into memory before it
+// is known to lie inside the file, and large blocks are copied in bounded
+// pieces.
+//
+// The walks that find and read blocks follow the count; those that repair
+// or dump the file follow the headers to the end of the file, so stray blocks
+// behind the counted ones are seen by them alone.
+//
+// Read and write errors throw zor::platform::FileException out of every
+// operation except AddHistoryEntry, which reports them and returns false.
+// One thread uses a file at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "database/blockfile/block_types.h"
+#include "platform/file.h"
+
+// Blocks beyond this count make FindBlock give up: no database has so many,
+// and a damaged count must not send every reader on a long walk.
+inline constexpr int32_t kMaxFindBlockCount = 10000;
+
+class CBlockFile : public zor::platform::File {
+ public:
+  CBlockFile() = default;
+
+  // ---- Finding blocks (walks of the counted blocks) -----------------------
+
+  // True, standing at the block's header, when one of the counted blocks
+  // has the type. Otherwise false at offset 0, or behind the count when the
+  // count is above kMaxFindBlockCount.
+  bool FindBlock(uint32_t type);
+  // FindBlock, then over the header and the data: the position is the
+  // block's end.
+  bool SeekPastBlock(uint32_t type);
+  // True standing behind the last counted block (behind the count when it is
+  // 0). False when the count is negative, the file is shorter than its
+  // count, or a counted block runs past the end of the file.
+  bool SeekEndOfBlocks();
+
+  // The count at offset 0; 0 for a file shorter than 4 bytes.
+  int32_t GetBlockCount();
+  // Writes the count at offset 0 and stands behind it.
+  void SetBlockCount(int32_t count);
+
+  // ---- Stepping one block at a time --------------------------------------
+
+  // Reads the count and the first header; false when the count is below 1,
+  // the header is not there in full or its block runs past the end of the
+  // file.
+  bool ReadFirstBlockHeader(BlockHeader& header);
+  // Skips the data of the block whose header was just read into `header`
+  // and reads the next header into it; false as for ReadFirstBlockHeader.
+  bool ReadNextBlockHeader(BlockHeader& header);
+  // Reads a header at the position and skips its data; false (standing
+  // behind the header when it was read) as for ReadFirstBlockHeader.
+  bool SkipBlock();
+
+  // ---- Writing blocks -----------------------------------------------------
+
+  // Writes a zeroed 8-byte header at the position and returns the offset of
+  // the data behind it.
+  uint64_t BeginBlock();
+  // Writes the header {type, size} in front of dataStart and stands at
+  // dataStart + size, the block's end, which it returns. A size of 4 GiB or
+  // more, or a data start inside the count, cannot be stored: it throws
+  // FileException and writes nothing.
+  uint64_t WriteBlockHeader(uint64_t dataStart, uint64_t size, uint32_t type);
+  // Writes `size` bytes of an event record at the position and links it to
+  // the end of its chain: records are linked by their first word, the offset
+  // of the next record from dataStart, and -1 ends a chain. `first` and
+  // `last` are the chain's head (-1 for an empty chain). Returns true.
+  bool AppendChainedRecord(const void* record, uint32_t size, int32_t& first, int32_t& last,
+                           uint64_t dataStart);
+
+  // ---- Copying blocks ------------------------------------------------------
+
+  // Copies the first block of the type (header and data) to the position of
+  // `destination`. False when there is no destination or no such block, or
+  // when the block's data cannot be read in full.
+  bool CopyBlockTo(CBlockFile* destination, uint32_t type);
+  // Every counted block behind the first "Observation Events" block (7), each
+  // whole with its header, in file order. True when a block 7 was met and
+  // every counted block lies inside the file; `out` is empty otherwise.
+  bool CollectBlocksAfterEvents(std::vector<uint8_t>& out);
+
+  // ---- Repairs (walks to the end of the file; the position is kept) --------
+
+  // Discards every block but the event blocks 7 and 15.
+  void DiscardAllButEvents();
+  // Discards every block of the type.
+  void DiscardBlocks(uint32_t type);
+  // Sets the count to the number of blocks the file really holds (0 when the
+  // stored count is below 1). A file shorter than 4 bytes is left alone.
+  void RecountBlocks();
+
+  // ---- Whole-file operations -------------------------------------------
+
+  // Stamps the action into the history block of the database `fileName`
+  // (this object must not be open; it opens and closes the file itself),
+  // with the current time as start and end. A read-only file is made
+  // writable for the change and read-only again afterwards, failures
+  // included. The history block is rewritten in place when it has the
+  // current size; otherwise a new one is appended (and the count raised)
+  // before the old one is discarded, so a failure never loses the history.
+  // False, with the file unchanged, when it cannot be opened (the reason is
+  // reported to the user), is shorter than its count or holds a counted block
+  // running past its end; false when a write fails (logged as an error).
+  bool AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved);
+
+  // A text dump: the count, one line per block to the end of the file, the
+  // history entries, an end line.
+  void DumpBlockFile(std::vector<std::string>& lines);
+  // The same into a list that is thrown away.
+  void DumpBlockFile();
+
+  // The 32-bit value that starts the "Version Information" block (26); 0
+  // when there is none or it is shorter than 4 bytes.
+  uint32_t GetVersionBlockValue();
+
+ private:
+  // Finds the first counted block of the type, standing at its header.
+  bool Find(uint32_t type, BlockHeader& header, uint64_t& headerOffset);
+  // Rewrites the header at `headerOffset` with type 0 and `size`.
+  void DiscardAt(uint64_t headerOffset, uint32_t size);
+  // Discards the blocks, to the end of the file, that `discard` picks.
+  template <typename Pred>
+  void DiscardWhere(Pred discard);
+  // True when the header just read at `headerEnd` - 8 announces a block
+  // that lies inside the file.
+  bool BlockFits(uint64_t headerEnd, const BlockHeader& header);
+};

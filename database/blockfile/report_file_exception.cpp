@@ -1,0 +1,11 @@
+#include "database/blockfile/report_file_exception.h"
+
+#include "core/log/logger.h"
+
+std::string FileExceptionText(const zor::platform::FileException& error) {
+  return "Cannot access the file " + error.m_strFileName + ": " + error.what();
+}
+
+void ReportFileException(const zor::platform::FileException& error) {
+  LogTo(kLogMaskMessageBox, LogLevel::Error, "%s", FileExceptionText(error).c_str());
+}

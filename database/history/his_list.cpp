@@ -1,0 +1,111 @@
+#include "database/history/his_list.h"
+
+#include <cstring>
+
+#include "database/blockfile/block_file.h"
+#include "platform/bytes.h"
+#include "platform/clock.h"
+
+void CHisList::Clear() noexcept {
+  std::memset(m_entries.data(), 0, sizeof m_entries);
+}
+
+void CHisList::Recount() noexcept {
+  uint32_t used = 0;
+  for (int32_t slot = kHisFirstAction; slot <= kHisLastAction; ++slot) {
+    if (m_entries[slot].action > 0) ++used;
+  }
+  m_entries[0].reserved = used;
+}
+
+void CHisList::Put(const sHisEntry& entry) noexcept {
+  m_entries[entry.action] = entry;
+}
+
+void CHisList::Copy(const CHisList* source) noexcept {
+  if (source == nullptr || source == this) return;
+  Clear();
+  for (int32_t slot = 0; slot < kHisSlots; ++slot) {
+    const sHisEntry& entry = source->m_entries[slot];
+    if (IsAction(entry.action)) Put(entry);
+  }
+  Recount();
+}
+
+void CHisList::SetEntry(int32_t action, uint32_t reserved, const zor::platform::SYSTEMTIME* time,
+                        bool isEnd) noexcept {
+  if (!IsAction(action)) return;
+  sHisEntry& entry = m_entries[action];
+  entry.version = 1;
+  entry.action = action;
+  entry.reserved = reserved;
+  if (time != nullptr) {
+    (isEnd ? entry.end : entry.start) = *time;
+  } else {
+    entry.start = zor::platform::GetSystemTime();
+    entry.end = zor::platform::GetSystemTime();
+  }
+  Recount();
+}
+
+void CHisList::SetTexts(int32_t action, const char* user, const char* comment) noexcept {
+  if (user == nullptr || !IsAction(action)) return;
+  sHisEntry& entry = m_entries[action];
+  entry.version = 1;
+  entry.action = action;
+  zor::platform::SetFieldText(entry.user, user);
+  if (comment != nullptr) zor::platform::SetFieldText(entry.comment, comment);
+  Recount();
+}
+
+void CHisList::ClearEntry(int32_t action) noexcept {
+  if (!IsAction(action)) return;
+  std::memset(&m_entries[action], 0, sizeof(sHisEntry));
+  Recount();
+}
+
+uint32_t CHisList::Save(CBlockFile& file) const {
+  const uint64_t start = file.BeginBlock();
+  file.Write(m_entries.data(), kHisBlockSize);
+  file.WriteBlockHeader(start, file.GetPosition() - start, kBlockHistory);
+  return kBlockHistory;
+}
+
+uint32_t CHisList::Load(CBlockFile& file) {
+  Clear();
+  uint32_t type = kBlockHistory;
+  if (!file.FindBlock(kBlockHistory)) {
+    if (!file.FindBlock(kBlockHistoryOld)) return kBlockUnused;
+    type = kBlockHistoryOld;
+  }
+  BlockHeader header{};
+  if (file.Read(&header, kBlockHeaderSize) != kBlockHeaderSize) return type;
+
+  // Whole entries only: a block whose size is not a multiple of the entry
+  // size keeps its tail unread, and nothing is read from the next block.
+  uint32_t remaining = header.size;
+  if (type == kBlockHistory) {
+    sHisEntry entry;
+    while (remaining >= sizeof entry) {
+      if (file.Read(&entry, sizeof entry) != sizeof entry) break;
+      remaining -= sizeof entry;
+      if (IsAction(entry.action)) Put(entry);
+    }
+  } else {
+    sHisEntryOld old;
+    while (remaining >= sizeof old) {
+      if (file.Read(&old, sizeof old) != sizeof old) break;
+      remaining -= sizeof old;
+      if (!IsAction(old.action)) continue;
+      sHisEntry entry{};
+      entry.action = old.action;
+      entry.reserved = old.reserved;
+      entry.start = old.time;
+      entry.end = old.time;
+      zor::platform::SetFieldText(entry.comment, zor::platform::FieldText(old.comment));
+      Put(entry);
+    }
+  }
+  Recount();
+  return type;
+}

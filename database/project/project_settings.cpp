@@ -1,0 +1,337 @@
+#include "database/project/project_settings.h"
+
+#include <stdio.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+
+#include "core/log/logger.h"
+#include "core/text/path_utils.h"
+#include "database/blockfile/report_file_exception.h"
+#include "platform/file.h"
+#include "platform/message_sink.h"
+#include "system/files/file_helpers.h"
+#include "system/registry/zor_registry.h"
+
+using zor::platform::ArchiveException;
+using zor::platform::ClassArchive;
+using zor::platform::Event;
+using zor::platform::File;
+using zor::platform::FileException;
+
+namespace {
+
+constexpr auto kReloadPause = std::chrono::milliseconds(100);
+constexpr auto kStopPatience = std::chrono::milliseconds(1000);
+
+// The texts and record that a settings file provides. The spare text,
+// project name and report-failures flag are the owner's and stay.
+void TakeFileFields(ProjectSettingsValues& to, ProjectSettingsValues&& from) {
+  to.text1 = std::move(from.text1);
+  to.projectFolder = std::move(from.projectFolder);
+  to.rootFolder = std::move(from.rootFolder);
+  to.text2 = std::move(from.text2);
+  to.text3 = std::move(from.text3);
+  to.folderMask = from.folderMask;
+  to.fileFlag = from.fileFlag;
+  to.fileState = from.fileState;
+  to.record = from.record;
+}
+
+// Temporary files of one process never meet: the pid and a counter tell them
+// apart, and loads and stores of one object run one at a time.
+std::string TemporaryPathBeside(const std::string& target) {
+  static std::atomic<uint32_t> counter{0};
+  return target + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
+}
+
+}  // namespace
+
+std::string FolderSuffix(int32_t flag) {
+  switch (static_cast<uint32_t>(flag)) {
+    case 0x1: return "/Database";
+    case 0x2: return "/DxfToVmf";
+    case 0x4: return "/GridData";
+    case 0x8: return "/LineData";
+    case 0x10: return "/Tide";
+    case 0x20: return "/Mapping";
+    case 0x40: return "/Support";
+    case 0x80: return "/Graphics";
+    case 0x100: return "/DtmData";
+    case 0x200: return "/Export";
+    case 0x400: return "/Import";
+    case 0x800: return "/LogFiles";
+    case 0x1000: return "/Results";
+    case 0x2000: return "/TEMP";
+    case 0x4000: return "/Database";
+    case 0x8000: return "/DxfToVmf";
+    case 0x10000: return "/Export/PRO";
+    case 0x20000: return "/Export/Donar";
+    case 0x40000: return "/Export/Lpd";
+    case 0x80000: return "/Geoid";
+    case 0x100000: return "/Settings";
+    case 0x200000: return "/Settings/Display";
+    case 0x400000: return "/Settings/LogFile";
+    case 0x800000: return "/Settings/Export";
+    case 0x1000000: return "/Annotations";
+    case 0x2000000: return "/Recordings";
+    case 0x4000000: return "/Settings/VesselTypes";
+    case 0x8000000: return "/Tide/TideDefinition";
+    case 0x10000000: return "/Tide/TideData";
+    case 0x20000000: return "/Annotations/Icons";
+    case 0x40000000: return "/Hwr";
+    default: return {};
+  }
+}
+
+CProjectSettings::CProjectSettings(BOOL watch, int32_t kind, const char* eventName)
+    : m_kind(kind) {
+  Reset(false);
+  LoadFromRegistry();
+  if (!watch) return;
+  m_reloadEvent = Event::CreateNamed(eventName ? eventName : "", /*manualReset=*/true,
+                                     /*initialState=*/false);
+  m_stopEvent = std::make_unique<Event>(/*manualReset=*/false, /*initialState=*/false);
+  if (!m_reloadEvent) {
+    Log(LogLevel::Warning, "Project settings: cannot open the event %s (error %u)",
+        eventName ? eventName : "", zor::platform::GetLastError());
+    return;
+  }
+  m_watcher = std::thread(&CProjectSettings::WatchThreadProc, this);
+}
+
+CProjectSettings::~CProjectSettings() {
+  if (!m_watcher.joinable()) return;
+  // No thread can be killed safely here: the watcher leaves at its next
+  // wait, at the latest once a reload under way has finished.
+  const auto start = std::chrono::steady_clock::now();
+  m_stopEvent->Set();
+  m_watcher.join();
+  const auto took = std::chrono::steady_clock::now() - start;
+  if (took > kStopPatience)
+    Log(LogLevel::Warning, "Project settings: the watcher took %lld ms to stop",
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+}
+
+std::unique_ptr<CProjectSettings> CProjectSettings::CreateObject() {
+  return std::make_unique<CProjectSettings>(1, 0);
+}
+
+std::string CProjectSettings::GetFolder(int32_t flag, BOOL addSeparator) const {
+  const std::string sub = FolderSuffix(flag);
+  std::string result;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto bits = static_cast<uint32_t>(flag);
+    const bool inRootGroup = (bits & ~kRootFolderGroup) == 0;
+    if (sub.empty())
+      result = m_values.projectFolder;
+    else if (inRootGroup && !m_values.rootFolder.empty() &&
+             (m_values.folderMask & bits) != bits)
+      result = m_values.rootFolder + sub;
+    else
+      result = m_values.projectFolder + sub;
+  }
+  if (addSeparator) result += '/';
+  return result;
+}
+
+std::string CProjectSettings::GetProjectFolder() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_values.projectFolder;
+}
+
+std::string CProjectSettings::GetRootFolder() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_values.rootFolder;
+}
+
+ProjectSettingsValues CProjectSettings::GetValues() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_values;
+}
+
+void CProjectSettings::SetValues(const ProjectSettingsValues& values) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_values = values;
+}
+
+std::string CProjectSettings::GetSettingsFilePath() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_settingsFilePath;
+}
+
+CProjectSettings& CProjectSettings::CopyFrom(const CProjectSettings& other) {
+  if (&other == this) return *this;
+  // Never both locks at once: two objects copying each other cannot block.
+  ProjectSettingsValues values = other.GetValues();
+  SetValues(values);
+  return *this;
+}
+
+void CProjectSettings::Reset(bool keepRecord) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  ProjectSettingsValues& v = m_values;
+  v.reportFailures = 0;
+  v.spareText.clear();
+  v.projectFolder.clear();
+  v.projectName.clear();
+  v.text3.clear();
+  if (!keepRecord) {
+    v.folderMask = DefaultFolderMask(m_kind);
+    v.rootFolder.clear();
+    v.text2.clear();
+    v.text1.clear();
+    v.fileFlag = 1;
+    ResetProjectSettingsRecord(v.record);
+  }
+  v.fileState = 1;
+}
+
+void CProjectSettings::SetReportFailures(BOOL report) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_values.reportFailures = report;
+}
+
+void CProjectSettings::LoadFromRegistry() {
+  std::string path;
+  BOOL found = 0;
+  if (m_kind == 1) {
+    CZORRegistry registry("Project", kRegistryProductPelmar, 0, HKEY_CURRENT_USER);
+    found = registry.ReadString("Last Project", path);
+  } else {
+    CZORRegistry registry(0, 0, HKEY_CURRENT_USER);
+    found = registry.ReadString("ProjectSettingsFile", path);
+  }
+  if (found) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_settingsFilePath = path;
+  }
+  Reload();
+}
+
+void CProjectSettings::ReportFailure(const std::string& text) const {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_values.reportFailures == 0) return;
+  }
+  zor::platform::ShowMessageBox(text, kClassName,
+                                zor::platform::MB_OK | zor::platform::MB_ICONERROR);
+}
+
+BOOL CProjectSettings::Reload() {
+  try {
+    return Load(nullptr, false);
+  } catch (const FileException& error) {
+    ReportFailure(FileExceptionText(error));
+  } catch (const ArchiveException& error) {
+    std::string text = error.GetErrorMessage();
+    if (error.m_cause == ArchiveException::badSchema)
+      text += "\nIncompatible file version detected.\n";
+    else if (error.m_cause == ArchiveException::badIndex)
+      text += "\nCorrupt Vtb file detected.\n";
+    ReportFailure(text);
+  }
+  return 0;
+}
+
+BOOL CProjectSettings::Load(const char* path, bool force) {
+  std::lock_guard<std::mutex> loading(m_loadMutex);
+  const std::string file = path ? std::string(path) : GetSettingsFilePath();
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_values.projectFolder = GetFolderFromPath(file, true);
+    m_values.projectName = GetFileNameFromPath(RemoveFileExtension(file));
+  }
+  File settingsFile;
+  FileException error;
+  if (!settingsFile.Open(ToNativePath(file), File::modeRead | File::shareDenyWrite, &error)) {
+    error.m_strFileName = file;
+    throw error;
+  }
+  ClassArchive archive(settingsFile, ClassArchive::load, 4096);
+  SerializeArchive(archive, force);
+  archive.Close();
+  settingsFile.Close();
+  return 1;
+}
+
+BOOL CProjectSettings::Store(const char* path) {
+  std::lock_guard<std::mutex> storing(m_loadMutex);
+  const std::string target = ToNativePath(path ? std::string(path) : GetSettingsFilePath());
+  // No name: the temporary file would land in the current folder.
+  if (target.empty()) throw FileException(FileException::badPath, ENOENT, target);
+  const std::string temporary = TemporaryPathBeside(target);
+  File out;
+  FileException error;
+  if (!out.Open(temporary, File::modeCreate | File::modeWrite | File::shareExclusive, &error))
+    throw error;
+  try {
+    ClassArchive archive(out, ClassArchive::store, 4096);
+    SerializeArchive(archive, false);
+    archive.Close();
+    out.Flush();
+    out.Close();
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+      const int err = errno;
+      throw FileException(FileException::CauseFromErrno(err), err, target);
+    }
+  } catch (...) {
+    out.Abort();
+    ::unlink(temporary.c_str());
+    throw;
+  }
+  return 1;
+}
+
+void CProjectSettings::SerializeArchive(ClassArchive& archive, bool force) {
+  if (archive.IsStoring()) {
+    WriteProjectSettingsFile(archive, GetValues());
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_values.fileState != 1) m_values.fileState = 3;
+    return;
+  }
+  ProjectSettingsValues scratch = GetValues();
+  try {
+    ReadProjectSettingsFile(archive, scratch, force);
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_values.fileState = scratch.fileState;
+    throw;
+  }
+  std::lock_guard<std::mutex> lock(m_mutex);
+  TakeFileFields(m_values, std::move(scratch));
+}
+
+bool CProjectSettings::IsValid() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return IsValidProjectSettings(m_values.fileFlag, m_values.record);
+}
+
+void CProjectSettings::WatchThreadProc() {
+  Event* const events[] = {m_reloadEvent.get(), m_stopEvent.get()};
+  for (;;) {
+    // The stop event is auto-reset: the wait that reports it consumes it.
+    if (zor::platform::WaitForAny(events, zor::platform::kInfinite) != zor::platform::kWaitObject0)
+      return;
+    // Sets after this count as news the reload may not have seen.
+    const uint32_t generation = m_reloadEvent->GetGeneration();
+    BOOL ok = 0;
+    try {
+      ok = Reload();
+    } catch (const std::exception&) {
+      ok = 0;  // out of memory and the like: tried again like a failed read
+    }
+    // The pause after every attempt, success or not, keeps a file that stays
+    // broken from being read in a busy loop; a stop ends it at once.
+    if (m_stopEvent->Wait(static_cast<uint32_t>(kReloadPause.count())) ==
+        zor::platform::kWaitObject0)
+      return;
+    // An announcement made during the reload or the pause keeps the event
+    // set, so it is not lost with the reset.
+    if (ok) m_reloadEvent->ResetIfGeneration(generation);
+  }
+}

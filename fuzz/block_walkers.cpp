@@ -1,0 +1,133 @@
+// Feeds arbitrary file contents to the project database's block walkers and
+// to the history reader: they must not crash or hang, must never allocate
+// more than the file holds (watched through the allocator's hook), and the
+// repairs must not change the file's length. A history stamp either fails
+// and leaves the bytes as they were or appends at most one history block.
+#include <sanitizer/allocator_interface.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "database/blockfile/block_file.h"
+#include "database/history/his_list.h"
+
+namespace {
+
+using zor::platform::File;
+
+// The largest single allocation since the last reset.
+volatile size_t g_largest = 0;
+void OnMalloc(const volatile void*, size_t size) {
+  if (size > g_largest) g_largest = size;
+}
+void OnFree(const volatile void*) {}
+
+std::string TempPath(const char* name) {
+  const char* base = std::getenv("ZOR_TEST_TMP");
+  return std::string(base && *base ? base : "/tmp") + "/zor_fuzz_block_walkers_" +
+         std::to_string(::getpid()) + "_" + name;
+}
+
+void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+
+const std::string& DbPath() {
+  static const std::string path = TempPath("db.zdb");
+  return path;
+}
+const std::string& CopyPath() {
+  static const std::string path = TempPath("copy.zdb");
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // Without the hook the allocation bound would go unchecked.
+  Check(__sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0);
+  DbPath();
+  CopyPath();
+  std::atexit([] {
+    ::unlink(DbPath().c_str());
+    ::unlink(CopyPath().c_str());
+  });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& path = DbPath();
+  const std::string& copy = CopyPath();
+  WriteFile(path, data, size);
+  // Room for the walk's read-ahead, a copy buffer and the bookkeeping of
+  // the library; anything the file's own numbers could make larger fails.
+  const size_t limit = std::max<size_t>(size, 4096) + 4096;
+  const uint32_t type = size >= 1 ? data[size - 1] % 44 : 33;
+  {
+    CBlockFile db;
+    if (!db.Open(path, File::modeReadWrite)) return 0;
+    g_largest = 0;
+    db.GetBlockCount();
+    if (db.FindBlock(type)) Check(db.GetPosition() + 8 <= size);
+    if (db.SeekPastBlock(type)) Check(db.GetPosition() <= size);
+    if (db.SeekEndOfBlocks()) Check(db.GetPosition() <= size);
+    BlockHeader header{};
+    for (bool more = db.ReadFirstBlockHeader(header); more; more = db.ReadNextBlockHeader(header)) {
+      Check(db.GetPosition() <= size);
+    }
+    db.Seek(4, File::begin);
+    while (db.SkipBlock()) Check(db.GetPosition() <= size);
+    std::vector<uint8_t> collected;
+    db.CollectBlocksAfterEvents(collected);
+    Check(collected.size() <= size);
+    db.GetVersionBlockValue();
+    CHisList history;
+    const uint32_t found = history.Load(db);
+    Check(found == 0 || found == kBlockHistory || found == kBlockHistoryOld);
+    Check(history.GetUsedCount() <= 19);
+    {
+      CBlockFile to;
+      if (to.Open(copy, File::modeCreate | File::modeReadWrite)) {
+        if (db.CopyBlockTo(&to, type)) Check(to.GetLength() <= size);
+      }
+    }
+    Check(g_largest <= limit);
+
+    std::vector<std::string> lines;
+    db.DumpBlockFile(lines);
+    Check(lines.size() <= size / 8 + 3 + 2 * 19);
+
+    db.Seek(0, File::begin);
+    db.DiscardBlocks(type);
+    db.DiscardAllButEvents();
+    db.RecountBlocks();
+    Check(db.GetLength() == size);
+    db.Close();
+  }
+  const std::string before = ReadFile(path);
+  CBlockFile stamp;
+  const int32_t action = 1 + (size > 0 ? data[0] : 0) % 19;
+  if (!stamp.AddHistoryEntry(path, action, 0)) {
+    Check(ReadFile(path) == before);
+  } else {
+    Check(ReadFile(path).size() <= before.size() + 8 + kHisBlockSize);
+  }
+  return 0;
+}

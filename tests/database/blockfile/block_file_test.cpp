@@ -1,0 +1,445 @@
+#include "database/blockfile/block_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "database/history/his_list.h"
+#include "tests/database/blockfile/db_bytes.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+using testing::ElementsAre;
+using zor::platform::File;
+using zor::platform::FileException;
+
+class BlockFileTest : public testing::Test {
+ protected:
+  // Writes the bytes and opens them read-write.
+  CBlockFile& OpenBytes(const DbBytes& bytes, const std::string& name = "db.zdb") {
+    path_ = tmp_.Write(name, bytes.str());
+    file_.Abort();
+    EXPECT_TRUE(file_.Open(path_, File::modeReadWrite));
+    return file_;
+  }
+  std::string Bytes() const { return ReadAll(path_); }
+
+  TempFolder tmp_;
+  std::string path_;
+  CBlockFile file_;
+};
+
+// ---- Finding -----------------------------------------------------------------
+
+TEST_F(BlockFileTest, EmptyDatabaseHasNothingToFindAndEndsBehindTheCount) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(0));
+  EXPECT_EQ(f.GetBlockCount(), 0);
+  f.Seek(3, File::begin);
+  EXPECT_FALSE(f.FindBlock(33));
+  EXPECT_EQ(f.GetPosition(), 0u);
+  EXPECT_TRUE(f.SeekEndOfBlocks());
+  EXPECT_EQ(f.GetPosition(), 4u);
+  f.DiscardBlocks(0);
+  f.RecountBlocks();
+  EXPECT_EQ(Bytes(), DbBytes().Count(0).str());
+}
+
+TEST_F(BlockFileTest, DuplicateTypesFirstWinsAndDiscardingKeepsSizesCountAndPosition) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(3).Block(33, 5, 'a').Block(27, 2, 'b').Block(33, 7, 'c'));
+  ASSERT_TRUE(f.FindBlock(33));
+  EXPECT_EQ(f.GetPosition(), 4u);
+  ASSERT_TRUE(f.SeekPastBlock(33));
+  EXPECT_EQ(f.GetPosition(), 4u + 8 + 5);
+  ASSERT_TRUE(f.SeekPastBlock(27));
+  EXPECT_EQ(f.GetPosition(), 4u + 13 + 10);
+
+  f.Seek(9, File::begin);
+  f.DiscardBlocks(33);
+  EXPECT_EQ(f.GetPosition(), 9u);
+  const std::string after = Bytes();
+  EXPECT_EQ(after, DbBytes().Count(3).Block(0, 5, 'a').Block(27, 2, 'b').Block(0, 7, 'c').str());
+  EXPECT_FALSE(f.FindBlock(33));
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), 3);
+}
+
+TEST_F(BlockFileTest, CountAboveTenThousandFindsNothingAndStaysBehindTheCount) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(10001).Block(33, 4, 0));
+  EXPECT_FALSE(f.FindBlock(33));
+  EXPECT_EQ(f.GetPosition(), 4u);
+  // The repairs are not bound by the count.
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), 1);
+  EXPECT_TRUE(f.FindBlock(33));
+}
+
+TEST_F(BlockFileTest, NegativeCountFindsNothingAndHasNoEnd) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(-1).Block(33, 4, 0));
+  EXPECT_FALSE(f.FindBlock(33));
+  EXPECT_EQ(f.GetPosition(), 0u);
+  EXPECT_FALSE(f.SeekEndOfBlocks());
+  BlockHeader header;
+  EXPECT_FALSE(f.ReadFirstBlockHeader(header));
+}
+
+TEST_F(BlockFileTest, TruncatedFilesEndEveryWalkAtTheLastWholeBlock) {
+  // The second counted block claims 100 bytes; 10 are there.
+  DbBytes truncated;
+  truncated.Count(2).Block(33, 4, 1).Put(uint32_t{35}).Put(uint32_t{100}).Raw(std::vector<uint8_t>(10, 2));
+  CBlockFile& f = OpenBytes(truncated);
+  EXPECT_TRUE(f.FindBlock(33));
+  EXPECT_FALSE(f.FindBlock(35));
+  EXPECT_FALSE(f.SeekPastBlock(35));
+  EXPECT_FALSE(f.SeekEndOfBlocks());
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines.size(), 4u);  // the count, block 33 only, history, end
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), 1);
+
+  // A count of more blocks than the file holds.
+  CBlockFile& g = OpenBytes(DbBytes().Count(3).Block(33, 4, 1), "short.zdb");
+  EXPECT_TRUE(g.FindBlock(33));
+  EXPECT_FALSE(g.FindBlock(27));
+  EXPECT_FALSE(g.SeekEndOfBlocks());
+
+  // Shorter than the count itself: count 0, nothing found, nothing written.
+  CBlockFile& h = OpenBytes(DbBytes().Put(uint16_t{1}), "tiny.zdb");
+  EXPECT_EQ(h.GetBlockCount(), 0);
+  EXPECT_FALSE(h.FindBlock(0));
+  EXPECT_FALSE(h.SeekEndOfBlocks());
+  h.Seek(1, File::begin);
+  h.RecountBlocks();
+  h.DiscardAllButEvents();
+  EXPECT_EQ(h.GetPosition(), 1u);
+  EXPECT_EQ(Bytes(), DbBytes().Put(uint16_t{1}).str());
+}
+
+TEST_F(BlockFileTest, StrayHeadersBehindTheCountedBlocksAreSeenByRepairsOnly) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(1).Block(33, 3, 1).Block(26, 4, 2).Put(uint32_t{7}));
+  EXPECT_FALSE(f.FindBlock(26));
+  EXPECT_EQ(f.GetVersionBlockValue(), 0u);
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[2], " Block Id 26 'Version Information' Offset 23 Size 4");
+  f.RecountBlocks();  // the 4 trailing bytes are no header
+  EXPECT_EQ(f.GetBlockCount(), 2);
+  EXPECT_TRUE(f.FindBlock(26));
+  EXPECT_EQ(f.GetVersionBlockValue(), 0x02020202u);
+}
+
+// The walk reads ahead in growing chunks and jumps over large blocks; it
+// must find every block where a plain header-by-header walk does.
+TEST_F(BlockFileTest, FindsEveryBlockOfALargeMixedFileWhereAPlainWalkDoes) {
+  std::mt19937 random(7);
+  DbBytes bytes;
+  const int kBlocks = 3000;
+  bytes.Count(kBlocks);
+  std::vector<uint64_t> offsets;
+  for (int i = 0; i < kBlocks; ++i) {
+    offsets.push_back(bytes.size());
+    const std::size_t size = i % 500 == 7 ? 70000 + random() % 50000 : random() % 300;
+    bytes.Block(1000 + i, size, static_cast<uint8_t>(i));
+  }
+  CBlockFile& f = OpenBytes(bytes);
+  for (int i = 0; i < kBlocks; i += 37) {
+    ASSERT_TRUE(f.FindBlock(1000 + i)) << i;
+    EXPECT_EQ(f.GetPosition(), offsets[i]) << i;
+  }
+  ASSERT_TRUE(f.FindBlock(1000 + kBlocks - 1));
+  EXPECT_EQ(f.GetPosition(), offsets.back());
+  ASSERT_TRUE(f.SeekEndOfBlocks());
+  EXPECT_EQ(f.GetPosition(), bytes.size());
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines.size(), kBlocks + 3u);
+}
+
+// ---- Stepping ----------------------------------------------------------------
+
+TEST_F(BlockFileTest, StepsThroughTheBlocksAndStopsAtTheEnd) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(2).Block(33, 3, 0).Block(27, 5, 0).Put(uint32_t{9}));
+  BlockHeader header{};
+  ASSERT_TRUE(f.ReadFirstBlockHeader(header));
+  EXPECT_EQ(header.type, 33u);
+  ASSERT_TRUE(f.ReadNextBlockHeader(header));
+  EXPECT_EQ(header.type, 27u);
+  EXPECT_EQ(header.size, 5u);
+  EXPECT_FALSE(f.ReadNextBlockHeader(header));  // 4 stray bytes: no header
+
+  f.Seek(4, File::begin);
+  EXPECT_TRUE(f.SkipBlock());
+  EXPECT_TRUE(f.SkipBlock());
+  EXPECT_EQ(f.GetPosition(), 4u + 11 + 13);
+  EXPECT_FALSE(f.SkipBlock());
+
+  CBlockFile& g = OpenBytes(DbBytes().Count(1).Put(uint32_t{33}).Put(uint32_t{50}), "cut.zdb");
+  EXPECT_FALSE(g.ReadFirstBlockHeader(header));
+  g.Seek(4, File::begin);
+  EXPECT_FALSE(g.SkipBlock());
+  EXPECT_EQ(g.GetPosition(), 12u);
+}
+
+// ---- Writing -----------------------------------------------------------------
+
+TEST_F(BlockFileTest, WritesABlockAndRefusesSizesBeyondThirtyTwoBits) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(0));
+  ASSERT_TRUE(f.SeekEndOfBlocks());
+  const uint64_t start = f.BeginBlock();
+  EXPECT_EQ(start, 12u);
+  f.Write("abc", 3);
+  EXPECT_EQ(f.WriteBlockHeader(start, f.GetPosition() - start, 26), 15u);
+  f.SetBlockCount(1);
+  EXPECT_EQ(Bytes(), DbBytes().Count(1).Block(26, {'a', 'b', 'c'}).str());
+
+  EXPECT_THROW(f.WriteBlockHeader(start, uint64_t{1} << 32, 26), FileException);
+  EXPECT_THROW(f.WriteBlockHeader(8, 0, 26), FileException);
+  EXPECT_EQ(Bytes(), DbBytes().Count(1).Block(26, {'a', 'b', 'c'}).str());
+}
+
+TEST_F(BlockFileTest, ChainsRecordsThroughTheirFirstWord) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(0));
+  f.Seek(4, File::begin);
+  const uint64_t start = f.BeginBlock();
+  int32_t first = -1;
+  int32_t last = -1;
+  const int32_t records[3][2] = {{-1, 10}, {-1, 11}, {-1, 12}};
+  f.AppendChainedRecord(records[0], 8, first, last, start);
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(last, 0);
+  f.AppendChainedRecord(records[1], 8, first, last, start);
+  f.AppendChainedRecord(records[2], 8, first, last, start);
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(last, 16);
+  EXPECT_EQ(f.GetPosition(), start + 24);
+  const std::string bytes = Bytes();
+  EXPECT_EQ(ValueAt<int32_t>(bytes, start + 0), 8);
+  EXPECT_EQ(ValueAt<int32_t>(bytes, start + 8), 16);
+  EXPECT_EQ(ValueAt<int32_t>(bytes, start + 16), -1);
+  EXPECT_EQ(ValueAt<int32_t>(bytes, start + 20), 12);
+}
+
+// ---- Copying -----------------------------------------------------------------
+
+TEST_F(BlockFileTest, CopiesOneBlockWholeInPieces) {
+  std::vector<uint8_t> big(200000);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
+  CBlockFile& f = OpenBytes(DbBytes().Count(2).Block(33, 3, 1).Block(27, big));
+  CBlockFile to;
+  ASSERT_TRUE(to.Open(tmp_.Path("to.zdb"), File::modeCreate | File::modeReadWrite));
+  EXPECT_FALSE(f.CopyBlockTo(nullptr, 27));
+  EXPECT_FALSE(f.CopyBlockTo(&to, 35));
+  ASSERT_TRUE(f.CopyBlockTo(&to, 27));
+  to.Close();
+  EXPECT_EQ(ReadAll(tmp_.Path("to.zdb")), DbBytes().Block(27, big).str());
+}
+
+TEST_F(BlockFileTest, CollectsTheBlocksBehindTheFirstEventBlock) {
+  CBlockFile& f = OpenBytes(
+      DbBytes().Count(5).Block(33, 2, 1).Block(7, 3, 2).Block(35, 2, 3).Block(7, 1, 4).Block(26, 4, 5));
+  std::vector<uint8_t> out = {9};
+  ASSERT_TRUE(f.CollectBlocksAfterEvents(out));
+  EXPECT_EQ(out, DbBytes().Block(35, 2, 3).Block(7, 1, 4).Block(26, 4, 5).bytes());
+
+  CBlockFile& g = OpenBytes(DbBytes().Count(1).Block(33, 2, 1), "none.zdb");
+  EXPECT_FALSE(g.CollectBlocksAfterEvents(out));
+  EXPECT_TRUE(out.empty());
+
+  // A counted block that runs past the end: nothing is collected.
+  DbBytes cut;
+  cut.Count(2).Block(7, 2, 1).Put(uint32_t{35}).Put(uint32_t{1000000});
+  CBlockFile& h = OpenBytes(cut, "cut.zdb");
+  EXPECT_FALSE(h.CollectBlocksAfterEvents(out));
+  EXPECT_TRUE(out.empty());
+}
+
+// ---- Repairs and queries -----------------------------------------------------
+
+TEST_F(BlockFileTest, DiscardAllButEventsKeepsBothEventTypesAndThePosition) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(4).Block(33, 1, 1).Block(7, 1, 2).Block(15, 1, 3).Block(35, 1, 4));
+  f.Seek(6, File::begin);
+  f.DiscardAllButEvents();
+  EXPECT_EQ(f.GetPosition(), 6u);
+  EXPECT_EQ(Bytes(), DbBytes().Count(4).Block(0, 1, 1).Block(7, 1, 2).Block(15, 1, 3).Block(0, 1, 4).str());
+}
+
+TEST_F(BlockFileTest, VersionValueNeedsAWholeWord) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(1).Block(26, {0x78, 0x56, 0x34, 0x12, 0xFF}));
+  EXPECT_EQ(f.GetVersionBlockValue(), 0x12345678u);
+  CBlockFile& g = OpenBytes(DbBytes().Count(1).Block(26, {1, 2}).Put(uint32_t{0x0A0A0A0A}), "small.zdb");
+  EXPECT_EQ(g.GetVersionBlockValue(), 0u);
+  CBlockFile& h = OpenBytes(DbBytes().Count(0), "none.zdb");
+  EXPECT_EQ(h.GetVersionBlockValue(), 0u);
+}
+
+// ---- The dump ----------------------------------------------------------------
+
+TEST_F(BlockFileTest, DumpsBlocksAndHistoryInItsLineFormat) {
+  CHisList history;
+  const zor::platform::SYSTEMTIME start{2023, 7, 2, 4, 8, 5, 9, 120};
+  const zor::platform::SYSTEMTIME end{2023, 7, 2, 4, 17, 45, 0, 7};
+  history.SetEntry(3, 77, &start, false);
+  history.SetEntry(3, 77, &end, true);
+  history.SetTexts(3, "ann", "moved");
+  history.SetTexts(19, "bob", nullptr);  // no times: shown as not set
+
+  CBlockFile& f = OpenBytes(DbBytes().Count(1).Block(33, 3, 0));
+  ASSERT_TRUE(f.SeekEndOfBlocks());
+  history.Save(f);
+  f.SetBlockCount(2);
+  f.SeekToEnd();
+  f.Write("\x1b\0\0\0\0\0\0\0", 8);  // a stray empty block of type 27
+
+  std::vector<std::string> lines = {"old"};
+  f.DumpBlockFile(lines);
+  EXPECT_THAT(lines,
+              ElementsAre("---------- Zor File contains 2 blocks ----------",
+                          " Block Id 33 'Header Definitions' Offset 12 Size 3",
+                          " Block Id 35 'History Information' Offset 23 Size 11280",
+                          " Block Id 27 'System Definitions' Offset 11311 Size 0",
+                          "---------- History list -------------------------",
+                          "[4]: version 1, action 3, reserved 77, start time 08:05:09.120",
+                          "       end time 17:45:00.007, user ann, comment moved",
+                          "[20]: version 1, action 19, reserved 0, start time Invalid",
+                          "       end time Invalid, user bob, comment ",
+                          "---------- Zor File end -------------------------"));
+}
+
+// ---- History stamps ---------------------------------------------------------
+
+class AddHistoryEntryTest : public BlockFileTest {
+ protected:
+  // Stamps the action into path_ through a closed block file.
+  bool Stamp(int32_t action, uint32_t reserved) {
+    file_.Abort();
+    CBlockFile db;
+    return db.AddHistoryEntry(path_, action, reserved);
+  }
+  CHisList Reload() {
+    CBlockFile db;
+    EXPECT_TRUE(db.Open(path_, File::modeRead));
+    CHisList history;
+    history.Load(db);
+    return history;
+  }
+  static std::vector<uint8_t> History(const CHisList& list) {
+    const auto* p = reinterpret_cast<const uint8_t*>(&list[0]);
+    return std::vector<uint8_t>(p, p + kHisBlockSize);
+  }
+};
+
+TEST_F(AddHistoryEntryTest, WithoutHistoryAppendsBlock35AndCutsStrayBytes) {
+  OpenBytes(DbBytes().Count(1).Block(33, 3, 1).Put(uint32_t{26}).Put(uint32_t{0}).Put(uint8_t{5}));
+  ASSERT_TRUE(Stamp(4, 0xABCD));
+  const std::string bytes = Bytes();
+  ASSERT_EQ(bytes.size(), 4u + 11 + 8 + kHisBlockSize);
+  EXPECT_EQ(ValueAt<int32_t>(bytes, 0), 2);
+  EXPECT_EQ(ValueAt<uint32_t>(bytes, 15), kBlockHistory);
+  EXPECT_EQ(ValueAt<uint32_t>(bytes, 19), kHisBlockSize);
+  const CHisList history = Reload();
+  EXPECT_EQ(history.GetUsedCount(), 1u);
+  EXPECT_EQ(history[4].version, 1u);
+  EXPECT_EQ(history[4].reserved, 0xABCDu);
+  EXPECT_GE(history[4].start.wYear, 2024);  // the current time
+  EXPECT_GE(history[4].end.wYear, history[4].start.wYear);
+}
+
+TEST_F(AddHistoryEntryTest, ReplacesOldBlock8ThenRewritesBlock35InPlace) {
+  sHisEntryOld old{};
+  old.action = 6;
+  old.time = zor::platform::SYSTEMTIME{2001, 2, 0, 3, 4, 5, 6, 7};
+  old.reserved = 9;
+  std::memcpy(old.comment, "imported", 8);
+  DbBytes bytes;
+  bytes.Count(2).Block(8, std::vector<uint8_t>(reinterpret_cast<uint8_t*>(&old),
+                                               reinterpret_cast<uint8_t*>(&old) + sizeof old))
+      .Block(33, 3, 1);
+  OpenBytes(bytes);
+  ASSERT_TRUE(Stamp(2, 0));
+  std::string after = Bytes();
+  EXPECT_EQ(ValueAt<int32_t>(after, 0), 3);
+  EXPECT_EQ(ValueAt<uint32_t>(after, 4), kBlockUnused);  // block 8 discarded,
+  EXPECT_EQ(ValueAt<uint32_t>(after, 8), sizeof(sHisEntryOld));  // its size kept
+  EXPECT_EQ(ValueAt<uint32_t>(after, bytes.size()), kBlockHistory);
+  ASSERT_EQ(after.size(), bytes.size() + 8 + kHisBlockSize);
+  CHisList history = Reload();
+  EXPECT_EQ(history.GetUsedCount(), 2u);
+  EXPECT_EQ(history[6].reserved, 9u);
+  EXPECT_EQ(history[6].start.wYear, 2001);
+  EXPECT_EQ(history[2].version, 1u);
+
+  // The second stamp finds block 35 of the current size and rewrites it.
+  ASSERT_TRUE(Stamp(5, 1));
+  const std::string again = Bytes();
+  EXPECT_EQ(again.size(), after.size());
+  EXPECT_EQ(ValueAt<int32_t>(again, 0), 3);
+  EXPECT_EQ(again.substr(0, bytes.size() + 8), after.substr(0, bytes.size() + 8));
+  history = Reload();
+  EXPECT_EQ(history.GetUsedCount(), 3u);
+  EXPECT_EQ(history[5].reserved, 1u);
+}
+
+TEST_F(AddHistoryEntryTest, Block35OfAnotherSizeIsReplacedNotOverwritten) {
+  sHisEntry entry{};
+  entry.version = 1;
+  entry.action = 7;
+  entry.reserved = 3;
+  std::vector<uint8_t> data(reinterpret_cast<uint8_t*>(&entry),
+                            reinterpret_cast<uint8_t*>(&entry) + sizeof entry);
+  DbBytes bytes;
+  bytes.Count(2).Block(35, data).Block(33, 3, 1);
+  OpenBytes(bytes);
+  ASSERT_TRUE(Stamp(1, 0));
+  const std::string after = Bytes();
+  EXPECT_EQ(ValueAt<int32_t>(after, 0), 3);
+  EXPECT_EQ(ValueAt<uint32_t>(after, 4), kBlockUnused);
+  EXPECT_EQ(ValueAt<uint32_t>(after, 8), sizeof(sHisEntry));
+  EXPECT_EQ(after.substr(12, sizeof entry), bytes.str().substr(12, sizeof entry));
+  const CHisList history = Reload();
+  EXPECT_EQ(history[7].reserved, 3u);
+  EXPECT_EQ(history[1].version, 1u);
+  EXPECT_EQ(history.GetUsedCount(), 2u);
+}
+
+TEST_F(AddHistoryEntryTest, ReadOnlyFileIsStampedAndStaysReadOnlyOnEveryPath) {
+  OpenBytes(DbBytes().Count(1).Block(33, 3, 1));
+  file_.Abort();
+  ASSERT_TRUE(File::SetReadOnly(path_, true));
+  ASSERT_TRUE(Stamp(1, 0));
+  bool readOnly = false;
+  ASSERT_TRUE(File::GetReadOnly(path_, readOnly));
+  EXPECT_TRUE(readOnly);
+  EXPECT_EQ(Reload()[1].version, 1u);
+
+  // A failing stamp restores the attribute too.
+  const std::string shortFile = tmp_.Write("short.zdb", DbBytes().Count(2).Block(33, 3, 1).str());
+  ASSERT_TRUE(File::SetReadOnly(shortFile, true));
+  path_ = shortFile;
+  EXPECT_FALSE(Stamp(1, 0));
+  ASSERT_TRUE(File::GetReadOnly(shortFile, readOnly));
+  EXPECT_TRUE(readOnly);
+}
+
+TEST_F(AddHistoryEntryTest, FilesMissingTheirCountedBlocksAreLeftUnchanged) {
+  for (const DbBytes& bytes : {DbBytes().Count(3).Block(33, 3, 1),
+                               DbBytes().Count(1).Put(uint32_t{33}).Put(uint32_t{90}),
+                               DbBytes().Put(uint16_t{0}), DbBytes().Count(-2)}) {
+    OpenBytes(bytes);
+    EXPECT_FALSE(Stamp(1, 0));
+    EXPECT_EQ(Bytes(), bytes.str());
+  }
+}
+
+TEST_F(AddHistoryEntryTest, RefusesMissingFilesAndAnOpenObject) {
+  CBlockFile db;
+  EXPECT_FALSE(db.AddHistoryEntry(tmp_.Path("missing.zdb"), 1, 0));
+  OpenBytes(DbBytes().Count(0));
+  EXPECT_FALSE(file_.AddHistoryEntry(path_, 1, 0));
+  EXPECT_TRUE(file_.IsOpen());
+  EXPECT_EQ(Bytes(), DbBytes().Count(0).str());
+}
+
+}  // namespace

@@ -1,0 +1,429 @@
+#include "database/project/project_settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "platform/message_sink.h"
+#include "system/registry/zor_registry.h"
+#include "tests/support/registry_folder.h"
+#include "platform/bytes.h"
+#include "tests/support/temp_folder.h"
+
+using zor::platform::ArchiveException;
+using zor::platform::ClassArchive;
+using zor::platform::Event;
+using zor::platform::File;
+using zor::platform::FileException;
+using zor::platform::MessageBoxCall;
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+namespace {
+
+ProjectSettingsValues FileValues(const std::string& root, int32_t word1, uint32_t mask) {
+  ProjectSettingsValues v;
+  v.folderMask = mask;
+  ResetProjectSettingsRecord(v.record);
+  v.rootFolder = root;
+  v.text1 = "one";
+  v.text2 = "two";
+  v.text3 = "three";
+  v.record.word1 = word1;
+  zor::platform::SetFieldText(v.record.path2, root + "/path");
+  return v;
+}
+
+// Writes the file beside its place and renames it there, as the suite's
+// programs store it, so a reader never meets half a file.
+void WriteSettingsFile(const std::string& path, const ProjectSettingsValues& v) {
+  const std::string temporary = path + ".writing";
+  {
+    File f;
+    ASSERT_TRUE(f.Open(temporary, File::modeCreate | File::modeWrite));
+    ClassArchive ar(f, ClassArchive::store);
+    WriteProjectSettingsFile(ar, v);
+    ar.Close();
+  }
+  std::filesystem::rename(temporary, path);
+}
+
+void WriteRawFile(const std::string& path, const std::string& bytes) {
+  const std::string temporary = path + ".writing";
+  {
+    File f;
+    ASSERT_TRUE(f.Open(temporary, File::modeCreate | File::modeWrite));
+    f.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  }
+  std::filesystem::rename(temporary, path);
+}
+
+std::string EventName() {
+  static std::atomic<int> counter{0};
+  return "zor-test-settings-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+template <typename Pred>
+bool WaitUntil(Pred pred, milliseconds patience = milliseconds(5000)) {
+  const auto until = steady_clock::now() + patience;
+  while (!pred()) {
+    if (steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  return true;
+}
+
+class ProjectSettingsTest : public ::testing::Test {
+ protected:
+  void SetRegistryPath(int32_t kind, const std::string& path) {
+    if (kind == 1) {
+      CZORRegistry reg("Project", kRegistryProductPelmar, 0);
+      ASSERT_TRUE(reg.WriteString("Last Project", path));
+    } else {
+      CZORRegistry reg(0, 0);
+      ASSERT_TRUE(reg.WriteString("ProjectSettingsFile", path));
+    }
+  }
+  // A settings file named by the registry for kind 0.
+  std::string Install(const ProjectSettingsValues& v, const std::string& name = "Harbour.pst") {
+    const std::string path = tmp.Path(name);
+    WriteSettingsFile(path, v);
+    SetRegistryPath(0, path);
+    return path;
+  }
+
+  ScopedRegistryFolder registry;
+  TempFolder tmp;
+  std::vector<MessageBoxCall> boxes;
+  zor::platform::ScopedMessageSink sink{[this](const MessageBoxCall& box) {
+    boxes.push_back(box);
+    return zor::platform::IDOK;
+  }};
+};
+
+TEST_F(ProjectSettingsTest, WithoutARegistryValueTheDefaultsStay) {
+  CProjectSettings settings(0, 0);
+  const ProjectSettingsValues v = settings.GetValues();
+  sProjectSettingsRecord fresh;
+  ResetProjectSettingsRecord(fresh);
+  EXPECT_EQ(0, std::memcmp(&v.record, &fresh, sizeof fresh));
+  EXPECT_EQ(v.folderMask, 0xF9FFFFFFu);
+  EXPECT_EQ(v.fileState, 1);
+  EXPECT_EQ(v.fileFlag, 1);
+  EXPECT_EQ(settings.GetSettingsFilePath(), "");
+  EXPECT_EQ(settings.GetProjectFolder(), "");
+  EXPECT_EQ(settings.GetFolder(kFolderLogFiles, 1), "/LogFiles/");
+  EXPECT_TRUE(boxes.empty());  // report failures is off after a reset
+  EXPECT_FALSE(settings.IsWatching());
+  EXPECT_THROW(settings.Store(nullptr), FileException);  // nowhere to store
+  EXPECT_EQ(CProjectSettings(0, 1).GetValues().folderMask, 0x0710A85Bu);
+}
+
+TEST_F(ProjectSettingsTest, ReadsTheFileTheRegistryNamesForEachKind) {
+  const std::string path0 = Install(FileValues("/srv/zero", 3, 0x5));
+  const std::string path1 = tmp.Path("sub/Other.settings.pst");
+  std::filesystem::create_directories(tmp.Path("sub"));
+  WriteSettingsFile(path1, FileValues("/srv/one", 4, 0x6));
+  SetRegistryPath(1, path1);
+
+  CProjectSettings zero(0, 0), one(0, 1);
+  EXPECT_EQ(zero.GetSettingsFilePath(), path0);
+  EXPECT_EQ(zero.GetProjectFolder(), tmp.path());
+  EXPECT_EQ(zero.GetValues().projectName, "Harbour");
+  EXPECT_EQ(zero.GetRootFolder(), "/srv/zero");
+  EXPECT_EQ(zero.GetValues().record.word1, 3);
+  EXPECT_EQ(one.GetProjectFolder(), tmp.Path("sub"));
+  EXPECT_EQ(one.GetValues().projectName, "Other.settings");
+  EXPECT_EQ(one.GetValues().folderMask, 0x6u);
+  EXPECT_EQ(one.GetValues().text3, "three");
+}
+
+TEST_F(ProjectSettingsTest, GetFolderOverEveryFlagMaskAndRoot) {
+  const std::pair<int32_t, const char*> flags[] = {
+      {0x1, "/Database"},         {0x2, "/DxfToVmf"},
+      {0x4, "/GridData"},         {0x8, "/LineData"},
+      {0x10, "/Tide"},            {0x20, "/Mapping"},
+      {0x40, "/Support"},         {0x80, "/Graphics"},
+      {0x100, "/DtmData"},        {0x200, "/Export"},
+      {0x400, "/Import"},         {0x800, "/LogFiles"},
+      {0x1000, "/Results"},       {0x2000, "/TEMP"},
+      {0x4000, "/Database"},      {0x8000, "/DxfToVmf"},
+      {0x10000, "/Export/PRO"},   {0x20000, "/Export/Donar"},
+      {0x40000, "/Export/Lpd"},   {0x80000, "/Geoid"},
+      {0x100000, "/Settings"},    {0x200000, "/Settings/Display"},
+      {0x400000, "/Settings/LogFile"}, {0x800000, "/Settings/Export"},
+      {0x1000000, "/Annotations"}, {0x2000000, "/Recordings"},
+      {0x4000000, "/Settings/VesselTypes"}, {0x8000000, "/Tide/TideDefinition"},
+      {0x10000000, "/Tide/TideData"}, {0x20000000, "/Annotations/Icons"},
+      {0x40000000, "/Hwr"},
+  };
+  CProjectSettings settings(0, 0);
+  ProjectSettingsValues v = settings.GetValues();
+  v.projectFolder = "/p";
+  for (const auto& [flag, sub] : flags) {
+    SCOPED_TRACE(flag);
+    EXPECT_EQ(FolderSuffix(flag), sub);
+    const bool rootGroup = (static_cast<uint32_t>(flag) & ~kRootFolderGroup) == 0;
+    v.rootFolder = "/r";
+    v.folderMask = 0;
+    settings.SetValues(v);
+    EXPECT_EQ(settings.GetFolder(flag, 0), std::string(rootGroup ? "/r" : "/p") + sub);
+    v.folderMask = static_cast<uint32_t>(flag);  // the bit set: under the project
+    settings.SetValues(v);
+    EXPECT_EQ(settings.GetFolder(flag, 1), std::string("/p") + sub + "/");
+    v.folderMask = 0;
+    v.rootFolder.clear();  // no root: always under the project
+    settings.SetValues(v);
+    EXPECT_EQ(settings.GetFolder(flag, 0), std::string("/p") + sub);
+  }
+  v.rootFolder = "/r";
+  v.folderMask = 0;
+  settings.SetValues(v);
+  for (int32_t flag : {0, 0x3, 0x801, -1, INT32_MIN, 0x7FFFFFFF}) {
+    EXPECT_EQ(FolderSuffix(flag), "");
+    EXPECT_EQ(settings.GetFolder(flag, 0), "/p");
+    EXPECT_EQ(settings.GetFolder(flag, 1), "/p/");
+  }
+  EXPECT_EQ(settings.GetFolder(kFolderLogFiles, 1), "/p/LogFiles/");
+}
+
+TEST_F(ProjectSettingsTest, FailedReloadsAreReportedAndLeaveTheValuesWhole) {
+  const std::string path = Install(FileValues("/srv/good", 3, 0x5));
+  CProjectSettings settings(0, 0);
+  settings.SetReportFailures(1);
+  const ProjectSettingsValues good = settings.GetValues();
+
+  auto unchanged = [&](int32_t fileState) {
+    const ProjectSettingsValues v = settings.GetValues();
+    EXPECT_EQ(0, std::memcmp(&v.record, &good.record, sizeof good.record));
+    EXPECT_EQ(v.rootFolder, good.rootFolder);
+    EXPECT_EQ(v.text1, good.text1);
+    EXPECT_EQ(v.folderMask, good.folderMask);
+    EXPECT_EQ(v.fileState, fileState);
+  };
+
+  // A newer version, then an invalid record, then a file cut short.
+  WriteSettingsFile(path, FileValues("/srv/newer", 4, 0x9));
+  std::string bytes;
+  {
+    File f;
+    ASSERT_TRUE(f.Open(path, File::modeRead));
+    bytes.resize(f.GetLength());
+    f.Read(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  }
+  std::string newer = bytes;
+  newer[0] = 9;
+  WriteRawFile(path, newer);
+  EXPECT_EQ(settings.Reload(), 0);
+  unchanged(0);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "File " + path + ": " +
+                               ArchiveException(ArchiveException::badSchema, "").what() +
+                               "\nIncompatible file version detected.\n");
+
+  WriteSettingsFile(path, FileValues("/srv/bad", 15, 0x9));
+  EXPECT_EQ(settings.Reload(), 0);
+  unchanged(1);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text.substr(0, path.size() + 1), path + ":");
+  EXPECT_NE(boxes[1].text.find("\nCorrupt Vtb file detected.\n"), std::string::npos);
+
+  WriteRawFile(path, bytes.substr(0, bytes.size() - 1));
+  EXPECT_EQ(settings.Reload(), 0);
+  unchanged(1);
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[2].text.find("detected"), std::string::npos);
+
+  // A missing file: the folder and name follow the path tried.
+  const std::string missing = tmp.Path("gone/Missing.pst");
+  try {
+    settings.Load(missing.c_str(), false);
+    FAIL() << "no exception";
+  } catch (const FileException& e) {
+    EXPECT_EQ(e.m_cause, FileException::fileNotFound);
+    EXPECT_EQ(e.m_strFileName, missing);
+  }
+  EXPECT_EQ(settings.GetProjectFolder(), tmp.Path("gone"));
+  EXPECT_EQ(settings.GetValues().projectName, "Missing");
+  unchanged(1);
+
+  // Without report failures nothing is shown.
+  settings.SetReportFailures(0);
+  EXPECT_EQ(settings.Reload(), 0);
+  EXPECT_EQ(boxes.size(), 3u);
+}
+
+TEST_F(ProjectSettingsTest, StoreReplacesTheFileAndTracksTheFileState) {
+  const std::string path = Install(FileValues("/srv/a", 3, 0x5));
+  CProjectSettings settings(0, 0);
+  ProjectSettingsValues v = settings.GetValues();
+  v.rootFolder = "/srv/stored";
+  v.spareText = "not in the file";
+  settings.SetValues(v);
+  EXPECT_EQ(settings.Store(nullptr), 1);
+  EXPECT_EQ(settings.GetValues().fileState, 1);
+
+  CProjectSettings reread(0, 0);
+  const ProjectSettingsValues back = reread.GetValues();
+  EXPECT_EQ(back.rootFolder, "/srv/stored");
+  EXPECT_EQ(back.spareText, "");
+  EXPECT_EQ(0, std::memcmp(&back.record, &v.record, sizeof v.record));
+
+  // Saved from a state other than 1 the state becomes 3.
+  v.fileState = 2;
+  settings.SetValues(v);
+  EXPECT_EQ(settings.Store(nullptr), 1);
+  EXPECT_EQ(settings.GetValues().fileState, 3);
+
+  // A folder that does not exist: nothing written, nothing left behind.
+  EXPECT_THROW(settings.Store(tmp.Path("none/x.pst").c_str()), FileException);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(tmp.path()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"Harbour.pst"});
+}
+
+TEST_F(ProjectSettingsTest, CopyFromAndReset) {
+  Install(FileValues("/srv/a", 3, 0x5));
+  CProjectSettings source(0, 0);
+  ProjectSettingsValues v = source.GetValues();
+  v.spareText = "spare";
+  v.reportFailures = 1;
+  v.fileState = 2;
+  source.SetValues(v);
+
+  SetRegistryPath(0, tmp.Path("elsewhere.pst"));
+  CProjectSettings target(0, 0);
+  target.CopyFrom(source);
+  target.CopyFrom(target);
+  const ProjectSettingsValues copied = target.GetValues();
+  EXPECT_EQ(copied.spareText, "spare");
+  EXPECT_EQ(copied.rootFolder, "/srv/a");
+  EXPECT_EQ(copied.projectName, "Harbour");
+  EXPECT_EQ(copied.fileState, 2);
+  EXPECT_EQ(copied.reportFailures, 1);
+  EXPECT_EQ(target.GetSettingsFilePath(), tmp.Path("elsewhere.pst"));
+
+  target.Reset(true);
+  ProjectSettingsValues r = target.GetValues();
+  EXPECT_EQ(r.record.word1, 3);  // record kept
+  EXPECT_EQ(r.rootFolder, "/srv/a");
+  EXPECT_EQ(r.text3 + r.spareText + r.projectFolder + r.projectName, "");
+  EXPECT_EQ(r.reportFailures, 0);
+  EXPECT_EQ(r.fileState, 1);
+  target.Reset(false);
+  r = target.GetValues();
+  EXPECT_EQ(r.record.word1, 0);
+  EXPECT_EQ(r.folderMask, 0xF9FFFFFFu);
+  EXPECT_EQ(r.rootFolder + r.text1 + r.text2, "");
+}
+
+// Tests that run the watcher thread.
+class ProjectSettingsThreaded : public ProjectSettingsTest {};
+
+TEST_F(ProjectSettingsThreaded, ReloadWhenAnotherProcessAnnouncesAChange) {
+  const std::string path = Install(FileValues("/srv/before", 3, 0x5));
+  const std::string name = EventName();
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
+  // The peer is forked before any thread of this test exists.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    char c = 0;
+    const bool ok = ::read(go[0], &c, 1) == 1;
+    auto peer = Event::CreateNamed(name, true, false);
+    ::_exit(ok && peer && peer->Set() ? 0 : 1);
+  }
+  {
+    CProjectSettings settings(1, 0, name.c_str());
+    ASSERT_TRUE(settings.IsWatching());
+    EXPECT_EQ(settings.GetRootFolder(), "/srv/before");
+    WriteSettingsFile(path, FileValues("/srv/after", 4, 0x5));
+    ASSERT_EQ(::write(go[1], "g", 1), 1);
+    EXPECT_TRUE(WaitUntil([&] { return settings.GetRootFolder() == "/srv/after"; }));
+    EXPECT_EQ(settings.GetValues().record.word1, 4);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // After the pause the event is reset for every process.
+    auto event = Event::OpenNamed(name);
+    ASSERT_NE(event, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return !event->IsSet(); }));
+  }
+  ::close(go[0]);
+  ::close(go[1]);
+  Event::Unlink(name);
+}
+
+TEST_F(ProjectSettingsThreaded, FailedReloadIsRetriedAndTheDestructorIsPrompt) {
+  const std::string path = Install(FileValues("/srv/first", 3, 0x5));
+  const std::string name = EventName();
+  auto announce = Event::CreateNamed(name, true, false);
+  ASSERT_NE(announce, nullptr);
+  auto settings = std::make_unique<CProjectSettings>(1, 0, name.c_str());
+
+  WriteSettingsFile(path, FileValues("/srv/invalid", 99, 0x5));
+  announce->Set();
+  std::this_thread::sleep_for(milliseconds(250));  // a few failed attempts
+  EXPECT_TRUE(announce->IsSet());  // a failed reload leaves the event set
+  EXPECT_EQ(settings->GetRootFolder(), "/srv/first");
+  // Mended without a second announcement.
+  WriteSettingsFile(path, FileValues("/srv/mended", 4, 0x5));
+  EXPECT_TRUE(WaitUntil([&] { return settings->GetRootFolder() == "/srv/mended"; }));
+  EXPECT_TRUE(WaitUntil([&] { return !announce->IsSet(); }));
+
+  const auto start = steady_clock::now();
+  settings.reset();
+  EXPECT_LT(std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count(), 1000);
+  Event::Unlink(name);
+}
+
+TEST_F(ProjectSettingsThreaded, ReadersNeverSeeHalfAReload) {
+  const std::string path = Install(FileValues("/srv/a", 1, 0));
+  const std::string name = EventName();
+  auto announce = Event::CreateNamed(name, true, false);
+  ASSERT_NE(announce, nullptr);
+  CProjectSettings settings(1, 0, name.c_str());
+
+  std::atomic<bool> done{false};
+  std::atomic<int> mismatches{0};
+  std::atomic<long> reads{0};
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 2; ++i)
+    readers.emplace_back([&] {
+      while (!done) {
+        const std::string grid = settings.GetFolder(0x4, 0);
+        if (grid != "/srv/a/GridData" && grid != "/srv/b/GridData") ++mismatches;
+        const ProjectSettingsValues v = settings.GetValues();
+        const bool a = v.rootFolder == "/srv/a" && v.record.word1 == 1;
+        const bool b = v.rootFolder == "/srv/b" && v.record.word1 == 2;
+        if (!(a || b) || zor::platform::FieldText(v.record.path2) != v.rootFolder + "/path")
+          ++mismatches;
+        ++reads;
+      }
+    });
+  std::thread owner([&] {
+    for (int i = 0; i < 40; ++i) {
+      WriteSettingsFile(path, i % 2 ? FileValues("/srv/a", 1, 0) : FileValues("/srv/b", 2, 0));
+      announce->Set();  // the watcher reloads ...
+      settings.Reload();  // ... and so does the owner's thread
+      std::this_thread::sleep_for(milliseconds(5));
+    }
+  });
+  owner.join();
+  done = true;
+  for (auto& t : readers) t.join();
+  EXPECT_EQ(mismatches.load(), 0);
+  EXPECT_GT(reads.load(), 0);
+  Event::Unlink(name);
+}
+
+}  // namespace

@@ -267,10 +267,10 @@ bool FileExists(const char* path, const char* folder, FileFinder* finder) {
   FileFinder own;
   FileFinder& search = finder ? *finder : own;
   // The folder is joined to the path instead of being made current, so other
-  // threads never see the process's folder change.
-  const std::string pattern =
-      folder ? JoinPath(folder, path ? std::string(path) : std::string("*.*")) : std::string(path);
-  return search.FindFile(pattern);
+  // threads never see the process's folder change. A rooted path does not
+  // depend on the current folder, so it is looked for as given.
+  if (folder == nullptr || (path != nullptr && IsSeparator(path[0]))) return search.FindFile(path);
+  return search.FindFile(JoinPath(folder, path ? std::string(path) : std::string("*.*")));
 }
 
 bool IsExistingFolder(const std::string& path) {
@@ -331,8 +331,10 @@ bool ClearFileAttributes(const std::string& path, uint32_t attributes) {
   if (path.empty() || !FileExists(path.c_str())) return false;
   const uint32_t held = GetFileAttributesOf(path);
   if ((held & attributes) == 0) return false;
-  if (attributes & 0x10 & held) return false;  // a folder stays a folder
-  return (attributes & 0x1) ? zor::platform::File::SetReadOnly(Native(path), false) : true;
+  // Only the read-only bit can change here; the folder and normal bits are
+  // not stored, so asking to clear them changes nothing and succeeds, as the
+  // platform ignores them in a new attribute set.
+  return (attributes & held & 0x1) ? zor::platform::File::SetReadOnly(Native(path), false) : true;
 }
 
 int64_t GetFileSize64(const std::string& path) {
@@ -475,12 +477,14 @@ bool CopyFolderContents(const std::string& source, const std::string& destinatio
     bool ok = true;
     bool copiedFolder = false;
     std::error_code ec;
-    if (e.isSymlink) {
+    if (e.isDirectory && !recursive) continue;
+    if (e.isDirectory && e.isSymlink) {
+      // A link to a folder is copied as a link, never followed, so a link to
+      // an ancestor cannot make the copy loop.
       fs::remove(Native(target), ec);
       fs::copy_symlink(e.path, Native(target), ec);
       ok = !ec;
     } else if (e.isDirectory) {
-      if (!recursive) continue;
       // A destination inside the source would be copied into itself forever.
       if (IsInside(Native(destination), e.path)) continue;
       if (!CreateFolderTreeUnc(target)) {

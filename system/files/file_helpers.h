@@ -56,8 +56,8 @@ std::string CompactPathToWidth(const std::string& path, const zor::platform::IWi
 // --- Tests and attributes ----------------------------------------------------
 
 // With a folder, `path` (or any entry when path is null) is looked for inside
-// it; a caller's finder is only accepted together with a folder. Never
-// changes the current folder.
+// it, a rooted path as given; a caller's finder is only accepted together
+// with a folder. Never changes the current folder.
 bool FileExists(const char* path, const char* folder = nullptr,
                 zor::platform::FileFinder* finder = nullptr);
 bool IsExistingFolder(const std::string& path);
@@ -71,7 +71,7 @@ bool HasFileAccess(const std::string& path, uint32_t accessMask);
 bool CanOpenFile(const std::string& path, unsigned flags);
 bool SetReadOnly(const std::string& path, bool readOnly);
 // Attribute bits: 0x1 read-only, 0x10 folder, 0x80 normal. Only read-only
-// can be cleared on Linux.
+// can change on Linux; clearing the others succeeds and changes nothing.
 uint32_t GetFileAttributesOf(const std::string& path);
 bool ClearFileAttributes(const std::string& path, uint32_t attributes);
 int64_t GetFileSize64(const std::string& path);
@@ -85,6 +85,9 @@ bool CanCreateFile(const std::string& path);
 void EmptyFolder(const std::string& folder);
 // Moves the path to the user's trash (the freedesktop trash folder).
 bool MoveToRecycleBin(const std::string& path, const void* ownerWindow = nullptr);
+// Files are copied with overwrite (a link to a file as the file's contents);
+// folders only with `recursive`, a link to a folder then as a link, and a
+// sub-folder that holds the destination is left out.
 bool CopyFolderContents(const std::string& source, const std::string& destination, bool recursive,
                         bool stopAtFirstError, std::string& firstFailure);
 bool CopyFolderContents(const std::string& source, const std::string& destination, bool recursive);

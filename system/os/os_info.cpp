@@ -195,9 +195,12 @@ bool GetCommandLineArgs(std::vector<std::string>& out) {
   return !args.empty();
 }
 
-std::string GetCommandLineText() {
+namespace {
+
+// Arguments joined by blanks; one that is empty or holds a blank is quoted.
+std::string JoinCommandLine(const std::vector<std::string>& args) {
   std::string line;
-  for (const std::string& arg : ProcessArguments()) {
+  for (const std::string& arg : args) {
     if (!line.empty()) line += ' ';
     const bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
     if (quote) line += '"';
@@ -207,24 +210,50 @@ std::string GetCommandLineText() {
   return line;
 }
 
-std::string CommandLineTail(const std::string& commandLine) {
+// A line that ends in a quote and holds at least six: the text between the
+// fourth-last and the third-last quote.
+bool QuotedTail(const std::string& line, std::string& tail) {
   std::vector<std::size_t> quotes;
-  for (std::size_t i = 0; i < commandLine.size(); ++i)
-    if (commandLine[i] == '"') quotes.push_back(i);
-  if (!commandLine.empty() && commandLine.back() == '"' && quotes.size() >= 6) {
-    const std::size_t open = quotes[quotes.size() - 4];
-    const std::size_t close = quotes[quotes.size() - 3];
-    return commandLine.substr(open + 1, close - open - 1);
-  }
-  const std::size_t exe = commandLine.find(".exe");
-  if (exe == std::string::npos) return {};
-  const std::size_t start = exe + 5;
-  if (start >= commandLine.size()) return {};
-  const std::size_t first = commandLine.find_first_not_of(" \t\r\n\v\f", start);
-  return first == std::string::npos ? std::string() : commandLine.substr(first);
+  for (std::size_t i = 0; i < line.size(); ++i)
+    if (line[i] == '"') quotes.push_back(i);
+  if (line.empty() || line.back() != '"' || quotes.size() < 6) return false;
+  const std::size_t open = quotes[quotes.size() - 4];
+  const std::size_t close = quotes[quotes.size() - 3];
+  tail = line.substr(open + 1, close - open - 1);
+  return true;
 }
 
-std::string GetCommandLineTail() { return CommandLineTail(GetCommandLineText()); }
+// The text from `start` on without its leading white space; "" past the end.
+std::string TailFrom(const std::string& line, std::size_t start) {
+  if (start >= line.size()) return {};
+  const std::size_t first = line.find_first_not_of(" \t\r\n\v\f", start);
+  return first == std::string::npos ? std::string() : line.substr(first);
+}
+
+}  // namespace
+
+std::string GetCommandLineText() { return JoinCommandLine(ProcessArguments()); }
+
+std::string CommandLineTail(const std::string& commandLine) {
+  std::string tail;
+  if (QuotedTail(commandLine, tail)) return tail;
+  const std::size_t exe = commandLine.find(".exe");
+  if (exe == std::string::npos) return {};
+  return TailFrom(commandLine, exe + 5);  // ".exe" and the character after it
+}
+
+std::string CommandLineTailOfArgs(const std::vector<std::string>& args) {
+  const std::string line = JoinCommandLine(args);
+  std::string tail;
+  if (QuotedTail(line, tail)) return tail;
+  if (args.empty()) return {};
+  // A Linux program file has no ".exe": the program's part of the line ends
+  // with its own argument, and the character after it is skipped as the one
+  // after ".exe" is.
+  return TailFrom(line, JoinCommandLine({args.front()}).size() + 1);
+}
+
+std::string GetCommandLineTail() { return CommandLineTailOfArgs(ProcessArguments()); }
 
 // Linux keeps no user-interface language of this kind; 9 is English.
 uint16_t GetUserUILanguage() { return 9; }

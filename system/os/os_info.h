@@ -60,12 +60,17 @@ bool GetCommandLineArgs(std::vector<std::string>& out);
 // The process's command line as one text (arguments joined by blanks, those
 // holding a blank put in double quotes).
 std::string GetCommandLineText();
-// The tail of the command line (see CommandLineTail).
+// The tail of this process's command line (see CommandLineTailOfArgs).
 std::string GetCommandLineTail();
 // With at least six double quotes and a closing one, the text between the
 // fourth-last and third-last quote; otherwise the text five characters after
 // the first ".exe", without leading white space; "" when there is none.
 std::string CommandLineTail(const std::string& commandLine);
+// The same over the arguments joined as GetCommandLineText joins them, with
+// the end of the program's own argument in place of ".exe" (Linux program
+// files have none): the quote rule first, else the text after the program
+// and its following blank, without leading white space.
+std::string CommandLineTailOfArgs(const std::vector<std::string>& args);
 
 // The user's interface language id; 9 (English) where the platform has no
 // such setting, as on Linux.

@@ -119,6 +119,11 @@ TEST(FileTests, ExistsWithFolderFinderAndCurrentFolderUntouched) {
   finder.FindNextFile();
   EXPECT_EQ(finder.GetFileName(), "DRIVERS.IO");
   EXPECT_FALSE(FileExists(nullptr));
+  // A rooted path does not depend on the folder it is looked for in.
+  const std::string other = tmp.Path("other");
+  fs::create_directory(other);
+  EXPECT_TRUE(FileExists(tmp.Path("DRIVERS.IO").c_str(), other.c_str()));
+  EXPECT_FALSE(FileExists(tmp.Path("missing.io").c_str(), other.c_str()));
   EXPECT_EQ(GetCurrentFolder(false), before);
 }
 
@@ -153,6 +158,16 @@ TEST(FileTests, AttributesSizesAndAccess) {
   EXPECT_TRUE(ClearFileAttributes(f, 0x1));
   EXPECT_EQ(GetFileAttributesOf(f), 0x80u);
   EXPECT_FALSE(ClearFileAttributes(tmp.Path("none"), 0x1));
+  // The folder bit cannot be cleared, but asking for it with the read-only
+  // bit still clears the latter.
+  const std::string dir = tmp.Path("ro");
+  fs::create_directory(dir);
+  ASSERT_TRUE(SetReadOnly(dir, true));
+  EXPECT_EQ(GetFileAttributesOf(dir), 0x11u);
+  EXPECT_TRUE(ClearFileAttributes(dir, 0x11));
+  EXPECT_EQ(GetFileAttributesOf(dir), 0x10u);
+  EXPECT_TRUE(ClearFileAttributes(dir, 0x10));
+  EXPECT_EQ(GetFileAttributesOf(dir), 0x10u);
   EXPECT_FALSE(SetReadOnly(tmp.Path("none"), true));
 
   EXPECT_TRUE(HasFileAccess(f, 0x80000000u));
@@ -248,6 +263,24 @@ TEST(Folders, CopyContentsRecursiveAndIntoItself) {
   EXPECT_TRUE(CopyFolderContents(tmp.Path("src"), tmp.Path("src/d"), true));
   EXPECT_TRUE(fs::exists(tmp.Path("src/d/a.txt")));
   EXPECT_FALSE(fs::exists(tmp.Path("src/d/d")));
+
+  // Without recursion a link to a folder is left out like a folder; a link
+  // to a file is copied as the file's contents.
+  tmp.Write("links/target/t.txt", "t");
+  tmp.Write("links/file.txt", "content");
+  fs::create_directory_symlink(tmp.Path("links/target"), tmp.Path("links/dirlink"));
+  fs::create_symlink(tmp.Path("links/file.txt"), tmp.Path("links/filelink"));
+  fs::create_directory(tmp.Path("flat"));
+  EXPECT_TRUE(CopyFolderContents(tmp.Path("links"), tmp.Path("flat"), false));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(tmp.Path("flat/dirlink"))));
+  EXPECT_FALSE(fs::exists(tmp.Path("flat/target")));
+  EXPECT_FALSE(fs::is_symlink(tmp.Path("flat/filelink")));
+  EXPECT_EQ(fs::file_size(tmp.Path("flat/filelink")), 7u);
+  // With recursion a link to a folder stays a link and is not followed.
+  fs::create_directory(tmp.Path("deep"));
+  EXPECT_TRUE(CopyFolderContents(tmp.Path("links"), tmp.Path("deep"), true));
+  EXPECT_TRUE(fs::is_symlink(tmp.Path("deep/dirlink")));
+  EXPECT_TRUE(fs::exists(tmp.Path("deep/target/t.txt")));
 
   std::string failure;
   EXPECT_FALSE(CopyFolderContents(tmp.Path("src"), tmp.Path("missing"), false, true, failure));

@@ -116,6 +116,29 @@ TEST(OsInfo, CommandLineTailRules) {
   EXPECT_EQ(CommandLineTail("drv.exe "), "");
   EXPECT_EQ(CommandLineTail("no program here"), "");
   EXPECT_EQ(CommandLineTail("\"p.exe\" \"a\" \"b\" \"c\""), "b");
+
+  // A Linux program has no ".exe": its own argument ends the program part.
+  EXPECT_EQ(CommandLineTailOfArgs({"/opt/zor/bin/drv", "--mode=x", "-v"}), "--mode=x -v");
+  EXPECT_EQ(CommandLineTailOfArgs({"/opt/my tools/drv", "--mode=x"}), "--mode=x");
+  EXPECT_EQ(CommandLineTailOfArgs({"/opt/zor/bin/drv"}), "");
+  EXPECT_EQ(CommandLineTailOfArgs({}), "");
+  EXPECT_EQ(CommandLineTailOfArgs({"drv", "a b", "c d", "e f"}), "c d");  // the quote rule first
+}
+
+TEST(OsInfo, CommandLineTailOfThisProcess) {
+  std::vector<std::string> args;
+  ASSERT_TRUE(GetCommandLineArgs(args));
+  const std::string line = GetCommandLineText();
+  const std::string tail = GetCommandLineTail();
+  if (args.size() < 2) {
+    EXPECT_EQ(tail, "");
+    return;
+  }
+  // Run with arguments (CTest passes some): the tail is what follows the
+  // program, never empty and never the program itself.
+  ASSERT_FALSE(tail.empty());
+  EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
+  EXPECT_EQ(tail.find("zor_system_tests"), std::string::npos);
 }
 
 TEST(OsInfo, ErrorTexts) {

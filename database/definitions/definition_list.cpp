@@ -123,9 +123,12 @@ int DefinitionList<Record>::WriteToSettingsBuffer(CIpcItemBuffer* buffer, int bl
   if (buffer == nullptr || block < 1) return 0;
   Zor::MultiIPCBuffer& ipc = buffer->GetBuffer();
   const int index = block - 1;
+  if (static_cast<uint32_t>(index) >= ipc.GetBlockCount()) return 0;
   const uint32_t recordSize = ipc.GetRecordSize(index);
   const uint32_t capacity = ipc.GetRecordCapacity(index);
-  if (recordSize != sizeof(Record) || capacity < entries_.size()) {
+  // An empty table fits any block: only its count of 0 is written, so that
+  // readers do not take the records of an earlier table for current ones.
+  if (!entries_.empty() && (recordSize != sizeof(Record) || capacity < entries_.size())) {
     Log(LogLevel::Warning,
         "Settings block %d holds %u records of %u bytes: %d records of %zu bytes do not fit",
         block, capacity, recordSize, GetCount(), sizeof(Record));

@@ -114,8 +114,10 @@ class DefinitionList {
   int Compare(const DefinitionList& other) const;
 
   // Writes the records to records 1..n of the block and sets its record count
-  // to n. 0, with nothing written, when the block does not exist, its record
-  // size is not the list's, or it cannot hold n records; 1 otherwise.
+  // to n. 0, with nothing written, when the block does not exist, or when the
+  // list is not empty and the block's record size is not the list's or it
+  // cannot hold n records; 1 otherwise (an empty list sets any block's count
+  // to 0).
   // Observations get their transient mark cleared first.
   int WriteToSettingsBuffer(CIpcItemBuffer* buffer, int block);
 

@@ -63,6 +63,8 @@ bool CHdrSubList::WriteToSettingsBuffer(CIpcItemBuffer* buffer, int32_t item) co
   if (buffer == nullptr || item < 1) return false;
   Zor::MultiIPCBuffer& shared = buffer->GetBuffer();
   const int index = item - 1;
+  // A block that is not there cannot take even an empty table's count.
+  if (static_cast<uint32_t>(index) >= shared.GetBlockCount()) return false;
   if (items_.size() > shared.GetRecordCapacity(index)) return false;
   static const uint8_t kEmpty = 0;  // an empty element still needs a source address
   int record = 1;

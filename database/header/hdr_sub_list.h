@@ -57,7 +57,8 @@ class CHdrSubList {
   // Writes element i (from 1) as record i of the block and sets the block's
   // record count to the number of elements. Each record is the block's record
   // size: a shorter element is padded with zeros, a longer one cut. False,
-  // with nothing written, when the block cannot hold every element.
+  // with nothing written, when the block does not exist or cannot hold every
+  // element.
   bool WriteToSettingsBuffer(CIpcItemBuffer* buffer, int32_t item) const;
   // Appends one element of the block's record size per record, for records
   // 1..record count; the list is not emptied first. Stops at the first record

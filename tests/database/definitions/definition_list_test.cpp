@@ -153,6 +153,12 @@ TYPED_TEST(DefinitionListTest, WriteRefusesABlockTheTableDoesNotFit) {
   this->b_.RemoveAll();
   EXPECT_EQ(this->b_.WriteToSettingsBuffer(&this->settings_, block), 1);
   EXPECT_EQ(buf.GetRecordCount(block - 1), 0u);
+  // An empty table clears the count of a block of another record size too,
+  // so its earlier records are not read as current; a missing block fails.
+  buf.SetRecordCount(block, 5);
+  EXPECT_EQ(this->b_.WriteToSettingsBuffer(&this->settings_, block + 1), 1);
+  EXPECT_EQ(buf.GetRecordCount(block), 0u);
+  EXPECT_EQ(this->b_.WriteToSettingsBuffer(&this->settings_, 40), 0);
 }
 
 TYPED_TEST(DefinitionListTest, CompareCountsThenIdsThenBytes) {

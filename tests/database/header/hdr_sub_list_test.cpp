@@ -57,6 +57,8 @@ TEST(HdrSubListSettingsBuffer, WritesRecordsOfTheBlocksSizeAndReadsThemBack) {
   sub.AddTail(nullptr, 4);  // four records do not fit three: nothing written
   EXPECT_FALSE(sub.WriteToSettingsBuffer(settings.get(), 1));
   EXPECT_EQ(settings->GetBuffer().GetRecordCount(0), 3u);
+  // No block 2: even an empty list has nowhere to put its count.
+  EXPECT_FALSE(empty.WriteToSettingsBuffer(settings.get(), 2));
 }
 
 TEST(HdrSubListSettingsBuffer, StopsWhereTheStoredCountOverrunsTheBlock) {

@@ -1,0 +1,99 @@
+// Feeds arbitrary bytes to the XML reader, walking every node and attribute
+// through every accessor, and to the tree builder. The only exception allowed
+// is the reader's parse error. A document the reader reads to its end must
+// close every element it opened, and the tree built from the same bytes must
+// hold one node per element delivered. Anything else traps.
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "core/xml/xml_reader.h"
+#include "core/xml/xml_tree.h"
+
+namespace {
+
+void Check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+
+void WalkAttributes(Zor::xml::reader& r) {
+  const int count = r.attribute_count();
+  Check(count >= 0);
+  if (!r.move_to_first_attribute()) {
+    Check(count == 0);
+    return;
+  }
+  int seen = 1;
+  do {
+    const std::string name = r.name();
+    Check(r.get_attribute(name) == r.value() || r.get_attribute(seen - 1) == r.value());
+  } while (r.move_to_next_attribute() && ++seen);
+  Check(seen == count);
+  Check(r.name().empty() && r.value().empty());  // past the last attribute
+  Check(r.move_to_element());
+  Check(r.node_type() == Zor::xml::reader::element);
+  try {
+    r.get_attribute(count);
+    Check(false);
+  } catch (const Zor::xml::reader::attribute_out_of_range&) {
+  }
+}
+
+// Returns the number of elements delivered, or -1 on a parse error.
+long ReadAll(const std::string& bytes) {
+  std::istringstream in(bytes);
+  Zor::xml::reader r(in);
+  long elements = 0;
+  long ends = 0;
+  try {
+    while (r.read()) {
+      Check(r.depth() >= 0);
+      r.qualified_name();
+      r.namespace_uri();
+      r.has_value();
+      switch (r.node_type()) {
+        case Zor::xml::reader::element:
+          ++elements;
+          Check(r.has_attributes());
+          WalkAttributes(r);
+          break;
+        case Zor::xml::reader::end_element:
+          ++ends;
+          Check(!r.has_attributes());
+          break;
+        default:
+          r.value();
+          break;
+      }
+    }
+  } catch (const Zor::xml::reader::parse_error&) {
+    return -1;
+  }
+  Check(r.skip_to_text() == Zor::xml::reader::none);
+  // A well-formed document closes what it opens. A stream cut short cannot
+  // happen with a string stream.
+  Check(elements == ends && r.depth() == 0);
+  return elements;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  const long elements = ReadAll(bytes);
+  std::istringstream in(bytes);
+  Zor::xml::reader r(in);
+  try {
+    const Zor::xml::dom tree(r);
+    Check(elements >= 0);
+    long tree_elements = 0;
+    for (std::size_t id = 0; id < tree.size(); ++id)
+      tree_elements += tree.value(static_cast<Zor::xml::dom::node_id>(id)).which() == 0;
+    Check(tree_elements == elements);
+    if (tree.size() > 0) tree.find_child(tree.root(), "a");
+  } catch (const Zor::xml::reader::parse_error&) {
+    Check(elements < 0);
+  }
+  return 0;
+}

@@ -1,0 +1,481 @@
+#include "core/xml/xml_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Zor::xml::reader;
+
+// One delivered node, as the accessors describe it.
+struct Node {
+  int kind;
+  int depth;
+  std::string name;
+  std::string value;
+};
+
+std::vector<Node> ReadAll(const std::string& xml, bool skip_none = true) {
+  std::istringstream in(xml);
+  reader r(in);
+  std::vector<Node> nodes;
+  while (r.read()) {
+    if (skip_none && r.node_type() == reader::none) continue;
+    nodes.push_back({r.node_type(), r.depth(), r.name(), r.value()});
+  }
+  return nodes;
+}
+
+// Concatenates the character data of every text and white-space piece.
+std::string CharacterData(const std::vector<Node>& nodes) {
+  std::string all;
+  for (const Node& n : nodes)
+    if (n.kind == reader::text || n.kind == reader::whitespace) all += n.value;
+  return all;
+}
+
+// Positions the reader on the first element called `name`.
+void ReadToElement(reader& r, const std::string& name) {
+  while (r.read()) {
+    if (r.node_type() == reader::element && r.name() == name) return;
+  }
+  FAIL() << "no element " << name;
+}
+
+TEST(XmlReader, DeclarationAndEmptyElement) {
+  std::istringstream in("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>");
+  reader r(in);
+  EXPECT_EQ(r.node_type(), reader::none);
+  EXPECT_FALSE(r.has_attributes());
+
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.node_type(), reader::xml_declaration);
+  EXPECT_EQ(r.name(), "xml");
+  EXPECT_EQ(r.value(), "version=\"1.0\" encoding=\"UTF-8\"");
+  EXPECT_FALSE(r.has_value());  // the declaration has no value text of its own
+
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.node_type(), reader::element);
+  EXPECT_EQ(r.depth(), 1);
+  EXPECT_EQ(r.name(), "a");
+
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.node_type(), reader::end_element);
+  EXPECT_EQ(r.depth(), 0);
+  EXPECT_EQ(r.name(), "a");
+  EXPECT_FALSE(r.has_attributes());
+
+  EXPECT_FALSE(r.read());
+  EXPECT_FALSE(r.read());
+  EXPECT_TRUE(r.eof());
+}
+
+TEST(XmlReader, DeclarationWithVersionOnly) {
+  const auto nodes = ReadAll("<?xml version=\"1.0\"?><a/>");
+  ASSERT_FALSE(nodes.empty());
+  EXPECT_EQ(nodes[0].value, "version=\"1.0\"");
+}
+
+TEST(XmlReader, EmptyElementAndElementWithoutContentLookTheSame) {
+  const auto empty = ReadAll("<r><a x='1'/><b/></r>");
+  const auto open_close = ReadAll("<r><a x='1'></a><b></b></r>");
+  ASSERT_EQ(empty.size(), 6u);
+  ASSERT_EQ(open_close.size(), empty.size());
+  for (std::size_t i = 0; i < empty.size(); ++i) {
+    EXPECT_EQ(empty[i].kind, open_close[i].kind) << i;
+    EXPECT_EQ(empty[i].depth, open_close[i].depth) << i;
+    EXPECT_EQ(empty[i].name, open_close[i].name) << i;
+  }
+  const int kinds[] = {reader::element, reader::element, reader::end_element,
+                       reader::element, reader::end_element, reader::end_element};
+  const int depths[] = {1, 2, 1, 2, 1, 0};
+  for (std::size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(empty[i].kind, kinds[i]) << i;
+    EXPECT_EQ(empty[i].depth, depths[i]) << i;
+  }
+}
+
+TEST(XmlReader, TextWhitespaceCommentsAndInstructions) {
+  auto nodes = ReadAll("<a>   \n<b>x</b><!-- note --><?pi some data?><!----><?bare?></a>");
+  // Blanks and a line feed: one white-space run, in pieces split at the line end.
+  std::string blank;
+  while (nodes.size() > 1 && nodes[1].kind == reader::whitespace) {
+    EXPECT_EQ(nodes[1].depth, 1);
+    blank += nodes[1].value;
+    nodes.erase(nodes.begin() + 1);
+  }
+  EXPECT_EQ(blank, "   \n");
+  nodes.insert(nodes.begin() + 1, Node{reader::whitespace, 1, "", blank});
+  ASSERT_EQ(nodes.size(), 10u);
+  EXPECT_EQ(nodes[3].kind, reader::text);
+  EXPECT_EQ(nodes[3].value, "x");
+  EXPECT_EQ(nodes[3].depth, 2);
+  EXPECT_EQ(nodes[5].kind, reader::comment);
+  EXPECT_EQ(nodes[5].value, " note ");
+  EXPECT_EQ(nodes[5].name, "");
+  EXPECT_EQ(nodes[6].kind, reader::processing_instruction);
+  EXPECT_EQ(nodes[6].name, "pi");
+  EXPECT_EQ(nodes[6].value, "some data");
+  EXPECT_EQ(nodes[7].kind, reader::comment);
+  EXPECT_EQ(nodes[7].value, "");
+  EXPECT_EQ(nodes[8].kind, reader::processing_instruction);
+  EXPECT_EQ(nodes[8].name, "bare");
+  EXPECT_EQ(nodes[8].value, "");
+}
+
+TEST(XmlReader, HasValueByKind) {
+  std::istringstream in("<a k='' v='1'> <!--c-->t<!----></a>");
+  reader r(in);
+  ASSERT_TRUE(r.read());
+  EXPECT_FALSE(r.has_value());  // element
+  ASSERT_TRUE(r.move_to_attribute("k"));
+  EXPECT_FALSE(r.has_value());
+  ASSERT_TRUE(r.move_to_attribute("v"));
+  EXPECT_TRUE(r.has_value());
+  ASSERT_TRUE(r.read());
+  ASSERT_EQ(r.node_type(), reader::whitespace);
+  EXPECT_FALSE(r.has_value());
+  ASSERT_TRUE(r.read());
+  EXPECT_TRUE(r.has_value());  // comment "c"
+  ASSERT_TRUE(r.read());
+  EXPECT_TRUE(r.has_value());  // text "t"
+  ASSERT_TRUE(r.read());
+  EXPECT_FALSE(r.has_value());  // empty comment
+}
+
+TEST(XmlReader, CharacterDataPiecesConcatenate) {
+  const std::string body(5000, 'q');
+  const auto nodes = ReadAll("<a>" + body + "</a>");
+  int pieces = 0;
+  for (const Node& n : nodes) pieces += n.kind == reader::text;
+  EXPECT_GT(pieces, 1);
+  EXPECT_EQ(CharacterData(nodes), body);
+
+  // Line ends and references split a run; nothing is lost.
+  EXPECT_EQ(CharacterData(ReadAll("<a>x &amp; y\r\nz&#65;&lt;</a>")), "x & y\nzA<");
+}
+
+TEST(XmlReader, Latin1TextIsDeliveredWhole) {
+  // Every é doubles in UTF-8, so the parser converts one text token in
+  // several chunks; none may be lost.
+  std::string body;
+  for (int i = 0; i < 3000; ++i) body += (i % 7 == 0) ? 'x' : '\xE9';
+  const auto nodes = ReadAll("<?xml version='1.0' encoding='ISO-8859-1'?><a>" + body + "</a>");
+  std::string expected;
+  for (char c : body) expected += c == 'x' ? std::string("x") : std::string("\xC3\xA9");
+  EXPECT_EQ(CharacterData(nodes), expected);
+}
+
+TEST(XmlReader, BlockBoundariesInsideTokens) {
+  // Shift a long attribute list, a comment and a tag across the 1,024-byte
+  // block ends; the nodes must not change.
+  for (std::size_t pad : {0u, 1u, 1000u, 1018u, 1019u, 1020u, 1023u, 1024u, 2040u}) {
+    const std::string padding(pad, ' ');
+    const std::string xml = "<r>" + padding + "<e a='" + std::string(1500, 'v') +
+                            "' b='2'/><!--" + std::string(1100, 'c') + "--><f>t</f></r>";
+    std::vector<Node> nodes;
+    ASSERT_NO_THROW(nodes = ReadAll(xml)) << pad;
+    std::vector<int> kinds;
+    for (const Node& n : nodes)
+      if (n.kind != reader::whitespace) kinds.push_back(n.kind);
+    const std::vector<int> expected = {reader::element, reader::element, reader::end_element,
+                                       reader::comment, reader::element, reader::text,
+                                       reader::end_element, reader::end_element};
+    EXPECT_EQ(kinds, expected) << pad;
+    EXPECT_EQ(CharacterData(nodes), padding + "t") << pad;
+  }
+}
+
+TEST(XmlReader, DocumentOfWholeBlocks) {
+  // Exactly 1,024 and 2,048 bytes: the final block is the empty read after.
+  for (std::size_t size : {1024u, 2048u}) {
+    std::string xml = "<a>";
+    xml += std::string(size - 7, 'z');
+    xml += "</a>";
+    ASSERT_EQ(xml.size(), size);
+    const auto nodes = ReadAll(xml);
+    ASSERT_GE(nodes.size(), 3u);
+    EXPECT_EQ(nodes.back().kind, reader::end_element);
+    EXPECT_EQ(CharacterData(nodes), std::string(size - 7, 'z'));
+  }
+}
+
+TEST(XmlReader, AttributeNavigation) {
+  std::istringstream in("<r><one k='v'/><none/></r>");
+  reader r(in);
+  ReadToElement(r, "one");
+  EXPECT_TRUE(r.has_attributes());
+  EXPECT_EQ(r.attribute_count(), 1);
+  EXPECT_FALSE(r.move_to_element());  // not on an attribute
+  EXPECT_FALSE(r.move_to_next_attribute());
+  ASSERT_TRUE(r.move_to_first_attribute());
+  EXPECT_EQ(r.node_type(), reader::attribute);
+  EXPECT_EQ(r.name(), "k");
+  EXPECT_EQ(r.qualified_name(), "k");
+  EXPECT_EQ(r.value(), "v");
+  EXPECT_TRUE(r.has_attributes());
+  EXPECT_FALSE(r.move_to_first_attribute());  // only from the element
+  EXPECT_FALSE(r.move_to_next_attribute());
+  // Past the last attribute: still an attribute node, with nothing to show.
+  EXPECT_EQ(r.node_type(), reader::attribute);
+  EXPECT_EQ(r.name(), "");
+  EXPECT_EQ(r.value(), "");
+  EXPECT_FALSE(r.has_value());
+  ASSERT_TRUE(r.move_to_element());
+  EXPECT_EQ(r.node_type(), reader::element);
+  EXPECT_EQ(r.name(), "one");
+
+  ASSERT_TRUE(r.read());  // end of <one/>
+  EXPECT_FALSE(r.has_attributes());
+  EXPECT_EQ(r.attribute_count(), 0);
+  ASSERT_TRUE(r.read());
+  ASSERT_EQ(r.name(), "none");
+  EXPECT_TRUE(r.has_attributes());
+  EXPECT_EQ(r.attribute_count(), 0);
+  EXPECT_FALSE(r.move_to_first_attribute());
+  EXPECT_EQ(r.node_type(), reader::element);
+}
+
+TEST(XmlReader, AttributeLookups) {
+  std::istringstream in("<e a='1' b='2' c=''/>");
+  reader r(in);
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.get_attribute("b"), "2");
+  EXPECT_EQ(r.get_attribute(0), "1");
+  EXPECT_EQ(r.get_attribute(2), "");
+  EXPECT_EQ(r.node_type(), reader::element);  // look-ups do not move
+
+  ASSERT_TRUE(r.move_to_attribute(1));
+  EXPECT_EQ(r.name(), "b");
+  EXPECT_THROW(r.get_attribute("B"), reader::attribute_out_of_range);  // exact case
+  EXPECT_THROW(r.get_attribute(3), reader::attribute_out_of_range);
+  EXPECT_THROW(r.get_attribute(-1), reader::attribute_out_of_range);
+  // A failed look-up leaves kind and cursor as they were.
+  EXPECT_EQ(r.node_type(), reader::attribute);
+  EXPECT_EQ(r.name(), "b");
+
+  EXPECT_EQ(r.select_attribute(2), "");
+  EXPECT_EQ(r.node_type(), reader::attribute);
+  EXPECT_EQ(r.name(), "c");
+  EXPECT_THROW(r.select_attribute(5), reader::attribute_out_of_range);
+  EXPECT_EQ(r.name(), "c");
+
+  ASSERT_TRUE(r.move_to_attribute("a"));
+  EXPECT_EQ(r.value(), "1");
+  EXPECT_FALSE(r.move_to_attribute("zz"));
+  EXPECT_EQ(r.node_type(), reader::attribute);
+  EXPECT_EQ(r.name(), "");  // the cursor stands past the last attribute
+  EXPECT_FALSE(r.move_to_attribute(3));
+  EXPECT_FALSE(r.move_to_attribute(-1));
+
+  try {
+    r.get_attribute("missing");
+    FAIL();
+  } catch (const std::invalid_argument& e) {
+    EXPECT_STREQ(e.what(), "xml::reader::get_attribute: index out of range");
+  }
+}
+
+TEST(XmlReader, Namespaces) {
+  std::istringstream in(
+      "<root xmlns='urn:d' xmlns:p='urn:p'><p:item p:k='1' k='2'/><plain xmlns=''/></root>");
+  reader r(in);
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.name(), "root");
+  EXPECT_EQ(r.namespace_uri(), "urn:d");
+  EXPECT_EQ(r.qualified_name(), "urn:d:root");
+  EXPECT_EQ(r.attribute_count(), 0);  // declarations are not attributes
+  EXPECT_EQ(r.lookup_namespace(""), "urn:d");
+  EXPECT_EQ(r.lookup_namespace("p"), "urn:p");
+  EXPECT_EQ(r.lookup_namespace("xml"), "http://www.w3.org/XML/1998/namespace");
+  EXPECT_EQ(r.lookup_namespace("q"), "");
+
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.name(), "item");
+  EXPECT_EQ(r.namespace_uri(), "urn:p");
+  EXPECT_EQ(r.get_attribute("urn:p|k"), "1");
+  EXPECT_EQ(r.get_attribute("k", "urn:p"), "1");
+  EXPECT_EQ(r.get_attribute("k", ""), "2");
+  ASSERT_TRUE(r.move_to_attribute("k", "urn:p"));
+  EXPECT_EQ(r.name(), "urn:p|k");
+  EXPECT_EQ(r.qualified_name(), "urn:p|k");
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.node_type(), reader::end_element);
+  EXPECT_EQ(r.qualified_name(), "urn:p:item");
+
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.name(), "plain");
+  EXPECT_EQ(r.namespace_uri(), "");
+  EXPECT_EQ(r.qualified_name(), "plain");
+}
+
+TEST(XmlReader, NamespaceUriHoldingTheSeparatorIsRejected) {
+  // Otherwise "urn:x|y|a" could not be split back into URI and local name.
+  EXPECT_THROW(ReadAll("<a xmlns='urn:x|y'/>"), reader::parse_error);
+  EXPECT_THROW(ReadAll("<p:a xmlns:p='urn:x|y'/>"), reader::parse_error);
+}
+
+TEST(XmlReader, SkipToText) {
+  std::istringstream in("<a><b/> \n <!--c--><?p?><c>first</c>second</a>");
+  reader r(in);
+  EXPECT_EQ(r.skip_to_text(), reader::text);
+  EXPECT_EQ(r.value(), "first");
+  EXPECT_EQ(r.skip_to_text(), reader::text);  // already on text
+  EXPECT_EQ(r.value(), "first");
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.skip_to_text(), reader::text);
+  EXPECT_EQ(r.value(), "second");
+  ASSERT_TRUE(r.read());
+  EXPECT_EQ(r.skip_to_text(), reader::none);
+}
+
+TEST(XmlReader, ParseErrors) {
+  struct Case {
+    const char* xml;
+    int line;
+    int column;
+    int nodes_before;  // delivered before the error is raised
+  } cases[] = {
+      {"<a>\n  <b></c>\n</a>", 2, 7, 3},  // mismatched tag
+      {"<a><b>", 1, 6, 2},                // never closed: fails on the final block
+      {"", 1, 0, 0},                      // no element at all
+      {"<a/><b/>", 1, 4, 2},              // junk after the document element
+  };
+  for (const Case& c : cases) {
+    std::istringstream in(c.xml);
+    reader r(in);
+    int nodes = 0;
+    try {
+      while (r.read()) ++nodes;
+      ADD_FAILURE() << c.xml << ": no error";
+    } catch (const reader::parse_error& e) {
+      EXPECT_STREQ(e.what(), "xml parse error");
+      EXPECT_EQ(e.line(), c.line) << c.xml;
+      EXPECT_EQ(e.column(), c.column) << c.xml;
+      EXPECT_EQ(nodes, c.nodes_before) << c.xml;
+      // The reader stays failed.
+      EXPECT_THROW(r.read(), reader::parse_error);
+    }
+  }
+}
+
+TEST(XmlReader, TruncatedLongDocumentFailsOnItsLastBlock) {
+  std::string xml = "<a>";
+  for (int i = 0; i < 300; ++i) xml += "<b>text</b>";
+  std::istringstream in(xml);
+  reader r(in);
+  int nodes = 0;
+  EXPECT_THROW(
+      while (r.read()) ++nodes, reader::parse_error);
+  EXPECT_GT(nodes, 900);  // everything before the end was delivered
+  EXPECT_TRUE(r.eof());
+}
+
+// Serves `good` bytes, then fails as a broken disk would.
+class FailingBuf : public std::streambuf {
+ public:
+  explicit FailingBuf(std::string good) : good_(std::move(good)) {
+    setg(good_.data(), good_.data(), good_.data() + good_.size());
+  }
+
+ protected:
+  int_type underflow() override { throw std::ios_base::failure("read error"); }
+
+ private:
+  std::string good_;
+};
+
+TEST(XmlReader, StreamFailureEndsTheDocumentQuietly) {
+  std::string xml = "<a>";
+  for (int i = 0; i < 750; ++i) xml += "<b/>";  // two whole blocks, then the failure
+  FailingBuf buf(xml);
+  std::istream in(&buf);
+  reader r(in);
+  int elements = 0;
+  bool more = true;
+  ASSERT_NO_THROW(while ((more = r.read())) elements += r.node_type() == reader::element);
+  EXPECT_FALSE(more);
+  EXPECT_GT(elements, 400);
+  EXPECT_TRUE(in.bad());
+  EXPECT_FALSE(r.read());
+}
+
+TEST(XmlReader, StreamAlreadyAtEnd) {
+  std::istringstream in("");
+  in.get();  // sets eof
+  reader r(in);
+  EXPECT_FALSE(r.read());
+  EXPECT_EQ(r.skip_to_text(), reader::none);
+}
+
+TEST(XmlReader, DeepNestingNeedsNoStack) {
+  const int depth = 200000;
+  std::string xml;
+  for (int i = 0; i < depth; ++i) xml += "<d>";
+  for (int i = 0; i < depth; ++i) xml += "</d>";
+  std::istringstream in(xml);
+  reader r(in);
+  int deepest = 0;
+  while (r.read()) deepest = std::max(deepest, r.depth());
+  EXPECT_EQ(deepest, depth);
+  EXPECT_EQ(r.depth(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(XmlReaderEntities, InternalEntityContentIsDeliveredNodeByNode) {
+  const auto nodes = ReadAll("<!DOCTYPE r [<!ENTITY e 'x<b k=\"v\">y</b>z'>]><r>&e;&e;</r>");
+  std::string shape;
+  for (const Node& n : nodes) {
+    if (n.kind == reader::element) shape += "<" + n.name + ">";
+    if (n.kind == reader::end_element) shape += "</" + n.name + ">";
+    if (n.kind == reader::text) shape += n.value;
+  }
+  EXPECT_EQ(shape, "<r>x<b>y</b>zx<b>y</b>z</r>");
+}
+
+// Ten levels of entities, each referring ten times to the one below.
+std::string EntityBomb(const std::string& innermost) {
+  std::string xml = "<!DOCTYPE r [<!ENTITY l0 '" + innermost + "'>";
+  for (int i = 1; i <= 9; ++i) {
+    xml += "<!ENTITY l" + std::to_string(i) + " '";
+    for (int j = 0; j < 10; ++j) xml += "&l" + std::to_string(i - 1) + ";";
+    xml += "'>";
+  }
+  return xml + "]><r>&l9;</r>";
+}
+
+TEST(XmlReaderEntities, ExpansionBombsAreRefused) {
+  EXPECT_THROW(ReadAll(EntityBomb("lol")), reader::parse_error);
+  // Elements are refused long before the parser's amplification guard
+  // would stop them, with the nodes before the limit delivered.
+  std::istringstream in(EntityBomb("<x/>"));
+  reader r(in);
+  long nodes = 0;
+  EXPECT_THROW(
+      while (r.read()) ++nodes, reader::parse_error);
+  EXPECT_GT(nodes, 60000);
+  EXPECT_LT(nodes, 70000);
+}
+
+TEST(XmlReaderEntities, ModerateExpansionIsRead) {
+  // 10^3 elements from one reference: well within the limits.
+  std::string xml = "<!DOCTYPE r [<!ENTITY l0 '<x/>'>";
+  for (int i = 1; i <= 3; ++i) {
+    xml += "<!ENTITY l" + std::to_string(i) + " '";
+    for (int j = 0; j < 10; ++j) xml += "&l" + std::to_string(i - 1) + ";";
+    xml += "'>";
+  }
+  xml += "]><r>&l3;</r>";
+  int elements = 0;
+  for (const Node& n : ReadAll(xml)) elements += n.kind == reader::element;
+  EXPECT_EQ(elements, 1001);
+}
+
+}  // namespace

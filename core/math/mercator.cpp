@@ -1,0 +1,37 @@
+#include "core/math/mercator.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kRadToDeg = 57.29577951308232;
+constexpr double kQuarterPi = 0.7853981633974483;
+
+}  // namespace
+
+// ln(tan(pi/4 + lat/2)) is asinh(tan(lat)); the second form has no rounded
+// pi/4 in it, so it is exact at the equator, odd, and keeps its relative
+// accuracy for small latitudes.
+double MercatorLatitude(double lat) { return std::asinh(std::tan(lat * kDegToRad)) * kRadToDeg; }
+
+double MercatorLatitudeDifference(double lat1, double lat2) {
+  // Exact for close latitudes (Sterbenz); far apart, its rounding is below
+  // that of the result anyway.
+  return MercatorLatitudeDelta(lat1, lat2 - lat1);
+}
+
+double MercatorLatitudeDelta(double lat, double dLat) {
+  // tan A / tan B - 1 = sin(A - B) / (cos A sin B) with A, B the two
+  // arguments of tan, A - B taken from dLat itself.
+  const double a = kQuarterPi + (lat + dLat) * 0.5 * kDegToRad;
+  const double b = kQuarterPi + lat * 0.5 * kDegToRad;
+  double ratioMinusOne = std::sin(dLat * 0.5 * kDegToRad) / (std::cos(a) * std::sin(b));
+  // At -90 the ratio is -1 exactly but for rounding, which must not tip
+  // log1p into NaN.
+  if (ratioMinusOne < -1.0 && lat + dLat >= -90.0) ratioMinusOne = -1.0;
+  return std::log1p(ratioMinusOne) * kRadToDeg;
+}
+
+// 2 atan(exp(y)) - pi/2 is atan(sinh(y)), again without the rounded pi/2.
+double InverseMercatorLatitude(double y) { return std::atan(std::sinh(y * kDegToRad)) * kRadToDeg; }

@@ -1,0 +1,197 @@
+#include "core/math/great_circle.h"
+
+#include <cmath>
+#include <random>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr double kDeg = M_PI / 180.0;
+
+// Distance in arc minutes as the angle between the two position vectors,
+// atan2(|r1 x r2|, r1 . r2): independent of the haversine form and well
+// conditioned everywhere.
+double VectorDistance(double lat1, double lon1, double lat2, double lon2) {
+  const double a[3] = {std::cos(lat1 * kDeg) * std::cos(lon1 * kDeg),
+                       std::cos(lat1 * kDeg) * std::sin(lon1 * kDeg), std::sin(lat1 * kDeg)};
+  const double b[3] = {std::cos(lat2 * kDeg) * std::cos(lon2 * kDeg),
+                       std::cos(lat2 * kDeg) * std::sin(lon2 * kDeg), std::sin(lat2 * kDeg)};
+  const double c[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                       a[0] * b[1] - a[1] * b[0]};
+  return std::atan2(std::hypot(c[0], c[1], c[2]), a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / kDeg *
+         60.0;
+}
+
+double Distance(double lat1, double lon1, double lat2, double lon2) {
+  double d = -1;
+  GreatCircleDistance(lat1, lon1, lat2, lon2, &d, nullptr);
+  return d;
+}
+
+double AngleGap(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
+
+TEST(GreatCircle, StatedDistancesAndDestinations) {
+  double d, b, lat, lon, c;
+  GreatCircleDistance(0, 0, 0, 1, &d, &b);
+  EXPECT_NEAR(d, 60.0, 1e-12);
+  EXPECT_NEAR(b, 90.0, 1e-12);
+  GreatCircleDistance(0, 0, 1, 0, &d, &b);
+  EXPECT_NEAR(d, 60.0, 1e-12);
+  EXPECT_EQ(b, 0.0);
+  // One point under two names.
+  GreatCircleDistance(10.0, 180.0, 10.0, -180.0, &d, &b);
+  EXPECT_EQ(d, 0.0);
+  EXPECT_EQ(b, 0.0);
+
+  GreatCircleDestination(0, 179.5, 90, 60, &lat, &lon, nullptr);
+  EXPECT_NEAR(lon, -179.5, 1e-12);
+  // Arriving at the pole keeps the start longitude; the course is reversed.
+  GreatCircleDestination(89.0, 10.0, 0.0, 60.0, &lat, &lon, &c);
+  EXPECT_NEAR(lat, 90.0, 1e-12);
+  EXPECT_EQ(lon, 10.0);
+  EXPECT_NEAR(c, 180.0, 1e-12);
+}
+
+TEST(GreatCircle, AgreesWithVectorFormAndRoundTrips) {
+  std::mt19937 gen(7);
+  std::uniform_real_distribution<double> lat(-89.0, 89.0), lon(-180.0, 180.0);
+  for (int i = 0; i < 300; ++i) {
+    const double la1 = lat(gen), lo1 = lon(gen), la2 = lat(gen), lo2 = lon(gen);
+    double d, b, la, lo, c;
+    ASSERT_TRUE(GreatCircleDistance(la1, lo1, la2, lo2, &d, &b));
+    EXPECT_NEAR(d, VectorDistance(la1, lo1, la2, lo2), 1e-8);
+    ASSERT_TRUE(GreatCircleDestination(la1, lo1, b, d, &la, &lo, &c));
+    EXPECT_NEAR(la, la2, 1e-9);
+    EXPECT_NEAR(AngleGap(lo, lo2), 0.0, 1e-9);
+    // The final course is the course on arrival of the destination.
+    double final;
+    GreatCircleDistanceCourses(la1, lo1, la2, lo2, nullptr, nullptr, &final);
+    EXPECT_NEAR(AngleGap(final, c), 0.0, 1e-7);
+  }
+}
+
+TEST(GreatCircle, AntipodesAndDegenerateInput) {
+  // Rounding takes the haversine term just past 1 here; that is half the
+  // circumference, not "no distance".
+  EXPECT_NEAR(Distance(0, 0, 0, 180), 10800.0, 1e-9);
+  EXPECT_NEAR(Distance(10, 20, -10, -160), 10800.0, 1e-6);
+  EXPECT_NEAR(Distance(33.3, -71.1, -33.3, 108.9), 10800.0, 1e-6);
+  double d = 5, b = 5, final = 5;
+  EXPECT_FALSE(GreatCircleDistance(std::nan(""), 0, 1, 1, &d, &b));
+  EXPECT_EQ(d, 0.0);
+  double lat = 5;
+  EXPECT_FALSE(GreatCircleDestination(0, 0, INFINITY, 1, &lat, nullptr, nullptr));
+  EXPECT_EQ(lat, 5.0);
+  // A path of no length keeps its course instead of reversing it.
+  GreatCircleDistanceCourses(40, 40, 40, 40, &d, &b, &final);
+  EXPECT_EQ(final, b);
+}
+
+TEST(GreatCircle, CrossAndAlongTrack) {
+  // P built 45' abeam of a foot 300' along the track.
+  const double sLat = 20, sLon = -30, course = 50;
+  double fLat, fLon, fCourse, pLat, pLon, eLat, eLon;
+  GreatCircleDestination(sLat, sLon, course, 300, &fLat, &fLon, &fCourse);
+  GreatCircleDestination(sLat, sLon, course, 900, &eLat, &eLon, nullptr);
+  double xt, at;
+  for (double side : {90.0, -90.0}) {
+    GreatCircleDestination(fLat, fLon, fCourse + side, 45, &pLat, &pLon, nullptr);
+    ASSERT_TRUE(CrossTrackDistance(sLat, sLon, eLat, eLon, pLat, pLon, &xt, &at));
+    EXPECT_NEAR(xt, side > 0 ? 45.0 : -45.0, 1e-8);
+    EXPECT_NEAR(at, 300.0, 1e-8);
+  }
+  // Behind the start.
+  GreatCircleDestination(sLat, sLon, course + 180, 120, &pLat, &pLon, nullptr);
+  CrossTrackDistance(sLat, sLon, eLat, eLon, pLat, pLon, &xt, &at);
+  EXPECT_NEAR(at, -120.0, 1e-8);
+  EXPECT_NEAR(xt, 0.0, 1e-8);
+  // The circle's own pole is 90 degrees from all of it: any along-track, but
+  // no NaN from 0/0.
+  ASSERT_TRUE(CrossTrackDistance(0, 0, 0, 10, 90, 0, &xt, &at));
+  EXPECT_NEAR(std::fabs(xt), 5400.0, 1e-8);
+  EXPECT_TRUE(std::isfinite(at));
+  EXPECT_FALSE(CrossTrackDistance(5, 5, 5, 5, 6, 6, &xt, &at));
+}
+
+TEST(GreatCircle, VertexLatitudeAndLongitude) {
+  double latV, lonV, lat, lon;
+  // From the equator at 45 degrees the circle rises to 45, 90 degrees on.
+  ASSERT_TRUE(GreatCircleVertex(0.0, 10.0, 45.0, &latV, &lonV));
+  EXPECT_NEAR(latV, 45.0, 1e-12);
+  EXPECT_NEAR(lonV, 100.0, 1e-12);
+  // Elsewhere: the highest latitude sampled along the circle.
+  GreatCircleVertex(30.0, 10.0, 60.0, &latV, &lonV);
+  double highest = -90, highestLon = 0;
+  for (double s = 0; s < 21600; s += 1) {
+    GreatCircleDestination(30.0, 10.0, 60.0, s, &lat, &lon, nullptr);
+    if (lat > highest) {
+      highest = lat;
+      highestLon = lon;
+    }
+  }
+  EXPECT_NEAR(latV, highest, 1e-5);
+  EXPECT_NEAR(lonV, highestLon, 0.02);
+  // The circle passes through its start, and reaches it back from latitude.
+  GreatCircleLatitudeAt(latV, 10.0, lonV, &lat);
+  EXPECT_NEAR(lat, 30.0, 1e-11);
+  ASSERT_TRUE(LongitudeAtLatitude(12.0, latV, lonV, 30.0, &lon));
+  EXPECT_NEAR(lon, 10.0, 1e-9);
+  lon = 123;
+  EXPECT_FALSE(LongitudeAtLatitude(0.0, latV, lonV, latV + 1.0, &lon));  // never that far north
+  EXPECT_FALSE(LongitudeAtLatitude(0.0, 1e-9, lonV, 0.0, &lon));
+  EXPECT_EQ(lon, 123.0);
+  EXPECT_TRUE(LongitudeAtLatitude(0.0, latV, lonV, latV, &lon));  // the vertex itself
+  EXPECT_NEAR(lon, lonV, 1e-6);
+}
+
+TEST(GreatCircle, CrossTrackByVertexIsThePerpendicularDistance) {
+  const double lat = 25, lon = -40, course = 70;
+  for (double pLat : {20.0, 30.0, 40.0}) {
+    for (double pLon : {-35.0, -20.0}) {
+      double byVertex, xt, at, eLat, eLon;
+      ASSERT_TRUE(CrossTrackByVertex(lat, lon, course, pLat, pLon, &byVertex));
+      GreatCircleDestination(lat, lon, course, 600, &eLat, &eLon, nullptr);
+      CrossTrackDistance(lat, lon, eLat, eLon, pLat, pLon, &xt, &at);
+      // A point south of this east-bound circle lies to starboard: the signs agree.
+      EXPECT_NEAR(byVertex, xt, 1e-8);
+    }
+  }
+  double d;
+  EXPECT_FALSE(MeridianCrossTrack(90.0, 10.0, 90.0, &d));
+}
+
+TEST(GreatCircle, ClosestApproachToPoint) {
+  double d, t, lat, lon;
+  ASSERT_TRUE(ClosestApproachToPoint(0, 0, 10, 90, 0.5, 1.0, &d, &t, &lat, &lon));
+  EXPECT_NEAR(d, 30.0, 1e-3);
+  EXPECT_NEAR(t, 6 * 3600.0, 5.0);
+  EXPECT_NEAR(Distance(lat, lon, 0.5, 1.0), d, 1e-9);
+  ClosestApproachToPoint(0, 0, 10, 270, 0.5, 1.0, &d, &t, &lat, &lon);
+  EXPECT_LT(t, 0.0);
+  ClosestApproachToPoint(0, 0, 0.0, 90, 0.5, 1.0, &d, &t, &lat, &lon);
+  EXPECT_EQ(t, 0.0);
+  EXPECT_EQ(lat, 0.0);
+  EXPECT_NEAR(d, Distance(0, 0, 0.5, 1.0), 1e-12);
+}
+
+TEST(GreatCircle, MidpointBulgesTowardsThePole) {
+  double lat, lon;
+  ASSERT_TRUE(GreatCircleMidpoint(50, 0, 50, 90, &lat, &lon));
+  EXPECT_GT(lat, 59.0);  // not 50: the circle leaves the parallel
+  EXPECT_NEAR(lon, 45.0, 1e-9);
+  EXPECT_NEAR(Distance(50, 0, lat, lon), Distance(lat, lon, 50, 90), 1e-9);
+  EXPECT_NEAR(2 * Distance(50, 0, lat, lon), Distance(50, 0, 50, 90), 1e-9);
+  GreatCircleMidpoint(-12, 170, -12, 170, &lat, &lon);
+  EXPECT_EQ(lat, -12.0);
+  EXPECT_NEAR(lon, 170.0, 1e-12);
+}
+
+TEST(GreatCircle, AngleWithin) {
+  EXPECT_FALSE(AngleWithin(350, 10, 20));
+  EXPECT_TRUE(AngleWithin(350, 10, 20.5));
+  EXPECT_TRUE(AngleWithin(10, 350, 20.5));
+  EXPECT_FALSE(AngleWithin(0, 180, 100));
+}
+
+}  // namespace

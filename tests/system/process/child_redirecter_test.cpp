@@ -1,0 +1,296 @@
+#include "system/process/child_redirecter.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Records every message; the redirecter's threads call it.
+class RecordingWindow : public IRedirecterWindow {
+ public:
+  struct Record {
+    std::string text;
+    std::size_t largestBlock = 0;
+    bool wellFormed = true;  // zero-terminated, non-empty, none after the end
+    int ended = 0;
+    uint32_t exitCode = 0xDEAD;
+  };
+
+  intptr_t SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+    const char* bytes = reinterpret_cast<const char*>(lParam);
+    std::function<void()> onOutput;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (message == kRedirecterOutputMessage) {
+        m_record.text.append(bytes, wParam);
+        m_record.largestBlock = std::max<std::size_t>(m_record.largestBlock, wParam);
+        if (wParam == 0 || bytes[wParam] != '\0' || m_record.ended > 0) m_record.wellFormed = false;
+        onOutput = m_onOutput;
+      } else {
+        EXPECT_EQ(message, kRedirecterEndedMessage);
+        EXPECT_EQ(wParam, 0u);
+        ++m_record.ended;
+        m_record.exitCode = static_cast<uint32_t>(lParam);
+      }
+    }
+    m_changed.notify_all();
+    if (onOutput) onOutput();
+    return 0;
+  }
+
+  bool WaitFor(const std::function<bool(const Record&)>& done) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, 30s, [&] { return done(m_record); });
+  }
+  bool WaitForEnded() {
+    return WaitFor([](const Record& r) { return r.ended > 0; });
+  }
+  bool WaitForText(const std::string& text) {
+    return WaitFor([&](const Record& r) { return r.text.find(text) != std::string::npos; });
+  }
+  Record Get() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_record;
+  }
+  void OnOutput(std::function<void()> call) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_onOutput = std::move(call);
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::condition_variable m_changed;
+  Record m_record;
+  std::function<void()> m_onOutput;
+};
+
+std::set<std::string> OpenFds(const std::string& folder) {
+  std::set<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    const std::string own = std::to_string(::dirfd(dir));
+    while (dirent* entry = ::readdir(dir))
+      if (entry->d_name[0] != '.' && entry->d_name != own) names.insert(entry->d_name);
+    ::closedir(dir);
+  }
+  return names;
+}
+
+bool IsReaped(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD; }
+
+// Gone, or a zombie waiting for whoever adopted it.
+bool IsDead(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const std::size_t close = line.rfind(')');
+  return close + 2 < line.size() && (line[close + 2] == 'Z' || line[close + 2] == 'X');
+}
+
+TEST(ChildRedirecter, FailedStartsLeaveNothingOpen) {
+  const std::size_t before = OpenFds("/proc/self/fd").size();
+  CZORRedirecter none;
+  EXPECT_FALSE(none.Start(nullptr));  // neither application nor command line
+  CZORRedirecter missing;
+  missing.SetCommandLine("no-such-program-zq7 -x");
+  EXPECT_FALSE(missing.Start(nullptr));
+  EXPECT_EQ(missing.GetProcessId(), 0);
+  EXPECT_TRUE(missing.WaitForEnd(0));
+  EXPECT_EQ(OpenFds("/proc/self/fd").size(), before);
+
+  CZORRedirecter pipesOnly;
+  EXPECT_TRUE(pipesOnly.CreatePipes());
+  EXPECT_TRUE(pipesOnly.CreatePipes());  // the first pair is closed, not leaked
+  EXPECT_EQ(OpenFds("/proc/self/fd").size(), before + 4);
+}
+
+TEST(ChildRedirecterThreaded, RejectedSettingsKeepTheEarlierOnes) {
+  TempFolder tmp;
+  const std::string file = tmp.Write("plain.txt", "x");
+  RecordingWindow window;
+  CZORRedirecter r;
+  ASSERT_TRUE(r.SetApplication("/bin/sh"));
+  EXPECT_FALSE(r.SetApplication(tmp.Path("missing")));
+  ASSERT_TRUE(r.SetWorkingDirectory(tmp.path()));
+  EXPECT_FALSE(r.SetWorkingDirectory(tmp.Path("missing")));
+  EXPECT_FALSE(r.SetWorkingDirectory(file));
+  // Windows quoting: \" is a quote, \\ before a quote one backslash, ""
+  // inside quotes a quote, any other backslash itself.
+  r.SetCommandLine(R"(sh -c "pwd -P; printf '<%s>' \"$@\"" zero "a b" c\"d e\f "g\\" "x""y" h)");
+  ASSERT_TRUE(r.Start(&window));
+  ASSERT_TRUE(window.WaitForEnded());
+  EXPECT_EQ(window.Get().text, std::filesystem::canonical(tmp.path()).string() +
+                                   "\n" R"(<a b><c"d><e\f><g\><x"y><h>)");
+}
+
+TEST(ChildRedirecterThreaded, OutputArrivesWholeInOrderBeforeTheExitCode) {
+  RecordingWindow window;
+  RecordingWindow signalled;  // windows outlive the redirecter
+  CZORRedirecter r;  // no application: the first word is looked up in PATH
+  // Far more than a pipe holds, and the child ends the moment it has written.
+  r.SetCommandLine("sh -c \"seq 1 200000; echo err 1>&2; exit 7\"");
+  ASSERT_TRUE(r.Start(&window));
+  ASSERT_TRUE(window.WaitForEnded());
+  std::string expected;
+  for (int i = 1; i <= 200000; ++i) expected += std::to_string(i) + "\n";
+  const RecordingWindow::Record got = window.Get();
+  EXPECT_EQ(got.text, expected + "err\n");
+  EXPECT_LE(got.largestBlock, 4096u);
+  EXPECT_TRUE(got.wellFormed);
+  EXPECT_EQ(got.exitCode, 7u);
+
+  ASSERT_TRUE(r.WaitForEnd(-1));  // the ended message comes before the clean-up
+  r.SetCommandLine("sh -c \"kill -TERM $$\"");
+  ASSERT_TRUE(r.Start(&signalled));  // the ended run is replaced
+  ASSERT_TRUE(signalled.WaitForEnded());
+  EXPECT_EQ(signalled.Get().exitCode, 128u + SIGTERM);
+  EXPECT_EQ(window.Get().ended, 1);
+}
+
+TEST(ChildRedirecterThreaded, WithoutAWindowTheChildStillRunsToItsEnd) {
+  TempFolder tmp;
+  CZORRedirecter r;
+  ASSERT_TRUE(r.SetWorkingDirectory(tmp.path()));
+  // More output than a pipe holds: nobody listens, yet the child must not block.
+  r.SetCommandLine("sh -c \"read go; seq 1 100000; echo done > mark\"");
+  ASSERT_TRUE(r.Start(nullptr));
+  const pid_t pid = r.GetProcessId();
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(r.WriteInput("go\n", 3, -1), 3);
+  ASSERT_TRUE(r.WaitForEnd(30000));
+  EXPECT_EQ(r.GetProcessId(), 0);
+  EXPECT_TRUE(IsReaped(pid));
+  EXPECT_TRUE(std::filesystem::exists(tmp.Path("mark")));
+}
+
+TEST(ChildRedirecterThreaded, InputReachesTheChildUntilClosed) {
+  RecordingWindow window;
+  CZORRedirecter r;
+  ASSERT_TRUE(r.SetApplication("/bin/cat"));
+  ASSERT_TRUE(r.Start(&window));
+  // Larger than both pipes together: written in parts while cat echoes it.
+  std::string big;
+  for (int i = 0; big.size() < (1u << 20); ++i) big += std::to_string(i) + ",";
+  EXPECT_EQ(r.WriteInput(big.data(), big.size(), -1), static_cast<int64_t>(big.size()));
+  ASSERT_TRUE(window.WaitFor([&](const auto& got) { return got.text.size() == big.size(); }));
+  EXPECT_FALSE(r.WaitForEnd(0));  // cat waits for more
+  r.CloseInput();
+  ASSERT_TRUE(window.WaitForEnded());
+  EXPECT_EQ(window.Get().text, big);
+  EXPECT_EQ(window.Get().exitCode, 0u);
+  EXPECT_EQ(r.WriteInput("x", 1, 0), -1);
+}
+
+TEST(ChildRedirecterThreaded, AChildThatIgnoresItsInputNeverBlocksTheOwner) {
+  const std::string big(1u << 20, 'z');
+  const auto started = std::chrono::steady_clock::now();
+  {
+    CZORRedirecter r;
+    r.SetCommandLine("sh -c \"exec sleep 60\"");
+    ASSERT_TRUE(r.Start(nullptr));
+    const int64_t written = r.WriteInput(big.data(), big.size(), 200);
+    EXPECT_GE(written, 0);
+    EXPECT_LT(written, static_cast<int64_t>(big.size()));
+    EXPECT_EQ(r.WriteInput(big.data(), big.size(), 0), 0);  // still full
+  }  // the destructor ends the sleeping child
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+
+  RecordingWindow window;
+  CZORRedirecter r;
+  r.SetCommandLine("sh -c \"exec 0<&-; echo closed; exec sleep 60\"");
+  ASSERT_TRUE(r.Start(&window));
+  ASSERT_TRUE(window.WaitForText("closed"));
+  EXPECT_EQ(r.WriteInput("x", 1, 1000), -1);  // EPIPE, and no SIGPIPE ends this process
+  sigset_t pending;
+  sigemptyset(&pending);
+  sigpending(&pending);
+  EXPECT_FALSE(sigismember(&pending, SIGPIPE));
+}
+
+TEST(ChildRedirecterThreaded, TerminateEndsTheWholeProcessGroupWithCodeZero) {
+  RecordingWindow window;
+  CZORRedirecter r;
+  r.SetCommandLine("sh -c \"sleep 60 & echo $!; wait\"");
+  ASSERT_TRUE(r.Start(&window));
+  ASSERT_TRUE(window.WaitForText("\n"));
+  const pid_t grandchild = static_cast<pid_t>(std::stol(window.Get().text));
+  const pid_t child = r.GetProcessId();
+  EXPECT_EQ(::getpgid(grandchild), child);
+
+  EXPECT_TRUE(r.Terminate());
+  ASSERT_TRUE(r.WaitForEnd(-1));
+  EXPECT_EQ(window.Get().exitCode, 0u);
+  EXPECT_TRUE(IsReaped(child));
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (!IsDead(grandchild) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(IsDead(grandchild));
+  EXPECT_TRUE(r.Terminate());  // nothing held any more
+  EXPECT_EQ(window.Get().ended, 1);
+}
+
+TEST(ChildRedirecterThreaded, TheWindowMayTerminateAndTheOwnerMayDestroyEarly) {
+  RecordingWindow inside;
+  CZORRedirecter r;
+  inside.OnOutput([&r] { r.Terminate(); });
+  r.SetCommandLine("sh -c \"echo go; exec sleep 60\"");
+  ASSERT_TRUE(r.Start(&inside));
+  ASSERT_TRUE(inside.WaitForEnded());
+  EXPECT_EQ(inside.Get().text, "go\n");
+  EXPECT_EQ(inside.Get().exitCode, 0u);
+
+  RecordingWindow outlives;
+  pid_t child = 0;
+  {
+    CZORRedirecter early;
+    early.SetCommandLine("sh -c \"echo up; exec sleep 60\"");
+    ASSERT_TRUE(early.Start(&outlives));
+    ASSERT_TRUE(outlives.WaitForText("up\n"));
+    child = early.GetProcessId();
+  }
+  EXPECT_EQ(outlives.Get().ended, 1);
+  EXPECT_EQ(outlives.Get().exitCode, 0u);
+  EXPECT_TRUE(IsReaped(child));
+}
+
+TEST(ChildRedirecterThreaded, OnlyStandardHandlesReachTheChildAndNoneLeak) {
+  const std::set<std::string> before = OpenFds("/proc/self/fd");
+  CZORRedirecter r;
+  ASSERT_TRUE(r.SetApplication("/bin/cat"));
+  for (int run = 0; run < 3; ++run) {
+    RecordingWindow window;
+    ASSERT_TRUE(r.Start(&window));
+    EXPECT_FALSE(r.Start(&window));  // one child at a time
+    const pid_t pid = r.GetProcessId();
+    // Once cat echoes, the loader's own files are closed again.
+    ASSERT_EQ(r.WriteInput("x", 1, -1), 1);
+    ASSERT_TRUE(window.WaitForText("x"));
+    EXPECT_EQ(OpenFds("/proc/" + std::to_string(pid) + "/fd"),
+              (std::set<std::string>{"0", "1", "2"}));
+    r.CloseInput();
+    ASSERT_TRUE(r.WaitForEnd(30000));
+    EXPECT_EQ(window.Get().ended, 1);
+    EXPECT_TRUE(IsReaped(pid));
+    EXPECT_EQ(OpenFds("/proc/self/fd"), before);
+  }
+}
+
+}  // namespace

@@ -4,11 +4,12 @@
 #include <limits>
 
 #include "core/math/interpolation.h"
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kPi = 3.141592653589793;
 
 // The exact remainder of a by cycle moved into [0, cycle). fmod has no
 // rounding, so 370 gives 10 exactly where frac(370 / 360) * 360 would not.

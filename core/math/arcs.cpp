@@ -8,20 +8,16 @@
 #include "core/math/plane_geometry.h"
 #include "core/math/sinc.h"
 #include "platform/checked_int.h"
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
 constexpr double kHalfPi = 1.5707963267948966;
-constexpr double kTwoPi = 6.283185307179586;
 // How much longer than the diameter, relatively, a chord may come out of
 // rounding and still count as the diameter.
 constexpr double kChordSlack = 1e-9;
-
-void Put(double* out, double value) {
-  if (out != nullptr) *out = value;
-}
 
 double Chord(double dx, double dy) { return std::sqrt(dx * dx + dy * dy); }
 

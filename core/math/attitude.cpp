@@ -1,10 +1,12 @@
 #include "core/math/attitude.h"
 
 #include <cmath>
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
 
 struct Arm {
   double x = 0.0;

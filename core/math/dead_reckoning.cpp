@@ -5,14 +5,12 @@
 #include "core/math/angles.h"
 #include "core/math/plane_geometry.h"
 #include "core/math/sinc.h"
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-
-void Put(double* out, double value) {
-  if (out != nullptr) *out = value;
-}
 
 // The displacement (east, north) of a run of speed * dt from `heading` while
 // turning at `rate`. False when there is no run.

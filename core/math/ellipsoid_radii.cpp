@@ -1,20 +1,17 @@
 #include "core/math/ellipsoid_radii.h"
 
 #include <cmath>
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
 
 double EccentricitySquared(double inverseFlattening) {
   if (inverseFlattening == 0.0) return 0.0;
   const double f = 1.0 / inverseFlattening;
   return (2.0 - f) * f;
-}
-
-void Put(double* out, double value) {
-  if (out != nullptr) *out = value;
 }
 
 bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }

@@ -6,12 +6,12 @@
 #include <limits>
 
 #include "core/math/angles.h"
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
-constexpr double kPi = 3.141592653589793;
 constexpr double kMinutesPerDegree = 60.0;
 constexpr double kDegreesPerMinute = 0.016666666666666666;
 constexpr double kPoleLatitude = 89.99999999;
@@ -21,16 +21,6 @@ constexpr double kRoundingSlack = 1e-12;
 // The haversine term above which the distance is taken by atan2 instead
 // (about 105 degrees).
 constexpr double kHaversineLimit = 0.8;
-
-void Put(double* out, double value) {
-  if (out != nullptr) *out = value;
-}
-
-bool AllFinite(std::initializer_list<double> values) {
-  for (double v : values)
-    if (!std::isfinite(v)) return false;
-  return true;
-}
 
 // q clamped into [-1, 1] when only rounding put it outside; NaN when it lies
 // further out (no such angle).

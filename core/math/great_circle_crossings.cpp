@@ -5,28 +5,17 @@
 
 #include "core/math/angles.h"
 #include "core/math/great_circle.h"
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
 constexpr double kMinutesPerDegree = 60.0;
 constexpr double kDegreesPerMinute = 0.016666666666666666;
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kPoleLatitude = 89.99999999;
 constexpr double kSameAngle = 1e-08;
 constexpr double kAheadTolerance = 100.0;
-
-void Put(double* out, double value) {
-  if (out != nullptr) *out = value;
-}
-
-bool AllFinite(std::initializer_list<double> values) {
-  for (double v : values)
-    if (!std::isfinite(v)) return false;
-  return true;
-}
 
 bool AtPole(double lat) { return std::fabs(lat) > kPoleLatitude; }
 

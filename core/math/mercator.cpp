@@ -1,11 +1,12 @@
 #include "core/math/mercator.h"
 
 #include <cmath>
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
 constexpr double kQuarterPi = 0.7853981633974483;
 
 }  // namespace

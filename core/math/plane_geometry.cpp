@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
-constexpr double kTwoPi = 6.283185307179586;
 
 void Store(double* out, double value) {
   if (out != nullptr) *out = value;

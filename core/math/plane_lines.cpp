@@ -5,10 +5,12 @@
 
 #include "core/math/angles.h"
 #include "core/math/plane_geometry.h"
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kTolerance = 1e-10;
 
 void Store(double* out, double value) {

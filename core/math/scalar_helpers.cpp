@@ -1,9 +1,11 @@
 #include "core/math/scalar_helpers.h"
 
 #include <cmath>
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
-constexpr double kDegToRad = 0.017453292519943295;
 }  // namespace
 
 double Difference(double a, double b) { return a - b; }

@@ -4,10 +4,12 @@
 #include <limits>
 
 #include "core/math/epsilon.h"
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 
 }  // namespace

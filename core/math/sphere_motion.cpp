@@ -8,26 +8,16 @@
 #include "core/math/fresnel.h"
 #include "core/math/great_circle.h"
 #include "core/math/sinc.h"
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
 using Complex = std::complex<double>;
 
-constexpr double kRadToDeg = 57.29577951308232;
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kMetresPerMinute = 1852.0;
 constexpr Complex kI{0.0, 1.0};
-
-bool AllFinite(std::initializer_list<double> values) {
-  for (double v : values)
-    if (!std::isfinite(v)) return false;
-  return true;
-}
-
-void Put(double* out, double value) {
-  if (out != nullptr) *out = value;
-}
 
 // e^(i psi): a direction psi (radians clockwise from north) as the complex
 // number north + i east.

@@ -11,21 +11,18 @@
 #include "core/math/plane_geometry.h"
 #include "core/math/plane_lines.h"
 #include "core/math/sinc.h"
+#include "core/math/math_support.h"
+
+using namespace zor::math_support;
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kHalfPi = 1.5707963267948966;
-constexpr double kPi = 3.141592653589793;
 // Directions from a centre that agree to this many degrees are one.
 constexpr double kSameDirection = 1e-9;
 // A line passes through a centre when it misses it by at most this share of
 // the radius.
 constexpr double kThroughCentre = 1e-9;
-
-void Put(double* out, double value) {
-  if (out != nullptr) *out = value;
-}
 
 double LineStation(double x1, double y1, double x2, double y2, double px, double py, double* along,
                    double* remaining, double* offset, double* length, double* direction) {

@@ -37,6 +37,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include <boost/iterator/indirect_iterator.hpp>
@@ -46,6 +48,7 @@
 class CBlockFile;
 class CHdrSubList;
 class CIpcItemBuffer;
+struct sSysDef;
 
 inline constexpr int32_t kRecIdGpsUtcOffset = 139;   // "UTC to GPS"
 inline constexpr int32_t kRecIdSurveyUnit = 153;     // "Survey Unit"
@@ -136,6 +139,85 @@ class CHdrList {
   // Rewrites the system references (RecIds 71, 72, 73, 130, 205 word 0 and
   // RecId 258 word 2).
   void RenumberSystemId(int32_t oldId, int32_t newId);
+
+  // ---- Datums, datum shifts and datum epochs (datum_records.h) ---------------
+  //
+  // A datum is a RecId 13 record found by its id (word 0); shifts (206, older
+  // 188) and epochs (246, older 247) relate two datums by words 0 and 1, in
+  // either order. Ids below 1 find nothing. The entry's payload is the record.
+
+  const sHdrEntry* FindDatum(int32_t id) const;
+  sHdrEntry* FindDatum(int32_t id);
+  // A datum of id 1 exists (GetDefaultDatumIndex is then 0).
+  bool HasDatumOne() const;
+  // Walk the datums whose ellipsoid is WGS84 (axis in metres and inverse
+  // flattening each within a relative 1e-6); each sets `id` (-1 first) to its
+  // datum id, and the walk stops at one whose ellipsoid name starts "WGS" and
+  // contains "84". True when id > 0.
+  bool FindWgs84Datum(int32_t& id) const;
+  // The same for GRS80, stopping at an ellipsoid name that starts "GRS" and
+  // contains "80" with a datum name that does not start "ITRF".
+  bool FindGrs80Datum(int32_t& id) const;
+  // GRS80 datums whose name starts "ITRF" set `id`; the walk stops at one
+  // whose name contains the last two characters of `name` and two blanks
+  // ("ITRF2014" stops at "ITRF14  "). A name shorter than two characters
+  // never stops it.
+  bool FindItrfDatum(int32_t& id, std::string_view name = {}) const;
+  // WGS84 datum id - 1; else, with allowItrf, the ITRF datum id - 1; else -1.
+  int32_t GetWgs84DatumIndex(bool allowItrf) const;
+
+  bool IsDatumShiftDefined(int32_t a, int32_t b) const;     // RecId 206
+  bool IsOldDatumShiftDefined(int32_t a, int32_t b) const;  // RecId 188
+  const sHdrEntry* FindDatumShift(int32_t a, int32_t b) const;
+  sHdrEntry* FindDatumShift(int32_t a, int32_t b);
+  const sHdrEntry* FindOldDatumShift(int32_t a, int32_t b) const;
+  sHdrEntry* FindOldDatumShift(int32_t a, int32_t b);
+  const sHdrEntry* FindDatumEpoch(int32_t a, int32_t b) const;      // RecId 246
+  sHdrEntry* FindDatumEpoch(int32_t a, int32_t b);
+  const sHdrEntry* FindOldDatumEpoch(int32_t a, int32_t b) const;   // RecId 247
+  sHdrEntry* FindOldDatumEpoch(int32_t a, int32_t b);
+
+  // For a position navigation system (type 12): word 2 of the first RecId
+  // 258 record whose words 2-4 are the system's link words 1-3, or word 0 of
+  // the first RecId 205 or 73 record whose words 0-2 are; -1 otherwise.
+  int32_t GetSystemGnssId(const sSysDef& sys) const;
+  // Word 4 of the RecId 71 "GNSS System" record of that GNSS id, or -1.
+  int32_t GetSystemDatumId(const sSysDef& sys) const;
+  const sHdrEntry* GetSystemDatum(const sSysDef& sys) const;
+  // The datum id - 1, or 0 when the system has no datum.
+  int32_t GetSystemDatumIndex(const sSysDef& sys) const;
+
+  // The datum's name without trailing white space, or "Survey Datum".
+  std::string GetDatumName(int32_t id) const;
+  std::string GetDatumNameByIndex(int32_t index) const;  // id = index + 1
+  // The first RecId 71 record whose datum (word 4) is datumId.
+  const sHdrEntry* FindGnssSystemByDatum(int32_t datumId) const;
+
+  // Gives every RecId 247 epoch of kind 2 that is below 1900.0 (every one of
+  // kind 2 with `force`) the decimal year. False, with nothing changed, for
+  // a year below 1900.0 or not a number; true when any epoch was set.
+  bool SetDatumEpochs(double year, bool force);
+  bool SetDatumEpochsToday(bool force);
+
+  // ---- Binary objects (hdr_blobs.h) ------------------------------------------
+  //
+  // A BLOB is one RecId 269 header record and RecId 270 chunk records, all
+  // with the BLOB id as word 0.
+
+  // Appends the header record and the chunks (links -1, flag 0). The id is
+  // not checked for use; replace a BLOB with RemoveBlob first. False, with
+  // nothing added, when media type and data exceed kMaxBlobContent.
+  bool AddBlob(uint32_t id, const std::string& mediaType, const std::vector<uint8_t>& data);
+  // Empties both outputs, then reads the BLOB of the first header record of
+  // the id: chunks 0 .. count - 1, each the first of its index in list order,
+  // joined and decoded. False, with both outputs empty, when there is no
+  // such header, a chunk is missing, or a header, chunk or payload is
+  // damaged (a length that runs past its record or payload).
+  bool GetBlob(uint32_t id, std::string& mediaType, std::vector<uint8_t>& data) const;
+  // Removes every header and chunk record of the id.
+  void RemoveBlob(uint32_t id);
+  // The smallest id from 1 upward that no header record uses.
+  uint32_t GetNextBlobId() const;
 
   // ---- Settings buffer (block number item, from 1) ---------------------------
 

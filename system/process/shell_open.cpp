@@ -1,0 +1,94 @@
+#include "system/process/shell_open.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/error_text.h"
+#include "system/process/parameter_text.h"
+#include "system/process/process_helpers.h"
+
+namespace {
+
+constexpr const char* kDefaultWebSite = "https://www.zor.example/";
+constexpr const char* kDefaultIssueTracker = "https://issues.zor.example/";
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+// The program `name` stands for, or "" when it is not one.
+std::string FindProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return IsExecutableFile(name) ? name : std::string();
+  const char* path = std::getenv("PATH");
+  std::string_view folders = path != nullptr ? path : "";
+  while (!folders.empty()) {
+    const std::size_t colon = folders.find(':');
+    std::string folder(folders.substr(0, colon));
+    folders = colon == std::string_view::npos ? std::string_view() : folders.substr(colon + 1);
+    if (folder.empty()) continue;  // the current folder is not searched
+    const std::string candidate = folder + "/" + name;
+    if (IsExecutableFile(candidate)) return candidate;
+  }
+  return {};
+}
+
+// "scheme:..." with a scheme of two or more letters, digits, '+', '-', '.'.
+bool IsAddress(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || colon < 2) return false;
+  if (!std::isalpha(static_cast<unsigned char>(text[0]))) return false;
+  for (std::size_t i = 1; i < colon; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
+std::string FromEnvironment(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+}  // namespace
+
+ProcessHandle ShellOpen(const std::string& file, const std::string& parameters) {
+  if (file.empty()) {
+    zor::platform::SetLastError(zor::platform::kErrorFileNotFound);
+    return {};
+  }
+  const std::string program = FindProgram(file);
+  if (!program.empty()) return StartProcessWithArgs(program, SplitParameters(parameters), nullptr);
+  struct stat info {};
+  if (!IsAddress(file) && ::stat(file.c_str(), &info) != 0) {
+    zor::platform::SetLastError(zor::platform::kErrorFileNotFound);
+    return {};
+  }
+  const std::string opener = FindProgram("xdg-open");
+  if (opener.empty()) {
+    zor::platform::SetLastError(zor::platform::kErrorFileNotFound);
+    return {};
+  }
+  // A leading '-' would read as one of the opener's options.
+  const std::string target = file[0] == '-' ? "./" + file : file;
+  return StartProcessWithArgs(opener, {target}, nullptr);
+}
+
+ProcessHandle ShellOpenHidden(const std::string& file, const std::string& parameters) {
+  return ShellOpen(ExpandEnvironmentText(file), ExpandEnvironmentText(parameters));
+}
+
+std::string MakerWebSiteAddress() { return FromEnvironment("ZOR_MAKER_WEB_SITE", kDefaultWebSite); }
+
+std::string IssueTrackerAddress() {
+  return FromEnvironment("ZOR_ISSUE_TRACKER", kDefaultIssueTracker);
+}
+
+void OpenMakerWebSite() { ShellOpen(MakerWebSiteAddress(), ""); }
+
+void OpenIssueTracker() { ShellOpen(IssueTrackerAddress(), ""); }

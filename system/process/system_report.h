@@ -1,0 +1,30 @@
+// A report for support: what the system can tell about its display devices,
+// its hardware and its software, joined into one file in a folder.
+//
+//   if (WriteSystemReport(GetLocalAppDataFolder(true)))
+//     ...;  // <folder>/SystemReport.txt, and the folder shown in the file manager
+//
+// Linux has neither of the two Windows report tools: the display report
+// (dxdiagReport.txt, 8-bit text) is written from /sys/class/drm and /proc/fb,
+// the system information report (msinfoReport.txt, UTF-16 with a byte-order
+// mark, as that tool writes it) from /etc/os-release and /proc. A report with
+// nothing to tell is not written, and the joined file says NOT FOUND for it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+using BOOL = int32_t;
+
+// Where the facts come from; tests point these at folders of their own.
+struct SystemReportSources {
+  std::string procFolder = "/proc";
+  std::string sysFolder = "/sys";
+  std::string etcFolder = "/etc";
+};
+
+// Writes the two reports and SystemReport.txt, which joins them, into
+// `folder` and shows the folder (ShellOpen). 1 when SystemReport.txt was
+// written in full, else 0.
+BOOL WriteSystemReport(const std::string& folder);
+BOOL WriteSystemReport(const std::string& folder, const SystemReportSources& sources);

@@ -1,0 +1,114 @@
+#include "system/process/system_report.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/system/process/process_test_support.h"
+
+namespace {
+
+const std::string kDisplayHeader =
+    " ==================== DirectX report (dxdiag) ====================================\n\n";
+const std::string kInformationHeader =
+    "\n\n\n\n\n\n ==================== MS System Information report (msinfo32) "
+    "====================\n\n";
+const std::string kEnd =
+    "\n\n\n\n\n\n ==================== END OF SYSTEM REPORT "
+    "=======================================\n";
+
+std::string ReadAll(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+std::string Utf16Le(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t unit : text)
+    bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  return bytes;
+}
+
+// Writes the report into <tmp>/report and checks that the folder was shown;
+// gives the joined text.
+std::string Report(const FakeOpener& opener, const SystemReportSources& sources) {
+  const std::string folder = opener.tmp().Path("report");
+  std::filesystem::create_directories(folder);
+  EXPECT_EQ(WriteSystemReport(folder, sources), 1);
+  EXPECT_TRUE(WaitForFile(opener.Record()));
+  EXPECT_EQ(ReadLines(opener.Record()), (std::vector<std::string>{"1", folder}));
+  ::unlink(opener.Record().c_str());
+  return ReadAll(folder + "/SystemReport.txt");
+}
+
+SystemReportSources Under(const TempFolder& tmp, const std::string& root) {
+  return {tmp.Path(root + "/proc"), tmp.Path(root + "/sys"), tmp.Path(root + "/etc")};
+}
+
+TEST(WriteSystemReport, WritesWhatTheSystemTells) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  tmp.Write("src/proc/version", "Linux version 6.1.0\n");
+  tmp.Write("src/proc/cpuinfo", "model name\t: Caf\xE9 CPU\n");  // not UTF-8
+  tmp.Write("src/proc/fb", "0 EFI VGA\n");
+  tmp.Write("src/etc/os-release", "PRETTY_NAME=\"Debian GNU/Linux 12\"\n");
+  tmp.Write("src/sys/class/drm/card0/device/uevent",
+            "DRIVER=i915\nPCI_CLASS=3\nPCI_ID=8086:9BC4\n");
+  tmp.Write("src/sys/class/drm/card0-HDMI-A-1/status", "connected\n");
+  tmp.Write("src/sys/class/drm/card0-HDMI-A-1/modes", "1920x1080\n1280x720\n");
+  const std::string report = Report(opener, Under(tmp, "src"));
+
+  EXPECT_EQ(report.rfind(kDisplayHeader + "Display Devices\n", 0), 0u);
+  EXPECT_NE(report.find("Card: card0\n  DRIVER=i915\n  PCI_ID=8086:9BC4\nOutput: card0-HDMI-A-1\n"
+                        "  Status: connected\n  Preferred mode: 1920x1080\n"
+                        "Frame buffers:\n0 EFI VGA\n"),
+            std::string::npos);
+  // Joined as UTF-8 without the byte-order mark the report file itself has.
+  EXPECT_NE(report.find(kInformationHeader + "System Information report written at: "),
+            std::string::npos);
+  EXPECT_EQ(report.find("\xEF\xBB\xBF"), std::string::npos);
+  EXPECT_EQ(ReadAll(tmp.Path("report/msinfoReport.txt")).substr(0, 2), "\xFF\xFE");
+  EXPECT_NE(report.find("[/proc/version]\n\nLinux version 6.1.0\n"), std::string::npos);
+  EXPECT_NE(report.find("Caf\xC3\xA9 CPU"), std::string::npos);
+  EXPECT_NE(report.find("PRETTY_NAME=\"Debian GNU/Linux 12\""), std::string::npos);
+  EXPECT_EQ(report.size() - report.rfind(kEnd), kEnd.size());
+}
+
+TEST(WriteSystemReport, MissingSourcesSayNotFound) {
+  FakeOpener opener;
+  EXPECT_EQ(Report(opener, Under(opener.tmp(), "none")),
+            kDisplayHeader + " **** DirectX report NOT FOUND." + kInformationHeader +
+                " **** MS System Information report NOT FOUND." + kEnd);
+  EXPECT_FALSE(std::filesystem::exists(opener.tmp().Path("report/msinfoReport.txt")));
+}
+
+TEST(WriteSystemReport, ReportsAlreadyThereAreJoinedSoundly) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  const std::string raw("raw\0bytes\r\n", 11);
+  tmp.Write("report/dxdiagReport.txt", raw);
+  // Without a byte-order mark, nothing of the text is cut.
+  tmp.Write("report/msinfoReport.txt", Utf16Le(u"OS Name\tLinux"));
+  EXPECT_EQ(Report(opener, Under(tmp, "none")),
+            kDisplayHeader + raw + kInformationHeader + "OS Name\tLinux" + kEnd);
+  tmp.Write("report/msinfoReport.txt", Utf16Le(u"x"));  // shorter than a mark
+  EXPECT_NE(Report(opener, Under(tmp, "none")).find(kInformationHeader + "x" + kEnd),
+            std::string::npos);
+  // A lone surrogate cannot become UTF-8.
+  tmp.Write("report/msinfoReport.txt", Utf16Le(u"\uFEFFab") + std::string("\0\xD8", 2));
+  EXPECT_NE(Report(opener, Under(tmp, "none"))
+                .find(" **** MS System Information report COULD NOT BE READ." + kEnd),
+            std::string::npos);
+}
+
+TEST(WriteSystemReport, FolderThatCannotHoldTheReportGivesZero) {
+  FakeOpener opener;
+  EXPECT_EQ(WriteSystemReport(opener.tmp().Path("missing"), Under(opener.tmp(), "none")), 0);
+  EXPECT_FALSE(std::filesystem::exists(opener.Record()));
+}
+
+}  // namespace

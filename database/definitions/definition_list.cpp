@@ -6,7 +6,11 @@
 
 #include "Drivers/framework/ipc_item_buffer.h"
 #include "core/log/logger.h"
+#include "database/definitions/anchor_record.h"
 #include "database/definitions/definition_records.h"
+#include "database/definitions/es_dtm_record.h"
+#include "database/definitions/height_record.h"
+#include "database/definitions/object_record.h"
 
 namespace {
 
@@ -14,6 +18,10 @@ namespace {
 void ClearTransientFields(sObsDef& r) { r.transient = 0; }
 void ClearTransientFields(sNodeDef&) {}
 void ClearTransientFields(sSysDef&) {}
+void ClearTransientFields(sObjDef&) {}
+void ClearTransientFields(sEsDtmDef&) {}
+void ClearTransientFields(sHeightDef&) {}
+void ClearTransientFields(sAnchorDef&) {}
 
 }  // namespace
 
@@ -173,3 +181,7 @@ int DefinitionList<Record>::ReadFromSettingsBuffer(const CIpcItemBuffer* buffer,
 template class DefinitionList<sObsDef>;
 template class DefinitionList<sNodeDef>;
 template class DefinitionList<sSysDef>;
+template class DefinitionList<sObjDef>;
+template class DefinitionList<sEsDtmDef>;
+template class DefinitionList<sHeightDef>;
+template class DefinitionList<sAnchorDef>;

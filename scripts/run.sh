@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 "$root/scripts/setup.sh" >/dev/null
-cmake -S "$root" -B build/plain -G Ninja -DZOR_BENCH=ON >/dev/null
+cmake -S "$root" -B build/plain -G Ninja -DZOR_BENCH=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/plain -j "$(nproc)" --target zordb >/dev/null
 
 if (($# == 0)); then

@@ -20,7 +20,7 @@ build() {  # build <dir> <cmake args...>
 }
 
 echo "== plain build and tests"
-build build/plain -DZOR_BENCH=ON
+build build/plain -DZOR_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build/plain --output-on-failure -j "$jobs"
 
 if ((quick)); then exit 0; fi

@@ -145,6 +145,30 @@ class CBlockFile : public zor::platform::File {
   // when there is none or it is shorter than 4 bytes.
   uint32_t GetVersionBlockValue();
 
+  // ---- Definitions of a stored database (block_file_definitions.cpp) -------
+
+  // Writes the header list (CHdrList::Load with report and upgrade, then
+  // Save with saveMode), the system definitions (block 27) and a history
+  // holding one entry, action 2 stamped now (block 35), of this database
+  // at the destination's position. Returns 3, the number of blocks written;
+  // the caller raises the destination's count. 0, with nothing written, for
+  // a null destination, or when this file's count is negative or a counted
+  // block runs past its end (logged as a warning).
+  int CopyDefinitionsTo(CBlockFile* destination, bool report, int32_t upgrade, int32_t saveMode);
+  // The version of the header list stored in this file (loaded without
+  // messages at upgrade level 1): CHdrList::GetVersionText into `text`,
+  // which is returned, and CHdrList::GetVersionNumber.
+  std::string& GetDatabaseVersionText(std::string& text);
+  int32_t GetDatabaseVersionNumber();
+  // The survey unit's name in the database `fileName` (this object must not
+  // be open; it opens and closes the file itself): the text of the first
+  // "Survey Unit" header record, else the unit library's name of unit 1. A
+  // read-only file is made writable while it is open and read-only again
+  // afterwards. Empty when the file cannot be opened (the reason is
+  // reported to the user) or this object is open. A read error throws with
+  // the file closed and its attribute restored.
+  std::string GetSurveyUnitName(const std::string& fileName);
+
  private:
   // Finds the first counted block of the type, standing at its header.
   bool Find(uint32_t type, BlockHeader& header, uint64_t& headerOffset);

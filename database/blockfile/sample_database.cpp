@@ -7,6 +7,7 @@
 #include "core/time/zor_time.h"
 #include "database/blockfile/block_file.h"
 #include "database/definitions/definition_records.h"
+#include "database/definitions/sys_def_list.h"
 #include "database/header/hdr_list.h"
 #include "database/history/his_list.h"
 #include "platform/bytes.h"
@@ -59,13 +60,13 @@ sSysDef System(int32_t id, int32_t type, const char* name) {
   return sys;
 }
 
-// Block 27: the records back to back.
-uint32_t WriteSystemBlock(CBlockFile& file) {
-  const sSysDef systems[] = {System(1, 11, "GNSS Receiver"), System(2, 3, "Motion Sensor")};
-  const uint64_t start = file.BeginBlock();
-  file.Write(systems, sizeof systems);
-  file.WriteBlockHeader(start, file.GetPosition() - start, kBlockSystemDefinitions);
-  return kBlockSystemDefinitions;
+// Block 27.
+void WriteSystemBlock(CBlockFile& file) {
+  CSysDefList systems;
+  systems.AddCopy(System(1, 11, "GNSS Receiver"));
+  systems.AddCopy(System(2, 3, "Motion Sensor"));
+  systems.Save(file);
+  systems.RemoveAll();
 }
 
 // Block 7: three fixes ten seconds apart in one chain; returns its head.

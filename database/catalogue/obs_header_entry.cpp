@@ -1,7 +1,6 @@
 #include "database/catalogue/obs_header_entry.h"
 
 #include <cstddef>
-#include <initializer_list>
 
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/sys_def_list.h"
@@ -62,44 +61,6 @@ Rule RuleFor(int32_t type) {
     return {Match::kNumberAtWord1, {65, 0}};
   }
   return {};
-}
-
-bool TypeIs(const sSysDef& sys, std::initializer_list<int32_t> types) {
-  for (int32_t t : types)
-    if (sys.type == t) return true;
-  return false;
-}
-
-// The id of the first system of one of the types whose link words 1.. equal
-// the entry's words first.., count of them; -1 when none (or the entry ends
-// before its words).
-int32_t NamedSystemId(const CSysDefList& systems, std::initializer_list<int32_t> types,
-                      const sHdrEntry& e, std::size_t first, std::size_t count) {
-  int32_t words[3] = {0, 0, 0};
-  for (std::size_t i = 0; i < count; ++i)
-    if (!e.GetWord(first + i, words[i])) return -1;
-  for (const sSysDef* sys : systems) {
-    if (sys == nullptr || !TypeIs(*sys, types)) continue;
-    const int32_t links[3] = {sys->link1, sys->link2, sys->link3};
-    bool same = true;
-    for (std::size_t i = 0; i < count; ++i) same = same && links[i] == words[i];
-    if (same) return sys->id;
-  }
-  return -1;
-}
-
-// The system a record of these RecIds names by its key words.
-int32_t SystemNamedBy(const CSysDefList& systems, const sHdrEntry& e) {
-  switch (e.recId) {
-    case 258: return NamedSystemId(systems, {12}, e, 2, 3);
-    case 205: return NamedSystemId(systems, {12}, e, 0, 3);
-    case 260: return NamedSystemId(systems, {2}, e, 1, 2);
-    case 128: return NamedSystemId(systems, {2}, e, 0, 2);
-    case 226: return NamedSystemId(systems, {3}, e, 1, 2);
-    case 219: return NamedSystemId(systems, {1, 35}, e, 1, 2);
-    case 234: return NamedSystemId(systems, {1}, e, 1, 2);
-    default: return -1;
-  }
 }
 
 // Number of the node of that id, or -1 when it is not in the list.
@@ -171,15 +132,15 @@ const sHdrEntry* FindObsHeaderEntry(const sObsDef* obs, const CHdrList& header,
         found = e.WordIs(0, nodeNumber) && e.WordIs(2, satellite);
         break;
       case Match::kGnssPosition:
-        found = SystemNamedBy(*systems, e) == systemId &&
+        found = systems->GetSystemIdOfHeader(&e) == systemId &&
                 e.WordIs(recId == 258 ? 3 : 1, nodeNumber);
         break;
       case Match::kUsbl:
-        found = SystemNamedBy(*systems, e) == systemId &&
+        found = systems->GetSystemIdOfHeader(&e) == systemId &&
                 e.WordIs(recId == 260 ? 3 : 2, nodeNumber);
         break;
       case Match::kNamedSystem:
-        found = SystemNamedBy(*systems, e) == systemId;
+        found = systems->GetSystemIdOfHeader(&e) == systemId;
         break;
       case Match::kNone:
         break;

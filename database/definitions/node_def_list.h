@@ -21,6 +21,15 @@
 #include "database/definitions/definition_list.h"
 #include "database/definitions/definition_records.h"
 
+class CBlockFile;
+class CHdrList;
+class CObjDefList;
+
+// Blocks of the node list in the project database file: the current 128-byte
+// records and the older 112-byte ones.
+inline constexpr uint32_t kBlockNodeDefinitions38 = 38;
+inline constexpr uint32_t kBlockNodeDefinitionsOld6 = 6;
+
 class CNodeDefList : public DefinitionList<sNodeDef> {
  public:
   CNodeDefList() = default;
@@ -84,6 +93,55 @@ class CNodeDefList : public DefinitionList<sNodeDef> {
 
   // 0.001 m in the current survey unit.
   static double OffsetTolerance();
+
+  // ---- Objects and node links (node_links.cpp) ------------------------------
+
+  // Null when the object list is empty or the node is unknown; the node
+  // itself when it is an origin node (all offsets 0); else the reference
+  // node of the node's object (null when that is unknown).
+  sNodeDef* GetOriginNode(int32_t nodeId, const CObjDefList& objects) const;
+  // Sorts the nodes along the axis (SortByAxis), then regroups them: the
+  // nodes of each object in object-list order, then the remaining nodes of
+  // type 2, 1, 5 and 0. Nodes of types 3 and 4 of no listed object are
+  // dropped. 0, changing nothing, when either list has fewer than 2 entries;
+  // else 1.
+  int ReorderNodes(const CObjDefList& objects, int32_t axis, bool ascending);
+
+  // Over the header list's "Node Link" records (RecId 230), whose words 0
+  // and 1 are node numbers: a link counts for the object when both its
+  // nodes are in this list, on different objects, one of them objectId.
+  //
+  // The id of the first counting link's node on the object; 0 when no link
+  // counts, -1 when the header list holds no node link at all.
+  int32_t GetLinkedNodeId(int32_t objectId, const CHdrList& header) const;
+  // That node's record, or null.
+  sNodeDef* GetLinkedNode(int32_t objectId, const CHdrList& header) const;
+  // The number of counting links.
+  int32_t CountLinks(int32_t objectId, const CHdrList& header) const;
+  // Not append: emptied first. Finds the node of `from` by its key (10000
+  // or more: an id; 1..9999: a number; below 1: none) and, for every node
+  // link naming that node's number, appends a copy of from's node at the
+  // link's other end unless this list holds its id. 1 when any was
+  // appended. Nothing changes when `from` is this list.
+  int CollectLinkedNodes(int32_t nodeKey, const CNodeDefList& from, const CHdrList& header,
+                         bool append);
+  // Empties out, then copies into it the nodes of this list whose numbers
+  // the "Dredging" record (RecId 207) of the key (-1: the first one) names
+  // in its words 2 and 3, and, when its word 11 is 1 or more, the node named
+  // by word 3 of every dredging tool record (RecId 217). Returns out's
+  // count; nothing changes when out is this list.
+  int32_t CollectDredgingNodes(CNodeDefList& out, int32_t dredgeId, const CHdrList& header) const;
+
+  // ---- Project database file (def_lists_file.cpp) ---------------------------
+
+  // Writes block 38 at the file's position; the caller raises the block
+  // count. Returns 1.
+  int Save(CBlockFile& file) const;
+  // Appends the records of the block whose header the file stands at: block
+  // 38 as stored, the older block 6 converted (word 84 becomes -1). Every
+  // node read whose display flag (byte 73) is 0 gets the display bytes 1, 25
+  // and 2. Results as CObsDefList::Load.
+  int Load(CBlockFile& file);
 
  private:
   template <typename Pred>

@@ -25,7 +25,14 @@
 #include "database/definitions/definition_list.h"
 #include "database/definitions/definition_records.h"
 
+class CBlockFile;
 class CNodeDefList;
+
+// Blocks of the observation list in the project database file: the current
+// 240-byte records and the older 200-byte (37) and 192-byte (4) ones.
+inline constexpr uint32_t kBlockObservationDefinitions = 40;
+inline constexpr uint32_t kBlockObservationDefinitionsOld37 = 37;
+inline constexpr uint32_t kBlockObservationDefinitionsOld4 = 4;
 
 class CObsDefList : public DefinitionList<sObsDef> {
  public:
@@ -57,6 +64,9 @@ class CObsDefList : public DefinitionList<sObsDef> {
   // Pressure (91): the ROV depth (51) or draft (88) partner, else, as for
   // layback (97), the true-bearing (11) partner; other types: null.
   sObsDef* FindPartnerOf(const sObsDef* obs) const;
+  // The n-th (1-based) record of the system that an imaging system
+  // produces: a multibeam-type observation (IsMbeObs) or a sidescan (62, 74).
+  sObsDef* FindNthImagingObs(int32_t systemId, int32_t n) const;
 
   // ---- Counts -------------------------------------------------------------
 
@@ -123,6 +133,19 @@ class CObsDefList : public DefinitionList<sObsDef> {
   double ApplyScaleById(double value, int32_t obsId) const {
     return ::ApplyObsScale(value, FindById(obsId));
   }
+
+  // ---- Project database file (def_lists_file.cpp) ---------------------------
+
+  // Clears every record's transient mark and writes block 40 at the file's
+  // position; the caller raises the block count. Returns 1.
+  int Save(CBlockFile& file);
+  // Appends the records of the block whose header the file stands at: block
+  // 40 as stored, the older blocks 37 and 4 converted (transient mark 0, a
+  // block 4 record gets its type's default time-out). 1 when the whole block
+  // was read; 0 for a block of another type (nothing read), and 0, keeping
+  // the records read and logging one warning, when the block ends inside a
+  // record or runs past the end of the file.
+  int Load(CBlockFile& file);
 
  private:
   // Empties out and appends copies of the records pred accepts.

@@ -18,6 +18,9 @@
 #include "database/definitions/definition_list.h"
 #include "database/definitions/definition_records.h"
 
+class CBlockFile;
+struct sHdrEntry;
+
 // Field groups of CompareSysDefs and ApplySysDefChanges.
 inline constexpr uint32_t kSysChangeTypeAndLinks = 1;  // type, id, link words 1..3
 inline constexpr uint32_t kSysChangeDriverCode = 2;
@@ -54,6 +57,26 @@ class CSysDefList : public DefinitionList<sSysDef> {
   int32_t FindIdByName(const char* name) const;
   // The smallest id from 1 to 999,999 that no system uses; 0 when all are.
   int32_t GetFreeId() const;
+
+  // The system a header record belongs to, decided by its RecId: a payload
+  // word holds the system id, or key words name a system of this list by
+  // its type and link words. -1 for a null entry, a RecId that belongs to
+  // no system, a payload too short for its word, or no matching system.
+  int32_t GetSystemIdOfHeader(const sHdrEntry* entry) const;
+
+  // ---- Project database file (def_lists_file.cpp) ---------------------------
+
+  // Marks every record as current (layout mark 1) and writes block 27 at the
+  // file's position; the caller raises the block count. Returns 1.
+  int Save(CBlockFile& file);
+  // Appends the records of the file's block 27, or else of the older block 2
+  // (148-byte records, converted by UpgradeOldSysDef). Every record read
+  // goes through MapOldSystemType, then the whole list through
+  // RemapSystemCodes (also when there is neither block). 1 when the block
+  // was read whole or is absent; 0, keeping the records read and logging
+  // one warning, when it ends inside a record or runs past the end of the
+  // file.
+  int Load(CBlockFile& file);
 
   // Makes this list a byte copy of other, reusing the records it holds:
   // surplus records are removed from the head, missing ones appended.

@@ -34,9 +34,12 @@
 // buffer's lock around the two transfer calls.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +51,10 @@
 class CBlockFile;
 class CHdrSubList;
 class CIpcItemBuffer;
+class CObjDefList;
+struct sObjDef;
+struct sPpsRecords;
+struct sShapePoint;
 struct sSysDef;
 
 inline constexpr int32_t kRecIdGpsUtcOffset = 139;   // "UTC to GPS"
@@ -198,6 +205,176 @@ class CHdrList {
   // a year below 1900.0 or not a number; true when any epoch was set.
   bool SetDatumEpochs(double year, bool force);
   bool SetDatumEpochsToday(bool force);
+
+  // ---- Typed header records (hdr_accessors.h) ---------------------------------
+  //
+  // Look-ups walk the entries in list order and return the first match, or
+  // null; a word beyond the end of a short payload never matches. Node
+  // numbers of 10000 and more are taken modulo 10000 first.
+
+  // Version: the first RecId 151 record; {820, 3} and {8, 20} both mean 8.20.
+  // Without one 0, or 700 / 14 for an empty list.
+  int32_t GetVersionNumber() const;
+  int32_t GetBuildNumber() const;
+  // "8.20.0003"; "< 6.20.0000" for a list without a version record.
+  std::string GetVersionText() const;
+  // Adds {700, 14} when there is no version record; with `force` also sets
+  // an existing one to it. True when the list changed.
+  bool SetDefaultVersion(bool force);
+  // Sets (or adds) the version record; false when it already held the pair.
+  bool SetVersion(int32_t version, int32_t build);
+
+  // Pushes the RecId 153 "Survey Unit" into the unit library (metres when
+  // there is none) and resets the angular unit to degrees; true with a record.
+  bool ApplySurveyUnits() const;
+  // The first RecId 153 payload (zero-padded), or 48 zeros and false.
+  bool GetSurveyUnitRecord(std::array<uint8_t, 48>& out) const;
+  // Its unit name, or the unit library's name of unit 1.
+  std::string GetSurveyUnitName() const;
+  // Writes one line per entry without a RecId or a payload into a new text
+  // file at `path`; true when there was none (false also when the file
+  // cannot be created).
+  bool CheckIntegrity(const std::string& path) const;
+
+  // The header records of a system definition. Each gives the data RecId of
+  // the records the system logs through `dataRecId` (0 when nothing
+  // matches) and null when the system is of another type. Link words are
+  // sSysDef link1..link3.
+  //
+  // Type 12: RecId 258 (words 2-4 = links; its word 1 becomes the system id)
+  // or else RecId 205 (words 0-2 = links).
+  sHdrEntry* FindSystemGnssPosition(const sSysDef& sys, int32_t* dataRecId = nullptr);
+  sHdrEntry* GetSystemGnssPosition(const sSysDef& sys, int32_t* dataRecId = nullptr);
+  // Type 2: RecId 260 (words 1-2 = links 1-2) or else RecId 128 (words 0-1).
+  const sHdrEntry* FindSystemUsbl(const sSysDef& sys, int32_t* dataRecId = nullptr) const;
+  // Type 2: the RecId 202 and 195 records keyed by links 1-2 (both or
+  // neither); 260 when a RecId 260 record belongs to the 202 record, else
+  // 128; 0 when the pair is incomplete.
+  int32_t FindSystemUsblSystem(const sSysDef& sys, const sHdrEntry** system202,
+                               const sHdrEntry** system195,
+                               int32_t* dataRecId = nullptr) const;
+  const sHdrEntry* GetSystemUsblSystem(const sSysDef& sys, int32_t* dataRecId = nullptr) const;
+  const sHdrEntry* GetSystemOldUsblSystem(const sSysDef& sys,
+                                          int32_t* dataRecId = nullptr) const;
+  const sHdrEntry* GetSystemPrh(const sSysDef& sys, int32_t* dataRecId = nullptr) const;
+  const sHdrEntry* GetSystemSinglebeam(const sSysDef& sys, int32_t* dataRecId = nullptr) const;
+  const sHdrEntry* GetSystemMultibeam(const sSysDef& sys, int32_t* dataRecId = nullptr) const;
+  const sHdrEntry* GetSystemMultitransducer(const sSysDef& sys,
+                                            int32_t* dataRecId = nullptr) const;
+  const sHdrEntry* GetSystemSidescan(const sSysDef& sys, int32_t* dataRecId = nullptr) const;
+  // The height reference part of the type-12 system's GNSS position record,
+  // or 576 zeros and false.
+  bool GetSystemHeightReference(std::array<uint8_t, 576>& out, const sSysDef& sys) const;
+  // RecId 234 with words 1-2 = the system's links 1-2 / a record's words 1-2;
+  // RecId 219 likewise.
+  const sHdrEntry* GetRawDataRecord(const sSysDef& sys) const;
+  const sHdrEntry* GetRawDataRecordByKey(std::span<const uint8_t> record) const;
+  const sHdrEntry* GetSinglebeamByKey(std::span<const uint8_t> record) const;
+
+  // Height reference of node `id` (key -1: any): from RecId 205 when the list
+  // has no RecId 258, else from RecId 258; 576 zeros and false without one.
+  bool GetHeightReference(std::array<uint8_t, 576>& out, int32_t id, int32_t key) const;
+  // Part 0 or 1 of the first RecId 228 "Chart Datum", or zeros and false.
+  bool GetChartDatumPart(std::array<uint8_t, 576>& out, bool second) const;
+  // The swath setting of a multibeam (220), multitransducer (221) or
+  // sidescan (173) system, or `fallback`.
+  double GetSwathSystemSetting(int32_t systemId, double fallback) const;
+  int32_t GetLineNumber() const;    // -1 without a RecId 176 "Line Name"
+  std::string GetLineName() const;  // "" without one
+
+  const sHdrEntry* FindPps(int32_t key) const;
+  sPpsRecords GetPpsRecords(int32_t key) const;
+  const sHdrEntry* FindSquatModel(const sObjDef& object) const;       // RecId 213
+  const sHdrEntry* FindReferencePoint(const sObjDef& object) const;   // RecId 197
+  const sHdrEntry* FindReferencePointById(int32_t id) const;
+  const sHdrEntry* FindObservationRecord(int32_t n) const;   // RecId 65, word 1
+  const sHdrEntry* FindObservation2Record(int32_t n) const;  // RecId 68, word 1
+  // RecId 244 / 245 with word 3 = id and word 2 = key (-1: any).
+  const sHdrEntry* FindAttRecord(int32_t id, int32_t key) const;
+  const sHdrEntry* FindHarmonicsAttRecord(int32_t id, int32_t key) const;
+  // RecId 73 / 205 with word 1 = node and word 2 = key (-1: any); RecId 258
+  // with word 3 = node and word 4 = key.
+  const sHdrEntry* FindGnssPosition73(int32_t node, int32_t key) const;
+  const sHdrEntry* FindGnssPosition205(int32_t node, int32_t key) const;
+  const sHdrEntry* FindGnssPosition258(int32_t node, int32_t key) const;
+  // The n-th (from 1; -1: the first) RecId 230 "Node Link" touching the node.
+  const sHdrEntry* FindNodeLink(int32_t node, int32_t n) const;
+  // The other node of that link, or -1.
+  int32_t GetLinkedNode(int32_t node, int32_t n) const;
+  // A link (of this list, or of `links` when given) has the node as word 0
+  // (which bit 0) or word 1 (which bit 1).
+  bool IsNodeLinked(int32_t node, int32_t which, const CHdrSubList* links = nullptr) const;
+  const sHdrEntry* FindDredging(int32_t key) const;  // RecId 207, key -1: any
+  int32_t GetDredgingKey() const;                   // -1 without one
+  const sHdrEntry* GetFirstDredging() const;
+  // RecId 208, 209, 225, 264 or 231 with word 1 = key; null for other RecIds.
+  const sHdrEntry* FindDredgingRecord(int32_t recId, int32_t key) const;
+  const sHdrEntry* FindWaterColumn(int32_t key) const;  // RecId 240
+  const sHdrEntry* FindSnippets(int32_t key) const;     // RecId 243
+  const sHdrEntry* FindMultibeam(int32_t key) const;    // RecId 220
+  const sHdrEntry* FindAdcp(int32_t key) const;         // RecId 262
+  // The RecId 210 records (64 bytes each) whose word 1 is key.
+  void GetDredgingComponents(int32_t key, CHdrSubList& out) const;
+  const sHdrEntry* FindDredgingTool(int32_t a, int32_t b) const;  // RecId 217
+  const sHdrEntry* FindBlobHeader(int32_t id) const;              // RecId 269
+  // Copies the record over the first RecId 128 (words 0-2 equal) / RecId
+  // 260 (words 1-3 equal) record; false when none matches or the record is
+  // shorter than its key.
+  bool SetUsblRecord(std::span<const uint8_t> record);
+  bool SetUsbl260Record(std::span<const uint8_t> record);
+  // Appends a prepared entry with the cache rule.
+  sHdrEntry& AddEntryCached(sHdrEntry entry);
+  // Copies the source over the start of the entry's payload (never past its
+  // end) with the cache rule; false when the source was cut.
+  bool CopyPayloadCached(sHdrEntry& entry, std::span<const uint8_t> source);
+  // Key to value over the RecId 256 "Driver Setting" records of a system.
+  std::map<std::string, std::string> GetDriverSettings(int32_t systemId) const;
+  std::string GetDriverSetting(int32_t systemId, std::string_view key) const;
+  // Objects by id (word 10; word 0 for pipe bundles); a negative id gives the
+  // first record of the RecId.
+  const sHdrEntry* FindObject(int32_t id) const;        // RecId 166
+  const sHdrEntry* FindStreamer(int32_t id) const;      // RecId 167
+  const sHdrEntry* FindGunArray(int32_t id) const;      // RecId 168
+  const sHdrEntry* FindTowedBuoy(int32_t id) const;     // RecId 169
+  const sHdrEntry* FindPipeBundle(int32_t id) const;    // RecId 229
+  const sHdrEntry* FindShapeObject(int32_t id) const;   // RecId 267
+  const sHdrEntry* FindShape(int32_t id, int32_t key) const;  // RecId 268
+  // RecId 201 "Variable Node" of the object at exactly that position / by
+  // node number (word 1).
+  const sHdrEntry* FindVariableNode(int32_t objectId, float x, float y, float z) const;
+  const sHdrEntry* FindVariableNodeByNumber(int32_t n) const;
+
+  // ---- Objects and derived counters (hdr_object_records.cpp) -----------------
+
+  // Empties `list`, then adds one record per object, streamer, gun array,
+  // towed buoy and pipe bundle record, completed by FillObjectRecord.
+  void BuildObjectList(CObjDefList& list) const;
+  // Defaults for everything but id and name, then the chart datum and the
+  // object's reference point.
+  void FillObjectRecord(sObjDef& record) const;
+  // The object's outline: in its RecId 166 record, else in the binary object
+  // of its RecId 268 "Shape" record.
+  bool GetObjectShape(int32_t id, std::vector<sShapePoint>& points) const;
+  // Stores an outline (at most 1000 points in a RecId 166 record); false when
+  // the object has no RecId 166 or 267 record or the outline cannot be kept.
+  bool SetObjectShape(int32_t id, const std::vector<sShapePoint>& points);
+  // Recounts the RecId 24 "Summary" (added when absent).
+  void UpdateSummary();
+  // Recounts the counters of every object and gun array record.
+  void UpdateObjectCounts();
+  void UpdateGunArrayCounts();
+  // Refills the RecId 140 "Corrections" records from the observations.
+  void UpdateCorrections();
+
+  // ---- Load steps (hdr_load_steps.cpp) ----------------------------------------
+
+  // Every link becomes -1.
+  void ClearLinks() noexcept;
+  // A RecId 19 "Lambert" record of a projection of type 13 (12) becomes a
+  // RecId 20 (21) record in place, its angles in decimal degrees.
+  void UpgradeLambertRecord();
+  // Chart datum codes 200 and 1200 become 900 and 1900.
+  void UpgradeChartDatumCodes();
 
   // ---- Binary objects (hdr_blobs.h) ------------------------------------------
   //

@@ -5,9 +5,8 @@
 //   RunHdrUpgradeChain(list, HdrUpgradeContext{upgradeLevel, fileHasEventBlock});
 //
 //   // Adding a step: one row in the table of hdr_upgrade_chain.cpp, in
-//   // calling order.
-//   {1, "Line Name 1 -> 176", kHdrUpgradeAlways, {1},
-//    [](CHdrList& list, const HdrUpgradeContext&) { list.UpgradeLineNames(); }},
+//   // calling order (the steps themselves: database/upgrades/hdr_upgrades.h).
+//   {1, "Line Name 1 -> 176", kAlways, {1}, Run<UpgradeHdrLineNames>},
 //
 // Level 0 loads a list as it was stored: nothing runs. From level 1 on the
 // steps run in the order of the table. A step marked

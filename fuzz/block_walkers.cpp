@@ -18,36 +18,13 @@
 #include "database/blockfile/block_file.h"
 #include "database/history/his_list.h"
 
+#include "fuzz/fuzz_support.h"
+
 namespace {
 
+using namespace zor::fuzz;
+
 using zor::platform::File;
-
-// The largest single allocation since the last reset.
-volatile size_t g_largest = 0;
-void OnMalloc(const volatile void*, size_t size) {
-  if (size > g_largest) g_largest = size;
-}
-void OnFree(const volatile void*) {}
-
-std::string TempPath(const char* name) {
-  const char* base = std::getenv("ZOR_TEST_TMP");
-  return std::string(base && *base ? base : "/tmp") + "/zor_fuzz_block_walkers_" +
-         std::to_string(::getpid()) + "_" + name;
-}
-
-void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 const std::string& DbPath() {
   static const std::string path = TempPath("db.zdb");

@@ -27,35 +27,13 @@
 #include "database/definitions/sys_def_list.h"
 #include "platform/file.h"
 
+#include "fuzz/fuzz_support.h"
+
 namespace {
 
+using namespace zor::fuzz;
+
 using zor::platform::File;
-
-volatile size_t g_largest = 0;
-void OnMalloc(const volatile void*, size_t size) {
-  if (size > g_largest) g_largest = size;
-}
-void OnFree(const volatile void*) {}
-
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-
-std::string TempPath(const char* name) {
-  const char* base = std::getenv("ZOR_TEST_TMP");
-  return std::string(base && *base ? base : "/tmp") + "/zor_fuzz_definition_blocks_" +
-         std::to_string(::getpid()) + "_" + name;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 template <typename T>
 void Put(std::string& out, T value) {

@@ -22,20 +22,14 @@
 #include "database/events/generic_events.h"
 #include "database/header/hdr_list.h"
 
+#include "fuzz/fuzz_support.h"
+
 namespace {
+
+using namespace zor::fuzz;
 
 using zor::platform::File;
 using zor::platform::SYSTEMTIME;
-
-volatile size_t g_largest = 0;
-void OnMalloc(const volatile void*, size_t size) {
-  if (size > g_largest) g_largest = size;
-}
-void OnFree(const volatile void*) {}
-
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 const std::string& DbPath() {
   static const std::string path = [] {

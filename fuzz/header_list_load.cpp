@@ -21,22 +21,13 @@
 #include "database/blockfile/block_file.h"
 #include "database/header/hdr_list.h"
 
+#include "fuzz/fuzz_support.h"
+
 namespace {
 
+using namespace zor::fuzz;
+
 using zor::platform::File;
-
-// The largest single allocation since the last reset.
-volatile size_t g_largest = 0;
-void OnMalloc(const volatile void*, size_t size) {
-  if (size > g_largest) g_largest = size;
-}
-void OnFree(const volatile void*) {}
-
-std::string TempPath(const char* name) {
-  const char* base = std::getenv("ZOR_TEST_TMP");
-  return std::string(base && *base ? base : "/tmp") + "/zor_fuzz_header_list_load_" +
-         std::to_string(::getpid()) + "_" + name;
-}
 
 template <typename T>
 void Put(std::string& out, T value) {
@@ -56,20 +47,6 @@ std::string FileBytes(const uint8_t* data, size_t size) {
   Put(file, form == 1 ? uint32_t{33} : uint32_t{1});
   Put(file, static_cast<uint32_t>(rest.size()));
   return file + rest;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
 }
 
 // Saves the list (links as none) into a new file of its own.

@@ -12,10 +12,6 @@ using namespace zor::math_support;
 
 namespace {
 
-constexpr double kMinutesPerDegree = 60.0;
-constexpr double kDegreesPerMinute = 0.016666666666666666;
-constexpr double kPoleLatitude = 89.99999999;
-constexpr double kSameAngle = 1e-08;
 // How far past +-1 rounding may push the argument of asin or acos.
 constexpr double kRoundingSlack = 1e-12;
 // The haversine term above which the distance is taken by atan2 instead

@@ -11,13 +11,7 @@ using namespace zor::math_support;
 
 namespace {
 
-constexpr double kMinutesPerDegree = 60.0;
-constexpr double kDegreesPerMinute = 0.016666666666666666;
-constexpr double kPoleLatitude = 89.99999999;
-constexpr double kSameAngle = 1e-08;
 constexpr double kAheadTolerance = 100.0;
-
-bool AtPole(double lat) { return std::fabs(lat) > kPoleLatitude; }
 
 // An angle in radians folded into (-pi, pi] with fmod.
 double FoldPi(double a) {

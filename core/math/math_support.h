@@ -17,6 +17,16 @@ inline constexpr double kTwoPi = 6.283185307179586;
 inline constexpr double kDegToRad = 0.017453292519943295;  // pi / 180, rounded once
 inline constexpr double kRadToDeg = 57.29577951308232;     // 180 / pi, rounded once
 
+// Navigation: arc minutes (great-circle distances are arc minutes of 1852 m),
+// the latitude beyond which a course is undefined, and the tolerance under
+// which two angles in degrees count as the same.
+inline constexpr double kMinutesPerDegree = 60.0;
+inline constexpr double kDegreesPerMinute = 0.016666666666666666;
+inline constexpr double kPoleLatitude = 89.99999999;
+inline constexpr double kSameAngle = 1e-08;
+
+inline bool AtPole(double lat) { return std::fabs(lat) > kPoleLatitude; }
+
 // Stores `value` through `out` unless the caller passed no output.
 inline void Put(double* out, double value) {
   if (out != nullptr) *out = value;

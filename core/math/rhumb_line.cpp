@@ -13,14 +13,8 @@ using namespace zor::math_support;
 
 namespace {
 
-constexpr double kMinutesPerDegree = 60.0;
-constexpr double kDegreesPerMinute = 0.016666666666666666;
-constexpr double kPoleLatitude = 89.99999999;
-constexpr double kSameAngle = 1e-08;
 // A crossing further off the course than this lies behind.
 constexpr double kAheadTolerance = 100.0;
-
-bool AtPole(double lat) { return std::fabs(lat) > kPoleLatitude; }
 
 // Whether (lat, lon) lies ahead of (lat0, lon0) on `course` along the rhumb
 // line, or on the start itself.

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/text/latlon_format.h"
-#include "core/text/special_chars.h"
+#include "core/text/display_chars.h"
 #include "core/text/string_helpers.h"
 #include "platform/checked_int.h"
 #include "platform/locale.h"

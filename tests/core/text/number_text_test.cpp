@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/text/latlon_format.h"
-#include "core/text/special_chars.h"
+#include "core/text/display_chars.h"
 #include "platform/locale.h"
 
 namespace {

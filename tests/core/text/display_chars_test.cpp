@@ -1,4 +1,4 @@
-#include "core/text/special_chars.h"
+#include "core/text/display_chars.h"
 
 #include <cstdint>
 #include <string>

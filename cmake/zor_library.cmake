@@ -24,7 +24,7 @@ function(zor_link target)
 endfunction()
 
 # zor_add_test_binary(<target> <folder under tests/> <libraries...>)
-# One GoogleTest binary per top folder, registered with CTest.
+# One GoogleTest binary per top folder; each test case registered with CTest.
 function(zor_add_test_binary target folder)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp)
@@ -34,6 +34,16 @@ function(zor_add_test_binary target folder)
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE ${ARGN} GTest::gmock GTest::gtest_main)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
-  add_test(NAME ${target} COMMAND ${target} --gtest_brief=1)
-  set_tests_properties(${target} PROPERTIES ENVIRONMENT "TZ=UTC;ZOR_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  # Tests find checked-in files (examples/) from here, whatever the build folder.
+  target_compile_definitions(${target} PRIVATE ZOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  # Each case is its own CTest test, so ctest -R and CI output name the
+  # failing case. Cases of one binary share fixed scratch names in
+  # ZOR_TEST_TMP and the registry folder, so they never run at once.
+  include(GoogleTest)
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      ENVIRONMENT "TZ=UTC;ZOR_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp"
+      RESOURCE_LOCK ${target})
 endfunction()

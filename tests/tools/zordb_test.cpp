@@ -30,7 +30,7 @@ std::string ReadFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-const fs::path kExample = fs::path(__FILE__).parent_path() / "../../examples/sample.zdb";
+const fs::path kExample = fs::path(ZOR_SOURCE_DIR) / "examples/sample.zdb";
 
 const std::vector<std::string> kSampleDump = {
     "---------- Zor File contains 4 blocks ----------",

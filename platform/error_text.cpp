@@ -14,6 +14,7 @@ constexpr Message kMessages[] = {
     {kErrorSuccess, "The operation completed successfully."},
     {kErrorFileNotFound, "The system cannot find the file specified."},
     {kErrorPathNotFound, "The system cannot find the path specified."},
+    {kErrorTooManyOpenFiles, "The system cannot open the file."},
     {kErrorAccessDenied, "Access is denied."},
     {kErrorInvalidHandle, "The handle is invalid."},
     {kErrorNotEnoughMemory, "Not enough memory resources are available to process this command."},
@@ -28,6 +29,7 @@ constexpr Message kMessages[] = {
     {kErrorMoreData, "More data is available."},
     {kErrorNoMoreItems, "No more data is available."},
     {kErrorBadKey, "The configuration registry key is invalid."},
+    {kErrorIoDevice, "The request could not be performed because of an I/O device error."},
 };
 
 thread_local uint32_t t_lastError = 0;
@@ -52,6 +54,9 @@ uint32_t ErrorFromErrno(int err) noexcept {
     case 0: return kErrorSuccess;
     case ENOENT: return kErrorFileNotFound;
     case ENOTDIR: return kErrorPathNotFound;
+    case EMFILE:
+    case ENFILE: return kErrorTooManyOpenFiles;
+    case EIO: return kErrorIoDevice;
     case EACCES:
     case EPERM:
     case EROFS:

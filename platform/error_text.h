@@ -17,6 +17,7 @@ namespace zor::platform {
 inline constexpr uint32_t kErrorSuccess = 0;
 inline constexpr uint32_t kErrorFileNotFound = 2;
 inline constexpr uint32_t kErrorPathNotFound = 3;
+inline constexpr uint32_t kErrorTooManyOpenFiles = 4;
 inline constexpr uint32_t kErrorAccessDenied = 5;
 inline constexpr uint32_t kErrorInvalidHandle = 6;
 inline constexpr uint32_t kErrorNotEnoughMemory = 8;
@@ -30,6 +31,7 @@ inline constexpr uint32_t kErrorAlreadyExists = 183;
 inline constexpr uint32_t kErrorMoreData = 234;
 inline constexpr uint32_t kErrorNoMoreItems = 259;
 inline constexpr uint32_t kErrorBadKey = 1010;
+inline constexpr uint32_t kErrorIoDevice = 1117;
 
 // The message text of `code`, ending in "\r\n" like the system's own texts.
 bool FormatErrorMessage(uint32_t code, std::string& text);

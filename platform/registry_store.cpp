@@ -19,6 +19,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/registry_change_counter.h"
 #include "platform/registry_file_format.h"
 
 namespace zor::platform {
@@ -47,7 +48,7 @@ constexpr REGSAM kWriteRights =
 
 std::atomic<RegistryDiagnosticSink> g_sink{nullptr};
 
-void Report(const std::string& message) {
+void Emit(const std::string& message) {
   if (RegistryDiagnosticSink sink = g_sink.load()) {
     sink(message);
     return;
@@ -88,19 +89,45 @@ FileSignature SignatureOf(const struct stat& sb) {
   return sig;
 }
 
-// The cached copy of one hive file.
+// A cached copy is looked at again (one stat) at least this often even when
+// the change counter stands still, so that a hive replaced by a program that
+// does not bump the counter is seen within this time.
+constexpr int64_t kRestatNs = 1000000000;
+
+int64_t CoarseNowNs() noexcept {
+  struct timespec now {};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+// The cached copy of one hive file. Every field is guarded by `mutex`.
 struct HiveState {
   std::mutex mutex;
+  int slot = 0;      // the hive's slot of the change counter
   std::string file;  // the file the cache belongs to
   bool loaded = false;
   bool blocked = false;  // a damaged file could not be set aside: refuse writes
   FileSignature sig;
   RegistryNode root;
+
+  RegistryChangeCounter counter;
+  bool counter_tried = false;  // Open failed; tried again after the next reload
+  bool counter_valid = false;  // `seen` is a value the cache is known to match
+  uint64_t seen = 0;
+  int64_t checked_ns = 0;  // when the file was last stat'ed
+
+  // Diagnostics found under `mutex`, sent once it is released (the sink may
+  // read settings itself).
+  std::vector<std::string> reports;
 };
 
 HiveState& StateOf(RegistryHive hive) {
   // Never destroyed, so a late call during exit still finds it.
-  static HiveState* states = new HiveState[2];
+  static HiveState* states = [] {
+    auto* s = new HiveState[2];
+    s[1].slot = 1;
+    return s;
+  }();
   return states[hive == RegistryHive::kCurrentUser ? 0 : 1];
 }
 
@@ -204,81 +231,154 @@ void SetEmpty(HiveState& st, const FileSignature& sig, bool blocked) {
   st.blocked = blocked;
 }
 
+// Maps the folder's change counter, once per reload while it cannot be had.
+// A relative folder gets none: it names another folder after a chdir.
+void OpenCounter(HiveState& st, const std::string& file) {
+  if (st.counter.IsOpen() || st.counter_tried) return;
+  st.counter_tried = true;
+  if (!file.empty() && file[0] == '/') st.counter.Open(FolderOf(file));
+}
+
+// Before a change of the file: a writer that bumps no counter would leave
+// readers of other processes with their old copy, so try once more.
+void RetryCounter(HiveState& st, const std::string& file) {
+  st.counter_tried = false;
+  OpenCounter(st, file);
+}
+
+// Records that the cache matches the file as of counter value `before`.
+void MarkChecked(HiveState& st, uint64_t before) {
+  st.seen = before;
+  st.counter_valid = st.counter.IsOpen() && (before & 1) == 0;
+  st.checked_ns = CoarseNowNs();
+}
+
+// Replaces or removes the hive file under its lock, bumping the change
+// counter around the rename so that no reader keeps a copy of the old file.
+template <typename Rename>
+int RenameCounted(HiveState& st, Rename&& rename_file) {
+  const uint64_t odd = st.counter.BeginWrite(st.slot);
+  const int result = rename_file();
+  const int saved = errno;
+  st.counter.EndWrite(st.slot, odd);
+  if (st.counter.IsOpen()) st.seen = odd + 1;
+  errno = saved;
+  return result;
+}
+
 enum class AsideResult { kDone, kChanged };
 
 // Moves a damaged hive file out of the way (never overwriting it) and leaves
 // the cache empty. kChanged when the file was replaced meanwhile, so the
-// caller reads it again.
-AsideResult SetAside(HiveState& st, const std::string& file, const FileSignature& bad,
-                     const std::string& reason, bool locked) {
+// caller reads it again. Fails, touching nothing, when the lock cannot be had.
+uint32_t SetAside(HiveState& st, const std::string& file, const FileSignature& bad,
+                  const std::string& reason, bool locked, AsideResult& result) {
+  result = AsideResult::kChanged;
   FileLock lock;
-  if (!locked) lock.Acquire(file);  // without the lock we still must not lose the file
-  struct stat sb;
-  if (stat(file.c_str(), &sb) != 0 || !(SignatureOf(sb) == bad)) return AsideResult::kChanged;
-
-  const std::string aside = AsideName(file);
-  if (rename(file.c_str(), aside.c_str()) == 0) {
-    SyncFolder(FolderOf(file));
-    Report("registry hive " + file + " is damaged (" + reason + "); kept as " + aside +
-           ", the hive starts empty");
-    SetEmpty(st, FileSignature{}, false);
-    return AsideResult::kDone;
+  if (!locked) {
+    if (const uint32_t code = lock.Acquire(file)) return code;
   }
-  Report("registry hive " + file + " is damaged (" + reason + ") and could not be set aside (" +
-         std::strerror(errno) + "); its keys read as missing and writes are refused");
+  RetryCounter(st, file);
+  struct stat sb;
+  if (stat(file.c_str(), &sb) != 0 || !(SignatureOf(sb) == bad)) return kErrorSuccess;
+
+  result = AsideResult::kDone;
+  const std::string aside = AsideName(file);
+  if (RenameCounted(st, [&] { return rename(file.c_str(), aside.c_str()); }) == 0) {
+    SyncFolder(FolderOf(file));
+    st.reports.push_back("registry hive " + file + " is damaged (" + reason + "); kept as " +
+                         aside + ", the hive starts empty");
+    SetEmpty(st, FileSignature{}, false);
+    return kErrorSuccess;
+  }
+  st.reports.push_back("registry hive " + file + " is damaged (" + reason +
+                       ") and could not be set aside (" + std::strerror(errno) +
+                       "); its keys read as missing and writes are refused");
   SetEmpty(st, bad, true);
-  return AsideResult::kDone;
+  return kErrorSuccess;
 }
 
-// Brings the cache of `st` up to date with `file`: one stat when nothing
-// changed, a full read and parse when it did.
+// Reads the whole of a regular hive file into `text` and gives its signature.
+// Every failure is the file being out of reach right now, never damage.
+uint32_t ReadHiveFile(const std::string& file, std::string& text, FileSignature& sig) {
+  // Non-blocking, so that a pipe put in the hive's place cannot hang the call.
+  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return LastErrno();
+  uint32_t code = kErrorSuccess;
+  struct stat sb;
+  if (fstat(fd, &sb) != 0) code = LastErrno();
+  else if (!S_ISREG(sb.st_mode)) code = kErrorAccessDenied;  // a folder, pipe or device
+  else if (!ReadWholeFile(fd, text)) code = LastErrno();
+  close(fd);
+  if (code == kErrorSuccess) sig = SignatureOf(sb);
+  return code;
+}
+
+// Brings the cache of `st` up to date with `file`: nothing but a look at the
+// change counter when it stands still, one stat when it moved, a full read
+// and parse when the file changed. Only content that does not parse is set
+// aside; a file that cannot be looked at, opened or read right now fails the
+// call with its error and leaves the file and the cache as they are.
 uint32_t Refresh(HiveState& st, const std::string& file, bool locked) {
   if (st.file != file) {
     st.file = file;
     SetEmpty(st, FileSignature{}, false);
     st.loaded = false;
+    st.counter.Close();
+    st.counter_tried = false;
+    st.counter_valid = false;
   }
+  // Writers look at the file itself: one that does not bump the counter
+  // must not have its change overwritten.
+  if (!locked && st.loaded && st.counter_valid && st.counter.Load(st.slot) == st.seen &&
+      CoarseNowNs() - st.checked_ns < kRestatNs)
+    return kErrorSuccess;
+
+  OpenCounter(st, file);
   for (int attempt = 0; attempt < 8; ++attempt) {
+    const uint64_t before = st.counter.Load(st.slot);
     struct stat sb;
     if (stat(file.c_str(), &sb) != 0) {
       if (errno != ENOENT) return LastErrno();
       if (!st.loaded || st.sig.exists) SetEmpty(st, FileSignature{}, false);
+      MarkChecked(st, before);
       return kErrorSuccess;
     }
-    const FileSignature seen = SignatureOf(sb);
-    if (st.loaded && st.sig == seen) return kErrorSuccess;
+    if (st.loaded && st.sig == SignatureOf(sb)) {
+      MarkChecked(st, before);
+      return kErrorSuccess;
+    }
 
-    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) continue;  // set aside by another process meanwhile
-    std::string reason;
-    FileSignature sig = seen;
     std::string text;
-    if (fd < 0) {
-      reason = std::string("cannot open: ") + std::strerror(errno);
-    } else {
-      struct stat fsb;
-      if (fstat(fd, &fsb) == 0) sig = SignatureOf(fsb);
-      if (!ReadWholeFile(fd, text)) reason = std::string("cannot read: ") + std::strerror(errno);
-      close(fd);
+    FileSignature sig;
+    if (const uint32_t code = ReadHiveFile(file, text, sig)) {
+      if (code == kErrorFileNotFound) continue;  // set aside by another process meanwhile
+      return code;
     }
-    if (reason.empty()) {
-      RegistryNode root;
-      std::string why;
-      if (ParseHive(text, root, &why)) {
-        st.root = std::move(root);
-        st.sig = sig;
-        st.loaded = true;
-        st.blocked = false;
-        return kErrorSuccess;
-      }
-      reason = why;
+    RegistryNode root;
+    std::string why;
+    if (ParseHive(text, root, &why)) {
+      st.root = std::move(root);
+      st.sig = sig;
+      st.loaded = true;
+      st.blocked = false;
+      st.counter_tried = false;
+      OpenCounter(st, file);
+      MarkChecked(st, before);
+      return kErrorSuccess;
     }
-    if (SetAside(st, file, sig, reason, locked) == AsideResult::kDone) return kErrorSuccess;
+    AsideResult result;
+    if (const uint32_t code = SetAside(st, file, sig, why, locked, result)) return code;
+    if (result == AsideResult::kDone) {
+      MarkChecked(st, st.seen);
+      return kErrorSuccess;
+    }
   }
   return kErrorAccessDenied;  // the file keeps changing under us
 }
 
-// Writes the cached tree of `st` as the new version of `file`.
+// Writes the cached tree of `st` as the new version of `file`; the caller
+// holds the hive's lock.
 uint32_t Persist(HiveState& st, const std::string& file) {
   const std::string text = SerializeHive(st.root);
   const std::string tmp = file + ".tmp";
@@ -312,14 +412,24 @@ uint32_t Persist(HiveState& st, const std::string& file) {
     unlink(tmp.c_str());
     return code;
   }
-  if (rename(tmp.c_str(), file.c_str()) != 0) {
+  if (RenameCounted(st, [&] { return rename(tmp.c_str(), file.c_str()); }) != 0) {
     const uint32_t code = LastErrno();
     unlink(tmp.c_str());
     return code;
   }
   SyncFolder(FolderOf(file));
   st.sig = SignatureOf(sb);
+  MarkChecked(st, st.counter.Load(st.slot));  // no one else bumps it while we hold the lock
   return kErrorSuccess;
+}
+
+// Sends the diagnostics gathered under the hive's mutex, after releasing it.
+void SendReports(std::unique_lock<std::mutex>& guard, HiveState& st) {
+  if (st.reports.empty()) return;
+  std::vector<std::string> reports;
+  reports.swap(st.reports);
+  guard.unlock();
+  for (const std::string& message : reports) Emit(message);
 }
 
 // Runs `look(const RegistryNode& root)` on the up-to-date hive.
@@ -327,14 +437,37 @@ template <typename Look>
 uint32_t Inspect(RegistryHive hive, Look&& look) {
   const std::string file = RegistryHiveFile(hive);
   HiveState& st = StateOf(hive);
-  std::lock_guard<std::mutex> guard(st.mutex);
+  std::unique_lock<std::mutex> guard(st.mutex);
+  uint32_t code = kErrorSuccess;
   try {
-    if (const uint32_t code = Refresh(st, file, false)) return code;
-    return look(static_cast<const RegistryNode&>(st.root));
+    code = Refresh(st, file, false);
+    // Neither step changes the cache once it has failed to allocate.
+    if (code == kErrorSuccess) code = look(static_cast<const RegistryNode&>(st.root));
   } catch (const std::bad_alloc&) {
-    st.loaded = false;
-    return kErrorNotEnoughMemory;
+    code = kErrorNotEnoughMemory;
   }
+  SendReports(guard, st);
+  return code;
+}
+
+template <typename Change>
+uint32_t MutateLocked(HiveState& st, const std::string& file, Change& change) {
+  std::error_code ec;
+  std::filesystem::create_directories(FolderOf(file), ec);
+  if (ec) return ErrorFromErrno(ec.value());
+  FileLock lock;
+  if (const uint32_t code = lock.Acquire(file)) return code;
+  RetryCounter(st, file);
+  // A hive that cannot be read now is never replaced: the write fails.
+  if (const uint32_t code = Refresh(st, file, true)) return code;
+  if (st.blocked) return kErrorAccessDenied;
+  if (st.sig.exists && access(file.c_str(), W_OK) != 0) return LastErrno();
+  bool changed = false;
+  if (const uint32_t code = change(st.root, changed)) return code;
+  if (!changed) return kErrorSuccess;
+  const uint32_t code = Persist(st, file);
+  if (code != kErrorSuccess) st.loaded = false;  // the file still holds the old state
+  return code;
 }
 
 // Runs `change(RegistryNode& root, bool& changed)` on the up-to-date hive under
@@ -344,26 +477,16 @@ template <typename Change>
 uint32_t Mutate(RegistryHive hive, Change&& change) {
   const std::string file = RegistryHiveFile(hive);
   HiveState& st = StateOf(hive);
-  std::lock_guard<std::mutex> guard(st.mutex);
+  std::unique_lock<std::mutex> guard(st.mutex);
+  uint32_t code = kErrorSuccess;
   try {
-    std::error_code ec;
-    std::filesystem::create_directories(FolderOf(file), ec);
-    if (ec) return ErrorFromErrno(ec.value());
-    FileLock lock;
-    if (const uint32_t code = lock.Acquire(file)) return code;
-    if (const uint32_t code = Refresh(st, file, true)) return code;
-    if (st.blocked) return kErrorAccessDenied;
-    if (st.sig.exists && access(file.c_str(), W_OK) != 0) return LastErrno();
-    bool changed = false;
-    if (const uint32_t code = change(st.root, changed)) return code;
-    if (!changed) return kErrorSuccess;
-    const uint32_t code = Persist(st, file);
-    if (code != kErrorSuccess) st.loaded = false;  // the file still holds the old state
-    return code;
+    code = MutateLocked(st, file, change);
   } catch (const std::bad_alloc&) {
-    st.loaded = false;
-    return kErrorNotEnoughMemory;
+    st.loaded = false;  // `change` may have been cut short
+    code = kErrorNotEnoughMemory;
   }
+  SendReports(guard, st);
+  return code;
 }
 
 // Whether the hive may be written at all: a handle asking for write rights on
@@ -409,6 +532,24 @@ std::string RegistryHiveFile(RegistryHive hive) {
   std::string folder = RegistryFolder();
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder + "/" + HiveFileName(hive);
+}
+
+uint32_t NotifyRegistryHiveChanged(RegistryHive hive) {
+  const std::string file = RegistryHiveFile(hive);
+  HiveState& st = StateOf(hive);
+  std::lock_guard<std::mutex> guard(st.mutex);
+  FileLock lock;
+  if (const uint32_t code = lock.Acquire(file)) return Done(code);
+  if (st.file == file) {
+    RetryCounter(st, file);
+    RenameCounted(st, [] { return 0; });
+    st.counter_valid = false;  // this process looks again as well
+  } else {
+    RegistryChangeCounter counter;
+    if (!file.empty() && file[0] == '/' && counter.Open(FolderOf(file)))
+      counter.EndWrite(st.slot, counter.BeginWrite(st.slot));
+  }
+  return Done(kErrorSuccess);
 }
 
 void SetRegistryDiagnosticSink(RegistryDiagnosticSink sink) noexcept { g_sink.store(sink); }

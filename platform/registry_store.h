@@ -34,12 +34,28 @@
 // "<hive>.lock" the writer re-reads the file if it changed, applies the change,
 // writes "<hive>.tmp", fsyncs it, renames it over the hive and fsyncs the
 // folder. Each new file gets a modification time later than the one it
-// replaces, so a read revalidates its cached copy with one stat (modification
-// time in ns, size, inode) and sees another process's write at once. A hive
-// file that cannot be read or parsed is renamed to
+// replaces, so one stat (modification time in ns, size, inode) tells whether
+// a cached copy is current.
+//
+// A read skips even that stat while the folder's change counter in shared
+// memory (platform/registry_change_counter.h) stands still: every writer
+// bumps it before and after its rename, so another process's write is seen at
+// once. While the counter is odd (a write under way, or a writer killed
+// between rename and bump), or cannot be had (a relative folder, no shared
+// memory), reads stat the file every time. A program that replaces a hive
+// file without bumping the counter (a hand edit, an earlier build) is seen
+// within a second, or at once after NotifyRegistryHiveChanged. Writes always
+// stat the file under the lock.
+//
+// Only a hive file whose content does not parse is damaged: it is renamed to
 // "<hive>.corrupt-<UTC time>" and reported through the diagnostic sink; the
 // hive then starts empty. When it cannot be moved, its keys read as missing
-// and writes are refused with 5, so it is never overwritten.
+// and writes are refused with 5, so it is never overwritten. A hive file that
+// cannot be looked at, opened or read right now (no descriptors, no memory,
+// an I/O error, no permission, a folder or pipe in its place) is left alone:
+// the call fails with the translated error (4, 8, 1117, 5, ...) and the
+// cached copy stays as it was; a write never replaces a hive it could not
+// read.
 #pragma once
 
 #include <cstdint>
@@ -117,10 +133,15 @@ enum class RegistryHive { kCurrentUser, kLocalMachine };
 std::string RegistryFolder();
 std::string RegistryHiveFile(RegistryHive hive);
 
+// Tells readers in every process that `hive`'s file was replaced other than
+// through these calls, so that their next read looks at it again.
+uint32_t NotifyRegistryHiveChanged(RegistryHive hive);
+
 // Receives one line per problem the store finds on its own (a damaged hive
 // file set aside, one that could not be). The store lies beneath the message
 // log, so the settings layer installs a sink that forwards to it; without one
-// the line goes to stderr. Null restores that default.
+// the line goes to stderr. Null restores that default. The sink is called
+// with no lock of the store held, so it may itself read settings.
 using RegistryDiagnosticSink = void (*)(const std::string& message);
 void SetRegistryDiagnosticSink(RegistryDiagnosticSink sink) noexcept;
 RegistryDiagnosticSink GetRegistryDiagnosticSink() noexcept;

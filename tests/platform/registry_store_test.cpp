@@ -1,7 +1,11 @@
 #include "platform/registry_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/registry_change_counter.h"
 #include "platform/registry_file_format.h"
 #include "tests/support/registry_folder.h"
 
@@ -364,32 +369,200 @@ TEST(RegistryStoreRecovery, DamagedHiveIsSetAsideAndReported) {
   EXPECT_EQ(reports.reports.size(), 1u);
 }
 
-TEST(RegistryStoreRecovery, CutOffOrUnreadableHiveIsSetAside) {
+TEST(RegistryStoreRecovery, CutOffHiveIsSetAside) {
   ScopedRegistryFolder folder;
   ScopedReports reports;
   Key key;
   ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
   ASSERT_EQ(SetDword(key.get(), "v", 1), kErrorSuccess);
-  // Another writer leaves a file cut short (the cache must notice the change).
+  // Another program leaves a file cut short and says so.
   std::string text = ReadFile(folder.Path("current_user.hive"));
   text.resize(text.find("; end"));
   folder.Write("current_user.hive", text);
+  ASSERT_EQ(NotifyRegistryHiveChanged(RegistryHive::kCurrentUser), kErrorSuccess);
   uint32_t v = 0;
   EXPECT_EQ(GetDword(key.get(), "v", v), kRegistryErrorKeyDeleted);
-  EXPECT_EQ(reports.reports.size(), 1u);
-
-  // A hive that cannot be read at all.
-  fs::create_directory(folder.Path("local_machine.hive"));
-  Key machine;
-  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software", KEY_READ, machine.out()),
-            kErrorFileNotFound);
-  ASSERT_EQ(reports.reports.size(), 2u);
-  EXPECT_NE(reports.reports[1].find("cannot read"), std::string::npos);
+  ASSERT_EQ(reports.reports.size(), 1u);
   int aside = 0;
   for (const std::string& name : FolderEntries(folder))
     aside += name.find(".corrupt-") != std::string::npos;
-  EXPECT_EQ(aside, 2);
-  EXPECT_FALSE(fs::exists(folder.Path("local_machine.hive")));
+  EXPECT_EQ(aside, 1);
+}
+
+// Fills the descriptor table (a low limit first, so that it is quick) and
+// gives the descriptors back at scope exit.
+class ExhaustedDescriptors {
+ public:
+  ExhaustedDescriptors() {
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 64);
+    setrlimit(RLIMIT_NOFILE, &limit);
+    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fds_.push_back(fd);
+    exhausted_ = errno == EMFILE;
+  }
+  ~ExhaustedDescriptors() { Release(fds_.size()); }
+  bool exhausted() const { return exhausted_; }
+  void Release(std::size_t n) {
+    for (; n > 0 && !fds_.empty(); --n) {
+      close(fds_.back());
+      fds_.pop_back();
+    }
+  }
+
+ private:
+  std::vector<int> fds_;
+  bool exhausted_ = false;
+};
+
+// What a hive that is out of reach must keep: the file, its name, the folder.
+struct HiveSnapshot {
+  std::string text;
+  std::vector<std::string> entries;
+  bool operator==(const HiveSnapshot&) const = default;
+};
+HiveSnapshot Snapshot(const ScopedRegistryFolder& folder) {
+  return {ReadFile(folder.Path("current_user.hive")), FolderEntries(folder)};
+}
+
+// Writes Software\Zor\v = 7 from a child, so that this process's cache
+// never holds the hive and the next child must read the file itself.
+void SeedHiveFromAChild() {
+  ASSERT_EQ(InChild([] {
+              Key key;
+              if (Create(key, "Software\\Zor") != 0) return 1;
+              return SetDword(key.get(), "v", 7) == 0 ? 0 : 2;
+            }),
+            0);
+}
+
+TEST(RegistryStoreRecovery, NoDescriptorsFailsTheCallAndKeepsTheHive) {
+  ScopedRegistryFolder folder;
+  SeedHiveFromAChild();
+  const HiveSnapshot before = Snapshot(folder);
+  const int child = InChild([] {
+    int result = 0;
+    {
+      ExhaustedDescriptors full;
+      if (!full.exhausted()) return 10;
+      Key key;
+      if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zor", KEY_READ, key.out()) !=
+          kErrorTooManyOpenFiles)
+        result = 11;
+      if (GetLastError() != kErrorTooManyOpenFiles) result = 12;
+      const uint32_t one = 1;
+      if (RegSetValueEx(HKEY_CURRENT_USER, "w", REG_DWORD, &one, 4) != kErrorTooManyOpenFiles)
+        result = 13;
+      // One descriptor free: the lock can be had but the hive still cannot
+      // be read, so the write must not replace it.
+      full.Release(1);
+      if (RegSetValueEx(HKEY_CURRENT_USER, "w", REG_DWORD, &one, 4) != kErrorTooManyOpenFiles)
+        result = 14;
+    }
+    Key key;
+    uint32_t v = 0;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zor", KEY_READ, key.out()) != 0 ||
+        GetDword(key.get(), "v", v) != 0 || v != 7)
+      return 15;
+    return result;
+  });
+  EXPECT_EQ(child, 0);
+  EXPECT_EQ(Snapshot(folder), before);
+  Key key;
+  uint32_t v = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zor", KEY_READ, key.out()), kErrorSuccess);
+  EXPECT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 7u);
+}
+
+TEST(RegistryStoreRecovery, CachedCopyOutlivesADescriptorShortage) {
+  ScopedRegistryFolder folder;
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
+  ASSERT_EQ(SetDword(key.get(), "v", 7), kErrorSuccess);
+  const HiveSnapshot before = Snapshot(folder);
+  const int child = InChild([&] {
+    // Another writer replaces the hive while this process has no descriptors.
+    const int writer = InChild([&] { return SetDword(key.get(), "v", 8) == 0 ? 0 : 1; });
+    if (writer != 0) return 20;
+    ExhaustedDescriptors full;
+    if (!full.exhausted()) return 21;
+    uint32_t v = 0;
+    if (GetDword(key.get(), "v", v) != kErrorTooManyOpenFiles || v != 0) return 22;
+    full.Release(100);
+    return GetDword(key.get(), "v", v) == 0 && v == 8 ? 0 : 23;
+  });
+  EXPECT_EQ(child, 0);
+  EXPECT_NE(Snapshot(folder), before);
+  for (const std::string& name : FolderEntries(folder))
+    EXPECT_EQ(name.find(".corrupt-"), std::string::npos) << name;
+  uint32_t v = 0;
+  EXPECT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 8u);
+}
+
+TEST(RegistryStoreRecovery, FolderOrPipeInTheHivesPlaceIsLeftAlone) {
+  ScopedRegistryFolder folder;
+  ScopedReports reports;
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
+  ASSERT_EQ(SetDword(key.get(), "v", 7), kErrorSuccess);
+  const std::string hive = folder.Path("current_user.hive");
+  const std::string saved = folder.Path("saved");
+  ASSERT_EQ(rename(hive.c_str(), saved.c_str()), 0);
+
+  for (const bool pipe : {false, true}) {
+    SCOPED_TRACE(pipe ? "pipe" : "folder");
+    ASSERT_EQ(pipe ? mkfifo(hive.c_str(), 0600) : mkdir(hive.c_str(), 0700), 0);
+    ASSERT_EQ(NotifyRegistryHiveChanged(RegistryHive::kCurrentUser), kErrorSuccess);
+    const std::vector<std::string> entries = FolderEntries(folder);
+    uint32_t v = 0;
+    EXPECT_EQ(GetDword(key.get(), "v", v), kErrorAccessDenied);
+    EXPECT_EQ(SetDword(key.get(), "v", 9), kErrorAccessDenied);
+    EXPECT_EQ(FolderEntries(folder), entries);  // nothing renamed or written
+    ASSERT_EQ(pipe ? unlink(hive.c_str()) : rmdir(hive.c_str()), 0);
+  }
+  EXPECT_TRUE(reports.reports.empty());
+
+  ASSERT_EQ(rename(saved.c_str(), hive.c_str()), 0);
+  ASSERT_EQ(NotifyRegistryHiveChanged(RegistryHive::kCurrentUser), kErrorSuccess);
+  uint32_t v = 0;
+  EXPECT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 7u);
+}
+
+TEST(RegistryStoreRecovery, UnreadableHiveFailsWithAccessDeniedAndStays) {
+  ScopedRegistryFolder folder;
+  SeedHiveFromAChild();
+  const std::string hive = folder.Path("current_user.hive");
+  const HiveSnapshot before = Snapshot(folder);
+  // The superuser reads anything: the child then reads as nobody, which
+  // needs a way through every folder above the hive.
+  const bool root = geteuid() == 0;
+  ASSERT_EQ(chmod(folder.path().c_str(), root ? 0777 : 0700), 0);
+  ASSERT_EQ(chmod(hive.c_str(), 0), 0);
+  const int child = InChild([&] {
+    if (root && setuid(65534) != 0) return 30;
+    if (access(folder.path().c_str(), X_OK) != 0) return 77;
+    Key key;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zor", KEY_READ, key.out()) !=
+        kErrorAccessDenied)
+      return 31;
+    const uint32_t one = 1;
+    const int result =
+        RegSetValueEx(HKEY_CURRENT_USER, "w", REG_DWORD, &one, 4) != kErrorAccessDenied ? 32 : 0;
+    RegistryChangeCounter::Remove(folder.path());  // nobody's own block
+    return result;
+  });
+  chmod(hive.c_str(), 0644);
+  if (child == 77) GTEST_SKIP() << "nobody cannot reach " << folder.path();
+  EXPECT_EQ(child, 0);
+  EXPECT_EQ(Snapshot(folder), before);  // not renamed, not rewritten
+  Key key;
+  uint32_t v = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zor", KEY_READ, key.out()), kErrorSuccess);
+  EXPECT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 7u);
 }
 
 TEST(RegistryStoreProcesses, WritesAreSeenAtOnceAcrossProcesses) {
@@ -515,6 +688,102 @@ TEST(RegistryStoreProcesses, KilledWriterLeavesTheOldOrTheNewValue) {
   RecordProperty("kills_inside_a_write", landed_mid_write);
   RecordProperty("write_us", static_cast<int>(write_us));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+// Replaces the hive file as a program that knows nothing of the change
+// counter would: a whole new file renamed over it.
+void ReplaceHiveBehindTheStore(const ScopedRegistryFolder& folder, uint32_t v) {
+  RegistryNode root;
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&v);
+  root.AddSubKey("Software").AddSubKey("Zor").SetValue("v", REG_DWORD, {bytes, 4});
+  const std::string tmp = folder.Write("foreign.tmp", SerializeHive(root));
+  ASSERT_EQ(rename(tmp.c_str(), folder.Path("current_user.hive").c_str()), 0);
+}
+
+TEST(RegistryStoreProcesses, CachedReadsTrustTheChangeCounter) {
+  ScopedRegistryFolder folder;
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
+  ASSERT_EQ(SetDword(key.get(), "v", 1), kErrorSuccess);
+  uint32_t v = 0;
+  ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+
+  // Nothing bumped the counter, so the cached copy is not looked at again...
+  ReplaceHiveBehindTheStore(folder, 2);
+  ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 1u);
+  // ...until someone says it changed,
+  ASSERT_EQ(NotifyRegistryHiveChanged(RegistryHive::kCurrentUser), kErrorSuccess);
+  ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 2u);
+  // or for at most about a second.
+  ReplaceHiveBehindTheStore(folder, 3);
+  const auto start = std::chrono::steady_clock::now();
+  while (GetDword(key.get(), "v", v) == kErrorSuccess && v != 3 &&
+         std::chrono::steady_clock::now() - start < std::chrono::seconds(3))
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(v, 3u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+}
+
+TEST(RegistryStoreProcesses, WriterKilledBetweenRenameAndBumpIsStillSeen) {
+  ScopedRegistryFolder folder;
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
+  ASSERT_EQ(SetDword(key.get(), "v", 1), kErrorSuccess);
+  uint32_t v = 0;
+  ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+  // A writer that dies after its first bump and its rename.
+  ASSERT_EQ(InChild([&] {
+              RegistryChangeCounter counter;
+              if (!counter.Open(folder.path())) return 1;
+              counter.BeginWrite(0);
+              ReplaceHiveBehindTheStore(folder, 2);
+              return 0;
+            }),
+            0);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+    EXPECT_EQ(v, 2u);
+  }
+  // The next writer makes the counter even again, and readers trust it.
+  ASSERT_EQ(InChild([&] { return SetDword(key.get(), "v", 3); }), 0);
+  RegistryChangeCounter counter;
+  ASSERT_TRUE(counter.Open(folder.path()));
+  EXPECT_EQ(counter.Load(0) % 2, 0u);
+  ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 3u);
+  ASSERT_EQ(InChild([&] { return SetDword(key.get(), "v", 4); }), 0);
+  ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+  EXPECT_EQ(v, 4u);
+}
+
+TEST(RegistryStoreProcesses, UnusableCounterFallsBackToTheStat) {
+  for (const bool wrong_size : {true, false}) {
+    SCOPED_TRACE(wrong_size ? "wrong size" : "wrong magic");
+    ScopedRegistryFolder folder;
+    // A block of the same name that is not ours to trust.
+    const std::string name = RegistryChangeCounter::NameFor(folder.path());
+    ASSERT_FALSE(name.empty());
+    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, wrong_size ? 8 : 24), 0);
+    if (!wrong_size) {
+      ASSERT_EQ(pwrite(fd, "not ours", 8, 0), 8);
+    }
+    close(fd);
+    RegistryChangeCounter probe;
+    EXPECT_FALSE(probe.Open(folder.path()));
+
+    Key key;
+    ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
+    for (uint32_t round = 0; round < 3; ++round) {
+      ASSERT_EQ(InChild([&] { return SetDword(key.get(), "v", round); }), 0);
+      uint32_t v = 99;
+      ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+      EXPECT_EQ(v, round);
+    }
+  }
 }
 
 TEST(RegistryStoreThreaded, ThreadsWithOwnHandlesLoseNothing) {

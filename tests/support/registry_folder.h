@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/registry_change_counter.h"
 #include "tests/support/temp_folder.h"
 
 class ScopedRegistryFolder {
@@ -18,6 +19,8 @@ class ScopedRegistryFolder {
     ::setenv("ZOR_REGISTRY_DIR", m_tmp.path().c_str(), 1);
   }
   ~ScopedRegistryFolder() {
+    // The folder's change counter would outlive it in shared memory.
+    zor::platform::RegistryChangeCounter::Remove(m_tmp.path());
     // Without a former setting the variable keeps naming the removed test
     // folder: a stray later call must not reach the real configuration.
     if (m_old) ::setenv("ZOR_REGISTRY_DIR", m_old->c_str(), 1);

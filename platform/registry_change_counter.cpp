@@ -1,0 +1,112 @@
+#include "platform/registry_change_counter.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+namespace zor::platform {
+
+struct RegistryChangeCounter::Block {
+  std::atomic<uint64_t> magic;
+  std::atomic<uint64_t> slots[kSlots];
+};
+
+namespace {
+
+// "ZORREGC" and a layout version; a block of another layout is not used.
+constexpr uint64_t kMagic = 0x5A4F524547430001ull;
+static_assert(std::atomic<uint64_t>::is_always_lock_free);
+
+uint64_t Fnv1a(const std::string& text) {
+  uint64_t h = 0xcbf29ce484222325ull;
+  for (const unsigned char c : text) {
+    h ^= c;
+    h *= 0x100000001b3ull;
+  }
+  return h;
+}
+
+}  // namespace
+
+RegistryChangeCounter::~RegistryChangeCounter() { Close(); }
+
+void RegistryChangeCounter::Close() noexcept {
+  if (block_ != nullptr) ::munmap(block_, sizeof(Block));
+  block_ = nullptr;
+}
+
+std::string RegistryChangeCounter::NameFor(const std::string& folder) {
+  char real[PATH_MAX];
+  if (::realpath(folder.c_str(), real) == nullptr) return {};
+  char name[64];
+  std::snprintf(name, sizeof name, "/zor-registry.%u.%016llx", static_cast<unsigned>(::geteuid()),
+                static_cast<unsigned long long>(Fnv1a(real)));
+  return name;
+}
+
+void RegistryChangeCounter::Remove(const std::string& folder) {
+  const std::string name = NameFor(folder);
+  if (!name.empty()) ::shm_unlink(name.c_str());
+}
+
+bool RegistryChangeCounter::Open(const std::string& folder) {
+  Close();
+  const std::string name = NameFor(folder);
+  if (name.empty()) return false;
+  bool made = true;
+  int fd = ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0 && errno == EEXIST) {
+    made = false;
+    fd = ::shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+  }
+  if (fd < 0) return false;
+  struct stat sb;
+  bool usable = false;
+  if (made) {
+    usable = ::ftruncate(fd, sizeof(Block)) == 0;
+  } else {
+    // Another user's block, or one of another size, may not be trusted.
+    usable = ::fstat(fd, &sb) == 0 && sb.st_uid == ::geteuid() &&
+             sb.st_size == static_cast<off_t>(sizeof(Block));
+  }
+  void* p = usable ? ::mmap(nullptr, sizeof(Block), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                   : MAP_FAILED;
+  ::close(fd);
+  if (p == MAP_FAILED) {
+    if (made) ::shm_unlink(name.c_str());
+    return false;
+  }
+  auto* block = static_cast<Block*>(p);
+  // The maker writes the magic last; a block still being made is not used yet.
+  if (made) block->magic.store(kMagic, std::memory_order_release);
+  if (block->magic.load(std::memory_order_acquire) != kMagic) {
+    ::munmap(p, sizeof(Block));
+    return false;
+  }
+  block_ = block;
+  return true;
+}
+
+uint64_t RegistryChangeCounter::Load(int slot) const noexcept {
+  return block_ != nullptr ? block_->slots[slot].load(std::memory_order_acquire) : 0;
+}
+
+uint64_t RegistryChangeCounter::BeginWrite(int slot) noexcept {
+  if (block_ == nullptr) return 1;
+  const uint64_t now = block_->slots[slot].load(std::memory_order_relaxed);
+  const uint64_t odd = (now & 1) != 0 ? now + 2 : now + 1;
+  block_->slots[slot].store(odd, std::memory_order_seq_cst);
+  return odd;
+}
+
+void RegistryChangeCounter::EndWrite(int slot, uint64_t odd) noexcept {
+  if (block_ != nullptr) block_->slots[slot].store(odd + 1, std::memory_order_seq_cst);
+}
+
+}  // namespace zor::platform

@@ -367,13 +367,19 @@ Location AppendException(DumpFile& file, const MinidumpRequest& request, Locatio
 }
 
 // The stack from just below the stack pointer up to the top of its mapping,
-// bounded. A stack pointer left in the gap below an overflowed stack takes
-// the mapping just above it.
+// bounded. A stack pointer left in the gap or the guard page below an
+// overflowed stack (a thread's stack has an inaccessible guard mapping of its
+// own) takes the mapping just above it.
 void StackRange(uint64_t sp, uint64_t& start, uint64_t& size) {
   start = size = 0;
   const MemoryMapping* m = g_maps.Find(sp);
   uint64_t from = sp;
-  if (m == nullptr) {
+  if (m != nullptr && !m->readable) {
+    const uint64_t above = m->end;
+    m = g_maps.FindAtOrAbove(above);
+    if (m == nullptr || m->start != above || !m->readable) return;
+    from = m->start;
+  } else if (m == nullptr) {
     m = g_maps.FindAtOrAbove(sp);
     if (m == nullptr || m->start - sp > kStackSearch) return;
     from = m->start;

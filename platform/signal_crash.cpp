@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "platform/report_thread.h"
+#include "platform/thread_signal_stack.h"
 
 namespace zor::platform {
 namespace {
@@ -316,10 +317,12 @@ ExceptionFilter SetUnhandledExceptionFilter(ExceptionFilter filter) {
     for (int s : kSignals) sigaddset(&action.sa_mask, s);
     for (int i = 0; i < kSignalCount; ++i) ::sigaction(kSignals[i], &action, &g_previous[i]);
     g_previousTerminate = std::set_terminate(&OnTerminate);
+    GiveNewThreadsAlternateSignalStacks(true);
     g_installed = true;
   } else if (filter == nullptr && g_installed) {
     for (int i = 0; i < kSignalCount; ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
     std::set_terminate(g_previousTerminate);
+    GiveNewThreadsAlternateSignalStacks(false);
     g_installed = false;
   }
   return previous;

@@ -11,8 +11,9 @@
 //   zor::platform::SetUnhandledExceptionFilter(&MyFilter);
 //
 // The handlers run on an alternate signal stack, so a stack overflow is
-// reported too; each thread that wants that calls InstallAlternateSignalStack
-// once (the installing thread gets one). One report per process: the first
+// reported too, on any thread: the installing thread gets one, and so does
+// every thread started after the install (platform/thread_signal_stack.h).
+// A thread that already ran before it calls InstallAlternateSignalStack. One report per process: the first
 // failing thread calls the filter, any other thread that fails meanwhile
 // waits until the process ends. After the filter returns, the signal's
 // default action is restored and the signal raised again, so the process
@@ -45,8 +46,9 @@ namespace zor::platform {
 using ExceptionFilter = int32_t (*)(EXCEPTION_POINTERS* pointers);
 
 // Installs `filter` (the first time: the signal handlers, the terminate
-// handler and the calling thread's alternate stack); null uninstalls and
-// restores what was there before. Returns the previous filter.
+// handler, the calling thread's alternate stack and those of threads started
+// from now on); null uninstalls and restores what was there before. Returns
+// the previous filter.
 ExceptionFilter SetUnhandledExceptionFilter(ExceptionFilter filter);
 
 // Gives the calling thread an alternate signal stack, unless it has one

@@ -14,6 +14,9 @@
 // needs, and starts the report thread. The report is written on that thread,
 // also after a stack overflow, and once per process: a second failure, on any
 // thread, writes nothing. The process then dies of its original signal.
+// A stack overflow is reported on the installing thread and on every thread
+// started after Install (std::thread or pthread_create); a thread that was
+// already running calls zor::platform::InstallAlternateSignalStack itself.
 // A forked child that wants reports calls Install again.
 #pragma once
 

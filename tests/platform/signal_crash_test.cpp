@@ -8,13 +8,19 @@
 
 #include <fcntl.h>
 
+#include <pthread.h>
+
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <thread>
 #include <stdexcept>
 #include <vector>
 
 #include "platform/proc_maps.h"
 #include "platform/report_thread.h"
+#include "platform/thread_signal_stack.h"
 
 namespace {
 
@@ -243,6 +249,69 @@ TEST(SignalCrash, AFailureInsideTheReportEndsTheProcessInsteadOfHanging) {
   ASSERT_TRUE(WIFSIGNALED(end.status));
   EXPECT_EQ(WTERMSIG(end.status), SIGABRT);
   EXPECT_EQ(end.codes, std::vector<uint32_t>{kExceptionAccessViolation});
+}
+
+// The alternate signal stack of the calling thread: its size, 0 for none.
+std::size_t OwnAlternateStackSize() {
+  stack_t ss{};
+  if (::sigaltstack(nullptr, &ss) != 0 || (ss.ss_flags & SS_DISABLE)) return 0;
+  return ss.ss_size;
+}
+
+std::size_t StdThreadAlternateStackSize() {
+  std::size_t size = 0;
+  std::thread([&size] { size = OwnAlternateStackSize(); }).join();
+  return size;
+}
+
+std::size_t PthreadAlternateStackSize() {
+  std::size_t size = 0;
+  pthread_t thread;
+  if (::pthread_create(
+          &thread, nullptr,
+          [](void* out) -> void* {
+            *static_cast<std::size_t*>(out) = OwnAlternateStackSize();
+            return nullptr;
+          },
+          &size) != 0)
+    return 0;
+  ::pthread_join(thread, nullptr);
+  return size;
+}
+
+int MappingCount() {
+  std::ifstream maps("/proc/self/maps");
+  int n = 0;
+  for (std::string line; std::getline(maps, line);) ++n;
+  return n;
+}
+
+int32_t QuietFilter(EXCEPTION_POINTERS*) { return kExceptionExecuteHandler; }
+
+TEST(SignalCrash, ThreadsStartedAfterTheInstallGetAnAlternateStack) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // A sanitizer may give every thread a stack of its own: only what the
+    // install changes is ours to check.
+    const std::size_t before = StdThreadAlternateStackSize();
+    SetUnhandledExceptionFilter(&QuietFilter);
+    if (!NewThreadsGetAlternateSignalStacks()) ::_exit(77);
+    if (StdThreadAlternateStackSize() == 0) ::_exit(1);
+    if (PthreadAlternateStackSize() == 0) ::_exit(2);
+    // Each thread's stack goes with it.
+    const int mappings = MappingCount();
+    for (int i = 0; i < 64; ++i) StdThreadAlternateStackSize();
+    if (MappingCount() > mappings + 8) ::_exit(3);
+    SetUnhandledExceptionFilter(nullptr);
+    if (before == 0 && (StdThreadAlternateStackSize() != 0 || PthreadAlternateStackSize() != 0))
+      ::_exit(4);
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "a sanitizer runtime owns pthread_create here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

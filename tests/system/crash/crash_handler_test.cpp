@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -57,6 +58,7 @@ class ScopedLocalAppData {
 // What a crashed child left: how it ended, what it wrote to standard error,
 // and the crash files.
 struct CrashRun {
+  pid_t pid = 0;
   int status = 0;
   bool timedOut = false;
   std::string errors;
@@ -83,6 +85,7 @@ CrashRun RunCrashingChild(const TempFolder& tmp, void (*crash)()) {
     ::_exit(91);
   }
   CrashRun run;
+  run.pid = pid;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (::waitpid(pid, &run.status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -212,6 +215,43 @@ void TwoThreadsFaultAtOnce() {
   b.join();
 }
 
+// Stack overflows and a null write on threads started after the install.
+void OverflowInAStdThread() {
+  std::thread([] { RecurseForever(0); }).join();
+}
+
+void* OverflowingThreadMain(void*) {
+  RecurseForever(0);
+  return nullptr;
+}
+
+void OverflowInAPthread() {
+  pthread_t thread;
+  if (::pthread_create(&thread, nullptr, &OverflowingThreadMain, nullptr) != 0) ::_exit(92);
+  ::pthread_join(thread, nullptr);
+}
+
+// Eight workers take jobs from one counter; the fifth job writes through
+// null while the other workers are busy.
+void NullWriteInAPoolOfEight() {
+  constexpr int kWorkers = 8;
+  std::atomic<int> next{0};
+  std::atomic<int> started{0};
+  std::vector<std::thread> pool;
+  for (int w = 0; w < kWorkers; ++w) {
+    pool.emplace_back([&] {
+      started.fetch_add(1);
+      while (started.load() < kWorkers) {
+      }
+      for (int job; (job = next.fetch_add(1)) < 1000;) {
+        if (job == 4) WriteThroughNull();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    });
+  }
+  for (std::thread& t : pool) t.join();
+}
+
 }  // namespace crash_test
 
 namespace {
@@ -335,6 +375,42 @@ TEST(CrashHandler, ASecondFailureWritesNothing) {
   const CrashRun run = RunCrashingChild(tmp, &HandleTwice);
   ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
   EXPECT_EQ(WEXITSTATUS(run.status), 0);
+}
+
+// The report of a failure on a thread other than the installing one: the
+// dump's only thread is the failing one, and lldb shows its frames.
+void ExpectReportFromAnotherThread(const CrashRun& run, const std::string& exception,
+                                   const std::string& frame) {
+  const MinidumpReader dump = ExpectOneReport(run, SIGSEGV, exception);
+  const auto e = dump.ExceptionStream();
+  ASSERT_TRUE(e);
+  EXPECT_NE(e->threadId, static_cast<uint32_t>(run.pid));
+  if (run.dumps.size() != 1) return;
+  const auto out = RunLldbOnCore(run.dumps[0], {"thread list", "bt 4"});
+  if (!out) GTEST_SKIP() << "lldb is not installed";
+  EXPECT_NE(out->find("stop reason = signal SIGSEGV"), std::string::npos) << *out;
+  EXPECT_NE(out->find(frame), std::string::npos) << *out;
+}
+
+TEST(CrashHandler, AStackOverflowInAStdThreadIsReported) {
+  TempFolder tmp;
+  const CrashRun run = RunCrashingChild(tmp, &OverflowInAStdThread);
+  ExpectReportFromAnotherThread(run, "a Stack Overflow (0xc00000fd)", "RecurseForever");
+  EXPECT_EQ(run.errors.rfind("A stack overflow occurred\n", 0), 0u) << run.errors;
+}
+
+TEST(CrashHandler, AStackOverflowInAPthreadIsReported) {
+  TempFolder tmp;
+  const CrashRun run = RunCrashingChild(tmp, &OverflowInAPthread);
+  ExpectReportFromAnotherThread(run, "a Stack Overflow (0xc00000fd)", "RecurseForever");
+  EXPECT_EQ(run.errors.rfind("A stack overflow occurred\n", 0), 0u) << run.errors;
+}
+
+TEST(CrashHandler, ANullWriteInAThreadPoolIsReportedOnce) {
+  TempFolder tmp;
+  const CrashRun run = RunCrashingChild(tmp, &NullWriteInAPoolOfEight);
+  ExpectReportFromAnotherThread(run, "an Access Violation (0xc0000005)", "WriteThroughNull");
+  EXPECT_EQ(run.errors, "");
 }
 
 }  // namespace

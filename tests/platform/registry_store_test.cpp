@@ -369,6 +369,28 @@ TEST(RegistryStoreRecovery, DamagedHiveIsSetAsideAndReported) {
   EXPECT_EQ(reports.reports.size(), 1u);
 }
 
+// A sink that reads settings itself, as a log that checks its own switches.
+std::atomic<int> g_nestedReads{0};
+void ReadingSink(const std::string&) {
+  Key key;
+  RegOpenKeyEx(HKEY_CURRENT_USER, "Software", KEY_READ, key.out());
+  g_nestedReads.fetch_add(1);
+}
+
+TEST(RegistryStoreRecovery, TheSinkMayReadSettings) {
+  ScopedRegistryFolder folder;
+  folder.Write("current_user.hive", "this is not a hive\n");
+  const int child = InChild([] {
+    alarm(5);  // a store that calls the sink under its lock hangs here
+    SetRegistryDiagnosticSink(&ReadingSink);
+    Key key;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software", KEY_READ, key.out()) != kErrorFileNotFound)
+      return 1;
+    return g_nestedReads.load() == 1 ? 0 : 2;
+  });
+  EXPECT_EQ(child, 0);
+}
+
 TEST(RegistryStoreRecovery, CutOffHiveIsSetAside) {
   ScopedRegistryFolder folder;
   ScopedReports reports;

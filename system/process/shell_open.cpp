@@ -1,9 +1,11 @@
 #include "system/process/shell_open.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 
@@ -16,10 +18,26 @@ namespace {
 constexpr const char* kDefaultWebSite = "https://www.zor.example/";
 constexpr const char* kDefaultIssueTracker = "https://issues.zor.example/";
 
+// A regular file with the execute bit that really is a program: an ELF
+// image or a script with a "#!" line. On FAT, NTFS and SMB mounts every file
+// carries the execute bit, and a document there must still be opened as one.
+// A program we may run but not read cannot be looked into: the bit decides.
 bool IsExecutableFile(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         ::access(path.c_str(), X_OK) == 0;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      ::access(path.c_str(), X_OK) != 0)
+    return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return errno == EACCES;
+  unsigned char head[4] = {};
+  ssize_t got;
+  do {
+    got = ::read(fd, head, sizeof head);
+  } while (got < 0 && errno == EINTR);
+  ::close(fd);
+  if (got >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F')
+    return true;
+  return got >= 2 && head[0] == '#' && head[1] == '!';
 }
 
 // The program `name` stands for, or "" when it is not one.

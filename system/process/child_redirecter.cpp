@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "system/files/file_helpers.h"
+#include "platform/path_text.h"
 
 extern char** environ;
 
@@ -84,10 +85,7 @@ std::vector<std::string> SplitCommandLine(const std::string& line) {
   return args;
 }
 
-std::string Native(std::string path) {
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
-}
+std::string Native(const std::string& path) { return zor::platform::ToNativePath(path); }
 
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);  // never retried: Linux frees the number even on EINTR

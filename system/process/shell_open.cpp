@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/error_text.h"
+#include "platform/path_text.h"
 #include "system/process/parameter_text.h"
 #include "system/process/process_helpers.h"
 
@@ -80,10 +81,12 @@ ProcessHandle ShellOpen(const std::string& file, const std::string& parameters) 
     zor::platform::SetLastError(zor::platform::kErrorFileNotFound);
     return {};
   }
-  const std::string program = FindProgram(file);
+  const bool address = IsAddress(file);
+  const std::string native = address ? file : zor::platform::ToNativePath(file);
+  const std::string program = address ? std::string() : FindProgram(native);
   if (!program.empty()) return StartProcessWithArgs(program, SplitParameters(parameters), nullptr);
   struct stat info {};
-  if (!IsAddress(file) && ::stat(file.c_str(), &info) != 0) {
+  if (!address && ::stat(native.c_str(), &info) != 0) {
     zor::platform::SetLastError(zor::platform::kErrorFileNotFound);
     return {};
   }
@@ -93,7 +96,7 @@ ProcessHandle ShellOpen(const std::string& file, const std::string& parameters) 
     return {};
   }
   // A leading '-' would read as one of the opener's options.
-  const std::string target = file[0] == '-' ? "./" + file : file;
+  const std::string target = native[0] == '-' ? "./" + native : native;
   return StartProcessWithArgs(opener, {target}, nullptr);
 }
 

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -237,9 +238,13 @@ TEST(ChildRedirecterThreaded, DestroyingWithInputQueuedDoesNotHang) {
     auto r = std::make_unique<CZORRedirecter>();
     // The child never reads: the queue can never be written.
     r->SetCommandLine("sh -c \"echo ready; exec sleep 60\"");
-    window.OnOutput([&] { EXPECT_EQ(r->WriteInput(big.data(), big.size(), -1), 4 << 20); });
+    std::atomic<bool> queued{false};
+    window.OnOutput([&] {
+      EXPECT_EQ(r->WriteInput(big.data(), big.size(), -1), 4 << 20);
+      queued = true;
+    });
     ASSERT_TRUE(r->Start(&window));
-    ASSERT_TRUE(window.WaitForText("ready"));
+    while (!queued) std::this_thread::sleep_for(1ms);
     EXPECT_EQ(r->WriteInput("x", 1, 100), 0);  // behind the queue, in time
     r.reset();
   }

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/path_text.h"
+
 namespace zor::platform {
 
 const char* FileException::what() const noexcept {
@@ -74,7 +76,7 @@ bool File::Open(const std::string& fileName, unsigned flags, FileException* erro
     if (!(flags & modeNoTruncate)) oflags |= O_TRUNC;
   }
   // Share modes are accepted and ignored: Linux has no mandatory sharing.
-  const int fd = ::open(fileName.c_str(), oflags, 0666);
+  const int fd = ::open(ToNativePath(fileName).c_str(), oflags, 0666);
   if (fd < 0) {
     const int err = errno;
     if (error) *error = FileException(FileException::CauseFromErrno(err), err, fileName);
@@ -159,19 +161,20 @@ void File::Flush() {
 
 bool File::GetReadOnly(const std::string& path, bool& readOnly) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
+  if (::stat(ToNativePath(path).c_str(), &st) != 0) return false;
   readOnly = (st.st_mode & S_IWUSR) == 0;
   return true;
 }
 
 bool File::SetReadOnly(const std::string& path, bool readOnly) {
+  const std::string native = ToNativePath(path);
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
+  if (::stat(native.c_str(), &st) != 0) return false;
   mode_t mode = st.st_mode & 07777;
   mode = readOnly ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
-  return ::chmod(path.c_str(), mode) == 0;
+  return ::chmod(native.c_str(), mode) == 0;
 }
 
-bool File::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool File::Remove(const std::string& path) { return ::unlink(ToNativePath(path).c_str()) == 0; }
 
 }  // namespace zor::platform

@@ -14,7 +14,8 @@
 // end of the file); Write, Seek, SetLength and Flush throw FileException.
 // Share modes have no meaning for Linux files: they are accepted and ignored,
 // so two openers never refuse each other. The read-only attribute is the
-// owner's write permission bit.
+// owner's write permission bit. Paths follow the suite's separator rule
+// (platform/path_text.h): '\' separates as '/' does.
 #pragma once
 
 #include <cstdint>

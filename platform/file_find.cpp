@@ -7,6 +7,8 @@
 #include <cctype>
 #include <memory>
 
+#include "platform/path_text.h"
+
 namespace zor::platform {
 namespace {
 
@@ -52,7 +54,7 @@ std::vector<FindEntry> FindEntries(const std::string& pattern) {
   const std::size_t cut = pattern.find_last_of("/\\");
   std::string folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut);
   const std::string wildcard = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
-  std::replace(folder.begin(), folder.end(), '\\', '/');
+  folder = ToNativePath(folder);
   if (cut != std::string::npos && folder.empty()) folder.push_back('/');
 
   std::vector<FindEntry> entries;

@@ -1,5 +1,7 @@
 #include "core/text/path_utils.h"
 
+#include "platform/path_text.h"
+
 #include <algorithm>
 
 #include <boost/filesystem.hpp>
@@ -38,11 +40,7 @@ std::string PathPart(const std::string& path, End end, F part) {
 
 }  // namespace
 
-std::string ToNativePath(const std::string& path) {
-  std::string native = path;
-  std::replace(native.begin(), native.end(), '\\', '/');
-  return native;
-}
+std::string ToNativePath(const std::string& path) { return zor::platform::ToNativePath(path); }
 
 bool IsDirectory(const std::string& path) {
   try {

@@ -14,7 +14,8 @@
 
 #include <string>
 
-// The path with every '\' replaced by '/', the form the filesystem takes.
+// The form the filesystem takes: '\' read as '/' by the suite's one rule
+// (platform/path_text.h), which keeps a leading part that exists as written.
 std::string ToNativePath(const std::string& path);
 
 // The path exists and is a folder.

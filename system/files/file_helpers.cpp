@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "platform/file.h"
+#include "platform/path_text.h"
 #include "platform/shell_folders.h"
 
 extern char** environ;
@@ -23,7 +24,7 @@ using zor::platform::FileFinder;
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) { return zor::platform::IsPathSeparator(c); }
 
 std::size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/"); }
 
@@ -33,11 +34,8 @@ std::string WithSeparator(const std::string& folder) {
   return EndsWithSeparator(folder) ? folder : folder + "/";
 }
 
-// Folder paths as Linux calls take them: '\' read as '/'.
-std::string Native(std::string path) {
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
-}
+// Paths as Linux calls take them, by the suite's one separator rule.
+std::string Native(const std::string& path) { return zor::platform::ToNativePath(path); }
 
 char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
@@ -409,51 +407,144 @@ void EmptyFolder(const std::string& folder) {
   }
 }
 
-bool MoveToRecycleBin(const std::string& path, const void* /*ownerWindow*/) {
-  std::error_code ec;
-  const fs::path source = fs::absolute(Native(path), ec);
-  if (ec || !fs::exists(fs::symlink_status(source, ec))) return false;
-  std::string trash;
-  if (!zor::platform::GetSpecialFolder(zor::platform::kCsidlLocalAppData, true, trash)) return false;
-  const fs::path files = fs::path(trash) / "Trash" / "files";
-  const fs::path info = fs::path(trash) / "Trash" / "info";
-  fs::create_directories(files, ec);
-  fs::create_directories(info, ec);
-  if (ec) return false;
+namespace {
 
-  // Reserve a unique name through the info file, created exclusively.
+// A trash folder of the freedesktop rules: files/ and info/ beside each
+// other; Path= in an info file is absolute for the home trash and relative
+// to the top folder of its file system for the others.
+struct TrashFolder {
+  fs::path root;
+  fs::path pathBase;  // empty: absolute paths
+};
+
+bool MakePrivateFolder(const fs::path& folder) {
+  if (::mkdir(folder.c_str(), 0700) == 0) return true;
+  struct stat st {};
+  return errno == EEXIST && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PrepareTrash(const TrashFolder& trash) {
+  return MakePrivateFolder(trash.root) && MakePrivateFolder(trash.root / "files") &&
+         MakePrivateFolder(trash.root / "info");
+}
+
+// The top folder of the file system that holds `path` (an absolute,
+// normal path whose parent exists): the highest ancestor on its device.
+fs::path TopFolderOf(const fs::path& path) {
+  struct stat st {};
+  fs::path top = path.parent_path();
+  if (::stat(top.c_str(), &st) != 0) return {};
+  const dev_t device = st.st_dev;
+  while (top != top.root_path()) {
+    const fs::path up = top.parent_path();
+    if (::stat(up.c_str(), &st) != 0 || st.st_dev != device) break;
+    top = up;
+  }
+  return top;
+}
+
+// The trash of another file system: $top/.Trash/$uid when $top/.Trash is a
+// real sticky folder, else $top/.Trash-$uid.
+bool PrepareTopTrash(const fs::path& top, TrashFolder& trash) {
+  const std::string uid = std::to_string(::getuid());
+  struct stat st {};
+  const fs::path shared = top / ".Trash";
+  if (::lstat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) != 0) {
+    trash = {shared / uid, top};
+    if (PrepareTrash(trash)) return true;
+  }
+  trash = {top / (".Trash-" + uid), top};
+  return PrepareTrash(trash);
+}
+
+std::string TrashInfo(const fs::path& source, const fs::path& base) {
+  const std::string original = base.empty() ? source.string() : source.lexically_relative(base).string();
+  std::string encoded;
+  for (unsigned char c : original) {
+    if (std::isalnum(c) || std::string_view("/-_.~").find(static_cast<char>(c)) != std::string_view::npos) {
+      encoded += static_cast<char>(c);
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      encoded += hex;
+    }
+  }
+  char date[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+  return "[Trash Info]\nPath=" + encoded + "\nDeletionDate=" + date + "\n";
+}
+
+// Reserves a unique name through its info file (created exclusively), then
+// moves the entry in: by rename, or across file systems by a copy that is
+// removed again when it cannot be completed.
+bool MoveIntoTrash(const fs::path& source, const TrashFolder& trash, bool copy) {
   const std::string base = source.filename().string();
   for (int n = 0; n < 10000; ++n) {
     const std::string name = n == 0 ? base : base + "." + std::to_string(n);
-    const fs::path infoPath = info / (name + ".trashinfo");
+    const fs::path infoPath = trash.root / "info" / (name + ".trashinfo");
     const int fd = ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return false;
     }
-    char date[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-    std::string encoded;
-    for (unsigned char c : source.string()) {
-      if (std::isalnum(c) || std::string_view("/-_.~").find(static_cast<char>(c)) != std::string_view::npos) {
-        encoded += static_cast<char>(c);
-      } else {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%%%02X", c);
-        encoded += hex;
-      }
-    }
-    const std::string body = "[Trash Info]\nPath=" + encoded + "\nDeletionDate=" + date + "\n";
+    const std::string body = TrashInfo(source, trash.pathBase);
     const bool written = ::write(fd, body.data(), body.size()) == static_cast<ssize_t>(body.size());
     ::close(fd);
-    if (written && ::rename(source.c_str(), (files / name).c_str()) == 0) return true;
+    const fs::path target = trash.root / "files" / name;
+    if (written && !copy && ::rename(source.c_str(), target.c_str()) == 0) return true;
+    if (written && copy) {
+      std::error_code ec;
+      fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+      if (!ec) fs::remove_all(source, ec);
+      if (!ec) return true;
+      // Whatever of the source could not be removed is still there; the
+      // copy goes, so nothing is in the trash twice.
+      std::error_code ignored;
+      fs::remove_all(target, ignored);
+    }
     ::unlink(infoPath.c_str());
     return false;
   }
   return false;
+}
+
+}  // namespace
+
+bool MoveToRecycleBin(const std::string& path, const void* /*ownerWindow*/) {
+  // "dir/" and "dir\" name the folder itself, not an entry without a name.
+  std::error_code ec;
+  fs::path source = fs::absolute(Native(path), ec).lexically_normal();
+  if (ec) return false;
+  if (!source.has_filename()) source = source.parent_path();
+  if (source.empty() || source == source.root_path() || !source.has_filename() ||
+      source.filename() == "." || source.filename() == "..")
+    return false;
+  struct stat sourceInfo {};
+  if (::lstat(source.c_str(), &sourceInfo) != 0) return false;
+
+  std::string home;
+  if (!zor::platform::GetSpecialFolder(zor::platform::kCsidlLocalAppData, true, home)) return false;
+  fs::create_directories(home, ec);
+  const TrashFolder homeTrash{fs::path(home) / "Trash", {}};
+  const bool homeReady = PrepareTrash(homeTrash);
+  struct stat homeInfo {};
+  const bool sameDevice = homeReady && ::stat(homeTrash.root.c_str(), &homeInfo) == 0 &&
+                          homeInfo.st_dev == sourceInfo.st_dev;
+  if (sameDevice) return MoveIntoTrash(source, homeTrash, false);
+
+  // Another file system: its own trash, as the freedesktop rules say; where
+  // that cannot be made, a copy into the home trash.
+  const fs::path top = TopFolderOf(source);
+  TrashFolder topTrash;
+  if (!top.empty() && PrepareTopTrash(top, topTrash)) {
+    struct stat trashInfo {};
+    if (::stat(topTrash.root.c_str(), &trashInfo) == 0 && trashInfo.st_dev == sourceInfo.st_dev)
+      return MoveIntoTrash(source, topTrash, false);
+  }
+  return homeReady && MoveIntoTrash(source, homeTrash, true);
 }
 
 namespace {
@@ -586,7 +677,8 @@ std::string GetCurrentFolder(bool trailingSeparator) {
   std::error_code ec;
   std::string folder = fs::current_path(ec).string();
   if (ec) return {};
-  if (trailingSeparator && !EndsWithSeparator(folder)) folder += '/';
+  // The system's own path: only '/' separates, and a name may end in '\'.
+  if (trailingSeparator && folder.back() != '/') folder += '/';
   return folder;
 }
 
@@ -627,6 +719,6 @@ std::string GetLocalAppDataFolder(bool withMakerFolder) {
   if (!zor::platform::GetSpecialFolder(zor::platform::kCsidlLocalAppData, false, folder)) return {};
   if (!withMakerFolder) return folder;
   folder = JoinPath(folder, "Zor");
-  if (!IsExistingFolder(folder)) ::mkdir(folder.c_str(), 0777);
+  if (!IsExistingFolder(folder)) ::mkdir(Native(folder).c_str(), 0777);
   return folder;
 }

@@ -83,7 +83,11 @@ bool CreateFolderTree(const std::string& path);
 bool CreateFolderTreeUnc(const std::string& path);
 bool CanCreateFile(const std::string& path);
 void EmptyFolder(const std::string& folder);
-// Moves the path to the user's trash (the freedesktop trash folder).
+// Moves the path (a file, a link or a whole folder; a trailing separator
+// names the folder) to the freedesktop trash: the user's trash under the
+// local application data folder, or for another file system that file
+// system's own trash ($top/.Trash/$uid or $top/.Trash-$uid), else a copy into
+// the user's trash.
 bool MoveToRecycleBin(const std::string& path, const void* ownerWindow = nullptr);
 // Files are copied with overwrite (a link to a file as the file's contents);
 // folders only with `recursive`, a link to a folder then as a link, and a

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "core/text/file_search.h"
+#include "platform/path_text.h"
 #include "platform/shell_folders.h"
 #include "system/files/file_helpers.h"
 
@@ -53,9 +54,8 @@ const std::map<SuiteFolderId, FolderEntry>& FolderTable() {
   return table;
 }
 
-bool EndsWithSeparator(const std::string& s) {
-  return !s.empty() && (s.back() == '/' || s.back() == '\\');
-}
+// After ToNativePath only '/' separates; a name may still end in '\'.
+bool EndsWithSeparator(const std::string& s) { return !s.empty() && s.back() == '/'; }
 
 }  // namespace
 
@@ -88,6 +88,9 @@ bool GetSuiteFolderPath(SuiteFolderId id, const std::string& extraSubPath, std::
     if (!EndsWithSeparator(path)) path += '/';
     path += extraSubPath;
   }
+  // The folder is built, created, tested and handed out in one form, so
+  // that whatever the caller does with it finds the same folder.
+  path = zor::platform::ToNativePath(path);
   std::error_code ec;
   if (create && !fs::exists(path, ec)) fs::create_directories(path, ec);  // failure shows below
   if (trailingSeparator && !EndsWithSeparator(path)) path += '/';

@@ -14,7 +14,9 @@
 #include <map>
 #include <string>
 
-enum eCmdLineParamKey {
+// The fixed underlying type lets a caller hold any int here (read from a
+// file, say) without undefined behaviour; the functions below reject it.
+enum eCmdLineParamKey : int {
   eCmdLineMode = 0,
   eCmdLineDatabase = 1,
   eCmdLineProjectSettings = 2,

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "system/files/file_helpers.h"
+#include "platform/path_text.h"
 
 extern char** environ;
 
@@ -84,10 +85,7 @@ std::vector<std::string> SplitCommandLine(const std::string& line) {
   return args;
 }
 
-std::string Native(std::string path) {
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
-}
+std::string Native(const std::string& path) { return zor::platform::ToNativePath(path); }
 
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);  // never retried: Linux frees the number even on EINTR
@@ -180,6 +178,28 @@ bool BuildArguments(const std::string& application, const std::string& commandLi
     program = absolute.string();
   }
   return true;
+}
+
+// The redirecter whose reader (or waiter) thread this is: input written
+// from inside SendMessage must never wait for the child.
+thread_local const CZORRedirecter* t_readerOf = nullptr;
+thread_local const CZORRedirecter* t_waiterOf = nullptr;
+
+// Writes without waiting; the count taken, or -1 with errno on a failure
+// other than a full pipe.
+ssize_t WriteSome(int fd, const char* bytes, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return done == 0 ? -1 : static_cast<ssize_t>(done);
+    break;
+  }
+  return static_cast<ssize_t>(done);
 }
 
 }  // namespace
@@ -354,28 +374,42 @@ void CZORRedirecter::KillChildLocked() {
 }
 
 int64_t CZORRedirecter::WriteInput(const void* data, std::size_t size, int timeoutMs) {
-  std::lock_guard<std::mutex> lock(m_inputMutex);
-  if (m_inputWrite < 0) return -1;
-  if (size == 0) return 0;
+  const char* bytes = static_cast<const char*>(data);
+  if (t_readerOf == this || t_waiterOf == this) return WriteInputWithoutWaiting(bytes, size);
 
+  std::lock_guard<std::mutex> writer(m_writerMutex);
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-  const char* bytes = static_cast<const char*>(data);
   std::size_t done = 0;
   bool failed = false;
   SigpipeBlock sigpipe;
-  while (done < size) {
-    const ssize_t n = ::write(m_inputWrite, bytes + done, size - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-      continue;
+  for (;;) {
+    int fd;
+    {
+      std::lock_guard<std::mutex> lock(m_inputMutex);
+      if (m_inputWrite < 0 || m_closeAfterPending) {
+        if (done == 0) return -1;
+        break;
+      }
+      if (size == 0) return 0;
+      // Input queued from inside SendMessage goes first.
+      if (!FlushPendingLocked()) {
+        sigpipe.Raised();
+        failed = true;
+        break;
+      }
+      if (m_pending.empty()) {
+        const ssize_t n = WriteSome(m_inputWrite, bytes + done, size - done);
+        if (n < 0) {
+          if (errno == EPIPE) sigpipe.Raised();
+          failed = true;
+          break;
+        }
+        done += static_cast<std::size_t>(n);
+      }
+      fd = m_inputWrite;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) {
-      if (errno == EPIPE) sigpipe.Raised();
-      failed = true;
-      break;
-    }
+    if (done == size) break;
     int wait = -1;
     if (timeoutMs >= 0) {
       const auto left =
@@ -383,7 +417,8 @@ int64_t CZORRedirecter::WriteInput(const void* data, std::size_t size, int timeo
       if (left <= 0) break;
       wait = static_cast<int>(left);
     }
-    pollfd ready{m_inputWrite, POLLOUT, 0};
+    // Waits without m_inputMutex: the reader may queue or flush meanwhile.
+    pollfd ready{fd, POLLOUT, 0};
     if (::poll(&ready, 1, wait) < 0 && errno != EINTR) {
       failed = true;
       break;
@@ -393,8 +428,59 @@ int64_t CZORRedirecter::WriteInput(const void* data, std::size_t size, int timeo
   return static_cast<int64_t>(done);
 }
 
+int64_t CZORRedirecter::WriteInputWithoutWaiting(const char* bytes, std::size_t size) {
+  std::lock_guard<std::mutex> lock(m_inputMutex);
+  if (m_inputWrite < 0 || m_closeAfterPending) return -1;
+  if (size == 0) return 0;
+  SigpipeBlock sigpipe;
+  if (!FlushPendingLocked()) {
+    sigpipe.Raised();
+    return -1;
+  }
+  std::size_t done = 0;
+  if (m_pending.empty()) {
+    const ssize_t n = WriteSome(m_inputWrite, bytes, size);
+    if (n < 0) {
+      if (errno == EPIPE) sigpipe.Raised();
+      return -1;
+    }
+    done = static_cast<std::size_t>(n);
+  }
+  if (done == size) return static_cast<int64_t>(size);
+  // After the child's end nobody would write a queue: report what it took.
+  if (t_waiterOf == this) return static_cast<int64_t>(done);
+  m_pending.append(bytes + done, size - done);
+  return static_cast<int64_t>(size);
+}
+
+bool CZORRedirecter::FlushPendingLocked() {
+  if (m_inputWrite < 0) {
+    m_pending.clear();
+    return true;
+  }
+  if (!m_pending.empty()) {
+    const ssize_t n = WriteSome(m_inputWrite, m_pending.data(), m_pending.size());
+    if (n < 0) {
+      m_pending.clear();
+      if (m_closeAfterPending) CloseFd(m_inputWrite);
+      m_closeAfterPending = false;
+      return false;
+    }
+    m_pending.erase(0, static_cast<std::size_t>(n));
+  }
+  if (m_pending.empty() && m_closeAfterPending) {
+    CloseFd(m_inputWrite);
+    m_closeAfterPending = false;
+  }
+  return true;
+}
+
 void CZORRedirecter::CloseInput() {
   std::lock_guard<std::mutex> lock(m_inputMutex);
+  if (!m_pending.empty()) {
+    m_closeAfterPending = true;  // the reader closes it once the queue is written
+    return;
+  }
   CloseFd(m_inputWrite);
 }
 
@@ -419,14 +505,28 @@ void CZORRedirecter::Deliver(const char* bytes, std::size_t count) {
 }
 
 void CZORRedirecter::ReaderThread() {
+  t_readerOf = this;
   char buffer[kReadBlock];
-  pollfd watched[2] = {{m_outputRead, POLLIN, 0}, {m_wakeReader, POLLIN, 0}};
   for (;;) {
-    if (::poll(watched, 2, -1) < 0) {
+    // Input queued from inside SendMessage is written as the child reads,
+    // while its output goes on being drained.
+    int inputFd = -1;
+    {
+      std::lock_guard<std::mutex> lock(m_inputMutex);
+      if (!m_pending.empty()) inputFd = m_inputWrite;
+    }
+    pollfd watched[3] = {
+        {m_outputRead, POLLIN, 0}, {m_wakeReader, POLLIN, 0}, {inputFd, POLLOUT, 0}};
+    if (::poll(watched, 3, -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (watched[1].revents != 0) break;  // the child has ended
+    if (inputFd >= 0 && watched[2].revents != 0) {
+      std::lock_guard<std::mutex> lock(m_inputMutex);
+      SigpipeBlock sigpipe;
+      if (!FlushPendingLocked()) sigpipe.Raised();
+    }
     if (watched[0].revents == 0) continue;
     const ssize_t n = ::read(m_outputRead, buffer, sizeof buffer);
     if (n > 0) {
@@ -453,6 +553,7 @@ void CZORRedirecter::ReaderThread() {
 }
 
 void CZORRedirecter::WaiterThread() {
+  t_waiterOf = this;
   pid_t pid;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -486,6 +587,8 @@ void CZORRedirecter::WaiterThread() {
   {
     std::lock_guard<std::mutex> lock(m_inputMutex);
     CloseFd(m_inputWrite);
+    m_pending.clear();
+    m_closeAfterPending = false;
   }
   m_window = nullptr;
   {
@@ -507,4 +610,6 @@ void CZORRedirecter::ClosePipes() {
   CloseFd(m_wakeReader);
   std::lock_guard<std::mutex> lock(m_inputMutex);
   CloseFd(m_inputWrite);
+  m_pending.clear();
+  m_closeAfterPending = false;
 }

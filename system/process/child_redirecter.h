@@ -26,8 +26,12 @@
 // The messages come synchronously on the redirecter's own threads: output
 // blocks of at most 4,096 bytes in order, then one ended message after the
 // last block. The window must outlive the redirecter (or the child's end).
-// It may call Terminate and WriteInput from inside SendMessage but must not
-// destroy the redirecter there. A new Start succeeds once WaitForEnd is true.
+// It may call Terminate, WriteInput and CloseInput from inside SendMessage
+// but must not destroy the redirecter there. Input written from inside
+// SendMessage never waits for the child: what the child cannot take at once
+// is queued and written as it reads (its output is drained meanwhile), and
+// a CloseInput there closes the input once the queue is written. A new Start
+// succeeds once WaitForEnd is true.
 //
 // Linux in place of the original's calls:
 //   pipes: pipe2(O_CLOEXEC), so the child inherits only its standard handles;
@@ -89,7 +93,9 @@ class CZORRedirecter {
   // Writes to the child's standard input, waiting at most timeoutMs
   // (-1: without limit) for the child to take the bytes. Returns how many
   // were written (fewer on time-out), or -1 when none could be: the input is
-  // closed, the child no longer reads it, or no child was started.
+  // closed, the child no longer reads it, or no child was started. From
+  // inside SendMessage the call returns at once: with the whole size once
+  // the rest is queued, and after the child's end with what it took.
   int64_t WriteInput(const void* data, std::size_t size, int timeoutMs);
   // Closes the child's standard input so that it reads end of file.
   void CloseInput();
@@ -105,6 +111,12 @@ class CZORRedirecter {
   void ReaderThread();
   void WaiterThread();
   void Deliver(const char* bytes, std::size_t count);
+  // WriteInput on the redirecter's own threads (inside SendMessage).
+  int64_t WriteInputWithoutWaiting(const char* bytes, std::size_t size);
+  // Writes what the child takes of the queued input now; closes the input
+  // when the queue is empty and a close was asked for. False when the child
+  // no longer reads (the queue is dropped). The caller holds m_inputMutex.
+  bool FlushPendingLocked();
   // Tells the reader that the child has ended: drain the pipe and stop.
   void WakeReader();
   // Kills the group if the child is still held; the caller holds m_mutex.
@@ -133,5 +145,11 @@ class CZORRedirecter {
   bool m_terminated = false;  // Terminate killed the child
   bool m_running = false;     // from a successful Start to the waiter's clean-up
 
+  // Guards m_inputWrite and what follows; never held while waiting, so the
+  // reader thread can always take it.
   std::mutex m_inputMutex;
+  std::string m_pending;            // input queued from inside SendMessage
+  bool m_closeAfterPending = false;  // CloseInput waits for the queue
+  // One writing thread at a time waits for the child (never the reader).
+  std::mutex m_writerMutex;
 };

@@ -18,8 +18,8 @@ class ShownText {
  public:
   explicit ShownText(const std::string& text) : m_text(text) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (std::find(g_shown.begin(), g_shown.end(), text) != g_shown.end()) return;
-    g_shown.push_back(text);
+    if (std::find(g_shown.begin(), g_shown.end(), m_text) != g_shown.end()) return;
+    g_shown.push_back(m_text);
     m_claimed = true;
   }
   ~ShownText() {
@@ -31,9 +31,11 @@ class ShownText {
   ShownText& operator=(const ShownText&) = delete;
 
   bool claimed() const { return m_claimed; }
+  const std::string& text() const { return m_text; }
 
  private:
-  const std::string& m_text;
+  // A copy: the caller may change its text while the box is open.
+  const std::string m_text;
   bool m_claimed = false;
 };
 
@@ -43,5 +45,5 @@ int ShowMessageOnce(const std::string& text, uint32_t flags) {
   ShownText shown(text);
   if (!shown.claimed()) return 0;
   // No lock is held here: the sink may show another box from inside this one.
-  return zor::platform::ShowMessageBox(text, GetModuleName(false), flags);
+  return zor::platform::ShowMessageBox(shown.text(), GetModuleName(false), flags);
 }

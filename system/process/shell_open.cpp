@@ -1,13 +1,16 @@
 #include "system/process/shell_open.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 
 #include "platform/error_text.h"
+#include "platform/path_text.h"
 #include "system/process/parameter_text.h"
 #include "system/process/process_helpers.h"
 
@@ -16,10 +19,26 @@ namespace {
 constexpr const char* kDefaultWebSite = "https://www.zor.example/";
 constexpr const char* kDefaultIssueTracker = "https://issues.zor.example/";
 
+// A regular file with the execute bit that really is a program: an ELF
+// image or a script with a "#!" line. On FAT, NTFS and SMB mounts every file
+// carries the execute bit, and a document there must still be opened as one.
+// A program we may run but not read cannot be looked into: the bit decides.
 bool IsExecutableFile(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         ::access(path.c_str(), X_OK) == 0;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      ::access(path.c_str(), X_OK) != 0)
+    return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return errno == EACCES;
+  unsigned char head[4] = {};
+  ssize_t got;
+  do {
+    got = ::read(fd, head, sizeof head);
+  } while (got < 0 && errno == EINTR);
+  ::close(fd);
+  if (got >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F')
+    return true;
+  return got >= 2 && head[0] == '#' && head[1] == '!';
 }
 
 // The program `name` stands for, or "" when it is not one.
@@ -62,10 +81,12 @@ ProcessHandle ShellOpen(const std::string& file, const std::string& parameters) 
     zor::platform::SetLastError(zor::platform::kErrorFileNotFound);
     return {};
   }
-  const std::string program = FindProgram(file);
+  const bool address = IsAddress(file);
+  const std::string native = address ? file : zor::platform::ToNativePath(file);
+  const std::string program = address ? std::string() : FindProgram(native);
   if (!program.empty()) return StartProcessWithArgs(program, SplitParameters(parameters), nullptr);
   struct stat info {};
-  if (!IsAddress(file) && ::stat(file.c_str(), &info) != 0) {
+  if (!address && ::stat(native.c_str(), &info) != 0) {
     zor::platform::SetLastError(zor::platform::kErrorFileNotFound);
     return {};
   }
@@ -75,7 +96,7 @@ ProcessHandle ShellOpen(const std::string& file, const std::string& parameters) 
     return {};
   }
   // A leading '-' would read as one of the opener's options.
-  const std::string target = file[0] == '-' ? "./" + file : file;
+  const std::string target = native[0] == '-' ? "./" + native : native;
   return StartProcessWithArgs(opener, {target}, nullptr);
 }
 

@@ -5,7 +5,8 @@
 //   ShellOpen("/data/reports", "");     // shows the folder in the file manager
 //   OpenMakerWebSite();
 //
-// A program (a name found in PATH, or a path to an executable file) is started
+// A program (a name found in PATH, or a path to an executable file that is an
+// ELF image or a "#!" script) is started
 // with the parameter text split into arguments (SplitParameters); anything
 // else (a document, a folder, a web address) goes to the desktop's opener,
 // xdg-open, looked for in PATH, which gets no parameters. Nothing is run

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -145,19 +146,19 @@ bool WriteBytes(const std::string& path, const char* data, std::size_t size) {
   return static_cast<bool>(out);
 }
 
-void WriteUtf16File(const std::string& path, const std::u16string& text) {
+bool WriteUtf16File(const std::string& path, const std::u16string& text) {
   std::string bytes;
   bytes.reserve(text.size() * 2);
   for (const char16_t unit : text) {
     bytes += static_cast<char>(unit & 0xFF);
     bytes += static_cast<char>(unit >> 8);
   }
-  WriteBytes(path, bytes.data(), bytes.size());
+  return WriteBytes(path, bytes.data(), bytes.size());
 }
 
 // Copies the display report as it is, chunk by chunk.
 void JoinDisplayReport(std::ostream& out, const std::string& path) {
-  if (!Exists(path)) {
+  if (path.empty() || !Exists(path)) {
     out << " **** DirectX report NOT FOUND.";
     return;
   }
@@ -176,7 +177,7 @@ void JoinDisplayReport(std::ostream& out, const std::string& path) {
 
 // Joins the UTF-16 report as UTF-8, without its byte-order mark.
 void JoinSystemInformation(std::ostream& out, const std::string& path) {
-  if (!Exists(path)) {
+  if (path.empty() || !Exists(path)) {
     out << " **** MS System Information report NOT FOUND.";
     return;
   }
@@ -203,18 +204,24 @@ BOOL WriteSystemReport(const std::string& folder) {
 BOOL WriteSystemReport(const std::string& folder, const SystemReportSources& sources) {
   const std::string display = JoinPath(folder, "dxdiagReport.txt");
   const std::string information = JoinPath(folder, "msinfoReport.txt");
+  // Reports left by an earlier run must not pass for today's: remove them,
+  // and join only what this run wrote.
+  ::unlink(display.c_str());
+  ::unlink(information.c_str());
   const std::string displayText = DisplayReport(sources);
-  if (!displayText.empty()) WriteBytes(display, displayText.data(), displayText.size());
+  const bool displayWritten =
+      !displayText.empty() && WriteBytes(display, displayText.data(), displayText.size());
   const std::u16string informationText = SystemInformationReport(sources);
-  if (!informationText.empty()) WriteUtf16File(information, informationText);
+  const bool informationWritten =
+      !informationText.empty() && WriteUtf16File(information, informationText);
 
   const std::string joined = JoinPath(folder, "SystemReport.txt");
   std::ofstream out(joined, std::ios::binary | std::ios::trunc);
   if (!out) return 0;
   out << kDxdiagHeader;
-  JoinDisplayReport(out, display);
+  JoinDisplayReport(out, displayWritten ? display : std::string());
   out << kMsinfoHeader;
-  JoinSystemInformation(out, information);
+  JoinSystemInformation(out, informationWritten ? information : std::string());
   out << kEndLine;
   out.close();
   if (!out) return 0;

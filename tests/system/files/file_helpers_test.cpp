@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
+#include <fstream>
 
 #include "platform/file.h"
 #include "tests/support/temp_folder.h"
@@ -326,6 +328,74 @@ TEST(Folders, ShellFoldersFollowTheirOverrides) {
   ::unsetenv("ZOR_LOCAL_APPDATA_DIR");
   ::unsetenv("ZOR_DOCUMENTS_DIR");
   EXPECT_EQ(GetTempFolder().back(), '/');
+}
+
+// The home trash under a temporary local application data folder.
+class RecycleBin : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("ZOR_LOCAL_APPDATA_DIR", tmp.Path("local").c_str(), 1); }
+  void TearDown() override { ::unsetenv("ZOR_LOCAL_APPDATA_DIR"); }
+  std::string Trashed(const std::string& name) const { return tmp.Path("local/Trash/files/" + name); }
+  std::string Info(const std::string& name) const {
+    std::ifstream in(tmp.Path("local/Trash/info/" + name + ".trashinfo"));
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  TempFolder tmp;
+};
+
+TEST_F(RecycleBin, AFolderNamedWithATrailingSeparatorIsTrashedWhole) {
+  for (const std::string end : {"/", "\\", "//", "/./"}) {
+    fs::create_directories(tmp.Path("data/run"));
+    tmp.Write("data/run/a.txt", "x");
+    ASSERT_TRUE(MoveToRecycleBin(tmp.Path("data/run") + end)) << end;
+    EXPECT_FALSE(fs::exists(tmp.Path("data/run"))) << end;
+    EXPECT_TRUE(fs::exists(tmp.Path("data")));
+  }
+  EXPECT_TRUE(fs::exists(Trashed("run/a.txt")));
+  EXPECT_TRUE(fs::exists(Trashed("run.3/a.txt")));
+  EXPECT_NE(Info("run").find("Path=" + tmp.Path("data/run") + "\n"), std::string::npos);
+  EXPECT_FALSE(fs::exists(tmp.Path("local/Trash/info/.trashinfo")));
+  // A path that names no entry of its own is refused.
+  EXPECT_FALSE(MoveToRecycleBin("/"));
+  EXPECT_FALSE(MoveToRecycleBin(tmp.Path("data") + "/.."));
+  EXPECT_TRUE(fs::exists(tmp.Path("data")));
+}
+
+TEST_F(RecycleBin, AnotherFileSystemUsesItsOwnTrash) {
+  // /dev/shm is a file system of its own on the machines the suite runs on.
+  struct stat shm {};
+  struct stat here {};
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(tmp.path().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev || ::access("/dev/shm", W_OK) != 0)
+    GTEST_SKIP() << "no second writable file system at /dev/shm";
+  const fs::path folder = fs::path("/dev/shm") / ("zor-trash-test-" + std::to_string(::getpid()));
+  fs::create_directories(folder / "survey");
+  std::ofstream(folder / "survey" / "line.txt") << "data";
+  const fs::path top = "/dev/shm";
+  const fs::path topTrash = top / (".Trash-" + std::to_string(::getuid()));
+  const bool hadTrash = fs::exists(topTrash);
+
+  ASSERT_TRUE(MoveToRecycleBin((folder / "survey").string() + "\\"));
+  EXPECT_FALSE(fs::exists(folder / "survey"));
+  const std::string name = "survey";
+  fs::path moved;
+  for (const auto& entry : fs::directory_iterator(topTrash / "files"))
+    if (entry.path().filename().string().rfind(name, 0) == 0 &&
+        fs::exists(entry.path() / "line.txt"))
+      moved = entry.path();
+  EXPECT_FALSE(moved.empty());
+  EXPECT_FALSE(fs::exists(Trashed("survey")));  // not copied into the home trash
+  if (!moved.empty()) {
+    std::ifstream in(topTrash / "info" / (moved.filename().string() + ".trashinfo"));
+    const std::string info((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Relative to the top of its file system, as the freedesktop rules ask.
+    EXPECT_NE(info.find("Path=" + (folder / "survey").lexically_relative(top).string() + "\n"),
+              std::string::npos);
+    fs::remove_all(moved);
+    fs::remove(topTrash / "info" / (moved.filename().string() + ".trashinfo"));
+  }
+  fs::remove_all(folder);
+  if (!hadTrash) fs::remove_all(topTrash);
 }
 
 }  // namespace

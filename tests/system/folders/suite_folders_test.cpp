@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "core/text/file_search.h"
 #include "system/files/file_helpers.h"
 #include "tests/support/temp_folder.h"
 
@@ -56,6 +57,39 @@ TEST_F(SuiteFolders, IdsMapToTheirRootsAndCreateOnRequest) {
   EXPECT_TRUE(GetSuiteBaseFolder(7, out));
   EXPECT_EQ(out, "");
   EXPECT_EQ(GetSuiteFolderIdList(), (std::vector<SuiteFolderId>{4, 7, 13, 16, 17, 18, 19, 24, 27}));
+}
+
+TEST_F(SuiteFolders, BackslashesSeparateWhereFoldersAreMadeTestedAndSearched) {
+  std::string out;
+  ASSERT_TRUE(GetSuiteFolderPath(24, "Egm\\2008", out, true, true));
+  EXPECT_EQ(out, tmp.Path("public/Zor/Shared/Geo/Geoid/Egm/2008/"));
+  EXPECT_TRUE(IsExistingFolder(out));
+  EXPECT_FALSE(fs::exists(tmp.Path("public/Zor/Shared/Geo/Geoid/Egm\\2008")));
+  tmp.Write("public/Zor/Shared/Geo/Geoid/Egm/2008/model.grd", "x");
+  std::vector<std::string> found;
+  FindFilesInFolders(found, {out}, "*.grd", false, true, true);
+  EXPECT_EQ(found.size(), 1u);
+  EXPECT_TRUE(GetSuiteFolderPath(24, "Egm\\2008\\", out, false, false));
+}
+
+TEST_F(SuiteFolders, ACurrentFolderWhoseNameEndsInABackslashHoldsItsSubFolders) {
+  // Linux allows '\' in a name; the folder the system names is taken as it is.
+  const std::string odd = tmp.Path("run\\");
+  fs::create_directories(odd);
+  SetCurrentFolder(odd.c_str());
+  EXPECT_EQ(GetCurrentFolder(true), odd + "/");
+  std::string out;
+  ASSERT_TRUE(GetSuiteFolderPath(2, "Extra\\Deep", out, true, true));
+  EXPECT_TRUE(fs::is_directory(odd + "/Drivers/Settings/Extra/Deep"));
+  EXPECT_FALSE(fs::exists(tmp.Path("run")));  // nothing beside it
+  EXPECT_TRUE(IsExistingFolder(out));
+  tmp.Write("run\\/Drivers/Settings/Extra/Deep/a.ini", "x");
+  std::vector<std::string> found;
+  FindFilesInFolders(found, {out}, "*.ini", false, true, true);
+  EXPECT_EQ(found.size(), 1u);
+  ASSERT_TRUE(GetSuiteFolder(15, out, true, false));
+  EXPECT_TRUE(fs::is_directory(odd + "/Settings"));
+  EXPECT_TRUE(IsExistingFolder(out));
 }
 
 TEST_F(SuiteFolders, DefinitionFilesLastFolderWinsPerName) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <stdexcept>
 
 namespace {
@@ -29,7 +30,17 @@ TEST(CommandLine, QuotesAndUnknownKeysThrow) {
                std::invalid_argument);
   EXPECT_THROW(CmdLineKeyFromName("Mode"), std::invalid_argument);
   EXPECT_EQ(CmdLineKeyFromName("export-format"), eCmdLineExportFormat);
-  EXPECT_THROW(CmdLineKeyText(static_cast<eCmdLineParamKey>(4)), std::invalid_argument);
+  // Any int is a valid value of the key type (UBSan checks the loads), and
+  // every key outside 0..3 throws, in the text look-up and in the builder.
+  for (int bad : {4, 7, -1, INT_MAX, INT_MIN}) {
+    const auto key = static_cast<eCmdLineParamKey>(bad);
+    EXPECT_THROW(CmdLineKeyText(key), std::invalid_argument) << bad;
+    line = "stale";
+    EXPECT_THROW(BuildCommandLine(line, std::map<eCmdLineParamKey, std::string>{
+                                            {eCmdLineMode, "m"}, {key, "x"}}),
+                 std::invalid_argument)
+        << bad;
+  }
   std::map<eCmdLineParamKey, std::string> keyed;
   EXPECT_THROW(ParseCommandLine(keyed, "--mode=\"a\" --other=\"b\""), std::invalid_argument);
 }

@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -197,6 +199,56 @@ TEST(ChildRedirecterThreaded, InputReachesTheChildUntilClosed) {
   EXPECT_EQ(window.Get().text, big);
   EXPECT_EQ(window.Get().exitCode, 0u);
   EXPECT_EQ(r.WriteInput("x", 1, 0), -1);
+}
+
+TEST(ChildRedirecterThreaded, InputWrittenFromInsideTheWindowNeverBlocks) {
+  // cat echoes its input: a megabyte written from inside SendMessage (on the
+  // reader thread) would fill both pipes if nothing drained the output.
+  std::string big;
+  for (int i = 0; big.size() < (1u << 20); ++i) big += std::to_string(i) + ";";
+  RecordingWindow window;
+  CZORRedirecter r;
+  std::vector<int64_t> results;  // only the reader thread touches it until the end
+  bool once = false;
+  window.OnOutput([&] {
+    if (once) return;
+    once = true;
+    results.push_back(r.WriteInput(big.data(), big.size(), -1));
+    results.push_back(r.WriteInput("END", 3, -1));
+    r.CloseInput();  // closes once the queue is written
+  });
+  ASSERT_TRUE(r.SetApplication("/bin/cat"));
+  ASSERT_TRUE(r.Start(&window));
+  // An owner thread writing meanwhile waits for the queue, never ahead of it.
+  ASSERT_EQ(r.WriteInput("go\n", 3, -1), 3);
+  ASSERT_TRUE(window.WaitForEnded());
+  EXPECT_EQ(results, (std::vector<int64_t>{static_cast<int64_t>(big.size()), 3}));
+  const std::string text = window.Get().text;
+  EXPECT_EQ(text.size(), 3 + big.size() + 3);
+  EXPECT_TRUE(text == "go\n" + big + "END");
+  EXPECT_EQ(window.Get().exitCode, 0u);
+  EXPECT_TRUE(r.WaitForEnd(0));
+}
+
+TEST(ChildRedirecterThreaded, DestroyingWithInputQueuedDoesNotHang) {
+  const auto started = std::chrono::steady_clock::now();
+  {
+    const std::string big(4u << 20, 'q');
+    RecordingWindow window;
+    auto r = std::make_unique<CZORRedirecter>();
+    // The child never reads: the queue can never be written.
+    r->SetCommandLine("sh -c \"echo ready; exec sleep 60\"");
+    std::atomic<bool> queued{false};
+    window.OnOutput([&] {
+      EXPECT_EQ(r->WriteInput(big.data(), big.size(), -1), 4 << 20);
+      queued = true;
+    });
+    ASSERT_TRUE(r->Start(&window));
+    while (!queued) std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(r->WriteInput("x", 1, 100), 0);  // behind the queue, in time
+    r.reset();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
 }
 
 TEST(ChildRedirecterThreaded, AChildThatIgnoresItsInputNeverBlocksTheOwner) {

@@ -41,6 +41,29 @@ TEST(ShowMessageOnce, SameTextIsNotShownWhileItsBoxIsOpen) {
   EXPECT_EQ(shown.size(), 3u);
 }
 
+TEST(ShowMessageOnce, RemembersACopyOfTheText) {
+  // The caller changes its text while the box is open: the box still shows,
+  // and on closing forgets, the text it was given, never another entry.
+  std::string text = "A";
+  std::vector<std::string> shown;
+  std::vector<int> nested;
+  ScopedMessageSink sink([&](const MessageBoxCall& box) {
+    shown.push_back(box.text);
+    if (box.text == "A" && shown.size() == 1) {
+      text = "B";
+      nested.push_back(ShowMessageOnce("A", MB_OK));  // "A" is still open
+      nested.push_back(ShowMessageOnce("B", MB_OK));  // "B" is not
+    }
+    return IDOK;
+  });
+  EXPECT_EQ(ShowMessageOnce(text, MB_OK), IDOK);
+  EXPECT_EQ(nested, (std::vector<int>{0, IDOK}));
+  EXPECT_EQ(shown, (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(ShowMessageOnce("A", MB_OK), IDOK);  // closed and forgotten
+  EXPECT_EQ(ShowMessageOnce("B", MB_OK), IDOK);
+  EXPECT_EQ(shown.size(), 4u);
+}
+
 TEST(ShowMessageOnceThreaded, OneBoxPerTextAcrossThreads) {
   std::atomic<int> shown{0};
   std::atomic<bool> release{false};

@@ -30,6 +30,25 @@ TEST(ShellOpen, DocumentsFoldersAndAddressesGoToTheOpener) {
   EXPECT_EQ(ReadLines(opener.Record()), (Lines{"1", "./-v"}));
 }
 
+TEST(ShellOpen, DocumentsWithTheExecuteBitAreStillDocuments) {
+  // As on FAT, NTFS and SMB mounts, where every file has the execute bit.
+  FakeOpener opener;
+  for (const std::string& content : {std::string("report text"), std::string("#"),
+                                     std::string(), std::string("\x7F" "EL")}) {
+    const std::string document = opener.tmp().Write("report.txt", content);
+    ::chmod(document.c_str(), 0755);
+    ::unlink(opener.Record().c_str());
+    ASSERT_TRUE(ShellOpen(document, "").Wait(5000)) << content;
+    EXPECT_EQ(ReadLines(opener.Record()), (Lines{"1", document})) << content;
+  }
+  // A "#!" script with the bit is a program.
+  WriteRecorder(opener.tmp().Path("tool"), opener.tmp().Path("tool.txt"));
+  ::unlink(opener.Record().c_str());
+  ASSERT_TRUE(ShellOpen(opener.tmp().Path("tool"), "a").Wait(5000));
+  EXPECT_EQ(ReadLines(opener.tmp().Path("tool.txt")), (Lines{"1", "a"}));
+  EXPECT_FALSE(std::filesystem::exists(opener.Record()));
+}
+
 TEST(ShellOpen, MissingFileOrOpenerStartsNothing) {
   FakeOpener opener;
   EXPECT_FALSE(ShellOpen(opener.tmp().Path("missing.txt"), ""));

@@ -86,23 +86,24 @@ TEST(WriteSystemReport, MissingSourcesSayNotFound) {
   EXPECT_FALSE(std::filesystem::exists(opener.tmp().Path("report/msinfoReport.txt")));
 }
 
-TEST(WriteSystemReport, ReportsAlreadyThereAreJoinedSoundly) {
+TEST(WriteSystemReport, ReportsLeftByAnEarlierRunAreNotJoined) {
   FakeOpener opener;
   const TempFolder& tmp = opener.tmp();
-  const std::string raw("raw\0bytes\r\n", 11);
-  tmp.Write("report/dxdiagReport.txt", raw);
-  // Without a byte-order mark, nothing of the text is cut.
-  tmp.Write("report/msinfoReport.txt", Utf16Le(u"OS Name\tLinux"));
+  tmp.Write("report/dxdiagReport.txt", "stale display report");
+  tmp.Write("report/msinfoReport.txt", Utf16Le(u"\uFEFFstale information"));
   EXPECT_EQ(Report(opener, Under(tmp, "none")),
-            kDisplayHeader + raw + kInformationHeader + "OS Name\tLinux" + kEnd);
-  tmp.Write("report/msinfoReport.txt", Utf16Le(u"x"));  // shorter than a mark
-  EXPECT_NE(Report(opener, Under(tmp, "none")).find(kInformationHeader + "x" + kEnd),
-            std::string::npos);
-  // A lone surrogate cannot become UTF-8.
-  tmp.Write("report/msinfoReport.txt", Utf16Le(u"\uFEFFab") + std::string("\0\xD8", 2));
-  EXPECT_NE(Report(opener, Under(tmp, "none"))
-                .find(" **** MS System Information report COULD NOT BE READ." + kEnd),
-            std::string::npos);
+            kDisplayHeader + " **** DirectX report NOT FOUND." + kInformationHeader +
+                " **** MS System Information report NOT FOUND." + kEnd);
+  EXPECT_FALSE(std::filesystem::exists(tmp.Path("report/dxdiagReport.txt")));
+  EXPECT_FALSE(std::filesystem::exists(tmp.Path("report/msinfoReport.txt")));
+
+  // A fresh report replaces an old one, and its bytes are joined as they are.
+  tmp.Write("report/dxdiagReport.txt", std::string(100000, 'x'));
+  const std::string raw("raw\0bytes\r\n", 11);
+  tmp.Write("src/proc/fb", raw);
+  const std::string report = Report(opener, Under(tmp, "src"));
+  EXPECT_NE(report.find("Frame buffers:\n" + raw), std::string::npos);
+  EXPECT_EQ(report.find("xxx"), std::string::npos);
 }
 
 TEST(WriteSystemReport, FolderThatCannotHoldTheReportGivesZero) {

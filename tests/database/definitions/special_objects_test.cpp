@@ -123,6 +123,10 @@ TEST_P(SpecialObjectTest, NodeLinksCountForTheSpecialObject) {
   EXPECT_EQ(Ids(outObjects_), (std::vector<int32_t>{special_}));
   EXPECT_TRUE(outObjects_.CollectLinkedObjects(special_, objects_, nodes_, header_, false));
   EXPECT_EQ(Ids(outObjects_), (std::vector<int32_t>{1, 2}));
+  // The chain starts from real objects only, but takes the special object
+  // in through its links.
+  EXPECT_TRUE(outObjects_.CollectChain(objects_, nodes_, header_, false));
+  EXPECT_EQ(Ids(outObjects_), (std::vector<int32_t>{1, special_, 2}));
 }
 
 TEST_P(SpecialObjectTest, ObservationCopiesFollowTheSpecialObjectsNodes) {

@@ -847,7 +847,7 @@ CHdrList RandomChainList(std::mt19937& rng) {
 TEST(HdrUpgradeChainSteps, ASecondRunChangesNothingOverGeneratedLists) {
   UnitGuard guard;
   std::mt19937 rng(2024);
-  for (int round = 0; round < 1500; ++round) {
+  for (int round = 0; round < 800; ++round) {
     CHdrList list = RandomChainList(rng);
     const HdrUpgradeContext context{1 + static_cast<int32_t>(rng() % 2), rng() % 2 == 0};
     const Snapshot input = Snap(list);

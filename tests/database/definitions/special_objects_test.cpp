@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database/definitions/def_list_trees.h"
@@ -217,16 +218,22 @@ TEST_P(SpecialObjectTest, AppliedSettingsReachTheSpecialObjects) {
 TEST_P(SpecialObjectTest, OlderHeightsSetTheSpecialObjectOfTheirSystem) {
   // An older height record of system 7, whose first observation starts on
   // the special object's variable node: sensor word 6 goes to 132.
-  std::vector<uint8_t> old(336, 0);
-  const int32_t words[][2] = {{0, 7}, {1, 70}, {82, 1}, {6, 66}};
-  for (const auto& w : words) std::memcpy(old.data() + 4 * w[0], &w[1], 4);
-  ScratchDb db(DbBytes().Count(1).Block(kBlockHeightDefinitionsOld24, old).bytes());
-  ASSERT_TRUE(db.file().FindBlock(kBlockHeightDefinitionsOld24));
-  CHeightDefList heights;
-  ASSERT_EQ(heights.LoadOlder(db.file(), kBlockHeightDefinitionsOld24, objects_, obs_, nodes_), 1);
-  EXPECT_EQ(heights.GetCount(), 1);
-  EXPECT_EQ(objects_.GetAt(0)->derivedSensorWords[0], 66);
-  heights.RemoveAll();
+  const std::pair<uint32_t, std::size_t> blocks[] = {{kBlockHeightDefinitionsOld24, 336},
+                                                     {kBlockHeightDefinitionsOld25, 400},
+                                                     {kBlockHeightDefinitionsOld28, 2368},
+                                                     {kBlockHeightDefinitionsOld30, 3456}};
+  for (const auto& [type, size] : blocks) {
+    std::vector<uint8_t> old(size, 0);
+    const int32_t words[][2] = {{0, 7}, {1, 70}, {82, 1}, {6, 66 + static_cast<int32_t>(type)}};
+    for (const auto& w : words) std::memcpy(old.data() + 4 * w[0], &w[1], 4);
+    ScratchDb db(DbBytes().Count(1).Block(type, old).bytes());
+    ASSERT_TRUE(db.file().FindBlock(type));
+    CHeightDefList heights;
+    ASSERT_EQ(heights.LoadOlder(db.file(), type, objects_, obs_, nodes_), 1) << type;
+    EXPECT_EQ(heights.GetCount(), 1);
+    EXPECT_EQ(objects_.GetAt(0)->derivedSensorWords[0], 66 + static_cast<int32_t>(type)) << type;
+    heights.RemoveAll();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EarthAndSpace, SpecialObjectTest, testing::Values(-2, -1),

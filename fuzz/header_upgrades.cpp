@@ -3,8 +3,9 @@
 // upgrade level 1 or 2) and once directly over a list whose payloads may be
 // shorter than their record types say. Nothing may crash or read past a
 // payload (each payload is its own heap block, so AddressSanitizer sees
-// every over-read), and every entry the chain leaves has a payload of at
-// most the largest record size.
+// every over-read), every entry the chain leaves has a payload of at most
+// the largest record size, and a second run over the direct list changes
+// nothing.
 //
 // Input: one flag byte (bit 0: level 2, bit 1: the file has an "Observation
 // Events" block), then per record: a byte choosing the RecId from the table
@@ -99,6 +100,13 @@ void Check(bool ok) {
   if (!ok) __builtin_trap();
 }
 
+bool Same(const CHdrList& a, const CHdrList& b) {
+  if (a.GetCount() != b.GetCount()) return false;
+  return std::equal(a.begin(), a.end(), b.begin(), [](const sHdrEntry& x, const sHdrEntry& y) {
+    return x.recId == y.recId && x.link == y.link && x.flag == y.flag && x.payload == y.payload;
+  });
+}
+
 void CheckSizes(const CHdrList& list) {
   for (const sHdrEntry& e : list) Check(e.Size() <= 28080);
 }
@@ -133,7 +141,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   RunHdrUpgradeChain(direct, HdrUpgradeContext{level, events});
   CheckSizes(direct);
+  // A second run over the result changes nothing.
+  const CHdrList once = direct;
   RunHdrUpgradeChain(direct, HdrUpgradeContext{level, events});
-  CheckSizes(direct);
+  Check(Same(once, direct));
   return 0;
 }

@@ -15,43 +15,67 @@
 //           current angular units per second)
 //   other   a fixed factor to the quantity's base (seconds, bar, ratio ...)
 //
-//  code  quantity                          kind    unit (GetQuantityUnit)  factor
+//  code  what it measures                  kind    unit (GetQuantityUnit)  factor
+//        (what the observation types of database/types use it for)
 //   0    metres                            length  1 Metre                 library
+//        (ranges, pseudo-ranges, heights, depths, offsets, eastings, northings)
 //   1    international feet                length  2 International Foot    library
 //   2    count, ratio (no unit)            -       14                      1.0
 //   3    degrees                           angle   1 Degree                library
+//        (angles, directions, bearings, latitude, longitude, pitch, roll,
+//        course, rotations)
 //   4    radians                           angle   2 Radian                library
 //   5    arc minutes                       angle   4 Arc Minute            library
 //   6    arc seconds                       angle   5 Arc Second            library
 //   7    mils                              angle   6 Mil                   library
 //   8    seconds                           time    14                      1.0
+//        (hyperbolic time differences, clock-biased pseudo-ranges, fix numbers,
+//        cycle and heartbeat times)
 //   9    milliseconds                      time    14                      0.001
-//  10    hertz                             -       14                      1.0
-//  11    degrees Celsius                   -       14                      1.0
+//  10    cycles                            -       14                      1.0
+//        (hyperbolic phase differences, GPS carrier phases)
+//  11    hertz                             -       14                      1.0
+//        (GPS Doppler frequencies)
 //  12    degrees per second                angle   14                      library
-//  13    metres per second                 speed   14                      library
-//  14    practical salinity                -       14                      1.0
-//  15    knots                             speed   14                      library (1852/3600 m/s)
+//        (revolutions)
+//  13    density                           speed   14                      library
+//        (density; its factor is that of metres per second)
+//  14    weight                            -       14                      1.0
+//        (weights)
+//  15    volume                            speed   14                      library (1852/3600)
+//        (volumes; its factor is that of knots)
 //  16    decibels                          -       14                      1.0
-//  17    degrees per minute (rate of turn) angle   14                      library (1/60 deg/s)
-//  18    geographic degrees                angle   1 Degree                library
+//  17    degrees per minute                angle   14                      library (1/60 deg/s)
+//  18    rates of turn, degrees per second angle   1 Degree                library
+//        (rate-of-turn and rate-of-turn X, Y, Z)
 //  19    survey units                      length  GetUnitConstant()       1.0
-//  20    metres (coordinates)              length  1 Metre                 library
+//  20    speeds, metres per second         length  1 Metre                 library
+//        (speed, position speed, vertical speed, sound and mixture velocity,
+//        velocity X, Y, Z, easting and northing speed, ADCP speed)
 //  21    international feet (coordinates)  length  2 International Foot    library
 //  22    US survey feet                    length  14 US Survey Foot       library
 //  23    centimetres                       length  11 Centimetre           library
 //  24    millimetres                       length  13 Millimetre           library
 //  25    survey units (offsets)            length  GetUnitConstant()       1.0
-//  26    kilograms per cubic metre         -       14                      1.0
+//        (node offsets; precisions of GNSS positions and variable nodes)
+//  26    plain values                      -       14                      1.0
+//        (generic observations, magnetic field)
 //  27    bar                               pressure 14                     1.0
+//        (pressure)
 //  28    standard atmospheres              pressure 14                     1.01325
 //  29    pounds per square inch            pressure 14                     0.06894757
 //  30    pascals                           pressure 14                     1e-5
-//  31    metres (heights)                  length  1 Metre                 library
+//  31    accelerations, metres per second squared
+//                                          length  1 Metre                 library
+//        (acceleration X, Y, Z)
 //  32    kilometres per hour               speed   14                      library (1000/3600 m/s)
 //  33    percent                           -       14                      0.01
 //  34    parts per million                 -       14                      1e-6
 //  35    parts per billion                 -       14                      1e-9
+//
+// Codes that no observation type uses carry the reading given here; their
+// factors follow it. The kind of a code tells which current unit scales it:
+// a speed or an acceleration counted in metres scales as a length.
 //
 // A unit number belongs to the table of the quantity's kind (linear units
 // for lengths, angular units for angles); for the other kinds 14 only means

@@ -54,7 +54,6 @@ int AddSystemObsToTree(const CObsDefList& obs, ITreeControl& tree, TreeItem pare
 
 int AddObjectNodesToTree(const CNodeDefList& nodes, ITreeControl& tree, TreeItem parent,
                          int32_t objectId, int imageBase) {
-  if (objectId < 1) return 0;
   int inserted = 0;
   for (const sNodeDef* n : nodes)
     if (n->objectId == objectId && InsertNodeTreeItem(tree, parent, n, imageBase) != kNoTreeItem)

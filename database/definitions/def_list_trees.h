@@ -40,7 +40,7 @@ int AddSystemObsToTree(const CObsDefList& obs, zor::platform::ITreeControl& tree
 
 // Every node of the object, with the node type's image (0 -> 0, 1 -> 3,
 // 2 -> 1, 3 and 4 -> 2, 5 -> 4) plus the image base. Returns the number of
-// items inserted (none for an object id below 1).
+// items inserted. The special objects -2 and -1 have nodes like any other.
 int AddObjectNodesToTree(const CNodeDefList& nodes, zor::platform::ITreeControl& tree,
                          zor::platform::TreeItem parent, int32_t objectId, int imageBase);
 

@@ -27,9 +27,8 @@ double CNodeDefList::OffsetTolerance() { return MetersToUnits(0.001); }
 void CNodeDefList::CopyOfObject(int32_t objectId, const CNodeDefList* source, bool append) {
   if (source == nullptr || source == this) return;
   std::vector<std::unique_ptr<sNodeDef>> copies;
-  if (objectId >= 1)
-    for (const sNodeDef* n : *source)
-      if (n->objectId == objectId) copies.push_back(std::make_unique<sNodeDef>(*n));
+  for (const sNodeDef* n : *source)
+    if (n->objectId == objectId) copies.push_back(std::make_unique<sNodeDef>(*n));
   if (!append) RemoveAll();
   AdoptAll(copies);
 }
@@ -58,7 +57,6 @@ bool CNodeDefList::IsOriginNode(int32_t id) const {
 }
 
 sNodeDef* CNodeDefList::FindOriginNodeOfObject(int32_t objectId) const {
-  if (objectId < 1) return nullptr;
   return FindFirst([objectId](const sNodeDef& n) { return n.objectId == objectId && IsOrigin(n); });
 }
 
@@ -160,12 +158,12 @@ bool CNodeDefList::AppendOfType(int32_t type, const CNodeDefList& from, bool app
 
 bool CNodeDefList::AppendOfObject(int32_t objectId, const CNodeDefList& from, bool append) {
   return AppendWhere(from, append, false,
-                     [objectId](const sNodeDef& n) { return objectId >= 1 && n.objectId == objectId; });
+                     [objectId](const sNodeDef& n) { return n.objectId == objectId; });
 }
 
 bool CNodeDefList::AppendRefsOfObject(int32_t objectId, const CNodeDefList& from, bool append) {
   return AppendWhere(from, append, true,
-                     [objectId](const sNodeDef& n) { return objectId >= 1 && n.objectId == objectId; });
+                     [objectId](const sNodeDef& n) { return n.objectId == objectId; });
 }
 
 // ---- Sorting ------------------------------------------------------------------
@@ -203,7 +201,6 @@ void CNodeDefList::GetNamesAndIds(int32_t objectId, std::vector<std::string>& na
                                   std::vector<uint32_t>& ids) const {
   names.clear();
   ids.clear();
-  if (objectId < 1) return;
   for (const sNodeDef* n : *this) {
     if (n->objectId != objectId) continue;
     names.push_back(zor::platform::FieldText(n->name));

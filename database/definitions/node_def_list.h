@@ -8,7 +8,10 @@
 //   vessel.RemoveAll();
 //   nodes.RemoveAll();
 //
-// Ids below 1 mean "no id"; look-ups return the first match in list order.
+// Node ids below 1 mean "no id"; look-ups return the first match in list
+// order. Object ids are another matter: -2 and -1 are the special objects
+// (earth and space), so the operations keyed by an object id find their
+// nodes like any other object's (only CountOfObject refuses ids below 1).
 // Offsets are compared with a tolerance of 0.001 m in the current survey
 // unit (platform/unit_library.h). Copy and append operations change nothing
 // when the source is this list itself.

@@ -53,7 +53,6 @@ LinkEnds EndsOf(const sHdrEntry& link, const CNodeDefList& nodes) {
 template <typename Visit>
 void ForEachCountingLink(int32_t objectId, const CNodeDefList& nodes, const CHdrList& header,
                          Visit visit) {
-  if (objectId < 1) return;
   for (const sHdrEntry& e : header) {
     if (!IsNodeLink(e)) continue;
     const LinkEnds ends = EndsOf(e, nodes);

@@ -46,7 +46,6 @@ const sHdrEntry* FindObjectRecord(const CHdrList& header, uint32_t recId, int32_
 template <typename Visit>
 void ForEachLinkedObject(int32_t objectId, const CNodeDefList& nodes, const CHdrList& header,
                          Visit visit) {
-  if (objectId < 1) return;
   for (const sHdrEntry& e : header) {
     if (e.recId != kRecIdNodeLink) continue;
     const sNodeDef* a = nodes.FindByNumber(Word(e, 0));
@@ -69,7 +68,6 @@ bool HasNodeLink(const CHdrList& header) {
 template <typename Visit>
 void ForEachTowObservation(int32_t objectId, const CNodeDefList& nodes, const CObsDefList& obs,
                            Visit visit) {
-  if (objectId < 1) return;
   for (const sObsDef* o : obs) {
     if (o->fromNodeId < 1 || o->toNodeId < 1) continue;
     const sNodeDef* from = nodes.FindById(o->fromNodeId);
@@ -98,12 +96,16 @@ struct Gathered {
 
 sObjDef* CObjDefList::FindById(int32_t id) const {
   if (id < 1) return nullptr;
+  return FindObject(id);
+}
+
+sObjDef* CObjDefList::FindObject(int32_t id) const {
   return FindFirst([id](const sObjDef& o) { return o.id == id; });
 }
 
 sObjDef* CObjDefList::FindObjectOfNode(int32_t nodeId, const CNodeDefList& nodes) const {
   const sNodeDef* node = nodes.FindById(nodeId);
-  return node != nullptr ? FindById(node->objectId) : nullptr;
+  return node != nullptr ? FindObject(node->objectId) : nullptr;
 }
 
 sObjDef* CObjDefList::FindObjectOfSystem(int32_t systemId, const CObsDefList& obs,
@@ -112,7 +114,7 @@ sObjDef* CObjDefList::FindObjectOfSystem(int32_t systemId, const CObsDefList& ob
   for (const sObsDef* o : obs) {
     if (o->systemId != systemId) continue;
     const sNodeDef* node = nodes.FindById(o->fromNodeId);
-    if (node != nullptr && !IsKnownPositionNode(node)) return FindById(node->objectId);
+    if (node != nullptr && !IsKnownPositionNode(node)) return FindObject(node->objectId);
   }
   return nullptr;
 }
@@ -166,17 +168,17 @@ bool CObjDefList::IsReferenceNode(int32_t nodeId) const {
 }
 
 sNodeDef* CObjDefList::GetReferenceNode(int32_t objectId, const CNodeDefList& nodes) const {
-  const sObjDef* obj = FindById(objectId);
+  const sObjDef* obj = FindObject(objectId);
   return obj != nullptr ? nodes.FindById(obj->referenceNodeId) : nullptr;
 }
 
 int32_t CObjDefList::GetReferenceNodeId(int32_t objectId) const {
-  const sObjDef* obj = FindById(objectId);
+  const sObjDef* obj = FindObject(objectId);
   return obj != nullptr ? obj->referenceNodeId : -1;
 }
 
 int32_t CObjDefList::GetKind(int32_t objectId) const {
-  const sObjDef* obj = FindById(objectId);
+  const sObjDef* obj = FindObject(objectId);
   return obj != nullptr ? obj->kind : -1;
 }
 
@@ -197,9 +199,8 @@ int32_t CObjDefList::CountLinkedObjects(int32_t objectId, const CNodeDefList& no
                                         const CHdrList& header) const {
   if (GetCount() < 2 || !HasNodeLink(header)) return 0;
   std::unordered_set<int32_t> linked;
-  ForEachLinkedObject(objectId, nodes, header, [&](int32_t other) {
-    if (FindById(other) != nullptr) linked.insert(other);
-  });
+  // Counted by id: a linked object need not be in this list.
+  ForEachLinkedObject(objectId, nodes, header, [&](int32_t other) { linked.insert(other); });
   return static_cast<int32_t>(linked.size());
 }
 
@@ -310,7 +311,7 @@ bool CObjDefList::CollectLinkedObjects(int32_t objectId, const CObjDefList& from
   if (append)
     for (const sObjDef* o : *this) g.held.insert(o->id);
   ForEachLinkedObject(objectId, nodes, header,
-                      [&](int32_t other) { g.Take(from.FindById(other)); });
+                      [&](int32_t other) { g.Take(from.FindObject(other)); });
   const bool appended = !g.copies.empty();
   if (!append) RemoveAll();
   AdoptAll(g.copies);
@@ -326,7 +327,8 @@ bool CObjDefList::CollectChain(const CObjDefList& from, const CNodeDefList& node
   for (const sObjDef* o : from) {
     if (!IsPhysicalObject(o) || g.held.count(o->id) != 0) continue;
     g.Take(o);
-    ForEachLinkedObject(o->id, nodes, header, [&](int32_t other) { g.Take(from.FindById(other)); });
+    ForEachLinkedObject(o->id, nodes, header,
+                        [&](int32_t other) { g.Take(from.FindObject(other)); });
   }
   const bool appended = !g.copies.empty();
   if (!append) RemoveAll();
@@ -340,9 +342,9 @@ bool CObjDefList::CollectTowedBy(int32_t objectId, const CObjDefList& from,
   Gathered g;
   if (append)
     for (const sObjDef* o : *this) g.held.insert(o->id);
-  if (from.GetCount() >= 2 && from.FindById(objectId) != nullptr) {
+  if (from.GetCount() >= 2 && from.FindObject(objectId) != nullptr) {
     ForEachTowObservation(objectId, nodes, obs, [&](const sNodeDef& node) {
-      g.Take(from.FindById(node.objectId));
+      g.Take(from.FindObject(node.objectId));
       return true;
     });
   }

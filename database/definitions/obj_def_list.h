@@ -15,7 +15,10 @@
 //   objects.Load(db, /*checkHeader=*/true);   // converts older records
 //   objects.Save(db);                         // the caller raises the count
 //
-// Ids below 1 mean "no id": a look-up by such an id finds nothing.
+// Ids below 1 mean "no id" to FindById, FindTowNode and GetNamesAndIds, but
+// -2 and -1 are the special objects (earth and space): every other look-up
+// that follows an object id (of a node, a link, a settings element) finds
+// them through FindObject.
 // Look-ups return the first match in list order. The Collect* and Append*
 // operations copy records, decide what to copy before this list is emptied,
 // and change nothing when `from` is this list itself.
@@ -53,7 +56,10 @@ class CObjDefList : public DefinitionList<sObjDef> {
 
   // ---- Look-ups -----------------------------------------------------------
 
+  // The object with that id; null for id < 1.
   sObjDef* FindById(int32_t id) const;
+  // The object with that id, the special objects -2 and -1 included.
+  sObjDef* FindObject(int32_t id) const;
   // The object carrying the node; null when either is unknown.
   sObjDef* FindObjectOfNode(int32_t nodeId, const CNodeDefList& nodes) const;
   // The object of the from-node of the system's first observation whose
@@ -94,9 +100,9 @@ class CObjDefList : public DefinitionList<sObjDef> {
   int32_t FindTowNode(int32_t objectId, int32_t fromObjectId, const CNodeDefList& nodes,
                       const CObsDefList& obs) const;
 
-  // The number of distinct other objects of this list that node links
-  // (header RecId 230) join to the object; 0 when the list holds fewer than
-  // 2 objects or the header list holds no node link.
+  // The number of distinct other objects that node links (header RecId
+  // 230) join to the object, whether this list holds them or not; 0 when the
+  // list holds fewer than 2 objects or the header list holds no node link.
   int32_t CountLinkedObjects(int32_t objectId, const CNodeDefList& nodes,
                              const CHdrList& header) const;
 

@@ -95,7 +95,7 @@ void CObjDefList::ApplySettings(ClassArchive& archive, bool withVersion) {
     }
     int32_t id = 0;
     archive >> id;
-    sObjDef* target = FindById(id);
+    sObjDef* target = FindObject(id);
     // Read whole before anything changes, so an element cut short by the end
     // of the archive leaves its object as it was.
     sObjDef element;

@@ -71,8 +71,11 @@ bool ConvertObjectRecord(std::span<const uint8_t> record, ObjectRecordLayout lay
     std::memcpy(&obj, record.data(), sizeof obj);
     return true;
   }
-  // Head, id, name and reference node stand where they always stood.
+  // Head, id, name and reference node stand where they always stood; the
+  // two bytes behind the version belong to the older head, and the current
+  // head has zero there.
   std::memcpy(&obj, record.data(), kFirstShifted);
+  obj.align6[0] = obj.align6[1] = 0;
   const int32_t word176 = obj.sharedWord176;
   CopyShifted(record, obj, kFirstShifted, kFirstLater, kDroppedSection);
   // The word at 176 is newer than both layouts (version 3 keeps the value

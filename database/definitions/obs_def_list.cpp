@@ -193,7 +193,7 @@ void CObsDefList::CopyByShortName(CObsDefList& out, const std::string& shortName
 void CObsDefList::CopyOfTypeOnObject(CObsDefList& out, const CNodeDefList& nodes, int32_t type,
                                      int32_t objectId) const {
   CopyWhere(out, [&](const sObsDef& r) {
-    if (objectId < 1 || r.type != type || r.fromNodeId <= 0) return false;
+    if (r.type != type || r.fromNodeId <= 0) return false;
     const sNodeDef* from = nodes.FindById(r.fromNodeId);
     return from != nullptr && from->objectId == objectId;
   });
@@ -219,7 +219,7 @@ void CObsDefList::CopyLeavingObject(CObsDefList& out, const CNodeDefList& nodes,
                                     int32_t objectId) const {
   CopyWhere(out, [&](const sObsDef& r) {
     int32_t from = 0, to = 0;
-    return objectId >= 1 && NodeObjects(r, nodes, from, to) && from != to && from == objectId;
+    return NodeObjects(r, nodes, from, to) && from != to && from == objectId;
   });
 }
 
@@ -227,7 +227,7 @@ void CObsDefList::CopyEnteringObject(CObsDefList& out, const CNodeDefList& nodes
                                      int32_t objectId) const {
   CopyWhere(out, [&](const sObsDef& r) {
     int32_t from = 0, to = 0;
-    return objectId >= 1 && NodeObjects(r, nodes, from, to) && from != to && to == objectId;
+    return NodeObjects(r, nodes, from, to) && from != to && to == objectId;
   });
 }
 

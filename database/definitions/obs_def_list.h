@@ -90,6 +90,7 @@ class CObsDefList : public DefinitionList<sObsDef> {
   void CopyOfSystem(CObsDefList& out, int32_t systemId) const;
   void CopyOfType(CObsDefList& out, int32_t type) const;
   void CopyByShortName(CObsDefList& out, const std::string& shortName) const;  // case-sensitive
+  // Object ids name any object, the special objects -2 and -1 included.
   // Records of the type whose from-node is a node of the object.
   void CopyOfTypeOnObject(CObsDefList& out, const CNodeDefList& nodes, int32_t type,
                           int32_t objectId) const;

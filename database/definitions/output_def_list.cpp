@@ -31,14 +31,13 @@ const COutputDef* COutputDefList::GetAt(int32_t index) const {
   return const_cast<COutputDefList*>(this)->GetAt(index);
 }
 
-COutputDef* COutputDefList::FindById(int32_t id) {
-  if (id < 1) return nullptr;
+COutputDef* COutputDefList::FindById(uint32_t id) {
   auto it = std::find_if(defs_.begin(), defs_.end(),
-                         [id](const COutputDef& d) { return d.m_id == static_cast<uint32_t>(id); });
+                         [id](const COutputDef& d) { return d.m_id == id; });
   return it != defs_.end() ? &*it : nullptr;
 }
 
-const COutputDef* COutputDefList::FindById(int32_t id) const {
+const COutputDef* COutputDefList::FindById(uint32_t id) const {
   return const_cast<COutputDefList*>(this)->FindById(id);
 }
 

@@ -38,9 +38,10 @@ class COutputDefList {
   // Every element destroyed and the storage freed.
   void RemoveAll() noexcept { std::vector<COutputDef>().swap(defs_); }
 
-  // The first element with the output id; null for an id below 1.
-  COutputDef* FindById(int32_t id);
-  const COutputDef* FindById(int32_t id) const;
+  // The first element with the output id (any 32-bit id, 0 included), or
+  // null.
+  COutputDef* FindById(uint32_t id);
+  const COutputDef* FindById(uint32_t id) const;
 
   bool operator==(const COutputDefList&) const = default;
 

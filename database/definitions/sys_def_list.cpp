@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/bytes.h"
@@ -17,6 +18,13 @@ constexpr int32_t kSysComputedAttitude = 41;
 constexpr int32_t kSysComputedHeight = 46;
 
 constexpr int32_t kMaxSystemId = 999999;
+
+// The name as the record holds it: at most 75 characters, whether or not
+// byte 75 is the terminator. Comparing and copying both go through it, so a
+// record that took every change compares equal to its source.
+std::string SystemName(const sSysDef& s) {
+  return FieldText(s.name).substr(0, sizeof s.name - 1);
+}
 
 }  // namespace
 
@@ -112,7 +120,7 @@ uint32_t CSysDefList::CompareSysDefs(const sSysDef& a, const sSysDef& b) {
   // Written as "not equal" so that a NaN on either side counts as a change.
   if (!(a.value32 == b.value32)) mask |= kSysChangeValue32;
   if (!(a.value36 == b.value36)) mask |= kSysChangeValue36;
-  if (FieldText(a.name) != FieldText(b.name)) mask |= kSysChangeName;
+  if (SystemName(a) != SystemName(b)) mask |= kSysChangeName;
   if (a.wordA != b.wordA || a.wordB != b.wordB) mask |= kSysChangeWordsAB;
   if (a.wordC != b.wordC) mask |= kSysChangeWordC;
   return mask;
@@ -131,8 +139,7 @@ void CSysDefList::ApplySysDefChanges(sSysDef& dst, const sSysDef& src, uint32_t 
   if (mask & kSysChangeIdentWords) std::copy(std::begin(src.ident), std::end(src.ident), dst.ident);
   if (mask & kSysChangeValue36) dst.value36 = src.value36;
   if (mask & kSysChangeValue32) dst.value32 = src.value32;
-  // The source name may lack its terminator; it is cut to 75 characters.
-  if (mask & kSysChangeName) zor::platform::SetFieldText(dst.name, FieldText(src.name));
+  if (mask & kSysChangeName) zor::platform::SetFieldText(dst.name, SystemName(src));
   if (mask & kSysChangeWordsAB) {
     dst.wordA = src.wordA;
     dst.wordB = src.wordB;

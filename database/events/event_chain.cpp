@@ -59,8 +59,9 @@ enum class LinkRule {
   kHeartbeat,
 };
 
-// Walks a chain of block 7 from `head`. `first` and `last` receive the first
-// record and the last one that counted; true when the chain's end was
+// Walks a chain of block 7 from `head`. `first` receives the first record
+// and `last` the last one behind it that counted (the first itself only
+// when it ends the chain); true when the chain's end was
 // reached. Every step goes forward inside the block, so the walk takes at
 // most one step per byte of the block.
 template <typename Record>
@@ -73,8 +74,12 @@ bool WalkEventChain(CBlockFile& file, int32_t head, LinkRule rule, std::optional
   int64_t at = head;
   if (!ReadRecordAt(file, block, at, record)) return false;
   first = record;
-  last = record;
-  if (record.link == kEventChainEnd) return true;
+  // A chain of one record gives it as the last as well; a chain that goes
+  // wrong behind its first record leaves the last one unset.
+  if (record.link == kEventChainEnd) {
+    last = record;
+    return true;
+  }
   for (;;) {
     const int64_t next = record.link;
     if (next <= at) return false;  // a chain that turns back would never end

@@ -21,7 +21,8 @@
 // a chain that loops back, points outside its block or runs off the file
 // ends the walk (with false where a result says so) after at most one step
 // per byte of the block. The outputs are zeroed first; a chain of one record
-// gives that record as first and last. The walks move the file's position;
+// gives that record as first and last, while a chain that fails behind its
+// first record sets the last only from records behind the first. The walks move the file's position;
 // file errors other than short reads throw zor::platform::FileException.
 #pragma once
 

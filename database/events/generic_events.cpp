@@ -139,6 +139,10 @@ void CGenericEventList::RenumberEvents() {
     links.clear();
     for (uint32_t link : e->m_linkedIds) {
       const auto it = renamed.find(link);
+      // A link that names no event and whose id renumbering hands to one of
+      // the events would silently come to name that event: it goes, as the
+      // links to a removed event go. Other links to no event stay.
+      if (it == renamed.end() && link >= 1 && link <= elements_.size()) continue;
       const uint32_t now = it != renamed.end() ? it->second : link;
       if (std::find(links.begin(), links.end(), now) == links.end()) links.push_back(now);
     }

@@ -214,8 +214,10 @@ class CGenericEventList : public GenericEventListBase<CGenericEvent> {
   bool RemoveEvent(int32_t id);
 
   // Ids 1, 2, 3 ... in list order; every link follows the event it named (a
-  // duplicated id names its first event). A link that names no event stays
-  // as it is; an event never links an id twice.
+  // duplicated id names its first event). A link that names no event is
+  // dropped when its id is one of the new ids 1..n (it would otherwise name
+  // another event), and stays as it is otherwise; an event never links an id
+  // twice.
   void RenumberEvents();
   // For each class of the list: its events in list order get 1, 2, 3 ...
   // when the class is sequential, else 0. Events of unlisted classes keep

@@ -358,6 +358,10 @@ class CHdrList {
   // Stores an outline (at most 1000 points in a RecId 166 record); false when
   // the object has no RecId 166 or 267 record or the outline cannot be kept.
   bool SetObjectShape(int32_t id, const std::vector<sShapePoint>& points);
+  // The second half of SetObjectShape: the outline of an object of a RecId
+  // 267 record into the binary object of its RecId 268 "Shape" record,
+  // never into a RecId 166 record.
+  bool SetObjectShapeBinary(int32_t id, const std::vector<sShapePoint>& points);
   // Recounts the RecId 24 "Summary" (added when absent).
   void UpdateSummary();
   // Recounts the counters of every object and gun array record.
@@ -370,8 +374,9 @@ class CHdrList {
 
   // Every link becomes -1.
   void ClearLinks() noexcept;
-  // A RecId 19 "Lambert" record of a projection of type 13 (12) becomes a
-  // RecId 20 (21) record in place, its angles in decimal degrees.
+  // Each RecId 19 "Lambert" record of a projection of type 13 (12) becomes
+  // a RecId 20 (21) record in place, its angles in decimal degrees; one too
+  // short for the 88-byte layout stays as it is.
   void UpgradeLambertRecord();
   // Chart datum codes 200 and 1200 become 900 and 1900.
   void UpgradeChartDatumCodes();

@@ -18,6 +18,7 @@ constexpr int32_t kRecIdChartDatum = 228;
 constexpr int32_t kProjectionObliqueMercator = 13;
 constexpr int32_t kProjectionTangentPlane = 12;
 
+constexpr std::size_t kLambertSize = 88;
 constexpr uint32_t kObliqueMercatorSize = 104;
 constexpr uint32_t kTangentPlaneSize = 72;
 
@@ -40,19 +41,10 @@ double DecimalDegrees(std::span<const uint8_t> p, std::size_t at) {
   return negative ? -value : value;
 }
 
-}  // namespace
-
-void CHdrList::ClearLinks() noexcept {
-  for (sHdrEntry& e : *this) e.link = -1;
-}
-
-void CHdrList::UpgradeLambertRecord() {
-  const int32_t projection = GetProjectionType();
-  if (projection != kProjectionObliqueMercator && projection != kProjectionTangentPlane) return;
-  sHdrEntry* lambert = GetEntry(kRecIdLambert, 1);
-  if (lambert == nullptr) return;
-
-  const std::span<const uint8_t> old(lambert->payload);
+// Replaces a RecId 19 record that holds the whole older layout by its
+// RecId 20 or 21 form, in place.
+void ReplaceLambert(sHdrEntry& lambert, int32_t projection) {
+  const std::span<const uint8_t> old(lambert.payload);
   // Both forms are written in the oblique Mercator layout; the tangent plane
   // record keeps what fits of it, as its 72 bytes always held.
   std::vector<uint8_t> layout(kObliqueMercatorSize, 0);
@@ -67,12 +59,31 @@ void CHdrList::UpgradeLambertRecord() {
   }
 
   if (projection == kProjectionObliqueMercator) {
-    lambert->recId = kRecIdObliqueMercator;
+    lambert.recId = kRecIdObliqueMercator;
   } else {
-    lambert->recId = kRecIdTangentPlane;
+    lambert.recId = kRecIdTangentPlane;
     layout.resize(kTangentPlaneSize);
   }
-  lambert->payload = std::move(layout);
+  lambert.payload = std::move(layout);
+}
+
+}  // namespace
+
+void CHdrList::ClearLinks() noexcept {
+  for (sHdrEntry& e : *this) e.link = -1;
+}
+
+void CHdrList::UpgradeLambertRecord() {
+  const int32_t projection = GetProjectionType();
+  if (projection != kProjectionObliqueMercator && projection != kProjectionTangentPlane) return;
+  // Every record in the older layout is replaced where it stands, so that a
+  // second pass finds none; a record too short for that layout cannot be
+  // read and stays as it is.
+  for (sHdrEntry& lambert : *this) {
+    if (lambert.recId == static_cast<uint32_t>(kRecIdLambert) &&
+        lambert.payload.size() >= kLambertSize)
+      ReplaceLambert(lambert, projection);
+  }
 }
 
 void CHdrList::UpgradeChartDatumCodes() {

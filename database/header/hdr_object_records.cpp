@@ -150,6 +150,10 @@ bool CHdrList::SetObjectShape(int32_t id, const std::vector<sShapePoint>& points
     }
     return true;
   }
+  return SetObjectShapeBinary(id, points);
+}
+
+bool CHdrList::SetObjectShapeBinary(int32_t id, const std::vector<sShapePoint>& points) {
   if (FindShapeObject(id) == nullptr) return false;
 
   std::vector<uint8_t> bytes;

@@ -1,5 +1,8 @@
 #include "database/header/hdr_upgrade_chain.h"
 
+#include <unordered_set>
+
+#include "database/catalogue/record_type_size.h"
 #include "database/header/hdr_list.h"
 #include "database/upgrades/hdr_upgrades.h"
 
@@ -64,11 +67,22 @@ constexpr HdrUpgradeStep kSteps[] = {
     {31, "Quality 129", kAlways, {129}, Run<UpgradeHdrQuality>},
 };
 
+// Whether the list holds an entry of one of the step's input RecIds that is
+// long enough to be read as its record type. Entries too short for their
+// layout are never converted; were they to start a step, the step would run
+// again on every load for nothing but them and redo what depends on the
+// step having converted nothing (the word fix-ups).
 bool HasInput(const CHdrList& list, const HdrUpgradeStep& step) {
   if (step.inputRecIds[0] == 0) return true;
+  std::unordered_set<uint32_t> inputs;
   for (int32_t recId : step.inputRecIds) {
     if (recId == 0) break;
-    if (list.CountEntries(recId) > 0) return true;
+    inputs.insert(static_cast<uint32_t>(recId));
+  }
+  for (const sHdrEntry& e : list) {
+    if (inputs.count(e.recId) != 0 &&
+        e.payload.size() >= RecordTypeSize(static_cast<int32_t>(e.recId)))
+      return true;
   }
   return false;
 }

@@ -13,9 +13,11 @@
 // kHdrUpgradeNoEventsOrLevel2 runs only when the file has no "Observation
 // Events" block (7) or the level is 2: it rewrites records that an event
 // block may point to. A step whose row names input RecIds runs only when
-// the list holds an entry of one of them (a current database then passes
-// the chain without work); it must name every RecId whose presence makes
-// it do anything, or none to run always.
+// the list holds an entry of one of them at least as long as the record
+// type's catalogue size (a current database then passes the chain without
+// work, and entries too short to convert never start a step, so a second
+// run changes nothing); it must name every RecId whose presence makes it do
+// anything, or none to run always.
 //
 // The table is the one place the steps are listed, so their order is read
 // in one glance and no step depends on static initialisation order.

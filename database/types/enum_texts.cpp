@@ -8,6 +8,8 @@
 
 #include "database/definitions/definition_records.h"
 #include "database/definitions/object_record.h"
+#include "database/definitions/older_definition_records.h"
+#include "database/upgrades/sysdef_old_layouts.h"
 #include "platform/bytes.h"
 
 namespace {
@@ -34,6 +36,22 @@ std::string ObjectDisplayText(const sObjDef* object) {
 }
 
 std::string SysDisplayText(const sSysDef* sys) {
+  return sys ? FieldText(sys->name) : std::string();
+}
+
+std::string ObsBlock37DisplayText(const sObsDefOld37* obs) {
+  return obs ? FieldText(obs->name) : std::string();
+}
+
+std::string ObsBlock4DisplayText(const sObsDefOld4* obs) {
+  return obs ? FieldText(obs->name) : std::string();
+}
+
+std::string NodeBlock6DisplayText(const sNodeDefOld6* node) {
+  return node ? FieldText(node->name) : std::string();
+}
+
+std::string SysBlock2DisplayText(const sSysDefOld* sys) {
   return sys ? FieldText(sys->name) : std::string();
 }
 

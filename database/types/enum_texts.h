@@ -18,6 +18,10 @@ struct sObsDef;
 struct sNodeDef;
 struct sSysDef;
 struct sObjDef;
+struct sObsDefOld37;
+struct sObsDefOld4;
+struct sNodeDefOld6;
+struct sSysDefOld;
 
 // ---- Record display texts (empty for a null record) -----------------------
 
@@ -25,6 +29,13 @@ std::string ObsDisplayText(const sObsDef* obs);
 std::string NodeDisplayText(const sNodeDef* node);
 std::string ObjectDisplayText(const sObjDef* object);
 std::string SysDisplayText(const sSysDef* sys);
+// The same for the older records that files of earlier versions hold: the
+// observation records of blocks 37 and 4 and the node records of block 6
+// (names at byte 12), and the system records of block 2 (name at byte 72).
+std::string ObsBlock37DisplayText(const sObsDefOld37* obs);
+std::string ObsBlock4DisplayText(const sObsDefOld4* obs);
+std::string NodeBlock6DisplayText(const sNodeDefOld6* node);
+std::string SysBlock2DisplayText(const sSysDefOld* sys);
 
 // ---- Coded settings -------------------------------------------------------
 

@@ -217,12 +217,13 @@ void UpgradeLoggedIds(CHdrList& list, int32_t oldRecId, int32_t newRecId) {
   for (sHdrEntry& e : list) {
     if (hdr_payload::Is(e, newRecId) && e.WordIs(0, 0) && e.link == -1) e.SetWord(0, 1);
   }
-  std::unordered_set<int32_t> known = KnownIds(list, newRecId);
+  // The ids known before the step: every old entry of another id becomes a
+  // record, a second one of the same id too, so that its word is not lost.
+  const std::unordered_set<int32_t> known = KnownIds(list, newRecId);
   std::vector<Added> added;
   for (const sHdrEntry* e : Olds(list, oldRecId, 4)) {
     const int32_t id = W(e->payload, 0);
-    // One record per id: a second old entry of the same id adds nothing.
-    if (!known.insert(id).second) continue;
+    if (known.count(id) != 0) continue;
     Rec r(88);
     r.Word(0, e->link == -1 ? 1 : 0).Word(4, id);
     added.push_back({newRecId, std::move(r.bytes()), e->link});
@@ -289,7 +290,9 @@ void UpgradeHdrObjectOutlines(CHdrList& list) {
   RemoveOlds(list, 166, kOldSize);
   for (Converted& c : converted) {
     list.AddEntry(267, static_cast<uint32_t>(c.record.size()), c.record.data(), -1);
-    if (list.SetObjectShape(W(c.record, 10), c.outline)) continue;
+    // Straight to the binary object: a RecId 166 record still in the list is
+    // one too short to convert, and not this object's to hold the outline.
+    if (list.SetObjectShapeBinary(W(c.record, 10), c.outline)) continue;
     // Without its outline the object stays in its old form.
     list.RemoveEntry(267, list.CountEntries(267));
     list.AddEntryCached(std::move(c.old));
@@ -442,6 +445,8 @@ void UpgradeHdrVariableNodes(CHdrList& list) {
   ConvertAll(list, 64, 44, [](const sHdrEntry&, Old old) {
     Rec r(56);
     r.Copy(0, old, 0, 8).Text(8, old, 8, 16).Copy(28, old, 24, 16);
+    // The 56-byte record holds three precisions, the last four bytes of the
+    // record: there is no field for a fourth (type 8, quantity 3).
     r.Put(44, Precision(37, 25)).Put(48, Precision(38, 25)).Put(52, Precision(39, 25));
     return Added{201, std::move(r.bytes()), -1};
   });
@@ -685,11 +690,12 @@ void UpgradeHdrRawData(CHdrList& list) { UpgradeLoggedIds(list, 157, 238); }
 void UpgradeHdrEventing(CHdrList& list) { UpgradeLoggedIds(list, 177, 254); }
 
 void UpgradeHdrSubBottomProfiling(CHdrList& list) {
-  std::unordered_set<int32_t> known = KnownIds(list, 265);
+  // As for the logged ids: only the ids known before the step are skipped.
+  const std::unordered_set<int32_t> known = KnownIds(list, 265);
   std::vector<Added> added;
   for (const sHdrEntry* e : Olds(list, 257, 96)) {
     const Old old(e->payload);
-    if (!known.insert(W(old, 1)).second) continue;
+    if (known.count(W(old, 1)) != 0) continue;
     Rec system(96);
     system.Word(0, 1).Word(4, W(old, 1)).Word(8, W(old, 2)).Word(12, 1);
     added.push_back({265, std::move(system.bytes()), e->link});
@@ -792,13 +798,22 @@ void UpgradeHdrDatumShiftCompanions(CHdrList& list) {
 }
 
 void UpgradeHdrQuality(CHdrList& list) {
+  // Every record of the older code moves, not only the first: a second load
+  // would otherwise move the next one.
   CHdrSubList quality(129, list, 8);
-  for (std::size_t i = 0; i < quality.GetCount(); ++i) {
-    if (!hdr_payload::WordIs(quality[i], 1, 33)) continue;
-    const int32_t record[2] = {W(quality[i], 0), 1};
+  std::vector<int32_t> moved;
+  for (std::size_t i = 0; i < quality.GetCount();) {
+    if (!hdr_payload::WordIs(quality[i], 1, 33)) {
+      ++i;
+      continue;
+    }
+    moved.push_back(W(quality[i], 0));
     quality.RemoveAt(i);
-    quality.AddTail(record, sizeof record);
-    list.SyncFromSubList(quality, 129, 8);
-    return;
   }
+  if (moved.empty()) return;
+  for (int32_t first : moved) {
+    const int32_t record[2] = {first, 1};
+    quality.AddTail(record, sizeof record);
+  }
+  list.SyncFromSubList(quality, 129, 8);
 }

@@ -151,6 +151,41 @@ TEST(ObjectRecordUpgradeTest, LoadTakesEachRecordInItsLayout) {
   objects.RemoveAll();
 }
 
+// Whatever an older head held behind its version, a converted record has
+// the current head: size 1424, version 4 and two zero bytes. A current
+// record is carried as stored.
+TEST(ObjectRecordUpgradeTest, LoadedRecordsHaveTheCurrentHead) {
+  sObjDef current = Source(7);
+  current.align6[0] = 0x5A;
+  current.version = 0x0104;  // current by its low byte
+  sObjDef three = Source(8);
+  three.align6[0] = 0xA5;
+  three.align6[1] = 0x01;
+  sObjDef two = Source(9);
+  two.align6[1] = 0x77;
+  Bytes data = BytesOf(current);
+  const Bytes v3 = OlderRecord(three, kObjDefVersion3Size, 3, 1);
+  const Bytes v2 = OlderRecord(two, kObjDefVersion2Size, 2, 1);
+  ASSERT_EQ(v3[6], 0xA5);
+  data.insert(data.end(), v3.begin(), v3.end());
+  data.insert(data.end(), v2.begin(), v2.end());
+  ScratchDb db(DbBytes().Count(1).Block(kBlockObjectDefinitions, data).bytes());
+  CObjDefList objects;
+  ASSERT_TRUE(db.file().FindBlock(kBlockObjectDefinitions));
+  EXPECT_EQ(objects.Load(db.file(), true), 1);
+  ASSERT_EQ(objects.GetCount(), 3);
+  for (const sObjDef* o : objects) {
+    EXPECT_EQ(o->size, kObjDefSize);
+    EXPECT_EQ(o->version, kObjDefVersion);
+  }
+  EXPECT_EQ(objects.GetAt(0)->align6[0], 0x5A);
+  for (int i : {1, 2}) {
+    EXPECT_EQ(objects.GetAt(i)->align6[0], 0) << i;
+    EXPECT_EQ(objects.GetAt(i)->align6[1], 0) << i;
+  }
+  objects.RemoveAll();
+}
+
 TEST(ObjectRecordUpgradeTest, LoadedRecordsGetTheSharedRule) {
   sObjDef bad = Source(6);
   bad.sharedWord184 = 9;

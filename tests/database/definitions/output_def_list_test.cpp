@@ -82,4 +82,19 @@ TEST(OutputDefListTest, ElementVersionsAndHostileCounts) {
   EXPECT_EQ(list.FindById(0), nullptr);
 }
 
+// Output ids are unsigned words: 0 and ids of 2^31 and more are ids like
+// any other.
+TEST(OutputDefListTest, FindByIdTakesEveryUnsignedId) {
+  COutputDefList list;
+  for (uint32_t id : {5u, 0u, 0x80000000u, 0xFFFFFFFFu}) list.Add(Def(id, id ^ 1u, 0, 0));
+  for (uint32_t id : {5u, 0u, 0x80000000u, 0xFFFFFFFFu}) {
+    const COutputDef* d = list.FindById(id);
+    ASSERT_NE(d, nullptr) << id;
+    EXPECT_EQ(d->m_value1, id ^ 1u);
+  }
+  EXPECT_EQ(list.FindById(6), nullptr);
+  const COutputDefList& constList = list;
+  EXPECT_EQ(constList.FindById(0), list.GetAt(1));
+}
+
 }  // namespace

@@ -104,6 +104,12 @@ sSysDef RandomSys(std::mt19937& rng) {
   s.byteD = static_cast<uint8_t>(rng() % 2);
   s.word416 = small();  // not compared
   if (rng() % 2) zor::platform::SetFieldText(s.name, "Other");
+  // Records from other processes may fill the whole name field, byte 75
+  // included, with no terminator.
+  if (rng() % 3 == 0) {
+    std::memset(s.name, 'N', sizeof s.name);
+    s.name[sizeof s.name - 1] = static_cast<char>('a' + rng() % 3);
+  }
   return s;
 }
 
@@ -147,6 +153,13 @@ TEST_F(SysDefListTest, CompareSysDefsSpecialCases) {
   sSysDef dst = base;
   CSysDefList::ApplySysDefChanges(dst, src, kSysChangeName);
   EXPECT_EQ(zor::platform::FieldText(dst.name), std::string(75, 'Q'));
+  // ... and so compares equal to its source: only the 75 characters count.
+  EXPECT_EQ(CSysDefList::CompareSysDefs(dst, src), 0u);
+  sSysDef other = src;
+  other.name[75] = 'R';
+  EXPECT_EQ(CSysDefList::CompareSysDefs(src, other), 0u);
+  other.name[74] = 'R';
+  EXPECT_EQ(CSysDefList::CompareSysDefs(src, other), kSysChangeName);
 }
 
 }  // namespace

@@ -136,9 +136,32 @@ TEST_F(EventChainTest, LinksThatTurnBackOrAreZeroEndTheWalk) {
   // middle of an earlier record.
   for (int32_t back : {0, 56, 28}) {
     OpenEvents(Chain<sFixRecord>({{56, 1, At(0, 0)}, {back, 2, At(1, 0)}, {-1, 3, At(2, 0)}}));
-    const std::string last = back == 0 ? "1 08:00:00.000" : "2 08:01:00.000";
+    // The last is the last record behind the first that counted: none when
+    // the second record already fails.
+    const std::string last = back == 0 ? "0 none" : "2 08:01:00.000";
     EXPECT_EQ(Fixes(header), "failed|1 08:00:00.000|" + last) << back;
   }
+}
+
+// A first record whose link cannot be followed (0, itself, negative, past
+// the block) gives the first fix and heartbeat but no last one: the last is
+// set only by records behind the first, or by the first when it ends the
+// chain.
+TEST_F(EventChainTest, AChainFailingBehindItsFirstRecordHasNoLast) {
+  // Each chain starts at its second record; its link goes back to the
+  // start, to itself, is negative, or lies past the block.
+  for (int32_t bad : {0, 56, -2, 4000, 0x7FFFFFF0}) {
+    OpenEvents(Chain<sFixRecord>({{-1, 9, At(9, 0)}, {bad, 1, At(0, 0)}, {-1, 3, At(2, 0)}}));
+    EXPECT_EQ(Fixes(HeaderWithChain(kRecIdFixChain, 56)), "failed|1 08:00:00.000|0 none") << bad;
+  }
+  for (int32_t bad : {0, 24, -2, 4000, 0x7FFFFFF0}) {
+    OpenEvents(
+        Chain<sHeartbeatRecord>({{-1, 0, At(9, 0)}, {bad, 0, At(10, 0)}, {-1, 0, At(10, 20)}}));
+    EXPECT_EQ(Heartbeats(HeaderWithChain(kRecIdHeartbeat, 24)), "failed|08:10:00.000|none") << bad;
+  }
+  // One record that ends the chain is both ends.
+  OpenEvents(Chain<sHeartbeatRecord>({{-1, 0, At(10, 0)}}));
+  EXPECT_EQ(Heartbeats(HeaderWithChain(kRecIdHeartbeat, 0)), "ok|08:10:00.000|08:10:00.000");
 }
 
 TEST_F(EventChainTest, LinksPastTheBlockEndTheWalk) {
@@ -165,7 +188,7 @@ TEST_F(EventChainTest, HeartbeatsSpanTheirChainAndCountOnlyGoodLinks) {
   for (int32_t bad : {4000, -2, 0}) {
     PutAt(beats, 24, bad);
     OpenEvents(beats);
-    EXPECT_EQ(Heartbeats(header), "failed|08:10:00.000|08:10:00.000") << bad;
+    EXPECT_EQ(Heartbeats(header), "failed|08:10:00.000|none") << bad;
   }
   OpenEvents(Chain<sFixRecord>({{56, 1, At(0, 0)}, {-2, 2, At(1, 0)}}));
   EXPECT_EQ(Fixes(HeaderWithChain(kRecIdFixChain, 0)), "failed|1 08:00:00.000|2 08:01:00.000");

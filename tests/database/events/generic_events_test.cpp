@@ -162,6 +162,16 @@ TEST(GenericEventListTest, RenumberingAndRemovingKeepLinksOnTheirEvents) {
   more.RenumberEvents();
   EXPECT_THAT(Dump(more), ElementsAre("E4:1>50,2,", "E6:2>1,"));
 
+  // A link to no event whose id renumbering gives to an event would come to
+  // name that event: it goes, as a link to a removed event goes. One beyond
+  // the new ids stays.
+  CGenericEventList stale;
+  Add(stale, 8, {1, 3, 99});
+  Add(stale, 5, {2, 8});
+  Add(stale, 6);
+  stale.RenumberEvents();
+  EXPECT_THAT(Dump(stale), ElementsAre("E8:1>99,", "E5:2>1,", "E6:3>"));
+
   EXPECT_FALSE(list.RemoveEvent(5));
   // Left in place, the link of event 3 to the removed 2 would name event 3
   // itself once renumbered.

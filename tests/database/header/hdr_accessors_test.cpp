@@ -631,6 +631,37 @@ TEST(HdrAccessorsLoadSteps, LambertRecordBecomesDecimalDegrees) {
   EXPECT_EQ(other.CountEntries(19), 1);
 }
 
+// A record too short for the older layout cannot be read: it stays as it
+// is, where it is, and does not keep a later whole record from its
+// conversion. Every whole record is converted, so a second pass finds none.
+TEST(HdrAccessorsLoadSteps, ShortLambertRecordsStayAsTheyAre) {
+  for (int32_t projection : {13, 12}) {
+    CHdrList list;
+    Add(list, 16, Words(80, {projection}));
+    Add(list, 19, Bytes{1, 2, 3, 4, 5}, 7);
+    Add(list, 19, Bytes(87, 0x11));
+    Add(list, 19, PayloadBuilder(88).Word(0, 10).bytes(), 8);
+    Add(list, 19, PayloadBuilder(88).Word(0, 20).bytes(), 9);
+    list.UpgradeLambertRecord();
+    const uint32_t converted = projection == 13 ? 20u : 21u;
+    ASSERT_EQ(list.GetCount(), 5u);
+    std::vector<uint32_t> ids;
+    for (const sHdrEntry& e : list) ids.push_back(e.recId);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{16, 19, 19, converted, converted}));
+    EXPECT_EQ(list.GetEntry(19, 1)->payload, (Bytes{1, 2, 3, 4, 5}));
+    EXPECT_EQ(list.GetEntry(19, 1)->link, 7);
+    EXPECT_EQ(list.GetEntry(19, 2)->payload, Bytes(87, 0x11));
+    EXPECT_EQ(WordOf(list.GetEntry(static_cast<int32_t>(converted), 2), 0), 20);
+    EXPECT_EQ(list.GetEntry(static_cast<int32_t>(converted), 2)->link, 9);
+
+    const CHdrList once = list;
+    list.UpgradeLambertRecord();
+    ASSERT_EQ(list.GetCount(), once.GetCount());
+    for (int32_t i = 1; i <= 2; ++i)
+      EXPECT_EQ(list.GetEntry(19, i)->payload, once.GetEntry(19, i)->payload);
+  }
+}
+
 TEST(HdrAccessorsLoadSteps, ChartDatumCodesAndLinks) {
   Bytes datum(1192, 0);
   InitChartDatumPart(std::span(datum).subspan(16, 576), 0, 200, 0.0, 0.0);

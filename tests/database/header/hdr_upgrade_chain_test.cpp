@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
+#include "database/catalogue/record_type_size.h"
 #include "database/header/hdr_list.h"
 
 namespace {
@@ -24,9 +26,15 @@ constexpr HdrUpgradeStep kFakeSteps[] = {
      [](CHdrList& list, const HdrUpgradeContext&) { Mark(list, 904); }},
 };
 
-std::vector<uint32_t> RunOn(std::vector<int32_t> recIds, int32_t level, bool events) {
+// The list starts with whole records of the RecIds, or records one byte
+// short of their catalogue size.
+std::vector<uint32_t> RunOn(std::vector<int32_t> recIds, int32_t level, bool events,
+                            bool cutShort = false) {
   CHdrList list;
-  for (int32_t r : recIds) Mark(list, r);
+  for (int32_t r : recIds) {
+    const std::vector<uint8_t> payload(RecordTypeSize(r) - (cutShort ? 1 : 0), 0);
+    list.AddEntry(r, static_cast<uint32_t>(payload.size()), payload.data(), -1);
+  }
   RunHdrUpgradeSteps(kFakeSteps, list, HdrUpgradeContext{level, events});
   std::vector<uint32_t> out;
   for (const sHdrEntry& e : list) out.push_back(e.recId);
@@ -40,6 +48,9 @@ TEST(HdrUpgradeChain, RunsStepsInOrderByLevelConditionAndInput) {
   EXPECT_EQ(RunOn({26}, 1, true), V({26, 901, 902, 904}));
   EXPECT_EQ(RunOn({26}, 2, true), V({26, 901, 902, 903, 904}));
   EXPECT_EQ(RunOn({139}, 1, true), V({139, 901, 904}));
+  // A record too short to be read as its type starts no step.
+  EXPECT_EQ(RunOn({26}, 1, true, /*cutShort=*/true), V({26, 901, 904}));
+  EXPECT_EQ(RunOn({26, 25}, 1, true, /*cutShort=*/true), V({26, 25, 901, 904}));
 }
 
 TEST(HdrUpgradeChain, TheChainLeavesACurrentListAlone) {

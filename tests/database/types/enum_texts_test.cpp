@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "database/definitions/older_definition_records.h"
+#include "database/upgrades/sysdef_old_layouts.h"
+#include "platform/bytes.h"
 #include "types_test_support.h"
 
 namespace {
@@ -28,6 +31,42 @@ TEST(EnumTextsTest, RecordTextsStopAtTheFieldWidth) {
   sNodeDef node{};
   zor::platform::SetFieldText(node.name, "Bow");
   EXPECT_EQ(NodeDisplayText(&node), "Bow");
+}
+
+// The older records of earlier files: names at byte 12 (observations of
+// blocks 37 and 4, nodes of block 6) and at byte 72 (systems of block 2),
+// each up to its terminator and never past its field.
+TEST(EnumTextsTest, OlderRecordTextsReadTheirNameFields) {
+  sObsDefOld37 obs37{};
+  sObsDefOld4 obs4{};
+  sNodeDefOld6 node6{};
+  sSysDefOld sys2{};
+  zor::platform::SetFieldText(obs37.name, "Gyro heading");
+  obs37.setting74 = 'X';
+  zor::platform::SetFieldText(obs4.name, "Echo depth");
+  zor::platform::SetFieldText(node6.name, "Transducer");
+  zor::platform::SetFieldText(sys2.name, "Old GNSS");
+  EXPECT_EQ(ObsBlock37DisplayText(&obs37), "Gyro heading");
+  EXPECT_EQ(ObsBlock4DisplayText(&obs4), "Echo depth");
+  EXPECT_EQ(NodeBlock6DisplayText(&node6), "Transducer");
+  EXPECT_EQ(SysBlock2DisplayText(&sys2), "Old GNSS");
+
+  std::memset(obs37.name, 'a', sizeof obs37.name);
+  obs37.transient = 'X';
+  std::memset(obs4.name, 'b', sizeof obs4.name);
+  obs4.bytes73[0] = 'X';
+  std::memset(node6.name, 'c', sizeof node6.name);
+  node6.bytes73[0] = 'X';
+  EXPECT_EQ(ObsBlock37DisplayText(&obs37), std::string(61, 'a'));
+  EXPECT_EQ(ObsBlock4DisplayText(&obs4), std::string(61, 'b'));
+  EXPECT_EQ(NodeBlock6DisplayText(&node6), std::string(61, 'c'));
+  std::memset(sys2.name, 'd', sizeof sys2.name);
+  EXPECT_EQ(SysBlock2DisplayText(&sys2), std::string(76, 'd'));
+
+  EXPECT_EQ(ObsBlock37DisplayText(nullptr), "");
+  EXPECT_EQ(ObsBlock4DisplayText(nullptr), "");
+  EXPECT_EQ(NodeBlock6DisplayText(nullptr), "");
+  EXPECT_EQ(SysBlock2DisplayText(nullptr), "");
 }
 
 TEST(EnumTextsTest, NullRecordsGiveEmptyText) {

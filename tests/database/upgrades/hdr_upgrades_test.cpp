@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "database/blockfile/block_file.h"
@@ -632,28 +636,40 @@ TEST(HdrUpgradeSteps, MultibeamsAndMultitransducers) {
   EXPECT_EQ(Word(t, 0), 1);
 }
 
-TEST(HdrUpgradeSteps, LoggedIdsBecomeCurrentRecordsOnce) {
-  CHdrList list;
-  Add(list, 238, P(88).Words(0, {0, 60}).bytes());
-  Add(list, 238, P(88).Words(0, {0, 61}).bytes(), 2);
-  Add(list, 157, Old(157).Word(0, 60).bytes());
-  Add(list, 157, Old(157).Word(0, 62).bytes(), 4);
-  Add(list, 157, Old(157).Word(0, 62).bytes());
-  UpgradeHdrRawData(list);
-  ASSERT_EQ(list.CountEntries(238), 3);
-  EXPECT_EQ(Word(list.GetEntry(238, 1), 0), 1);
-  EXPECT_EQ(Word(list.GetEntry(238, 2), 0), 0);
-  const sHdrEntry* added = list.GetEntry(238, 3);
-  EXPECT_EQ(Word(added, 0), 0);
-  EXPECT_EQ(Word(added, 1), 62);
-  EXPECT_EQ(added->link, 4);
+// Only ids known before the step are skipped: every other old entry gets
+// its record, a second one of the same id as well, so no word is lost.
+TEST(HdrUpgradeSteps, LoggedIdsBecomeCurrentRecords) {
+  for (auto [oldId, step] : {std::pair{157, &UpgradeHdrRawData}, std::pair{177, &UpgradeHdrEventing}}) {
+    const int32_t newId = oldId == 157 ? 238 : 254;
+    CHdrList list;
+    Add(list, newId, P(88).Words(0, {0, 60}).bytes());
+    Add(list, newId, P(88).Words(0, {0, 61}).bytes(), 2);
+    Add(list, oldId, Old(oldId).Word(0, 60).bytes());
+    Add(list, oldId, Old(oldId).Word(0, 62).bytes(), 4);
+    Add(list, oldId, Old(oldId).Word(0, 62).bytes());
+    Add(list, oldId, Old(oldId).Word(0, 62).bytes(), 5);
+    step(list);
+    EXPECT_EQ(list.CountEntries(oldId), 0);
+    ASSERT_EQ(list.CountEntries(newId), 5);
+    EXPECT_EQ(Word(list.GetEntry(newId, 1), 0), 1);
+    EXPECT_EQ(Word(list.GetEntry(newId, 2), 0), 0);
+    const int32_t links[] = {4, -1, 5};
+    for (int32_t i = 0; i < 3; ++i) {
+      const sHdrEntry* added = list.GetEntry(newId, 3 + i);
+      EXPECT_EQ(Word(added, 0), links[i] == -1 ? 1 : 0);
+      EXPECT_EQ(Word(added, 1), 62);
+      EXPECT_EQ(added->link, links[i]);
+    }
+  }
 
+  CHdrList list;
   Add(list, 257, Old(257).Words(0, {0, 7, 8, 9}).bytes(), 6);
   Add(list, 265, P(96).Words(0, {1, 5}).bytes());
   Add(list, 257, Old(257).Words(0, {0, 5, 1, 1}).bytes());
+  Add(list, 257, Old(257).Words(0, {0, 7, 3, 4}).bytes(), 8);
   UpgradeHdrSubBottomProfiling(list);
   EXPECT_EQ(list.CountEntries(257), 0);
-  ASSERT_EQ(list.CountEntries(265), 2);
+  ASSERT_EQ(list.CountEntries(265), 3);
   const sHdrEntry* system = list.GetEntry(265, 2);
   EXPECT_EQ(Word(system, 1), 7);
   EXPECT_EQ(Word(system, 2), 8);
@@ -663,6 +679,12 @@ TEST(HdrUpgradeSteps, LoggedIdsBecomeCurrentRecordsOnce) {
   EXPECT_EQ(Word(data, 0), 9);
   EXPECT_EQ(Word(data, 1), 7);
   EXPECT_EQ(data->link, -1);
+  const sHdrEntry* second = list.GetEntry(265, 3);
+  EXPECT_EQ(Word(second, 1), 7);
+  EXPECT_EQ(Word(second, 2), 3);
+  EXPECT_EQ(second->link, 8);
+  ASSERT_EQ(list.CountEntries(266), 2);
+  EXPECT_EQ(Word(list.GetEntry(266, 2), 0), 4);
 }
 
 TEST(HdrUpgradeSteps, DredgingSystemsAreNamedAndSplitOnce) {
@@ -748,7 +770,12 @@ TEST(HdrUpgradeSteps, DatumShiftCompanionsAndQuality) {
   UpgradeHdrQuality(quality);
   std::vector<int32_t> words;
   for (const sHdrEntry& e : quality) words.insert(words.end(), {Word(&e, 0), Word(&e, 1)});
-  EXPECT_EQ(words, (std::vector<int32_t>{1, 2, 4, 33, 3, 1}));
+  // Every record of the older code moves to the end, in order, so that a
+  // second run finds none left to move.
+  EXPECT_EQ(words, (std::vector<int32_t>{1, 2, 3, 1, 4, 1}));
+  const Snapshot moved = Snap(quality);
+  UpgradeHdrQuality(quality);
+  EXPECT_EQ(Snap(quality), moved);
 }
 
 TEST(HdrUpgradeSteps, ShortOldEntriesStayUnchanged) {
@@ -764,6 +791,97 @@ TEST(HdrUpgradeSteps, ShortOldEntriesStayUnchanged) {
   EXPECT_EQ(list.GetEntry(1, 1)->payload, Bytes(20, 'x'));
   EXPECT_EQ(list.GetEntry(1, 1)->link, 3);
   EXPECT_EQ(list.GetEntry(166, 1)->Size(), 60u);
+
+  // The outline of a converted object goes to a binary object, never into a
+  // RecId 166 record left behind, even one that a negative id would name.
+  CHdrList outlines;
+  const Bytes orphan = P(2000).Word(10, -1).bytes();
+  Add(outlines, 166, orphan, 4);
+  Add(outlines, 166, P(28080).Word(10, -1).Word(19, 2).Word(20, 42).bytes());
+  UpgradeHdrObjectOutlines(outlines);
+  ASSERT_EQ(outlines.CountEntries(166), 1);
+  EXPECT_EQ(outlines.GetEntry(166, 1)->payload, orphan);
+  EXPECT_EQ(outlines.CountEntries(267), 1);
+  EXPECT_EQ(outlines.CountEntries(268), 1);
 }
 
 }  // namespace
+
+namespace {
+
+// RecIds the chain reads or writes, old and current.
+constexpr int32_t kChainRecIds[] = {
+    1,   14,  16,  19,  24,  25,  26,  27,  28,  29,  34,  35,  36,  37,  38,  40,  41,
+    63,  64,  65,  68,  73,  76,  125, 128, 129, 142, 144, 154, 157, 160, 162, 163, 164,
+    166, 170, 177, 179, 180, 181, 182, 183, 184, 188, 190, 191, 192, 196, 197, 198, 199,
+    201, 203, 205, 206, 207, 208, 210, 217, 218, 219, 220, 221, 226, 228, 238, 246, 247,
+    254, 257, 258, 265, 267};
+
+// Words that the steps compare against, so that generated records meet.
+constexpr int32_t kWords[] = {-1, 0, 1, 2, 3, 5, 12, 13, 33, 60, 62, 200, 1200, 10003};
+
+// A list of random entries of the chain's RecIds: most hold their whole
+// record, some are cut short (or empty), links are -1 or small.
+CHdrList RandomChainList(std::mt19937& rng) {
+  CHdrList list;
+  const int count = static_cast<int>(rng() % 48);
+  for (int i = 0; i < count; ++i) {
+    const int32_t recId = kChainRecIds[rng() % std::size(kChainRecIds)];
+    const uint32_t full = RecordTypeSize(recId);
+    const uint32_t size = rng() % 4 == 0 ? static_cast<uint32_t>(rng() % (full + 1)) : full;
+    Bytes payload(size, 0);
+    for (std::size_t at = 0; at + 4 <= payload.size(); at += 4) {
+      if (rng() % 2 == 0) continue;
+      const int32_t w = kWords[rng() % std::size(kWords)];
+      std::memcpy(payload.data() + at, &w, 4);
+    }
+    Add(list, recId, payload, rng() % 3 == 0 ? static_cast<int32_t>(rng() % 9) : -1);
+  }
+  return list;
+}
+
+}  // namespace
+
+// A second run of the chain over its own result changes nothing, whatever
+// old, current and cut-short records the list held.
+TEST(HdrUpgradeChainSteps, ASecondRunChangesNothingOverGeneratedLists) {
+  UnitGuard guard;
+  std::mt19937 rng(2024);
+  for (int round = 0; round < 800; ++round) {
+    CHdrList list = RandomChainList(rng);
+    const HdrUpgradeContext context{1 + static_cast<int32_t>(rng() % 2), rng() % 2 == 0};
+    const Snapshot input = Snap(list);
+    RunHdrUpgradeChain(list, context);
+    const Snapshot once = Snap(list);
+    // Old entries too short for their layout stay as they were, in order.
+    const auto shortOld = [](const Snapshot& snap) {
+      Snapshot out;
+      for (const auto& e : snap) {
+        const auto recId = static_cast<int32_t>(std::get<0>(e));
+        const bool old = recId == 166 || std::find(std::begin(kOldRecIds), std::end(kOldRecIds),
+                                                   recId) != std::end(kOldRecIds);
+        if (old && std::get<2>(e).size() < RecordTypeSize(recId)) out.push_back(e);
+      }
+      return out;
+    };
+    EXPECT_EQ(shortOld(once), shortOld(input)) << "round " << round;
+    RunHdrUpgradeChain(list, context);
+    if (Snap(list) == once) continue;
+    std::string what;
+    for (const auto& [recId, link, payload] : input)
+      what += " " + std::to_string(recId) + "/" + std::to_string(payload.size()) + "/" +
+              std::to_string(link);
+    ADD_FAILURE() << "round " << round << " level " << context.upgradeLevel << " events "
+                  << context.fileHasEventBlock << " input:" << what;
+    const Snapshot twice = Snap(list);
+    for (std::size_t i = 0; i < std::min(once.size(), twice.size()); ++i) {
+      if (once[i] != twice[i]) {
+        ADD_FAILURE() << "first change at " << i << ": RecId " << std::get<0>(once[i]) << " -> "
+                      << std::get<0>(twice[i]);
+        break;
+      }
+    }
+    if (once.size() != twice.size()) ADD_FAILURE() << once.size() << " -> " << twice.size();
+    break;
+  }
+}

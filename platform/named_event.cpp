@@ -50,7 +50,7 @@ constexpr auto kPollSlice = std::chrono::milliseconds(1);
 constexpr std::size_t kMaxWaitObjects = 64;
 
 std::atomic<bool> g_forcePolling{false};
-std::atomic<bool> g_noWaitv{false};  // the kernel said ENOSYS once
+std::atomic<bool> g_noWaitv{false};  // futex_waitv was refused once
 
 uint32_t* FutexWord(EventBlock* b) { return reinterpret_cast<uint32_t*>(&b->word); }
 
@@ -175,7 +175,8 @@ bool SleepOnWords(std::span<Event* const> events, EventBlock* const* blocks, con
     }
     rc = ::syscall(SYS_futex_waitv, waiters, static_cast<unsigned>(n), 0u, deadline,
                    CLOCK_MONOTONIC);
-    if (rc < 0 && errno == ENOSYS) {
+    // Older kernels lack the call; sandboxes that do not know it refuse it.
+    if (rc < 0 && (errno == ENOSYS || errno == EPERM)) {
       g_noWaitv.store(true, std::memory_order_relaxed);
       rc = 0;
     }

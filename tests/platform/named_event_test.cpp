@@ -132,7 +132,7 @@ TEST(NamedEventThreaded, UnnamedEventWakesAWaiterSleepingOnANamedOne) {
   setter.join();
   EXPECT_FALSE(stop.IsSet());  // auto reset: taken by the wait
 
-  // A second named event in the set is polled.
+  // A second named event in the set wakes the waiter as well.
   UniqueEventName other;
   auto named2 = Event::CreateNamed(other.get(), false, false);
   ASSERT_NE(named2, nullptr);

@@ -157,10 +157,9 @@ Attached Attach(int fd, bool created, const Kind* make, EventBlock** out) {
 
 // Sleeps until one of the words may differ from `seen`, the deadline passes
 // or a signal comes; false when the kernel refuses the wait.
-bool SleepOnWords(std::span<Event* const> events, EventBlock* const* blocks, const bool* named,
+bool SleepOnWords(std::size_t n, EventBlock* const* blocks, const bool* named,
                   const uint32_t* seen, const timespec* deadline,
                   std::chrono::steady_clock::time_point deadlineAt) {
-  const std::size_t n = events.size();
   long rc = 0;
   if (n == 1) {
     rc = ::syscall(SYS_futex, FutexWord(blocks[0]), FUTEX_WAIT_BITSET | PrivateFlag(named[0]),
@@ -346,7 +345,7 @@ uint32_t WaitForAny(std::span<Event* const> events, uint32_t timeoutMs) {
     }
     if (lostRace) continue;
     if (!infinite && std::chrono::steady_clock::now() >= deadlineAt) return kWaitTimeout;
-    if (!SleepOnWords(events, blocks, named, seen, infinite ? nullptr : &deadline, deadlineAt)) {
+    if (!SleepOnWords(n, blocks, named, seen, infinite ? nullptr : &deadline, deadlineAt)) {
       SetLastError(kErrorInvalidHandle);
       return kWaitFailed;
     }

@@ -2,137 +2,73 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <pthread.h>
+#include <linux/futex.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <new>
+#include <climits>
 #include <thread>
 
 #include "platform/error_text.h"
 
+#ifndef SYS_futex_waitv
+#define SYS_futex_waitv 449
+#endif
+
 namespace zor::platform {
 
 // Shared between processes: the layout must not depend on anything but the
-// platform. The state words are atomics so a waiter may look at an event it
-// does not hold the mutex of; they are changed under the mutex, so that a
-// waiter on the condition variable never misses a change.
+// platform, and a change of it changes the version in the shared-memory name,
+// so that blocks of another layout are never opened.
 struct EventBlock {
-  std::atomic<uint32_t> magic;
-  uint32_t manualReset;
-  std::atomic<uint32_t> signaled;
-  std::atomic<uint32_t> generation;
-  pthread_mutex_t mutex;
-  pthread_cond_t cond;
+  // Bit 0: set. Bits 1 to 31: the generation. The futex word.
+  std::atomic<uint32_t> word;
+  std::atomic<uint32_t> manualReset;
+  // kReady once the block is usable; before, 0 or the pid of the process
+  // making it, so that a maker that died can be told from a slow one.
+  std::atomic<uint32_t> ready;
+  uint32_t reserved;
 };
 static_assert(std::atomic<uint32_t>::is_always_lock_free);
+static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t));
 
 namespace {
 
-constexpr uint32_t kMagic = 0x5A4F5201;  // "ZOR" and the layout's version
-constexpr auto kAttachPatience = std::chrono::milliseconds(1000);
-constexpr auto kNamedPollSlice = std::chrono::milliseconds(10);
+constexpr uint32_t kSetBit = 1;
+constexpr uint32_t kGenerationStep = 2;
+constexpr uint32_t kReady = 0x5A4F5202;  // above every pid Linux gives
+constexpr uint32_t kMaxPid = 4194304;    // PID_MAX_LIMIT
+constexpr auto kMakerPatience = std::chrono::milliseconds(100);
+constexpr auto kPollSlice = std::chrono::milliseconds(1);
 constexpr std::size_t kMaxWaitObjects = 64;
 
-bool InitBlock(EventBlock* b, bool shared, bool manualReset, bool initialState) {
-  pthread_mutexattr_t ma;
-  pthread_condattr_t ca;
-  if (pthread_mutexattr_init(&ma) != 0) return false;
-  if (pthread_condattr_init(&ca) != 0) {
-    pthread_mutexattr_destroy(&ma);
-    return false;
-  }
-  const int pshared = shared ? PTHREAD_PROCESS_SHARED : PTHREAD_PROCESS_PRIVATE;
-  bool ok = pthread_mutexattr_setpshared(&ma, pshared) == 0 &&
-            pthread_mutexattr_setrobust(&ma, PTHREAD_MUTEX_ROBUST) == 0 &&
-            pthread_condattr_setpshared(&ca, pshared) == 0 &&
-            pthread_condattr_setclock(&ca, CLOCK_MONOTONIC) == 0;
-  if (ok) ok = pthread_mutex_init(&b->mutex, &ma) == 0;
-  if (ok && pthread_cond_init(&b->cond, &ca) != 0) {
-    pthread_mutex_destroy(&b->mutex);
-    ok = false;
-  }
-  pthread_condattr_destroy(&ca);
-  pthread_mutexattr_destroy(&ma);
-  if (!ok) return false;
-  b->manualReset = manualReset ? 1 : 0;
-  b->signaled.store(initialState ? 1 : 0);
-  b->generation.store(0);
-  b->magic.store(kMagic, std::memory_order_release);
-  return true;
+std::atomic<bool> g_forcePolling{false};
+std::atomic<bool> g_noWaitv{false};  // futex_waitv was refused once
+
+uint32_t* FutexWord(EventBlock* b) { return reinterpret_cast<uint32_t*>(&b->word); }
+
+int PrivateFlag(bool named) { return named ? 0 : FUTEX_PRIVATE_FLAG; }
+
+void WakeAll(EventBlock* b, bool named) {
+  ::syscall(SYS_futex, FutexWord(b), FUTEX_WAKE | PrivateFlag(named), INT_MAX, nullptr, nullptr,
+            0);
 }
 
-// A process that died holding the mutex leaves it to the next locker; the
-// event's words are single stores, so nothing half-written needs repair.
-bool LockBlock(EventBlock* b) {
-  const int rc = pthread_mutex_lock(&b->mutex);
-  if (rc == EOWNERDEAD) return pthread_mutex_consistent(&b->mutex) == 0;
-  return rc == 0;
-}
-
-void UnlockBlock(EventBlock* b) { pthread_mutex_unlock(&b->mutex); }
-
-void Broadcast(EventBlock* b) {
-  if (!LockBlock(b)) return;
-  pthread_cond_broadcast(&b->cond);
-  UnlockBlock(b);
-}
-
-// Whether the event released a waiter that started at `startGeneration`; an
-// auto-reset event is consumed by the answer yes.
-bool TakeSignal(EventBlock* b, uint32_t startGeneration) {
-  if (b->manualReset)
-    return b->signaled.load() != 0 || b->generation.load() != startGeneration;
-  uint32_t one = 1;
-  return b->signaled.compare_exchange_strong(one, 0);
-}
-
-std::string ShmName(const std::string& name) {
-  std::string s = "/zor-event." + std::to_string(::getuid()) + ".";
-  for (char c : name) s.push_back(c == '/' ? '_' : c);
-  return s;
-}
-
-EventBlock* MapBlock(int fd) {
-  void* p = ::mmap(nullptr, sizeof(EventBlock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  return p == MAP_FAILED ? nullptr : static_cast<EventBlock*>(p);
-}
-
-// Maps a block that another process created, once it has finished setting
-// it up; null when it never does.
-EventBlock* AttachBlock(int fd) {
-  const auto until = std::chrono::steady_clock::now() + kAttachPatience;
-  for (;;) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) return nullptr;
-    if (static_cast<uint64_t>(st.st_size) >= sizeof(EventBlock)) break;
-    if (std::chrono::steady_clock::now() >= until) {
-      errno = EINVAL;
-      return nullptr;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  EventBlock* b = MapBlock(fd);
-  if (b == nullptr) return nullptr;
-  while (b->magic.load(std::memory_order_acquire) != kMagic) {
-    if (std::chrono::steady_clock::now() >= until) {
-      ::munmap(b, sizeof(EventBlock));
-      errno = EINVAL;
-      return nullptr;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return b;
+void Fill(EventBlock* b, bool manualReset, bool initialState) {
+  b->word.store(initialState ? kSetBit : 0, std::memory_order_relaxed);
+  b->manualReset.store(manualReset ? 1 : 0, std::memory_order_relaxed);
+  b->ready.store(kReady, std::memory_order_release);
 }
 
 timespec ToTimespec(std::chrono::steady_clock::time_point t) {
-  // steady_clock is CLOCK_MONOTONIC on Linux, the clock of the conditions.
+  // steady_clock is CLOCK_MONOTONIC on Linux, the clock the futex waits use.
   const auto ns =
       std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
   timespec ts;
@@ -141,26 +77,181 @@ timespec ToTimespec(std::chrono::steady_clock::time_point t) {
   return ts;
 }
 
+// Whether `v`, read from a block's ready word, names a running process.
+bool IsLiveMaker(uint32_t v) {
+  if (v == 0 || v > kMaxPid) return false;
+  return ::kill(static_cast<pid_t>(v), 0) == 0 || errno == EPERM;
+}
+
+struct Kind {
+  bool manualReset;
+  bool initialState;
+};
+
+enum class Attached { kFailed, kOpened, kMade };
+
+// Maps the block behind `fd`, made by this call (`created`: the name was
+// created by it) or by another process. With `make`, a block whose maker
+// died, that stays unsized or unmarked past the patience, or whose ready
+// word is damaged is made anew; ready words are claimed by compare-exchange,
+// so only one process makes a block.
+Attached Attach(int fd, bool created, const Kind* make, EventBlock** out) {
+  const auto until = std::chrono::steady_clock::now() + kMakerPatience;
+  for (;;) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      SetLastError(ErrorFromErrno(errno));
+      return Attached::kFailed;
+    }
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (size == sizeof(EventBlock)) break;
+    if (size > sizeof(EventBlock)) {
+      SetLastError(kErrorInvalidHandle);
+      return Attached::kFailed;
+    }
+    // The maker sizes a new block at once: one that stays short lost it.
+    if (size != 0 || std::chrono::steady_clock::now() >= until) {
+      if (make == nullptr) {
+        SetLastError(kErrorFileNotFound);
+        return Attached::kFailed;
+      }
+      if (::ftruncate(fd, sizeof(EventBlock)) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return Attached::kFailed;
+      }
+      continue;
+    }
+    std::this_thread::sleep_for(kPollSlice);
+  }
+  void* p = ::mmap(nullptr, sizeof(EventBlock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (p == MAP_FAILED) {
+    SetLastError(ErrorFromErrno(errno));
+    return Attached::kFailed;
+  }
+  auto* b = static_cast<EventBlock*>(p);
+  const auto self = static_cast<uint32_t>(::getpid());
+  for (;;) {
+    uint32_t v = b->ready.load(std::memory_order_acquire);
+    if (v == kReady) {
+      *out = b;
+      return Attached::kOpened;
+    }
+    const bool late = std::chrono::steady_clock::now() >= until;
+    const bool makerGone = v != 0 && !IsLiveMaker(v);
+    if (make != nullptr && (makerGone || (v == 0 && (created || late)))) {
+      if (b->ready.compare_exchange_strong(v, self, std::memory_order_acq_rel)) {
+        Fill(b, make->manualReset, make->initialState);
+        *out = b;
+        return Attached::kMade;
+      }
+      continue;  // another process claimed it first
+    }
+    if (makerGone || late) {
+      ::munmap(b, sizeof(EventBlock));
+      SetLastError(makerGone || v == 0 ? kErrorFileNotFound : kErrorInvalidHandle);
+      return Attached::kFailed;
+    }
+    std::this_thread::sleep_for(kPollSlice);
+  }
+}
+
+// Sleeps until one of the words may differ from `seen`, the deadline passes
+// or a signal comes; false when the kernel refuses the wait.
+bool SleepOnWords(std::size_t n, EventBlock* const* blocks, const bool* named,
+                  const uint32_t* seen, const timespec* deadline,
+                  std::chrono::steady_clock::time_point deadlineAt) {
+  long rc = 0;
+  if (n == 1) {
+    rc = ::syscall(SYS_futex, FutexWord(blocks[0]), FUTEX_WAIT_BITSET | PrivateFlag(named[0]),
+                   seen[0], deadline, nullptr, FUTEX_BITSET_MATCH_ANY);
+  } else if (!g_noWaitv.load(std::memory_order_relaxed) &&
+             !g_forcePolling.load(std::memory_order_relaxed)) {
+    futex_waitv waiters[kMaxWaitObjects] = {};
+    for (std::size_t i = 0; i < n; ++i) {
+      waiters[i].val = seen[i];
+      waiters[i].uaddr = reinterpret_cast<uintptr_t>(FutexWord(blocks[i]));
+      waiters[i].flags = FUTEX_32 | static_cast<uint32_t>(PrivateFlag(named[i]));
+    }
+    rc = ::syscall(SYS_futex_waitv, waiters, static_cast<unsigned>(n), 0u, deadline,
+                   CLOCK_MONOTONIC);
+    // Older kernels lack the call; sandboxes that do not know it refuse it.
+    if (rc < 0 && (errno == ENOSYS || errno == EPERM)) {
+      g_noWaitv.store(true, std::memory_order_relaxed);
+      rc = 0;
+    }
+  } else {
+    // No kernel wait on several words: look again after a short sleep.
+    auto until = std::chrono::steady_clock::now() + kPollSlice;
+    if (deadline != nullptr) until = std::min(until, deadlineAt);
+    std::this_thread::sleep_until(until);
+  }
+  return rc >= 0 || errno == EAGAIN || errno == ETIMEDOUT || errno == EINTR;
+}
+
 }  // namespace
 
+namespace detail {
+void ForcePollingWaitsForTesting(bool poll) { g_forcePolling.store(poll); }
+}  // namespace detail
+
 Event::Event(bool manualReset, bool initialState) {
-  auto* b = new EventBlock;
-  if (!InitBlock(b, /*shared=*/false, manualReset, initialState)) {
-    delete b;
-    std::abort();  // only fails when the system is out of resources
-  }
-  m_block = b;
+  m_block = new EventBlock{};
+  Fill(m_block, manualReset, initialState);
 }
 
 Event::~Event() {
   if (m_block == nullptr) return;
-  if (m_named) {
+  if (m_named)
     ::munmap(m_block, sizeof(EventBlock));
-    return;
+  else
+    delete m_block;
+}
+
+std::string Event::SharedMemoryName(const std::string& name) {
+  std::string s = "/zor-event.v2." + std::to_string(::getuid()) + ".";
+  for (char c : name) s.push_back(c == '/' ? '_' : c);
+  return s;
+}
+
+std::unique_ptr<Event> Event::Open(const std::string& name, const bool* manualReset,
+                                   bool initialState) {
+  const std::string shm = SharedMemoryName(name);
+  const Kind kind{manualReset != nullptr && *manualReset, initialState};
+  const Kind* make = manualReset != nullptr ? &kind : nullptr;
+  // Another process may create or remove the name between the two opens.
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    bool created = false;
+    int fd = -1;
+    if (make != nullptr) {
+      fd = ::shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      created = fd >= 0;
+      if (!created && errno != EEXIST) break;
+      if (created && ::ftruncate(fd, sizeof(EventBlock)) != 0) {
+        const int err = errno;
+        ::close(fd);
+        ::shm_unlink(shm.c_str());
+        SetLastError(ErrorFromErrno(err));
+        return nullptr;
+      }
+    }
+    if (fd < 0) fd = ::shm_open(shm.c_str(), O_RDWR | O_CLOEXEC, 0);
+    if (fd < 0) {
+      if (errno == ENOENT && make != nullptr) continue;
+      break;
+    }
+    EventBlock* b = nullptr;
+    const Attached how = Attach(fd, created, make, &b);
+    ::close(fd);
+    if (how == Attached::kFailed) return nullptr;
+    std::unique_ptr<Event> e(new Event);
+    e->m_block = b;
+    e->m_named = true;
+    SetLastError(make != nullptr && how == Attached::kOpened ? kErrorAlreadyExists
+                                                               : kErrorSuccess);
+    return e;
   }
-  pthread_cond_destroy(&m_block->cond);
-  pthread_mutex_destroy(&m_block->mutex);
-  delete m_block;
+  SetLastError(ErrorFromErrno(errno));
+  return nullptr;
 }
 
 std::unique_ptr<Event> Event::CreateNamed(const std::string& name, bool manualReset,
@@ -169,112 +260,48 @@ std::unique_ptr<Event> Event::CreateNamed(const std::string& name, bool manualRe
     SetLastError(kErrorSuccess);
     return std::make_unique<Event>(manualReset, initialState);
   }
-  const std::string shm = ShmName(name);
-  // Another process may create or remove the name between the two opens.
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    int fd = ::shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      EventBlock* b = nullptr;
-      if (::ftruncate(fd, sizeof(EventBlock)) == 0) b = MapBlock(fd);
-      const int err = errno;
-      ::close(fd);
-      if (b != nullptr && InitBlock(b, /*shared=*/true, manualReset, initialState)) {
-        std::unique_ptr<Event> e(new Event);
-        e->m_block = b;
-        e->m_named = true;
-        SetLastError(kErrorSuccess);
-        return e;
-      }
-      if (b != nullptr) ::munmap(b, sizeof(EventBlock));
-      ::shm_unlink(shm.c_str());
-      SetLastError(ErrorFromErrno(err != 0 ? err : ENOMEM));
-      return nullptr;
-    }
-    if (errno != EEXIST) break;
-    std::unique_ptr<Event> e = OpenNamed(name);
-    if (e) {
-      SetLastError(kErrorAlreadyExists);
-      return e;
-    }
-    if (GetLastError() != kErrorFileNotFound) return nullptr;
-  }
-  SetLastError(ErrorFromErrno(errno));
-  return nullptr;
+  return Open(name, &manualReset, initialState);
 }
 
 std::unique_ptr<Event> Event::OpenNamed(const std::string& name) {
-  const std::string shm = ShmName(name);
-  const int fd = ::shm_open(shm.c_str(), O_RDWR | O_CLOEXEC, 0);
-  if (fd < 0) {
-    SetLastError(ErrorFromErrno(errno));
-    return nullptr;
-  }
-  EventBlock* b = AttachBlock(fd);
-  const int err = errno;
-  ::close(fd);
-  if (b == nullptr) {
-    SetLastError(ErrorFromErrno(err));
-    return nullptr;
-  }
-  std::unique_ptr<Event> e(new Event);
-  e->m_block = b;
-  e->m_named = true;
-  SetLastError(kErrorSuccess);
-  return e;
+  return Open(name, nullptr, false);
 }
 
 bool Event::Unlink(const std::string& name) {
-  if (::shm_unlink(ShmName(name).c_str()) == 0) return true;
+  if (::shm_unlink(SharedMemoryName(name).c_str()) == 0) return true;
   SetLastError(ErrorFromErrno(errno));
   return false;
 }
 
 bool Event::Set() {
-  if (!LockBlock(m_block)) return false;
-  m_block->signaled.store(1);
-  m_block->generation.fetch_add(1);
-  pthread_cond_broadcast(&m_block->cond);
-  UnlockBlock(m_block);
-  if (!m_named) {
-    std::lock_guard<std::mutex> lock(m_targetsMutex);
-    for (EventBlock* target : m_wakeTargets) Broadcast(target);
+  uint32_t old = m_block->word.load();
+  while (!m_block->word.compare_exchange_weak(old, (old | kSetBit) + kGenerationStep)) {
   }
+  WakeAll(m_block, m_named);
   return true;
 }
 
 bool Event::Reset() {
-  if (!LockBlock(m_block)) return false;
-  m_block->signaled.store(0);
-  UnlockBlock(m_block);
+  m_block->word.fetch_and(~kSetBit);
   return true;
 }
 
-uint32_t Event::GetGeneration() const { return m_block->generation.load(); }
+uint32_t Event::GetGeneration() const { return m_block->word.load() >> 1; }
 
 bool Event::ResetIfGeneration(uint32_t generation) {
-  if (!LockBlock(m_block)) return false;
-  const bool reset = m_block->generation.load() == generation;
-  if (reset) m_block->signaled.store(0);
-  UnlockBlock(m_block);
-  return reset;
+  uint32_t cur = m_block->word.load();
+  for (;;) {
+    if ((cur >> 1) != generation) return false;
+    if ((cur & kSetBit) == 0) return true;
+    if (m_block->word.compare_exchange_weak(cur, cur & ~kSetBit)) return true;
+  }
 }
 
-bool Event::IsSet() const { return m_block->signaled.load() != 0; }
+bool Event::IsSet() const { return (m_block->word.load() & kSetBit) != 0; }
 
 uint32_t Event::Wait(uint32_t timeoutMs) {
   Event* self = this;
   return WaitForAny(std::span<Event* const>(&self, 1), timeoutMs);
-}
-
-void Event::AddWakeTarget(EventBlock* target) {
-  std::lock_guard<std::mutex> lock(m_targetsMutex);
-  m_wakeTargets.push_back(target);
-}
-
-void Event::RemoveWakeTarget(EventBlock* target) {
-  std::lock_guard<std::mutex> lock(m_targetsMutex);
-  auto it = std::find(m_wakeTargets.begin(), m_wakeTargets.end(), target);
-  if (it != m_wakeTargets.end()) m_wakeTargets.erase(it);
 }
 
 uint32_t WaitForAny(std::span<Event* const> events, uint32_t timeoutMs) {
@@ -284,67 +311,41 @@ uint32_t WaitForAny(std::span<Event* const> events, uint32_t timeoutMs) {
     return kWaitFailed;
   }
   const std::size_t n = events.size();
-  std::size_t primary = 0;
-  for (std::size_t i = 0; i < n; ++i)
-    if (events[i]->m_named) {
-      primary = i;
-      break;
-    }
-  EventBlock* sleepOn = events[primary]->m_block;
-  bool pollOthers = false;
+  EventBlock* blocks[kMaxWaitObjects];
+  bool named[kMaxWaitObjects];
+  bool manual[kMaxWaitObjects];
+  uint32_t seen[kMaxWaitObjects];
   uint32_t startGeneration[kMaxWaitObjects];
   for (std::size_t i = 0; i < n; ++i) {
-    startGeneration[i] = events[i]->m_block->generation.load();
-    if (i == primary) continue;
-    if (events[i]->m_named)
-      pollOthers = true;  // a peer's Set cannot reach the block we sleep on
-    else
-      events[i]->AddWakeTarget(sleepOn);
+    blocks[i] = events[i]->m_block;
+    named[i] = events[i]->m_named;
+    manual[i] = blocks[i]->manualReset.load(std::memory_order_relaxed) != 0;
+    startGeneration[i] = blocks[i]->word.load() >> 1;
   }
-  struct Unregister {
-    std::span<Event* const> events;
-    std::size_t primary;
-    EventBlock* target;
-    ~Unregister() {
-      for (std::size_t i = 0; i < events.size(); ++i)
-        if (i != primary && !events[i]->m_named) events[i]->RemoveWakeTarget(target);
-    }
-  } unregister{events, primary, sleepOn};
-
   const bool infinite = timeoutMs == kInfinite;
-  const auto deadline =
+  const auto deadlineAt =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
-  if (!LockBlock(sleepOn)) {
-    SetLastError(kErrorInvalidHandle);
-    return kWaitFailed;
-  }
+  const timespec deadline = ToTimespec(deadlineAt);
   for (;;) {
-    // Looked at under the mutex we sleep on: an unnamed event set after this
-    // look must take that mutex to wake us, so its wake-up cannot be missed.
-    for (std::size_t i = 0; i < n; ++i) {
-      if (TakeSignal(events[i]->m_block, startGeneration[i])) {
-        UnlockBlock(sleepOn);
-        return kWaitObject0 + static_cast<uint32_t>(i);
+    // The words are read before they are judged and the kernel sleeps only
+    // while they still hold what was read: a Set in between is never missed.
+    for (std::size_t i = 0; i < n; ++i) seen[i] = blocks[i]->word.load();
+    bool lostRace = false;
+    for (std::size_t i = 0; i < n && !lostRace; ++i) {
+      uint32_t cur = seen[i];
+      if (manual[i]) {
+        if ((cur & kSetBit) != 0 || (cur >> 1) != startGeneration[i])
+          return kWaitObject0 + static_cast<uint32_t>(i);
+      } else if ((cur & kSetBit) != 0) {
+        // Exactly one waiter takes the Set of an auto-reset event.
+        if (blocks[i]->word.compare_exchange_strong(cur, cur & ~kSetBit))
+          return kWaitObject0 + static_cast<uint32_t>(i);
+        lostRace = true;  // changed under us: judge every event again
       }
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (!infinite && now >= deadline) {
-      UnlockBlock(sleepOn);
-      return kWaitTimeout;
-    }
-    int rc = 0;
-    if (infinite && !pollOthers) {
-      rc = pthread_cond_wait(&sleepOn->cond, &sleepOn->mutex);
-    } else {
-      auto wakeAt = infinite ? now + kNamedPollSlice : deadline;
-      if (pollOthers) wakeAt = std::min(wakeAt, now + kNamedPollSlice);
-      const timespec ts = ToTimespec(wakeAt);
-      rc = pthread_cond_timedwait(&sleepOn->cond, &sleepOn->mutex, &ts);
-    }
-    if (rc == EOWNERDEAD) {
-      pthread_mutex_consistent(&sleepOn->mutex);
-    } else if (rc != 0 && rc != ETIMEDOUT) {
-      UnlockBlock(sleepOn);
+    if (lostRace) continue;
+    if (!infinite && std::chrono::steady_clock::now() >= deadlineAt) return kWaitTimeout;
+    if (!SleepOnWords(n, blocks, named, seen, infinite ? nullptr : &deadline, deadlineAt)) {
       SetLastError(kErrorInvalidHandle);
       return kWaitFailed;
     }

@@ -12,23 +12,23 @@
 //   }
 //   changed->Set();                 // in any process: every waiter wakes
 //
-// A named event is a block of POSIX shared memory ("/zor-event.<uid>.<name>")
-// holding a process-shared, robust mutex and condition variable, the state
-// and a generation counter. Set bumps the generation, so a waiter on a
-// manual-reset event is released by a Set even when a Reset follows before
-// it runs. A process that dies holding the mutex leaves it usable. The block
-// stays until Unlink: peers that open the name later still meet the same
-// event, as they do on the system the suite came from.
+// An event is one 32-bit word: bit 0 tells whether it is set, the bits above
+// count the Sets (the generation). Waiters sleep on that word with a futex
+// (a shared one for a named event, whose word lies in POSIX shared memory
+// "/zor-event.v2.<uid>.<name>"), several events at once with futex_waitv.
+// Nobody holds a lock while waiting or setting, so a process killed at any
+// moment leaves every event it used fully working. Because Set bumps the
+// generation, a waiter on a manual-reset event is released by a Set even when
+// a Reset follows before it runs. The named block stays until Unlink: peers
+// that open the name later still meet the same event.
 //
 // Failures set the platform's last error (platform/error_text.h).
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace zor::platform {
 
@@ -49,21 +49,32 @@ class Event {
 
   // Opens the event of that name, or creates it with the given reset kind and
   // state. Null on failure. When it existed already its own kind and state
-  // stay and the last error is 183 (already exists); otherwise it is 0.
+  // stay and the last error is 183 (already exists); otherwise it is 0. A
+  // block that its creator never finished (it died while making it) or that
+  // is damaged is made anew with the given kind and state; one of a size no
+  // event has, or whose maker is alive but does not finish within 100 ms, is
+  // refused (null, last error 6).
   static std::unique_ptr<Event> CreateNamed(const std::string& name, bool manualReset,
                                             bool initialState);
-  // Opens an existing named event; null with last error 2 when there is none.
+  // Opens an existing named event; null with last error 2 when there is none
+  // or its maker died before finishing it, 6 when it cannot be used (as
+  // above).
   static std::unique_ptr<Event> OpenNamed(const std::string& name);
   // Removes the name; processes holding the event keep it. False when there
   // was none.
   static bool Unlink(const std::string& name);
+  // The POSIX shared-memory name that holds the named event.
+  static std::string SharedMemoryName(const std::string& name);
 
+  // Never blocks.
   bool Set();
   bool Reset();
-  // How many times the event was set; with ResetIfGeneration a waiter resets
-  // only when nobody set the event again since it looked.
+  // How many times the event was set (31 bits, wrapping); with
+  // ResetIfGeneration a waiter resets only when nobody set the event again
+  // since it looked.
   uint32_t GetGeneration() const;
-  // Resets when the generation still equals `generation`; true when it did.
+  // Resets when the generation still equals `generation`, in one atomic
+  // step; true when it did.
   bool ResetIfGeneration(uint32_t generation);
   // kWaitObject0 when signalled (an auto-reset event is reset by the wait),
   // kWaitTimeout, or kWaitFailed.
@@ -74,22 +85,25 @@ class Event {
   friend uint32_t WaitForAny(std::span<Event* const> events, uint32_t timeoutMs);
 
   Event() = default;
-  void AddWakeTarget(EventBlock* target);
-  void RemoveWakeTarget(EventBlock* target);
+  static std::unique_ptr<Event> Open(const std::string& name, const bool* manualReset,
+                                     bool initialState);
 
   EventBlock* m_block = nullptr;
   bool m_named = false;
-  // Unnamed events only: blocks that waiters of several events sleep on, to
-  // be woken when this event is set.
-  std::mutex m_targetsMutex;
-  std::vector<EventBlock*> m_wakeTargets;
 };
 
 // Waits until any one of the events is signalled: kWaitObject0 + the index of
-// the first signalled one (an auto-reset event is reset by the wait),
-// kWaitTimeout, or kWaitFailed (no events, more than 64, or a broken event).
-// The waiter sleeps on the first named event and is woken by the unnamed ones
-// when they are set; further named events are looked at every 10 ms.
+// the first signalled one (an auto-reset event is reset by the wait; exactly
+// one waiter takes each Set), kWaitTimeout, or kWaitFailed (no events, more
+// than 64, or a null one: last error 87). All events are watched by the
+// kernel at once; on a kernel older than 5.16, which cannot, a wait on
+// several events looks at them every millisecond.
 uint32_t WaitForAny(std::span<Event* const> events, uint32_t timeoutMs);
+
+namespace detail {
+// Makes waits on several events look at them every millisecond, as they do
+// on kernels without futex_waitv, so that path can be tested; false restores.
+void ForcePollingWaitsForTesting(bool poll);
+}  // namespace detail
 
 }  // namespace zor::platform

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <new>
 
 #include "core/log/logger.h"
 #include "core/text/path_utils.h"
@@ -239,52 +240,104 @@ BOOL CProjectSettings::Reload() {
 }
 
 BOOL CProjectSettings::Load(const char* path, bool force) {
-  std::lock_guard<std::mutex> loading(m_loadMutex);
+  std::lock_guard<std::recursive_mutex> loading(m_archiveMutex);
   const std::string file = path ? std::string(path) : GetSettingsFilePath();
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_values.projectFolder = GetFolderFromPath(file, true);
     m_values.projectName = GetFileNameFromPath(RemoveFileExtension(file));
   }
-  File settingsFile;
-  FileException error;
-  if (!settingsFile.Open(ToNativePath(file), File::modeRead | File::shareDenyWrite, &error)) {
-    error.m_strFileName = file;
-    throw error;
+  try {
+    OpenArchive(file.c_str(), ClassArchive::load);
+    if (m_archive == nullptr) {
+      AbortArchive();  // the file may be open without an archive
+      return 0;
+    }
+    SerializeArchive(*m_archive, force);
+    CloseArchive();
+  } catch (...) {
+    AbortArchive();
+    throw;
   }
-  ClassArchive archive(settingsFile, ClassArchive::load, 4096);
-  SerializeArchive(archive, force);
-  archive.Close();
-  settingsFile.Close();
   return 1;
 }
 
 BOOL CProjectSettings::Store(const char* path) {
-  std::lock_guard<std::mutex> storing(m_loadMutex);
+  std::lock_guard<std::recursive_mutex> storing(m_archiveMutex);
   const std::string target = ToNativePath(path ? std::string(path) : GetSettingsFilePath());
   // No name: the temporary file would land in the current folder.
   if (target.empty()) throw FileException(FileException::badPath, ENOENT, target);
   const std::string temporary = TemporaryPathBeside(target);
-  File out;
-  FileException error;
-  if (!out.Open(temporary, File::modeCreate | File::modeWrite | File::shareExclusive, &error))
-    throw error;
+  OpenArchive(temporary.c_str(), ClassArchive::store);
   try {
-    ClassArchive archive(out, ClassArchive::store, 4096);
-    SerializeArchive(archive, false);
-    archive.Close();
-    out.Flush();
-    out.Close();
+    if (m_archive == nullptr) {
+      AbortArchive();
+      ::unlink(temporary.c_str());
+      return 0;
+    }
+    SerializeArchive(*m_archive, false);
+    // On disk before it replaces the target.
+    m_archive->Flush();
+    m_file.Flush();
+    CloseArchive();
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
       const int err = errno;
       throw FileException(FileException::CauseFromErrno(err), err, target);
     }
   } catch (...) {
-    out.Abort();
+    AbortArchive();
     ::unlink(temporary.c_str());
     throw;
   }
   return 1;
+}
+
+BOOL CProjectSettings::OpenArchive(const char* file, unsigned mode) {
+  if (file == nullptr) return 0;
+  unsigned flags = 0;
+  if (mode == ClassArchive::load)
+    flags = File::modeRead | File::shareDenyWrite;
+  else if (mode == ClassArchive::store)
+    flags = File::modeCreate | File::modeWrite | File::shareExclusive;
+  else
+    return 1;
+  std::lock_guard<std::recursive_mutex> lock(m_archiveMutex);
+  // A second open would otherwise leave the first file open for good.
+  AbortArchive();
+  FileException error;
+  if (!m_file.Open(ToNativePath(file), flags, &error)) {
+    error.m_strFileName = file;
+    throw error;
+  }
+  try {
+    m_archive = std::make_unique<ClassArchive>(m_file, mode, 4096);
+  } catch (const std::bad_alloc&) {
+    m_archive.reset();
+  }
+  return 1;
+}
+
+BOOL CProjectSettings::CloseArchive() {
+  std::lock_guard<std::recursive_mutex> lock(m_archiveMutex);
+  if (m_archive == nullptr) return 0;
+  m_archive->Close();
+  m_archive.reset();
+  m_file.Close();
+  return 1;
+}
+
+void CProjectSettings::AbortArchive() noexcept {
+  std::lock_guard<std::recursive_mutex> lock(m_archiveMutex);
+  if (m_archive != nullptr) {
+    m_archive->Abort();
+    m_archive.reset();
+  }
+  m_file.Abort();
+}
+
+ClassArchive* CProjectSettings::GetArchive() const {
+  std::lock_guard<std::recursive_mutex> lock(m_archiveMutex);
+  return m_archive.get();
 }
 
 void CProjectSettings::SerializeArchive(ClassArchive& archive, bool force) {

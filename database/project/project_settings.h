@@ -21,6 +21,8 @@
 // Failures: Load and Store throw the file and archive exceptions of the
 // platform (platform/file.h, platform/class_archive.h); Reload catches them,
 // reports them in a message box when report failures is set, and returns 0.
+// Whatever fails, the archive is aborted and the file closed before the
+// exception leaves Load or Store.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +33,7 @@
 
 #include "database/project/project_settings_file.h"
 #include "platform/class_archive.h"
+#include "platform/file.h"
 #include "platform/named_event.h"
 
 using BOOL = int32_t;
@@ -107,6 +110,27 @@ class CProjectSettings {
   // throws as Load does.
   BOOL Store(const char* path);
 
+  // The steps of Load and Store, over the object's own file and archive.
+  // They take the lock of Load and Store, so each step waits for a load of
+  // the watcher; a caller that runs the steps itself must not let the object
+  // watch, or the watcher's reload may take the archive between its steps.
+  //
+  // Opens `file` and an archive over it with a 4096-byte buffer: mode
+  // ClassArchive::load reads, denying others write access; ClassArchive::store
+  // creates the file for writing, exclusively. 0 for a null file; any other
+  // mode does nothing; else 1, with no archive when it could not be
+  // allocated. A failed open throws FileException with the cause, the system
+  // error and `file`. An archive still open is aborted first.
+  BOOL OpenArchive(const char* file, unsigned mode);
+  // Closes the archive (a storing one writes its bytes) and the file; 0 when
+  // no archive is open. Throws FileException when a write fails; the archive
+  // then stays open for AbortArchive.
+  BOOL CloseArchive();
+  // Drops the archive without writing and closes the file, reporting nothing.
+  void AbortArchive() noexcept;
+  // The open archive, or null; valid until CloseArchive or AbortArchive.
+  zor::platform::ClassArchive* GetArchive() const;
+
   // Reads (archive loading) or writes (storing) the file through `archive`.
   // A read goes into a copy that replaces the values only when the whole
   // file was read and is valid; the file state is kept also on failure.
@@ -122,7 +146,10 @@ class CProjectSettings {
   mutable std::mutex m_mutex;  // guards m_values and m_settingsFilePath
   ProjectSettingsValues m_values;
   std::string m_settingsFilePath;
-  std::mutex m_loadMutex;  // one load or store at a time
+  // One load or store at a time; guards m_file and m_archive.
+  mutable std::recursive_mutex m_archiveMutex;
+  zor::platform::File m_file;
+  std::unique_ptr<zor::platform::ClassArchive> m_archive;  // over m_file
 
   std::unique_ptr<zor::platform::Event> m_reloadEvent;
   std::unique_ptr<zor::platform::Event> m_stopEvent;

@@ -1,11 +1,20 @@
 #include "platform/named_event.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -123,7 +132,7 @@ TEST(NamedEventThreaded, UnnamedEventWakesAWaiterSleepingOnANamedOne) {
   setter.join();
   EXPECT_FALSE(stop.IsSet());  // auto reset: taken by the wait
 
-  // A second named event in the set is polled.
+  // A second named event in the set wakes the waiter as well.
   UniqueEventName other;
   auto named2 = Event::CreateNamed(other.get(), false, false);
   ASSERT_NE(named2, nullptr);
@@ -153,6 +162,353 @@ TEST(NamedEventThreaded, AnotherProcessSetsTheEvent) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// Waits on several events, with the kernel's vector wait and with the
+// polling that kernels without it get.
+TEST(NamedEventThreaded, SeveralEventsWakeTheWaiterWithAndWithoutVectorWait) {
+  struct RestoreWaits {
+    ~RestoreWaits() { detail::ForcePollingWaitsForTesting(false); }
+  } restore;
+  for (bool polling : {false, true}) {
+    SCOPED_TRACE(polling ? "polling" : "vector wait");
+    detail::ForcePollingWaitsForTesting(polling);
+    UniqueEventName first, second;
+    auto autoEvent = Event::CreateNamed(first.get(), false, false);
+    auto manualEvent = Event::CreateNamed(second.get(), true, false);
+    ASSERT_NE(autoEvent, nullptr);
+    ASSERT_NE(manualEvent, nullptr);
+    Event local(false, false);
+    Event* const all[] = {autoEvent.get(), manualEvent.get(), &local};
+    for (uint32_t target = 0; target < 3; ++target) {
+      SCOPED_TRACE(target);
+      std::thread setter([&] {
+        std::this_thread::sleep_for(milliseconds(20));
+        all[target]->Set();
+      });
+      const auto start = steady_clock::now();
+      EXPECT_EQ(WaitForAny(all, 5000), kWaitObject0 + target);
+      EXPECT_LT(ElapsedMs(start), 1000);
+      setter.join();
+      manualEvent->Reset();
+      EXPECT_FALSE(autoEvent->IsSet());
+      EXPECT_FALSE(local.IsSet());
+    }
+    // Several set at once: the lowest index; the auto-reset ones are taken
+    // one wait at a time.
+    local.Set();
+    autoEvent->Set();
+    EXPECT_EQ(WaitForAny(all, 0), kWaitObject0);
+    EXPECT_EQ(WaitForAny(all, 0), kWaitObject0 + 2);
+    const auto start = steady_clock::now();
+    EXPECT_EQ(WaitForAny(all, 30), kWaitTimeout);
+    EXPECT_GE(ElapsedMs(start), 29);
+  }
+}
+
+TEST(NamedEventThreaded, EachSetOfAnAutoResetEventReleasesExactlyOneWaiter) {
+  UniqueEventName name;
+  auto e = Event::CreateNamed(name.get(), false, false);
+  ASSERT_NE(e, nullptr);
+  std::atomic<int> released{0};
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 4; ++i)
+    waiters.emplace_back([&] {
+      auto own = Event::OpenNamed(name.get());  // each its own mapping
+      if (!own) return;
+      while (!stop)
+        if (own->Wait(5) == kWaitObject0) ++released;
+    });
+  constexpr int kSets = 20;
+  for (int i = 1; i <= kSets; ++i) {
+    e->Set();
+    const auto start = steady_clock::now();
+    while (released.load() < i && ElapsedMs(start) < 2000) std::this_thread::yield();
+    std::this_thread::sleep_for(milliseconds(3));  // room for a second, wrong release
+    EXPECT_EQ(released.load(), i);
+  }
+  stop = true;
+  for (auto& t : waiters) t.join();
+  EXPECT_EQ(released.load(), kSets);
+  EXPECT_FALSE(e->IsSet());
+}
+
+// What a crashed or foreign process may leave under an event's name.
+class LeftBlock {
+ public:
+  // The ready word (0 while a maker works, else the maker's pid or the
+  // finished mark) is the block's third 32-bit word.
+  static constexpr std::size_t kReadyWordOffset = 8;
+
+  LeftBlock(const std::string& eventName, std::size_t size, const std::string& bytes = {})
+      : m_shm(Event::SharedMemoryName(eventName)) {
+    const int fd = ::shm_open(m_shm.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    EXPECT_GE(fd, 0) << std::strerror(errno);
+    if (fd < 0) return;
+    if (size > 0) {
+      EXPECT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+    }
+    if (!bytes.empty()) {
+      EXPECT_EQ(::pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    }
+    ::close(fd);
+  }
+  ~LeftBlock() { ::shm_unlink(m_shm.c_str()); }
+
+  // A block of the event's size whose ready word holds `ready`.
+  static std::string WithReadyWord(std::size_t size, uint32_t ready) {
+    std::string bytes(size, '\0');
+    std::memcpy(bytes.data() + kReadyWordOffset, &ready, sizeof ready);
+    return bytes;
+  }
+
+ private:
+  std::string m_shm;
+};
+
+std::size_t EventBlockSize() {
+  UniqueEventName probe;
+  auto e = Event::CreateNamed(probe.get(), true, false);
+  if (!e) return 0;
+  const int fd = ::shm_open(Event::SharedMemoryName(probe.get()).c_str(), O_RDONLY, 0);
+  struct stat st {};
+  if (fd >= 0) ::fstat(fd, &st);
+  if (fd >= 0) ::close(fd);
+  return static_cast<std::size_t>(st.st_size);
+}
+
+// The event made anew over a left block works: auto reset and set, as asked.
+void ExpectMadeAnew(const std::string& name) {
+  auto e = Event::CreateNamed(name, /*manualReset=*/false, /*initialState=*/true);
+  ASSERT_NE(e, nullptr) << GetLastError();
+  EXPECT_EQ(GetLastError(), kErrorSuccess);
+  auto peer = Event::OpenNamed(name);
+  ASSERT_NE(peer, nullptr);
+  EXPECT_EQ(peer->Wait(0), kWaitObject0);
+  EXPECT_EQ(e->Wait(0), kWaitTimeout);
+}
+
+TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
+  const std::size_t size = EventBlockSize();
+  ASSERT_GE(size, LeftBlock::kReadyWordOffset + 4);
+  const auto start = steady_clock::now();
+
+  {  // The maker died before sizing the block.
+    UniqueEventName name;
+    LeftBlock left(name.get(), 0);
+    EXPECT_EQ(Event::OpenNamed(name.get()), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+    ExpectMadeAnew(name.get());
+  }
+  {  // ... after sizing it, before marking it.
+    UniqueEventName name;
+    LeftBlock left(name.get(), size);
+    EXPECT_EQ(Event::OpenNamed(name.get()), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+    ExpectMadeAnew(name.get());
+  }
+  {  // ... while filling it in: its pid is in the ready word.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    UniqueEventName name;
+    LeftBlock left(name.get(), size, LeftBlock::WithReadyWord(size, static_cast<uint32_t>(child)));
+    const auto t = steady_clock::now();
+    EXPECT_EQ(Event::OpenNamed(name.get()), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+    ExpectMadeAnew(name.get());
+    EXPECT_LT(ElapsedMs(t), 50);  // a dead maker is not waited for
+  }
+  {  // A damaged ready word, and a block cut short.
+    UniqueEventName damaged, shortName;
+    LeftBlock left(damaged.get(), size, LeftBlock::WithReadyWord(size, 0xDEADBEEF));
+    LeftBlock cut(shortName.get(), 6, "\xA5\xA5\xA5\xA5\xA5\xA5");
+    for (const std::string& name : {damaged.get(), shortName.get()}) {
+      EXPECT_EQ(Event::OpenNamed(name), nullptr);
+      EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+      ExpectMadeAnew(name);
+    }
+  }
+  {  // A block of a size no event has is refused, not mapped.
+    UniqueEventName name;
+    LeftBlock left(name.get(), 4096, std::string(4096, '\xFF'));
+    EXPECT_EQ(Event::OpenNamed(name.get()), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+    EXPECT_EQ(Event::CreateNamed(name.get(), true, false), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  }
+  {  // A maker that stays busy (this live process) is given up on in time.
+    UniqueEventName name;
+    LeftBlock left(name.get(), size, LeftBlock::WithReadyWord(size, static_cast<uint32_t>(::getpid())));
+    const auto t = steady_clock::now();
+    EXPECT_EQ(Event::CreateNamed(name.get(), true, false), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+    EXPECT_LT(ElapsedMs(t), 1000);
+  }
+  {  // A block of an earlier layout, under the name earlier versions used,
+     // is never opened.
+    UniqueEventName name;
+    const std::string old = "/zor-event." + std::to_string(::getuid()) + "." + name.get();
+    const int fd = ::shm_open(old.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 3), 0);
+    ::close(fd);
+    ExpectMadeAnew(name.get());
+    ::shm_unlink(old.c_str());
+  }
+  EXPECT_LT(ElapsedMs(start), 3000);
+}
+
+// Child processes that are killed at a random moment, whatever they do.
+[[noreturn]] void RunDoomedChild(int role, const std::string& manualName,
+                                 const std::string& autoName) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a test that failed hard
+  if (role == 2) {  // opens and drops the events over and over
+    for (unsigned i = 0;; ++i) {
+      auto e = Event::CreateNamed(i % 2 ? manualName : autoName, i % 2 != 0, false);
+      if (e) e->Wait(0);
+    }
+  }
+  auto manualEvent = Event::CreateNamed(manualName, true, false);
+  auto autoEvent = Event::CreateNamed(autoName, false, false);
+  if (!manualEvent || !autoEvent) ::_exit(3);
+  if (role == 1) {  // sets and resets as fast as it can
+    for (;;) {
+      autoEvent->Set();
+      manualEvent->Set();
+      manualEvent->Reset();
+    }
+  }
+  Event local(false, false);
+  Event* const all[] = {manualEvent.get(), autoEvent.get(), &local};
+  for (;;)
+    if (WaitForAny(all, 2) == kWaitObject0) manualEvent->Reset();
+}
+
+// Kills and reaps the children left when a check fails.
+class Children {
+ public:
+  ~Children() { KillAll(); }
+  void Add(pid_t pid) { m_pids.push_back(pid); }
+  void KillAll() {
+    for (pid_t pid : m_pids) ::kill(pid, SIGKILL);
+    for (pid_t pid : m_pids) ::waitpid(pid, nullptr, 0);
+    m_pids.clear();
+  }
+  // Reaps a child that ends by itself; its exit status, or -1.
+  int Reap(pid_t pid) {
+    int status = -1;
+    if (::waitpid(pid, &status, 0) != pid) status = -1;
+    std::erase(m_pids, pid);
+    return status;
+  }
+  const std::vector<pid_t>& pids() const { return m_pids; }
+
+ private:
+  std::vector<pid_t> m_pids;
+};
+
+// Reads one byte within `timeoutMs`; 0 when none came.
+char ReadByte(int fd, int timeoutMs) {
+  pollfd p{fd, POLLIN, 0};
+  char c = 0;
+  if (::poll(&p, 1, timeoutMs) != 1 || ::read(fd, &c, 1) != 1) return 0;
+  return c;
+}
+
+// The live waiter of the stress test: each round, on "g", opens the events
+// anew, answers "r", waits on both and answers the index it was woken by.
+[[noreturn]] void RunLiveWaiter(int goFd, int answerFd, const std::string& manualName,
+                                const std::string& autoName) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  while (ReadByte(goFd, -1) == 'g') {
+    auto m = Event::OpenNamed(manualName);
+    auto a = Event::OpenNamed(autoName);
+    if (!m || !a) ::_exit(3);
+    Event* const both[] = {m.get(), a.get()};
+    if (::write(answerFd, "r", 1) != 1) ::_exit(4);
+    const uint32_t got = WaitForAny(both, 5000);
+    const char answer = got < 2 ? static_cast<char>('0' + got) : 'x';
+    if (::write(answerFd, &answer, 1) != 1) ::_exit(5);
+  }
+  ::_exit(0);
+}
+
+TEST(NamedEventThreaded, ProcessesKilledAtAnyMomentLeaveTheEventsWorking) {
+  UniqueEventName manualName, autoName;
+  const unsigned seed = static_cast<unsigned>(steady_clock::now().time_since_epoch().count());
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  ::alarm(60);  // a Set or wait that hangs ends the run instead of blocking it
+
+  int go[2], answers[2];
+  ASSERT_EQ(::pipe(go), 0);
+  ASSERT_EQ(::pipe(answers), 0);
+  Children live;
+  const pid_t waiter = ::fork();
+  ASSERT_GE(waiter, 0);
+  if (waiter == 0) RunLiveWaiter(go[0], answers[1], manualName.get(), autoName.get());
+  live.Add(waiter);
+
+  long long slowestSetUs = 0, slowestWakeMs = 0;
+  const auto start = steady_clock::now();
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Now and then the doomed children race to create the events anew.
+    if (round % 4 == 0) {
+      Event::Unlink(manualName.get());
+      Event::Unlink(autoName.get());
+    }
+    Children doomed;
+    for (int role = 0; role < 3; ++role) {
+      const pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) RunDoomedChild(role, manualName.get(), autoName.get());
+      doomed.Add(pid);
+    }
+    for (pid_t pid : doomed.pids()) {
+      ::usleep(static_cast<useconds_t>(random() % 1200));
+      ::kill(pid, SIGKILL);
+    }
+    doomed.KillAll();
+
+    auto manualEvent = Event::CreateNamed(manualName.get(), true, false);
+    ASSERT_NE(manualEvent, nullptr) << GetLastError();
+    auto autoEvent = Event::CreateNamed(autoName.get(), false, false);
+    ASSERT_NE(autoEvent, nullptr) << GetLastError();
+    manualEvent->Reset();
+    autoEvent->Reset();
+
+    // The live waiter in another process is woken by one Set.
+    ASSERT_EQ(::write(go[1], "g", 1), 1);
+    ASSERT_EQ(ReadByte(answers[0], 5000), 'r');
+    std::this_thread::sleep_for(milliseconds(1));  // most often asleep in the kernel by now
+    const int target = round % 2;
+    Event& setEvent = target == 0 ? *manualEvent : *autoEvent;
+    const auto setAt = steady_clock::now();
+    ASSERT_TRUE(setEvent.Set());
+    const long long setUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(steady_clock::now() - setAt).count();
+    const char answer = ReadByte(answers[0], 100);
+    const long long wakeMs = ElapsedMs(setAt);
+    ASSERT_EQ(answer, static_cast<char>('0' + target));
+    EXPECT_LT(setUs, 20000);
+    if (target == 1) {
+      EXPECT_FALSE(autoEvent->IsSet());  // the waiter took it
+    }
+    slowestSetUs = std::max(slowestSetUs, setUs);
+    slowestWakeMs = std::max(slowestWakeMs, wakeMs);
+    if (HasFailure()) break;
+  }
+  ASSERT_EQ(::write(go[1], "q", 1), 1);
+  const int status = live.Reap(waiter);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  for (int fd : {go[0], go[1], answers[0], answers[1]}) ::close(fd);
+  ::alarm(0);
+  std::printf("[ stress   ] 200 rounds in %lld ms, slowest Set %lld us, slowest wake %lld ms\n",
+              ElapsedMs(start), slowestSetUs, slowestWakeMs);
 }
 
 }  // namespace

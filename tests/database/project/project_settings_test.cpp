@@ -1,13 +1,17 @@
 #include "database/project/project_settings.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -63,6 +67,19 @@ void WriteRawFile(const std::string& path, const std::string& bytes) {
     f.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
   }
   std::filesystem::rename(temporary, path);
+}
+
+// How many descriptors of this process are open on `path`.
+int OpenDescriptorsOn(const std::string& path) {
+  const auto wanted = std::filesystem::weakly_canonical(path);
+  int count = 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+    std::error_code linkError;
+    const auto target = std::filesystem::read_symlink(entry.path(), linkError);
+    if (!linkError && target == wanted) ++count;
+  }
+  return count;
 }
 
 std::string EventName() {
@@ -223,6 +240,8 @@ TEST_F(ProjectSettingsTest, FailedReloadsAreReportedAndLeaveTheValuesWhole) {
   WriteRawFile(path, newer);
   EXPECT_EQ(settings.Reload(), 0);
   unchanged(0);
+  EXPECT_EQ(settings.GetArchive(), nullptr);  // aborted: the file is let go
+  EXPECT_EQ(OpenDescriptorsOn(path), 0);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "File " + path + ": " +
                                ArchiveException(ArchiveException::badSchema, "").what() +
@@ -231,6 +250,7 @@ TEST_F(ProjectSettingsTest, FailedReloadsAreReportedAndLeaveTheValuesWhole) {
   WriteSettingsFile(path, FileValues("/srv/bad", 15, 0x9));
   EXPECT_EQ(settings.Reload(), 0);
   unchanged(1);
+  EXPECT_EQ(OpenDescriptorsOn(path), 0);
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[1].text.substr(0, path.size() + 1), path + ":");
   EXPECT_NE(boxes[1].text.find("\nCorrupt Vtb file detected.\n"), std::string::npos);
@@ -238,6 +258,8 @@ TEST_F(ProjectSettingsTest, FailedReloadsAreReportedAndLeaveTheValuesWhole) {
   WriteRawFile(path, bytes.substr(0, bytes.size() - 1));
   EXPECT_EQ(settings.Reload(), 0);
   unchanged(1);
+  EXPECT_EQ(settings.GetArchive(), nullptr);
+  EXPECT_EQ(OpenDescriptorsOn(path), 0);
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_EQ(boxes[2].text.find("detected"), std::string::npos);
 
@@ -288,6 +310,72 @@ TEST_F(ProjectSettingsTest, StoreReplacesTheFileAndTracksTheFileState) {
   for (const auto& entry : std::filesystem::directory_iterator(tmp.path()))
     names.push_back(entry.path().filename().string());
   EXPECT_EQ(names, std::vector<std::string>{"Harbour.pst"});
+}
+
+TEST_F(ProjectSettingsTest, ArchiveStepsOpenCloseAndAbortTheObjectsOwnFile) {
+  const std::string path = Install(FileValues("/srv/steps", 5, 0x5));
+  CProjectSettings settings(0, 0);
+  EXPECT_EQ(OpenDescriptorsOn(path), 0);  // the constructor's load let it go
+
+  EXPECT_EQ(settings.OpenArchive(nullptr, ClassArchive::load), 0);
+  EXPECT_EQ(settings.OpenArchive(path.c_str(), 7), 1);  // no such mode: nothing opened
+  EXPECT_EQ(settings.GetArchive(), nullptr);
+  EXPECT_EQ(OpenDescriptorsOn(path), 0);
+  EXPECT_EQ(settings.CloseArchive(), 0);
+
+  const std::string missing = tmp.Path("absent.pst");
+  try {
+    settings.OpenArchive(missing.c_str(), ClassArchive::load);
+    FAIL() << "no exception";
+  } catch (const FileException& e) {
+    EXPECT_EQ(e.m_cause, FileException::fileNotFound);
+    EXPECT_EQ(e.m_lOsError, ENOENT);
+    EXPECT_EQ(e.m_strFileName, missing);
+  }
+  EXPECT_EQ(settings.GetArchive(), nullptr);
+
+  // Loading through the steps, as Load does.
+  ProjectSettingsValues v = settings.GetValues();
+  v.rootFolder = "/srv/changed";
+  settings.SetValues(v);
+  ASSERT_EQ(settings.OpenArchive(path.c_str(), ClassArchive::load), 1);
+  ASSERT_NE(settings.GetArchive(), nullptr);
+  EXPECT_TRUE(settings.GetArchive()->IsLoading());
+  EXPECT_EQ(OpenDescriptorsOn(path), 1);
+  // A second open lets the first file go.
+  ASSERT_EQ(settings.OpenArchive(path.c_str(), ClassArchive::load), 1);
+  EXPECT_EQ(OpenDescriptorsOn(path), 1);
+  settings.SerializeArchive(*settings.GetArchive(), false);
+  EXPECT_EQ(settings.CloseArchive(), 1);
+  EXPECT_EQ(settings.GetArchive(), nullptr);
+  EXPECT_EQ(OpenDescriptorsOn(path), 0);
+  EXPECT_EQ(settings.GetRootFolder(), "/srv/steps");
+
+  // Storing through the steps writes the file on close ...
+  const std::string stored = tmp.Path("Stored.pst");
+  ASSERT_EQ(settings.OpenArchive(stored.c_str(), ClassArchive::store), 1);
+  EXPECT_TRUE(settings.GetArchive()->IsStoring());
+  settings.SerializeArchive(*settings.GetArchive(), false);
+  EXPECT_EQ(settings.CloseArchive(), 1);
+  EXPECT_EQ(OpenDescriptorsOn(stored), 0);
+  CProjectSettings reader(0, 0);
+  EXPECT_EQ(reader.Load(stored.c_str(), false), 1);
+  EXPECT_EQ(reader.GetRootFolder(), "/srv/steps");
+  EXPECT_EQ(reader.GetValues().record.word1, 5);
+
+  // ... and an aborted one drops what is still in its buffer and lets the
+  // file go.
+  const std::string aborted = tmp.Path("Aborted.pst");
+  ASSERT_EQ(settings.OpenArchive(aborted.c_str(), ClassArchive::store), 1);
+  settings.SerializeArchive(*settings.GetArchive(), false);
+  settings.AbortArchive();
+  EXPECT_EQ(settings.GetArchive(), nullptr);
+  EXPECT_EQ(OpenDescriptorsOn(aborted), 0);
+  EXPECT_LT(std::filesystem::file_size(aborted), std::filesystem::file_size(stored));
+  settings.AbortArchive();  // nothing open: harmless
+  EXPECT_THROW(reader.Load(aborted.c_str(), false), ArchiveException);
+  EXPECT_EQ(reader.GetArchive(), nullptr);
+  EXPECT_EQ(OpenDescriptorsOn(aborted), 0);
 }
 
 TEST_F(ProjectSettingsTest, CopyFromAndReset) {
@@ -424,6 +512,108 @@ TEST_F(ProjectSettingsThreaded, ReadersNeverSeeHalfAReload) {
   EXPECT_EQ(mismatches.load(), 0);
   EXPECT_GT(reads.load(), 0);
   Event::Unlink(name);
+}
+
+// Peers of the stress test, killed at a random moment whatever they do.
+[[noreturn]] void RunDoomedPeer(int role, const std::string& name) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a test that failed hard
+  if (role == 0) {  // a program of the suite that watches the settings
+    CProjectSettings watcher(1, 0, name.c_str());
+    for (;;) ::pause();
+  }
+  auto event = Event::CreateNamed(name, true, false);
+  if (!event) ::_exit(3);
+  if (role == 1) {  // announces changes as fast as it can
+    for (;;) {
+      event->Set();
+      event->Reset();
+    }
+  }
+  Event stop(false, false);
+  Event* const both[] = {event.get(), &stop};
+  for (;;) {
+    const uint32_t generation = event->GetGeneration();
+    if (zor::platform::WaitForAny(both, 2) == zor::platform::kWaitObject0)
+      event->ResetIfGeneration(generation);
+  }
+}
+
+TEST_F(ProjectSettingsThreaded, WatchersSurvivePeersKilledAtAnyMoment) {
+  const std::string path = Install(FileValues("/srv/start", 1, 0x5));
+  const std::string name = EventName();
+  const unsigned seed = static_cast<unsigned>(steady_clock::now().time_since_epoch().count());
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  ::alarm(60);  // a Set or a destructor that hangs ends the run instead of blocking it
+  long long slowestSetUs = 0, slowestReloadMs = 0, slowestStopMs = 0;
+  const auto start = steady_clock::now();
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    if (round % 4 == 0) Event::Unlink(name);  // the peers race to create it anew
+    std::vector<pid_t> doomed;
+    struct KillAll {
+      std::vector<pid_t>& pids;
+      ~KillAll() {
+        for (pid_t pid : pids) ::kill(pid, SIGKILL);
+        for (pid_t pid : pids) ::waitpid(pid, nullptr, 0);
+        pids.clear();
+      }
+    };
+    {
+      KillAll killer{doomed};
+      // One of the three kinds of peer each round, in turn (forks are slow
+      // under the sanitizers; the platform's own test kills several at once).
+      for (int role : {round % 3}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) RunDoomedPeer(role, name);
+        doomed.push_back(pid);
+      }
+      for (pid_t pid : doomed) {
+        ::usleep(static_cast<useconds_t>(random() % 1500));
+        ::kill(pid, SIGKILL);
+      }
+    }
+
+    const std::string before = "/srv/before-" + std::to_string(round);
+    const std::string after = "/srv/after-" + std::to_string(round);
+    WriteSettingsFile(path, FileValues(before, 1, 0x5));
+    auto announce = Event::CreateNamed(name, true, false);
+    ASSERT_NE(announce, nullptr) << zor::platform::GetLastError();
+    announce->Reset();
+    auto settings = std::make_unique<CProjectSettings>(1, 0, name.c_str());
+    ASSERT_TRUE(settings->IsWatching());
+    EXPECT_EQ(settings->GetRootFolder(), before);
+
+    WriteSettingsFile(path, FileValues(after, 2, 0x5));
+    const auto setAt = steady_clock::now();
+    ASSERT_TRUE(announce->Set());
+    const long long setUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(steady_clock::now() - setAt).count();
+    EXPECT_LT(setUs, 20000);
+    while (settings->GetRootFolder() != after && steady_clock::now() - setAt < milliseconds(2000))
+      std::this_thread::sleep_for(milliseconds(1));
+    EXPECT_EQ(settings->GetRootFolder(), after);
+    const long long reloadMs =
+        std::chrono::duration_cast<milliseconds>(steady_clock::now() - setAt).count();
+
+    const auto stopAt = steady_clock::now();
+    settings.reset();
+    const long long stopMs =
+        std::chrono::duration_cast<milliseconds>(steady_clock::now() - stopAt).count();
+    EXPECT_LT(stopMs, 1000);
+    slowestSetUs = std::max(slowestSetUs, setUs);
+    slowestReloadMs = std::max(slowestReloadMs, reloadMs);
+    slowestStopMs = std::max(slowestStopMs, stopMs);
+    if (HasFailure()) break;
+  }
+  ::alarm(0);
+  Event::Unlink(name);
+  std::printf("[ stress   ] 200 rounds in %lld ms; slowest Set %lld us, reload %lld ms, "
+              "destructor %lld ms\n",
+              static_cast<long long>(
+                  std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count()),
+              slowestSetUs, slowestReloadMs, slowestStopMs);
 }
 
 }  // namespace

@@ -51,13 +51,22 @@ bool EqualsAny(std::string_view word, std::initializer_list<std::string_view> li
   return std::find(list.begin(), list.end(), word) != list.end();
 }
 
-bool IsDegreeOrSecondsWord(std::string_view w) {
-  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "sec", "secs", "second",
-                       "seconds"});
+bool IsUnitWord(std::string_view w) {
+  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "m", "min", "mins", "minute",
+                       "minutes", "sec", "secs", "second", "seconds"});
 }
 
-bool IsMinutesWord(std::string_view w) {
-  return EqualsAny(w, {"m", "min", "mins", "minute", "minutes"});
+bool IsDegreeOrMinutesWord(std::string_view w) {
+  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "m", "min", "mins", "minute",
+                       "minutes"});
+}
+
+// +1 for "n", "e", "north", "east"; -1 for "s", "w", "south", "west"; 0 for
+// any other word ("Latitude" holds an 'e' but names no hemisphere).
+double HemisphereSign(std::string_view w) {
+  if (EqualsAny(w, {"n", "e", "north", "east"})) return 1.0;
+  if (EqualsAny(w, {"s", "w", "south", "west"})) return -1.0;
+  return 0.0;
 }
 
 // The lower-cased run of ASCII letters starting at p.
@@ -67,18 +76,36 @@ std::string LetterRun(const char* p) {
   return word;
 }
 
-// True when the minutes number is followed (after spaces) by a minutes unit,
-// which makes an 's' straight after the seconds their unit, not "south".
-bool MinutesHaveUnit(const NumberSpan& minutes) {
-  if (minutes.end == nullptr) return false;
-  const char* p = minutes.end;
-  while (*p == ' ') ++p;
-  return IsMinutesWord(LetterRun(p));
+const char* SkipBlanks(const char* p) {
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
 }
 
-// The sign from the first '+', '-' or hemisphere letter, skipping unit words.
+// True when a number is followed (after blanks) by a degrees or minutes unit:
+// a unit word, a quote, or the degree sign (Latin-1 or UTF-8).
+bool HasUnitMark(const NumberSpan& number) {
+  if (number.end == nullptr) return false;
+  const char* p = SkipBlanks(number.end);
+  if (*p == '\'' || *p == '"' || *p == '\xB0' || (*p == '\xC2' && p[1] == '\xB0')) return true;
+  return IsDegreeOrMinutesWord(LetterRun(p));
+}
+
+// A '+', '-' or hemisphere word met in the text.
+struct SignMark {
+  double sign;
+  // An "s" straight after the seconds number: the seconds unit or south.
+  bool maybeSecondsUnit;
+};
+
+// The sign from the first '+', '-' or hemisphere letter. Letters count only
+// as a word of their own ("S", "South"), never inside a longer word, and unit
+// words are passed over. An "s" straight after the seconds is their unit
+// when the degrees or minutes carry a unit too, or when a further mark
+// follows to give the hemisphere ("52 10 30.5 s N"); otherwise it is south,
+// as in "52;10;30.500S", which the suite's own formats print.
 double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
-  const bool secondsUnitPossible = MinutesHaveUnit(numbers[1]);
+  std::vector<SignMark> marks;
+  const char* secondsUnitAt = numbers[2].end == nullptr ? nullptr : SkipBlanks(numbers[2].end);
   for (const char* p = text; *p != '\0';) {
     // An exponent inside a number ("1e-5") is neither a sign nor a letter.
     const auto inside = std::find_if(std::begin(numbers), std::end(numbers),
@@ -87,8 +114,11 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
       p = inside->end;
       continue;
     }
-    if (*p == '+') return 1.0;
-    if (*p == '-') return -1.0;
+    if (*p == '+' || *p == '-') {
+      marks.push_back(SignMark{*p == '+' ? 1.0 : -1.0, false});
+      ++p;
+      continue;
+    }
     if (!IsLetter(*p)) {
       ++p;
       continue;
@@ -96,12 +126,15 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
     const char* start = p;
     const std::string word = LetterRun(p);
     p += word.size();
-    if (IsDegreeOrSecondsWord(word) || IsMinutesWord(word)) continue;
-    if (word == "s" && secondsUnitPossible && start == numbers[2].end) continue;
-    for (char c : word) {
-      if (c == 's' || c == 'w') return -1.0;
-      if (c == 'n' || c == 'e') return 1.0;
-    }
+    if (IsUnitWord(word)) continue;
+    const double sign = HemisphereSign(word);
+    if (sign == 0.0) continue;
+    marks.push_back(SignMark{sign, word == "s" && start == secondsUnitAt});
+  }
+  const bool unitsWritten = HasUnitMark(numbers[0]) || HasUnitMark(numbers[1]);
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    if (marks[i].maybeSecondsUnit && (unitsWritten || i + 1 < marks.size())) continue;
+    return marks[i].sign;
   }
   return 1.0;
 }

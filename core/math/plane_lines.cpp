@@ -212,8 +212,10 @@ bool SegmentIntersectionDirected(double x1, double y1, double x2, double y2, dou
   } else if (!(x1 <= px && px <= x2)) {
     return false;
   }
-  // x cannot place a point along a north-south segment.
-  if (x1 == x2 && !InsideClosedRange(py, y1, y2)) return false;
+  // x barely places a point along a segment that runs more north-south than
+  // east-west, and not at all along one within the snapping tolerance of
+  // north-south, whose crossing lies on the snapped line x = x1: y does.
+  if (std::fabs(y2 - y1) >= std::fabs(x2 - x1) && !InsideClosedRange(py, y1, y2)) return false;
   Store(x, px);
   Store(y, py);
   return true;

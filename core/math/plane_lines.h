@@ -89,8 +89,9 @@ bool SegmentIntersection(double x1, double y1, double x2, double y2, double x3, 
 // west (bearing above 180) needs x2 <= x <= x1 and sets *eastward false, any
 // other x1 <= x <= x2 with *eastward true. A first segment that runs more
 // north-south than east-west must also hold the crossing within its y range
-// (a segment snapped to north-south has no x range to speak of). *eastward is set true before anything is tested; x and
-// y are written only on success.
+// (a segment snapped to north-south has no x range to speak of). *eastward
+// is set true before anything is tested; x and y are written only on
+// success.
 bool SegmentIntersectionDirected(double x1, double y1, double x2, double y2, double x3,
                                  double y3, double x4, double y4, double* x, double* y,
                                  bool* eastward);

@@ -81,13 +81,33 @@ const char* SkipBlanks(const char* p) {
   return p;
 }
 
-// True when a number is followed (after blanks) by a degrees or minutes unit:
-// a unit word, a quote, or the degree sign (Latin-1 or UTF-8).
-bool HasUnitMark(const NumberSpan& number) {
-  if (number.end == nullptr) return false;
+enum class UnitMark { kNone, kSymbol, kWord };
+
+// What follows a number (after blanks) as its unit: a unit word (d, deg, m,
+// min, ...), a symbol (quote, prime, the degree sign in Latin-1 or UTF-8) or
+// nothing of the kind.
+UnitMark UnitMarkAfter(const NumberSpan& number) {
+  if (number.end == nullptr) return UnitMark::kNone;
   const char* p = SkipBlanks(number.end);
-  if (*p == '\'' || *p == '"' || *p == '\xB0' || (*p == '\xC2' && p[1] == '\xB0')) return true;
-  return IsDegreeOrMinutesWord(LetterRun(p));
+  if (*p == '\'' || *p == '"' || *p == '\xB0' || *p == '\xBA') return UnitMark::kSymbol;
+  if (*p == '\xC2' && (p[1] == '\xB0' || p[1] == '\xBA')) return UnitMark::kSymbol;
+  if (*p == '\xE2' && p[1] == '\x80' && (p[2] == '\xB2' || p[2] == '\xB3')) return UnitMark::kSymbol;
+  return IsDegreeOrMinutesWord(LetterRun(p)) ? UnitMark::kWord : UnitMark::kNone;
+}
+
+bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
+
+// The sign of a run of letters that names a hemisphere: a hemisphere word,
+// or a unit written in lower case with a capital hemisphere letter glued to
+// it ("30.5secS", "10mN"). 0 for anything else.
+double RunSign(std::string_view run, const std::string& lower) {
+  const double sign = HemisphereSign(lower);
+  if (sign != 0.0 || run.size() < 2) return sign;
+  const char last = run.back();
+  const std::string_view unit = std::string_view(lower).substr(0, lower.size() - 1);
+  if (!IsUpper(last) || !(IsUnitWord(unit) || unit == "s")) return 0.0;
+  if (std::any_of(run.begin(), run.end() - 1, IsUpper)) return 0.0;
+  return HemisphereSign(std::string_view(lower).substr(lower.size() - 1));
 }
 
 // A '+', '-' or hemisphere word met in the text.
@@ -95,14 +115,17 @@ struct SignMark {
   double sign;
   // An "s" straight after the seconds number: the seconds unit or south.
   bool maybeSecondsUnit;
+  bool lowerCaseAttached;  // that "s" is lower case and touches the number
 };
 
 // The sign from the first '+', '-' or hemisphere letter. Letters count only
 // as a word of their own ("S", "South"), never inside a longer word, and unit
-// words are passed over. An "s" straight after the seconds is their unit
-// when the degrees or minutes carry a unit too, or when a further mark
-// follows to give the hemisphere ("52 10 30.5 s N"); otherwise it is south,
-// as in "52;10;30.500S", which the suite's own formats print.
+// words are passed over. An "s" straight after the seconds is their unit when
+// a further mark follows to give the hemisphere ("52 10 30.5 s N"), when the
+// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when they carry
+// unit symbols and the "s" is a lower-case letter touching the number
+// ("52\xB0 10' 30.5s"). Otherwise it is south, as in "52;10;30.500S", which
+// the suite's own formats print, or "52\xB0 10' 30.5 S".
 double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
   std::vector<SignMark> marks;
   const char* secondsUnitAt = numbers[2].end == nullptr ? nullptr : SkipBlanks(numbers[2].end);
@@ -115,7 +138,7 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
       continue;
     }
     if (*p == '+' || *p == '-') {
-      marks.push_back(SignMark{*p == '+' ? 1.0 : -1.0, false});
+      marks.push_back(SignMark{*p == '+' ? 1.0 : -1.0, false, false});
       ++p;
       continue;
     }
@@ -126,15 +149,21 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
     const char* start = p;
     const std::string word = LetterRun(p);
     p += word.size();
-    if (IsUnitWord(word)) continue;
-    const double sign = HemisphereSign(word);
+    const double sign = RunSign(std::string_view(start, word.size()), word);
     if (sign == 0.0) continue;
-    marks.push_back(SignMark{sign, word == "s" && start == secondsUnitAt});
+    const bool afterSeconds = word == "s" && start == secondsUnitAt;
+    marks.push_back(SignMark{sign, afterSeconds, afterSeconds && *start == 's' &&
+                                                     start == numbers[2].end});
   }
-  const bool unitsWritten = HasUnitMark(numbers[0]) || HasUnitMark(numbers[1]);
+  const UnitMark degreesUnit = UnitMarkAfter(numbers[0]);
+  const UnitMark minutesUnit = UnitMarkAfter(numbers[1]);
+  const bool unitWords = degreesUnit == UnitMark::kWord || minutesUnit == UnitMark::kWord;
+  const bool unitSymbols = degreesUnit == UnitMark::kSymbol || minutesUnit == UnitMark::kSymbol;
   for (std::size_t i = 0; i < marks.size(); ++i) {
-    if (marks[i].maybeSecondsUnit && (unitsWritten || i + 1 < marks.size())) continue;
-    return marks[i].sign;
+    const SignMark& m = marks[i];
+    const bool secondsUnit = m.maybeSecondsUnit && (i + 1 < marks.size() || unitWords ||
+                                                    (unitSymbols && m.lowerCaseAttached));
+    if (!secondsUnit) return m.sign;
   }
   return 1.0;
 }

@@ -161,6 +161,27 @@ TEST(PlaneLines, DirectedSegmentNearlyNorthSouthIsJudgedAlongY) {
   }
 }
 
+// The crossing of a segment snapped to north-south lies on the snapped line
+// x = x1, never strictly inside its x range: such a segment crossed nothing.
+TEST(PlaneLines, SegmentSnappedToNorthSouthIsJudgedAlongY) {
+  double x = -1, y = -1;
+  for (double lean : {1e-12, -1e-12, 1e-14}) {
+    for (double length : {10.0, -10.0}) {
+      const double dx = lean * std::fabs(length);
+      // First and second segment near-vertical in turn.
+      EXPECT_TRUE(SegmentIntersection(2, 0, 2 + dx, length, 0, length / 2, 5, length / 2, &x, &y))
+          << lean << ' ' << length;
+      EXPECT_NEAR(x, 2.0, 1e-9);
+      EXPECT_NEAR(y, length / 2, 1e-9);
+      EXPECT_TRUE(SegmentIntersection(0, length / 2, 5, length / 2, 2, 0, 2 + dx, length, &x, &y))
+          << lean << ' ' << length;
+      EXPECT_FALSE(SegmentIntersection(2, 0, 2 + dx, length, 0, 2 * length, 5, 2 * length, &x, &y));
+      EXPECT_FALSE(SegmentIntersection(0, 2 * length, 5, 2 * length, 2, 0, 2 + dx, length, &x, &y));
+      EXPECT_FALSE(SegmentIntersection(2, 0, 2 + dx, length, 3, length / 2, 5, length / 2, &x, &y));
+    }
+  }
+}
+
 TEST(PlaneLines, LineCircle) {
   double xa = -1, ya = -1, xb = -1, yb = -1;
   ASSERT_EQ(IntersectLineCircle(-10, 0, 10, 0, 0, 0, 5, &xa, &ya, &xb, &yb), 2);

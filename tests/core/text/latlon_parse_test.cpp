@@ -106,6 +106,17 @@ TEST(LatLonParse, DmsHemisphereStandsAlone) {
   EXPECT_DOUBLE_EQ(ParseDms("52\xC2\xB0 10' 30.5s S"), -w);  // UTF-8 degree sign
   EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s N"), w);   // a hemisphere follows the unit
   EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s"), -w);    // nothing else: south
+  // Unit symbols on the degrees and minutes: a lower-case 's' touching the
+  // seconds is their unit, a capital or a free-standing one is south.
+  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5 S"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5S"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5\" S"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52\xE2\x80\xB2 10\xE2\x80\xB2 30.5s"), w);  // primes
+  EXPECT_DOUBLE_EQ(ParseDms("52d 10m 30.5s"), w);
+  EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5secS"), -w);  // a capital glued to the unit
+  EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5sS"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5SECS"), w);
+  EXPECT_DOUBLE_EQ(ParseDms("4deg 15minW"), -4.25);
   EXPECT_DOUBLE_EQ(ParseDms("52;10;30.500S"), -w);   // the suite's own hemisphere formats
   EXPECT_DOUBLE_EQ(ParseDms("052;10;30.500W"), -w);
 

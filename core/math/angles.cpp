@@ -34,11 +34,17 @@ double FoldDifferenceOnce(double d) {
   return d;
 }
 
+// a moved by whole turns to within one turn of b: directions a whole
+// number of turns apart are the same direction, and a single fold only copes
+// with less than 1.5 turns.
+double WithinOneTurn(double a, double b) {
+  if (std::fabs(a - b) >= 360.0) return b + std::fmod(a - b, 360.0);
+  return a;
+}
+
 // (a + b) / 2 on the shorter way round, not yet normalised.
 double MeanAngle(double a, double b) {
-  // Directions a whole number of turns apart are the same direction; the
-  // single fold below only copes with less than 1.5 turns.
-  if (std::fabs(a - b) >= 360.0) a = b + std::fmod(a - b, 360.0);
+  a = WithinOneTurn(a, b);
   double m = (a + b) * 0.5;
   const double d = a - b;
   if (d > 180.0 || d < -180.0) m -= 180.0;
@@ -68,6 +74,8 @@ double NormalizeRadiansPi(double a) { return FoldSigned(a, kTwoPi, kPi); }
 double FmodTwoPi(double a) { return std::fmod(a, kTwoPi); }
 
 double AngleDifference(double a, double b) { return FoldDifferenceOnce(a - b); }
+
+double ShortestTurn(double a, double b) { return FoldDifferenceOnce(WithinOneTurn(a, b) - b); }
 
 double DivideAngleDifference(double a, double b, double divisor) {
   if (divisor == 0.0) return 0.0;

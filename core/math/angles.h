@@ -38,6 +38,14 @@ double FmodTwoPi(double a);
 // values further apart stay outside ((600, 0) gives 240).
 double AngleDifference(double a, double b);
 
+// The turn from direction b to direction a the shorter way, in [-180, 180],
+// however far apart the two are written: a is first brought within one turn
+// of b, as MeanAngle180 does, then folded once as in AngleDifference. So it
+// is the turn whose half MeanAngle180 (a, b) adds to b: (600, 0) gives -120
+// where AngleDifference gives 240. Use it wherever a turn and a mean heading
+// must describe the same arc.
+double ShortestTurn(double a, double b);
+
 // NormalizeAngle180(AngleDifference(a, b) / divisor): the step of a turn from b
 // to a divided into `divisor` parts. 0.0 when divisor is exactly 0; a quotient
 // that overflows is NaN.

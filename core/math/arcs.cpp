@@ -35,10 +35,11 @@ bool HalfChordRatio(double c, double r, double* q) {
 }
 
 // The chord of an arc of `length` turning from heading h1 to h2, and its
-// direction in radians.
+// direction in radians. The turn and the mean heading are those of the same
+// arc, the shorter way round, however many turns apart h1 and h2 are written.
 double ChordAndDirection(double length, double h1, double h2, double* direction) {
   *direction = MeanAngle360(h2, h1) * kDegToRad;
-  return Sinc(std::fabs(AngleDifference(h2, h1)) * kDegToRad * 0.5, false) * length;
+  return Sinc(std::fabs(ShortestTurn(h2, h1)) * kDegToRad * 0.5, false) * length;
 }
 
 double FoldTwoPiOnce(double a) {

@@ -47,8 +47,9 @@ double ArcHeight(double x1, double y1, double x2, double y2, double r);
 double ArcHeight(double dx, double dy, double r);
 
 // The chord of an arc of `length` that turns from heading h1 to heading h2
-// (the turn folded once into [-180, 180]), and its direction, the mean of the
-// two headings. Returns the chord.
+// the shorter way (ShortestTurn, so headings written whole turns apart give
+// the same arc), and its direction, the mean of the two headings
+// (MeanAngle360). Returns the chord.
 double ChordFromArc(double length, double h1, double h2, double* chord, double* meanHeading);
 
 // The step in degrees for drawing the arc of `radius` from direction *start

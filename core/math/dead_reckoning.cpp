@@ -31,20 +31,14 @@ bool Displacement(double speed, double heading, double rate, double dt, double* 
     dist *= rest / turn;
     turn = rest;
   }
-  double from = heading;
-  double to = heading + turn;
-  double arc = dist;
-  // Beyond half a turn either way the chord of the complementary arc, the
-  // rest of the circle, has the same length and direction. The mean of the
-  // reversed headings is that direction, and the chord of a turn folded
-  // once is only right within half a turn.
-  if (std::fabs(turn) > 180.0) {
-    from = heading - 180.0;
-    to = heading + turn - 180.0;
-    arc = 360.0 * speed / std::fabs(rate) - dist;
-  }
-  const double mid = MeanAngle360(to, from) * kDegToRad;
-  const double chord = Sinc(AngleDifference(to, from) * kDegToRad * 0.5, false) * arc;
+  // The chord of a circular arc of length dist that turns by `turn` is
+  // dist * sinc(turn / 2), along the mean heading heading + turn / 2. Both
+  // hold for any turn short of a full circle and for a run of either sign
+  // (a negative time step runs the arc backwards), so the headings are not
+  // folded: a fold would take the turn the other way round.
+  const double half = turn * 0.5;
+  const double mid = NormalizeAngle360(heading + half) * kDegToRad;
+  const double chord = Sinc(half * kDegToRad, false) * dist;
   *de = std::sin(mid) * chord;
   *dn = std::cos(mid) * chord;
   return true;

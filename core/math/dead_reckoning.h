@@ -19,8 +19,8 @@
 #pragma once
 
 // Moves (*east, *north) by `speed` for dt on `heading`, turning at
-// rateOfTurn throughout. Any number of turns is followed (beyond half a turn
-// either way the shorter complementary arc gives the chord). False, nothing
+// rateOfTurn throughout. Any number of turns either way is followed, and a
+// negative dt (or speed) runs the same circle backwards. False, nothing
 // moved, when dt or speed is exactly 0, a pointer is null, or the result is
 // not finite.
 bool DeadReckon(double* east, double* north, double speed, double heading, double rateOfTurn,

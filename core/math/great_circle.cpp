@@ -50,8 +50,15 @@ bool GreatCircleDestination(double lat1, double lon1, double bearing, double dis
     const double dLambda =
         std::atan2(std::sin(theta) * sinDelta * cosPhi1, cosDelta - sinPhi1 * sinPhi2);
     lon = lon1 + dLambda * kRadToDeg;
-    course = kPi - std::atan2(std::sin(dLambda),
-                              std::tan(phi1) * std::cos(phi2) - sinPhi2 * std::cos(dLambda));
+    // The heading of the great circle at the destination follows from the
+    // start bearing and the distance alone. Worked out from the two end
+    // points instead it is lost at half the circumference, where every
+    // great circle joins them, and loses digits over very short distances.
+    const double sinTheta = std::sin(theta);
+    const double cosTheta = std::cos(theta);
+    course = std::atan2(sinTheta * cosPhi1, cosPhi1 * cosDelta * cosTheta - sinPhi1 * sinDelta);
+    // Running backwards the direction of travel is the reverse.
+    if (distance < 0.0) course += kPi;
   }
   Put(lat2, phi2 * kRadToDeg);
   Put(lon2, NormalizeAngle180(lon));

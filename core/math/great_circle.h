@@ -30,9 +30,11 @@
 #pragma once
 
 // The position `distance` arc minutes from (lat1, lon1) on initial bearing
-// `bearing`, and the course on arrival there (the direction of travel). A
-// negative distance goes backwards. A destination within 1e-8 degrees of a
-// pole gets the start longitude and the course bearing - 180.
+// `bearing`, and the course on arrival there (the direction of travel),
+// which the bearing fixes however far the path runs, half the circumference
+// included. A negative distance goes backwards (the course then points
+// back along the path). A destination within 1e-8 degrees of a pole gets the
+// start longitude and the course bearing - 180.
 bool GreatCircleDestination(double lat1, double lon1, double bearing, double distance, double* lat2,
                             double* lon2, double* course2);
 

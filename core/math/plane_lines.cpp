@@ -49,6 +49,12 @@ bool InsideClosedRange(double v, double end1, double end2) {
   return std::min(end1, end2) <= v && v <= std::max(end1, end2);
 }
 
+// Whether the crossing code takes the segment's line as exactly north-south
+// (x = x1), so that its x range says nothing about where a crossing lies.
+bool SnappedNorthSouth(double x1, double y1, double x2, double y2) {
+  return IsNorthSouth(LineBearing(BearingDeg(x2 - x1, y2 - y1)));
+}
+
 }  // namespace
 
 int Orientation(double x1, double y1, double x2, double y2, double x3, double y3) {
@@ -191,8 +197,10 @@ bool SegmentIntersection(double x1, double y1, double x2, double y2, double x3, 
   double px;
   double py;
   if (!LineIntersection(x1, y1, x2, y2, x3, y3, x4, y4, &px, &py)) return false;
-  if (!InsideOpenRange(px, x1, x2) || !InsideOpenRange(py, y1, y2)) return false;
-  if (!InsideOpenRange(px, x3, x4) || !InsideOpenRange(py, y3, y4)) return false;
+  // A segment snapped to north-south is judged by y alone, as a vertical one.
+  if (!SnappedNorthSouth(x1, y1, x2, y2) && !InsideOpenRange(px, x1, x2)) return false;
+  if (!SnappedNorthSouth(x3, y3, x4, y4) && !InsideOpenRange(px, x3, x4)) return false;
+  if (!InsideOpenRange(py, y1, y2) || !InsideOpenRange(py, y3, y4)) return false;
   Store(x, px);
   Store(y, py);
   return true;
@@ -212,8 +220,10 @@ bool SegmentIntersectionDirected(double x1, double y1, double x2, double y2, dou
   } else if (!(x1 <= px && px <= x2)) {
     return false;
   }
-  // x cannot place a point along a north-south segment.
-  if (x1 == x2 && !InsideClosedRange(py, y1, y2)) return false;
+  // x barely places a point along a segment that runs more north-south than
+  // east-west, and not at all along one within the snapping tolerance of
+  // north-south, whose crossing lies on the snapped line x = x1: y does.
+  if (std::fabs(y2 - y1) >= std::fabs(x2 - x1) && !InsideClosedRange(py, y1, y2)) return false;
   Store(x, px);
   Store(y, py);
   return true;

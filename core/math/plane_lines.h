@@ -77,8 +77,8 @@ bool LineIntersection(double x1, double y1, double x2, double y2, double x3, dou
 
 // LineIntersection, and the crossing must lie strictly inside both segments:
 // strictly between the end coordinates, x and y, of each. A segment whose two
-// ends share a coordinate (parallel to an axis) is tested on the other
-// coordinate only. A crossing at an end point does not count, so consecutive
+// ends share a coordinate (parallel to an axis), or that lies within the
+// snapping tolerance of north-south, is tested on the other coordinate only. A crossing at an end point does not count, so consecutive
 // segments of a track never cross each other at their shared point. The
 // outputs are written only on success.
 bool SegmentIntersection(double x1, double y1, double x2, double y2, double x3, double y3,
@@ -87,9 +87,11 @@ bool SegmentIntersection(double x1, double y1, double x2, double y2, double x3, 
 // LineIntersection, and the crossing must lie on the first segment, ends
 // included, judged by x in the direction the segment runs: a segment heading
 // west (bearing above 180) needs x2 <= x <= x1 and sets *eastward false, any
-// other x1 <= x <= x2 with *eastward true. A north-south first segment is
-// judged by y instead. *eastward is set true before anything is tested; x and
-// y are written only on success.
+// other x1 <= x <= x2 with *eastward true. A first segment that runs more
+// north-south than east-west must also hold the crossing within its y range
+// (a segment snapped to north-south has no x range to speak of). *eastward
+// is set true before anything is tested; x and y are written only on
+// success.
 bool SegmentIntersectionDirected(double x1, double y1, double x2, double y2, double x3,
                                  double y3, double x4, double y4, double* x, double* y,
                                  bool* eastward);

@@ -30,7 +30,12 @@ double LineStation(double x1, double y1, double x2, double y2, double px, double
   Put(length, len);
   Put(direction, BearingDeg(x2 - x1, y2 - y1));
   const double toPoint = Length2D(px - x1, py - y1);
-  if (len == 0.0 || toPoint == 0.0) return 0.0;
+  if (len == 0.0) return 0.0;
+  // On p1: nothing along and nothing off, the whole element still ahead.
+  if (toPoint == 0.0) {
+    Put(remaining, len);
+    return 0.0;
+  }
   const double dot = (x2 - x1) * (px - x1) + (y2 - y1) * (py - y1);
   const double q = std::clamp(dot / (len * toPoint), -1.0, 1.0);
   const double s = toPoint * q;

@@ -21,8 +21,9 @@
 // element's length and the direction of travel at the foot (degrees). All
 // outputs start at 0.
 // A line (r = 0): the foot of the perpendicular; along is negative before p1
-// and above the length beyond p2. A zero-length line, or P on p1, gives 0
-// along and offset (length and direction are still written).
+// and above the length beyond p2. P on p1 gives 0 along and offset and the
+// whole length remaining; a zero-length line gives 0 for all three (length
+// and direction are still written).
 // An arc: the foot is where the ray from the centre through P meets the
 // circle; along is the arc length from p1 to the foot in the direction of
 // travel, taken within half a turn either side of the arc's middle (so a

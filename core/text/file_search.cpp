@@ -6,7 +6,6 @@
 #include <cctype>
 
 #include <boost/filesystem.hpp>
-#include <boost/regex.hpp>
 
 #include "core/text/path_utils.h"
 
@@ -50,7 +49,7 @@ class Search {
   Search(std::vector<std::string>& found, const std::string& pattern, bool recursive,
          bool full_path)
       : found_(found),
-        regex_(WildcardToRegex(pattern), boost::regex::perl | boost::regex::icase),
+        pattern_(pattern.empty() ? std::string("*") : pattern),
         recursive_(recursive),
         full_path_(full_path) {}
 
@@ -78,18 +77,60 @@ class Search {
  private:
   void Match(const fs::path& file) {
     const std::string& text = file.string();
-    if (!boost::regex_match(text, regex_)) return;
+    if (!MatchesWildcard(text, pattern_)) return;
     found_.push_back(full_path_ ? text : file.filename().string());
   }
 
   std::vector<std::string>& found_;
-  const boost::regex regex_;
+  const std::string pattern_;
   const bool recursive_;
   const bool full_path_;
   std::vector<FolderId> open_;  // the folders from the top one down to the current one
 };
 
 }  // namespace
+
+namespace {
+
+char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool PatternCharMatches(char p, char c) {
+  if (p == '?') return true;
+  if (IsSeparator(p)) return IsSeparator(c);
+  return FoldCase(p) == FoldCase(c);
+}
+
+}  // namespace
+
+// Greedy stars with one way back: on a mismatch only the last star takes one
+// more character, since anything an earlier star could take instead the last
+// one can take as well. At most text size times pattern size steps, never the
+// exponential backtracking of a regular expression engine.
+bool MatchesWildcard(std::string_view text, std::string_view pattern) {
+  constexpr std::size_t kNone = std::string_view::npos;
+  std::size_t t = 0;
+  std::size_t p = 0;
+  std::size_t afterStar = kNone;  // pattern position after the last star met
+  std::size_t starText = 0;       // where the text stood when that star was met
+  while (t < text.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      afterStar = ++p;
+      starText = t;
+    } else if (p < pattern.size() && PatternCharMatches(pattern[p], text[t])) {
+      ++p;
+      ++t;
+    } else if (afterStar != kNone) {
+      p = afterStar;
+      t = ++starText;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
 
 std::string WildcardToRegex(const std::string& pattern) {
   const std::string wildcard = pattern.empty() ? std::string("*") : pattern;

@@ -19,9 +19,19 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
-// The regular expression (Perl syntax) of a wildcard pattern: '*' becomes
+// Whether the whole of `text` matches the wildcard `pattern` as the search
+// matches paths: '*' any run, '?' one character, '\' or '/' either
+// separator, letters without regard to (ASCII) case. An empty pattern matches
+// nothing but the empty text; the search itself reads it as "*". The cost is
+// at most the product of the two lengths, so no pattern or path is too hard.
+bool MatchesWildcard(std::string_view text, std::string_view pattern);
+
+// The regular expression (Perl syntax) of a wildcard pattern, for callers
+// that want one; the search matches with MatchesWildcard instead, which
+// agrees with it and cannot run out of regular expression budget: '*' becomes
 // ".*", '?' becomes ".", a separator becomes "[\\/]" and every other regular
 // expression character is escaped. "*.log" gives ".*\.log"; "" gives ".*".
 std::string WildcardToRegex(const std::string& pattern);

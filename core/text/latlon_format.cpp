@@ -147,33 +147,18 @@ constexpr bool AllFormatsMatchTheirArguments() {
 // match its argument would be undefined behaviour, so check them here.
 static_assert(AllFormatsMatchTheirArguments());
 
-// 60 - 0.5 * 10^-decimals written out, so each is the double nearest to the
-// point at which a value of [0, 60) prints as 60 with that many decimals.
-constexpr double kPrintsAsSixty[] = {
-    59.5,
-    59.95,
-    59.995,
-    59.9995,
-    59.99995,
-    59.999995,
-    59.9999995,
-    59.99999995,
-    59.999999995,
-    59.9999999995,
-    59.99999999995,
-    59.999999999995,
-    59.9999999999995,
-    59.99999999999995,
-    59.999999999999995,
-    59.9999999999999995,
-    59.99999999999999995,
-    59.999999999999999995,
-};
 constexpr int kMaxDmsDecimals = 32;
 
-double PrintsAsSixty(int decimals) {
-  if (decimals < static_cast<int>(std::size(kPrintsAsSixty))) return kPrintsAsSixty[decimals];
-  return 60.0;  // beyond double precision nothing below 60 rounds up to it
+// Whether a value below 60 prints as 60 with `decimals` decimals. printf
+// rounds the exact binary value, and the double nearest to the boundary
+// 60 - 0.5 * 10^-decimals lies just below it for some decimals (59.9995 for
+// 3), where a comparison with that double would carry a value that prints as
+// 59.999. So the text itself decides, for the few values that come near.
+bool PrintsAsSixty(double value, int decimals) {
+  if (!(value >= 59.0 && value < 60.0)) return false;
+  char text[48];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text[0] == '6';
 }
 
 const FormatRow* FindRow(int code) {
@@ -232,7 +217,6 @@ void PrintAngle(std::string& out, int code, bool latitude, bool highPrecision, A
   }
   const char* format = row->printf.text[VariantIndex(latitude, highPrecision)];
   const int decimals = highPrecision ? row->decimalsHigh : row->decimalsNormal;
-  const double sixty = PrintsAsSixty(decimals);
   const int h = static_cast<unsigned char>(a.hemisphere);
   switch (row->layout) {
     case Layout::kDecimal:
@@ -244,7 +228,7 @@ void PrintAngle(std::string& out, int code, bool latitude, bool highPrecision, A
     case Layout::kDmsLetter:
     case Layout::kDmsSigned:
       // Seconds that would round up to 60 go into the minutes.
-      if (a.seconds >= sixty && a.seconds < 60.0) {
+      if (PrintsAsSixty(a.seconds, decimals)) {
         a.seconds = 0.0;
         a.minutes = WrapIncrement(a.minutes);
         if (a.minutes == 60) {
@@ -262,7 +246,7 @@ void PrintAngle(std::string& out, int code, bool latitude, bool highPrecision, A
     case Layout::kDmSigned: {
       double minutes = a.minutes + a.seconds / 60.0;
       // Minutes that would round up to 60 go into the degrees.
-      if (minutes >= sixty && minutes < 60.0) {
+      if (PrintsAsSixty(minutes, decimals)) {
         minutes = 0.0;
         a.degrees = WrapIncrement(a.degrees);
       }
@@ -339,7 +323,7 @@ void FormatLatLon(std::string& out, int code, double degrees, bool latitude,
 std::string FormatDms(double degrees, int decimals, bool latitude) {
   decimals = std::clamp(decimals, 0, kMaxDmsDecimals);
   DmsSplit split = SplitDegrees(degrees);
-  if (split.seconds >= PrintsAsSixty(decimals)) {
+  if (PrintsAsSixty(split.seconds, decimals)) {
     split.seconds = std::fabs(split.seconds - 60.0);
     split.minutes += 1.0;
     if (split.minutes >= 60.0) {

@@ -43,7 +43,11 @@ void FormatLatLonDms(std::string& out, int code, const sDms& dms, bool latitude,
 // case).
 void FormatDmsRecord(std::string& out, int code, const sDms& dms, bool highPrecision);
 // Prints signed decimal degrees with the code's format. The angle is split in
-// double precision, so high-precision texts are exact to their last digit.
+// double precision and carried where the printed field would show 60, so
+// every text is the angle correctly rounded to its last digit. Texts made
+// through a float record, as files written by earlier versions hold, can
+// differ from these in the last digit (most often in the longer formats) and
+// carry a little early, printing the next minute where this prints 59.999.
 void FormatLatLon(std::string& out, int code, double degrees, bool latitude,
                   bool highPrecision);
 

@@ -51,13 +51,22 @@ bool EqualsAny(std::string_view word, std::initializer_list<std::string_view> li
   return std::find(list.begin(), list.end(), word) != list.end();
 }
 
-bool IsDegreeOrSecondsWord(std::string_view w) {
-  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "sec", "secs", "second",
-                       "seconds"});
+bool IsUnitWord(std::string_view w) {
+  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "m", "min", "mins", "minute",
+                       "minutes", "sec", "secs", "second", "seconds"});
 }
 
-bool IsMinutesWord(std::string_view w) {
-  return EqualsAny(w, {"m", "min", "mins", "minute", "minutes"});
+bool IsDegreeOrMinutesWord(std::string_view w) {
+  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "m", "min", "mins", "minute",
+                       "minutes"});
+}
+
+// +1 for "n", "e", "north", "east"; -1 for "s", "w", "south", "west"; 0 for
+// any other word ("Latitude" holds an 'e' but names no hemisphere).
+double HemisphereSign(std::string_view w) {
+  if (EqualsAny(w, {"n", "e", "north", "east"})) return 1.0;
+  if (EqualsAny(w, {"s", "w", "south", "west"})) return -1.0;
+  return 0.0;
 }
 
 // The lower-cased run of ASCII letters starting at p.
@@ -67,18 +76,59 @@ std::string LetterRun(const char* p) {
   return word;
 }
 
-// True when the minutes number is followed (after spaces) by a minutes unit,
-// which makes an 's' straight after the seconds their unit, not "south".
-bool MinutesHaveUnit(const NumberSpan& minutes) {
-  if (minutes.end == nullptr) return false;
-  const char* p = minutes.end;
-  while (*p == ' ') ++p;
-  return IsMinutesWord(LetterRun(p));
+const char* SkipBlanks(const char* p) {
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
 }
 
-// The sign from the first '+', '-' or hemisphere letter, skipping unit words.
+enum class UnitMark { kNone, kSymbol, kWord };
+
+// What follows a number (after blanks) as its unit: a unit word (d, deg, m,
+// min, ...), a symbol (quote, prime, the degree sign in Latin-1 or UTF-8) or
+// nothing of the kind.
+UnitMark UnitMarkAfter(const NumberSpan& number) {
+  if (number.end == nullptr) return UnitMark::kNone;
+  const char* p = SkipBlanks(number.end);
+  if (*p == '\'' || *p == '"' || *p == '\xB0' || *p == '\xBA') return UnitMark::kSymbol;
+  if (*p == '\xC2' && (p[1] == '\xB0' || p[1] == '\xBA')) return UnitMark::kSymbol;
+  if (*p == '\xE2' && p[1] == '\x80' && (p[2] == '\xB2' || p[2] == '\xB3')) return UnitMark::kSymbol;
+  return IsDegreeOrMinutesWord(LetterRun(p)) ? UnitMark::kWord : UnitMark::kNone;
+}
+
+bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
+
+// The sign of a run of letters that names a hemisphere: a hemisphere word,
+// or a unit written in lower case with a capital hemisphere letter glued to
+// it ("30.5secS", "10mN"). 0 for anything else.
+double RunSign(std::string_view run, const std::string& lower) {
+  const double sign = HemisphereSign(lower);
+  if (sign != 0.0 || run.size() < 2) return sign;
+  const char last = run.back();
+  const std::string_view unit = std::string_view(lower).substr(0, lower.size() - 1);
+  if (!IsUpper(last) || !(IsUnitWord(unit) || unit == "s")) return 0.0;
+  if (std::any_of(run.begin(), run.end() - 1, IsUpper)) return 0.0;
+  return HemisphereSign(std::string_view(lower).substr(lower.size() - 1));
+}
+
+// A '+', '-' or hemisphere word met in the text.
+struct SignMark {
+  double sign;
+  // An "s" straight after the seconds number: the seconds unit or south.
+  bool maybeSecondsUnit;
+  bool lowerCaseAttached;  // that "s" is lower case and touches the number
+};
+
+// The sign from the first '+', '-' or hemisphere letter. Letters count only
+// as a word of their own ("S", "South"), never inside a longer word, and unit
+// words are passed over. An "s" straight after the seconds is their unit when
+// a further mark follows to give the hemisphere ("52 10 30.5 s N"), when the
+// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when they carry
+// unit symbols and the "s" is a lower-case letter touching the number
+// ("52\xB0 10' 30.5s"). Otherwise it is south, as in "52;10;30.500S", which
+// the suite's own formats print, or "52\xB0 10' 30.5 S".
 double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
-  const bool secondsUnitPossible = MinutesHaveUnit(numbers[1]);
+  std::vector<SignMark> marks;
+  const char* secondsUnitAt = numbers[2].end == nullptr ? nullptr : SkipBlanks(numbers[2].end);
   for (const char* p = text; *p != '\0';) {
     // An exponent inside a number ("1e-5") is neither a sign nor a letter.
     const auto inside = std::find_if(std::begin(numbers), std::end(numbers),
@@ -87,8 +137,11 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
       p = inside->end;
       continue;
     }
-    if (*p == '+') return 1.0;
-    if (*p == '-') return -1.0;
+    if (*p == '+' || *p == '-') {
+      marks.push_back(SignMark{*p == '+' ? 1.0 : -1.0, false, false});
+      ++p;
+      continue;
+    }
     if (!IsLetter(*p)) {
       ++p;
       continue;
@@ -96,12 +149,21 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
     const char* start = p;
     const std::string word = LetterRun(p);
     p += word.size();
-    if (IsDegreeOrSecondsWord(word) || IsMinutesWord(word)) continue;
-    if (word == "s" && secondsUnitPossible && start == numbers[2].end) continue;
-    for (char c : word) {
-      if (c == 's' || c == 'w') return -1.0;
-      if (c == 'n' || c == 'e') return 1.0;
-    }
+    const double sign = RunSign(std::string_view(start, word.size()), word);
+    if (sign == 0.0) continue;
+    const bool afterSeconds = word == "s" && start == secondsUnitAt;
+    marks.push_back(SignMark{sign, afterSeconds, afterSeconds && *start == 's' &&
+                                                     start == numbers[2].end});
+  }
+  const UnitMark degreesUnit = UnitMarkAfter(numbers[0]);
+  const UnitMark minutesUnit = UnitMarkAfter(numbers[1]);
+  const bool unitWords = degreesUnit == UnitMark::kWord || minutesUnit == UnitMark::kWord;
+  const bool unitSymbols = degreesUnit == UnitMark::kSymbol || minutesUnit == UnitMark::kSymbol;
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    const SignMark& m = marks[i];
+    const bool secondsUnit = m.maybeSecondsUnit && (i + 1 < marks.size() || unitWords ||
+                                                    (unitSymbols && m.lowerCaseAttached));
+    if (!secondsUnit) return m.sign;
   }
   return 1.0;
 }

@@ -33,10 +33,15 @@ bool ParseLatLonToDms(std::string_view text, sDms& out, bool latitude);
 // Reads up to three numbers (degrees, minutes, seconds) separated by anything
 // that is not a digit ("52 10 30.5 N", "52d10m30.5s S", "-52;10"); missing
 // parts count 0 and a text without digits gives 0. The sign comes from the
-// first '+', '-' or hemisphere letter ('S'/'W' negative, either case); unit
-// words (d, deg, m, min, s, sec, ...) are not hemisphere letters, and an 's'
-// straight after the seconds counts as their unit when the minutes carry an
-// 'm' or "min" unit.
+// first '+', '-' or hemisphere ('S'/'W' negative, either case), a hemisphere
+// being a word of its own: a letter ("N", "s") or "North", "South", "East",
+// "West" (or a capital letter glued to a lower-case unit, "30.5secS");
+// letters inside other words ("Latitude") and unit words (d, deg, m, min,
+// sec, ...) are passed over. An 's' straight after the seconds is their unit
+// when another sign mark follows ("52 10 30.5 s N" is north), when the
+// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when they carry
+// unit symbols and the 's' is lower case and touches the number; otherwise
+// it is south ("52;10;30.5S", "52 10 30 S", "52\xB0 10' 30.5 S").
 double ParseDms(const std::string& text);
 double ParseDmsText(const char* text);  // null gives 0
 double ParseDmsTextRadians(const char* text);

@@ -2,6 +2,7 @@
 
 #include <langinfo.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "core/text/string_helpers.h"
 #include "platform/locale.h"
 
 namespace {
@@ -139,10 +141,13 @@ void TrimTrailingZeros(std::string& number, int minDecimals) {
 void RoundNumberText(std::string& number, const int& decimals) {
   if (decimals < 0 || number.find('.') == std::string::npos || !IsNumber(number)) return;
   const double v = std::strtod(number.c_str(), nullptr);
-  const int len = std::snprintf(nullptr, 0, "%.*f", decimals, v);
+  // Beyond the digits a double has printf only adds zeros, and near INT_MAX
+  // it fails and would leave an empty text.
+  const int places = std::min(decimals, kMaxDoubleDecimals);
+  const int len = std::snprintf(nullptr, 0, "%.*f", places, v);
   if (len < 0) return;
   std::string out(static_cast<std::size_t>(len), '\0');
-  std::snprintf(out.data(), out.size() + 1, "%.*f", decimals, v);
+  std::snprintf(out.data(), out.size() + 1, "%.*f", places, v);
   number = std::move(out);
 }
 

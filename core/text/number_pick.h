@@ -45,8 +45,9 @@ int HexTextToInt(std::string_view text);
 // it are left alone.
 void TrimTrailingZeros(std::string& number, int minDecimals);
 
-// Rewrites a number text holding '.' with `decimals` decimals ("%.*f"); does
-// nothing when IsNumber fails or decimals is negative.
+// Rewrites a number text holding '.' with `decimals` decimals ("%.*f"), at
+// most kMaxDoubleDecimals (no double has more); does nothing when IsNumber
+// fails or decimals is negative.
 void RoundNumberText(std::string& number, const int& decimals);
 
 // The binary digits of the value, most significant first, without leading

@@ -21,7 +21,7 @@
 template <typename CharT>
 std::basic_string<CharT> ToFixedString(double value, int precision) {
   std::basic_stringstream<CharT> out;
-  out << std::fixed << std::setprecision(precision) << value;
+  out << std::fixed << std::setprecision(std::min(precision, kMaxDoubleDecimals)) << value;
   return out.str();
 }
 

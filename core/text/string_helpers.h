@@ -26,8 +26,13 @@
 // ---- Number to text -------------------------------------------------------
 // CharT is char (the default, giving std::string) or wchar_t (std::wstring).
 
+// The most digits after the point that the exact value of a double can have
+// (that of 2^-1074); any further digit is a 0.
+inline constexpr int kMaxDoubleDecimals = 1074;
+
 // Fixed notation with `precision` digits after the point: (2.0, 3) -> "2.000",
-// (1.0 / 3, 0) -> "0".
+// (1.0 / 3, 0) -> "0". A precision above kMaxDoubleDecimals prints that many:
+// the stream would build the whole text on the stack.
 template <typename CharT = char>
 std::basic_string<CharT> ToFixedString(double value, int precision);
 // Widened to double, then as above.

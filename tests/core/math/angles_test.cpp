@@ -73,6 +73,30 @@ TEST(Angles, DifferencesFoldOnce) {
   EXPECT_EQ(DivideAngleDifference(100, 0, 0.25), 40.0);
 }
 
+// The shortest turn and the mean describe one arc however many turns apart
+// the headings are written: the mean is b plus half the turn.
+TEST(Angles, ShortestTurnMatchesTheMean) {
+  EXPECT_EQ(ShortestTurn(600, 0), -120.0);  // AngleDifference gives 240
+  EXPECT_EQ(ShortestTurn(10, 350), 20.0);
+  EXPECT_EQ(ShortestTurn(-3590, 0), 10.0);
+  EXPECT_EQ(ShortestTurn(180, 0), 180.0);
+  EXPECT_EQ(ShortestTurn(-180, 0), -180.0);
+  EXPECT_TRUE(std::isnan(ShortestTurn(NAN, 0)));
+  std::mt19937_64 rng(12);
+  std::uniform_real_distribution<double> angle(-2000.0, 2000.0);
+  for (int i = 0; i < 5000; ++i) {
+    const double a = angle(rng), b = angle(rng);
+    const double turn = ShortestTurn(a, b);
+    ASSERT_LE(std::fabs(turn), 180.0);
+    ASSERT_NEAR(NormalizeAngle180(a - b - turn), 0.0, 1e-9) << a << ", " << b;
+    const double gap = NormalizeAngle180(NormalizeAngle360(b + turn / 2) - MeanAngle360(a, b));
+    ASSERT_NEAR(gap, 0.0, 1e-9) << a << ", " << b;
+    if (std::fabs(a - b) < 360.0) {
+      ASSERT_EQ(turn, AngleDifference(a, b));
+    }
+  }
+}
+
 TEST(Angles, MeansAcrossTheSeam) {
   EXPECT_EQ(MeanAngle360(350, 10), 0.0);
   EXPECT_EQ(MeanAngle360(10, 350), 0.0);

@@ -1,9 +1,11 @@
 #include "core/math/arcs.h"
 
 #include <cmath>
+#include <random>
 
 #include <gtest/gtest.h>
 
+#include "core/math/angles.h"
 #include "core/math/plane_lines.h"
 
 namespace {
@@ -127,6 +129,47 @@ TEST(ArcAdvance, PointsAlongAndOffTheArc) {
   ArcOffsetToOffset(-3, 0, -3, 0, 5, len, 0, 90, &x, &y);
   EXPECT_NEAR(x, 100.0, 1e-9);
   EXPECT_NEAR(y, 95.0, 1e-9);
+}
+
+// Headings written whole turns apart name the same arc: the chord and its
+// direction follow the exact circular arc of the shorter turn. The chord used
+// a once-folded turn and the direction the mended mean, so headings more than
+// 540 degrees apart gave the chord of one turn along the mean of another.
+TEST(ArcAdvance, HeadingsWholeTurnsApartFollowTheShorterArc) {
+  double chord = 0, mean = 0;
+  EXPECT_NEAR(ChordFromArc(10, 0, 600, &chord, &mean), 10 * std::sin(M_PI / 3) / (M_PI / 3), 1e-12);
+  EXPECT_EQ(mean, 300.0);
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> heading(0.0, 360.0);
+  std::uniform_real_distribution<double> turnOf(-179.0, 179.0);
+  const double kDeg = M_PI / 180.0;
+  for (int i = 0; i < 2000; ++i) {
+    const double h1 = heading(rng);
+    const double turn = turnOf(rng);
+    if (std::fabs(turn) < 1.0) continue;
+    const double length = 50.0;
+    // The exact end of an arc of that length turning by `turn`.
+    const double radius = length / (turn * kDeg);
+    const double ex = radius * (std::cos(h1 * kDeg) - std::cos((h1 + turn) * kDeg));
+    const double ey = radius * (std::sin((h1 + turn) * kDeg) - std::sin(h1 * kDeg));
+    for (int turns : {-3, -2, -1, 0, 1, 2, 3}) {
+      const double h2 = h1 + turn + 360.0 * turns;
+      double x, y;
+      ArcAdvance(1.0, 2.0, length, h1, h2, &x, &y);
+      ASSERT_NEAR(x, 1.0 + ex, 1e-9) << h1 << " -> " << h2;
+      ASSERT_NEAR(y, 2.0 + ey, 1e-9) << h1 << " -> " << h2;
+      const double end = (h1 + turn) * kDeg;
+      ArcAdvanceOffset(1.0, 2.0, 4.0, length, h1, h2, &x, &y);
+      ASSERT_NEAR(x, 1.0 + ex + 4.0 * std::cos(end), 1e-9) << h1 << " -> " << h2;
+      ASSERT_NEAR(y, 2.0 + ey - 4.0 * std::sin(end), 1e-9) << h1 << " -> " << h2;
+      ArcOffsetToOffset(1.0, 2.0, -3.0, 10.0, 4.0, 10.0 + length, h1, h2, &x, &y);
+      const double start = h1 * kDeg;
+      ASSERT_NEAR(x, 1.0 + 3.0 * std::cos(start) + ex + 4.0 * std::cos(end), 1e-9) << h1;
+      ASSERT_NEAR(y, 2.0 - 3.0 * std::sin(start) + ey - 4.0 * std::sin(end), 1e-9) << h1;
+      ASSERT_NEAR(ChordFromArc(length, h1, h2, &chord, &mean), std::hypot(ex, ey), 1e-9);
+      ASSERT_NEAR(NormalizeAngle180(mean - (h1 + turn / 2)), 0.0, 1e-9);
+    }
+  }
 }
 
 }  // namespace

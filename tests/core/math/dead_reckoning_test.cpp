@@ -49,6 +49,47 @@ TEST(DeadReckon, AnyTurnEitherWayFollowsTheCircle) {
   }
 }
 
+// Exact circular motion, integrated: with w the rate in radians per second
+// and R = speed / w, east = R (cos h - cos(h + w dt)) and north =
+// R (sin(h + w dt) - sin h). Negative time steps and speeds run the circle
+// backwards; a turn past half a circle then used to take a complementary
+// arc whose length assumed a forward run (2.5 times the run off).
+TEST(DeadReckon, NegativeStepsAndSpeedsFollowTheCircle) {
+  double e = 0, n = 0;
+  ASSERT_TRUE(DeadReckon(&e, &n, 1.0, 0.0, 9.0, -30.0));
+  EXPECT_NEAR(e, 20.0 / M_PI, 1e-12);
+  EXPECT_NEAR(n, 20.0 / M_PI, 1e-12);
+  for (double speed : {1.0, -2.5}) {
+    for (double rate : {0.5, 3.0, 9.0, 45.0, 170.0}) {
+      for (double rateSign : {1.0, -1.0}) {
+        for (double dt : {0.7, 5.0, 19.0, 20.0, 21.0, 30.0, 39.0, 41.0, 100.0, 123.4}) {
+          for (double dtSign : {1.0, -1.0}) {
+            for (double heading : {0.0, 77.0, 300.0}) {
+              const double r = rate * rateSign;
+              const double t = dt * dtSign;
+              const double w = r * kDeg;
+              const double radius = speed / w;
+              const double h = heading * kDeg;
+              const double east = radius * (std::cos(h) - std::cos(h + w * t));
+              const double north = radius * (std::sin(h + w * t) - std::sin(h));
+              const double tolerance = 1e-12 * (std::fabs(radius) + std::fabs(speed * t));
+              double x = 0, y = 0;
+              ASSERT_TRUE(DeadReckon(&x, &y, speed, heading, r, t));
+              EXPECT_NEAR(x, east, tolerance) << speed << ' ' << r << ' ' << t << ' ' << heading;
+              EXPECT_NEAR(y, north, tolerance) << speed << ' ' << r << ' ' << t << ' ' << heading;
+              x = 10.0;
+              y = -4.0;
+              ASSERT_TRUE(DeadReckonScaled(&x, &y, speed, heading, r, 2.0, -0.5, t));
+              EXPECT_NEAR(x, 10.0 + east / 2.0, tolerance) << speed << ' ' << r << ' ' << t;
+              EXPECT_NEAR(y, -4.0 - north / 0.5, 4.0 * tolerance) << speed << ' ' << r << ' ' << t;
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(DeadReckon, ThereAndBack) {
   double e = 500.0, n = -200.0;
   ASSERT_TRUE(DeadReckon(&e, &n, 4.5, 12.0, 2.5, 30.0));

@@ -133,6 +133,55 @@ TEST(PlaneLines, SegmentIntersection) {
   EXPECT_FALSE(SegmentIntersectionDirected(0, 0, 0, 10, -1, 40, 1, 40, &x, &y, &eastward));
 }
 
+// A first segment within the snapping tolerance of north-south lies on the
+// snapped line x = x1, so x alone accepted crossings far beyond its ends.
+TEST(PlaneLines, DirectedSegmentNearlyNorthSouthIsJudgedAlongY) {
+  double x = -1, y = -1;
+  bool eastward = false;
+  EXPECT_FALSE(SegmentIntersectionDirected(0, 0, 1e-12, 10, -1, 100, 1, 100, &x, &y, &eastward));
+  EXPECT_EQ(x, -1.0);  // untouched on failure
+  for (double lean : {0.0, 1e-14, -1e-14, 1e-12, -1e-12, 1e-11, -1e-11, 1e-3, -1e-3}) {
+    for (double length : {10.0, -10.0, 5000.0, -5000.0}) {  // northward and southward
+      const double x1 = 3.0, y1 = -7.0;
+      const double x2 = x1 + lean * std::fabs(length), y2 = y1 + length;
+      for (double share : {-1.0, -0.01, 1.01, 2.0, 10.0}) {  // beyond the ends
+        const double cx = x1 + share * (x2 - x1), cy = y1 + share * length;
+        EXPECT_FALSE(SegmentIntersectionDirected(x1, y1, x2, y2, cx - 1, cy - 0.5, cx + 1, cy + 0.5,
+                                                 &x, &y, &eastward))
+            << lean << ' ' << length << ' ' << share;
+      }
+      for (double share : {0.001, 0.1, 0.5, 0.999}) {  // on the segment
+        const double cx = x1 + share * (x2 - x1), cy = y1 + share * length;
+        ASSERT_TRUE(SegmentIntersectionDirected(x1, y1, x2, y2, cx - 1, cy - 0.5, cx + 1, cy + 0.5,
+                                                &x, &y, &eastward))
+            << lean << ' ' << length << ' ' << share;
+        EXPECT_NEAR(y, cy, 1e-6 * std::fabs(length));
+      }
+    }
+  }
+}
+
+// The crossing of a segment snapped to north-south lies on the snapped line
+// x = x1, never strictly inside its x range: such a segment crossed nothing.
+TEST(PlaneLines, SegmentSnappedToNorthSouthIsJudgedAlongY) {
+  double x = -1, y = -1;
+  for (double lean : {1e-12, -1e-12, 1e-14}) {
+    for (double length : {10.0, -10.0}) {
+      const double dx = lean * std::fabs(length);
+      // First and second segment near-vertical in turn.
+      EXPECT_TRUE(SegmentIntersection(2, 0, 2 + dx, length, 0, length / 2, 5, length / 2, &x, &y))
+          << lean << ' ' << length;
+      EXPECT_NEAR(x, 2.0, 1e-9);
+      EXPECT_NEAR(y, length / 2, 1e-9);
+      EXPECT_TRUE(SegmentIntersection(0, length / 2, 5, length / 2, 2, 0, 2 + dx, length, &x, &y))
+          << lean << ' ' << length;
+      EXPECT_FALSE(SegmentIntersection(2, 0, 2 + dx, length, 0, 2 * length, 5, 2 * length, &x, &y));
+      EXPECT_FALSE(SegmentIntersection(0, 2 * length, 5, 2 * length, 2, 0, 2 + dx, length, &x, &y));
+      EXPECT_FALSE(SegmentIntersection(2, 0, 2 + dx, length, 3, length / 2, 5, length / 2, &x, &y));
+    }
+  }
+}
+
 TEST(PlaneLines, LineCircle) {
   double xa = -1, ya = -1, xb = -1, yb = -1;
   ASSERT_EQ(IntersectLineCircle(-10, 0, 10, 0, 0, 0, 5, &xa, &ya, &xb, &yb), 2);

@@ -25,6 +25,25 @@ TEST(TrackElementStation, Lines) {
   EXPECT_EQ(offset, 0.0);
 }
 
+// A point on the start is at station 0 with the whole element still to run,
+// as any point near it is; a line gave remaining 0 there.
+TEST(TrackElementStation, PointOnTheStartHasTheWholeElementRemaining) {
+  for (double r : {0.0, 100.0, -100.0}) {
+    for (double lean : {0.0, 1e-9, -1e-9}) {
+      double along = -1, remaining = -1, offset = -1, length = -1, direction = -1;
+      const double x1 = 3, y1 = -4, x2 = 63, y2 = 76;
+      const double px = x1 + lean * (x2 - x1), py = y1 + lean * (y2 - y1);
+      EXPECT_NEAR(StationOffset(x1, y1, x2, y2, r, px, py, &along, &remaining, &offset, &length,
+                                &direction),
+                  0.0, 1e-6);
+      EXPECT_GT(length, 99.0);
+      EXPECT_NEAR(remaining, length, 1e-6) << r << ' ' << lean;
+      EXPECT_NEAR(along + remaining, length, 1e-9) << r << ' ' << lean;
+      EXPECT_NEAR(offset, 0.0, 1e-6) << r << ' ' << lean;
+    }
+  }
+}
+
 TEST(TrackElementStation, Arcs) {
   // Clockwise quarter circle about (100, 0) from (0, 0) to (100, 100).
   const double r = 100;

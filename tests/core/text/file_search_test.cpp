@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <boost/filesystem.hpp>
+#include <boost/regex.hpp>
 
 namespace {
 
@@ -21,6 +24,50 @@ TEST(WildcardToRegex, EscapesEverythingButTheWildcards) {
   EXPECT_EQ(WildcardToRegex("x{2}(y)[z]^$|"), "x\\{2\\}\\(y\\)\\[z\\]\\^\\$\\|");
   EXPECT_EQ(WildcardToRegex("*\\DRIVERS.IO"), ".*[\\\\/]DRIVERS\\.IO");
   EXPECT_EQ(WildcardToRegex("a/b"), "a[\\\\/]b");
+}
+
+// The matcher agrees with the regular expression of the pattern, matched as
+// the search always matched (Perl syntax, ignoring case), on short random
+// patterns and texts where the expression cannot run out of budget.
+TEST(MatchesWildcard, AgreesWithTheRegularExpression) {
+  std::mt19937 rng(12345);
+  const std::string patternChars = "aAb*?\\/.+(\n";
+  const std::string textChars = "aAbB\\/.+(\n";
+  auto draw = [&](const std::string& from, std::size_t maxLen) {
+    std::string s(std::uniform_int_distribution<std::size_t>(0, maxLen)(rng), ' ');
+    for (char& c : s) c = from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(rng)];
+    return s;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::string pattern = draw(patternChars, 7);
+    const std::string text = draw(textChars, 9);
+    const boost::regex re(WildcardToRegex(pattern), boost::regex::perl | boost::regex::icase);
+    const bool expected = boost::regex_match(text, re);
+    ASSERT_EQ(MatchesWildcard(text, pattern.empty() ? "*" : pattern), expected)
+        << "pattern '" << pattern << "' text '" << text << "'";
+  }
+  EXPECT_TRUE(MatchesWildcard("C:/Data/X.INI", "c:\\data\\*.ini"));
+  EXPECT_TRUE(MatchesWildcard("a\\b", "a/b"));
+  EXPECT_FALSE(MatchesWildcard("ab", "a?b"));
+  EXPECT_TRUE(MatchesWildcard("", "***"));
+  EXPECT_FALSE(MatchesWildcard("x", ""));
+}
+
+// Many stars against long paths: a backtracking matcher takes exponential
+// time or gives up here; this one answers at once, whether or not it matches.
+TEST(MatchesWildcard, ManyStarsOnLongPathsStayFast) {
+  const auto start = std::chrono::steady_clock::now();
+  const std::string longPath = "/" + std::string(4000, 'a') + "/file.txt";
+  std::string manyStars;
+  for (int i = 0; i < 60; ++i) manyStars += "*a";
+  EXPECT_FALSE(MatchesWildcard(longPath, manyStars + "*b"));
+  EXPECT_TRUE(MatchesWildcard(longPath, manyStars + "*\\*.TXT"));
+  EXPECT_FALSE(MatchesWildcard(std::string(4000, 'a'), std::string(200, '*') + "?b"));
+  EXPECT_TRUE(MatchesWildcard(std::string(4000, 'a'), std::string(200, '*') + "?a"));
+  EXPECT_FALSE(MatchesWildcard(std::string(100000, '*'), "*?*?*?*x*"));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 1.0);
 }
 
 // A fresh folder under $ZOR_TEST_TMP (or /tmp), removed with everything in it.
@@ -61,6 +108,28 @@ TEST_F(FileSearchTest, MatchesTheWholePathIgnoringCase) {
   found.clear();
   EXPECT_FALSE(FindFilesByPattern(found, dir_, "x.ini", false, true))
       << "a bare name does not match a full path";
+}
+
+// Patterns of several stars on paths of a few hundred characters made the
+// regular expression engine give up with an exception.
+TEST_F(FileSearchTest, ManyStarPatternsOnLongPathsDoNotThrow) {
+  std::string deep;
+  for (int i = 0; i < 12; ++i) deep += "folder-with-a-long-name-" + std::to_string(i) + "/";
+  const std::string file = Touch(deep + "target.dat");
+  ASSERT_GT(file.size(), 300u);
+  Touch(deep + "other.txt");
+  for (const char* pattern : {"*\\*\\*\\*.dat", "*a*a*a*a*a*a*a*.DAT", "*\\*-1*\\*-11\\*.dat",
+                              "*o*l*d*e*r*-*w*i*t*h*.dat", "*?*?*?*?*?*t*a*r*g*e*t*.d?t"}) {
+    Names found;
+    EXPECT_NO_THROW(EXPECT_TRUE(FindFilesByPattern(found, dir_, pattern, true, true)))
+        << pattern;
+    EXPECT_EQ(found, Names{file}) << pattern;
+  }
+  for (const char* pattern : {"*a*a*a*a*a*a*a*.zip", "*\\*\\*\\*x*y*z*"}) {
+    Names found;
+    EXPECT_NO_THROW(EXPECT_FALSE(FindFilesInFolders(found, {dir_}, pattern, true, true, true)))
+        << pattern;
+  }
 }
 
 TEST_F(FileSearchTest, BracesInNamesAreLiteral) {

@@ -1,6 +1,8 @@
 #include "core/text/latlon_format.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -215,6 +217,155 @@ TEST(LatLonFormat, SweepFitsMaskNeverShowsSixtyAndReadsBack) {
               << code << (high ? " high " : " normal ") << text;
         }
       }
+    }
+  }
+}
+
+// The digits of a code's last printed field and what that field counts.
+struct LastField {
+  int decimals;
+  int64_t unitsPerDegree;  // of the last printed digit
+  char kind;               // 's' seconds, 'm' minutes, 'd' degrees
+};
+
+LastField LastFieldOf(int code, bool latitude, bool high) {
+  const std::string name = GetLatLonFormatName(code, latitude, high);
+  const size_t dot = name.find('.');
+  const char kind = name[dot - 1];
+  int decimals = 0;
+  while (dot + 1 + decimals < name.size() && name[dot + 1 + decimals] == kind) ++decimals;
+  int64_t units = kind == 's' ? 3600 : kind == 'm' ? 60 : 1;
+  for (int i = 0; i < decimals; ++i) units *= 10;
+  return LastField{decimals, units, kind};
+}
+
+// The text of `value` rounded to the code's last digit, worked out exactly
+// from the double's binary value in whole units of that digit. False within
+// a thousandth of a unit of a rounding tie, where a double-precision split
+// may go either way.
+bool ExactText(int code, double value, bool latitude, bool high, std::string& text) {
+  const LastField field = LastFieldOf(code, latitude, high);
+  int exponent = 0;
+  const double fraction = std::frexp(std::fabs(value), &exponent);
+  const auto mantissa = static_cast<unsigned __int128>(std::ldexp(fraction, 53));
+  const int shift = 53 - exponent;
+  if (shift <= 0 || shift > 120) return false;
+  const unsigned __int128 scaled = mantissa * static_cast<unsigned __int128>(field.unitsPerDegree);
+  const unsigned __int128 one = static_cast<unsigned __int128>(1) << shift;
+  unsigned __int128 units = scaled >> shift;
+  const unsigned __int128 rest = scaled & (one - 1);
+  const double fromTie = std::fabs(std::ldexp(static_cast<double>(rest), -shift) - 0.5);
+  if (fromTie < 1e-3) return false;
+  if (rest > one / 2) ++units;
+  int64_t digitUnit = 1;
+  for (int i = 0; i < field.decimals; ++i) digitUnit *= 10;
+  const auto n = static_cast<int64_t>(units);
+  const bool negative = value < 0.0;
+  const int h = latitude ? (negative ? 'S' : 'N') : (negative ? 'W' : 'E');
+  const std::string format = GetLatLonPrintfFormat(code, latitude, high);
+  char buffer[96];
+  if (field.kind == 's') {
+    const int64_t perMinute = 60 * digitUnit;
+    const double seconds = static_cast<double>(n % perMinute) / static_cast<double>(digitUnit);
+    const int minutes = static_cast<int>((n / perMinute) % 60);
+    const int degrees = static_cast<int>(n / perMinute / 60);
+    if (code == 8 || code == 11)
+      std::snprintf(buffer, sizeof buffer, format.c_str(), degrees, minutes, seconds);
+    else
+      std::snprintf(buffer, sizeof buffer, format.c_str(), degrees, minutes, seconds, h);
+  } else if (field.kind == 'm') {
+    const int64_t perDegree = 60 * digitUnit;
+    const double minutes = static_cast<double>(n % perDegree) / static_cast<double>(digitUnit);
+    const int degrees = static_cast<int>(n / perDegree);
+    if (code == 9)
+      std::snprintf(buffer, sizeof buffer, format.c_str(), degrees, minutes);
+    else
+      std::snprintf(buffer, sizeof buffer, format.c_str(), degrees, minutes, h);
+  } else {
+    const double degrees = static_cast<double>(n) / static_cast<double>(digitUnit);
+    std::snprintf(buffer, sizeof buffer, format.c_str(), negative ? -degrees : degrees);
+  }
+  text = buffer;
+  if (negative && (code == 8 || code == 9 || code == 11))
+    std::replace(text.begin(), text.end(), '+', '-');
+  return true;
+}
+
+// Every text is the angle correctly rounded to its last digit, near the
+// carry above all: seconds or minutes just below the point where they print
+// as 60 show 59.99..., those at or above it the next minute or degree.
+TEST(LatLonFormat, TextsAreCorrectlyRoundedNearTheCarry) {
+  std::mt19937_64 rng(7);
+  for (int code = 0; code < kLatLonFormatCount; ++code) {
+    if (code == 14) continue;  // radians: no exact reference for pi
+    for (bool high : {true, false}) {
+      for (bool latitude : {true, false}) {
+        const LastField field = LastFieldOf(code, latitude, high);
+        const double limit = latitude ? 89.0 : 179.0;
+        std::vector<double> values;
+        std::uniform_real_distribution<double> any(-limit, limit);
+        for (int i = 0; i < 300; ++i) values.push_back(any(rng));
+        // Just below and above each carry point: the last whole minute (or
+        // degree) plus 60 less half a digit.
+        const double digit = 1.0 / static_cast<double>(field.unitsPerDegree);
+        std::uniform_int_distribution<int> whole(1, static_cast<int>(limit) - 1);
+        std::uniform_int_distribution<int> minute(0, 59);
+        for (int i = 0; i < 40; ++i) {
+          const double base = field.kind == 's' ? whole(rng) + minute(rng) / 60.0 : whole(rng);
+          const double step = field.kind == 's' ? 1.0 / 60.0 : 1.0;
+          const double edge = base + step - 0.5 * digit;
+          for (double offset : {-0.1, -1e-2, -2e-3, 0.0, 2e-3, 1e-2, 0.1}) {
+            const double v = edge + offset * digit;
+            values.push_back(v);
+            values.push_back(-v);
+          }
+        }
+        int compared = 0;
+        for (double value : values) {
+          std::string expected;
+          if (!ExactText(code, value, latitude, high, expected)) continue;
+          ++compared;
+          ASSERT_EQ(Format(code, value, latitude, high), expected)
+              << "code " << code << (high ? " high " : " normal ")
+              << (latitude ? "latitude " : "longitude ") << value;
+        }
+        EXPECT_GT(compared, 600) << code;
+      }
+    }
+  }
+}
+
+// The carry is decided by the digits printf prints, not by a comparison with
+// the double nearest 60 less half a digit: for 4, 5 and 9 decimals that
+// double lies just below the true point and prints as 59.99..., so it must
+// not be carried, while the next double up prints as 60 and is.
+TEST(LatLonFormat, CarryFollowsThePrintedDigitsAtTheBoundary) {
+  struct Case {
+    int code;
+    bool high;
+    const char* below;  // minutes equal to the double nearest the point
+    const char* above;  // minutes one double higher
+  };
+  const Case cases[] = {{13, false, " 0 59.9999N", " 1 00.0000N"},
+                        {13, true, " 0 59.9999N", " 1 00.0000N"},
+                        {1, false, " 0;59.99999 N", " 1;00.00000 N"},
+                        {9, false, " +0;59.99999", " +1;00.00000"},
+                        {6, true, " 0;59.999999999 N", " 1;00.000000000 N"}};
+  for (const Case& c : cases) {
+    const int decimals = LastFieldOf(c.code, true, c.high).decimals;
+    const std::string edge = "59." + std::string(static_cast<size_t>(decimals), '9') + "5";
+    const double nearest = std::strtod(edge.c_str(), nullptr);
+    for (double minutes : {nearest, std::nextafter(nearest, 60.0)}) {
+      // An angle below 1 degree whose split gives exactly these minutes:
+      // its steps are fine enough to reach every double near 60.
+      double angle = minutes / 60.0;
+      for (int i = 0; i < 8 && angle * 60.0 != minutes; ++i)
+        angle = std::nextafter(angle, angle * 60.0 < minutes ? 1.0 : 0.0);
+      ASSERT_EQ(angle * 60.0, minutes) << c.code;
+      char printed[64];
+      std::snprintf(printed, sizeof printed, "%.*f", decimals, minutes);
+      EXPECT_EQ(Format(c.code, angle, true, c.high), printed[0] == '5' ? c.below : c.above)
+          << c.code << ' ' << printed;
     }
   }
 }

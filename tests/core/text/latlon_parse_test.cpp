@@ -81,6 +81,51 @@ TEST(LatLonParse, DmsTakesSignFromMarkersNotUnits) {
   EXPECT_DOUBLE_EQ(ParseDmsTextRadians("180 0 0 W"), -180.0 * kDegToRad);
 }
 
+// A hemisphere letter is a word of its own: the letters of "Latitude" and
+// "Longitude" name none, and an 's' after the seconds is their unit once the
+// other parts carry units or a hemisphere follows.
+TEST(LatLonParse, DmsHemisphereStandsAlone) {
+  const double v = 52.0 + 10.0 / 60.0 + 30.0 / 3600.0;
+  const double w = 52.0 + 10.0 / 60.0 + 30.5 / 3600.0;
+  EXPECT_DOUBLE_EQ(ParseDms("Latitude 52 10 30 S"), -v);
+  EXPECT_DOUBLE_EQ(ParseDms("Latitude 52 10 30 N"), v);
+  EXPECT_DOUBLE_EQ(ParseDms("Longitude 4 15 W"), -4.25);
+  EXPECT_DOUBLE_EQ(ParseDms("Longitude 4 15 E"), 4.25);
+  EXPECT_DOUBLE_EQ(ParseDmsText("lat: 52 10 30 s"), -v);
+  EXPECT_DOUBLE_EQ(ParseDms("Position west 4 15"), -4.25);
+  EXPECT_DOUBLE_EQ(ParseDms("Lat 52 10 30"), v);  // no hemisphere at all
+  EXPECT_DOUBLE_EQ(ParseDms("Swell 52 10 30 N"), v);  // "Swell" is no 'S'
+
+  EXPECT_DOUBLE_EQ(ParseDms("52d10'30.5s N"), w);
+  EXPECT_DOUBLE_EQ(ParseDms("52d10'30.5s S"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52 d 10 m 30.5 s N"), w);
+  EXPECT_DOUBLE_EQ(ParseDms("52 d 10 m 30.5 s S"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5 s N"), w);
+  EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5 s W"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5s"), w);      // Latin-1 degree sign
+  EXPECT_DOUBLE_EQ(ParseDms("52\xC2\xB0 10' 30.5s S"), -w);  // UTF-8 degree sign
+  EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s N"), w);   // a hemisphere follows the unit
+  EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s"), -w);    // nothing else: south
+  // Unit symbols on the degrees and minutes: a lower-case 's' touching the
+  // seconds is their unit, a capital or a free-standing one is south.
+  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5 S"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5S"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5\" S"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52\xE2\x80\xB2 10\xE2\x80\xB2 30.5s"), w);  // primes
+  EXPECT_DOUBLE_EQ(ParseDms("52d 10m 30.5s"), w);
+  EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5secS"), -w);  // a capital glued to the unit
+  EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5sS"), -w);
+  EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5SECS"), w);
+  EXPECT_DOUBLE_EQ(ParseDms("4deg 15minW"), -4.25);
+  EXPECT_DOUBLE_EQ(ParseDms("52;10;30.500S"), -w);   // the suite's own hemisphere formats
+  EXPECT_DOUBLE_EQ(ParseDms("052;10;30.500W"), -w);
+
+  // A long text of words and letters stays linear and finds the letter.
+  std::string longText(200000, 'x');
+  longText += " 52 10 30 S";
+  EXPECT_DOUBLE_EQ(ParseDms(longText), -v);
+}
+
 TEST(LatLonParse, DegreesAndMinutesForms) {
   double v = 0;
   EXPECT_TRUE(ParseLatitudeDm("52 30.5 S", v));

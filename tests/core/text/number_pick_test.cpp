@@ -1,5 +1,8 @@
 #include "core/text/number_pick.h"
 
+#include <climits>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -147,6 +150,13 @@ TEST(RoundNumberTextTest, RoundsInDoublePrecision) {
   s = "16777217.0";
   RoundNumberText(s, 0);
   EXPECT_EQ(s, "16777217");
+  // printf fails near INT_MAX decimals; the text used to come back empty.
+  // No double has more than 1074 decimals, so none is lost by stopping there.
+  for (int decimals : {1074, 100000, INT_MAX}) {
+    s = "0.5";
+    RoundNumberText(s, decimals);
+    EXPECT_EQ(s, "0." + std::string(1074, '0').replace(0, 1, "5")) << decimals;
+  }
 }
 
 TEST(RoundNumberTextTest, LeavesOtherTextsAlone) {

@@ -3,11 +3,39 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
+#include <limits>
+#include <string>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// printf of the value with the given decimals, as the reference text.
+std::string Printed(double value, int decimals) {
+  std::string out(static_cast<std::size_t>(std::snprintf(nullptr, 0, "%.*f", decimals, value)), '\0');
+  std::snprintf(out.data(), out.size() + 1, "%.*f", decimals, value);
+  return out;
+}
+
+// A huge precision used to build the whole text on the stack and overflow
+// it. Every digit a double has is still printed: the smallest subnormal's
+// last digit is the 1074th.
+TEST(StringHelpersNumberText, HugePrecisionKeepsEveryDigitOfTheDouble) {
+  const double tiny = std::numeric_limits<double>::denorm_min();
+  for (int precision : {1074, 1075, 10000000, INT_MAX}) {
+    EXPECT_EQ(ToFixedString(1e308, precision), Printed(1e308, 1074)) << precision;
+    EXPECT_EQ(ToFixedString(-1e308, precision), Printed(-1e308, 1074)) << precision;
+    const std::string t = ToFixedString(tiny, precision);
+    EXPECT_EQ(t, Printed(tiny, 1074)) << precision;
+    EXPECT_EQ(t.back(), '5');
+    EXPECT_EQ(ToFixedString(std::numeric_limits<float>::max(), precision),
+              Printed(std::numeric_limits<float>::max(), 1074));
+    EXPECT_EQ(ToFixedString<wchar_t>(1.5, precision).size(), 2u + 1074u);
+  }
+  EXPECT_EQ(ToFixedString(0.1, 60), Printed(0.1, 60));  // ordinary precisions are untouched
+}
 
 TEST(StringHelpersNumberText, FixedAndPlain) {
   EXPECT_EQ(ToFixedString(2.0, 3), "2.000");

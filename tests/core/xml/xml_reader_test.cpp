@@ -524,7 +524,9 @@ BombRun ReadBomb(const std::string& xml) {
     reader r(in);
     try {
       while (r.read()) {
-        if (++run.nodes % 4096 == 1) run.peak_heap = std::max(run.peak_heap, HeapInUse() - base);
+        if (++run.nodes % 4096 != 1) continue;
+        const std::size_t now = HeapInUse();
+        if (now > base) run.peak_heap = std::max(run.peak_heap, now - base);
       }
     } catch (const reader::parse_error&) {
       run.refused = true;

@@ -72,6 +72,25 @@ class node_queue {
     if (n != 0) std::memcpy(data_.get() + size_, s, n);
     size_ += n;
   }
+  // Adds a zero-terminated string. Names and attribute values are mostly
+  // short: they are copied while their end is looked for, in one pass.
+  void AddTerminated(const char* s) {
+    constexpr std::size_t kShort = 64;
+    Reserve(4 + kShort);
+    char* out = data_.get() + size_ + 4;
+    std::size_t n = 0;
+    while (n < kShort && s[n] != '\0') {
+      out[n] = s[n];
+      ++n;
+    }
+    if (s[n] != '\0') {  // a long one: copied again whole
+      Add(s, n + std::strlen(s + n));
+      return;
+    }
+    last_string_ = size_;
+    Put32(static_cast<uint32_t>(n));
+    size_ += n;
+  }
   // Appends to the last string queued; false when it would grow too long.
   bool Extend(const char* s, std::size_t n) {
     uint32_t length;
@@ -208,14 +227,19 @@ struct reader::state {
   void QueueName(const XML_Char* qname) {
     const char* bar = std::strchr(qname, kNamespaceSeparator);
     if (bar == nullptr) {
-      queue.Add(qname, std::strlen(qname));
+      queue.AddTerminated(qname);
       queue.Add(nullptr, 0);
     } else {
-      queue.Add(bar + 1, std::strlen(bar + 1));
+      queue.AddTerminated(bar + 1);
       queue.Add(qname, static_cast<std::size_t>(bar - qname));
     }
   }
-  void QueueString(const char* s) { queue.Add(s, s != nullptr ? std::strlen(s) : 0); }
+  void QueueString(const char* s) {
+    if (s != nullptr)
+      queue.AddTerminated(s);
+    else
+      queue.Add(nullptr, 0);
+  }
   void SetNamespaceUri(std::string_view uri) {
     if (uri != namespace_uri) namespace_uri.assign(uri);
   }

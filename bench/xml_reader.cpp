@@ -172,7 +172,9 @@ Totals LibXml2Reader(const std::string& doc) {
   Totals totals;
   xmlTextReaderPtr r = xmlReaderForIO(LibXml2Read, nullptr, &in, nullptr, nullptr, 0);
   if (r == nullptr) return totals;
-  auto length = [](const xmlChar* s) { return s != nullptr ? std::strlen(reinterpret_cast<const char*>(s)) : 0; };
+  auto length = [](const xmlChar* s) {
+    return s != nullptr ? std::strlen(reinterpret_cast<const char*>(s)) : 0;
+  };
   while (xmlTextReaderRead(r) == 1) {
     switch (xmlTextReaderNodeType(r)) {
       case XML_READER_TYPE_ELEMENT:
@@ -215,7 +217,8 @@ Totals LibXml2ReaderCopies(const std::string& doc) {
       case XML_READER_TYPE_ELEMENT:
         ++totals.elements;
         totals.bytes += take(xmlTextReaderLocalName(r));
-        while (xmlTextReaderMoveToNextAttribute(r) == 1) totals.bytes += take(xmlTextReaderValue(r));
+        while (xmlTextReaderMoveToNextAttribute(r) == 1)
+          totals.bytes += take(xmlTextReaderValue(r));
         xmlTextReaderMoveToElement(r);
         break;
       case XML_READER_TYPE_TEXT:

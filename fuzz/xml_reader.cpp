@@ -123,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> plain;
     std::vector<std::string> shifted;
     const std::size_t pad = 1000 + (size > 0 ? data[size - 1] % 32 : 0);
-    if (TreeTexts(bytes, plain) && TreeTexts("<!--" + std::string(pad, 'c') + "-->" + bytes, shifted))
+    if (TreeTexts(bytes, plain) &&
+        TreeTexts("<!--" + std::string(pad, 'c') + "-->" + bytes, shifted))
       Check(plain == shifted);
   }
   return 0;

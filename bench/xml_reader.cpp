@@ -1,19 +1,44 @@
-// The pull reader and the tree beside raw expat with plain callbacks, all
-// reading the same 256 KiB settings-like document from a std::istringstream
-// in 1,024-byte blocks (as the reader does) and touching the same data: every
-// element name, every attribute value and every piece of character data.
+// The pull reader and the tree beside raw expat with plain callbacks and
+// libxml2's xmlTextReader, all reading the same 50 MB settings-like document
+// from a std::istream and touching the same data: every element name, every
+// attribute value and every piece of character data and comment. Raw expat
+// is fed 1,024-byte blocks, as the reader starts with.
+//
+// BM_XmlDocument runs every contender in each iteration and reports their
+// MB/s and, from the fastest iteration of each (processor time of the
+// thread), the ratios:
+//   reader_vs_libxml2         libxml2 time / reader time (target >= 1.2)
+//   reader_vs_libxml2_copies  the same with libxml2's copying accessors
+//   reader_vs_expat           raw expat time / reader time (target >= 0.8)
+//   tree_vs_reader            reader time / tree time
+//   expat_vs_libxml2          libxml2 time / raw expat time (the parser's own
+//                             lead, which bounds the reader's)
+// One iteration takes a few seconds; --benchmark_min_time=30 gives steadier
+// ratios on a busy machine.
+// BM_LongToken reads one 10 MB or 50 MB attribute value, comment or text:
+// the reader's MB/s must not fall with the size, and expat_MBps is raw expat
+// given the whole document in one call (its fastest way).
 #include <benchmark/benchmark.h>
 #include <expat.h>
+#include <libxml/xmlreader.h>
 
+#include <algorithm>
+#include <ctime>
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <istream>
 #include <random>
-#include <sstream>
+#include <streambuf>
 #include <string>
+#include <vector>
 
 #include "core/xml/xml_reader.h"
 #include "core/xml/xml_tree.h"
 
 namespace {
+
+constexpr std::size_t kDocumentBytes = std::size_t{50} << 20;
 
 // Grid and sensor settings: nested elements with attributes, short texts,
 // comments and indentation.
@@ -21,8 +46,9 @@ const std::string& Document() {
   static const std::string doc = [] {
     std::mt19937 rng(11);
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings version=\"3\">\n";
+    xml.reserve(kDocumentBytes + 1024);
     int n = 0;
-    while (xml.size() < 256 * 1024) {
+    while (xml.size() < kDocumentBytes) {
       xml += "  <!-- sensor " + std::to_string(n) + " -->\n";
       xml += "  <sensor id=\"" + std::to_string(n) + "\" type=\"gnss\" port=\"COM" +
              std::to_string(rng() % 16) + "\">\n";
@@ -40,89 +66,256 @@ const std::string& Document() {
   return doc;
 }
 
+// An istream over bytes already in memory, so that no contender pays for a
+// copy of the document.
+class MemoryBuf : public std::streambuf {
+ public:
+  explicit MemoryBuf(const std::string& bytes) {
+    char* p = const_cast<char*>(bytes.data());
+    setg(p, p, p + bytes.size());
+  }
+};
+
 struct Totals {
   std::size_t elements = 0;
-  std::size_t bytes = 0;  // names, attribute values and character data
+  std::size_t bytes = 0;  // names, attribute values, character data, comments
 };
 
 void XMLCALL RawStart(void* user, const XML_Char* name, const XML_Char** atts) {
   auto* t = static_cast<Totals*>(user);
   ++t->elements;
-  t->bytes += std::char_traits<char>::length(name);
-  for (int i = 0; atts[i] != nullptr; i += 2)
-    t->bytes += std::char_traits<char>::length(atts[i + 1]);
+  t->bytes += std::strlen(name);
+  for (int i = 0; atts[i] != nullptr; i += 2) t->bytes += std::strlen(atts[i + 1]);
 }
 void XMLCALL RawEnd(void*, const XML_Char*) {}
 void XMLCALL RawText(void* user, const XML_Char*, int len) {
   static_cast<Totals*>(user)->bytes += static_cast<std::size_t>(len);
 }
 void XMLCALL RawComment(void* user, const XML_Char* data) {
-  static_cast<Totals*>(user)->bytes += std::char_traits<char>::length(data);
+  static_cast<Totals*>(user)->bytes += std::strlen(data);
+}
+void XMLCALL RawInstruction(void* user, const XML_Char*, const XML_Char* data) {
+  static_cast<Totals*>(user)->bytes += std::strlen(data);
 }
 
-void BM_RawExpatCallbacks(benchmark::State& state) {
-  for (auto _ : state) {
-    std::istringstream in(Document());
-    Totals totals;
-    XML_Parser p = XML_ParserCreateNS(nullptr, '|');
-    XML_SetUserData(p, &totals);
-    XML_SetElementHandler(p, RawStart, RawEnd);
-    XML_SetCharacterDataHandler(p, RawText);
-    XML_SetCommentHandler(p, RawComment);
-    char buf[1024];
-    for (;;) {
-      in.read(buf, sizeof buf);
-      const auto got = static_cast<int>(in.gcount());
-      const bool last = got < static_cast<int>(sizeof buf);
-      if (XML_Parse(p, buf, got, last) != XML_STATUS_OK) state.SkipWithError("parse failed");
-      if (last) break;
-    }
-    XML_ParserFree(p);
-    benchmark::DoNotOptimize(totals);
+XML_Parser RawParser(Totals& totals) {
+  XML_Parser p = XML_ParserCreateNS(nullptr, '|');
+  XML_SetUserData(p, &totals);
+  XML_SetElementHandler(p, RawStart, RawEnd);
+  XML_SetCharacterDataHandler(p, RawText);
+  XML_SetCommentHandler(p, RawComment);
+  XML_SetProcessingInstructionHandler(p, RawInstruction);
+  return p;
+}
+
+// Raw expat fed from the stream in 1,024-byte blocks.
+Totals RawExpatBlocks(const std::string& doc) {
+  MemoryBuf buf(doc);
+  std::istream in(&buf);
+  Totals totals;
+  XML_Parser p = RawParser(totals);
+  char block[1024];
+  for (;;) {
+    in.read(block, sizeof block);
+    const auto got = static_cast<int>(in.gcount());
+    const bool last = got < static_cast<int>(sizeof block);
+    if (XML_Parse(p, block, got, last) != XML_STATUS_OK) totals.elements = 0;
+    if (last) break;
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Document().size()));
+  XML_ParserFree(p);
+  return totals;
 }
-BENCHMARK(BM_RawExpatCallbacks);
 
-void BM_ZorXmlReader(benchmark::State& state) {
-  for (auto _ : state) {
-    std::istringstream in(Document());
-    Zor::xml::reader r(in);
-    Totals totals;
-    while (r.read()) {
-      switch (r.node_type()) {
-        case Zor::xml::reader::element: {
-          ++totals.elements;
-          totals.bytes += r.name().size();
-          const int count = r.attribute_count();
-          for (int i = 0; i < count; ++i) totals.bytes += r.get_attribute(i).size();
-          break;
-        }
-        case Zor::xml::reader::text:
-        case Zor::xml::reader::whitespace:
-        case Zor::xml::reader::comment:
-          totals.bytes += r.value().size();
-          break;
-        default:
-          break;
+// Raw expat given the whole document at once.
+Totals RawExpatWhole(const std::string& doc) {
+  Totals totals;
+  XML_Parser p = RawParser(totals);
+  if (XML_Parse(p, doc.data(), static_cast<int>(doc.size()), XML_TRUE) != XML_STATUS_OK)
+    totals.elements = 0;
+  XML_ParserFree(p);
+  return totals;
+}
+
+Totals ZorReader(const std::string& doc) {
+  MemoryBuf buf(doc);
+  std::istream in(&buf);
+  Zor::xml::reader r(in);
+  Totals totals;
+  while (r.read()) {
+    switch (r.node_type()) {
+      case Zor::xml::reader::element: {
+        ++totals.elements;
+        totals.bytes += r.name().size();
+        const int count = r.attribute_count();
+        for (int i = 0; i < count; ++i) totals.bytes += r.get_attribute(i).size();
+        break;
       }
+      case Zor::xml::reader::text:
+      case Zor::xml::reader::whitespace:
+      case Zor::xml::reader::comment:
+      case Zor::xml::reader::processing_instruction:
+        totals.bytes += r.value().size();
+        break;
+      default:
+        break;
     }
-    benchmark::DoNotOptimize(totals);
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Document().size()));
+  return totals;
 }
-BENCHMARK(BM_ZorXmlReader);
 
-void BM_ZorXmlTree(benchmark::State& state) {
-  for (auto _ : state) {
-    std::istringstream in(Document());
-    Zor::xml::reader r(in);
-    Zor::xml::dom d(r);
-    benchmark::DoNotOptimize(d.size());
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Document().size()));
+int LibXml2Read(void* context, char* buffer, int len) {
+  auto* in = static_cast<std::istream*>(context);
+  in->read(buffer, len);
+  return static_cast<int>(in->gcount());
 }
-BENCHMARK(BM_ZorXmlTree);
+
+Totals LibXml2Reader(const std::string& doc) {
+  MemoryBuf buf(doc);
+  std::istream in(&buf);
+  Totals totals;
+  xmlTextReaderPtr r = xmlReaderForIO(LibXml2Read, nullptr, &in, nullptr, nullptr, 0);
+  if (r == nullptr) return totals;
+  auto length = [](const xmlChar* s) {
+    return s != nullptr ? std::strlen(reinterpret_cast<const char*>(s)) : 0;
+  };
+  while (xmlTextReaderRead(r) == 1) {
+    switch (xmlTextReaderNodeType(r)) {
+      case XML_READER_TYPE_ELEMENT:
+        ++totals.elements;
+        totals.bytes += length(xmlTextReaderConstLocalName(r));
+        while (xmlTextReaderMoveToNextAttribute(r) == 1)
+          totals.bytes += length(xmlTextReaderConstValue(r));
+        xmlTextReaderMoveToElement(r);
+        break;
+      case XML_READER_TYPE_TEXT:
+      case XML_READER_TYPE_WHITESPACE:
+      case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
+      case XML_READER_TYPE_COMMENT:
+      case XML_READER_TYPE_PROCESSING_INSTRUCTION:
+        totals.bytes += length(xmlTextReaderConstValue(r));
+        break;
+      default:
+        break;
+    }
+  }
+  xmlFreeTextReader(r);
+  return totals;
+}
+
+// The same through libxml2's accessors that return owned copies, as every
+// accessor of this reader does (std::string by value).
+Totals LibXml2ReaderCopies(const std::string& doc) {
+  MemoryBuf buf(doc);
+  std::istream in(&buf);
+  Totals totals;
+  xmlTextReaderPtr r = xmlReaderForIO(LibXml2Read, nullptr, &in, nullptr, nullptr, 0);
+  if (r == nullptr) return totals;
+  auto take = [](xmlChar* s) {
+    const std::size_t n = s != nullptr ? std::strlen(reinterpret_cast<const char*>(s)) : 0;
+    xmlFree(s);
+    return n;
+  };
+  while (xmlTextReaderRead(r) == 1) {
+    switch (xmlTextReaderNodeType(r)) {
+      case XML_READER_TYPE_ELEMENT:
+        ++totals.elements;
+        totals.bytes += take(xmlTextReaderLocalName(r));
+        while (xmlTextReaderMoveToNextAttribute(r) == 1)
+          totals.bytes += take(xmlTextReaderValue(r));
+        xmlTextReaderMoveToElement(r);
+        break;
+      case XML_READER_TYPE_TEXT:
+      case XML_READER_TYPE_WHITESPACE:
+      case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
+      case XML_READER_TYPE_COMMENT:
+      case XML_READER_TYPE_PROCESSING_INSTRUCTION:
+        totals.bytes += take(xmlTextReaderValue(r));
+        break;
+      default:
+        break;
+    }
+  }
+  xmlFreeTextReader(r);
+  return totals;
+}
+
+Totals ZorTree(const std::string& doc) {
+  MemoryBuf buf(doc);
+  std::istream in(&buf);
+  Zor::xml::reader r(in);
+  Zor::xml::dom d(r);
+  return Totals{d.size(), 0};
+}
+
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// The fastest of the iterations so far of one contender, in seconds of this
+// thread's processor time (steadier than wall time on a shared machine).
+struct Best {
+  double seconds = 1e300;
+  void Time(const std::function<Totals()>& f) {
+    const double start = ThreadSeconds();
+    benchmark::DoNotOptimize(f());
+    seconds = std::min(seconds, ThreadSeconds() - start);
+  }
+};
+
+// Each iteration runs every contender once, one after the other, so that a
+// machine busy with other work slows them alike.
+void BM_XmlDocument(benchmark::State& state) {
+  const std::string& doc = Document();
+  Best expat, libxml2, libxml2_copies, reader, tree;
+  for (auto _ : state) {
+    expat.Time([&] { return RawExpatBlocks(doc); });
+    libxml2.Time([&] { return LibXml2Reader(doc); });
+    libxml2_copies.Time([&] { return LibXml2ReaderCopies(doc); });
+    reader.Time([&] { return ZorReader(doc); });
+    tree.Time([&] { return ZorTree(doc); });
+  }
+  const double mb = static_cast<double>(doc.size()) / 1e6;
+  state.counters["expat_MBps"] = mb / expat.seconds;
+  state.counters["libxml2_MBps"] = mb / libxml2.seconds;
+  state.counters["reader_MBps"] = mb / reader.seconds;
+  state.counters["tree_MBps"] = mb / tree.seconds;
+  state.counters["reader_vs_libxml2"] = libxml2.seconds / reader.seconds;
+  state.counters["reader_vs_libxml2_copies"] = libxml2_copies.seconds / reader.seconds;
+  state.counters["reader_vs_expat"] = expat.seconds / reader.seconds;
+  state.counters["tree_vs_reader"] = reader.seconds / tree.seconds;
+  state.counters["expat_vs_libxml2"] = libxml2.seconds / expat.seconds;
+}
+BENCHMARK(BM_XmlDocument)->Unit(benchmark::kMillisecond);
+
+// One token of `mb` megabytes inside the root element.
+std::string LongTokenDocument(int kind, int mb) {
+  const std::string token(static_cast<std::size_t>(mb) << 20, 'v');
+  switch (kind) {
+    case 0:
+      return "<r a='" + token + "'/>";
+    case 1:
+      return "<r><!--" + token + "--></r>";
+    default:
+      return "<r>" + token + "</r>";
+  }
+}
+
+void BM_LongToken(benchmark::State& state) {
+  const int kind = static_cast<int>(state.range(0));
+  const std::string doc = LongTokenDocument(kind, static_cast<int>(state.range(1)));
+  state.SetLabel(kind == 0 ? "attribute" : kind == 1 ? "comment" : "text");
+  Best expat, reader;
+  for (auto _ : state) {
+    reader.Time([&] { return ZorReader(doc); });
+    expat.Time([&] { return RawExpatWhole(doc); });
+  }
+  state.counters["reader_MBps"] = static_cast<double>(doc.size()) / 1e6 / reader.seconds;
+  state.counters["expat_MBps"] = static_cast<double>(doc.size()) / 1e6 / expat.seconds;
+  state.counters["reader_vs_expat"] = expat.seconds / reader.seconds;
+}
+BENCHMARK(BM_LongToken)->ArgsProduct({{0, 1, 2}, {10, 50}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

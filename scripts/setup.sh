@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   libboost-dev libboost-filesystem-dev libboost-regex-dev libboost-date-time-dev
   libexpat1-dev
+  libxml2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libicu-dev
   tzdata locales

@@ -2,30 +2,36 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <map>
 #include <new>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace Zor::xml {
 
 namespace {
 
+// The block read from the stream while blocks complete nodes.
 constexpr std::size_t kBlockSize = 1024;
+// A block that completes no node is followed by one twice as long, up to
+// this size (the parser takes int lengths).
+constexpr std::size_t kMaxBlockSize = std::size_t{1} << 30;
 constexpr XML_Char kNamespaceSeparator = '|';
-// A queued namespace declaration (name: prefix, value: URI), applied to the
-// prefix table when the reader reaches it rather than when it is parsed.
+// A queued namespace declaration (prefix, URI), applied to the prefix table
+// when the reader reaches it rather than when it is parsed.
 constexpr int32_t kNamespaceBinding = -1;
-// A block of 1,024 bytes makes a few hundred nodes at most; only entity
-// expansion makes more. Beyond this many the document is refused, so that an
-// entity bomb cannot fill memory with queued nodes before the parser's own
-// amplification guard stops it.
-constexpr std::size_t kMaxQueuedNodes = std::size_t{1} << 16;
+// Queue buffers larger than this are released once drained, so that one
+// large block does not pin its memory for the rest of the document.
+constexpr std::size_t kKeepQueueBytes = std::size_t{64} << 10;
 
-bool IsXmlSpace(const char* s, int len) {
-  for (int i = 0; i < len; ++i) {
+bool IsXmlSpace(const char* s, std::size_t len) {
+  for (std::size_t i = 0; i < len; ++i) {
     const char c = s[i];
     if (c != '\t' && c != '\n' && c != '\r' && c != ' ') return false;
   }
@@ -35,6 +41,122 @@ bool IsXmlSpace(const char* s, int len) {
 int ClampToInt(XML_Size v) {
   return v > static_cast<XML_Size>(INT_MAX) ? INT_MAX : static_cast<int>(v);
 }
+
+// Nodes parsed and not yet delivered, back to back in one buffer: per node
+// its kind and the number of its strings, then each string as a 32-bit
+// length and its bytes. Queueing allocates nothing once the buffer has grown,
+// and what a delivered node views stays put until Reset().
+class node_queue {
+ public:
+  node_queue() = default;
+  node_queue(const node_queue&) = delete;
+  node_queue& operator=(const node_queue&) = delete;
+
+  // Whether anything was queued since Reset(), and the kind last queued.
+  bool any() const { return size_ != 0; }
+  int32_t last_kind() const { return last_kind_; }
+
+  void Begin(int32_t kind, uint32_t strings) {
+    Reserve(8);
+    Put32(static_cast<uint32_t>(kind));
+    Put32(strings);
+    last_kind_ = kind;
+  }
+  void Add(const char* s, std::size_t n) {
+    // A token is shorter than the parser's int buffer lengths; this only
+    // guards the 32-bit length field.
+    if (n > UINT32_MAX) throw std::length_error("xml::reader: string too long");
+    Reserve(4 + n);
+    last_string_ = size_;
+    Put32(static_cast<uint32_t>(n));
+    if (n != 0) std::memcpy(data_.get() + size_, s, n);
+    size_ += n;
+  }
+  // Adds a zero-terminated string. Names and attribute values are mostly
+  // short: they are copied while their end is looked for, in one pass.
+  void AddTerminated(const char* s) {
+    constexpr std::size_t kShort = 64;
+    Reserve(4 + kShort);
+    char* out = data_.get() + size_ + 4;
+    std::size_t n = 0;
+    while (n < kShort && s[n] != '\0') {
+      out[n] = s[n];
+      ++n;
+    }
+    if (s[n] != '\0') {  // a long one: copied again whole
+      Add(s, n + std::strlen(s + n));
+      return;
+    }
+    last_string_ = size_;
+    Put32(static_cast<uint32_t>(n));
+    size_ += n;
+  }
+  // Appends to the last string queued; false when it would grow too long.
+  bool Extend(const char* s, std::size_t n) {
+    uint32_t length;
+    std::memcpy(&length, data_.get() + last_string_, 4);
+    if (n > UINT32_MAX - length) return false;
+    Reserve(n);
+    length += static_cast<uint32_t>(n);
+    std::memcpy(data_.get() + last_string_, &length, 4);
+    std::memcpy(data_.get() + size_, s, n);
+    size_ += n;
+    return true;
+  }
+
+  // Reads the next node's kind and string count; false when all are read.
+  bool Next(int32_t& kind, uint32_t& strings) {
+    if (read_ == size_) return false;
+    kind = static_cast<int32_t>(Get32());
+    strings = Get32();
+    return true;
+  }
+  std::string_view Take() {
+    const uint32_t n = Get32();
+    const std::string_view s(data_.get() + read_, n);
+    read_ += n;
+    return s;
+  }
+
+  // Empties the queue; a buffer grown large by one block is let go.
+  void Reset() {
+    if (capacity_ > kKeepQueueBytes) {
+      data_.reset();
+      capacity_ = 0;
+    }
+    size_ = read_ = last_string_ = 0;
+    last_kind_ = reader::none;
+  }
+
+ private:
+  void Reserve(std::size_t n) {
+    if (capacity_ - size_ < n) Grow(n);
+  }
+  void Grow(std::size_t n) {
+    const std::size_t capacity = std::max({2 * capacity_, size_ + n, std::size_t{4096}});
+    std::unique_ptr<char[]> data(new char[capacity]);
+    if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
+    data_ = std::move(data);
+    capacity_ = capacity;
+  }
+  void Put32(uint32_t v) {
+    std::memcpy(data_.get() + size_, &v, 4);
+    size_ += 4;
+  }
+  uint32_t Get32() {
+    uint32_t v;
+    std::memcpy(&v, data_.get() + read_, 4);
+    read_ += 4;
+    return v;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;
+  std::size_t read_ = 0;
+  std::size_t last_string_ = 0;  // offset of the last string's length
+  int32_t last_kind_ = reader::none;
+};
 
 }  // namespace
 
@@ -49,23 +171,26 @@ reader::attribute_out_of_range::attribute_out_of_range()
 // the next block. (Suspending the parser in each handler instead would hand
 // out nodes as they are parsed, but the parser mishandles a suspension
 // inside nested internal entities: it leaks and can close the wrong entity.)
+// The current node views the queue's bytes, which stay put until the queue is
+// drained and the next block is fed.
 struct reader::state {
-  struct node {
-    int32_t kind = none;
-    std::string name;  // local name, or processing-instruction target
-    std::string namespace_uri;
-    std::string value;
-    // Attributes as name, value, name, value, ... copied out of the parser,
-    // whose own array does not survive the next block. Slots beyond
-    // 2 * attribute_pairs are spare capacity for the next element.
-    std::vector<std::string> attributes;
-    std::size_t attribute_pairs = 0;
-  };
+  // Strings per node kind: element: local name, namespace URI, then name and
+  // value of each attribute; end element: local name and namespace URI, or
+  // none when it closes the element queued just before it (the name is then
+  // the current one); processing instruction: target and data; text, white
+  // space and comment: the text; namespace binding: prefix and URI.
 
   XML_Parser parser = nullptr;
-  char buffer[kBlockSize];
+  std::size_t block_size = kBlockSize;
+  node_queue queue;
 
-  node current;
+  // The current node.
+  int32_t kind = none;
+  std::string_view name;  // local name, or processing-instruction target
+  std::string_view value;
+  std::string namespace_uri;  // of the last element or end element
+  std::vector<std::string_view> attributes;  // name, value, name, value, ...
+  std::size_t attribute_pairs = 0;
   bool has_attribute_list = false;
   std::size_t cursor = 0;  // attribute pair; attribute_pairs means past the last
   int32_t depth = 0;
@@ -73,16 +198,9 @@ struct reader::state {
   std::string encoding;
   std::map<std::string, std::string> prefixes;
 
-  // Nodes parsed and not yet delivered: queue[queue_begin, queue_end).
-  // Delivered slots keep their buffers for reuse.
-  std::vector<node> queue;
-  std::size_t queue_begin = 0;
-  std::size_t queue_end = 0;
-
   std::exception_ptr handler_failure;  // thrown in a handler, rethrown by read()
   // A parse error, reported once the nodes before it are delivered.
   bool failed = false;
-  bool too_many_nodes = false;
   int error_line = 0;
   int error_column = 0;
 
@@ -91,84 +209,93 @@ struct reader::state {
   state(const state&) = delete;
   state& operator=(const state&) = delete;
 
-  // The current node when a block completed no node.
-  void DeliverNothing() {
-    current.kind = none;
-    ClearAttributes();
-  }
   void ClearAttributes() {
     has_attribute_list = false;
-    current.attribute_pairs = 0;
+    attribute_pairs = 0;
     cursor = 0;
   }
-  node& Queue(int32_t kind) {
-    if (queue_begin == queue_end) queue_begin = queue_end = 0;
-    if (queue_end - queue_begin >= kMaxQueuedNodes && !too_many_nodes) {
-      too_many_nodes = true;
-      XML_StopParser(parser, XML_FALSE);
+  // The current node before a block is fed, and when it completed no node.
+  // The views must go before the queue's bytes are reused.
+  void DeliverNothing() {
+    kind = none;
+    name = {};
+    value = {};
+    ClearAttributes();
+  }
+  // The parser reports "uri|local" for a name in a namespace (and rejects a
+  // namespace URI that holds the separator): queues local name, then URI.
+  void QueueName(const XML_Char* qname) {
+    const char* bar = std::strchr(qname, kNamespaceSeparator);
+    if (bar == nullptr) {
+      queue.AddTerminated(qname);
+      queue.Add(nullptr, 0);
+    } else {
+      queue.AddTerminated(bar + 1);
+      queue.Add(qname, static_cast<std::size_t>(bar - qname));
     }
-    if (queue_end == queue.size()) queue.emplace_back();
-    node& n = queue[queue_end++];
-    n.kind = kind;
-    return n;
+  }
+  void QueueString(const char* s) {
+    if (s != nullptr)
+      queue.AddTerminated(s);
+    else
+      queue.Add(nullptr, 0);
+  }
+  void SetNamespaceUri(std::string_view uri) {
+    if (uri != namespace_uri) namespace_uri.assign(uri);
   }
 
   // Makes the oldest queued node the current one; false when none is queued.
   bool Deliver() {
-    while (queue_begin < queue_end && queue[queue_begin].kind == kNamespaceBinding) {
-      const node& n = queue[queue_begin++];
-      prefixes[n.name] = n.value;
+    int32_t next_kind;
+    uint32_t strings;
+    while (queue.Next(next_kind, strings)) {
+      switch (next_kind) {
+        case kNamespaceBinding: {
+          const std::string_view prefix = queue.Take();
+          const std::string_view uri = queue.Take();
+          prefixes.insert_or_assign(std::string(prefix), std::string(uri));
+          continue;
+        }
+        case element: {
+          name = queue.Take();
+          SetNamespaceUri(queue.Take());
+          attribute_pairs = (strings - 2) / 2;
+          attributes.resize(2 * attribute_pairs);
+          for (std::string_view& a : attributes) a = queue.Take();
+          has_attribute_list = true;
+          cursor = 0;
+          value = {};
+          ++depth;
+          break;
+        }
+        case end_element:
+          if (strings != 0) {
+            name = queue.Take();
+            SetNamespaceUri(queue.Take());
+          }
+          ClearAttributes();
+          value = {};
+          --depth;
+          break;
+        case processing_instruction:
+          name = queue.Take();
+          value = queue.Take();
+          ClearAttributes();
+          break;
+        case text:
+        case whitespace:
+        case comment:
+          name = {};
+          value = queue.Take();
+          ClearAttributes();
+          break;
+        default:  // the XML declaration: its fields are the reader's own
+          break;
+      }
+      kind = next_kind;
+      return true;
     }
-    if (queue_begin == queue_end) return false;
-    node& n = queue[queue_begin++];
-    current.kind = n.kind;
-    switch (n.kind) {
-      case element:
-        current.name.swap(n.name);
-        current.namespace_uri.swap(n.namespace_uri);
-        current.attributes.swap(n.attributes);
-        current.attribute_pairs = n.attribute_pairs;
-        has_attribute_list = true;
-        cursor = 0;
-        current.value.clear();
-        ++depth;
-        break;
-      case end_element:
-        current.name.swap(n.name);
-        current.namespace_uri.swap(n.namespace_uri);
-        ClearAttributes();
-        current.value.clear();
-        --depth;
-        break;
-      case processing_instruction:
-        current.name.swap(n.name);
-        current.value.swap(n.value);
-        ClearAttributes();
-        break;
-      case text:
-      case whitespace:
-      case comment:
-        current.name.clear();
-        current.value.swap(n.value);
-        ClearAttributes();
-        break;
-      default:  // the XML declaration: its fields are the reader's own
-        break;
-    }
-    return true;
-  }
-
-  // The parser reports "uri|local" for a name in a namespace (and rejects a
-  // namespace URI that holds the separator).
-  static void SplitName(const XML_Char* qname, node& n) {
-    const char* bar = std::strchr(qname, kNamespaceSeparator);
-    if (bar == nullptr) {
-      n.namespace_uri.clear();
-      n.name.assign(qname);
-    } else {
-      n.namespace_uri.assign(qname, static_cast<std::size_t>(bar - qname));
-      n.name.assign(bar + 1);
-    }
+    return false;
   }
 
   // Exceptions must not unwind through the C parser: a failing handler stops
@@ -187,43 +314,53 @@ struct reader::state {
 
   static void XMLCALL OnStartElement(void* user, const XML_Char* qname, const XML_Char** atts) {
     Guarded(user, [&](state& s) {
-      node& n = s.Queue(element);
-      SplitName(qname, n);
       std::size_t count = 0;
-      while (atts[2 * count] != nullptr) ++count;
-      if (n.attributes.size() < 2 * count) n.attributes.resize(2 * count);
-      for (std::size_t i = 0; i < 2 * count; ++i) n.attributes[i].assign(atts[i]);
-      n.attribute_pairs = count;
+      while (atts[count] != nullptr) ++count;  // names and values
+      // The parser's attribute count is an int, so this cannot overflow.
+      s.queue.Begin(element, static_cast<uint32_t>(2 + count));
+      s.QueueName(qname);
+      for (std::size_t i = 0; i < count; ++i) s.QueueString(atts[i]);
     });
   }
 
   static void XMLCALL OnEndElement(void* user, const XML_Char* qname) {
-    Guarded(user, [&](state& s) { SplitName(qname, s.Queue(end_element)); });
+    Guarded(user, [&](state& s) {
+      // Nothing queued since the element's start: this ends that element
+      // (elements nest), whose name the reader still shows.
+      if (s.queue.last_kind() == element) {
+        s.queue.Begin(end_element, 0);
+        return;
+      }
+      s.queue.Begin(end_element, 2);
+      s.QueueName(qname);
+    });
   }
 
   static void XMLCALL OnCharacterData(void* user, const XML_Char* data, int len) {
     Guarded(user, [&](state& s) {
-      const int32_t kind = IsXmlSpace(data, len) ? whitespace : text;
+      const auto n = static_cast<std::size_t>(len);
+      const int32_t piece = IsXmlSpace(data, n) ? whitespace : text;
       // Pieces of one kind in a row become one node: a text that expands
       // from entities then queues as one string, not as millions of nodes.
-      if (s.queue_end > s.queue_begin && s.queue[s.queue_end - 1].kind == kind) {
-        s.queue[s.queue_end - 1].value.append(data, static_cast<std::size_t>(len));
-        return;
-      }
-      s.Queue(kind).value.assign(data, static_cast<std::size_t>(len));
+      if (s.queue.last_kind() == piece && s.queue.Extend(data, n)) return;
+      s.queue.Begin(piece, 1);
+      s.queue.Add(data, n);
     });
   }
 
   static void XMLCALL OnComment(void* user, const XML_Char* data) {
-    Guarded(user, [&](state& s) { s.Queue(comment).value.assign(data != nullptr ? data : ""); });
+    Guarded(user, [&](state& s) {
+      s.queue.Begin(comment, 1);
+      s.QueueString(data);
+    });
   }
 
   static void XMLCALL OnProcessingInstruction(void* user, const XML_Char* target,
                                               const XML_Char* data) {
     Guarded(user, [&](state& s) {
-      node& n = s.Queue(processing_instruction);
-      n.name.assign(target != nullptr ? target : "");
-      n.value.assign(data != nullptr ? data : "");
+      s.queue.Begin(processing_instruction, 2);
+      s.QueueString(target);
+      s.QueueString(data);
     });
   }
 
@@ -232,27 +369,25 @@ struct reader::state {
     Guarded(user, [&](state& s) {
       if (version != nullptr) s.version.assign(version);
       if (encoding != nullptr) s.encoding.assign(encoding);
-      s.Queue(xml_declaration);
+      s.queue.Begin(xml_declaration, 0);
     });
   }
 
   static void XMLCALL OnStartNamespace(void* user, const XML_Char* prefix, const XML_Char* uri) {
     Guarded(user, [&](state& s) {
-      node& n = s.Queue(kNamespaceBinding);
-      n.name.assign(prefix != nullptr ? prefix : "");
-      n.value.assign(uri != nullptr ? uri : "");
+      s.queue.Begin(kNamespaceBinding, 2);
+      s.QueueString(prefix);
+      s.QueueString(uri);
     });
   }
 
-  bool ValidCursor() const { return cursor < current.attribute_pairs; }
-  const std::string& AttributeName(std::size_t pair) const { return current.attributes[2 * pair]; }
-  const std::string& AttributeValue(std::size_t pair) const {
-    return current.attributes[2 * pair + 1];
-  }
+  bool ValidCursor() const { return cursor < attribute_pairs; }
+  std::string_view AttributeName(std::size_t pair) const { return attributes[2 * pair]; }
+  std::string_view AttributeValue(std::size_t pair) const { return attributes[2 * pair + 1]; }
   // The pair of the first attribute called `attr`, or attribute_pairs.
-  std::size_t FindAttribute(const std::string& attr) const {
+  std::size_t FindAttribute(std::string_view attr) const {
     std::size_t i = 0;
-    while (i < current.attribute_pairs && AttributeName(i) != attr) ++i;
+    while (i < attribute_pairs && AttributeName(i) != attr) ++i;
     return i;
   }
 };
@@ -260,6 +395,8 @@ struct reader::state {
 reader::state::state() {
   parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
   if (parser == nullptr) throw std::bad_alloc();
+  // Entity expansion bombs are stopped by the parser's own amplification
+  // guard (on by default), which also bounds the nodes one block can queue.
   XML_SetUserData(parser, this);
   XML_SetElementHandler(parser, OnStartElement, OnEndElement);
   XML_SetCharacterDataHandler(parser, OnCharacterData);
@@ -278,7 +415,7 @@ reader::~reader() = default;
 void reader::Fail() {
   state& s = *state_;
   if (s.handler_failure) {
-    s.queue_begin = s.queue_end = 0;
+    s.queue.Reset();
     std::rethrow_exception(s.handler_failure);
   }
   s.failed = true;
@@ -296,47 +433,62 @@ bool reader::read() {
   return FeedBlock();
 }
 
+// The parser scans a token that a block leaves unfinished again from its
+// start with every further block, so one long token (an attribute value, a
+// comment, a tag) fed in fixed blocks costs time growing with the square of
+// its length. A block that completes no node is therefore followed by one
+// twice as long, which keeps the rescans linear in the token's length; the
+// block size returns to 1,024 bytes once a block completes a node.
 bool reader::FeedBlock() {
   state& s = *state_;
   if (!in_.good()) return false;
-  in_.read(s.buffer, kBlockSize);
+  s.DeliverNothing();
+  s.queue.Reset();
+  const std::size_t want = s.block_size;
+  // Read straight into the parser's buffer, behind any unfinished token.
+  void* buffer = XML_GetBuffer(s.parser, static_cast<int>(want));
+  if (buffer == nullptr) {  // no memory for the unfinished token and the block
+    Fail();
+    throw parse_error(s.error_line, s.error_column);
+  }
+  in_.read(static_cast<char*>(buffer), static_cast<std::streamsize>(want));
   const std::streamsize got = in_.gcount();
   if (got < 0 || (got == 0 && in_.bad())) return false;
   // After a hard read error the document ends where it stands: what was read
   // is delivered, and the end of the document is not checked.
-  const bool final_block = static_cast<std::size_t>(got) < kBlockSize && !in_.bad();
+  const bool final_block = static_cast<std::size_t>(got) < want && !in_.bad();
   const XML_Status result =
-      XML_Parse(s.parser, s.buffer, static_cast<int>(got), final_block ? XML_TRUE : XML_FALSE);
+      XML_ParseBuffer(s.parser, static_cast<int>(got), final_block ? XML_TRUE : XML_FALSE);
   if (result == XML_STATUS_ERROR || s.handler_failure) Fail();
+  s.block_size = s.queue.any() ? kBlockSize : std::min(2 * want, kMaxBlockSize);
   if (s.Deliver()) return true;
   if (s.failed) throw parse_error(s.error_line, s.error_column);
-  s.DeliverNothing();
   return true;
 }
 
 int reader::skip_to_text() {
-  if (state_->current.kind == text) return text;
+  if (state_->kind == text) return text;
   while (read()) {
-    if (state_->current.kind == text) return text;
+    if (state_->kind == text) return text;
   }
   return none;
 }
 
 bool reader::eof() const { return in_.eof(); }
 
-int reader::node_type() const { return state_->current.kind; }
+int reader::node_type() const { return state_->kind; }
 
 int reader::depth() const { return state_->depth; }
 
 std::string reader::name() const {
   const state& s = *state_;
-  switch (s.current.kind) {
+  switch (s.kind) {
     case attribute:
-      return s.ValidCursor() ? s.AttributeName(s.cursor) : std::string();
+      return s.ValidCursor() ? std::string(s.AttributeName(s.cursor)) : std::string();
     case element:
     case end_element:
     case processing_instruction:
-      return s.current.name;
+      return std::string(s.name);
     case xml_declaration:
       return "xml";
     default:
@@ -346,24 +498,27 @@ std::string reader::name() const {
 
 std::string reader::qualified_name() const {
   const state& s = *state_;
-  if ((s.current.kind == element || s.current.kind == end_element) &&
-      !s.current.namespace_uri.empty())
-    return s.current.namespace_uri + ":" + s.current.name;
+  if ((s.kind == element || s.kind == end_element) && !s.namespace_uri.empty()) {
+    std::string q;
+    q.reserve(s.namespace_uri.size() + 1 + s.name.size());
+    q.append(s.namespace_uri).append(1, ':').append(s.name);
+    return q;
+  }
   return name();
 }
 
-std::string reader::namespace_uri() const { return state_->current.namespace_uri; }
+std::string reader::namespace_uri() const { return state_->namespace_uri; }
 
 std::string reader::value() const {
   const state& s = *state_;
-  switch (s.current.kind) {
+  switch (s.kind) {
     case attribute:
-      return s.ValidCursor() ? s.AttributeValue(s.cursor) : std::string();
+      return s.ValidCursor() ? std::string(s.AttributeValue(s.cursor)) : std::string();
     case comment:
     case processing_instruction:
     case text:
     case whitespace:
-      return s.current.value;
+      return std::string(s.value);
     case xml_declaration: {
       std::string decl;
       if (!s.version.empty()) decl = "version=\"" + s.version + "\"";
@@ -380,15 +535,14 @@ std::string reader::value() const {
 
 bool reader::has_value() const {
   const state& s = *state_;
-  switch (s.current.kind) {
+  switch (s.kind) {
     case attribute:
       return s.ValidCursor() && !s.AttributeValue(s.cursor).empty();
     case comment:
     case processing_instruction:
     case text:
-    case xml_declaration:
-      return !s.current.value.empty();
-    default:
+      return !s.value.empty();
+    default:  // the XML declaration does not fill the value field
       return false;
   }
 }
@@ -397,21 +551,21 @@ bool reader::has_attributes() const { return state_->has_attribute_list; }
 
 int reader::attribute_count() const {
   // The parser's attribute count is an int, so this cannot overflow.
-  return state_->has_attribute_list ? static_cast<int>(state_->current.attribute_pairs) : 0;
+  return state_->has_attribute_list ? static_cast<int>(state_->attribute_pairs) : 0;
 }
 
 std::string reader::get_attribute(const std::string& name) const {
   const state& s = *state_;
   const std::size_t i = s.FindAttribute(name);
-  if (i == s.current.attribute_pairs) throw attribute_out_of_range();
-  return s.AttributeValue(i);
+  if (i == s.attribute_pairs) throw attribute_out_of_range();
+  return std::string(s.AttributeValue(i));
 }
 
 std::string reader::get_attribute(int index) const {
   const state& s = *state_;
-  if (index < 0 || static_cast<std::size_t>(index) >= s.current.attribute_pairs)
+  if (index < 0 || static_cast<std::size_t>(index) >= s.attribute_pairs)
     throw attribute_out_of_range();
-  return s.AttributeValue(static_cast<std::size_t>(index));
+  return std::string(s.AttributeValue(static_cast<std::size_t>(index)));
 }
 
 std::string reader::get_attribute(const std::string& local_name,
@@ -423,26 +577,26 @@ std::string reader::get_attribute(const std::string& local_name,
 std::string reader::select_attribute(int index) {
   std::string v = get_attribute(index);
   state_->cursor = static_cast<std::size_t>(index);
-  state_->current.kind = attribute;
+  state_->kind = attribute;
   return v;
 }
 
 bool reader::move_to_attribute(int index) {
   state& s = *state_;
-  if (index < 0 || static_cast<std::size_t>(index) >= s.current.attribute_pairs) {
-    s.cursor = s.current.attribute_pairs;
+  if (index < 0 || static_cast<std::size_t>(index) >= s.attribute_pairs) {
+    s.cursor = s.attribute_pairs;
     return false;
   }
   s.cursor = static_cast<std::size_t>(index);
-  s.current.kind = attribute;
+  s.kind = attribute;
   return true;
 }
 
 bool reader::move_to_attribute(const std::string& name) {
   state& s = *state_;
   s.cursor = s.FindAttribute(name);
-  if (s.cursor == s.current.attribute_pairs) return false;
-  s.current.kind = attribute;
+  if (s.cursor == s.attribute_pairs) return false;
+  s.kind = attribute;
   return true;
 }
 
@@ -453,27 +607,27 @@ bool reader::move_to_attribute(const std::string& local_name, const std::string&
 
 bool reader::move_to_first_attribute() {
   state& s = *state_;
-  if (s.current.kind != element || s.current.attribute_pairs == 0) return false;
+  if (s.kind != element || s.attribute_pairs == 0) return false;
   s.cursor = 0;
-  s.current.kind = attribute;
+  s.kind = attribute;
   return true;
 }
 
 bool reader::move_to_next_attribute() {
   state& s = *state_;
-  if (s.current.kind != attribute) return false;
-  if (s.cursor + 1 < s.current.attribute_pairs) {
+  if (s.kind != attribute) return false;
+  if (s.cursor + 1 < s.attribute_pairs) {
     ++s.cursor;
     return true;
   }
-  s.cursor = s.current.attribute_pairs;
+  s.cursor = s.attribute_pairs;
   return false;
 }
 
 bool reader::move_to_element() {
   state& s = *state_;
-  if (s.current.kind != attribute) return false;
-  s.current.kind = element;
+  if (s.kind != attribute) return false;
+  s.kind = element;
   return true;
 }
 

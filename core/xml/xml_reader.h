@@ -14,12 +14,14 @@
 //     Report(e.line(), e.column());
 //   }
 //
-// The document is fed to the parser in blocks of 1,024 bytes. A node of kind
-// `none` (10) may come back from read() when a block completed no node; the
-// caller simply reads on. A parse error is raised once the nodes before it
-// have been read. Character data arrives in pieces (at
-// block ends, line ends and references), each its own text or white-space
-// node; concatenate consecutive pieces to get the whole run.
+// The document is fed to the parser in blocks of 1,024 bytes; a block that
+// completes no node is followed by one twice as long, so that one long token
+// (an attribute value, a comment, a tag) costs time linear in its length. A
+// node of kind `none` (10) may come back from read() when a block completed
+// no node; the caller simply reads on. A parse error is raised once the nodes
+// before it have been read. Character data arrives in pieces (at block ends,
+// line ends and references), each its own text or white-space node;
+// concatenate consecutive pieces to get the whole run.
 //
 // Names in a namespace arrive as the namespace URI, '|' and the local name
 // (attributes keep that form; elements are split into namespace_uri() and
@@ -27,10 +29,10 @@
 // end-element node, like <a></a>.
 //
 // Limits for untrusted input: nesting depth is limited only by memory (the
-// reader does not recurse on nesting). The parser's guard against entity
-// expansion bombs stays on, and a block whose entity references expand into
-// more than 65,536 nodes raises parse_error, so the nodes waiting to be read
-// stay bounded.
+// reader does not recurse on nesting). Every document the parser accepts is
+// read whole; entity expansion bombs are stopped by the parser's own
+// amplification guard, which also bounds the nodes that one block of input
+// can expand into and so the memory of the nodes waiting to be read.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace Zor::xml {
@@ -13,18 +14,45 @@ dom::node_id dom::Add(node_value value) {
   return static_cast<node_id>(nodes_.size() - 1);
 }
 
+namespace {
+
+constexpr const char* kXmlSpace = " \t\n\r";
+constexpr const char* kLineBreak = "\n\r";
+
+// Drops the white space that leads a run of character data up to and
+// including its last line break, and the white space that trails it from its
+// first line break on: the indentation lines around a text, not the blanks on
+// the text's own first and last lines. `run` holds text, not only blanks.
+std::string TrimLayout(std::string run) {
+  const std::size_t last = run.find_last_not_of(kXmlSpace);
+  const std::size_t trail_break = run.find_first_of(kLineBreak, last + 1);
+  if (trail_break != std::string::npos) run.erase(trail_break);
+  const std::size_t first = run.find_first_not_of(kXmlSpace);
+  const std::size_t lead_break = run.find_last_of(kLineBreak, first);
+  if (lead_break != std::string::npos) run.erase(0, lead_break + 1);
+  return run;
+}
+
+}  // namespace
+
 dom::dom(reader& in) {
   std::vector<node_id> open;  // innermost open element last
-  // The text node the current run of character data extends, and the white
-  // space read since the run's last text piece (kept only if text follows).
-  bool in_run = false;
-  node_id run = 0;
-  std::string pending_blank;
+  // The character data read since the last markup, and whether any of it is
+  // not white space. It becomes one text node when the run ends, so where the
+  // reader happened to split it (block ends, line ends, references) does not
+  // matter.
+  std::string run;
+  bool run_has_text = false;
 
   auto attach = [&](node_value value) {
     const node_id id = Add(std::move(value));
     nodes_[open.back()].children.push_back(id);
     return id;
+  };
+  auto end_run = [&] {
+    if (run_has_text && !open.empty()) attach(text{TrimLayout(std::move(run))});
+    run.clear();
+    run_has_text = false;
   };
 
   while (in.read()) {
@@ -32,20 +60,28 @@ dom::dom(reader& in) {
       case reader::none:
         continue;  // a block that completed no node does not end a run
       case reader::text:
-        if (open.empty()) break;
-        if (in_run) {
-          std::string& content = boost::get<text>(nodes_[run].value).content;
-          content += pending_blank;
-          content += in.value();
-        } else {
-          run = attach(text{in.value()});
-          in_run = true;
+        if (!open.empty()) {
+          run += in.value();
+          run_has_text = true;
         }
-        pending_blank.clear();
         continue;
-      case reader::whitespace:
-        if (in_run) pending_blank += in.value();
+      case reader::whitespace: {
+        if (open.empty()) continue;
+        const std::string blank = in.value();
+        const std::size_t line_break = blank.find_last_of(kLineBreak);
+        // Leading blanks up to a line break are dropped anyway: keep only
+        // what follows it, so a long run of blank lines costs no memory.
+        if (!run_has_text && line_break != std::string::npos)
+          run.assign(blank, line_break + 1);
+        else
+          run += blank;
         continue;
+      }
+      default:
+        break;
+    }
+    end_run();
+    switch (in.node_type()) {
       case reader::comment:
         if (!open.empty()) attach(comment{in.value()});
         break;
@@ -70,9 +106,8 @@ dom::dom(reader& in) {
       default:
         break;
     }
-    in_run = false;
-    pending_blank.clear();
   }
+  end_run();  // a stream that failed inside a text keeps what was read
 }
 
 boost::optional<dom::node_id> dom::find_child(node_id parent, const char* name) const {

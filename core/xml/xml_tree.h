@@ -11,11 +11,14 @@
 //
 // Node 0 is the root element. Children keep document order. White space
 // between tags, the XML declaration and end tags make no node; comments and
-// processing instructions outside the root element are dropped. A run of
-// character data becomes one text node: its pieces are joined, white space
-// between them included, while white space that only leads or trails the run
-// is dropped ("<a>\n x\ny \n</a>" gives " x\ny"). A comment or processing
-// instruction inside the run splits it into two text nodes.
+// processing instructions outside the root element are dropped. The
+// character data between two pieces of markup becomes one text node (none
+// when it is all white space), wherever the reader split it: white space
+// inside it is kept, while the white space that leads it up to its last line
+// break and trails it from its first line break is dropped
+// ("<a>\n x\ny \n</a>" gives " x\ny ", "<v> abc </v>" gives " abc "). A
+// comment or processing instruction inside the run splits it into two text
+// nodes.
 //
 // The build is iterative, so deep nesting costs memory, not stack.
 #pragma once

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -99,6 +100,29 @@ TEST(XmlTree, WhiteSpaceInsideTextIsKeptAroundItDropped) {
   const auto b = d.find_child(0, "b");
   ASSERT_TRUE(b);
   EXPECT_TRUE(d.children(*b).empty());
+}
+
+TEST(XmlTree, TextDoesNotDependOnWhereInputBlocksEnd) {
+  // The reader splits character data at its 1,024-byte block ends; a
+  // comment of growing length in front moves every offset of the element
+  // across the first one.
+  const struct {
+    const char* xml;
+    const char* text;
+  } cases[] = {
+      {"<v>   abc   </v>", "   abc   "},
+      {"<v>\n x\ny \n</v>", " x\ny "},
+      {"<v>\n\n   indented  \n  </v>", "   indented  "},
+      {"<v> \t a &amp; b \n\n c \r\n\n </v>", " \t a & b \n\n c "},
+      {"<v>&#10; x&#32;</v>", " x "},
+  };
+  for (const auto& c : cases) {
+    for (std::size_t pad = 1024 - 7 - std::strlen(c.xml); pad <= 1024 - 7; ++pad) {
+      const dom d = Build("<!--" + std::string(pad, 'c') + "-->" + c.xml);
+      ASSERT_EQ(d.size(), 2u) << c.xml << " pad " << pad;
+      EXPECT_EQ(TextAt(d, 1), c.text) << c.xml << " pad " << pad;
+    }
+  }
 }
 
 TEST(XmlTree, NodesOutsideTheRootElementAreDropped) {

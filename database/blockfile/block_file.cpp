@@ -192,6 +192,24 @@ uint64_t CBlockFile::BeginBlock() {
   return GetPosition();
 }
 
+uint64_t CBlockFile::WriteBlock(uint32_t type, const void* data, uint32_t size) {
+  const BlockHeader header{type, size};
+  Write(&header, kBlockHeaderSize);
+  Write(data, size);
+  return GetPosition();
+}
+
+bool CBlockFile::RewriteBlockInPlace(uint64_t headerOffset, uint32_t type, const void* data,
+                                     uint32_t size) {
+  BlockHeader header{};
+  Seek(static_cast<int64_t>(headerOffset), begin);
+  if (Read(&header, kBlockHeaderSize) != kBlockHeaderSize) return false;
+  if (header.type != type || header.size != size) return false;
+  if (!BlockFits(headerOffset + kBlockHeaderSize, header)) return false;
+  Write(data, size);
+  return true;
+}
+
 uint64_t CBlockFile::WriteBlockHeader(uint64_t dataStart, uint64_t size, uint32_t type) {
   if (size > UINT32_MAX) throw FileException(FileException::genericException, EFBIG, GetFilePath());
   if (dataStart < 4 + kBlockHeaderSize) {
@@ -283,10 +301,10 @@ bool CBlockFile::CollectBlocksAfterEvents(std::vector<uint8_t>& out) {
 
 // ---- Repairs ---------------------------------------------------------------
 
-void CBlockFile::DiscardAt(uint64_t headerOffset, uint32_t size) {
-  const BlockHeader discarded{kBlockUnused, size};
+void CBlockFile::DiscardAt(uint64_t headerOffset) {
+  const uint32_t unused = kBlockUnused;
   Seek(static_cast<int64_t>(headerOffset), begin);
-  Write(&discarded, kBlockHeaderSize);
+  Write(&unused, sizeof unused);
 }
 
 template <typename Pred>
@@ -299,7 +317,7 @@ void CBlockFile::DiscardWhere(Pred discard) {
     uint64_t at = 0;
     while (walk.Next(header, at)) {
       if (!discard(header.type)) continue;
-      DiscardAt(at, header.size);
+      DiscardAt(at);
       walk.Resync();
     }
   }
@@ -352,36 +370,42 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
   AbortOnExit dropHandle(*this);
   WaitCursor busy;
   try {
-    if (GetLength() < 4) {
+    // Nothing is written before the counted blocks are known to be whole.
+    CountedBlocks counted;
+    if (!WalkCountedBlocks(counted)) {
       LogHistoryNotUpdated(fileName);
       return false;
     }
-    const int32_t count = GetBlockCount();
     CHisList history;
     const uint32_t found = history.Load(*this);
     history.SetEntry(action, reserved, nullptr, false);
 
-    BlockHeader old{};
-    uint64_t oldAt = 0;
-    const bool hasOld = found != kBlockUnused && Find(found, old, oldAt);
-    if (hasOld && found == kBlockHistory && old.size == kHisBlockSize) {
-      // The current layout has a fixed size: rewrite it where it stands.
-      Seek(static_cast<int64_t>(oldAt), begin);
-      history.Save(*this);
-    } else {
-      // A new block at the end of the counted blocks, and anything behind
-      // them cut off. Nothing has been written before this point, so a file
-      // whose counted blocks are not all there stays as it was.
-      if (count == INT32_MAX || !SeekEndOfBlocks()) {
+    if (found == kBlockHistory && counted.firstHistory.size == kHisBlockSize) {
+      // The current layout has a fixed size: its data are rewritten under
+      // the header they have.
+      if (!history.SaveInPlace(*this, counted.firstHistoryOffset)) {
         LogHistoryNotUpdated(fileName);
         return false;
       }
-      const uint64_t end = GetPosition();
-      SetLength(end);
+    } else {
+      // A new block behind the counted ones. It must be one FindBlock still
+      // reads, and stray bytes are cut off only behind a walk that can be
+      // trusted to have found the end of the counted blocks.
+      const uint64_t length = GetLength();
+      if (counted.count >= kMaxFindBlockCount ||
+          (counted.end < length && counted.metImpossibleHeader)) {
+        LogHistoryNotUpdated(fileName);
+        return false;
+      }
+      if (counted.end < length) SetLength(counted.end);
+      Seek(static_cast<int64_t>(counted.end), begin);
       history.Save(*this);
-      SetBlockCount(count + 1);
-      // Only now the old history goes, so a failure on the way leaves one.
-      if (hasOld) DiscardAt(oldAt, old.size);
+      Flush();
+      SetBlockCount(counted.count + 1);
+      Flush();
+      // Readers take the first history block; the new one wins only once
+      // those in front of it are gone.
+      for (const uint64_t at : counted.historyOffsets) DiscardAt(at);
     }
     history.Clear();
     Close();
@@ -390,6 +414,28 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
     LogHistoryNotUpdated(fileName);
     return false;
   }
+  return true;
+}
+
+bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
+  BlockWalker walk(*this);
+  counted.count = walk.Count();
+  if (!walk.HasCount() || counted.count < 0) return false;
+  BlockHeader header;
+  uint64_t at = 0;
+  for (int32_t i = 0; i < counted.count; ++i) {
+    if (!walk.Next(header, at)) return false;
+    if ((header.type == kBlockUnused && header.size == 0) || header.type > kLastBlockType) {
+      counted.metImpossibleHeader = true;
+    }
+    if (header.type != kBlockHistory && header.type != kBlockHistoryOld) continue;
+    counted.historyOffsets.push_back(at);
+    if (header.type == kBlockHistory && counted.firstHistory.type != kBlockHistory) {
+      counted.firstHistory = header;
+      counted.firstHistoryOffset = at;
+    }
+  }
+  counted.end = walk.Position();
   return true;
 }
 

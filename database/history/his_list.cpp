@@ -65,10 +65,12 @@ void CHisList::ClearEntry(int32_t action) noexcept {
 }
 
 uint32_t CHisList::Save(CBlockFile& file) const {
-  const uint64_t start = file.BeginBlock();
-  file.Write(m_entries.data(), kHisBlockSize);
-  file.WriteBlockHeader(start, file.GetPosition() - start, kBlockHistory);
+  file.WriteBlock(kBlockHistory, m_entries.data(), kHisBlockSize);
   return kBlockHistory;
+}
+
+bool CHisList::SaveInPlace(CBlockFile& file, uint64_t headerOffset) const {
+  return file.RewriteBlockInPlace(headerOffset, kBlockHistory, m_entries.data(), kHisBlockSize);
 }
 
 uint32_t CHisList::Load(CBlockFile& file) {

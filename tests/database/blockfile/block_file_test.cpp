@@ -200,6 +200,24 @@ TEST_F(BlockFileTest, WritesABlockAndRefusesSizesBeyondThirtyTwoBits) {
   EXPECT_EQ(Bytes(), DbBytes().Count(1).Block(26, {'a', 'b', 'c'}).str());
 }
 
+TEST_F(BlockFileTest, RewritesInPlaceOnlyABlockOfTheSameTypeAndSize) {
+  const DbBytes start = DbBytes().Count(2).Block(35, 4, 'a').Block(27, 2, 'b');
+  CBlockFile& f = OpenBytes(start);
+  EXPECT_FALSE(f.RewriteBlockInPlace(4, 27, "wxyz", 4));
+  EXPECT_FALSE(f.RewriteBlockInPlace(4, 35, "wxy", 3));
+  EXPECT_FALSE(f.RewriteBlockInPlace(16, 27, "wxyz", 4));  // runs past the end
+  EXPECT_EQ(Bytes(), start.str());
+  ASSERT_TRUE(f.RewriteBlockInPlace(4, 35, "wxyz", 4));
+  EXPECT_EQ(f.GetPosition(), 16u);
+  EXPECT_EQ(Bytes(), DbBytes().Count(2).Block(35, {'w', 'x', 'y', 'z'}).Block(27, 2, 'b').str());
+
+  // An appended whole block carries its real header from the first write.
+  ASSERT_TRUE(f.SeekEndOfBlocks());
+  EXPECT_EQ(f.WriteBlock(26, "v", 1), 35u);
+  EXPECT_EQ(ValueAt<uint32_t>(Bytes(), 26), 26u);
+  EXPECT_EQ(ValueAt<uint32_t>(Bytes(), 30), 1u);
+}
+
 TEST_F(BlockFileTest, ChainsRecordsThroughTheirFirstWord) {
   CBlockFile& f = OpenBytes(DbBytes().Count(0));
   f.Seek(4, File::begin);

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
-#include <span>
 
 #include "core/log/logger.h"
 #include "core/text/string_helpers.h"
@@ -270,32 +269,25 @@ bool CBlockFile::CollectBlocksAfterEvents(std::vector<uint8_t>& out) {
     if (header.type == kBlockObservationEvents) break;
   }
   if (i >= count) return false;
-  // The blocks behind the events block follow one another: read the rest
-  // of the file once (no more than the file holds), then walk the headers
-  // in memory and keep the counted blocks.
+  // First the walk to the last counted block, so that nothing is allocated
+  // for a file that does not hold its counted blocks, and no more than they
+  // need: the bytes behind them, however many, are never read.
   const uint64_t from = walk.Position();
-  const uint64_t rest = walk.FileLength() - from;
-  out.resize(static_cast<std::size_t>(rest));
+  for (++i; i < count; ++i) {
+    if (!walk.Next(header, at)) return false;
+  }
+  const uint64_t size = walk.Position() - from;
+  if (size > out.max_size()) return false;
+  out.resize(static_cast<std::size_t>(size));
   Seek(static_cast<int64_t>(from), begin);
-  for (uint64_t done = 0; done < rest;) {
-    const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(rest - done, 1u << 24));
+  for (uint64_t done = 0; done < size;) {
+    const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(size - done, 1u << 24));
     if (Read(out.data() + done, piece) != piece) {
       out.clear();
       return false;
     }
     done += piece;
   }
-  uint64_t end = 0;
-  for (++i; i < count; ++i) {
-    if (!zor::platform::GetLE(std::span<const uint8_t>(out), end, header) ||
-        header.size > rest - end - kBlockHeaderSize) {
-      out.clear();
-      return false;
-    }
-    end += kBlockHeaderSize + header.size;
-  }
-  out.resize(static_cast<std::size_t>(end));
-  Seek(static_cast<int64_t>(from + end), begin);
   return true;
 }
 

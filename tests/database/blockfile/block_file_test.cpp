@@ -3,7 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <random>
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's allocation hooks (g++ ships no header for them).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*onMalloc)(const volatile void*, size_t), void (*onFree)(const volatile void*));
+#endif
 
 #include "database/history/his_list.h"
 #include "tests/database/blockfile/db_bytes.h"
@@ -14,6 +24,31 @@ namespace {
 using testing::ElementsAre;
 using zor::platform::File;
 using zor::platform::FileException;
+
+// In a child process: any allocation beyond `bytes` more than the process
+// holds now ends the process (status 3 or a failed allocation).
+void LimitAllocations(uint64_t bytes) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer reserves far more address space than it uses: watch the
+  // allocations instead of limiting the space.
+  static uint64_t limit = 0;
+  limit = bytes;
+  __sanitizer_install_malloc_and_free_hooks(
+      [](const volatile void*, size_t size) {
+        if (size > limit) _exit(3);
+      },
+      [](const volatile void*) {});
+#else
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  uint64_t kib = 0;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmSize:", 0) == 0) kib = std::stoull(line.substr(7));
+  }
+  const rlimit limit{kib * 1024 + bytes, kib * 1024 + bytes};
+  ::setrlimit(RLIMIT_AS, &limit);
+#endif
+}
 
 class BlockFileTest : public testing::Test {
  protected:
@@ -272,6 +307,27 @@ TEST_F(BlockFileTest, CollectsTheBlocksBehindTheFirstEventBlock) {
   CBlockFile& h = OpenBytes(cut, "cut.zdb");
   EXPECT_FALSE(h.CollectBlocksAfterEvents(out));
   EXPECT_TRUE(out.empty());
+}
+
+// The blocks behind the events block are read, not the file's tail: two
+// small blocks in front of gigabytes of (sparse) bytes behind the counted
+// ones must cost no more memory than the blocks themselves.
+TEST_F(BlockFileTest, CollectingBlocksTakesMemoryForThemAloneNotForTheRestOfTheFile) {
+  const DbBytes blocks = DbBytes().Count(3).Block(33, 20, 1).Block(7, 30, 2).Block(26, 40, 3);
+  OpenBytes(blocks);
+  file_.Abort();
+  ASSERT_EQ(::truncate(path_.c_str(), off_t{3} << 30), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    LimitAllocations(uint64_t{64} << 20);
+    CBlockFile db;
+    std::vector<uint8_t> out;
+    if (!db.Open(path_, File::modeRead) || !db.CollectBlocksAfterEvents(out)) _exit(1);
+    _exit(out == DbBytes().Block(26, 40, 3).bytes() ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 // ---- Repairs and queries -----------------------------------------------------

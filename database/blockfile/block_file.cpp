@@ -2,17 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <climits>
 
 #include "core/log/logger.h"
 #include "core/text/string_helpers.h"
-#include "core/time/system_time.h"
+#include "database/blockfile/block_file_dump.h"
 #include "database/blockfile/block_walker.h"
 #include "database/blockfile/report_file_exception.h"
 #include "database/blockfile/wait_cursor.h"
 #include "database/history/his_list.h"
-#include "platform/bytes.h"
 #include "platform/string_resources.h"
 
 using zor::platform::File;
@@ -57,36 +55,6 @@ void LogHistoryNotUpdated(const std::string& fileName) {
   const std::string text =
       FormatString(zor::platform::LoadResourceString(kHistoryNotUpdated).c_str(), fileName.c_str());
   LogTo(kLogMaskMessageBox, LogLevel::Error, "%s", text.c_str());
-}
-
-void AppendNumber(std::string& line, uint64_t value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  line.append(digits, result.ptr);
-}
-void AppendNumber(std::string& line, int32_t value) {
-  char digits[16];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  line.append(digits, result.ptr);
-}
-
-// " Block Id %d '%s' Offset %llu Size %d", built without a format pass: a
-// dump of a large database is one such line per block.
-std::string BlockLine(const BlockHeader& header, uint64_t dataOffset) {
-  const std::string_view name = BlockTypeNameView(header.type);
-  std::string line;
-  line.reserve(48 + name.size());
-  line.append(" Block Id ");
-  AppendNumber(line, static_cast<int32_t>(header.type));
-  line.append(" '").append(name).append("' Offset ");
-  AppendNumber(line, dataOffset);
-  line.append(" Size ");
-  AppendNumber(line, static_cast<int32_t>(header.size));
-  return line;
-}
-
-std::string TimeOfDayText(const zor::platform::SYSTEMTIME& st) {
-  return FormatTimeOfDay(CZORTime(SystemTimeToTime(st)), 3, ':');
 }
 
 }  // namespace
@@ -433,30 +401,14 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
 
 void CBlockFile::DumpBlockFile(std::vector<std::string>& lines) {
   lines.clear();
-  BlockWalker walk(*this);
-  const int32_t count = walk.Count();
-  lines.push_back(FormatString("---------- Zor File contains %d blocks ----------", count));
-  if (count >= 1) {
-    BlockHeader header;
-    uint64_t at = 0;
-    while (walk.Next(header, at)) lines.push_back(BlockLine(header, at + kBlockHeaderSize));
-  }
-  CHisList history;
-  history.Load(*this);
-  lines.emplace_back("---------- History list -------------------------");
-  for (int32_t slot = 0; slot < CHisList::GetSize(); ++slot) {
-    const sHisEntry& entry = history[slot];
-    if (entry.version == 0) continue;
-    lines.push_back(FormatString("[%d]: version %u, action %d, reserved %u, start time %s",
-                                 slot + 1, entry.version, entry.action, entry.reserved,
-                                 TimeOfDayText(entry.start).c_str()));
-    lines.push_back(FormatString("       end time %s, user %s, comment %s",
-                                 TimeOfDayText(entry.end).c_str(),
-                                 zor::platform::FieldText(entry.user).c_str(),
-                                 zor::platform::FieldText(entry.comment).c_str()));
-  }
-  history.Clear();
-  lines.emplace_back("---------- Zor File end -------------------------");
+  DumpBlockFileText(*this, [&lines](std::string_view text) {
+    // Whole lines, each ending in '\n'.
+    while (!text.empty()) {
+      const std::size_t end = text.find('\n');
+      lines.emplace_back(text.substr(0, end));
+      text.remove_prefix(end + 1);
+    }
+  });
 }
 
 void CBlockFile::DumpBlockFile() {

@@ -111,6 +111,10 @@ class CHisList {
   // with an action outside 1..19 are dropped; a later entry of an action
   // replaces an earlier one.
   uint32_t Load(CBlockFile& file);
+  // Clear, then reads the history block whose header is at `headerOffset`,
+  // as Load does. Returns its type, 35 or 8, or 0 (nothing read) when the
+  // header there is not one of a history block.
+  uint32_t LoadFrom(CBlockFile& file, uint64_t headerOffset);
 
   // Slots 0..19.
   static constexpr int32_t GetSize() noexcept { return kHisSlots; }

@@ -15,6 +15,7 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(
     void (*onMalloc)(const volatile void*, size_t), void (*onFree)(const volatile void*));
 #endif
 
+#include "core/text/string_helpers.h"
 #include "database/history/his_list.h"
 #include "tests/database/blockfile/db_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -380,6 +381,33 @@ TEST_F(BlockFileTest, DumpsBlocksAndHistoryInItsLineFormat) {
                           "[20]: version 1, action 19, reserved 0, start time Invalid",
                           "       end time Invalid, user bob, comment ",
                           "---------- Zor File end -------------------------"));
+}
+
+// The dump formats block lines from a table of line starts and hands its
+// text over in pieces: every type, named or not, across many pieces, must
+// read as the line format says.
+TEST_F(BlockFileTest, DumpLinesOfEveryTypeAcrossManyPiecesFollowTheLineFormat) {
+  DbBytes bytes;
+  const int kBlocks = 3000;
+  bytes.Count(kBlocks);
+  std::vector<std::string> expected = {
+      FormatString("---------- Zor File contains %d blocks ----------", kBlocks)};
+  for (int i = 0; i < kBlocks; ++i) {
+    const uint32_t type = i % 45 == 44 ? 0xFFFFFFFFu : static_cast<uint32_t>(i % 45);
+    const std::size_t size = i % 7;
+    expected.push_back(FormatString(" Block Id %d '%s' Offset %llu Size %d",
+                                    static_cast<int32_t>(type),
+                                    GetBlockTypeName(static_cast<int32_t>(type)).c_str(),
+                                    static_cast<unsigned long long>(bytes.size() + 8),
+                                    static_cast<int32_t>(size)));
+    bytes.Block(type, size, 0);
+  }
+  expected.push_back("---------- History list -------------------------");
+  expected.push_back("---------- Zor File end -------------------------");
+  CBlockFile& f = OpenBytes(bytes);
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines, expected);
 }
 
 // ---- History stamps ---------------------------------------------------------

@@ -165,8 +165,10 @@ class CBlockFile : public zor::platform::File {
   // reading data as headers). False when a write fails (logged as an error).
   bool AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved);
 
-  // A text dump: the count, one line per block to the end of the file, the
-  // history entries, an end line.
+  // A text dump: the count, one line per whole block to the end of the file,
+  // the history entries, an end line. DumpBlockFileText
+  // (block_file_dump.h) writes the same text in large pieces and names the
+  // damage it met.
   void DumpBlockFile(std::vector<std::string>& lines);
   // The same into a list that is thrown away.
   void DumpBlockFile();

@@ -154,7 +154,10 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
   // FindBlock follows.
   SeenBlock history;
   SeenBlock historyOld;
+  SeenBlock placeholder;
   const bool readersWalk = count <= kMaxFindBlockCount;
+  // Where the counted blocks end, once the walk has passed them.
+  uint64_t countedEnd = walk.HasCount() && count == 0 ? 4 : facts.length;
   if (count >= 1) {
     BlockHeader header;
     uint64_t at = 0;
@@ -162,7 +165,9 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
     while (walk.Next(header, at)) {
       ++whole;
       text.BlockLine(header, at + kBlockHeaderSize);
+      if (whole == count) countedEnd = walk.Position();
       if (whole > count) continue;
+      if (header.type == kBlockUnused && header.size == 0) placeholder.Note(whole, at, header);
       if (header.type == kBlockHistory) history.Note(whole, at, header);
       if (header.type == kBlockHistoryOld) historyOld.Note(whole, at, header);
     }
@@ -198,6 +203,21 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
   } else if (read.found && !damage) {
     damage = BlockDamage(DumpDamage::kHistoryUnreadable, facts, read.number, read.offset,
                          read.header);
+  }
+  if (!damage && countedEnd < facts.length) {
+    damage = facts;
+    damage.kind = DumpDamage::kUncountedBytes;
+    damage.block = static_cast<int64_t>(count) + 1;
+    damage.offset = countedEnd;
+    damage.uncounted = facts.length - countedEnd;
+  }
+  const bool walkWentWrong = damage.kind == DumpDamage::kHeaderCut ||
+                             damage.kind == DumpDamage::kBlockPastEnd ||
+                             damage.kind == DumpDamage::kCountBeyondBlocks ||
+                             damage.kind == DumpDamage::kUncountedBytes;
+  if (walkWentWrong && placeholder.found) {
+    damage = BlockDamage(DumpDamage::kPlaceholderHeader, facts, placeholder.number,
+                         placeholder.offset, placeholder.header);
   }
   text.Line("---------- History list -------------------------");
   for (int32_t slot = 0; slot < CHisList::GetSize(); ++slot) {
@@ -255,6 +275,17 @@ std::string DescribeDumpDamage(const DumpDamage& d) {
                                     d.type == kBlockHistory
                                         ? static_cast<unsigned>(sizeof(sHisEntry))
                                         : static_cast<unsigned>(sizeof(sHisEntryOld)));
+    case DumpDamage::kUncountedBytes:
+      return FormatString("block %lld at offset %llu and the %llu bytes from there lie behind the "
+                          "%d counted blocks: readers do not see them",
+                          static_cast<long long>(d.block),
+                          static_cast<unsigned long long>(d.offset),
+                          static_cast<unsigned long long>(d.uncounted), d.count);
+    case DumpDamage::kPlaceholderHeader:
+      return FormatString("block %lld at offset %llu has the empty header {0, 0} of a block write "
+                          "cut short: the blocks behind it are its data read as headers",
+                          static_cast<long long>(d.block),
+                          static_cast<unsigned long long>(d.offset));
   }
   return "damaged";
 }

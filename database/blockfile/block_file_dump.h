@@ -17,9 +17,11 @@
 // first fault, in this order of precedence: a file too short for its count,
 // a negative count, a counted block whose header or data the file does not
 // hold in full, a count beyond the blocks there, a history block that
-// readers cannot read whole. Bytes behind the counted blocks are not
-// damage: an append that was cut short leaves them, and readers never see
-// them.
+// readers cannot read whole, bytes behind the counted blocks (readers do
+// not see them; an append cut short leaves them). When the walk went wrong
+// behind a counted {0, 0} header, that header is named instead: it is the
+// placeholder of a block write cut short, and the walk behind it reads the
+// block's data as headers. Elsewhere {0, 0} is an empty discarded block.
 #pragma once
 
 #include <cstdint>
@@ -38,12 +40,15 @@ struct DumpDamage {
     kBlockPastEnd,       // a counted block's data run past the end of the file
     kCountBeyondBlocks,  // the file ends where a counted block should start
     kHistoryUnreadable,  // the history block is not read whole
+    kUncountedBytes,     // bytes lie behind the counted blocks
+    kPlaceholderHeader,  // a {0, 0} header in front of one of the faults above
   };
   Kind kind = kNone;
   int64_t block = 0;     // the block's number in file order, from 1
   uint64_t offset = 0;   // where its header starts (or should)
   uint32_t type = 0;     // its type, when its header was read
   uint32_t size = 0;     // its size, when its header was read
+  uint64_t uncounted = 0;  // the bytes behind the counted blocks
   int32_t count = 0;     // the file's count
   uint64_t length = 0;   // the file's length
 

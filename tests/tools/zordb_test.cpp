@@ -319,10 +319,22 @@ TEST(ZordbDump, EachKindOfDamageIsOneLineAndSoundFilesNone) {
        "104-byte entries"},
       {many, "block 1 'History Information' at offset 4 is not read: the count 10001 is above "
              "the 10000 blocks readers walk"},
-      // Sound: no blocks, and blocks behind the counted ones (a cut-short
-      // append), even a cut one.
+      // Bytes behind the counted blocks, whole blocks or not.
+      {DbBytes().Count(1).Block(33, 2, 1).Block(35, 3, 0).Put(uint32_t{5}),
+       "block 2 at offset 14 and the 15 bytes from there lie behind the 1 counted blocks: "
+       "readers do not see them"},
+      {DbBytes().Count(0).Put(uint8_t{0}),
+       "block 1 at offset 4 and the 1 bytes from there lie behind the 0 counted blocks: "
+       "readers do not see them"},
+      // A history block whose header a write cut short left as {0, 0}: the
+      // walk reads its data as headers and goes wrong behind it.
+      {DbBytes().Count(3).Block(33, 2, 1).Block(0, std::vector<uint8_t>(e, e + sizeof entry), 0)
+           .Block(27, 4, 2),
+       "block 2 at offset 14 has the empty header {0, 0} of a block write cut short: the blocks "
+       "behind it are its data read as headers"},
+      // Sound: no blocks, or every block counted.
       {DbBytes().Count(0), ""},
-      {DbBytes().Count(1).Block(33, 2, 1).Block(35, 3, 0).Put(uint32_t{5}), ""},
+      {DbBytes().Count(2).Block(33, 2, 1).Block(0, 0, 0), ""},
   };
   for (const auto& c : cases) {
     const std::string path = tmp.Write("db.zdb", c.bytes.str());

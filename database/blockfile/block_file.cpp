@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "core/log/logger.h"
 #include "core/text/string_helpers.h"
@@ -20,6 +21,10 @@ namespace {
 
 // Large blocks are copied through a buffer of this size.
 constexpr uint32_t kCopyChunk = 1u << 16;
+// The collection of blocks reads ahead this far, and no more than the
+// largest piece at once.
+constexpr uint64_t kCollectReadAhead = 1u << 16;
+constexpr uint64_t kCollectLargestRead = 1u << 24;
 // "The history of the file %s could not be updated."
 constexpr uint32_t kHistoryNotUpdated = 42820;
 
@@ -237,25 +242,45 @@ bool CBlockFile::CollectBlocksAfterEvents(std::vector<uint8_t>& out) {
     if (header.type == kBlockObservationEvents) break;
   }
   if (i >= count) return false;
-  // First the walk to the last counted block, so that nothing is allocated
-  // for a file that does not hold its counted blocks, and no more than they
-  // need: the bytes behind them, however many, are never read.
+  // The blocks behind follow one another. They are read in one pass, in
+  // pieces, and their headers walked in memory as they arrive: each size is
+  // checked against the file's length before its data are read, and reading
+  // runs at most one read-ahead piece beyond the block the walk needs, so
+  // the bytes behind the last counted block are not read (however many).
   const uint64_t from = walk.Position();
-  for (++i; i < count; ++i) {
-    if (!walk.Next(header, at)) return false;
-  }
-  const uint64_t size = walk.Position() - from;
-  if (size > out.max_size()) return false;
-  out.resize(static_cast<std::size_t>(size));
+  const uint64_t rest = walk.FileLength() - from;
+  uint64_t have = 0;
   Seek(static_cast<int64_t>(from), begin);
-  for (uint64_t done = 0; done < size;) {
-    const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(size - done, 1u << 24));
-    if (Read(out.data() + done, piece) != piece) {
+  const auto fill = [&](uint64_t upTo) {
+    while (have < upTo) {
+      const uint64_t want = std::min(std::max(upTo - have, kCollectReadAhead), rest - have);
+      const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(want, kCollectLargestRead));
+      out.resize(static_cast<std::size_t>(have + piece));
+      const uint32_t got = Read(out.data() + have, piece);
+      have += got;
+      if (got < piece) break;
+    }
+    return have >= upTo;
+  };
+  uint64_t end = 0;
+  for (++i; i < count; ++i) {
+    if (rest - end < kBlockHeaderSize || !fill(end + kBlockHeaderSize)) {
       out.clear();
       return false;
     }
-    done += piece;
+    std::memcpy(&header, out.data() + end, kBlockHeaderSize);
+    if (header.size > rest - end - kBlockHeaderSize) {
+      out.clear();
+      return false;
+    }
+    end += kBlockHeaderSize + header.size;
   }
+  if (!fill(end)) {
+    out.clear();
+    return false;
+  }
+  out.resize(static_cast<std::size_t>(end));
+  Seek(static_cast<int64_t>(from + end), begin);
   return true;
 }
 

@@ -47,7 +47,8 @@ struct DumpDamage {
   int64_t block = 0;     // the block's number in file order, from 1
   uint64_t offset = 0;   // where its header starts (or should)
   uint32_t type = 0;     // its type, when its header was read
-  uint32_t size = 0;     // its size, when its header was read
+  uint32_t size = 0;     // its size, when its header was read; the bytes
+                         // of a cut header
   uint64_t uncounted = 0;  // the bytes behind the counted blocks
   int32_t count = 0;     // the file's count
   uint64_t length = 0;   // the file's length

@@ -298,6 +298,23 @@ TEST_F(BlockFileTest, CollectsTheBlocksBehindTheFirstEventBlock) {
   ASSERT_TRUE(f.CollectBlocksAfterEvents(out));
   EXPECT_EQ(out, DbBytes().Block(35, 2, 3).Block(7, 1, 4).Block(26, 4, 5).bytes());
 
+  // Blocks larger than a read, many small ones, and stray bytes behind.
+  std::vector<uint8_t> big(200000);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 13);
+  DbBytes many;
+  DbBytes expected;
+  many.Count(3 + 500).Block(7, 3, 2).Block(27, big).Block(33, 5, 1);
+  expected.Block(27, big).Block(33, 5, 1);
+  for (int i = 0; i < 500; ++i) {
+    many.Block(12, i % 50, static_cast<uint8_t>(i));
+    expected.Block(12, i % 50, static_cast<uint8_t>(i));
+  }
+  many.Block(26, 70000, 9);
+  CBlockFile& m = OpenBytes(many, "many.zdb");
+  ASSERT_TRUE(m.CollectBlocksAfterEvents(out));
+  EXPECT_TRUE(out == expected.bytes());
+  EXPECT_EQ(m.GetPosition(), 4 + 11 + expected.size());
+
   CBlockFile& g = OpenBytes(DbBytes().Count(1).Block(33, 2, 1), "none.zdb");
   EXPECT_FALSE(g.CollectBlocksAfterEvents(out));
   EXPECT_TRUE(out.empty());

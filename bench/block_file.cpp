@@ -93,7 +93,8 @@ double PlainReadSeconds() {
   for (int i = 0; i < 50; ++i) {
     const auto start = std::chrono::steady_clock::now();
     benchmark::DoNotOptimize(PlainRead(fd, buffer));
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    best = std::min(
+        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   ::close(fd);
   return best;
@@ -163,7 +164,8 @@ void BM_DumpBlockFileText(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     benchmark::DoNotOptimize(DumpBlockFileText(file, write));
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    best = std::min(
+        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   ::close(out);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * db.size()));

@@ -253,9 +253,9 @@ std::string DescribeDumpDamage(const DumpDamage& d) {
     case DumpDamage::kNegativeCount:
       return FormatString("the block count %d is negative", d.count);
     case DumpDamage::kHeaderCut:
-      return FormatString("block %lld at offset %llu: the file ends %u bytes into its 8-byte header",
-                          static_cast<long long>(d.block),
-                          static_cast<unsigned long long>(d.offset), d.size);
+      return FormatString(
+          "block %lld at offset %llu: the file ends %u bytes into its 8-byte header",
+          static_cast<long long>(d.block), static_cast<unsigned long long>(d.offset), d.size);
     case DumpDamage::kBlockPastEnd:
       return block() + FormatString(" runs past the end of the file: size %u, %llu bytes there",
                                     d.size,
@@ -267,8 +267,9 @@ std::string DescribeDumpDamage(const DumpDamage& d) {
                           static_cast<unsigned long long>(d.offset));
     case DumpDamage::kHistoryUnreadable:
       if (d.count > kMaxFindBlockCount) {
-        return block() + FormatString(" is not read: the count %d is above the %d blocks readers walk",
-                                      d.count, kMaxFindBlockCount);
+        return block() +
+               FormatString(" is not read: the count %d is above the %d blocks readers walk",
+                            d.count, kMaxFindBlockCount);
       }
       return block() + FormatString(": its size %u is not a whole number of %u-byte entries",
                                     d.size,

@@ -117,7 +117,8 @@ ToolRun RunTool(const std::vector<std::string>& args, const TempFolder& tmp) {
     argv.push_back(const_cast<char*>(tool.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) _exit(126);
+    if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr))
+      _exit(126);
     ::alarm(10);  // a run that waits (on a FIFO's writer) is killed
     ::execv(tool.c_str(), argv.data());
     _exit(127);

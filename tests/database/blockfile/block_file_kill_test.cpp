@@ -61,7 +61,9 @@ CHisList LoadHistory(const std::string& path) {
   return history;
 }
 
-bool SameEntry(const sHisEntry& a, const sHisEntry& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameEntry(const sHisEntry& a, const sHisEntry& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 // True when slot `action` holds a fresh stamp with the reserved word.
 bool Stamped(const CHisList& list, int32_t action, uint32_t reserved) {

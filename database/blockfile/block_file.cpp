@@ -159,7 +159,10 @@ bool CBlockFile::SkipBlock() {
 // ---- Writing ---------------------------------------------------------------
 
 uint64_t CBlockFile::BeginBlock() {
-  const BlockHeader placeholder{0, 0};
+  // Until the real header replaces it, the placeholder announces a block
+  // running past the end of the file: a walk that meets a block cut short
+  // stops there instead of reading its data as headers.
+  const BlockHeader placeholder{kBlockUnused, UINT32_MAX};
   Write(&placeholder, kBlockHeaderSize);
   return GetPosition();
 }

@@ -90,11 +90,13 @@ class CBlockFile : public zor::platform::File {
 
   // ---- Writing blocks -----------------------------------------------------
 
-  // Starts a block appended behind the counted blocks: writes a zeroed
-  // 8-byte placeholder header at the position and returns the offset of the
-  // data behind it. Never call it over a block that readers see: a killed
-  // process would leave the placeholder there and every block behind it
-  // lost to the walk; RewriteBlockInPlace changes a counted block.
+  // Starts a block appended behind the counted blocks: writes a placeholder
+  // header at the position, type 0 and the largest size, and returns the
+  // offset of the data behind it. Should the block never be finished, the
+  // walks to the end of the file stop at the placeholder rather than read
+  // its data as headers. Never call it over a block that readers see: a
+  // killed process would leave the placeholder there and every block behind
+  // it lost to the walk; RewriteBlockInPlace changes a counted block.
   uint64_t BeginBlock();
   // Appends a whole block whose data is at hand at the position: its real
   // header, then the data, no placeholder. Stands at the block's end, which

@@ -236,6 +236,24 @@ TEST_F(BlockFileTest, WritesABlockAndRefusesSizesBeyondThirtyTwoBits) {
   EXPECT_EQ(Bytes(), DbBytes().Count(1).Block(26, {'a', 'b', 'c'}).str());
 }
 
+// A block whose writer was killed before its header: the repairs and the
+// dump, which walk to the end of the file, must stop at it rather than count
+// its data as blocks.
+TEST_F(BlockFileTest, ABlockNeverFinishedStopsTheWalksToTheEndOfTheFile) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(1).Block(33, 3, 1));
+  ASSERT_TRUE(f.SeekEndOfBlocks());
+  f.BeginBlock();
+  f.Write(std::vector<uint8_t>(64, 0).data(), 64);  // killed here
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), 1);
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines.size(), 4u);  // the count, block 33, history, end
+  f.DiscardBlocks(kBlockUnused);
+  EXPECT_EQ(ValueAt<uint32_t>(Bytes(), 15), kBlockUnused);
+  EXPECT_EQ(ValueAt<uint32_t>(Bytes(), 19), UINT32_MAX);
+}
+
 TEST_F(BlockFileTest, RewritesInPlaceOnlyABlockOfTheSameTypeAndSize) {
   const DbBytes start = DbBytes().Count(2).Block(35, 4, 'a').Block(27, 2, 'b');
   CBlockFile& f = OpenBytes(start);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "database/blockfile/block_file.h"
+#include "database/blockfile/block_file_dump.h"
 #include "database/history/his_list.h"
 
 #include "fuzz/fuzz_support.h"
@@ -90,6 +91,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> lines;
     db.DumpBlockFile(lines);
     Check(lines.size() <= size / 8 + 3 + 2 * 19);
+    // The dump calls a file sound exactly when its counted blocks are all
+    // there, as the walkers that find blocks see them.
+    std::size_t text = 0;
+    const DumpDamage damage =
+        DumpBlockFileText(db, [&text](std::string_view piece) { text += piece.size(); });
+    Check(text <= (size / 8 + 3 + 2 * 19) * 700);
+    const bool whole = db.SeekEndOfBlocks();
+    if (!damage) Check(whole);
+    if (damage && damage.kind != DumpDamage::kHistoryUnreadable &&
+        damage.kind != DumpDamage::kUncountedBytes &&
+        damage.kind != DumpDamage::kPlaceholderHeader) {
+      Check(!whole);
+    }
+    DescribeDumpDamage(damage);
 
     db.Seek(0, File::begin);
     db.DiscardBlocks(type);

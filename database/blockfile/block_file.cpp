@@ -2,18 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <climits>
-#include <span>
+#include <cstring>
 
 #include "core/log/logger.h"
 #include "core/text/string_helpers.h"
-#include "core/time/system_time.h"
+#include "database/blockfile/block_file_dump.h"
 #include "database/blockfile/block_walker.h"
 #include "database/blockfile/report_file_exception.h"
 #include "database/blockfile/wait_cursor.h"
 #include "database/history/his_list.h"
-#include "platform/bytes.h"
 #include "platform/string_resources.h"
 
 using zor::platform::File;
@@ -23,6 +21,10 @@ namespace {
 
 // Large blocks are copied through a buffer of this size.
 constexpr uint32_t kCopyChunk = 1u << 16;
+// The collection of blocks reads ahead this far, and no more than the
+// largest piece at once.
+constexpr uint64_t kCollectReadAhead = 1u << 16;
+constexpr uint64_t kCollectLargestRead = 1u << 24;
 // "The history of the file %s could not be updated."
 constexpr uint32_t kHistoryNotUpdated = 42820;
 
@@ -58,36 +60,6 @@ void LogHistoryNotUpdated(const std::string& fileName) {
   const std::string text =
       FormatString(zor::platform::LoadResourceString(kHistoryNotUpdated).c_str(), fileName.c_str());
   LogTo(kLogMaskMessageBox, LogLevel::Error, "%s", text.c_str());
-}
-
-void AppendNumber(std::string& line, uint64_t value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  line.append(digits, result.ptr);
-}
-void AppendNumber(std::string& line, int32_t value) {
-  char digits[16];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  line.append(digits, result.ptr);
-}
-
-// " Block Id %d '%s' Offset %llu Size %d", built without a format pass: a
-// dump of a large database is one such line per block.
-std::string BlockLine(const BlockHeader& header, uint64_t dataOffset) {
-  const std::string_view name = BlockTypeNameView(header.type);
-  std::string line;
-  line.reserve(48 + name.size());
-  line.append(" Block Id ");
-  AppendNumber(line, static_cast<int32_t>(header.type));
-  line.append(" '").append(name).append("' Offset ");
-  AppendNumber(line, dataOffset);
-  line.append(" Size ");
-  AppendNumber(line, static_cast<int32_t>(header.size));
-  return line;
-}
-
-std::string TimeOfDayText(const zor::platform::SYSTEMTIME& st) {
-  return FormatTimeOfDay(CZORTime(SystemTimeToTime(st)), 3, ':');
 }
 
 }  // namespace
@@ -187,9 +159,30 @@ bool CBlockFile::SkipBlock() {
 // ---- Writing ---------------------------------------------------------------
 
 uint64_t CBlockFile::BeginBlock() {
-  const BlockHeader placeholder{0, 0};
+  // Until the real header replaces it, the placeholder announces a block
+  // running past the end of the file: a walk that meets a block cut short
+  // stops there instead of reading its data as headers.
+  const BlockHeader placeholder{kBlockUnused, UINT32_MAX};
   Write(&placeholder, kBlockHeaderSize);
   return GetPosition();
+}
+
+uint64_t CBlockFile::WriteBlock(uint32_t type, const void* data, uint32_t size) {
+  const BlockHeader header{type, size};
+  Write(&header, kBlockHeaderSize);
+  Write(data, size);
+  return GetPosition();
+}
+
+bool CBlockFile::RewriteBlockInPlace(uint64_t headerOffset, uint32_t type, const void* data,
+                                     uint32_t size) {
+  BlockHeader header{};
+  Seek(static_cast<int64_t>(headerOffset), begin);
+  if (Read(&header, kBlockHeaderSize) != kBlockHeaderSize) return false;
+  if (header.type != type || header.size != size) return false;
+  if (!BlockFits(headerOffset + kBlockHeaderSize, header)) return false;
+  Write(data, size);
+  return true;
 }
 
 uint64_t CBlockFile::WriteBlockHeader(uint64_t dataStart, uint64_t size, uint32_t type) {
@@ -252,29 +245,42 @@ bool CBlockFile::CollectBlocksAfterEvents(std::vector<uint8_t>& out) {
     if (header.type == kBlockObservationEvents) break;
   }
   if (i >= count) return false;
-  // The blocks behind the events block follow one another: read the rest
-  // of the file once (no more than the file holds), then walk the headers
-  // in memory and keep the counted blocks.
+  // The blocks behind follow one another. They are read in one pass, in
+  // pieces, and their headers walked in memory as they arrive: each size is
+  // checked against the file's length before its data are read, and reading
+  // runs at most one read-ahead piece beyond the block the walk needs, so
+  // the bytes behind the last counted block are not read (however many).
   const uint64_t from = walk.Position();
   const uint64_t rest = walk.FileLength() - from;
-  out.resize(static_cast<std::size_t>(rest));
+  uint64_t have = 0;
   Seek(static_cast<int64_t>(from), begin);
-  for (uint64_t done = 0; done < rest;) {
-    const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(rest - done, 1u << 24));
-    if (Read(out.data() + done, piece) != piece) {
+  const auto fill = [&](uint64_t upTo) {
+    while (have < upTo) {
+      const uint64_t want = std::min(std::max(upTo - have, kCollectReadAhead), rest - have);
+      const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(want, kCollectLargestRead));
+      out.resize(static_cast<std::size_t>(have + piece));
+      const uint32_t got = Read(out.data() + have, piece);
+      have += got;
+      if (got < piece) break;
+    }
+    return have >= upTo;
+  };
+  uint64_t end = 0;
+  for (++i; i < count; ++i) {
+    if (rest - end < kBlockHeaderSize || !fill(end + kBlockHeaderSize)) {
       out.clear();
       return false;
     }
-    done += piece;
-  }
-  uint64_t end = 0;
-  for (++i; i < count; ++i) {
-    if (!zor::platform::GetLE(std::span<const uint8_t>(out), end, header) ||
-        header.size > rest - end - kBlockHeaderSize) {
+    std::memcpy(&header, out.data() + end, kBlockHeaderSize);
+    if (header.size > rest - end - kBlockHeaderSize) {
       out.clear();
       return false;
     }
     end += kBlockHeaderSize + header.size;
+  }
+  if (!fill(end)) {
+    out.clear();
+    return false;
   }
   out.resize(static_cast<std::size_t>(end));
   Seek(static_cast<int64_t>(from + end), begin);
@@ -283,10 +289,10 @@ bool CBlockFile::CollectBlocksAfterEvents(std::vector<uint8_t>& out) {
 
 // ---- Repairs ---------------------------------------------------------------
 
-void CBlockFile::DiscardAt(uint64_t headerOffset, uint32_t size) {
-  const BlockHeader discarded{kBlockUnused, size};
+void CBlockFile::DiscardAt(uint64_t headerOffset) {
+  const uint32_t unused = kBlockUnused;
   Seek(static_cast<int64_t>(headerOffset), begin);
-  Write(&discarded, kBlockHeaderSize);
+  Write(&unused, sizeof unused);
 }
 
 template <typename Pred>
@@ -299,7 +305,7 @@ void CBlockFile::DiscardWhere(Pred discard) {
     uint64_t at = 0;
     while (walk.Next(header, at)) {
       if (!discard(header.type)) continue;
-      DiscardAt(at, header.size);
+      DiscardAt(at);
       walk.Resync();
     }
   }
@@ -352,36 +358,42 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
   AbortOnExit dropHandle(*this);
   WaitCursor busy;
   try {
-    if (GetLength() < 4) {
+    // Nothing is written before the counted blocks are known to be whole.
+    CountedBlocks counted;
+    if (!WalkCountedBlocks(counted)) {
       LogHistoryNotUpdated(fileName);
       return false;
     }
-    const int32_t count = GetBlockCount();
     CHisList history;
     const uint32_t found = history.Load(*this);
     history.SetEntry(action, reserved, nullptr, false);
 
-    BlockHeader old{};
-    uint64_t oldAt = 0;
-    const bool hasOld = found != kBlockUnused && Find(found, old, oldAt);
-    if (hasOld && found == kBlockHistory && old.size == kHisBlockSize) {
-      // The current layout has a fixed size: rewrite it where it stands.
-      Seek(static_cast<int64_t>(oldAt), begin);
-      history.Save(*this);
-    } else {
-      // A new block at the end of the counted blocks, and anything behind
-      // them cut off. Nothing has been written before this point, so a file
-      // whose counted blocks are not all there stays as it was.
-      if (count == INT32_MAX || !SeekEndOfBlocks()) {
+    if (found == kBlockHistory && counted.firstHistory.size == kHisBlockSize) {
+      // The current layout has a fixed size: its data are rewritten under
+      // the header they have.
+      if (!history.SaveInPlace(*this, counted.firstHistoryOffset)) {
         LogHistoryNotUpdated(fileName);
         return false;
       }
-      const uint64_t end = GetPosition();
-      SetLength(end);
+    } else {
+      // A new block behind the counted ones. It must be one FindBlock still
+      // reads, and stray bytes are cut off only behind a walk that can be
+      // trusted to have found the end of the counted blocks.
+      const uint64_t length = GetLength();
+      if (counted.count >= kMaxFindBlockCount ||
+          (counted.end < length && counted.metImpossibleHeader)) {
+        LogHistoryNotUpdated(fileName);
+        return false;
+      }
+      if (counted.end < length) SetLength(counted.end);
+      Seek(static_cast<int64_t>(counted.end), begin);
       history.Save(*this);
-      SetBlockCount(count + 1);
-      // Only now the old history goes, so a failure on the way leaves one.
-      if (hasOld) DiscardAt(oldAt, old.size);
+      Flush();
+      SetBlockCount(counted.count + 1);
+      Flush();
+      // Readers take the first history block; the new one wins only once
+      // those in front of it are gone.
+      for (const uint64_t at : counted.historyOffsets) DiscardAt(at);
     }
     history.Clear();
     Close();
@@ -393,32 +405,38 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
   return true;
 }
 
+bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
+  BlockWalker walk(*this);
+  counted.count = walk.Count();
+  if (!walk.HasCount() || counted.count < 0) return false;
+  BlockHeader header;
+  uint64_t at = 0;
+  for (int32_t i = 0; i < counted.count; ++i) {
+    if (!walk.Next(header, at)) return false;
+    if ((header.type == kBlockUnused && header.size == 0) || header.type > kLastBlockType) {
+      counted.metImpossibleHeader = true;
+    }
+    if (header.type != kBlockHistory && header.type != kBlockHistoryOld) continue;
+    counted.historyOffsets.push_back(at);
+    if (header.type == kBlockHistory && counted.firstHistory.type != kBlockHistory) {
+      counted.firstHistory = header;
+      counted.firstHistoryOffset = at;
+    }
+  }
+  counted.end = walk.Position();
+  return true;
+}
+
 void CBlockFile::DumpBlockFile(std::vector<std::string>& lines) {
   lines.clear();
-  BlockWalker walk(*this);
-  const int32_t count = walk.Count();
-  lines.push_back(FormatString("---------- Zor File contains %d blocks ----------", count));
-  if (count >= 1) {
-    BlockHeader header;
-    uint64_t at = 0;
-    while (walk.Next(header, at)) lines.push_back(BlockLine(header, at + kBlockHeaderSize));
-  }
-  CHisList history;
-  history.Load(*this);
-  lines.emplace_back("---------- History list -------------------------");
-  for (int32_t slot = 0; slot < CHisList::GetSize(); ++slot) {
-    const sHisEntry& entry = history[slot];
-    if (entry.version == 0) continue;
-    lines.push_back(FormatString("[%d]: version %u, action %d, reserved %u, start time %s",
-                                 slot + 1, entry.version, entry.action, entry.reserved,
-                                 TimeOfDayText(entry.start).c_str()));
-    lines.push_back(FormatString("       end time %s, user %s, comment %s",
-                                 TimeOfDayText(entry.end).c_str(),
-                                 zor::platform::FieldText(entry.user).c_str(),
-                                 zor::platform::FieldText(entry.comment).c_str()));
-  }
-  history.Clear();
-  lines.emplace_back("---------- Zor File end -------------------------");
+  DumpBlockFileText(*this, [&lines](std::string_view text) {
+    // Whole lines, each ending in '\n'.
+    while (!text.empty()) {
+      const std::size_t end = text.find('\n');
+      lines.emplace_back(text.substr(0, end));
+      text.remove_prefix(end + 1);
+    }
+  });
 }
 
 void CBlockFile::DumpBlockFile() {

@@ -9,12 +9,17 @@
 //     ...                                          // header.size data bytes
 //   }
 //
-//   // Appending a block: the writer leaves the count to its caller.
+//   // Appending a block: the writer leaves the count to its caller, who
+//   // raises it last, once the block is whole on disk.
 //   db.SeekEndOfBlocks();
 //   uint64_t start = db.BeginBlock();
 //   db.Write(data, size);
 //   db.WriteBlockHeader(start, db.GetPosition() - start, kBlockVersion);
+//   db.Flush();
 //   db.SetBlockCount(db.GetBlockCount() + 1);
+//
+//   // Changing a block that readers see: same size, header kept.
+//   db.RewriteBlockInPlace(headerOffset, kBlockHistory, data, size);
 //
 // Layout (little-endian, no magic number): offset 0 the count (i32), then
 // the blocks in file order. A block is discarded by giving it type 0 with its
@@ -85,9 +90,25 @@ class CBlockFile : public zor::platform::File {
 
   // ---- Writing blocks -----------------------------------------------------
 
-  // Writes a zeroed 8-byte header at the position and returns the offset of
-  // the data behind it.
+  // Starts a block appended behind the counted blocks: writes a placeholder
+  // header at the position, type 0 and the largest size, and returns the
+  // offset of the data behind it. Should the block never be finished, the
+  // walks to the end of the file stop at the placeholder rather than read
+  // its data as headers. Never call it over a block that readers see: a
+  // killed process would leave the placeholder there and every block behind
+  // it lost to the walk; RewriteBlockInPlace changes a counted block.
   uint64_t BeginBlock();
+  // Appends a whole block whose data is at hand at the position: its real
+  // header, then the data, no placeholder. Stands at the block's end, which
+  // it returns.
+  uint64_t WriteBlock(uint32_t type, const void* data, uint32_t size);
+  // Replaces the data of the block whose header is at `headerOffset` with
+  // `size` bytes, in one write, keeping the header: a killed process leaves
+  // the old data or the new (or, at worst, a mix of both) under a sound
+  // header. False, with nothing written, unless the header there has this
+  // type and size and its block lies inside the file; true standing at the
+  // block's end.
+  bool RewriteBlockInPlace(uint64_t headerOffset, uint32_t type, const void* data, uint32_t size);
   // Writes the header {type, size} in front of dataStart and stands at
   // dataStart + size, the block's end, which it returns. A size of 4 GiB or
   // more, or a data start inside the count, cannot be stored: it throws
@@ -127,16 +148,29 @@ class CBlockFile : public zor::platform::File {
   // (this object must not be open; it opens and closes the file itself),
   // with the current time as start and end. A read-only file is made
   // writable for the change and read-only again afterwards, failures
-  // included. The history block is rewritten in place when it has the
-  // current size; otherwise a new one is appended (and the count raised)
-  // before the old one is discarded, so a failure never loses the history.
+  // included.
+  //
+  // A kill at any point leaves a file that reads with the old history or
+  // the new one and every other block as it was. A history block of the
+  // current size gets its data rewritten under its header, in one write.
+  // Otherwise (no history, the older block 8, a block 35 of another size) a
+  // new block 35 is written behind the counted blocks, flushed, counted,
+  // flushed, and only then are the history blocks in front of it
+  // discarded; bytes behind the counted blocks are cut off first.
+  //
   // False, with the file unchanged, when it cannot be opened (the reason is
-  // reported to the user), is shorter than its count or holds a counted block
-  // running past its end; false when a write fails (logged as an error).
+  // reported to the user), its count is negative, it is shorter than its
+  // count or holds a counted block running past its end, a new block would
+  // lie beyond the count FindBlock reads, or bytes behind the counted blocks
+  // would have to be cut off after a walk that met a header no finished
+  // write leaves (a {0, 0} placeholder or an unknown type: the walk may be
+  // reading data as headers). False when a write fails (logged as an error).
   bool AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved);
 
-  // A text dump: the count, one line per block to the end of the file, the
-  // history entries, an end line.
+  // A text dump: the count, one line per whole block to the end of the file,
+  // the history entries, an end line. DumpBlockFileText
+  // (block_file_dump.h) writes the same text in large pieces and names the
+  // damage it met.
   void DumpBlockFile(std::vector<std::string>& lines);
   // The same into a list that is thrown away.
   void DumpBlockFile();
@@ -170,10 +204,26 @@ class CBlockFile : public zor::platform::File {
   std::string GetSurveyUnitName(const std::string& fileName);
 
  private:
+  // What one walk over the counted blocks found.
+  struct CountedBlocks {
+    int32_t count = 0;
+    uint64_t end = 4;  // behind the last counted block
+    // The first block 35 (type 0 when there is none) and where it stands.
+    BlockHeader firstHistory{};
+    uint64_t firstHistoryOffset = 0;
+    // Every history block, 35 and 8, in file order.
+    std::vector<uint64_t> historyOffsets;
+    // A {0, 0} placeholder or a type no version has written was met.
+    bool metImpossibleHeader = false;
+  };
+  // False when the count is missing or negative or a counted block is not
+  // there in full.
+  bool WalkCountedBlocks(CountedBlocks& counted);
   // Finds the first counted block of the type, standing at its header.
   bool Find(uint32_t type, BlockHeader& header, uint64_t& headerOffset);
-  // Rewrites the header at `headerOffset` with type 0 and `size`.
-  void DiscardAt(uint64_t headerOffset, uint32_t size);
+  // Gives the block whose header is at `headerOffset` type 0. Only the type
+  // word is written: the size, which the walk follows, is never touched.
+  void DiscardAt(uint64_t headerOffset);
   // Discards the blocks, to the end of the file, that `discard` picks.
   template <typename Pred>
   void DiscardWhere(Pred discard);

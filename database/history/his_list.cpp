@@ -65,10 +65,12 @@ void CHisList::ClearEntry(int32_t action) noexcept {
 }
 
 uint32_t CHisList::Save(CBlockFile& file) const {
-  const uint64_t start = file.BeginBlock();
-  file.Write(m_entries.data(), kHisBlockSize);
-  file.WriteBlockHeader(start, file.GetPosition() - start, kBlockHistory);
+  file.WriteBlock(kBlockHistory, m_entries.data(), kHisBlockSize);
   return kBlockHistory;
+}
+
+bool CHisList::SaveInPlace(CBlockFile& file, uint64_t headerOffset) const {
+  return file.RewriteBlockInPlace(headerOffset, kBlockHistory, m_entries.data(), kHisBlockSize);
 }
 
 uint32_t CHisList::Load(CBlockFile& file) {
@@ -78,8 +80,17 @@ uint32_t CHisList::Load(CBlockFile& file) {
     if (!file.FindBlock(kBlockHistoryOld)) return kBlockUnused;
     type = kBlockHistoryOld;
   }
+  LoadFrom(file, file.GetPosition());
+  return type;
+}
+
+uint32_t CHisList::LoadFrom(CBlockFile& file, uint64_t headerOffset) {
+  Clear();
   BlockHeader header{};
-  if (file.Read(&header, kBlockHeaderSize) != kBlockHeaderSize) return type;
+  file.Seek(static_cast<int64_t>(headerOffset), zor::platform::File::begin);
+  if (file.Read(&header, kBlockHeaderSize) != kBlockHeaderSize) return kBlockUnused;
+  const uint32_t type = header.type;
+  if (type != kBlockHistory && type != kBlockHistoryOld) return kBlockUnused;
 
   // Whole entries only: a block whose size is not a multiple of the entry
   // size keeps its tail unread, and nothing is read from the next block.

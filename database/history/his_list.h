@@ -98,15 +98,23 @@ class CHisList {
   // Zeroes the slot of the action.
   void ClearEntry(int32_t action) noexcept;
 
-  // Writes block 35 at the file's position (header, the 20 slots) and
-  // returns 35; the caller raises the file's block count when it appended.
+  // Appends block 35 at the file's position (header, the 20 slots) and
+  // returns 35; the caller raises the file's block count.
   uint32_t Save(CBlockFile& file) const;
+  // Rewrites the data of the block 35 of the current size whose header is
+  // at `headerOffset`, keeping the header. False, with nothing written,
+  // when no such block stands there.
+  bool SaveInPlace(CBlockFile& file, uint64_t headerOffset) const;
   // Clear, then reads the first block 35, or else the first block 8, of the
   // file. Returns the type read: 35, 8, or 0 when there is neither. An entry
   // is taken only when it lies inside the block and reads in full; entries
   // with an action outside 1..19 are dropped; a later entry of an action
   // replaces an earlier one.
   uint32_t Load(CBlockFile& file);
+  // Clear, then reads the history block whose header is at `headerOffset`,
+  // as Load does. Returns its type, 35 or 8, or 0 (nothing read) when the
+  // header there is not one of a history block.
+  uint32_t LoadFrom(CBlockFile& file, uint64_t headerOffset);
 
   // Slots 0..19.
   static constexpr int32_t GetSize() noexcept { return kHisSlots; }

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +18,9 @@
 #include "database/blockfile/sample_database.h"
 #include "database/header/hdr_list.h"
 #include "database/history/his_list.h"
+#include "tests/database/blockfile/db_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "tools/zordb_main.h"
 
 namespace {
 
@@ -114,7 +117,9 @@ ToolRun RunTool(const std::vector<std::string>& args, const TempFolder& tmp) {
     argv.push_back(const_cast<char*>(tool.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) _exit(126);
+    if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr))
+      _exit(126);
+    ::alarm(10);  // a run that waits (on a FIFO's writer) is killed
     ::execv(tool.c_str(), argv.data());
     _exit(127);
   }
@@ -158,17 +163,187 @@ TEST_F(ZordbTool, MakesTheSampleFile) {
   EXPECT_TRUE(ReadFile(out) == ReadFile(kExample));
 }
 
-TEST_F(ZordbTool, FailsWithOneLineForMissingOrUnreadableFiles) {
-  for (const std::string& path : {tmp_.Path("missing.zdb"), tmp_.path()}) {
-    ToolRun run = RunTool({"--database=\"" + path + "\""}, tmp_);
-    EXPECT_EQ(run.status, 1) << path;
-    EXPECT_EQ(run.out, "");
-    EXPECT_THAT(run.err, testing::StartsWith("zordb: Cannot access the file " + path + ": "));
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+TEST_F(ZordbTool, FailsWithOneLineForMissingUnreadableOrIrregularFiles) {
+  const std::string missing = tmp_.Path("missing.zdb");
+  ToolRun run = RunTool({"--database=\"" + missing + "\""}, tmp_);
+  EXPECT_EQ(run.status, kZordbFileError);
+  EXPECT_EQ(run.out, "");
+  EXPECT_THAT(run.err, testing::StartsWith("zordb: Cannot access the file " + missing + ": "));
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+
+  // A FIFO would block the open until a writer came; a folder or a device
+  // is no database either. The child is killed if it waits.
+  const std::string fifo = tmp_.Path("fifo.zdb");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, tmp_.path(), std::string("/dev/null")}) {
+    ToolRun irregular = RunTool({"--database=" + path}, tmp_);
+    EXPECT_EQ(irregular.status, kZordbFileError) << path;
+    EXPECT_EQ(irregular.out, "");
+    EXPECT_EQ(irregular.err, "zordb: " + path + " is not a regular file\n");
   }
+
   ToolRun bad = RunTool({"--colour=red"}, tmp_);
-  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(bad.status, kZordbUsage);
   EXPECT_EQ(bad.out, "");
+  EXPECT_THAT(bad.err, testing::HasSubstr("usage: zordb"));
+}
+
+TEST_F(ZordbTool, HelpGoesToStandardOutput) {
+  for (const char* help : {"--help", "-h"}) {
+    ToolRun run = RunTool({help}, tmp_);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.out, testing::StartsWith("usage: zordb"));
+    EXPECT_THAT(run.out, testing::HasSubstr("3 the database is damaged"));
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST_F(ZordbTool, ADamagedFileIsDumpedAsFarAsItGoesAndNamedOnStandardError) {
+  const std::string sample = ReadFile(kExample);
+  const std::string path = tmp_.Write("cut.zdb", sample.substr(0, 11395 + 20));
+  ToolRun run = RunTool({"--database=" + path}, tmp_);
+  EXPECT_EQ(run.status, kZordbDamaged);
+  EXPECT_EQ(run.out, Lines({kSampleDump[0], kSampleDump[1], kSampleDump[2], kSampleDump[5],
+                            kSampleDump[6], kSampleDump[7], kSampleDump[8]}));
+  EXPECT_EQ(run.err, "zordb: " + path +
+                         ": block 3 'System Definitions' at offset 11395 runs past the end of "
+                         "the file: size 1024, 12 bytes there\n");
+}
+
+// ---- The dump in-process -----------------------------------------------------
+
+struct Dumped {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+Dumped DumpInProcess(const std::string& path) {
+  Dumped d;
+  char* out = nullptr;
+  char* err = nullptr;
+  std::size_t outSize = 0;
+  std::size_t errSize = 0;
+  std::FILE* outStream = ::open_memstream(&out, &outSize);
+  std::FILE* errStream = ::open_memstream(&err, &errSize);
+  d.status = DumpDatabaseFile(path, outStream, errStream);
+  std::fclose(outStream);
+  std::fclose(errStream);
+  d.out.assign(out, outSize);
+  d.err.assign(err, errSize);
+  std::free(out);
+  std::free(err);
+  return d;
+}
+
+// Cut anywhere, the sample dumps the blocks it still holds whole and names
+// the first one it does not, with its offset, on one line.
+TEST(ZordbDump, TheSampleCutAtEveryOffsetShowsItsWholeBlocksAndNamesTheCut) {
+  TempFolder tmp;
+  const std::string sample = ReadFile(kExample);
+  ASSERT_EQ(sample.size(), 12603u);
+  const std::string path = tmp.Write("cut.zdb", sample);
+  const uint64_t headers[] = {4, 107, 11395, 12427, 12603};
+  const Dumped whole = DumpInProcess(path);
+  EXPECT_EQ(whole.status, kZordbOk);
+  EXPECT_EQ(whole.out, Lines(kSampleDump));
+  EXPECT_EQ(whole.err, "");
+  const std::string history = Lines({kSampleDump[5], kSampleDump[6], kSampleDump[7]});
+  const std::string end = Lines({kSampleDump[8]});
+  for (uint64_t cut = sample.size(); cut-- > 0;) {
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+    const Dumped d = DumpInProcess(path);
+    ASSERT_EQ(d.status, kZordbDamaged) << cut;
+    ASSERT_EQ(std::count(d.err.begin(), d.err.end(), '\n'), 1) << cut << d.err;
+    const std::string prefix = "zordb: " + path + ": ";
+    ASSERT_EQ(d.err.substr(0, prefix.size()), prefix) << cut;
+    if (cut < 4) {
+      ASSERT_EQ(d.err, prefix + "the file is " + std::to_string(cut) +
+                           " bytes long, too short for its 4-byte block count\n");
+      ASSERT_EQ(d.out, Lines({"---------- Zor File contains 0 blocks ----------",
+                              kSampleDump[5], kSampleDump[8]}));
+      continue;
+    }
+    int wholeBlocks = 0;
+    while (headers[wholeBlocks + 1] <= cut) ++wholeBlocks;
+    const uint64_t at = headers[wholeBlocks];
+    const std::string named = "block " + std::to_string(wholeBlocks + 1);
+    if (cut == at) {
+      ASSERT_EQ(d.err, prefix + named + " of the 4 counted is missing: the file ends at offset " +
+                           std::to_string(at) + "\n");
+    } else if (cut - at < 8) {
+      ASSERT_EQ(d.err, prefix + named + " at offset " + std::to_string(at) + ": the file ends " +
+                           std::to_string(cut - at) + " bytes into its 8-byte header\n");
+    } else {
+      ASSERT_THAT(d.err, testing::StartsWith(prefix + named + " '"));
+      ASSERT_THAT(d.err, testing::HasSubstr("' at offset " + std::to_string(at) +
+                                            " runs past the end of the file: size "));
+    }
+    std::string expected = Lines({kSampleDump[0]});
+    for (int b = 0; b < wholeBlocks; ++b) expected += Lines({kSampleDump[1 + b]});
+    // The history block is the second.
+    expected += wholeBlocks >= 2 ? history : Lines({kSampleDump[5]});
+    ASSERT_EQ(d.out, expected + end) << cut;
+  }
+}
+
+TEST(ZordbDump, EachKindOfDamageIsOneLineAndSoundFilesNone) {
+  TempFolder tmp;
+  sHisEntry entry{};
+  entry.version = 1;
+  entry.action = 3;
+  const auto* e = reinterpret_cast<const uint8_t*>(&entry);
+  std::vector<uint8_t> oddHistory(e, e + sizeof entry);
+  oddHistory.resize(sizeof entry + 10);
+  DbBytes many;
+  many.Count(kMaxFindBlockCount + 1).Block(35, std::vector<uint8_t>(e, e + sizeof entry));
+  for (int i = 0; i < kMaxFindBlockCount; ++i) many.Block(27, 0, 0);
+
+  const struct {
+    DbBytes bytes;
+    std::string damage;  // empty for a sound file
+  } cases[] = {
+      {DbBytes().Put(uint16_t{7}).Put(uint8_t{1}),
+       "the file is 3 bytes long, too short for its 4-byte block count"},
+      {DbBytes().Count(4), "block 1 of the 4 counted is missing: the file ends at offset 4"},
+      {DbBytes().Count(-3).Block(33, 2, 1), "the block count -3 is negative"},
+      {DbBytes().Count(2).Block(33, 2, 1).Put(uint32_t{27}),
+       "block 2 at offset 14: the file ends 4 bytes into its 8-byte header"},
+      {DbBytes().Count(1).Put(uint32_t{99}).Put(uint32_t{0xFFFFFFF0}),
+       "block 1 'Unknown block type' at offset 4 runs past the end of the file: size "
+       "4294967280, 0 bytes there"},
+      {DbBytes().Count(1).Block(35, oddHistory),
+       "block 1 'History Information' at offset 4: its size 574 is not a whole number of "
+       "564-byte entries"},
+      {DbBytes().Count(1).Block(8, 100, 0),
+       "block 1 'History Information (old)' at offset 4: its size 100 is not a whole number of "
+       "104-byte entries"},
+      {many, "block 1 'History Information' at offset 4 is not read: the count 10001 is above "
+             "the 10000 blocks readers walk"},
+      // Bytes behind the counted blocks, whole blocks or not.
+      {DbBytes().Count(1).Block(33, 2, 1).Block(35, 3, 0).Put(uint32_t{5}),
+       "block 2 at offset 14 and the 15 bytes from there lie behind the 1 counted blocks: "
+       "readers do not see them"},
+      {DbBytes().Count(0).Put(uint8_t{0}),
+       "block 1 at offset 4 and the 1 bytes from there lie behind the 0 counted blocks: "
+       "readers do not see them"},
+      // A history block whose header a write cut short left as {0, 0}: the
+      // walk reads its data as headers and goes wrong behind it.
+      {DbBytes().Count(3).Block(33, 2, 1).Block(0, std::vector<uint8_t>(e, e + sizeof entry), 0)
+           .Block(27, 4, 2),
+       "block 2 at offset 14 has the empty header {0, 0} of a block write cut short: the blocks "
+       "behind it are its data read as headers"},
+      // Sound: no blocks, or every block counted.
+      {DbBytes().Count(0), ""},
+      {DbBytes().Count(2).Block(33, 2, 1).Block(0, 0, 0), ""},
+  };
+  for (const auto& c : cases) {
+    const std::string path = tmp.Write("db.zdb", c.bytes.str());
+    const Dumped d = DumpInProcess(path);
+    EXPECT_EQ(d.status, c.damage.empty() ? kZordbOk : kZordbDamaged) << c.damage;
+    EXPECT_EQ(d.err, c.damage.empty() ? "" : "zordb: " + path + ": " + c.damage + "\n");
+    EXPECT_THAT(d.out, testing::EndsWith("---------- Zor File end -------------------------\n"));
+  }
 }
 
 }  // namespace

@@ -3,8 +3,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <random>
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's allocation hooks (g++ ships no header for them).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*onMalloc)(const volatile void*, size_t), void (*onFree)(const volatile void*));
+#endif
+
+#include "core/text/string_helpers.h"
 #include "database/history/his_list.h"
 #include "tests/database/blockfile/db_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -14,6 +25,31 @@ namespace {
 using testing::ElementsAre;
 using zor::platform::File;
 using zor::platform::FileException;
+
+// In a child process: any allocation beyond `bytes` more than the process
+// holds now ends the process (status 3 or a failed allocation).
+void LimitAllocations(uint64_t bytes) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer reserves far more address space than it uses: watch the
+  // allocations instead of limiting the space.
+  static uint64_t limit = 0;
+  limit = bytes;
+  __sanitizer_install_malloc_and_free_hooks(
+      [](const volatile void*, size_t size) {
+        if (size > limit) _exit(3);
+      },
+      [](const volatile void*) {});
+#else
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  uint64_t kib = 0;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmSize:", 0) == 0) kib = std::stoull(line.substr(7));
+  }
+  const rlimit limit{kib * 1024 + bytes, kib * 1024 + bytes};
+  ::setrlimit(RLIMIT_AS, &limit);
+#endif
+}
 
 class BlockFileTest : public testing::Test {
  protected:
@@ -200,6 +236,42 @@ TEST_F(BlockFileTest, WritesABlockAndRefusesSizesBeyondThirtyTwoBits) {
   EXPECT_EQ(Bytes(), DbBytes().Count(1).Block(26, {'a', 'b', 'c'}).str());
 }
 
+// A block whose writer was killed before its header: the repairs and the
+// dump, which walk to the end of the file, must stop at it rather than count
+// its data as blocks.
+TEST_F(BlockFileTest, ABlockNeverFinishedStopsTheWalksToTheEndOfTheFile) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(1).Block(33, 3, 1));
+  ASSERT_TRUE(f.SeekEndOfBlocks());
+  f.BeginBlock();
+  f.Write(std::vector<uint8_t>(64, 0).data(), 64);  // killed here
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), 1);
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines.size(), 4u);  // the count, block 33, history, end
+  f.DiscardBlocks(kBlockUnused);
+  EXPECT_EQ(ValueAt<uint32_t>(Bytes(), 15), kBlockUnused);
+  EXPECT_EQ(ValueAt<uint32_t>(Bytes(), 19), UINT32_MAX);
+}
+
+TEST_F(BlockFileTest, RewritesInPlaceOnlyABlockOfTheSameTypeAndSize) {
+  const DbBytes start = DbBytes().Count(2).Block(35, 4, 'a').Block(27, 2, 'b');
+  CBlockFile& f = OpenBytes(start);
+  EXPECT_FALSE(f.RewriteBlockInPlace(4, 27, "wxyz", 4));
+  EXPECT_FALSE(f.RewriteBlockInPlace(4, 35, "wxy", 3));
+  EXPECT_FALSE(f.RewriteBlockInPlace(16, 27, "wxyz", 4));  // runs past the end
+  EXPECT_EQ(Bytes(), start.str());
+  ASSERT_TRUE(f.RewriteBlockInPlace(4, 35, "wxyz", 4));
+  EXPECT_EQ(f.GetPosition(), 16u);
+  EXPECT_EQ(Bytes(), DbBytes().Count(2).Block(35, {'w', 'x', 'y', 'z'}).Block(27, 2, 'b').str());
+
+  // An appended whole block carries its real header from the first write.
+  ASSERT_TRUE(f.SeekEndOfBlocks());
+  EXPECT_EQ(f.WriteBlock(26, "v", 1), 35u);
+  EXPECT_EQ(ValueAt<uint32_t>(Bytes(), 26), 26u);
+  EXPECT_EQ(ValueAt<uint32_t>(Bytes(), 30), 1u);
+}
+
 TEST_F(BlockFileTest, ChainsRecordsThroughTheirFirstWord) {
   CBlockFile& f = OpenBytes(DbBytes().Count(0));
   f.Seek(4, File::begin);
@@ -244,6 +316,23 @@ TEST_F(BlockFileTest, CollectsTheBlocksBehindTheFirstEventBlock) {
   ASSERT_TRUE(f.CollectBlocksAfterEvents(out));
   EXPECT_EQ(out, DbBytes().Block(35, 2, 3).Block(7, 1, 4).Block(26, 4, 5).bytes());
 
+  // Blocks larger than a read, many small ones, and stray bytes behind.
+  std::vector<uint8_t> big(200000);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 13);
+  DbBytes many;
+  DbBytes expected;
+  many.Count(3 + 500).Block(7, 3, 2).Block(27, big).Block(33, 5, 1);
+  expected.Block(27, big).Block(33, 5, 1);
+  for (int i = 0; i < 500; ++i) {
+    many.Block(12, i % 50, static_cast<uint8_t>(i));
+    expected.Block(12, i % 50, static_cast<uint8_t>(i));
+  }
+  many.Block(26, 70000, 9);
+  CBlockFile& m = OpenBytes(many, "many.zdb");
+  ASSERT_TRUE(m.CollectBlocksAfterEvents(out));
+  EXPECT_TRUE(out == expected.bytes());
+  EXPECT_EQ(m.GetPosition(), 4 + 11 + expected.size());
+
   CBlockFile& g = OpenBytes(DbBytes().Count(1).Block(33, 2, 1), "none.zdb");
   EXPECT_FALSE(g.CollectBlocksAfterEvents(out));
   EXPECT_TRUE(out.empty());
@@ -254,6 +343,27 @@ TEST_F(BlockFileTest, CollectsTheBlocksBehindTheFirstEventBlock) {
   CBlockFile& h = OpenBytes(cut, "cut.zdb");
   EXPECT_FALSE(h.CollectBlocksAfterEvents(out));
   EXPECT_TRUE(out.empty());
+}
+
+// The blocks behind the events block are read, not the file's tail: two
+// small blocks in front of gigabytes of (sparse) bytes behind the counted
+// ones must cost no more memory than the blocks themselves.
+TEST_F(BlockFileTest, CollectingBlocksTakesMemoryForThemAloneNotForTheRestOfTheFile) {
+  const DbBytes blocks = DbBytes().Count(3).Block(33, 20, 1).Block(7, 30, 2).Block(26, 40, 3);
+  OpenBytes(blocks);
+  file_.Abort();
+  ASSERT_EQ(::truncate(path_.c_str(), off_t{3} << 30), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    LimitAllocations(uint64_t{64} << 20);
+    CBlockFile db;
+    std::vector<uint8_t> out;
+    if (!db.Open(path_, File::modeRead) || !db.CollectBlocksAfterEvents(out)) _exit(1);
+    _exit(out == DbBytes().Block(26, 40, 3).bytes() ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 // ---- Repairs and queries -----------------------------------------------------
@@ -306,6 +416,33 @@ TEST_F(BlockFileTest, DumpsBlocksAndHistoryInItsLineFormat) {
                           "[20]: version 1, action 19, reserved 0, start time Invalid",
                           "       end time Invalid, user bob, comment ",
                           "---------- Zor File end -------------------------"));
+}
+
+// The dump formats block lines from a table of line starts and hands its
+// text over in pieces: every type, named or not, across many pieces, must
+// read as the line format says.
+TEST_F(BlockFileTest, DumpLinesOfEveryTypeAcrossManyPiecesFollowTheLineFormat) {
+  DbBytes bytes;
+  const int kBlocks = 3000;
+  bytes.Count(kBlocks);
+  std::vector<std::string> expected = {
+      FormatString("---------- Zor File contains %d blocks ----------", kBlocks)};
+  for (int i = 0; i < kBlocks; ++i) {
+    const uint32_t type = i % 45 == 44 ? 0xFFFFFFFFu : static_cast<uint32_t>(i % 45);
+    const std::size_t size = i % 7;
+    expected.push_back(FormatString(" Block Id %d '%s' Offset %llu Size %d",
+                                    static_cast<int32_t>(type),
+                                    GetBlockTypeName(static_cast<int32_t>(type)).c_str(),
+                                    static_cast<unsigned long long>(bytes.size() + 8),
+                                    static_cast<int32_t>(size)));
+    bytes.Block(type, size, 0);
+  }
+  expected.push_back("---------- History list -------------------------");
+  expected.push_back("---------- Zor File end -------------------------");
+  CBlockFile& f = OpenBytes(bytes);
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines, expected);
 }
 
 // ---- History stamps ---------------------------------------------------------

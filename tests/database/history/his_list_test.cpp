@@ -135,6 +135,38 @@ TEST_F(HisListFileTest, Block35RoundTripsByteForByte) {
   EXPECT_EQ(ReadAll(path_), written);
 }
 
+// A stamp rewrites the history where it stands, under its header, only
+// when the block there is a history block of the current size; a block
+// read from an offset must be a history block.
+TEST_F(HisListFileTest, SavesInPlaceOnlyOverACurrentHistoryBlockAndLoadsFromOne) {
+  CHisList list;
+  const SYSTEMTIME a{2021, 3, 1, 4, 5, 6, 7, 8};
+  list.SetEntry(7, 70, &a, false);
+  CHisList other;
+  other.SetEntry(2, 20, &a, false);
+  const DbBytes start = DbBytes()
+                            .Count(3)
+                            .Block(33, 2, 1)
+                            .Block(35, std::vector<uint8_t>(kHisBlockSize))
+                            .Block(35, BytesOf(list[7]));
+  CBlockFile& f = OpenBytes(start);
+  EXPECT_FALSE(other.SaveInPlace(f, 4));                        // block 33
+  EXPECT_FALSE(other.SaveInPlace(f, 14 + 8 + kHisBlockSize));   // block 35 of one entry
+  EXPECT_EQ(ReadAll(path_), start.str());
+  ASSERT_TRUE(other.SaveInPlace(f, 14));
+  EXPECT_EQ(f.GetPosition(), 14u + 8 + kHisBlockSize);
+  EXPECT_EQ(ReadAll(path_).substr(0, 22), start.str().substr(0, 22));  // header kept
+
+  CHisList loaded;
+  EXPECT_EQ(loaded.LoadFrom(f, 14), kBlockHistory);
+  EXPECT_EQ(loaded[2].reserved, 20u);
+  EXPECT_EQ(loaded.LoadFrom(f, 14 + 8 + kHisBlockSize), kBlockHistory);
+  EXPECT_EQ(loaded[7].reserved, 70u);
+  EXPECT_EQ(loaded[2].version, 0u);
+  EXPECT_EQ(loaded.LoadFrom(f, 4), kBlockUnused);
+  EXPECT_EQ(loaded.GetUsedCount(), 0u);
+}
+
 TEST_F(HisListFileTest, Block8IsConvertedAndSavedAsBlock35) {
   sHisEntryOld first{};
   first.action = 4;

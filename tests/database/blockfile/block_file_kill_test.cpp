@@ -1,0 +1,333 @@
+// Every write and truncate call of the operations that change a project
+// database is a point where the process may be killed: the file must then
+// read with each counted block as it was or as the operation makes it, and
+// the next operation must lose nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "database/blockfile/block_file.h"
+#include "database/history/his_list.h"
+#include "tests/database/blockfile/db_bytes.h"
+#include "tests/database/blockfile/kill_points.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+using zor::platform::File;
+
+// The counted blocks of a file as a reader meets them.
+struct Counted {
+  bool whole = true;  // every counted block lies inside the file
+  std::vector<std::pair<uint32_t, std::string>> blocks;  // type, data
+};
+
+Counted ReadCounted(const std::string& bytes) {
+  Counted c;
+  const int32_t count = ValueAt<int32_t>(bytes, 0);
+  std::size_t at = 4;
+  for (int32_t i = 0; i < count; ++i) {
+    if (bytes.size() < at + 8) return c.whole = false, c;
+    const uint32_t type = ValueAt<uint32_t>(bytes, at);
+    const uint32_t size = ValueAt<uint32_t>(bytes, at + 4);
+    if (bytes.size() - at - 8 < size) return c.whole = false, c;
+    c.blocks.emplace_back(type, bytes.substr(at + 8, size));
+    at += 8 + size;
+  }
+  return c;
+}
+
+// The live blocks that are not history, in file order.
+std::vector<std::pair<uint32_t, std::string>> OtherBlocks(const Counted& c) {
+  std::vector<std::pair<uint32_t, std::string>> out;
+  for (const auto& block : c.blocks) {
+    if (block.first != kBlockUnused && block.first != kBlockHistory &&
+        block.first != kBlockHistoryOld) {
+      out.push_back(block);
+    }
+  }
+  return out;
+}
+
+CHisList LoadHistory(const std::string& path) {
+  CBlockFile db;
+  CHisList history;
+  EXPECT_TRUE(db.Open(path, File::modeRead));
+  history.Load(db);
+  return history;
+}
+
+bool SameEntry(const sHisEntry& a, const sHisEntry& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// True when slot `action` holds a fresh stamp with the reserved word.
+bool Stamped(const CHisList& list, int32_t action, uint32_t reserved) {
+  return list[action].version == 1 && list[action].action == action &&
+         list[action].reserved == reserved && list[action].start.wYear >= 2024;
+}
+
+template <typename T>
+std::vector<uint8_t> BytesOf(const T& value) {
+  const auto* p = reinterpret_cast<const uint8_t*>(&value);
+  return std::vector<uint8_t>(p, p + sizeof(T));
+}
+
+std::vector<uint8_t> HistoryData(const CHisList& list) {
+  const auto* p = reinterpret_cast<const uint8_t*>(&list[0]);
+  return std::vector<uint8_t>(p, p + kHisBlockSize);
+}
+
+class KillTest : public testing::Test {
+ protected:
+  TempFolder tmp_;
+};
+
+// ---- History stamps ----------------------------------------------------------
+
+struct StampCase {
+  const char* name;
+  DbBytes bytes;
+};
+
+std::vector<StampCase> StampCases() {
+  CHisList current;
+  const zor::platform::SYSTEMTIME t{2019, 5, 0, 6, 7, 8, 9, 10};
+  current.SetEntry(1, 11, &t, false);
+  current.SetTexts(1, "surveyor", "made");
+  current.SetEntry(9, 12, &t, true);
+  sHisEntryOld old{};
+  old.action = 6;
+  old.time = t;
+  old.reserved = 13;
+  std::memcpy(old.comment, "imported", 8);
+  std::vector<uint8_t> twoOld = BytesOf(old);
+  old.action = 2;
+  const std::vector<uint8_t> second = BytesOf(old);
+  twoOld.insert(twoOld.end(), second.begin(), second.end());
+  const std::vector<uint8_t> oneEntry = BytesOf(current[1]);
+
+  std::vector<StampCase> cases;
+  cases.push_back({"current history",
+                   DbBytes().Count(4).Block(33, 95, 'h').Block(35, HistoryData(current))
+                       .Block(27, 1024, 's').Block(7, 168, 'e')});
+  cases.push_back({"no history, stray bytes behind",
+                   DbBytes().Count(3).Block(33, 95, 'h').Block(27, 1024, 's').Block(7, 168, 'e')
+                       .Put(uint32_t{27}).Put(uint32_t{400}).Put(uint8_t{1})});
+  cases.push_back({"older block 8",
+                   DbBytes().Count(4).Block(33, 95, 'h').Block(8, twoOld).Block(27, 1024, 's')
+                       .Block(7, 168, 'e')});
+  cases.push_back({"block 35 of another size",
+                   DbBytes().Count(4).Block(33, 95, 'h').Block(35, oneEntry).Block(27, 1024, 's')
+                       .Block(7, 168, 'e')});
+  return cases;
+}
+
+TEST_F(KillTest, AHistoryStampKilledAnywhereLeavesOldOrNewAndTheNextStampLosesNothing) {
+  for (const StampCase& c : StampCases()) {
+    SCOPED_TRACE(c.name);
+    const std::string path = tmp_.Path("db.zdb");
+    const auto prepare = [&] { tmp_.Write("db.zdb", c.bytes.str()); };
+    prepare();
+    const auto others = OtherBlocks(ReadCounted(c.bytes.str()));
+    const CHisList before = LoadHistory(path);
+
+    // What a reader must see: the other blocks untouched, the history old
+    // (slot 4 as before) or new (slot 4 stamped), every other slot kept.
+    const auto readsOldOrNew = [&](const std::string& what) {
+      SCOPED_TRACE(what);
+      const std::string bytes = ReadAll(path);
+      const Counted counted = ReadCounted(bytes);
+      ASSERT_TRUE(counted.whole);
+      EXPECT_EQ(OtherBlocks(counted), others);
+      const CHisList now = LoadHistory(path);
+      const bool first = Stamped(now, 4, 0xAB);
+      const bool second = Stamped(now, 5, 0xCD);
+      EXPECT_EQ(now.GetUsedCount(), before.GetUsedCount() + first + second);
+      for (int32_t slot = 1; slot < kHisSlots; ++slot) {
+        if ((slot == 4 && first) || (slot == 5 && second)) continue;
+        EXPECT_TRUE(SameEntry(now[slot], before[slot])) << slot;
+      }
+    };
+    const int calls = ForEachKillPoint(
+        prepare, [&] { KillableBlockFile db; if (!db.AddHistoryEntry(path, 4, 0xAB)) _exit(90); },
+        [&](int n) {
+          readsOldOrNew("killed at call " + std::to_string(n));
+          // A second stamp after the kill keeps everything a reader saw.
+          const bool wasStamped = Stamped(LoadHistory(path), 4, 0xAB);
+          CBlockFile again;
+          ASSERT_TRUE(again.AddHistoryEntry(path, 5, 0xCD)) << n;
+          readsOldOrNew("stamped again after call " + std::to_string(n));
+          const CHisList after = LoadHistory(path);
+          EXPECT_TRUE(Stamped(after, 5, 0xCD)) << n;
+          EXPECT_EQ(Stamped(after, 4, 0xAB), wasStamped) << n;
+        });
+    EXPECT_GE(calls, 1);
+    readsOldOrNew("completed");
+    EXPECT_TRUE(Stamped(LoadHistory(path), 4, 0xAB));
+  }
+}
+
+// A file killed inside an in-place rewrite by earlier versions: the history
+// block's header became {0, 0}, so the walk reads its data as headers and
+// ends inside them. The blocks behind must not be cut off.
+TEST_F(KillTest, AStampRefusesToCutAFileWhoseWalkMetAPlaceholderHeader) {
+  CHisList history;
+  history.SetEntry(3, 0, nullptr, false);
+  const DbBytes damaged = DbBytes().Count(4).Block(33, 95, 'h')
+                              .Block(0, HistoryData(history), 0)
+                              .Block(27, 1024, 's').Block(7, 168, 'e');
+  const std::string path = tmp_.Write("db.zdb", damaged.str());
+  CBlockFile db;
+  EXPECT_FALSE(db.AddHistoryEntry(path, 4, 0));
+  EXPECT_TRUE(ReadAll(path) == damaged.str());
+
+  // An unknown type on the walk is no more trusted.
+  const DbBytes unknown = DbBytes().Count(1).Block(77, 3, 'u').Block(27, 8, 's');
+  tmp_.Write("db.zdb", unknown.str());
+  EXPECT_FALSE(db.AddHistoryEntry(path, 4, 0));
+  EXPECT_TRUE(ReadAll(path) == unknown.str());
+  // With nothing to cut, the stamp goes ahead.
+  tmp_.Write("db.zdb", DbBytes().Count(1).Block(77, 3, 'u').str());
+  EXPECT_TRUE(db.AddHistoryEntry(path, 4, 0));
+  EXPECT_TRUE(Stamped(LoadHistory(path), 4, 0));
+}
+
+TEST_F(KillTest, AStampThatFindBlockCouldNotReadIsRefused) {
+  DbBytes bytes;
+  bytes.Count(kMaxFindBlockCount);
+  for (int i = 0; i < kMaxFindBlockCount; ++i) bytes.Block(27, 0, 0);
+  const std::string path = tmp_.Write("db.zdb", bytes.str());
+  CBlockFile db;
+  EXPECT_FALSE(db.AddHistoryEntry(path, 4, 0));
+  EXPECT_TRUE(ReadAll(path) == bytes.str());
+}
+
+// ---- Discards, appends and copies ----------------------------------------------
+
+// Each counted block as it was, or discarded with its size and data kept.
+void ExpectOldOrDiscarded(const Counted& before, const Counted& now) {
+  ASSERT_TRUE(now.whole);
+  ASSERT_EQ(now.blocks.size(), before.blocks.size());
+  for (std::size_t i = 0; i < now.blocks.size(); ++i) {
+    EXPECT_EQ(now.blocks[i].second, before.blocks[i].second) << i;
+    EXPECT_TRUE(now.blocks[i].first == before.blocks[i].first || now.blocks[i].first == 0) << i;
+  }
+}
+
+TEST_F(KillTest, DiscardsAndRecountsKilledAnywhereLeaveEachBlockOldOrNew) {
+  const DbBytes start = DbBytes().Count(4).Block(33, 3, 'h').Block(27, 5, 's').Block(7, 2, 'e')
+                            .Block(27, 4, 't').Block(26, 4, 'v');
+  const std::string path = tmp_.Path("db.zdb");
+  const Counted before = ReadCounted(start.str());
+  const auto prepare = [&] { tmp_.Write("db.zdb", start.str()); };
+  for (int form = 0; form < 3; ++form) {
+    SCOPED_TRACE(form);
+    const int calls = ForEachKillPoint(
+        prepare,
+        [&] {
+          KillableBlockFile db;
+          if (!db.Open(path, File::modeReadWrite)) _exit(90);
+          if (form == 0) db.DiscardBlocks(27);
+          if (form == 1) db.DiscardAllButEvents();
+          if (form == 2) db.RecountBlocks();
+        },
+        [&](int) {
+          const std::string bytes = ReadAll(path);
+          const int32_t count = ValueAt<int32_t>(bytes, 0);
+          EXPECT_TRUE(count == 4 || (form == 2 && count == 5));
+          Counted now = ReadCounted(bytes);
+          now.blocks.resize(std::min<std::size_t>(now.blocks.size(), 4));
+          ExpectOldOrDiscarded(before, now);
+        });
+    EXPECT_EQ(calls, form == 0 ? 2 : form == 1 ? 4 : 1);
+  }
+}
+
+TEST_F(KillTest, AppendsAndCopiesKilledAnywhereAreNotCountedUntilWhole) {
+  CHisList history;
+  history.SetEntry(2, 0, nullptr, false);
+  const DbBytes source = DbBytes().Count(3).Block(33, 60, 'h').Block(27, 200000, 's')
+                             .Block(35, HistoryData(history));
+  const DbBytes target = DbBytes().Count(1).Block(26, 4, 'v').Put(uint16_t{0xFFFF});
+  const std::string sourcePath = tmp_.Write("source.zdb", source.str());
+  const std::string path = tmp_.Path("db.zdb");
+  const Counted before = ReadCounted(target.str());
+
+  // form 0: a list's append; 1: CopyBlockTo; 2: CopyDefinitionsTo.
+  for (int form = 0; form < 3; ++form) {
+    SCOPED_TRACE(form);
+    const int added = form == 2 ? 3 : 1;
+    const auto op = [&] {
+      KillableBlockFile db;
+      CBlockFile from;
+      if (!db.Open(path, File::modeReadWrite) || !from.Open(sourcePath, File::modeRead)) _exit(90);
+      const int32_t count = db.GetBlockCount();
+      if (!db.SeekEndOfBlocks()) _exit(91);
+      db.SetLength(db.GetPosition());
+      if (form == 0) {
+        const uint64_t at = db.BeginBlock();
+        db.Write("abcdefgh", 8);
+        db.WriteBlockHeader(at, 8, 31);
+      } else if (form == 1) {
+        if (!from.CopyBlockTo(&db, 27)) _exit(92);
+      } else if (from.CopyDefinitionsTo(&db, false, 0, 0) != 3) {
+        _exit(93);
+      }
+      db.Flush();
+      db.SetBlockCount(count + added);
+    };
+    const int calls = ForEachKillPoint(
+        [&] { tmp_.Write("db.zdb", target.str()); }, op, [&](int) {
+          const Counted now = ReadCounted(ReadAll(path));
+          ASSERT_TRUE(now.whole);
+          EXPECT_EQ(now.blocks, before.blocks);
+        });
+    EXPECT_GE(calls, 3);
+    const Counted after = ReadCounted(ReadAll(path));
+    ASSERT_TRUE(after.whole);
+    ASSERT_EQ(after.blocks.size(), before.blocks.size() + added);
+    EXPECT_EQ(after.blocks[0], before.blocks[0]);
+    if (form == 1) {
+      EXPECT_EQ(after.blocks[1], ReadCounted(source.str()).blocks[1]);
+    }
+  }
+}
+
+// Records appended to an event chain: whatever a kill leaves, the chain
+// from its first record reads a prefix of the records and ends with -1.
+TEST_F(KillTest, AChainKilledAnywhereReadsAPrefixOfItsRecords) {
+  const std::string path = tmp_.Path("db.zdb");
+  const int calls = ForEachKillPoint(
+      [&] { tmp_.Write("db.zdb", DbBytes().Count(0).str()); },
+      [&] {
+        KillableBlockFile db;
+        if (!db.Open(path, File::modeReadWrite)) _exit(90);
+        db.Seek(4, File::begin);
+        const uint64_t start = db.BeginBlock();
+        int32_t first = -1;
+        int32_t last = -1;
+        for (int32_t fix = 101; fix <= 104; ++fix) {
+          const int32_t record[3] = {-1, fix, 0};
+          db.AppendChainedRecord(record, sizeof record, first, last, start);
+        }
+      },
+      [&](int n) {
+        const std::string bytes = ReadAll(path);
+        const std::size_t base = 12;
+        int32_t link = bytes.size() >= base + 12 ? 0 : -1;
+        int32_t expected = 101;
+        while (link != -1) {
+          ASSERT_LE(base + static_cast<uint32_t>(link) + 12, bytes.size()) << n;
+          EXPECT_EQ(ValueAt<int32_t>(bytes, base + link + 4), expected++) << n;
+          link = ValueAt<int32_t>(bytes, base + link);
+        }
+      });
+  EXPECT_EQ(calls, 1 + 4 + 3);
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+#include "tools/zordb_main.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string_view>
+#include <vector>
+
+#include "database/blockfile/block_file.h"
+#include "database/blockfile/block_file_dump.h"
+#include "database/blockfile/report_file_exception.h"
+#include "database/blockfile/sample_database.h"
+#include "system/os/command_line.h"
+
+namespace {
+
+using zor::platform::File;
+using zor::platform::FileException;
+
+constexpr const char* kUsage =
+    "usage: zordb [--database=\"FILE\"] [--mode=\"dump\"|\"make-sample\"]\n"
+    "       zordb --help\n";
+constexpr const char* kHelp =
+    "Shows the blocks and the history of a project database: the file named\n"
+    "by --database, or the built-in sample without it. --mode=\"make-sample\"\n"
+    "writes the sample to the file named by --database.\n"
+    "Exit status: 0 done; 1 a file cannot be opened, read or written, or is\n"
+    "not a regular file; 2 a wrong argument; 3 the database is damaged (the\n"
+    "dump shows what can be read, and the damage is named on standard error).\n";
+
+// Closes a descriptor when the scope ends.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const noexcept { return fd_; }
+
+ private:
+  int fd_;
+};
+
+int FileError(std::FILE* err, FileException error, const std::string& path) {
+  error.m_strFileName = path;
+  std::fprintf(err, "zordb: %s\n", FileExceptionText(error).c_str());
+  return kZordbFileError;
+}
+
+int FileError(std::FILE* err, int osError, const std::string& path) {
+  return FileError(err, FileException(FileException::CauseFromErrno(osError), osError, path), path);
+}
+
+int NotARegularFile(std::FILE* err, const std::string& path) {
+  std::fprintf(err, "zordb: %s is not a regular file\n", path.c_str());
+  return kZordbFileError;
+}
+
+// argv back to the convention's one line: --name="value" for each argument.
+bool JoinArguments(int argc, char** argv, std::string& line, std::string& bad) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const std::size_t eq = arg.find('=');
+    if (arg.rfind("--", 0) != 0 || eq == std::string::npos || eq == 2) {
+      bad = arg;
+      return false;
+    }
+    std::string value = arg.substr(eq + 1);
+    if (value.size() < 2 || value.front() != '"' || value.back() != '"') value = '"' + value + '"';
+    line += arg.substr(0, eq + 1) + value + ' ';
+  }
+  return true;
+}
+
+int MakeSample(const std::string& path, std::FILE* err) {
+  FileException error;
+  try {
+    if (WriteSampleDatabase(path, &error)) return kZordbOk;
+  } catch (const FileException& e) {
+    error = e;
+  }
+  return FileError(err, error, path);
+}
+
+// The sample is written to a temporary file and dumped from there: the
+// bytes are those of examples/sample.zdb, wherever the tool is installed.
+int DumpSample(std::FILE* out, std::FILE* err) {
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+  std::string path = (ec ? std::filesystem::path("/tmp") : folder) / "zordb-sample-XXXXXX";
+  const int fd = ::mkstemp(path.data());
+  if (fd < 0) {
+    std::fprintf(err, "zordb: cannot create a temporary file for the sample\n");
+    return kZordbFileError;
+  }
+  ::close(fd);
+  std::fprintf(err, "zordb: no --database given; showing the sample database\n");
+  int status = MakeSample(path, err);
+  if (status == kZordbOk) status = DumpDatabaseFile(path, out, err);
+  File::Remove(path);
+  return status;
+}
+
+}  // namespace
+
+int DumpDatabaseFile(const std::string& path, std::FILE* out, std::FILE* err) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return FileError(err, errno, path);
+  if (!S_ISREG(st.st_mode)) return NotARegularFile(err, path);
+  // Something else may take the name's place meanwhile: the open does not
+  // wait (for a FIFO's writer), the descriptor is checked again, and the
+  // file read is the one checked, opened anew through the descriptor.
+  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) return FileError(err, errno, path);
+  if (::fstat(fd.get(), &st) != 0) return FileError(err, errno, path);
+  if (!S_ISREG(st.st_mode)) return NotARegularFile(err, path);
+  CBlockFile file;
+  FileException error;
+  if (!file.Open("/proc/self/fd/" + std::to_string(fd.get()), File::modeRead, &error)) {
+    return FileError(err, error, path);
+  }
+  DumpDamage damage;
+  try {
+    damage = DumpBlockFileText(file, [out](std::string_view text) {
+      std::fwrite(text.data(), 1, text.size(), out);
+    });
+  } catch (const FileException& e) {
+    std::fflush(out);
+    return FileError(err, e, path);
+  }
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fprintf(err, "zordb: cannot write the dump of %s: %s\n", path.c_str(),
+                 std::strerror(errno));
+    return kZordbFileError;
+  }
+  if (damage) {
+    std::fprintf(err, "zordb: %s: %s\n", path.c_str(), DescribeDumpDamage(damage).c_str());
+    return kZordbDamaged;
+  }
+  return kZordbOk;
+}
+
+int RunZordb(int argc, char** argv, std::FILE* out, std::FILE* err) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fprintf(out, "%s%s", kUsage, kHelp);
+      return std::fflush(out) == 0 ? kZordbOk : kZordbFileError;
+    }
+  }
+  std::string line;
+  std::string bad;
+  if (!JoinArguments(argc, argv, line, bad)) {
+    std::fprintf(err, "zordb: not an argument of the form --name=\"value\": %s\n%s", bad.c_str(),
+                 kUsage);
+    return kZordbUsage;
+  }
+  std::map<std::string, std::string> args;
+  ParseCommandLine(args, line);
+  for (const auto& [name, value] : args) {
+    if (name != "mode" && name != "database") {
+      std::fprintf(err, "zordb: unknown argument --%s\n%s", name.c_str(), kUsage);
+      return kZordbUsage;
+    }
+  }
+  const std::string mode = args.count("mode") ? args["mode"] : "dump";
+  const auto database = args.find("database");
+  if (mode == "make-sample") {
+    if (database == args.end() || database->second.empty()) {
+      std::fprintf(err, "zordb: --mode=\"make-sample\" needs --database=\"OUT\"\n%s", kUsage);
+      return kZordbUsage;
+    }
+    return MakeSample(database->second, err);
+  }
+  if (mode != "dump") {
+    std::fprintf(err, "zordb: unknown mode \"%s\"\n%s", mode.c_str(), kUsage);
+    return kZordbUsage;
+  }
+  if (database == args.end()) return DumpSample(out, err);
+  if (database->second.empty()) {
+    std::fprintf(err, "zordb: --database names no file\n%s", kUsage);
+    return kZordbUsage;
+  }
+  return DumpDatabaseFile(database->second, out, err);
+}

@@ -1,8 +1,11 @@
 #include "core/log/logger.h"
 
+#include <atomic>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -125,6 +128,21 @@ __attribute__((destructor)) void CloseLogAtExit() {
 
 }  // namespace
 
+// The settings are read by every logging thread and may be changed by any:
+// each is one atomic word.
+template <typename T>
+std::atomic_ref<T> Ref(T& field) {
+  return std::atomic_ref<T>(field);
+}
+template <typename T>
+T Load(const T& field) {
+  return std::atomic_ref<T>(const_cast<T&>(field)).load(std::memory_order_relaxed);
+}
+template <typename T>
+void Store(T& field, T value) {
+  std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
+}
+
 // ---- CLogger --------------------------------------------------------------
 
 CLogger::CLogger() = default;
@@ -136,34 +154,27 @@ CLogger& CLogger::Instance() {
   return *instance;
 }
 
-void CLogger::Now(std::string& date, std::string& time, int decimals) {
+std::string CLogger::Now(int decimals) const {
   CZORTime now;
-  if (m_LocalTime) {
+  if (Load(m_LocalTime)) {
     now.SetNowLocal();
   } else {
     now.SetNowUtc();
   }
-  if (m_DateText.empty() || now.GetDay() != m_DateDay) {
-    m_DateText = now.Format(kDateFormat);
-    m_DateDay = now.GetDay();
-  }
-  date = m_DateText;
-  time = now.FormatTime(decimals, ':');
+  return LogTimeStamp(now, decimals);
 }
 
 void CLogger::Open(const std::string& path, bool append) {
+  const std::lock_guard<std::mutex> lock(m_WriteLock);
   if (is_open()) return;
   if (PathFileName(path).empty()) return;
   const std::string parent = PathParent(path);
   if (!parent.empty() && !IsDirectory(parent) && !MakeDirectory(parent)) return;
 
   open(ToNativePath(path), std::ios::out | (append ? std::ios::app : std::ios::trunc));
-  std::string date;
-  std::string time;
-  Now(date, time, 0);
   std::string banner = "\n";
   banner.append(kRuleWidth, '=').append("\n").append(kStartBanner);
-  banner += FormatString("%s %s %s", date.c_str(), time.c_str(), m_LocalTime ? "LTZ" : "UTC");
+  banner += FormatString("%s %s", Now(0).c_str(), Load(m_LocalTime) ? "LTZ" : "UTC");
   banner += kStartBannerEnd;
   banner += "\n\n";
   write(banner.data(), static_cast<std::streamsize>(banner.size()));
@@ -171,13 +182,11 @@ void CLogger::Open(const std::string& path, bool append) {
 }
 
 void CLogger::Close() {
+  const std::lock_guard<std::mutex> lock(m_WriteLock);
   if (!is_open()) return;
-  std::string date;
-  std::string time;
-  Now(date, time, 0);
   std::string banner = "\n";
   banner += kStopBanner;
-  banner += FormatString("%s %s", date.c_str(), time.c_str());
+  banner += Now(0);
   banner += kStopBannerEnd;
   banner.append("\n").append(kRuleWidth, '=').append("\n\n");
   write(banner.data(), static_cast<std::streamsize>(banner.size()));
@@ -186,25 +195,26 @@ void CLogger::Close() {
 }
 
 bool CLogger::WritesFile(uint32_t mask) const {
-  return (mask & kLogMaskNoFile) == 0 && (m_Flags & kLogFile) != 0 && is_open();
+  return (mask & kLogMaskNoFile) == 0 && (Load(m_Flags) & kLogFile) != 0 && is_open();
 }
 
 void CLogger::WriteMessage(uint32_t mask, LogLevel level, const std::string& text) {
-  if ((mask & kLogMaskMessageBox) != 0 && (m_Flags & kLogMessageBoxes) != 0) {
+  // The box waits for the user; other threads keep logging meanwhile.
+  if ((mask & kLogMaskMessageBox) != 0 && (Load(m_Flags) & kLogMessageBoxes) != 0) {
     zor::platform::ShowMessageBox(text, Caption(level), LevelToMessageBoxIcon(level));
   }
   const std::string_view tag = kTags[LevelRow(level)];
-  const bool console = (mask & kLogMaskConsole) != 0 && (m_Flags & kLogConsole) != 0;
+  // One message at a time, from the stamp to the flush: its lines stay
+  // together and in stamp order, and the stream is never written by two
+  // threads at once.
+  const std::lock_guard<std::mutex> lock(m_WriteLock);
+  const bool console = (mask & kLogMaskConsole) != 0 && (Load(m_Flags) & kLogConsole) != 0;
   const bool file = WritesFile(mask);
   if (!console && !file) return;
 
   std::string prefix;
-  if (file && m_TimeDecimals >= 0) {
-    std::string date;
-    std::string time;
-    Now(date, time, m_TimeDecimals);
-    prefix = date + " " + time + " -> ";
-  }
+  const int32_t decimals = Load(m_TimeDecimals);
+  if (file && decimals >= 0) prefix = Now(decimals) + " -> ";
   // Later pieces stand under the first: the prefix's width in blanks, at
   // least one, and the blank that follows every prefix.
   const std::string indent(prefix.empty() ? 1 : prefix.size(), ' ');
@@ -241,27 +251,27 @@ CLogger& L() { return CLogger::Instance(); }
 void InitLogging(int32_t level, uint32_t flags, uint32_t mask, const char* path, bool append,
                  int32_t timeDecimals, bool localTime) {
   CLogger& log = L();
-  log.m_Level = level;
-  log.m_Flags = flags;
-  log.m_Mask = mask;
-  log.m_LocalTime = localTime;
-  if (timeDecimals != 0) log.m_TimeDecimals = timeDecimals;
+  Store(log.m_Level, level);
+  Store(log.m_Flags, flags);
+  Store(log.m_Mask, mask);
+  Store(log.m_LocalTime, localTime);
+  if (timeDecimals != 0) Store(log.m_TimeDecimals, timeDecimals);
   SetLogFile(path, append);
 }
 
 void StopLogging() {
   CLogger& log = L();
   log.Close();
-  log.m_Level = 0;
-  log.m_Flags = 0;
-  log.m_Mask = 12;
+  Store(log.m_Level, 0);
+  Store(log.m_Flags, 0u);
+  Store(log.m_Mask, 12u);
 }
 
 void SetLogFile(const char* path, bool append) {
   if (path == nullptr) return;
   CLogger& log = L();
   log.m_Path = path;
-  if (log.m_Level != 0 && (log.m_Flags & kLogFile) != 0) {
+  if (Load(log.m_Level) != 0 && (Load(log.m_Flags) & kLogFile) != 0) {
     log.Close();
     log.Open(log.m_Path, append);
   }
@@ -284,55 +294,55 @@ void SetLogTitle(const wchar_t* title) {
 void SetLogInteractive(bool interactive, bool reopen) {
   CLogger& log = L();
   if (interactive) {
-    log.m_Flags |= kLogMessageBoxes;
+    Ref(log.m_Flags).fetch_or(kLogMessageBoxes, std::memory_order_relaxed);
     return;
   }
-  log.m_Flags = (log.m_Flags & ~kLogMessageBoxes) | kLogFile;
+  Store(log.m_Flags, (Load(log.m_Flags) & ~kLogMessageBoxes) | kLogFile);
   if (reopen && !log.is_open() && !log.m_Path.empty()) {
-    if (log.m_Level == 0) log.m_Level = 1;
+    if (Load(log.m_Level) == 0) Store(log.m_Level, 1);
     log.Open(log.m_Path, true);
   }
 }
 
 void EnableLogMessageBoxes(bool on) {
-  CLogger& log = L();
-  log.m_Flags = on ? (log.m_Flags | kLogMessageBoxes) : (log.m_Flags & ~kLogMessageBoxes);
+  auto flags = Ref(L().m_Flags);
+  if (on) {
+    flags.fetch_or(kLogMessageBoxes, std::memory_order_relaxed);
+  } else {
+    flags.fetch_and(~kLogMessageBoxes, std::memory_order_relaxed);
+  }
 }
 
-bool LogMessageBoxesEnabled() { return (L().m_Flags & kLogMessageBoxes) != 0; }
+bool LogMessageBoxesEnabled() { return (Load(L().m_Flags) & kLogMessageBoxes) != 0; }
 
 void SwitchLogMessageBoxes(bool on) {
   if (LogMessageBoxesEnabled() != on) EnableLogMessageBoxes(on);
 }
 
-uint32_t SetLogFlags(uint32_t flags) { return std::exchange(L().m_Flags, flags); }
-int32_t SetLogLevel(int32_t level) { return std::exchange(L().m_Level, level); }
-uint32_t SetLogMask(uint32_t mask) { return std::exchange(L().m_Mask, mask); }
-int32_t SetLogTimeDecimals(int32_t decimals) {
-  return std::exchange(L().m_TimeDecimals, decimals);
-}
+uint32_t SetLogFlags(uint32_t flags) { return Ref(L().m_Flags).exchange(flags); }
+int32_t SetLogLevel(int32_t level) { return Ref(L().m_Level).exchange(level); }
+uint32_t SetLogMask(uint32_t mask) { return Ref(L().m_Mask).exchange(mask); }
+int32_t SetLogTimeDecimals(int32_t decimals) { return Ref(L().m_TimeDecimals).exchange(decimals); }
 
 int32_t EnableLogTimePrefix(bool on) {
-  CLogger& log = L();
-  const int32_t old = log.m_TimeDecimals;
-  if (!on) {
-    log.m_TimeDecimals = -1;
-  } else if (old < 0) {
-    log.m_TimeDecimals = 0;
+  auto decimals = Ref(L().m_TimeDecimals);
+  if (!on) return decimals.exchange(-1);
+  int32_t old = decimals.load();
+  while (old < 0 && !decimals.compare_exchange_weak(old, 0)) {
   }
   return old;
 }
 
-uint32_t GetLogFlags() { return L().m_Flags; }
-int32_t GetLogLevel() { return L().m_Level; }
-uint32_t GetLogMask() { return L().m_Mask; }
-int32_t GetLogTimeDecimals() { return L().m_TimeDecimals; }
-bool LogTimePrefixEnabled() { return L().m_TimeDecimals >= 0; }
+uint32_t GetLogFlags() { return Load(L().m_Flags); }
+int32_t GetLogLevel() { return Load(L().m_Level); }
+uint32_t GetLogMask() { return Load(L().m_Mask); }
+int32_t GetLogTimeDecimals() { return Load(L().m_TimeDecimals); }
+bool LogTimePrefixEnabled() { return Load(L().m_TimeDecimals) >= 0; }
 
 // ---- Messages -------------------------------------------------------------
 
 bool IsLogLevelEnabled(LogLevel level) {
-  const int32_t setting = L().m_Level;
+  const int32_t setting = Load(L().m_Level);
   if (setting == 0) return false;
   switch (LevelRow(level)) {
     case 2:
@@ -352,7 +362,7 @@ void Log(LogLevel level, const char* format, ...) {
   va_start(args, format);
   const std::string text = FormatStringV(format, args);
   va_end(args);
-  WriteLogMessage(L().m_Mask, level, text);
+  WriteLogMessage(Load(L().m_Mask), level, text);
 }
 
 void LogTo(uint32_t mask, LogLevel level, const char* format, ...) {
@@ -370,7 +380,7 @@ void Log(LogLevel level, const wchar_t* format, ...) {
   va_start(args, format);
   const std::wstring text = FormatStringV(format, args);
   va_end(args);
-  WriteLogMessage(L().m_Mask, level, WideToUtf8(text));
+  WriteLogMessage(Load(L().m_Mask), level, WideToUtf8(text));
 }
 
 void LogTo(uint32_t mask, LogLevel level, const wchar_t* format, ...) {
@@ -384,6 +394,38 @@ void LogTo(uint32_t mask, LogLevel level, const wchar_t* format, ...) {
 
 void WriteLogMessage(uint32_t mask, LogLevel level, const std::string& text) {
   L().WriteMessage(mask, level, text);
+}
+
+std::string LogTimeStamp(const CZORTime& now, int decimals) {
+  if (!now.IsValid()) return "Invalid";
+  if (decimals > 3) {
+    // Microseconds are cut, never rounded up, so the date is the value's own.
+    int year = 0, month = 0, day = 0;
+    now.GetDate(year, month, day);
+    return FormatString("%02d/%02d/%04d ", day, month, year) + now.FormatTime(decimals, ':');
+  }
+  int year, month, day, dayOfWeek, hour, minute, second, ms;
+  if (!now.GetFieldsMs(year, month, day, dayOfWeek, hour, minute, second, ms)) return "Invalid";
+  char text[64];
+  switch (decimals) {
+    case 3:
+      std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d.%03d", day, month, year,
+                    hour, minute, second, ms);
+      break;
+    case 2:
+      std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d.%02d", day, month, year,
+                    hour, minute, second, ms / 10);
+      break;
+    case 1:
+      std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d.%01d", day, month, year,
+                    hour, minute, second, ms / 100);
+      break;
+    default:
+      std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", day, month, year, hour,
+                    minute, second);
+      break;
+  }
+  return text;
 }
 
 // ---- Level texts ----------------------------------------------------------

@@ -64,22 +64,18 @@ bool FindAlignedUnit(int64_t start, int64_t refUnit, double delta, double size, 
   return true;
 }
 
-boost::posix_time::ptime UnixEpoch() {
-  return boost::posix_time::ptime(boost::gregorian::date(1970, 1, 1));
-}
-
-// Whole milliseconds since 1970 of the instant, for the boost texts; false
-// outside the years boost's calendar accepts (1400..9999).
-bool BoostMilliseconds(const CZORTime& t, int64_t& ms) {
-  double seconds = 0.0;
-  if (t.IsValid()) {
-    seconds = static_cast<double>(int64_t{t.GetDay()} - kMjdUnixEpoch) * kDay + t.GetSeconds();
-  }
-  constexpr double kFirst = (DateToMjd64(1400, 1, 1) - kMjdUnixEpoch) * 86400000.0;
-  constexpr double kEnd = (DateToMjd64(10000, 1, 1) - kMjdUnixEpoch) * 86400000.0;
-  const double v = std::trunc(seconds * 1000.0);
-  if (!(v >= kFirst && v < kEnd)) return false;
-  ms = static_cast<int64_t>(v);
+// The instant rounded to whole milliseconds as GetFieldsMs rounds it (so the
+// boost texts agree with every other text of the value), as a boost time; a
+// value that is not set counts as 1970-01-01 00:00:00. False outside the
+// years boost's calendar accepts (1400..9999).
+bool ToBoostTime(const CZORTime& t, boost::posix_time::ptime& out) {
+  int y = 1970, mo = 1, d = 1, dow = 0, h = 0, mi = 0, s = 0, ms = 0;
+  if (t.IsValid() && !t.GetFieldsMs(y, mo, d, dow, h, mi, s, ms)) return false;
+  if (y < 1400 || y > 9999) return false;
+  out = boost::posix_time::ptime(
+      boost::gregorian::date(static_cast<unsigned short>(y), static_cast<unsigned short>(mo),
+                             static_cast<unsigned short>(d)),
+      boost::posix_time::time_duration(h, mi, s) + boost::posix_time::milliseconds(ms));
   return true;
 }
 
@@ -385,25 +381,24 @@ double CZORTime::GetDecimalYearNow() {
 // ---- Texts.
 
 std::string CZORTime::ToSimpleString() const {
-  int64_t ms = 0;
-  if (!BoostMilliseconds(*this, ms)) return "Invalid";
+  boost::posix_time::ptime p;
+  if (!ToBoostTime(*this, p)) return "Invalid";
   try {
-    return boost::posix_time::to_simple_string(UnixEpoch() +
-                                               boost::posix_time::milliseconds(ms));
+    return boost::posix_time::to_simple_string(p);
   } catch (const std::exception&) {
     return "Invalid";
   }
 }
 
 std::string CZORTime::Format(const std::string& format) const {
-  int64_t ms = 0;
-  if (!BoostMilliseconds(*this, ms)) return "Invalid";
+  boost::posix_time::ptime p;
+  if (!ToBoostTime(*this, p)) return "Invalid";
   try {
     std::ostringstream out;
     // The locale owns the facet.
     out.imbue(std::locale(std::locale::classic(),
                           new boost::posix_time::time_facet(format.c_str())));
-    out << UnixEpoch() + boost::posix_time::milliseconds(ms);
+    out << p;
     return out.str();
   } catch (const std::exception&) {
     return "Invalid";

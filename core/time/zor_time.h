@@ -161,12 +161,13 @@ class CZORTime : public Zor::ISerializable {
   // Decimal year of today's UTC date at 12:00:00.
   static double GetDecimalYearNow();
 
-  // boost's simple text of the instant at whole milliseconds, e.g.
-  // "2000-Jan-01 12:00:00.250000"; a value that is not set counts as
-  // 1970-01-01 00:00:00. "Invalid" outside the years 1400..9999.
+  // boost's simple text of the instant rounded to whole milliseconds as
+  // GetFieldsMs rounds it (the same fields FormatTime and FormatDateTime
+  // print), e.g. "2000-Jan-01 12:00:00.250000"; a value that is not set
+  // counts as 1970-01-01 00:00:00. "Invalid" outside the years 1400..9999.
   std::string ToSimpleString() const;
-  // The same instant through a boost time facet with a strftime-style
-  // format, e.g. "%d/%m/%Y".
+  // The same rounded instant through a boost time facet with a
+  // strftime-style format, e.g. "%d/%m/%Y".
   std::string Format(const std::string& format) const;
   // "hh:mm:ss" with `decimals` digits of the second (at most six). Separator
   // ':' keeps the colons, 0 removes them, any other byte replaces them.

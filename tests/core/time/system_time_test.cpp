@@ -147,6 +147,29 @@ TEST(SystemTimeZoneTest, UtcAndLocalAcrossDaylightChanges) {
   }
 }
 
+// Dublin flags its winter time as daylight time; the repeated hour on the
+// last Sunday of October is still read as its first pass (summer time) and
+// the skipped hour in March with the summer offset, as in every other zone.
+TEST(SystemTimeZoneTest, LocalToUtcGoesByOffsetsNotTheDaylightFlag) {
+  for (const char* zone : {"Europe/Dublin", "Europe/London", "WET0WEST,M3.5.0/1,M10.5.0"}) {
+    ScopedTz tz(zone);
+    for (int year = 1997; year <= 2037; ++year) {
+      for (int month : {3, 10}) {
+        const int32_t end = DateToMjd(year, month, 31);
+        const int lastSunday = 31 - MjdDayOfWeek(end);
+        // The change is at 01:00 UTC: 01:30 local is skipped in March and
+        // repeated in October; both read with the summer offset (+1 h).
+        EXPECT_EQ(Text(LocalToUtc(At(year, month, lastSunday, 1, 30, 0.25))),
+                  Text(At(year, month, lastSunday, 0, 30, 0.25)))
+            << zone << ' ' << year << '-' << month;
+        EXPECT_EQ(Text(LocalToUtc(At(year, month, lastSunday, 2, 30))),
+                  Text(At(year, month, lastSunday, month == 3 ? 1 : 2, 30)))
+            << zone << ' ' << year << '-' << month;
+      }
+    }
+  }
+}
+
 TEST(SystemTimeZoneTest, UtcOffsetHours) {
   {
     ScopedTz tz("UTC0");

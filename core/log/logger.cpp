@@ -1,6 +1,7 @@
 #include "core/log/logger.h"
 
 #include <atomic>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -9,7 +10,6 @@
 #include <new>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "core/text/path_utils.h"
 #include "core/text/string_helpers.h"
@@ -71,49 +71,102 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
   return n;
 }
 
-struct Separator {
-  std::size_t pos;
-  std::size_t len;
-};
-
-// Where a message splits into lines. The byte 0xA6 (the broken bar of the
-// older 8-bit code page) splits where it stands alone; inside UTF-8 it is
-// the tail of a character ("æ" is C3 A6) and stays, except that the UTF-8
-// broken bar C2 A6 is itself a separator. A message without one splits at
-// '|' instead.
-std::vector<Separator> FindSeparators(std::string_view text) {
-  std::vector<Separator> found;
+// Calls `piece` with each non-empty piece of a message, in order. The byte
+// 0xA6 (the broken bar of the older 8-bit code page) splits where it stands
+// alone; inside UTF-8 it is the tail of a character ("æ" is C3 A6) and
+// stays, except that the UTF-8 broken bar C2 A6 is itself a separator. A
+// message without one splits at '|' instead.
+template <typename Piece>
+void ForEachPiece(std::string_view text, Piece piece) {
+  std::size_t start = 0;
+  auto cut = [&](std::size_t pos, std::size_t len) {
+    if (pos > start) piece(text.substr(start, pos - start));
+    start = pos + len;
+  };
+  bool brokenBar = false;
   if (text.find('\xA6') != std::string_view::npos) {
     for (std::size_t i = 0; i < text.size();) {
       const std::size_t n = Utf8SequenceLength(text, i);
       if (n == 2 && text[i] == '\xC2' && text[i + 1] == '\xA6') {
-        found.push_back({i, 2});
+        cut(i, 2);
+        brokenBar = true;
       } else if (n == 0 && text[i] == '\xA6') {
-        found.push_back({i, 1});
+        cut(i, 1);
+        brokenBar = true;
       }
       i += n == 0 ? 1 : n;
     }
   }
-  if (!found.empty()) return found;
-  for (std::size_t i = text.find('|'); i != std::string_view::npos; i = text.find('|', i + 1)) {
-    found.push_back({i, 1});
+  if (!brokenBar) {
+    for (std::size_t i = text.find('|'); i != std::string_view::npos; i = text.find('|', i + 1)) {
+      cut(i, 1);
+    }
   }
-  return found;
+  if (text.size() > start) piece(text.substr(start));
 }
 
-// The non-empty pieces of a message, in order.
-std::vector<std::string_view> SplitPieces(std::string_view text) {
-  std::vector<std::string_view> pieces;
-  std::size_t start = 0;
-  auto take = [&](std::size_t end) {
-    if (end > start) pieces.push_back(text.substr(start, end - start));
-  };
-  for (const Separator& sep : FindSeparators(text)) {
-    take(sep.pos);
-    start = sep.pos + sep.len;
+// Writes `value` as `width` decimal digits (zero-padded; a value too wide
+// for them keeps its low digits) at `out`; returns the end.
+char* PutDigits(char* out, uint32_t value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
   }
-  take(text.size());
-  return pieces;
+  return out + width;
+}
+
+// "dd/mm/yyyy hh:mm:ss[.f]" into `out` (at least 64 bytes); its length.
+// Written digit by digit: it is on every line of the log.
+std::size_t WriteStamp(const CZORTime& now, int decimals, char* out, std::size_t size) {
+  auto invalid = [&] { return static_cast<std::size_t>(std::snprintf(out, size, "Invalid")); };
+  if (!now.IsValid()) return invalid();
+  int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0, ms = 0;
+  std::string micro;
+  if (decimals > 3) {
+    // Microseconds are cut, never rounded up, so the date is the value's own.
+    now.GetDate(year, month, day);
+    micro = now.FormatTime(decimals, ':');
+  } else if (!now.GetFieldsMs(year, month, day, dayOfWeek, hour, minute, second, ms)) {
+    return invalid();
+  }
+  if (year < 0 || year > 9999 || micro.size() > size - 16) {
+    // Outside four digits the general printer keeps the sign and every digit.
+    int n = 0;
+    if (!micro.empty()) {
+      n = std::snprintf(out, size, "%02d/%02d/%04d %s", day, month, year, micro.c_str());
+    } else if (decimals >= 1) {
+      const int fraction = decimals == 1 ? ms / 100 : decimals == 2 ? ms / 10 : ms;
+      n = std::snprintf(out, size, "%02d/%02d/%04d %02d:%02d:%02d.%0*d", day, month, year, hour,
+                        minute, second, decimals, fraction);
+    } else {
+      n = std::snprintf(out, size, "%02d/%02d/%04d %02d:%02d:%02d", day, month, year, hour,
+                        minute, second);
+    }
+    return n < 0 ? 0 : std::min(static_cast<std::size_t>(n), size - 1);
+  }
+  char* p = out;
+  p = PutDigits(p, static_cast<uint32_t>(day), 2);
+  *p++ = '/';
+  p = PutDigits(p, static_cast<uint32_t>(month), 2);
+  *p++ = '/';
+  p = PutDigits(p, static_cast<uint32_t>(year), 4);
+  *p++ = ' ';
+  if (!micro.empty()) {
+    std::memcpy(p, micro.data(), micro.size());
+    return static_cast<std::size_t>(p - out) + micro.size();
+  }
+  p = PutDigits(p, static_cast<uint32_t>(hour), 2);
+  *p++ = ':';
+  p = PutDigits(p, static_cast<uint32_t>(minute), 2);
+  *p++ = ':';
+  p = PutDigits(p, static_cast<uint32_t>(second), 2);
+  if (decimals >= 1) {
+    *p++ = '.';
+    const uint32_t fraction = static_cast<uint32_t>(decimals == 1 ? ms / 100 : decimals == 2 ? ms / 10 : ms);
+    p = PutDigits(p, fraction, decimals);
+  }
+  *p = '\0';
+  return static_cast<std::size_t>(p - out);
 }
 
 // The one log lives in storage that is never destroyed, so it can be used
@@ -154,14 +207,14 @@ CLogger& CLogger::Instance() {
   return *instance;
 }
 
-std::string CLogger::Now(int decimals) const {
+CZORTime CLogger::Now() const {
   CZORTime now;
   if (Load(m_LocalTime)) {
     now.SetNowLocal();
   } else {
     now.SetNowUtc();
   }
-  return LogTimeStamp(now, decimals);
+  return now;
 }
 
 void CLogger::Open(const std::string& path, bool append) {
@@ -174,7 +227,8 @@ void CLogger::Open(const std::string& path, bool append) {
   open(ToNativePath(path), std::ios::out | (append ? std::ios::app : std::ios::trunc));
   std::string banner = "\n";
   banner.append(kRuleWidth, '=').append("\n").append(kStartBanner);
-  banner += FormatString("%s %s", Now(0).c_str(), Load(m_LocalTime) ? "LTZ" : "UTC");
+  banner += FormatString("%s %s", LogTimeStamp(Now(), 0).c_str(),
+                         Load(m_LocalTime) ? "LTZ" : "UTC");
   banner += kStartBannerEnd;
   banner += "\n\n";
   write(banner.data(), static_cast<std::streamsize>(banner.size()));
@@ -186,7 +240,7 @@ void CLogger::Close() {
   if (!is_open()) return;
   std::string banner = "\n";
   banner += kStopBanner;
-  banner += Now(0);
+  banner += LogTimeStamp(Now(), 0);
   banner += kStopBannerEnd;
   banner.append("\n").append(kRuleWidth, '=').append("\n\n");
   write(banner.data(), static_cast<std::streamsize>(banner.size()));
@@ -198,10 +252,10 @@ bool CLogger::WritesFile(uint32_t mask) const {
   return (mask & kLogMaskNoFile) == 0 && (Load(m_Flags) & kLogFile) != 0 && is_open();
 }
 
-void CLogger::WriteMessage(uint32_t mask, LogLevel level, const std::string& text) {
+void CLogger::WriteMessage(uint32_t mask, LogLevel level, std::string_view text) {
   // The box waits for the user; other threads keep logging meanwhile.
   if ((mask & kLogMaskMessageBox) != 0 && (Load(m_Flags) & kLogMessageBoxes) != 0) {
-    zor::platform::ShowMessageBox(text, Caption(level), LevelToMessageBoxIcon(level));
+    zor::platform::ShowMessageBox(std::string(text), Caption(level), LevelToMessageBoxIcon(level));
   }
   const std::string_view tag = kTags[LevelRow(level)];
   // One message at a time, from the stamp to the flush: its lines stay
@@ -212,26 +266,51 @@ void CLogger::WriteMessage(uint32_t mask, LogLevel level, const std::string& tex
   const bool file = WritesFile(mask);
   if (!console && !file) return;
 
-  std::string prefix;
+  // The prefix: the stamp, " -> " and the blank every line gets.
+  char prefix[96];
+  std::size_t prefixSize = 0;
   const int32_t decimals = Load(m_TimeDecimals);
-  if (file && decimals >= 0) prefix = Now(decimals) + " -> ";
+  if (file && decimals >= 0) {
+    prefixSize = WriteStamp(Now(), decimals, prefix, sizeof prefix - 4);
+    std::memcpy(prefix + prefixSize, " -> ", 4);
+    prefixSize += 4;
+  }
   // Later pieces stand under the first: the prefix's width in blanks, at
   // least one, and the blank that follows every prefix.
-  const std::string indent(prefix.empty() ? 1 : prefix.size(), ' ');
+  const std::size_t indent = prefixSize == 0 ? 1 : prefixSize;
 
-  std::string out;
+  // One buffer for the whole message, kept between messages.
+  std::string& out = m_Text;
+  out.clear();
   bool first = true;
-  for (std::string_view piece : SplitPieces(text)) {
-    std::string line;
-    line.reserve(tag.size() + piece.size() + 1);
-    line.append(tag).append(piece).append(1, '\n');
-    if (console) std::cout << line;
-    if (file) out.append(first ? prefix : indent).append(1, ' ').append(line);
+  ForEachPiece(text, [&](std::string_view piece) {
+    if (console) {
+      std::string line;
+      line.reserve(tag.size() + piece.size() + 1);
+      line.append(tag).append(piece).append(1, '\n');
+      std::cout << line;
+    }
+    if (file) {
+      if (first) {
+        out.append(prefix, prefixSize);
+      } else {
+        out.append(indent, ' ');
+      }
+      out.append(1, ' ').append(tag).append(piece).append(1, '\n');
+    }
     first = false;
-  }
+  });
   if (!file) return;
-  write(out.data(), static_cast<std::streamsize>(out.size()));
-  flush();
+  // Straight to the file buffer and out in one write call; the stream's
+  // sentries have nothing to add on this path, which every line takes.
+  std::filebuf& buffer = *rdbuf();
+  if (buffer.sputn(out.data(), static_cast<std::streamsize>(out.size())) !=
+          static_cast<std::streamsize>(out.size()) ||
+      buffer.pubsync() == -1) {
+    setstate(std::ios::badbit);
+  }
+  // A rare long message does not keep its memory.
+  if (out.capacity() > 4096) std::string().swap(out);
 }
 
 std::string CLogger::Caption(LogLevel level) const {
@@ -356,22 +435,42 @@ bool IsLogLevelEnabled(LogLevel level) {
   }
 }
 
+namespace {
+// Formats a message as FormatStringV does (a failed format is an empty
+// text) and writes it; a message that fits the stack buffer needs no heap.
+void WriteFormatted(uint32_t mask, LogLevel level, const char* format, va_list args) {
+  char small[512];
+  int n = 0;
+  if (format != nullptr) {
+    va_list copy;
+    va_copy(copy, args);
+    n = std::vsnprintf(small, sizeof small, format, copy);
+    va_end(copy);
+  }
+  if (n <= 0) {
+    L().WriteMessage(mask, level, std::string_view());
+  } else if (static_cast<std::size_t>(n) < sizeof small) {
+    L().WriteMessage(mask, level, std::string_view(small, static_cast<std::size_t>(n)));
+  } else {
+    L().WriteMessage(mask, level, FormatStringV(format, args));
+  }
+}
+}  // namespace
+
 void Log(LogLevel level, const char* format, ...) {
   if (!IsLogLevelEnabled(level)) return;
   va_list args;
   va_start(args, format);
-  const std::string text = FormatStringV(format, args);
+  WriteFormatted(Load(L().m_Mask), level, format, args);
   va_end(args);
-  WriteLogMessage(Load(L().m_Mask), level, text);
 }
 
 void LogTo(uint32_t mask, LogLevel level, const char* format, ...) {
   if (!IsLogLevelEnabled(level)) return;
   va_list args;
   va_start(args, format);
-  const std::string text = FormatStringV(format, args);
+  WriteFormatted(mask, level, format, args);
   va_end(args);
-  WriteLogMessage(mask, level, text);
 }
 
 void Log(LogLevel level, const wchar_t* format, ...) {
@@ -397,35 +496,8 @@ void WriteLogMessage(uint32_t mask, LogLevel level, const std::string& text) {
 }
 
 std::string LogTimeStamp(const CZORTime& now, int decimals) {
-  if (!now.IsValid()) return "Invalid";
-  if (decimals > 3) {
-    // Microseconds are cut, never rounded up, so the date is the value's own.
-    int year = 0, month = 0, day = 0;
-    now.GetDate(year, month, day);
-    return FormatString("%02d/%02d/%04d ", day, month, year) + now.FormatTime(decimals, ':');
-  }
-  int year, month, day, dayOfWeek, hour, minute, second, ms;
-  if (!now.GetFieldsMs(year, month, day, dayOfWeek, hour, minute, second, ms)) return "Invalid";
-  char text[64];
-  switch (decimals) {
-    case 3:
-      std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d.%03d", day, month, year,
-                    hour, minute, second, ms);
-      break;
-    case 2:
-      std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d.%02d", day, month, year,
-                    hour, minute, second, ms / 10);
-      break;
-    case 1:
-      std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d.%01d", day, month, year,
-                    hour, minute, second, ms / 100);
-      break;
-    default:
-      std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", day, month, year, hour,
-                    minute, second);
-      break;
-  }
-  return text;
+  char text[96];
+  return std::string(text, WriteStamp(now, decimals, text, sizeof text));
 }
 
 // ---- Level texts ----------------------------------------------------------

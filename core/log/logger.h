@@ -28,8 +28,9 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <string_view>
 
-class CZORTime;
+#include "core/time/zor_time.h"
 
 enum class LogLevel : int32_t {
   Info = 0,
@@ -70,7 +71,7 @@ class CLogger : public std::ofstream {
   void Close();
   // Writes one message to the destinations that mask and flags allow; the
   // level setting is not looked at.
-  void WriteMessage(uint32_t mask, LogLevel level, const std::string& text);
+  void WriteMessage(uint32_t mask, LogLevel level, std::string_view text);
   // The message-box caption: "title : Warning", or the word alone.
   std::string Caption(LogLevel level) const;
 
@@ -83,9 +84,12 @@ class CLogger : public std::ofstream {
   bool m_LocalTime = true;     // false: UTC
 
  private:
-  // LogTimeStamp of the current local or UTC time.
-  std::string Now(int decimals) const;
+  // The current local or UTC time.
+  CZORTime Now() const;
   bool WritesFile(uint32_t mask) const;
+
+  // The text of one message on its way to the file, kept between messages.
+  std::string m_Text;
 
   // Held while a message, a banner or the opening or closing of the file is
   // written.

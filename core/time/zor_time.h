@@ -113,7 +113,8 @@ class CZORTime : public Zor::ISerializable {
   // Day of the reference, then AlignToDay(reference); returns its result.
   int SetTimeOfDay(const CZORTime& reference, int hour, int minute, double seconds) noexcept;
   int SetSecondsOfDay(const CZORTime& reference, double seconds) noexcept;
-  // The clock at microsecond resolution.
+  // The wall clock at microsecond resolution, in UTC or in the local zone
+  // (TZ; UTC when the zone cannot tell its offset).
   void SetNowUtc();
   void SetNowLocal();
 
@@ -215,6 +216,8 @@ class CZORTime : public Zor::ISerializable {
   // SetGpsWeek without the not-set image; false when the result is not set.
   bool SetGpsWeekRaw(int64_t week, double secondsOfWeek) noexcept;
   AlignResult AlignDays(const CZORTime& reference, int& moved) noexcept;
+  // Seconds since 1970 of a wall clock (UTC or local) and its microseconds.
+  void SetClock(int64_t unixSeconds, int64_t micro) noexcept;
   int AlignWeeks(const sGpsWeekTime& reference) noexcept;
 
   int32_t m_day = 0;

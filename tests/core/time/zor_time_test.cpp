@@ -1,5 +1,7 @@
 #include "core/time/zor_time.h"
 
+#include "tests/platform/scoped_tz.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -197,8 +199,21 @@ TEST(CZORTime, NowFollowsTheSystemClock) {
   const double unix = std::chrono::duration<double>(
                           std::chrono::system_clock::now().time_since_epoch()).count();
   EXPECT_NEAR((t.GetDay() - kMjdUnixEpoch) * 86400.0 + t.GetSeconds(), unix, 2.0);
-  t.SetNowLocal();  // TZ=UTC under the test runner
-  EXPECT_TRUE(t.IsValid());
+  EXPECT_GE(t.GetSeconds(), 0.0);
+  EXPECT_LT(t.GetSeconds(), 86400.0);
+  // Microseconds: the fraction is a whole number of them.
+  const double micro = (t.GetSeconds() - std::floor(t.GetSeconds())) * 1e6;
+  EXPECT_NEAR(micro, std::round(micro), 1e-3);
+  {
+    ScopedTz tz("<+0930>-9:30");
+    CZORTime local;
+    local.SetNowLocal();
+    CZORTime utc;
+    utc.SetNowUtc();
+    EXPECT_GE(local.GetSeconds(), 0.0);
+    EXPECT_LT(local.GetSeconds(), 86400.0);
+    EXPECT_NEAR(local - utc, 9.5 * 3600.0, 2.0);
+  }
 }
 
 TEST(CZORTime, FieldsMsRoundAndFoldIntoTheDate) {

@@ -4,14 +4,17 @@
 
 #include "tests/support/system_time_builder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/date_picture.h"
+#include "platform/file_time.h"
 #include "platform/locale.h"
 #include "tests/platform/scoped_tz.h"
 
@@ -395,6 +398,30 @@ TEST(SystemTimeTextTest, LocalePictures) {
   EXPECT_EQ(FormatDate(t, zor::platform::DATE_LONGDATE), "Tuesday, March 5, 2024");
   EXPECT_EQ(FormatTimeOfDayLocale(t, 0), "1:04:05 PM");
   EXPECT_EQ(FormatTimeOfDayLocale(t, zor::platform::TIME_NOSECONDS), "1:04 PM");
+}
+
+// Every int argument of the texts, at its extremes, on set and unset values
+// alike: no overflow (the sanitizer build checks that), and a clock shows
+// the digits asked for (at most six).
+TEST(SystemTimeTextTest, ExtremeIntArgumentsNeverOverflow) {
+  constexpr int kMin = std::numeric_limits<int>::min();
+  constexpr int kMax = std::numeric_limits<int>::max();
+  const CZORTime times[] = {CZORTime(), At(2024, 2, 29, 23, 59, 59.9996),
+                            CZORTime(sTimeRecord{kMax, 0, 1e15}), CZORTime(sTimeRecord{kMin, 0, 0.5})};
+  const SYSTEMTIME st = MakeSystemTime(65535, 65535, 65535, 65535, 65535, 65535, 65535);
+  for (int v : {kMin, kMin + 1, -1, 0, 1, 3, 4, 6, 7, kMax - 1, kMax}) {
+    EXPECT_EQ(FormatTimeOfDay(times[1], v, ':').size(), v <= 0 ? 8u : 9u + std::min(v, 6)) << v;
+    for (const CZORTime& t : times) {
+      (void)FormatTimeOfDay(t, v, ':');
+      (void)FormatDateTime(t, v, '\0');
+      (void)FormatMjdText(t, v);
+    }
+    (void)FormatSystemTimeOfDay(st, v, '.');
+    (void)FormatSystemDateTime(st, v, ':');
+    (void)FormatSystemTimeMjd(st, v);
+    (void)DaysInMonthOf(v, v);
+    (void)zor::platform::DaysInMonthOf(v, v);
+  }
 }
 
 TEST(SystemTimeTextTest, Duration) {

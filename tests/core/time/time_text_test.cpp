@@ -103,6 +103,23 @@ TEST(TimeTextPrint, IsoParts) {
 
 // ---- ISO texts.
 
+// The int arguments of the printers at their extremes: no overflow (the
+// sanitizer build checks that); unknown parts and decimals give no text.
+TEST(TimeTextPrint, ExtremeIntArgumentsNeverOverflow) {
+  const SYSTEMTIME st = MakeSystemTime(65535, 65535, 65535, 65535, 65535, 65535, 65535);
+  for (int v : {INT_MIN, INT_MIN + 1, -1, 0, 1, 2, 3, 4, INT_MAX - 1, INT_MAX}) {
+    (void)FormatIsoDateTime(st, v, v);
+    (void)FormatIsoDateTime(st, kIsoDateAndTime, v);
+    (void)FormatNowClock(v > 0, v);
+    (void)FormatSystemDateTimeDecimals(&st, v, true);
+    (void)FormatSystemTimeDateDecimals(&st, v, true);
+    (void)IsValidDateRecord(sDateRecord{v, v, v});
+  }
+  EXPECT_EQ(FormatIsoDateTime(st, INT_MIN, 0), "");
+  EXPECT_EQ(FormatNowClock(true, INT_MAX).size(), 12u);
+  EXPECT_EQ(FormatNowClock(false, INT_MIN).size(), 8u);
+}
+
 TEST(TimeTextIso, DateTimeAndZone) {
   SYSTEMTIME st = MakeSystemTime(1, 1, 1, 1, 1, 1, 1);
   st.wDayOfWeek = 5;

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr char kDateFormat[] = "%d/%m/%Y";
 constexpr char kStartBanner[] = "===================== Logging Started ";
 constexpr char kStartBannerEnd[] = " ==================";
 constexpr char kStopBanner[] = "===================== Logging Stopped ";

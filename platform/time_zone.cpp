@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <cstdint>
+
 #include "platform/file_time.h"
 
 namespace zor::platform {
@@ -83,22 +85,29 @@ uint32_t GetTimeZoneInformation(TimeZoneInformation& info) noexcept {
   const LocalOffset current = OffsetAt(now);
   if (!current.ok) return kTimeZoneIdInvalid;
 
-  // The offsets seen over the coming year: the smaller is standard time, the
-  // larger daylight time, whatever the zone's daylight flag says (some zones
-  // flag their winter time as daylight time).
-  int64_t smallest = current.seconds;
+  // The offsets seen over the coming year. Daylight time is the larger
+  // offset, whatever the zone's daylight flag says (some zones flag their
+  // winter time as daylight time): when the current offset is the largest
+  // and a smaller one comes, daylight time is in force and standard time is
+  // the nearest offset below it; otherwise the current offset is standard
+  // time and the largest one to come is daylight time.
   int64_t largest = current.seconds;
+  int64_t below = INT64_MIN;  // the largest offset under the current one
   for (int week = 1; week <= 53; ++week) {
     const LocalOffset probe = OffsetAt(now + week * int64_t{7 * 86400});
     if (!probe.ok) continue;
-    if (probe.seconds < smallest) smallest = probe.seconds;
     if (probe.seconds > largest) largest = probe.seconds;
+    if (probe.seconds < current.seconds && probe.seconds > below) below = probe.seconds;
   }
   info = TimeZoneInformation{};
-  info.bias = static_cast<int32_t>(-smallest / 60);
-  info.daylightBias = static_cast<int32_t>(-(largest - smallest) / 60);
-  if (largest == smallest) return kTimeZoneIdUnknown;
-  return current.seconds == largest ? kTimeZoneIdDaylight : kTimeZoneIdStandard;
+  if (largest == current.seconds && below != INT64_MIN) {
+    info.bias = static_cast<int32_t>(-below / 60);
+    info.daylightBias = static_cast<int32_t>(-(current.seconds - below) / 60);
+    return kTimeZoneIdDaylight;
+  }
+  info.bias = static_cast<int32_t>(-current.seconds / 60);
+  info.daylightBias = static_cast<int32_t>(-(largest - current.seconds) / 60);
+  return largest == current.seconds ? kTimeZoneIdUnknown : kTimeZoneIdStandard;
 }
 
 }  // namespace zor::platform

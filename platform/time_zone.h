@@ -42,9 +42,10 @@ inline constexpr uint32_t kTimeZoneIdInvalid = 0xFFFFFFFF;
 
 // Offsets in minutes, west of UTC positive: UTC = local + bias (+ daylightBias
 // while daylight time is in force). Of the offsets a zone uses over the
-// coming year the smaller is standard time and the larger daylight time, so
-// a zone that flags its winter time as daylight time (Dublin) still reports
-// its summer as daylight time.
+// coming year the larger is daylight time, so a zone that flags its winter
+// time as daylight time (Dublin) still reports its summer as daylight time;
+// bias + daylightBias in daylight time, and bias in standard time, is
+// always the offset in force now.
 struct TimeZoneInformation {
   int32_t bias = 0;
   int32_t standardBias = 0;

@@ -173,6 +173,20 @@ TEST(SystemTimeZoneTest, LocalToUtcGoesByOffsetsNotTheDaylightFlag) {
   }
 }
 
+// The offset in force now, in zones that flag winter as daylight time, with
+// half-hour and two-hour changes, or none.
+TEST(SystemTimeZoneTest, UtcOffsetHoursIsTheOffsetInForceInEveryZone) {
+  for (const char* zone : {"Europe/Dublin", "Africa/Casablanca", "Australia/Lord_Howe",
+                           "Antarctica/Troll", "Pacific/Chatham", "America/St_Johns",
+                           "Asia/Kolkata", "America/New_York", "EST5EDT,M3.2.0,M11.1.0"}) {
+    ScopedTz tz(zone);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ASSERT_NE(localtime_r(&now, &local), nullptr);
+    EXPECT_EQ(GetUtcOffsetHours(), local.tm_gmtoff / 3600.0) << zone;
+  }
+}
+
 TEST(SystemTimeZoneTest, UtcOffsetHours) {
   {
     ScopedTz tz("UTC0");

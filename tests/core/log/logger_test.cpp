@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -171,8 +172,9 @@ TEST(LoggerStamp, DateAndTimeComeFromOneRounding) {
   }
 }
 
-// Eight threads log two-line messages at once: every message reaches the
-// file exactly once, whole, its two lines side by side.
+// Eight threads log two-line messages at once while another reads and
+// writes the settings: every message reaches the file exactly once, whole,
+// its two lines side by side.
 TEST_F(LoggerTest, ThreadedMessagesAreNeitherLostNorInterleaved) {
   constexpr int kThreads = 8;
   constexpr int kMessages = 1500;
@@ -183,7 +185,20 @@ TEST_F(LoggerTest, ThreadedMessagesAreNeitherLostNorInterleaved) {
       for (int n = 0; n < kMessages; ++n) Log(LogLevel::Info, "thread %d message %d|tail %d %d", t, n, t, n);
     });
   }
+  // Settings may be read and written meanwhile (here rewritten unchanged).
+  std::atomic<bool> done{false};
+  std::thread settings([&done] {
+    while (!done.load()) {
+      SetLogLevel(GetLogLevel());
+      SetLogMask(GetLogMask());
+      SetLogTimeDecimals(GetLogTimeDecimals());
+      EnableLogMessageBoxes(LogMessageBoxesEnabled());
+      (void)IsLogLevelEnabled(LogLevel::Debug);
+    }
+  });
   for (std::thread& th : threads) th.join();
+  done = true;
+  settings.join();
   StopLogging();
 
   const std::vector<std::string> lines = Lines();

@@ -42,8 +42,9 @@ void Exercise(CZORTime& t) {
     if (boost.substr(boost.size() - 8) != clock.substr(0, 8)) __builtin_trap();
     const std::string stamp = LogTimeStamp(t, 3);
     if (stamp.substr(stamp.size() - 12) != clock) __builtin_trap();
-    if (stamp.substr(0, 10) != boost.substr(8, 2) + "/" + boost.substr(5, 2) + "/" + boost.substr(0, 4))
-      __builtin_trap();
+    const std::string date =
+        boost.substr(8, 2) + "/" + boost.substr(5, 2) + "/" + boost.substr(0, 4);
+    if (stamp.substr(0, 10) != date) __builtin_trap();
   }
   (void)t.GetDecimalYear();
   (void)t.GetDayOfYear();

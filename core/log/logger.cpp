@@ -161,8 +161,8 @@ std::size_t WriteStamp(const CZORTime& now, int decimals, char* out, std::size_t
   p = PutDigits(p, static_cast<uint32_t>(second), 2);
   if (decimals >= 1) {
     *p++ = '.';
-    const uint32_t fraction = static_cast<uint32_t>(decimals == 1 ? ms / 100 : decimals == 2 ? ms / 10 : ms);
-    p = PutDigits(p, fraction, decimals);
+    const int fraction = decimals == 1 ? ms / 100 : decimals == 2 ? ms / 10 : ms;
+    p = PutDigits(p, static_cast<uint32_t>(fraction), decimals);
   }
   *p = '\0';
   return static_cast<std::size_t>(p - out);
@@ -180,6 +180,7 @@ __attribute__((destructor)) void CloseLogAtExit() {
 
 }  // namespace
 
+namespace {
 // The settings are read by every logging thread and may be changed by any:
 // each is one atomic word.
 template <typename T>
@@ -194,6 +195,7 @@ template <typename T>
 void Store(T& field, T value) {
   std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
 }
+}  // namespace
 
 // ---- CLogger --------------------------------------------------------------
 

@@ -235,7 +235,8 @@ void ReadClock(int64_t& unixSeconds, int64_t& micro, int64_t* localOffset) {
 void CZORTime::SetClock(int64_t unixSeconds, int64_t micro) noexcept {
   const int64_t days = zor::detail::FloorDiv(unixSeconds, kSecondsPerDay);
   Store(days + kMjdUnixEpoch,
-        static_cast<double>(unixSeconds - days * kSecondsPerDay) + static_cast<double>(micro) * 1e-6);
+        static_cast<double>(unixSeconds - days * kSecondsPerDay) +
+            static_cast<double>(micro) * 1e-6);
 }
 
 void CZORTime::SetNowUtc() {

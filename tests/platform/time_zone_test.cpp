@@ -186,7 +186,9 @@ TEST(TimeZoneTest, ZoneInformationGoesByOffsets) {
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
     const int64_t current = OffsetAt(now);
     int64_t smallest = current;
-    for (int week = 1; week <= 53; ++week) smallest = std::min(smallest, OffsetAt(now + week * 604800));
+    for (int week = 1; week <= 53; ++week) {
+      smallest = std::min(smallest, OffsetAt(now + week * 604800));
+    }
     EXPECT_EQ(info.bias, -smallest / 60) << zone;
     EXPECT_EQ(info.daylightBias, -60) << zone;
     EXPECT_EQ(id, current == smallest ? kTimeZoneIdStandard : kTimeZoneIdDaylight) << zone;

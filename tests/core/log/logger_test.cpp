@@ -182,7 +182,9 @@ TEST_F(LoggerTest, ThreadedMessagesAreNeitherLostNorInterleaved) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([t] {
-      for (int n = 0; n < kMessages; ++n) Log(LogLevel::Info, "thread %d message %d|tail %d %d", t, n, t, n);
+      for (int n = 0; n < kMessages; ++n) {
+        Log(LogLevel::Info, "thread %d message %d|tail %d %d", t, n, t, n);
+      }
     });
   }
   // Settings may be read and written meanwhile (here rewritten unchanged).
@@ -203,7 +205,8 @@ TEST_F(LoggerTest, ThreadedMessagesAreNeitherLostNorInterleaved) {
 
   const std::vector<std::string> lines = Lines();
   ASSERT_EQ(lines.size(), 2u * kThreads * kMessages);
-  const std::regex head(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d\.\d{3} ->  INFO   : thread (\d+) message (\d+))");
+  const std::regex head(
+      R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d\.\d{3} ->  INFO   : thread (\d+) message (\d+))");
   std::vector<int> seen(kThreads * kMessages, 0);
   for (size_t i = 0; i < lines.size(); i += 2) {
     std::smatch m;
@@ -211,7 +214,8 @@ TEST_F(LoggerTest, ThreadedMessagesAreNeitherLostNorInterleaved) {
     const int t = std::stoi(m[1]);
     const int n = std::stoi(m[2]);
     ASSERT_TRUE(t < kThreads && n < kMessages) << lines[i];
-    ASSERT_EQ(lines[i + 1], std::string(28, ' ') + "INFO   : tail " + m[1].str() + " " + m[2].str());
+    ASSERT_EQ(lines[i + 1],
+              std::string(28, ' ') + "INFO   : tail " + m[1].str() + " " + m[2].str());
     ++seen[t * kMessages + n];
   }
   EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), kThreads * kMessages);

@@ -421,7 +421,8 @@ TEST(SystemTimeTextTest, ExtremeIntArgumentsNeverOverflow) {
   constexpr int kMin = std::numeric_limits<int>::min();
   constexpr int kMax = std::numeric_limits<int>::max();
   const CZORTime times[] = {CZORTime(), At(2024, 2, 29, 23, 59, 59.9996),
-                            CZORTime(sTimeRecord{kMax, 0, 1e15}), CZORTime(sTimeRecord{kMin, 0, 0.5})};
+                            CZORTime(sTimeRecord{kMax, 0, 1e15}),
+                            CZORTime(sTimeRecord{kMin, 0, 0.5})};
   const SYSTEMTIME st = MakeSystemTime(65535, 65535, 65535, 65535, 65535, 65535, 65535);
   for (int v : {kMin, kMin + 1, -1, 0, 1, 3, 4, 6, 7, kMax - 1, kMax}) {
     EXPECT_EQ(FormatTimeOfDay(times[1], v, ':').size(), v <= 0 ? 8u : 9u + std::min(v, 6)) << v;

@@ -304,11 +304,13 @@ TEST(CZORTime, BoostTextsRoundToTheNearestMillisecond) {
     const int32_t day = 40000 + static_cast<int32_t>((state >> 33) % 40000);
     // Sub-millisecond fractions all over the day, and the last half
     // millisecond before midnight.
-    const double seconds = i < 1600 ? static_cast<double>(state >> 11) / 9007199254740992.0 * 86400.0
-                                    : 86399.9995 + (i - 1600) * 1.2e-6;
+    const double seconds = i < 1600
+                               ? static_cast<double>(state >> 11) / 9007199254740992.0 * 86400.0
+                               : 86399.9995 + (i - 1600) * 1.2e-6;
     const CZORTime t = Make(day, seconds);
     const int64_t ms =
-        (int64_t{day} - kMjdUnixEpoch) * 86400000 + static_cast<int64_t>(std::floor(seconds * 1000.0 + 0.5));
+        (int64_t{day} - kMjdUnixEpoch) * 86400000 +
+        static_cast<int64_t>(std::floor(seconds * 1000.0 + 0.5));
     const chr::sys_time<chr::milliseconds> tp{chr::milliseconds(ms)};
     const chr::sys_days sd = chr::floor<chr::days>(tp);
     const chr::year_month_day ymd(sd);

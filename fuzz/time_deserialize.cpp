@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/archive/archive.h"
+#include "core/log/logger.h"
 #include "core/time/zor_time.h"
 
 namespace {
@@ -30,11 +31,21 @@ void Exercise(CZORTime& t) {
   int us;
   t.GetTimeOfDayUs(h, mi, s, us);
   if (us < 0 || us > 999999) __builtin_trap();
-  (void)t.FormatTime(3, ':');
+  const std::string clock = t.FormatTime(3, ':');
   (void)t.FormatTime(6, '\0');
   (void)t.FormatMjd(17);
   (void)t.ToSimpleString();
-  (void)t.Format("%Y-%m-%d %H:%M:%S");
+  // The boost text rounds as FormatTime does: the same clock, and the date
+  // is the log stamp's.
+  const std::string boost = t.Format("%Y-%m-%d %H:%M:%S");
+  if (t.IsValid() && boost != "Invalid") {
+    if (boost.substr(boost.size() - 8) != clock.substr(0, 8)) __builtin_trap();
+    const std::string stamp = LogTimeStamp(t, 3);
+    if (stamp.substr(stamp.size() - 12) != clock) __builtin_trap();
+    const std::string date =
+        boost.substr(8, 2) + "/" + boost.substr(5, 2) + "/" + boost.substr(0, 4);
+    if (stamp.substr(0, 10) != date) __builtin_trap();
+  }
   (void)t.GetDecimalYear();
   (void)t.GetDayOfYear();
   const sGpsWeekTime g = t.ToGpsWeek();

@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <cstdint>
+
 #include "platform/file_time.h"
 
 namespace zor::platform {
@@ -31,7 +33,6 @@ bool UnixSecondsToFields(int64_t seconds, uint16_t ms, SYSTEMTIME& st) noexcept 
 
 struct LocalOffset {
   int64_t seconds = 0;  // east of UTC
-  bool daylight = false;
   bool ok = false;
 };
 
@@ -39,7 +40,7 @@ LocalOffset OffsetAt(int64_t unixSeconds) noexcept {
   const time_t t = static_cast<time_t>(unixSeconds);
   tm broken{};
   if (localtime_r(&t, &broken) == nullptr) return {};
-  return {broken.tm_gmtoff, broken.tm_isdst > 0, true};
+  return {broken.tm_gmtoff, true};
 }
 
 }  // namespace
@@ -57,24 +58,25 @@ bool TzSpecificLocalTimeToSystemTime(const SYSTEMTIME& local, SYSTEMTIME& utc) n
   int64_t wall = 0;
   if (!FieldsToUnixSeconds(local, wall)) return false;
   tzset();
-  // Offsets change at most once within a day around any wall time in real
-  // zones, so the offsets a day before and a day after are the only ones
-  // that can apply. A candidate fits when the instant it gives shows that
-  // offset itself.
+  // Every instant that shows this wall time lies within a day of it, and
+  // real zones change their offset at most once in that span, so the
+  // offsets a day before and a day after are the only ones that can apply.
+  // A candidate fits when the instant it gives shows that offset itself.
   const LocalOffset before = OffsetAt(wall - 86400);
   const LocalOffset after = OffsetAt(wall + 86400);
   if (!before.ok || !after.ok) return false;
   const bool beforeFits = OffsetAt(wall - before.seconds).seconds == before.seconds;
   const bool afterFits = OffsetAt(wall - after.seconds).seconds == after.seconds;
 
-  LocalOffset chosen = before;
-  if (beforeFits != afterFits) {
-    chosen = beforeFits ? before : after;
-  } else if (before.daylight != after.daylight) {
-    // Repeated or skipped hour: daylight time wins.
-    chosen = before.daylight ? before : after;
-  }
-  return UnixSecondsToFields(wall - chosen.seconds, local.wMilliseconds, utc);
+  // The offsets alone decide, never the zone's daylight flag (some zones
+  // flag their winter time as daylight time): a wall time that occurs twice
+  // or never is read with the larger offset, which gives the earlier of the
+  // two instants when the hour repeats, and for a skipped wall time the
+  // offset after the change (02:30 on a night that jumps from 02:00 to 03:00
+  // is the instant of 01:30 before the jump).
+  int64_t offset = before.seconds > after.seconds ? before.seconds : after.seconds;
+  if (beforeFits != afterFits) offset = beforeFits ? before.seconds : after.seconds;
+  return UnixSecondsToFields(wall - offset, local.wMilliseconds, utc);
 }
 
 uint32_t GetTimeZoneInformation(TimeZoneInformation& info) noexcept {
@@ -83,23 +85,29 @@ uint32_t GetTimeZoneInformation(TimeZoneInformation& info) noexcept {
   const LocalOffset current = OffsetAt(now);
   if (!current.ok) return kTimeZoneIdInvalid;
 
-  // Look over the coming year for the offset of the other season.
-  LocalOffset standard = current.daylight ? LocalOffset{} : current;
-  LocalOffset daylight = current.daylight ? current : LocalOffset{};
-  for (int week = 1; week <= 53 && !(standard.ok && daylight.ok); ++week) {
+  // The offsets seen over the coming year. Daylight time is the larger
+  // offset, whatever the zone's daylight flag says (some zones flag their
+  // winter time as daylight time): when the current offset is the largest
+  // and a smaller one comes, daylight time is in force and standard time is
+  // the nearest offset below it; otherwise the current offset is standard
+  // time and the largest one to come is daylight time.
+  int64_t largest = current.seconds;
+  int64_t below = INT64_MIN;  // the largest offset under the current one
+  for (int week = 1; week <= 53; ++week) {
     const LocalOffset probe = OffsetAt(now + week * int64_t{7 * 86400});
     if (!probe.ok) continue;
-    if (probe.daylight && !daylight.ok) daylight = probe;
-    if (!probe.daylight && !standard.ok) standard = probe;
+    if (probe.seconds > largest) largest = probe.seconds;
+    if (probe.seconds < current.seconds && probe.seconds > below) below = probe.seconds;
   }
-  // A zone that stays on daylight time all year has no standard offset of its own.
-  if (!standard.ok) standard = {current.seconds, false, true};
-
   info = TimeZoneInformation{};
-  info.bias = static_cast<int32_t>(-standard.seconds / 60);
-  if (daylight.ok) info.daylightBias = static_cast<int32_t>(-(daylight.seconds - standard.seconds) / 60);
-  if (current.daylight) return kTimeZoneIdDaylight;
-  return daylight.ok ? kTimeZoneIdStandard : kTimeZoneIdUnknown;
+  if (largest == current.seconds && below != INT64_MIN) {
+    info.bias = static_cast<int32_t>(-below / 60);
+    info.daylightBias = static_cast<int32_t>(-(current.seconds - below) / 60);
+    return kTimeZoneIdDaylight;
+  }
+  info.bias = static_cast<int32_t>(-current.seconds / 60);
+  info.daylightBias = static_cast<int32_t>(-(largest - current.seconds) / 60);
+  return largest == current.seconds ? kTimeZoneIdUnknown : kTimeZoneIdStandard;
 }
 
 }  // namespace zor::platform

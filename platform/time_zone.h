@@ -26,10 +26,13 @@ namespace zor::platform {
 // time falls outside the years 1601..30827.
 bool SystemTimeToTzSpecificLocalTime(const SYSTEMTIME& utc, SYSTEMTIME& local) noexcept;
 
-// Local -> UTC. A local time that occurs twice (the hour repeated when
-// daylight time ends) is read as daylight time, the earlier instant; one
-// that never occurs (the hour skipped when it begins) is also read with the
-// daylight offset. False as above.
+// Local -> UTC. A local time that occurs twice or never, at any change of
+// the zone's offset, is read with the larger (more eastern) of the offsets
+// before and after the change: a repeated hour gives its earlier instant
+// (its first pass), and a skipped time the instant as far before the change
+// as the time lies after its start (New York's 02:30 on the night that
+// jumps from 02:00 to 03:00 is 06:30 UTC, the instant of 01:30 EST). Only
+// the offsets decide, never the zone's daylight flag. False as above.
 bool TzSpecificLocalTimeToSystemTime(const SYSTEMTIME& local, SYSTEMTIME& utc) noexcept;
 
 inline constexpr uint32_t kTimeZoneIdUnknown = 0;   // the zone has no daylight time
@@ -38,7 +41,11 @@ inline constexpr uint32_t kTimeZoneIdDaylight = 2;  // daylight time in force no
 inline constexpr uint32_t kTimeZoneIdInvalid = 0xFFFFFFFF;
 
 // Offsets in minutes, west of UTC positive: UTC = local + bias (+ daylightBias
-// while daylight time is in force).
+// while daylight time is in force). Of the offsets a zone uses over the
+// coming year the larger is daylight time, so a zone that flags its winter
+// time as daylight time (Dublin) still reports its summer as daylight time;
+// bias + daylightBias in daylight time, and bias in standard time, is
+// always the offset in force now.
 struct TimeZoneInformation {
   int32_t bias = 0;
   int32_t standardBias = 0;

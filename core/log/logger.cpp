@@ -1,12 +1,15 @@
 #include "core/log/logger.h"
 
+#include <atomic>
+#include <algorithm>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <new>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "core/text/path_utils.h"
 #include "core/text/string_helpers.h"
@@ -16,7 +19,6 @@
 
 namespace {
 
-constexpr char kDateFormat[] = "%d/%m/%Y";
 constexpr char kStartBanner[] = "===================== Logging Started ";
 constexpr char kStartBannerEnd[] = " ==================";
 constexpr char kStopBanner[] = "===================== Logging Stopped ";
@@ -68,49 +70,102 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
   return n;
 }
 
-struct Separator {
-  std::size_t pos;
-  std::size_t len;
-};
-
-// Where a message splits into lines. The byte 0xA6 (the broken bar of the
-// older 8-bit code page) splits where it stands alone; inside UTF-8 it is
-// the tail of a character ("æ" is C3 A6) and stays, except that the UTF-8
-// broken bar C2 A6 is itself a separator. A message without one splits at
-// '|' instead.
-std::vector<Separator> FindSeparators(std::string_view text) {
-  std::vector<Separator> found;
+// Calls `piece` with each non-empty piece of a message, in order. The byte
+// 0xA6 (the broken bar of the older 8-bit code page) splits where it stands
+// alone; inside UTF-8 it is the tail of a character ("æ" is C3 A6) and
+// stays, except that the UTF-8 broken bar C2 A6 is itself a separator. A
+// message without one splits at '|' instead.
+template <typename Piece>
+void ForEachPiece(std::string_view text, Piece piece) {
+  std::size_t start = 0;
+  auto cut = [&](std::size_t pos, std::size_t len) {
+    if (pos > start) piece(text.substr(start, pos - start));
+    start = pos + len;
+  };
+  bool brokenBar = false;
   if (text.find('\xA6') != std::string_view::npos) {
     for (std::size_t i = 0; i < text.size();) {
       const std::size_t n = Utf8SequenceLength(text, i);
       if (n == 2 && text[i] == '\xC2' && text[i + 1] == '\xA6') {
-        found.push_back({i, 2});
+        cut(i, 2);
+        brokenBar = true;
       } else if (n == 0 && text[i] == '\xA6') {
-        found.push_back({i, 1});
+        cut(i, 1);
+        brokenBar = true;
       }
       i += n == 0 ? 1 : n;
     }
   }
-  if (!found.empty()) return found;
-  for (std::size_t i = text.find('|'); i != std::string_view::npos; i = text.find('|', i + 1)) {
-    found.push_back({i, 1});
+  if (!brokenBar) {
+    for (std::size_t i = text.find('|'); i != std::string_view::npos; i = text.find('|', i + 1)) {
+      cut(i, 1);
+    }
   }
-  return found;
+  if (text.size() > start) piece(text.substr(start));
 }
 
-// The non-empty pieces of a message, in order.
-std::vector<std::string_view> SplitPieces(std::string_view text) {
-  std::vector<std::string_view> pieces;
-  std::size_t start = 0;
-  auto take = [&](std::size_t end) {
-    if (end > start) pieces.push_back(text.substr(start, end - start));
-  };
-  for (const Separator& sep : FindSeparators(text)) {
-    take(sep.pos);
-    start = sep.pos + sep.len;
+// Writes `value` as `width` decimal digits (zero-padded; a value too wide
+// for them keeps its low digits) at `out`; returns the end.
+char* PutDigits(char* out, uint32_t value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
   }
-  take(text.size());
-  return pieces;
+  return out + width;
+}
+
+// "dd/mm/yyyy hh:mm:ss[.f]" into `out` (at least 64 bytes); its length.
+// Written digit by digit: it is on every line of the log.
+std::size_t WriteStamp(const CZORTime& now, int decimals, char* out, std::size_t size) {
+  auto invalid = [&] { return static_cast<std::size_t>(std::snprintf(out, size, "Invalid")); };
+  if (!now.IsValid()) return invalid();
+  int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0, ms = 0;
+  std::string micro;
+  if (decimals > 3) {
+    // Microseconds are cut, never rounded up, so the date is the value's own.
+    now.GetDate(year, month, day);
+    micro = now.FormatTime(decimals, ':');
+  } else if (!now.GetFieldsMs(year, month, day, dayOfWeek, hour, minute, second, ms)) {
+    return invalid();
+  }
+  if (year < 0 || year > 9999 || micro.size() > size - 16) {
+    // Outside four digits the general printer keeps the sign and every digit.
+    int n = 0;
+    if (!micro.empty()) {
+      n = std::snprintf(out, size, "%02d/%02d/%04d %s", day, month, year, micro.c_str());
+    } else if (decimals >= 1) {
+      const int fraction = decimals == 1 ? ms / 100 : decimals == 2 ? ms / 10 : ms;
+      n = std::snprintf(out, size, "%02d/%02d/%04d %02d:%02d:%02d.%0*d", day, month, year, hour,
+                        minute, second, decimals, fraction);
+    } else {
+      n = std::snprintf(out, size, "%02d/%02d/%04d %02d:%02d:%02d", day, month, year, hour,
+                        minute, second);
+    }
+    return n < 0 ? 0 : std::min(static_cast<std::size_t>(n), size - 1);
+  }
+  char* p = out;
+  p = PutDigits(p, static_cast<uint32_t>(day), 2);
+  *p++ = '/';
+  p = PutDigits(p, static_cast<uint32_t>(month), 2);
+  *p++ = '/';
+  p = PutDigits(p, static_cast<uint32_t>(year), 4);
+  *p++ = ' ';
+  if (!micro.empty()) {
+    std::memcpy(p, micro.data(), micro.size());
+    return static_cast<std::size_t>(p - out) + micro.size();
+  }
+  p = PutDigits(p, static_cast<uint32_t>(hour), 2);
+  *p++ = ':';
+  p = PutDigits(p, static_cast<uint32_t>(minute), 2);
+  *p++ = ':';
+  p = PutDigits(p, static_cast<uint32_t>(second), 2);
+  if (decimals >= 1) {
+    *p++ = '.';
+    const int fraction = decimals == 1 ? ms / 100 : decimals == 2 ? ms / 10 : ms;
+    p = PutDigits(p, static_cast<uint32_t>(fraction), decimals);
+  }
+  *p = '\0';
+  return static_cast<std::size_t>(p - out);
 }
 
 // The one log lives in storage that is never destroyed, so it can be used
@@ -125,6 +180,23 @@ __attribute__((destructor)) void CloseLogAtExit() {
 
 }  // namespace
 
+namespace {
+// The settings are read by every logging thread and may be changed by any:
+// each is one atomic word.
+template <typename T>
+std::atomic_ref<T> Ref(T& field) {
+  return std::atomic_ref<T>(field);
+}
+template <typename T>
+T Load(const T& field) {
+  return std::atomic_ref<T>(const_cast<T&>(field)).load(std::memory_order_relaxed);
+}
+template <typename T>
+void Store(T& field, T value) {
+  std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
+}
+}  // namespace
+
 // ---- CLogger --------------------------------------------------------------
 
 CLogger::CLogger() = default;
@@ -136,34 +208,28 @@ CLogger& CLogger::Instance() {
   return *instance;
 }
 
-void CLogger::Now(std::string& date, std::string& time, int decimals) {
+CZORTime CLogger::Now() const {
   CZORTime now;
-  if (m_LocalTime) {
+  if (Load(m_LocalTime)) {
     now.SetNowLocal();
   } else {
     now.SetNowUtc();
   }
-  if (m_DateText.empty() || now.GetDay() != m_DateDay) {
-    m_DateText = now.Format(kDateFormat);
-    m_DateDay = now.GetDay();
-  }
-  date = m_DateText;
-  time = now.FormatTime(decimals, ':');
+  return now;
 }
 
 void CLogger::Open(const std::string& path, bool append) {
+  const std::lock_guard<std::mutex> lock(m_WriteLock);
   if (is_open()) return;
   if (PathFileName(path).empty()) return;
   const std::string parent = PathParent(path);
   if (!parent.empty() && !IsDirectory(parent) && !MakeDirectory(parent)) return;
 
   open(ToNativePath(path), std::ios::out | (append ? std::ios::app : std::ios::trunc));
-  std::string date;
-  std::string time;
-  Now(date, time, 0);
   std::string banner = "\n";
   banner.append(kRuleWidth, '=').append("\n").append(kStartBanner);
-  banner += FormatString("%s %s %s", date.c_str(), time.c_str(), m_LocalTime ? "LTZ" : "UTC");
+  banner += FormatString("%s %s", LogTimeStamp(Now(), 0).c_str(),
+                         Load(m_LocalTime) ? "LTZ" : "UTC");
   banner += kStartBannerEnd;
   banner += "\n\n";
   write(banner.data(), static_cast<std::streamsize>(banner.size()));
@@ -171,13 +237,11 @@ void CLogger::Open(const std::string& path, bool append) {
 }
 
 void CLogger::Close() {
+  const std::lock_guard<std::mutex> lock(m_WriteLock);
   if (!is_open()) return;
-  std::string date;
-  std::string time;
-  Now(date, time, 0);
   std::string banner = "\n";
   banner += kStopBanner;
-  banner += FormatString("%s %s", date.c_str(), time.c_str());
+  banner += LogTimeStamp(Now(), 0);
   banner += kStopBannerEnd;
   banner.append("\n").append(kRuleWidth, '=').append("\n\n");
   write(banner.data(), static_cast<std::streamsize>(banner.size()));
@@ -186,42 +250,68 @@ void CLogger::Close() {
 }
 
 bool CLogger::WritesFile(uint32_t mask) const {
-  return (mask & kLogMaskNoFile) == 0 && (m_Flags & kLogFile) != 0 && is_open();
+  return (mask & kLogMaskNoFile) == 0 && (Load(m_Flags) & kLogFile) != 0 && is_open();
 }
 
-void CLogger::WriteMessage(uint32_t mask, LogLevel level, const std::string& text) {
-  if ((mask & kLogMaskMessageBox) != 0 && (m_Flags & kLogMessageBoxes) != 0) {
-    zor::platform::ShowMessageBox(text, Caption(level), LevelToMessageBoxIcon(level));
+void CLogger::WriteMessage(uint32_t mask, LogLevel level, std::string_view text) {
+  // The box waits for the user; other threads keep logging meanwhile.
+  if ((mask & kLogMaskMessageBox) != 0 && (Load(m_Flags) & kLogMessageBoxes) != 0) {
+    zor::platform::ShowMessageBox(std::string(text), Caption(level), LevelToMessageBoxIcon(level));
   }
   const std::string_view tag = kTags[LevelRow(level)];
-  const bool console = (mask & kLogMaskConsole) != 0 && (m_Flags & kLogConsole) != 0;
+  // One message at a time, from the stamp to the flush: its lines stay
+  // together and in stamp order, and the stream is never written by two
+  // threads at once.
+  const std::lock_guard<std::mutex> lock(m_WriteLock);
+  const bool console = (mask & kLogMaskConsole) != 0 && (Load(m_Flags) & kLogConsole) != 0;
   const bool file = WritesFile(mask);
   if (!console && !file) return;
 
-  std::string prefix;
-  if (file && m_TimeDecimals >= 0) {
-    std::string date;
-    std::string time;
-    Now(date, time, m_TimeDecimals);
-    prefix = date + " " + time + " -> ";
+  // The prefix: the stamp, " -> " and the blank every line gets.
+  char prefix[96];
+  std::size_t prefixSize = 0;
+  const int32_t decimals = Load(m_TimeDecimals);
+  if (file && decimals >= 0) {
+    prefixSize = WriteStamp(Now(), decimals, prefix, sizeof prefix - 4);
+    std::memcpy(prefix + prefixSize, " -> ", 4);
+    prefixSize += 4;
   }
   // Later pieces stand under the first: the prefix's width in blanks, at
   // least one, and the blank that follows every prefix.
-  const std::string indent(prefix.empty() ? 1 : prefix.size(), ' ');
+  const std::size_t indent = prefixSize == 0 ? 1 : prefixSize;
 
-  std::string out;
+  // One buffer for the whole message, kept between messages.
+  std::string& out = m_Text;
+  out.clear();
   bool first = true;
-  for (std::string_view piece : SplitPieces(text)) {
-    std::string line;
-    line.reserve(tag.size() + piece.size() + 1);
-    line.append(tag).append(piece).append(1, '\n');
-    if (console) std::cout << line;
-    if (file) out.append(first ? prefix : indent).append(1, ' ').append(line);
+  ForEachPiece(text, [&](std::string_view piece) {
+    if (console) {
+      std::string line;
+      line.reserve(tag.size() + piece.size() + 1);
+      line.append(tag).append(piece).append(1, '\n');
+      std::cout << line;
+    }
+    if (file) {
+      if (first) {
+        out.append(prefix, prefixSize);
+      } else {
+        out.append(indent, ' ');
+      }
+      out.append(1, ' ').append(tag).append(piece).append(1, '\n');
+    }
     first = false;
-  }
+  });
   if (!file) return;
-  write(out.data(), static_cast<std::streamsize>(out.size()));
-  flush();
+  // Straight to the file buffer and out in one write call; the stream's
+  // sentries have nothing to add on this path, which every line takes.
+  std::filebuf& buffer = *rdbuf();
+  if (buffer.sputn(out.data(), static_cast<std::streamsize>(out.size())) !=
+          static_cast<std::streamsize>(out.size()) ||
+      buffer.pubsync() == -1) {
+    setstate(std::ios::badbit);
+  }
+  // A rare long message does not keep its memory.
+  if (out.capacity() > 4096) std::string().swap(out);
 }
 
 std::string CLogger::Caption(LogLevel level) const {
@@ -241,27 +331,27 @@ CLogger& L() { return CLogger::Instance(); }
 void InitLogging(int32_t level, uint32_t flags, uint32_t mask, const char* path, bool append,
                  int32_t timeDecimals, bool localTime) {
   CLogger& log = L();
-  log.m_Level = level;
-  log.m_Flags = flags;
-  log.m_Mask = mask;
-  log.m_LocalTime = localTime;
-  if (timeDecimals != 0) log.m_TimeDecimals = timeDecimals;
+  Store(log.m_Level, level);
+  Store(log.m_Flags, flags);
+  Store(log.m_Mask, mask);
+  Store(log.m_LocalTime, localTime);
+  if (timeDecimals != 0) Store(log.m_TimeDecimals, timeDecimals);
   SetLogFile(path, append);
 }
 
 void StopLogging() {
   CLogger& log = L();
   log.Close();
-  log.m_Level = 0;
-  log.m_Flags = 0;
-  log.m_Mask = 12;
+  Store(log.m_Level, 0);
+  Store(log.m_Flags, 0u);
+  Store(log.m_Mask, 12u);
 }
 
 void SetLogFile(const char* path, bool append) {
   if (path == nullptr) return;
   CLogger& log = L();
   log.m_Path = path;
-  if (log.m_Level != 0 && (log.m_Flags & kLogFile) != 0) {
+  if (Load(log.m_Level) != 0 && (Load(log.m_Flags) & kLogFile) != 0) {
     log.Close();
     log.Open(log.m_Path, append);
   }
@@ -284,55 +374,55 @@ void SetLogTitle(const wchar_t* title) {
 void SetLogInteractive(bool interactive, bool reopen) {
   CLogger& log = L();
   if (interactive) {
-    log.m_Flags |= kLogMessageBoxes;
+    Ref(log.m_Flags).fetch_or(kLogMessageBoxes, std::memory_order_relaxed);
     return;
   }
-  log.m_Flags = (log.m_Flags & ~kLogMessageBoxes) | kLogFile;
+  Store(log.m_Flags, (Load(log.m_Flags) & ~kLogMessageBoxes) | kLogFile);
   if (reopen && !log.is_open() && !log.m_Path.empty()) {
-    if (log.m_Level == 0) log.m_Level = 1;
+    if (Load(log.m_Level) == 0) Store(log.m_Level, 1);
     log.Open(log.m_Path, true);
   }
 }
 
 void EnableLogMessageBoxes(bool on) {
-  CLogger& log = L();
-  log.m_Flags = on ? (log.m_Flags | kLogMessageBoxes) : (log.m_Flags & ~kLogMessageBoxes);
+  auto flags = Ref(L().m_Flags);
+  if (on) {
+    flags.fetch_or(kLogMessageBoxes, std::memory_order_relaxed);
+  } else {
+    flags.fetch_and(~kLogMessageBoxes, std::memory_order_relaxed);
+  }
 }
 
-bool LogMessageBoxesEnabled() { return (L().m_Flags & kLogMessageBoxes) != 0; }
+bool LogMessageBoxesEnabled() { return (Load(L().m_Flags) & kLogMessageBoxes) != 0; }
 
 void SwitchLogMessageBoxes(bool on) {
   if (LogMessageBoxesEnabled() != on) EnableLogMessageBoxes(on);
 }
 
-uint32_t SetLogFlags(uint32_t flags) { return std::exchange(L().m_Flags, flags); }
-int32_t SetLogLevel(int32_t level) { return std::exchange(L().m_Level, level); }
-uint32_t SetLogMask(uint32_t mask) { return std::exchange(L().m_Mask, mask); }
-int32_t SetLogTimeDecimals(int32_t decimals) {
-  return std::exchange(L().m_TimeDecimals, decimals);
-}
+uint32_t SetLogFlags(uint32_t flags) { return Ref(L().m_Flags).exchange(flags); }
+int32_t SetLogLevel(int32_t level) { return Ref(L().m_Level).exchange(level); }
+uint32_t SetLogMask(uint32_t mask) { return Ref(L().m_Mask).exchange(mask); }
+int32_t SetLogTimeDecimals(int32_t decimals) { return Ref(L().m_TimeDecimals).exchange(decimals); }
 
 int32_t EnableLogTimePrefix(bool on) {
-  CLogger& log = L();
-  const int32_t old = log.m_TimeDecimals;
-  if (!on) {
-    log.m_TimeDecimals = -1;
-  } else if (old < 0) {
-    log.m_TimeDecimals = 0;
+  auto decimals = Ref(L().m_TimeDecimals);
+  if (!on) return decimals.exchange(-1);
+  int32_t old = decimals.load();
+  while (old < 0 && !decimals.compare_exchange_weak(old, 0)) {
   }
   return old;
 }
 
-uint32_t GetLogFlags() { return L().m_Flags; }
-int32_t GetLogLevel() { return L().m_Level; }
-uint32_t GetLogMask() { return L().m_Mask; }
-int32_t GetLogTimeDecimals() { return L().m_TimeDecimals; }
-bool LogTimePrefixEnabled() { return L().m_TimeDecimals >= 0; }
+uint32_t GetLogFlags() { return Load(L().m_Flags); }
+int32_t GetLogLevel() { return Load(L().m_Level); }
+uint32_t GetLogMask() { return Load(L().m_Mask); }
+int32_t GetLogTimeDecimals() { return Load(L().m_TimeDecimals); }
+bool LogTimePrefixEnabled() { return Load(L().m_TimeDecimals) >= 0; }
 
 // ---- Messages -------------------------------------------------------------
 
 bool IsLogLevelEnabled(LogLevel level) {
-  const int32_t setting = L().m_Level;
+  const int32_t setting = Load(L().m_Level);
   if (setting == 0) return false;
   switch (LevelRow(level)) {
     case 2:
@@ -346,22 +436,42 @@ bool IsLogLevelEnabled(LogLevel level) {
   }
 }
 
+namespace {
+// Formats a message as FormatStringV does (a failed format is an empty
+// text) and writes it; a message that fits the stack buffer needs no heap.
+void WriteFormatted(uint32_t mask, LogLevel level, const char* format, va_list args) {
+  char small[512];
+  int n = 0;
+  if (format != nullptr) {
+    va_list copy;
+    va_copy(copy, args);
+    n = std::vsnprintf(small, sizeof small, format, copy);
+    va_end(copy);
+  }
+  if (n <= 0) {
+    L().WriteMessage(mask, level, std::string_view());
+  } else if (static_cast<std::size_t>(n) < sizeof small) {
+    L().WriteMessage(mask, level, std::string_view(small, static_cast<std::size_t>(n)));
+  } else {
+    L().WriteMessage(mask, level, FormatStringV(format, args));
+  }
+}
+}  // namespace
+
 void Log(LogLevel level, const char* format, ...) {
   if (!IsLogLevelEnabled(level)) return;
   va_list args;
   va_start(args, format);
-  const std::string text = FormatStringV(format, args);
+  WriteFormatted(Load(L().m_Mask), level, format, args);
   va_end(args);
-  WriteLogMessage(L().m_Mask, level, text);
 }
 
 void LogTo(uint32_t mask, LogLevel level, const char* format, ...) {
   if (!IsLogLevelEnabled(level)) return;
   va_list args;
   va_start(args, format);
-  const std::string text = FormatStringV(format, args);
+  WriteFormatted(mask, level, format, args);
   va_end(args);
-  WriteLogMessage(mask, level, text);
 }
 
 void Log(LogLevel level, const wchar_t* format, ...) {
@@ -370,7 +480,7 @@ void Log(LogLevel level, const wchar_t* format, ...) {
   va_start(args, format);
   const std::wstring text = FormatStringV(format, args);
   va_end(args);
-  WriteLogMessage(L().m_Mask, level, WideToUtf8(text));
+  WriteLogMessage(Load(L().m_Mask), level, WideToUtf8(text));
 }
 
 void LogTo(uint32_t mask, LogLevel level, const wchar_t* format, ...) {
@@ -384,6 +494,11 @@ void LogTo(uint32_t mask, LogLevel level, const wchar_t* format, ...) {
 
 void WriteLogMessage(uint32_t mask, LogLevel level, const std::string& text) {
   L().WriteMessage(mask, level, text);
+}
+
+std::string LogTimeStamp(const CZORTime& now, int decimals) {
+  char text[96];
+  return std::string(text, WriteStamp(now, decimals, text, sizeof text));
 }
 
 // ---- Level texts ----------------------------------------------------------

@@ -19,12 +19,18 @@
 // information; 3 adds debug messages. Output flags (kLogFile, ...) switch the
 // destinations on; a message's destination mask picks among them.
 //
-// The log takes no lock: log from one thread. Lines end in "\n".
+// Any thread may log: a message is written whole (all its lines, one flush)
+// before the next one starts, so no line is lost or interleaved, and the
+// settings may change while others log. Lines end in "\n".
 #pragma once
 
 #include <cstdint>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <string_view>
+
+#include "core/time/zor_time.h"
 
 enum class LogLevel : int32_t {
   Info = 0,
@@ -65,7 +71,7 @@ class CLogger : public std::ofstream {
   void Close();
   // Writes one message to the destinations that mask and flags allow; the
   // level setting is not looked at.
-  void WriteMessage(uint32_t mask, LogLevel level, const std::string& text);
+  void WriteMessage(uint32_t mask, LogLevel level, std::string_view text);
   // The message-box caption: "title : Warning", or the word alone.
   std::string Caption(LogLevel level) const;
 
@@ -78,13 +84,16 @@ class CLogger : public std::ofstream {
   bool m_LocalTime = true;     // false: UTC
 
  private:
-  // "dd/mm/yyyy" and the time of day of the current time.
-  void Now(std::string& date, std::string& time, int decimals);
+  // The current local or UTC time.
+  CZORTime Now() const;
   bool WritesFile(uint32_t mask) const;
 
-  // The date text changes once a day; formatting it is most of a line's cost.
-  int32_t m_DateDay = 0;
-  std::string m_DateText;
+  // The text of one message on its way to the file, kept between messages.
+  std::string m_Text;
+
+  // Held while a message, a banner or the opening or closing of the file is
+  // written.
+  std::mutex m_WriteLock;
 };
 
 // ---- Settings of the one log ----------------------------------------------
@@ -140,6 +149,13 @@ void LogTo(uint32_t mask, LogLevel level, const wchar_t* format, ...);
 
 // Writes a message without the level gate.
 void WriteLogMessage(uint32_t mask, LogLevel level, const std::string& text);
+
+// "dd/mm/yyyy hh:mm:ss" with `decimals` digits of the second, the stamp of
+// log lines (and, with 0 decimals, of the banners). Date and time come from
+// one rounding to the millisecond, so 23:59:59.9997 is 00:00:00.000 of the
+// next day; above 3 decimals the microseconds are cut and the date is the
+// value's own. "Invalid" for a time that is not set.
+std::string LogTimeStamp(const CZORTime& now, int decimals);
 
 // ---- Level texts ----------------------------------------------------------
 

@@ -95,7 +95,8 @@ constexpr void MjdToDateNarrow(int32_t mjd, int& year, int& month, int& day) noe
 // Day number of a calendar date, in 64 bits: never wraps.
 constexpr int64_t DateToMjd64(int year, int month, int day) noexcept {
   using namespace zor::detail;
-  if (static_cast<uint32_t>(month - 1) < 12 &&
+  // Unsigned, so month INT_MIN is simply out of range rather than overflowing.
+  if (static_cast<uint32_t>(month) - 1u < 12u &&
       static_cast<uint32_t>(year) + uint32_t{kNarrowYears} <= 2 * uint32_t{kNarrowYears}) {
     return DateToMjdNarrow(year, month, day);
   }
@@ -127,8 +128,8 @@ constexpr int32_t MjdOfDec31BeforeYear(int year) noexcept {
 
 // Day of week of a day number, 0 = Sunday .. 6 = Saturday.
 constexpr int MjdDayOfWeek(int64_t mjd) noexcept {
-  // Shifted by whole weeks to a non-negative number for every 32-bit day.
-  return static_cast<int>(static_cast<uint64_t>(mjd + 3 + 7 * (int64_t{1} << 40)) % 7);
+  // The remainder first (-6..6), so no day number can overflow.
+  return static_cast<int>((mjd % 7 + 10) % 7);
 }
 
 // Divisible by 4, and either not by 100 or by 400.

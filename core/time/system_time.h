@@ -18,7 +18,10 @@
 // UTC subtracts it, UTC to GPS adds it.
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "core/time/zor_time.h"
@@ -190,7 +193,10 @@ inline zor::platform::SYSTEMTIME TimeToSystemTime(const CZORTime& time) noexcept
   const double v = seconds * 1000.0 + 0.5;
   int64_t mjd = time.GetDay();
   uint32_t rest = 0;
-  if (v < 2147483647.0) [[likely]] {
+  if (v >= 0.0 && v < static_cast<double>(kMsPerDay)) [[likely]] {
+    // Within the day: truncation is the floor, and nothing carries.
+    rest = static_cast<uint32_t>(v);
+  } else if (v < 2147483647.0) {
     int32_t ms = static_cast<int32_t>(v);
     if (static_cast<double>(ms) > v) --ms;
     if (ms < 0) {
@@ -211,18 +217,29 @@ inline zor::platform::SYSTEMTIME TimeToSystemTime(const CZORTime& time) noexcept
   constexpr int64_t kLast = DateToMjd64(65535, 12, 31);
   if (static_cast<uint64_t>(mjd - kFirst) > static_cast<uint64_t>(kLast - kFirst)) return st;
   int year = 0, month = 0, day = 0;
-  MjdToDate(static_cast<int32_t>(mjd), year, month, day);
-  st.wYear = static_cast<uint16_t>(year);
-  st.wMonth = static_cast<uint16_t>(month);
+  // Years 0..65535 lie well inside the calendar's 32-bit range.
+  zor::detail::MjdToDateNarrow(static_cast<int32_t>(mjd), year, month, day);
   // In 32 bits from the first day of the range.
   const uint32_t fromFirst = static_cast<uint32_t>(mjd - kFirst);
-  st.wDayOfWeek = static_cast<uint16_t>((fromFirst + MjdDayOfWeek(kFirst)) % 7);
-  st.wDay = static_cast<uint16_t>(day);
+  const uint32_t dayOfWeek = (fromFirst + MjdDayOfWeek(kFirst)) % 7;
   const uint32_t secondsOfDay = rest / 1000;
   const uint32_t minutesOfDay = secondsOfDay / 60;
-  st.wHour = static_cast<uint16_t>(minutesOfDay / 60);
-  st.wMinute = static_cast<uint16_t>(minutesOfDay - st.wHour * 60u);
-  st.wSecond = static_cast<uint16_t>(secondsOfDay - minutesOfDay * 60);
-  st.wMilliseconds = static_cast<uint16_t>(rest - secondsOfDay * 1000);
+  const uint32_t hour = minutesOfDay / 60;
+  // The record is built as two 64-bit words (fields in little-endian order)
+  // rather than eight 16-bit stores, which a caller's 16-byte copy would have
+  // to wait for.
+  const uint64_t date = static_cast<uint64_t>(static_cast<uint32_t>(year)) |
+                        static_cast<uint64_t>(static_cast<uint32_t>(month)) << 16 |
+                        static_cast<uint64_t>(dayOfWeek) << 32 |
+                        static_cast<uint64_t>(static_cast<uint32_t>(day)) << 48;
+  const uint64_t clock = static_cast<uint64_t>(hour) |
+                         static_cast<uint64_t>(minutesOfDay - hour * 60) << 16 |
+                         static_cast<uint64_t>(secondsOfDay - minutesOfDay * 60) << 32 |
+                         static_cast<uint64_t>(rest - secondsOfDay * 1000) << 48;
+  static_assert(std::endian::native == std::endian::little);
+  static_assert(offsetof(zor::platform::SYSTEMTIME, wHour) == sizeof date);
+  unsigned char* bytes = reinterpret_cast<unsigned char*>(&st);
+  std::memcpy(bytes, &date, sizeof date);
+  std::memcpy(bytes + sizeof date, &clock, sizeof clock);
   return st;
 }

@@ -106,7 +106,9 @@ SYSTEMTIME ParseDate(const char* text, DateOrder order) {
     v[1] = Digits(p + first, 2);
     v[2] = Digits(p + first + 2, order == DateOrder::kYmd ? 2 : 4);
   } else {
-    return st;  // a run of digits that is no date
+    // A run of digits of any other length reads as no field, which the
+    // two-digit year rule below turns into the year 2000.
+    v[0] = 0;
   }
   int year = 0, month = 0, day = 0;
   switch (order) {
@@ -332,20 +334,42 @@ SYSTEMTIME ParseTimeToSystemTime(const char* text) {
   SYSTEMTIME st{};
   Clock c;
   if (!ScanClock(text, c)) return st;
-  st.wHour = Word(c.hour);
-  st.wMinute = Word(c.minute);
+  int hour = c.hour;
+  int minute = c.minute;
+  int second = c.wholeSeconds;
+  int ms = 0;
   if (c.seconds > 0.0) {
-    double whole = std::floor(c.seconds);
-    double ms = std::floor((c.seconds - whole) * 1000.0 + 0.5);
-    if (ms >= 1000.0) {  // 56.9996 is 57.000, not 56 and 1000 ms
-      whole += 1.0;
-      ms -= 1000.0;
-    }
-    st.wSecond = Word(DoubleToInt32(whole));
-    st.wMilliseconds = Word(DoubleToInt32(ms));
-  } else {
-    st.wSecond = Word(c.wholeSeconds);
+    const double whole = std::floor(c.seconds);
+    second = DoubleToInt32(whole);
+    ms = DoubleToInt32(std::floor((c.seconds - whole) * 1000.0 + 0.5));
   }
+  // A fraction that rounds up to a whole second carries as far as it goes:
+  // 12:34:59.9996 is 12:35:00.000, never second 60. The record has no date to
+  // carry into, so the last millisecond of the day stays 23:59:59.999.
+  if (ms >= 1000) {
+    const bool lastOfDay = hour == 23 && minute == 59 && second == 59;
+    const bool noRoom = second == INT_MAX || (second == 59 && minute == 59 && hour == INT_MAX);
+    if (lastOfDay || noRoom) {
+      ms = 999;
+    } else {
+      ms -= 1000;
+      if (second != 59) {
+        ++second;
+      } else {
+        second = 0;
+        if (minute != 59) {
+          ++minute;
+        } else {
+          minute = 0;
+          ++hour;
+        }
+      }
+    }
+  }
+  st.wHour = Word(hour);
+  st.wMinute = Word(minute);
+  st.wSecond = Word(second);
+  st.wMilliseconds = Word(ms);
   return st;
 }
 

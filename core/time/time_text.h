@@ -78,15 +78,20 @@ bool ParseClockText(const std::string& text, int& hours, int& minutes, int& seco
 // Dates with separators ("2019-03-06", "6.3.19", "03/06/2019") or compact
 // ("190306", "20190306", "060319", "06032019"), in the field order of the
 // name. A missing number of a separated date leaves its field 0. Only the
-// date fields are set; null, text without a digit or a compact form of
-// another length than 6 or 8 gives all zeros.
+// date fields are set; null or text without a digit gives all zeros. A
+// compact form of another length than 6 or 8 digits reads no field, and the
+// two-digit year rule makes that the year 2000 with month and day 0.
 zor::platform::SYSTEMTIME ParseDateYmd(const char* text);
 zor::platform::SYSTEMTIME ParseDateDmy(const char* text);
 zor::platform::SYSTEMTIME ParseDateMdy(const char* text);
 
-// Clock texts with separators ("12:34:56.25", "9.45") or compact ("945",
-// "0945", "94556", "123456", "123456.5"). Sets hour, minute, second and
-// milliseconds (rounded) only; text without a digit gives all zeros.
+// Clock texts with separators ("12:34:56.25", "9:45", "9h45") or compact
+// ("945", "0945", "94556", "123456", "123456.5"); a '.' right after the hour
+// is no separator ("9.45" is 09:00:00). Sets hour, minute, second and
+// milliseconds only; text without a digit gives all zeros. The seconds are
+// rounded to the millisecond and a carry runs on into the minute and hour
+// (12:34:59.9996 is 12:35:00.000); 23:59:59.9995 and later, having no day
+// to carry into, stay 23:59:59.999.
 zor::platform::SYSTEMTIME ParseTimeToSystemTime(const char* text);
 // Seconds of day of ParseTimeToSystemTime.
 double TimeTextToSeconds(const char* text);

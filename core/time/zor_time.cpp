@@ -8,6 +8,8 @@
 #include <locale>
 #include <sstream>
 
+#include <time.h>
+
 #include <boost/date_time/gregorian/gregorian.hpp>
 #include <boost/date_time/posix_time/posix_time.hpp>
 
@@ -64,22 +66,18 @@ bool FindAlignedUnit(int64_t start, int64_t refUnit, double delta, double size, 
   return true;
 }
 
-boost::posix_time::ptime UnixEpoch() {
-  return boost::posix_time::ptime(boost::gregorian::date(1970, 1, 1));
-}
-
-// Whole milliseconds since 1970 of the instant, for the boost texts; false
-// outside the years boost's calendar accepts (1400..9999).
-bool BoostMilliseconds(const CZORTime& t, int64_t& ms) {
-  double seconds = 0.0;
-  if (t.IsValid()) {
-    seconds = static_cast<double>(int64_t{t.GetDay()} - kMjdUnixEpoch) * kDay + t.GetSeconds();
-  }
-  constexpr double kFirst = (DateToMjd64(1400, 1, 1) - kMjdUnixEpoch) * 86400000.0;
-  constexpr double kEnd = (DateToMjd64(10000, 1, 1) - kMjdUnixEpoch) * 86400000.0;
-  const double v = std::trunc(seconds * 1000.0);
-  if (!(v >= kFirst && v < kEnd)) return false;
-  ms = static_cast<int64_t>(v);
+// The instant rounded to whole milliseconds as GetFieldsMs rounds it (so the
+// boost texts agree with every other text of the value), as a boost time; a
+// value that is not set counts as 1970-01-01 00:00:00. False outside the
+// years boost's calendar accepts (1400..9999).
+bool ToBoostTime(const CZORTime& t, boost::posix_time::ptime& out) {
+  int y = 1970, mo = 1, d = 1, dow = 0, h = 0, mi = 0, s = 0, ms = 0;
+  if (t.IsValid() && !t.GetFieldsMs(y, mo, d, dow, h, mi, s, ms)) return false;
+  if (y < 1400 || y > 9999) return false;
+  out = boost::posix_time::ptime(
+      boost::gregorian::date(static_cast<unsigned short>(y), static_cast<unsigned short>(mo),
+                             static_cast<unsigned short>(d)),
+      boost::posix_time::time_duration(h, mi, s) + boost::posix_time::milliseconds(ms));
   return true;
 }
 
@@ -220,23 +218,37 @@ int CZORTime::SetSecondsOfDay(const CZORTime& reference, double seconds) noexcep
 }
 
 namespace {
-void FromPtime(const boost::posix_time::ptime& p, int32_t& day, double& seconds) {
-  const boost::gregorian::date d = p.date();
-  const boost::posix_time::time_duration tod = p.time_of_day();
-  const int64_t micro = tod.fractional_seconds() * 1000000 /
-                        boost::posix_time::time_duration::ticks_per_second();
-  day = DateToMjd(d.year(), d.month(), d.day());
-  seconds = tod.hours() * 3600.0 + tod.minutes() * 60.0 + static_cast<double>(tod.seconds()) +
-            static_cast<double>(micro) * 1e-6;
+// The wall clock to the microsecond, as seconds since 1970 (UTC) and the
+// local zone's offset east of UTC at that instant (0 when unknown).
+void ReadClock(int64_t& unixSeconds, int64_t& micro, int64_t* localOffset) {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  unixSeconds = ts.tv_sec;
+  micro = ts.tv_nsec / 1000;
+  if (localOffset == nullptr) return;
+  *localOffset = 0;
+  std::tm local{};
+  if (localtime_r(&ts.tv_sec, &local) != nullptr) *localOffset = local.tm_gmtoff;
 }
 }  // namespace
 
+void CZORTime::SetClock(int64_t unixSeconds, int64_t micro) noexcept {
+  const int64_t days = zor::detail::FloorDiv(unixSeconds, kSecondsPerDay);
+  Store(days + kMjdUnixEpoch,
+        static_cast<double>(unixSeconds - days * kSecondsPerDay) +
+            static_cast<double>(micro) * 1e-6);
+}
+
 void CZORTime::SetNowUtc() {
-  FromPtime(boost::posix_time::microsec_clock::universal_time(), m_day, m_seconds);
+  int64_t seconds = 0, micro = 0;
+  ReadClock(seconds, micro, nullptr);
+  SetClock(seconds, micro);
 }
 
 void CZORTime::SetNowLocal() {
-  FromPtime(boost::posix_time::microsec_clock::local_time(), m_day, m_seconds);
+  int64_t seconds = 0, micro = 0, offset = 0;
+  ReadClock(seconds, micro, &offset);
+  SetClock(seconds + offset, micro);
 }
 
 // ---- Queries.
@@ -293,13 +305,17 @@ bool CZORTime::GetFieldsMs(int& year, int& month, int& day, int& dayOfWeek, int&
   // Whole milliseconds in integers, so no field can round up to 1000 ms or
   // second 60, and any number of days carries into the date.
   const double v = m_seconds * 1000.0 + 0.5;
-  if (!(std::fabs(v) < 9.0e18)) return none();
-  int64_t ms = static_cast<int64_t>(v);  // floor(v), without a libm call
-  if (static_cast<double>(ms) > v) --ms;
   constexpr int64_t kMsPerDay = 86400000;
-  // Almost always a non-negative count: unsigned division is the cheap one.
-  const int64_t days = ms >= 0 ? static_cast<int64_t>(static_cast<uint64_t>(ms) / kMsPerDay)
-                               : zor::detail::FloorDiv(ms, kMsPerDay);
+  int64_t ms = 0;
+  int64_t days = 0;
+  if (v >= 0.0 && v < static_cast<double>(kMsPerDay)) [[likely]] {
+    ms = static_cast<int64_t>(v);  // within the day: truncation is the floor
+  } else {
+    if (!(std::fabs(v) < 9.0e18)) return none();
+    ms = static_cast<int64_t>(v);  // floor(v), without a libm call
+    if (static_cast<double>(ms) > v) --ms;
+    days = zor::detail::FloorDiv(ms, kMsPerDay);
+  }
   const int64_t mjd = int64_t{m_day} + days;
   if (!FitsInt32(mjd)) return none();
   uint32_t rest = static_cast<uint32_t>(ms - days * kMsPerDay);
@@ -385,25 +401,24 @@ double CZORTime::GetDecimalYearNow() {
 // ---- Texts.
 
 std::string CZORTime::ToSimpleString() const {
-  int64_t ms = 0;
-  if (!BoostMilliseconds(*this, ms)) return "Invalid";
+  boost::posix_time::ptime p;
+  if (!ToBoostTime(*this, p)) return "Invalid";
   try {
-    return boost::posix_time::to_simple_string(UnixEpoch() +
-                                               boost::posix_time::milliseconds(ms));
+    return boost::posix_time::to_simple_string(p);
   } catch (const std::exception&) {
     return "Invalid";
   }
 }
 
 std::string CZORTime::Format(const std::string& format) const {
-  int64_t ms = 0;
-  if (!BoostMilliseconds(*this, ms)) return "Invalid";
+  boost::posix_time::ptime p;
+  if (!ToBoostTime(*this, p)) return "Invalid";
   try {
     std::ostringstream out;
     // The locale owns the facet.
     out.imbue(std::locale(std::locale::classic(),
                           new boost::posix_time::time_facet(format.c_str())));
-    out << UnixEpoch() + boost::posix_time::milliseconds(ms);
+    out << p;
     return out.str();
   } catch (const std::exception&) {
     return "Invalid";

@@ -113,7 +113,8 @@ class CZORTime : public Zor::ISerializable {
   // Day of the reference, then AlignToDay(reference); returns its result.
   int SetTimeOfDay(const CZORTime& reference, int hour, int minute, double seconds) noexcept;
   int SetSecondsOfDay(const CZORTime& reference, double seconds) noexcept;
-  // The clock at microsecond resolution.
+  // The wall clock at microsecond resolution, in UTC or in the local zone
+  // (TZ; UTC when the zone cannot tell its offset).
   void SetNowUtc();
   void SetNowLocal();
 
@@ -161,12 +162,13 @@ class CZORTime : public Zor::ISerializable {
   // Decimal year of today's UTC date at 12:00:00.
   static double GetDecimalYearNow();
 
-  // boost's simple text of the instant at whole milliseconds, e.g.
-  // "2000-Jan-01 12:00:00.250000"; a value that is not set counts as
-  // 1970-01-01 00:00:00. "Invalid" outside the years 1400..9999.
+  // boost's simple text of the instant rounded to whole milliseconds as
+  // GetFieldsMs rounds it (the same fields FormatTime and FormatDateTime
+  // print), e.g. "2000-Jan-01 12:00:00.250000"; a value that is not set
+  // counts as 1970-01-01 00:00:00. "Invalid" outside the years 1400..9999.
   std::string ToSimpleString() const;
-  // The same instant through a boost time facet with a strftime-style
-  // format, e.g. "%d/%m/%Y".
+  // The same rounded instant through a boost time facet with a
+  // strftime-style format, e.g. "%d/%m/%Y".
   std::string Format(const std::string& format) const;
   // "hh:mm:ss" with `decimals` digits of the second (at most six). Separator
   // ':' keeps the colons, 0 removes them, any other byte replaces them.
@@ -214,6 +216,8 @@ class CZORTime : public Zor::ISerializable {
   // SetGpsWeek without the not-set image; false when the result is not set.
   bool SetGpsWeekRaw(int64_t week, double secondsOfWeek) noexcept;
   AlignResult AlignDays(const CZORTime& reference, int& moved) noexcept;
+  // Seconds since 1970 of a wall clock (UTC or local) and its microseconds.
+  void SetClock(int64_t unixSeconds, int64_t micro) noexcept;
   int AlignWeeks(const sGpsWeekTime& reference) noexcept;
 
   int32_t m_day = 0;

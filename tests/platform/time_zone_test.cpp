@@ -4,7 +4,10 @@
 
 #include "tests/support/system_time_builder.h"
 
+#include <algorithm>
+#include <climits>
 #include <ctime>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/file_time.h"
@@ -46,8 +49,8 @@ TEST(TimeZoneTest, CentralEuropeAcrossDaylightChanges) {
 
   EXPECT_EQ(ToUtc(MakeSystemTime(2024, 7, 1, 12)), "2024-07-01 10:00:00.000 1");
   EXPECT_EQ(ToUtc(MakeSystemTime(2024, 1, 1, 0, 30)), "2023-12-31 23:30:00.000 0");
-  // The skipped hour is read with the daylight offset, the repeated hour as
-  // daylight time (its first pass).
+  // The skipped hour is read with the larger offset (after the change), the
+  // repeated hour with the larger offset too (its first pass).
   EXPECT_EQ(ToUtc(MakeSystemTime(2024, 3, 31, 2, 30)), "2024-03-31 00:30:00.000 0");
   EXPECT_EQ(ToUtc(MakeSystemTime(2024, 10, 27, 2, 30)), "2024-10-27 00:30:00.000 0");
   EXPECT_EQ(ToUtc(MakeSystemTime(2024, 10, 27, 3, 0)), "2024-10-27 02:00:00.000 0");
@@ -91,6 +94,104 @@ TEST(TimeZoneTest, RoundTripThroughAYear) {
       }
     }
     EXPECT_EQ(moved, 1) << zone;
+  }
+}
+
+int64_t OffsetAt(int64_t unixSeconds) {
+  const time_t t = static_cast<time_t>(unixSeconds);
+  std::tm broken{};
+  if (localtime_r(&t, &broken) == nullptr) return INT64_MIN;
+  return broken.tm_gmtoff;
+}
+
+SYSTEMTIME FromUnix(int64_t seconds) {
+  SYSTEMTIME st{};
+  FileTimeToSystemTime(static_cast<uint64_t>(seconds + int64_t{kUnixEpochTicks / kTicksPerSecond}) *
+                           kTicksPerSecond,
+                       st);
+  return st;
+}
+
+struct Change {
+  int64_t at;      // the first instant of the new offset
+  int64_t before;  // offsets east of UTC, seconds
+  int64_t after;
+};
+
+// The zone's offset changes from 1900 to 2100, found day by day and then to
+// the second.
+std::vector<Change> Changes() {
+  std::vector<Change> changes;
+  const int64_t first = -2208988800;  // 1900-01-01
+  const int64_t last = 4102444800;    // 2100-01-01
+  int64_t previous = OffsetAt(first);
+  for (int64_t day = first + 86400; day <= last; day += 86400) {
+    const int64_t offset = OffsetAt(day);
+    if (offset == previous) continue;
+    int64_t lo = day - 86400, hi = day;  // OffsetAt(lo) == previous, OffsetAt(hi) != previous
+    while (hi - lo > 1) {
+      const int64_t mid = lo + (hi - lo) / 2;
+      (OffsetAt(mid) == previous ? lo : hi) = mid;
+    }
+    changes.push_back({hi, previous, OffsetAt(hi)});
+    previous = offset;
+  }
+  return changes;
+}
+
+// Around every offset change of zones whose winter time is flagged as
+// daylight time (Dublin, Casablanca), one with a 30-minute change (Lord
+// Howe) and a POSIX rule: a wall time shown by two instants gives the
+// earlier one, a wall time shown by none is read with the larger offset,
+// and a wall time shown once gives that instant.
+TEST(TimeZoneTest, RepeatedAndSkippedTimesFollowOneRuleInEveryZone) {
+  for (const char* zone : {"Europe/Dublin", "Africa/Casablanca", "Australia/Lord_Howe",
+                           "EST5EDT,M3.2.0,M11.1.0", "America/New_York"}) {
+    ScopedTz tz(zone);
+    const std::vector<Change> changes = Changes();
+    ASSERT_GT(changes.size(), 40u) << zone;
+    int repeated = 0, skipped = 0;
+    for (const Change& c : changes) {
+      const int64_t low = c.at + std::min(c.before, c.after);
+      const int64_t high = c.at + std::max(c.before, c.after);
+      for (int64_t wall : {low - 1, low, (low + high) / 2, high - 1, high}) {
+        const int64_t viaBefore = wall - c.before;  // shows the old offset before the change
+        const int64_t viaAfter = wall - c.after;
+        const bool beforeShows = viaBefore < c.at;
+        const bool afterShows = viaAfter >= c.at;
+        int64_t want = std::min(viaBefore, viaAfter);  // both or neither: the larger offset
+        if (beforeShows != afterShows) want = beforeShows ? viaBefore : viaAfter;
+        if (wall > low && wall < high) ++(beforeShows ? repeated : skipped);
+        SYSTEMTIME local = FromUnix(wall);
+        local.wMilliseconds = 250;
+        SYSTEMTIME expected = FromUnix(want);
+        expected.wMilliseconds = 250;
+        ASSERT_EQ(ToUtc(local), Text(expected))
+            << zone << " wall " << Text(local) << " change at " << Text(FromUnix(c.at)) << " from "
+            << c.before << " to " << c.after;
+      }
+    }
+    EXPECT_GT(repeated, 20) << zone;
+    EXPECT_GT(skipped, 20) << zone;
+  }
+}
+
+// Zones that flag their winter time as daylight time report the summer as
+// daylight time all the same: the larger offset is daylight time.
+TEST(TimeZoneTest, ZoneInformationGoesByOffsets) {
+  for (const char* zone : {"Europe/Dublin", "Europe/London", kCentralEurope}) {
+    ScopedTz tz(zone);
+    TimeZoneInformation info;
+    const uint32_t id = GetTimeZoneInformation(info);
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
+    const int64_t current = OffsetAt(now);
+    int64_t smallest = current;
+    for (int week = 1; week <= 53; ++week) {
+      smallest = std::min(smallest, OffsetAt(now + week * 604800));
+    }
+    EXPECT_EQ(info.bias, -smallest / 60) << zone;
+    EXPECT_EQ(info.daylightBias, -60) << zone;
+    EXPECT_EQ(id, current == smallest ? kTimeZoneIdStandard : kTimeZoneIdDaylight) << zone;
   }
 }
 

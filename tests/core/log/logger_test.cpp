@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,10 +14,12 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/filesystem.hpp>
 
+#include "core/time/system_time.h"
 #include "core/time/zor_time.h"
 #include "platform/message_sink.h"
 
@@ -138,6 +142,83 @@ TEST_F(LoggerTest, LinePrefixHasDateTimeAndIndentedContinuations) {
     EXPECT_GE(seconds, before.GetSeconds() - 0.001);
     EXPECT_LE(seconds, after.GetSeconds() + 0.001);
   }
+}
+
+// Date and time of a stamp come from one rounding: the last half
+// millisecond of a day is the next day's midnight, in the date as well. The
+// oracle is the ISO text of the same value, whose fields are rounded once.
+TEST(LoggerStamp, DateAndTimeComeFromOneRounding) {
+  EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 7, 23, 59, 59.9997), 3), "08/12/2026 00:00:00.000");
+  EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 31, 23, 59, 59.9997), 0), "01/01/2027 00:00:00");
+  EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 7, 23, 59, 59.9997), 6), "07/12/2026 23:59:59.999700");
+  EXPECT_EQ(LogTimeStamp(CZORTime(), 3), "Invalid");
+  // Years beyond four digits keep all of them.
+  EXPECT_EQ(LogTimeStamp(CZORTime(12345, 6, 7, 8, 9, 10.25), 2), "07/06/12345 08:09:10.25");
+  EXPECT_EQ(LogTimeStamp(CZORTime(12345, 6, 7, 8, 9, 10.25), 5), "07/06/12345 08:09:10.25000");
+  const std::regex iso(R"((\d{4})-(\d\d)-(\d\d) (.*))");
+  for (int32_t day : {51543, 59000, 61380}) {
+    for (double seconds : {0.0, 0.0004, 0.0005, 43200.25, 86399.4994, 86399.4996, 86399.9994,
+                           86399.9995, 86399.9997, 86399.9999999}) {
+      const CZORTime t(sTimeRecord{day, 0, seconds});
+      for (int decimals = -1; decimals <= 7; ++decimals) {
+        std::smatch m;
+        const std::string want = FormatDateTime(t, decimals, ':');
+        ASSERT_TRUE(std::regex_match(want, m, iso)) << want;
+        EXPECT_EQ(LogTimeStamp(t, decimals),
+                  m[3].str() + "/" + m[2].str() + "/" + m[1].str() + " " + m[4].str())
+            << day << ' ' << seconds << ' ' << decimals;
+      }
+    }
+  }
+}
+
+// Eight threads log two-line messages at once while another reads and
+// writes the settings: every message reaches the file exactly once, whole,
+// its two lines side by side.
+TEST_F(LoggerTest, ThreadedMessagesAreNeitherLostNorInterleaved) {
+  constexpr int kThreads = 8;
+  constexpr int kMessages = 1500;
+  Start(2, 3);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t] {
+      for (int n = 0; n < kMessages; ++n) {
+        Log(LogLevel::Info, "thread %d message %d|tail %d %d", t, n, t, n);
+      }
+    });
+  }
+  // Settings may be read and written meanwhile (here rewritten unchanged).
+  std::atomic<bool> done{false};
+  std::thread settings([&done] {
+    while (!done.load()) {
+      SetLogLevel(GetLogLevel());
+      SetLogMask(GetLogMask());
+      SetLogTimeDecimals(GetLogTimeDecimals());
+      EnableLogMessageBoxes(LogMessageBoxesEnabled());
+      (void)IsLogLevelEnabled(LogLevel::Debug);
+    }
+  });
+  for (std::thread& th : threads) th.join();
+  done = true;
+  settings.join();
+  StopLogging();
+
+  const std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), 2u * kThreads * kMessages);
+  const std::regex head(
+      R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d\.\d{3} ->  INFO   : thread (\d+) message (\d+))");
+  std::vector<int> seen(kThreads * kMessages, 0);
+  for (size_t i = 0; i < lines.size(); i += 2) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines[i], m, head)) << i << ": " << lines[i];
+    const int t = std::stoi(m[1]);
+    const int n = std::stoi(m[2]);
+    ASSERT_TRUE(t < kThreads && n < kMessages) << lines[i];
+    ASSERT_EQ(lines[i + 1],
+              std::string(28, ' ') + "INFO   : tail " + m[1].str() + " " + m[2].str());
+    ++seen[t * kMessages + n];
+  }
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), kThreads * kMessages);
 }
 
 TEST_F(LoggerTest, TimeDecimalsShapeThePrefix) {

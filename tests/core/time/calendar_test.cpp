@@ -103,4 +103,56 @@ TEST(Calendar, UncheckedMonthsAndDaysRunThroughTheFormula) {
   EXPECT_EQ(DaysInMonthOf(2000, 13), 0);
 }
 
+// Day number of the first of a month, by the days-from-civil algorithm in
+// 64 bits, for any year a normalised 32-bit month can reach.
+int64_t CivilMjd(int64_t y, int64_t m) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468 + 40587;
+}
+
+// Every combination of the extreme int values runs through every calendar
+// entry point without overflow (the sanitizer build checks that). Months
+// -9..14 land where the month count says (month 13 is January of the next
+// year, month 0 December of the one before); months further out run through
+// the formula's 30.6-day months and only have to step with the day.
+TEST(Calendar, ExtremeArgumentsNeverOverflow) {
+  constexpr int kMin = std::numeric_limits<int>::min();
+  constexpr int kMax = std::numeric_limits<int>::max();
+  const int extremes[] = {kMin, kMin + 1, -9, -8, -1, 0, 1, 2, 3, 12, 13, kMax - 1, kMax};
+  for (int y : extremes) {
+    for (int m : extremes) {
+      for (int d : extremes) {
+        const int64_t mjd = DateToMjd64(y, m, d);
+        ASSERT_EQ(DateToMjd(y, m, d), static_cast<int32_t>(mjd));
+        if (d != kMax) {
+          ASSERT_EQ(DateToMjd64(y, m, d + 1), mjd + 1) << y << ' ' << m << ' ' << d;
+        }
+        if (m >= -9 && m <= 14) {
+          const int64_t months = int64_t{y} * 12 + (m - 1);
+          const int64_t ny = months >= 0 ? months / 12 : (months - 11) / 12;
+          ASSERT_EQ(mjd, CivilMjd(ny, months - ny * 12 + 1) + (int64_t{d} - 1))
+              << y << ' ' << m << ' ' << d;
+        }
+      }
+      (void)DaysInMonthOf(y, m);
+    }
+    const int32_t dec31 = MjdOfDec31BeforeYear(y);
+    EXPECT_EQ(dec31, static_cast<int32_t>(CivilMjd(y, 1) - 1)) << y;
+    EXPECT_EQ(DaysInYear(y), IsLeapYear(y) ? 366 : 365);
+    int yy, mm, dd;
+    MjdToDate(y, yy, mm, dd);
+    EXPECT_EQ(DateToMjd(yy, mm, dd), y);
+  }
+  for (int64_t mjd : {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(),
+                      int64_t{kMin}, int64_t{kMax}, int64_t{-1}}) {
+    const int dow = MjdDayOfWeek(mjd);
+    EXPECT_TRUE(dow >= 0 && dow <= 6) << mjd;
+  }
+  EXPECT_EQ(MjdDayOfWeek(int64_t{-4}), 6);  // 1858-11-13 was a Saturday
+}
+
 }  // namespace

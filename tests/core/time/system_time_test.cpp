@@ -4,14 +4,17 @@
 
 #include "tests/support/system_time_builder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/date_picture.h"
+#include "platform/file_time.h"
 #include "platform/locale.h"
 #include "tests/platform/scoped_tz.h"
 
@@ -144,6 +147,43 @@ TEST(SystemTimeZoneTest, UtcAndLocalAcrossDaylightChanges) {
     EXPECT_TRUE(AllZero(UtcToLocalSystemTime(out, SYSTEMTIME{})));
     EXPECT_FALSE(UtcToLocal(CZORTime()).IsValid());
     EXPECT_FALSE(LocalToUtc(CZORTime(sTimeRecord{0, 0, 3600.0})).IsValid());
+  }
+}
+
+// Dublin flags its winter time as daylight time; the repeated hour on the
+// last Sunday of October is still read as its first pass (summer time) and
+// the skipped hour in March with the summer offset, as in every other zone.
+TEST(SystemTimeZoneTest, LocalToUtcGoesByOffsetsNotTheDaylightFlag) {
+  for (const char* zone : {"Europe/Dublin", "Europe/London", "WET0WEST,M3.5.0/1,M10.5.0"}) {
+    ScopedTz tz(zone);
+    for (int year = 1997; year <= 2037; ++year) {
+      for (int month : {3, 10}) {
+        const int32_t end = DateToMjd(year, month, 31);
+        const int lastSunday = 31 - MjdDayOfWeek(end);
+        // The change is at 01:00 UTC: 01:30 local is skipped in March and
+        // repeated in October; both read with the summer offset (+1 h).
+        EXPECT_EQ(Text(LocalToUtc(At(year, month, lastSunday, 1, 30, 0.25))),
+                  Text(At(year, month, lastSunday, 0, 30, 0.25)))
+            << zone << ' ' << year << '-' << month;
+        EXPECT_EQ(Text(LocalToUtc(At(year, month, lastSunday, 2, 30))),
+                  Text(At(year, month, lastSunday, month == 3 ? 1 : 2, 30)))
+            << zone << ' ' << year << '-' << month;
+      }
+    }
+  }
+}
+
+// The offset in force now, in zones that flag winter as daylight time, with
+// half-hour and two-hour changes, or none.
+TEST(SystemTimeZoneTest, UtcOffsetHoursIsTheOffsetInForceInEveryZone) {
+  for (const char* zone : {"Europe/Dublin", "Africa/Casablanca", "Australia/Lord_Howe",
+                           "Antarctica/Troll", "Pacific/Chatham", "America/St_Johns",
+                           "Asia/Kolkata", "America/New_York", "EST5EDT,M3.2.0,M11.1.0"}) {
+    ScopedTz tz(zone);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ASSERT_NE(localtime_r(&now, &local), nullptr);
+    EXPECT_EQ(GetUtcOffsetHours(), local.tm_gmtoff / 3600.0) << zone;
   }
 }
 
@@ -372,6 +412,31 @@ TEST(SystemTimeTextTest, LocalePictures) {
   EXPECT_EQ(FormatDate(t, zor::platform::DATE_LONGDATE), "Tuesday, March 5, 2024");
   EXPECT_EQ(FormatTimeOfDayLocale(t, 0), "1:04:05 PM");
   EXPECT_EQ(FormatTimeOfDayLocale(t, zor::platform::TIME_NOSECONDS), "1:04 PM");
+}
+
+// Every int argument of the texts, at its extremes, on set and unset values
+// alike: no overflow (the sanitizer build checks that), and a clock shows
+// the digits asked for (at most six).
+TEST(SystemTimeTextTest, ExtremeIntArgumentsNeverOverflow) {
+  constexpr int kMin = std::numeric_limits<int>::min();
+  constexpr int kMax = std::numeric_limits<int>::max();
+  const CZORTime times[] = {CZORTime(), At(2024, 2, 29, 23, 59, 59.9996),
+                            CZORTime(sTimeRecord{kMax, 0, 1e15}),
+                            CZORTime(sTimeRecord{kMin, 0, 0.5})};
+  const SYSTEMTIME st = MakeSystemTime(65535, 65535, 65535, 65535, 65535, 65535, 65535);
+  for (int v : {kMin, kMin + 1, -1, 0, 1, 3, 4, 6, 7, kMax - 1, kMax}) {
+    EXPECT_EQ(FormatTimeOfDay(times[1], v, ':').size(), v <= 0 ? 8u : 9u + std::min(v, 6)) << v;
+    for (const CZORTime& t : times) {
+      (void)FormatTimeOfDay(t, v, ':');
+      (void)FormatDateTime(t, v, '\0');
+      (void)FormatMjdText(t, v);
+    }
+    (void)FormatSystemTimeOfDay(st, v, '.');
+    (void)FormatSystemDateTime(st, v, ':');
+    (void)FormatSystemTimeMjd(st, v);
+    (void)DaysInMonthOf(v, v);
+    (void)zor::platform::DaysInMonthOf(v, v);
+  }
 }
 
 TEST(SystemTimeTextTest, Duration) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -102,6 +103,23 @@ TEST(TimeTextPrint, IsoParts) {
 
 // ---- ISO texts.
 
+// The int arguments of the printers at their extremes: no overflow (the
+// sanitizer build checks that); unknown parts and decimals give no text.
+TEST(TimeTextPrint, ExtremeIntArgumentsNeverOverflow) {
+  const SYSTEMTIME st = MakeSystemTime(65535, 65535, 65535, 65535, 65535, 65535, 65535);
+  for (int v : {INT_MIN, INT_MIN + 1, -1, 0, 1, 2, 3, 4, INT_MAX - 1, INT_MAX}) {
+    (void)FormatIsoDateTime(st, v, v);
+    (void)FormatIsoDateTime(st, kIsoDateAndTime, v);
+    (void)FormatNowClock(v > 0, v);
+    (void)FormatSystemDateTimeDecimals(&st, v, true);
+    (void)FormatSystemTimeDateDecimals(&st, v, true);
+    (void)IsValidDateRecord(sDateRecord{v, v, v});
+  }
+  EXPECT_EQ(FormatIsoDateTime(st, INT_MIN, 0), "");
+  EXPECT_EQ(FormatNowClock(true, INT_MAX).size(), 12u);
+  EXPECT_EQ(FormatNowClock(false, INT_MIN).size(), 8u);
+}
+
 TEST(TimeTextIso, DateTimeAndZone) {
   SYSTEMTIME st = MakeSystemTime(1, 1, 1, 1, 1, 1, 1);
   st.wDayOfWeek = 5;
@@ -195,8 +213,44 @@ TEST(TimeTextClock, CompactAndSeparatedForms) {
   EXPECT_EQ(Fields(ParseTimeToSystemTime("12:34")), "0-0-0 12:34:0.0");
   // Rounding to 1000 ms carries into the second.
   EXPECT_EQ(Fields(ParseTimeToSystemTime("12:34:56.9996")), "0-0-0 12:34:57.0");
+  // A '.' right after the hour is no separator: the compact form reads "9.".
+  EXPECT_EQ(Fields(ParseTimeToSystemTime("9.45")), "0-0-0 9:0:0.0");
+  EXPECT_EQ(Fields(ParseTimeToSystemTime("9:45")), "0-0-0 9:45:0.0");
   EXPECT_DOUBLE_EQ(TimeTextToSeconds("12:34:56.25"), 45296.25);
   EXPECT_DOUBLE_EQ(TimeTextToSeconds("123456.5"), 45296.5);
+}
+
+// Seconds rounded to the millisecond carry through seconds, minutes and
+// hours, in the separated and the compact form alike; the last half
+// millisecond of the day, with no date to carry into, stays 23:59:59.999.
+TEST(TimeTextClock, RoundingCarriesThroughEveryField) {
+  for (int h = 0; h < 24; ++h) {
+    for (int m : {0, 9, 58, 59}) {
+      for (int sec : {0, 30, 58, 59}) {
+        for (int tenK : {0, 4, 1234, 4996, 5004, 9994, 9996, 9999}) {
+          // Tenths of milliseconds, rounded half up, in integers.
+          int64_t ms = ((int64_t{h} * 3600 + m * 60 + sec) * 10000 + tenK + 5) / 10;
+          ms = std::min<int64_t>(ms, 86399999);
+          char want[32];
+          std::snprintf(want, sizeof want, "0-0-0 %d:%d:%d.%d", int(ms / 3600000),
+                        int(ms / 60000 % 60), int(ms / 1000 % 60), int(ms % 1000));
+          char text[32];
+          std::snprintf(text, sizeof text, "%d:%02d:%02d.%04d", h, m, sec, tenK);
+          ASSERT_EQ(Fields(ParseTimeToSystemTime(text)), want) << text;
+          std::snprintf(text, sizeof text, "%02d%02d%02d.%04d", h, m, sec, tenK);
+          ASSERT_EQ(Fields(ParseTimeToSystemTime(text)), want) << text;
+          ASSERT_DOUBLE_EQ(TimeTextToSeconds(text), ms / 1000.0) << text;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(Fields(ParseTimeToSystemTime("12:34:59.9996")), "0-0-0 12:35:0.0");
+  EXPECT_EQ(Fields(ParseTimeToSystemTime("235959.9999")), "0-0-0 23:59:59.999");
+  // Fields beyond their range are not checked and take a carry only where
+  // the rounding itself reaches the limit.
+  EXPECT_EQ(Fields(ParseTimeToSystemTime("30:59:59.9996")), "0-0-0 31:0:0.0");
+  EXPECT_EQ(Fields(ParseTimeToSystemTime("1:75:30.9996")), "0-0-0 1:75:31.0");
+  EXPECT_EQ(Fields(ParseTimeToSystemTime("99999999999:59:59.9999")).substr(6), "65535:59:59.999");
 }
 
 TEST(TimeTextClock, UnreadableAndHugeTextsGiveZerosOrWrap) {
@@ -248,11 +302,17 @@ TEST(TimeTextDate, ThreeFieldOrders) {
 }
 
 TEST(TimeTextDate, UnreadableTextsGiveZeros) {
-  for (const char* text : {static_cast<const char*>(nullptr), "", "abc", "1234567", "12345",
-                           "123456789"}) {
+  for (const char* text : {static_cast<const char*>(nullptr), "", "abc", "-/."}) {
     EXPECT_EQ(Fields(ParseDateYmd(text)), "0-0-0 0:0:0.0") << (text ? text : "null");
     EXPECT_EQ(Fields(ParseDateDmy(text)), "0-0-0 0:0:0.0");
     EXPECT_EQ(Fields(ParseDateMdy(text)), "0-0-0 0:0:0.0");
+  }
+  // A compact run of digits of another length than 6 or 8 reads no field;
+  // the two-digit year rule then makes its year 2000.
+  for (const char* text : {"1", "12345", "1234567", "123456789", "x 0000000000"}) {
+    EXPECT_EQ(Fields(ParseDateYmd(text)), "2000-0-0 0:0:0.0") << text;
+    EXPECT_EQ(Fields(ParseDateDmy(text)), "2000-0-0 0:0:0.0") << text;
+    EXPECT_EQ(Fields(ParseDateMdy(text)), "2000-0-0 0:0:0.0") << text;
   }
   // Beyond the int range: INT_MAX, kept to 16 bits.
   EXPECT_EQ(ParseDateYmd("99999999999.1.1").wYear, 0xFFFF);

@@ -1,9 +1,12 @@
 #include "core/time/zor_time.h"
 
+#include "tests/platform/scoped_tz.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -83,6 +86,64 @@ TEST(CZORTime, ConstructorsAndSetters) {
   EXPECT_EQ(u, t);
 }
 
+// Every entry point that takes int fields runs without overflow for every
+// combination of extreme values (the sanitizer build checks that); a date
+// whose day number leaves 32 bits gives not set, any other the calendar's day.
+TEST(CZORTime, ExtremeIntArgumentsNeverOverflow) {
+  constexpr int kMin = std::numeric_limits<int>::min();
+  constexpr int kMax = std::numeric_limits<int>::max();
+  const int v[] = {kMin, kMin + 1, -1, 0, 1, kMax - 1, kMax};
+  auto expectDate = [](const CZORTime& t, int y, int m, int d, double seconds) {
+    const int64_t mjd = DateToMjd64(y, m, d);
+    if (mjd < kMin || mjd > kMax) {
+      ASSERT_FALSE(t.IsValid()) << y << ' ' << m << ' ' << d;
+    } else {
+      ASSERT_EQ(t.GetDay(), mjd) << y << ' ' << m << ' ' << d;
+      ASSERT_EQ(t.GetSeconds(), seconds);
+    }
+  };
+  for (int y : v) {
+    for (int m : v) {
+      for (int d : v) {
+        for (int h : v) {
+          for (int mi : v) {
+            for (int s : v) {
+              const double seconds = h * 3600.0 + mi * 60.0 + s;
+              expectDate(CZORTime(y, m, d, h, mi, s), y, m, d, seconds);
+              CZORTime t;
+              t.SetDateTime(y, m, d, h, mi, s);
+              expectDate(t, y, m, d, seconds);
+            }
+          }
+        }
+        CZORTime t;
+        t.SetDate(y, m, d, 0.0);
+        expectDate(t, y, m, d, 0.0);
+        int fy, fm, fd, dow, h, mi, s, ms;
+        t.GetFieldsMs(fy, fm, fd, dow, h, mi, s, ms);
+        (void)t.GetDayOfYear();
+        (void)t.GetDaysInMonth();
+        (void)t.ToGpsWeek();
+        (void)t.FormatTime(d, ':');
+        (void)t.FormatMjd(d);
+        t.TruncateSeconds(d);
+        t.SetDayOfYear(y, m, d, kMin, kMax);
+        (void)t.GetDecimalYear();
+        CZORTime tod(y, m, d);
+        EXPECT_EQ(tod.GetSeconds(), y * 3600.0 + m * 60.0 + d);
+        (void)tod.SetTimeOfDay(Make(51544, 0.0), y, m, d);
+        std::tm tm{};
+        tm.tm_year = y, tm.tm_mon = m, tm.tm_mday = d, tm.tm_hour = y, tm.tm_min = m,
+        tm.tm_sec = d;
+        (void)CZORTime(tm);
+      }
+      CZORTime t;
+      t.SetDecimalYear(y, m, m < 0);
+      t.SetGpsWeek(y, m);
+    }
+  }
+}
+
 TEST(CZORTime, UnrepresentableNumbersGiveNotSet) {
   for (double bad : {kInf, -kInf, kNaN, 1e300, -1e300, kNoValue}) {
     CZORTime t = Make(51544, 0.0);
@@ -138,8 +199,21 @@ TEST(CZORTime, NowFollowsTheSystemClock) {
   const double unix = std::chrono::duration<double>(
                           std::chrono::system_clock::now().time_since_epoch()).count();
   EXPECT_NEAR((t.GetDay() - kMjdUnixEpoch) * 86400.0 + t.GetSeconds(), unix, 2.0);
-  t.SetNowLocal();  // TZ=UTC under the test runner
-  EXPECT_TRUE(t.IsValid());
+  EXPECT_GE(t.GetSeconds(), 0.0);
+  EXPECT_LT(t.GetSeconds(), 86400.0);
+  // Microseconds: the fraction is a whole number of them.
+  const double micro = (t.GetSeconds() - std::floor(t.GetSeconds())) * 1e6;
+  EXPECT_NEAR(micro, std::round(micro), 1e-3);
+  {
+    ScopedTz tz("<+0930>-9:30");
+    CZORTime local;
+    local.SetNowLocal();
+    CZORTime utc;
+    utc.SetNowUtc();
+    EXPECT_GE(local.GetSeconds(), 0.0);
+    EXPECT_LT(local.GetSeconds(), 86400.0);
+    EXPECT_NEAR(local - utc, 9.5 * 3600.0, 2.0);
+  }
 }
 
 TEST(CZORTime, FieldsMsRoundAndFoldIntoTheDate) {
@@ -215,6 +289,49 @@ TEST(CZORTime, MjdAndBoostTexts) {
   EXPECT_EQ(CZORTime(10000, 1, 1, 0, 0, 0.0).ToSimpleString(), "Invalid");
   EXPECT_EQ(CZORTime(1399, 12, 31, 0, 0, 0.0).Format("%Y"), "Invalid");
   EXPECT_EQ(Make(51544, 1e300).ToSimpleString(), "Invalid");
+}
+
+// The boost texts print the instant rounded to the nearest millisecond, as
+// FormatTime does, including the carry into the next day; the oracle is
+// chrono on the same rounded millisecond count.
+TEST(CZORTime, BoostTextsRoundToTheNearestMillisecond) {
+  namespace chr = std::chrono;
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  uint64_t state = 99;
+  for (int i = 0; i < 2000; ++i) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const int32_t day = 40000 + static_cast<int32_t>((state >> 33) % 40000);
+    // Sub-millisecond fractions all over the day, and the last half
+    // millisecond before midnight.
+    const double seconds = i < 1600
+                               ? static_cast<double>(state >> 11) / 9007199254740992.0 * 86400.0
+                               : 86399.9995 + (i - 1600) * 1.2e-6;
+    const CZORTime t = Make(day, seconds);
+    const int64_t ms =
+        (int64_t{day} - kMjdUnixEpoch) * 86400000 +
+        static_cast<int64_t>(std::floor(seconds * 1000.0 + 0.5));
+    const chr::sys_time<chr::milliseconds> tp{chr::milliseconds(ms)};
+    const chr::sys_days sd = chr::floor<chr::days>(tp);
+    const chr::year_month_day ymd(sd);
+    const chr::hh_mm_ss<chr::milliseconds> hms(tp - sd);
+    char want[64];
+    std::snprintf(want, sizeof want, "%04d-%s-%02u %02d:%02d:%02d", int(ymd.year()),
+                  kMonths[unsigned(ymd.month()) - 1], unsigned(ymd.day()), int(hms.hours().count()),
+                  int(hms.minutes().count()), int(hms.seconds().count()));
+    std::string simple = want;
+    if (hms.subseconds().count() != 0) {
+      std::snprintf(want, sizeof want, ".%03d000", int(hms.subseconds().count()));
+      simple += want;
+    }
+    ASSERT_EQ(t.ToSimpleString(), simple) << day << ' ' << seconds;
+    std::snprintf(want, sizeof want, "%02u/%02u/%04d %02d:%02d:%02d.%03d", unsigned(ymd.day()),
+                  unsigned(ymd.month()), int(ymd.year()), int(hms.hours().count()),
+                  int(hms.minutes().count()), int(hms.seconds().count()),
+                  int(hms.subseconds().count()));
+    ASSERT_EQ(t.Format("%d/%m/%Y %H:%M:%S.") + t.FormatTime(3, ':').substr(9), want);
+    ASSERT_EQ(t.Format("%d/%m/%Y ") + t.FormatTime(3, ':'), want) << day << ' ' << seconds;
+  }
 }
 
 TEST(CZORTime, FromText) {

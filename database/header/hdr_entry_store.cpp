@@ -6,8 +6,8 @@
 
 namespace {
 
-// The first chunk of a store that grows one entry at a time.
 constexpr std::size_t kFirstChunk = 16;
+constexpr std::size_t kLargestChunk = (std::size_t{64} << 10) / sizeof(sHdrEntry);
 
 }  // namespace
 
@@ -33,14 +33,12 @@ sHdrEntry* HdrEntryStore::NewSlow() {
     free_.pop_back();
     return e;
   }
-  if (chunks_.empty() || chunks_.back().Room() == 0) Reserve(std::max(kFirstChunk, slots_));
+  if (chunks_.empty() || chunks_.back().Room() == 0) {
+    const std::size_t n = std::clamp(slots_, kFirstChunk, kLargestChunk);
+    chunks_.emplace_back(n);
+    slots_ += n;
+  }
   return chunks_.back().Next();
-}
-
-void HdrEntryStore::Reserve(std::size_t n) {
-  if (n == 0 || (!chunks_.empty() && chunks_.back().Room() >= n)) return;
-  chunks_.emplace_back(n);
-  slots_ += n;
 }
 
 void HdrEntryStore::Release(sHdrEntry* e) noexcept {

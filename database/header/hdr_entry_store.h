@@ -3,7 +3,6 @@
 // instead of two per entry.
 //
 //   HdrEntryStore store;
-//   store.Reserve(n);                         // one chunk for the next n entries
 //   sHdrEntry* e = store.New();               // stays where it is until Clear
 //   uint8_t* bytes = store.NewBlock(total);   // freed by Clear, 16-aligned
 //   e->payload.Borrow(bytes, 48);
@@ -11,7 +10,9 @@
 //   store.Clear();                            // frees everything at once
 //
 // Entries live in chunks that never move, so a pointer to an entry stays
-// valid until the entry is released or the store cleared. A released entry
+// valid until the entry is released or the store cleared. Chunks grow with
+// the store up to 64 KiB, so no single allocation is much larger than the
+// input that asked for the entries. A released entry
 // gives back its heap payload at once; its slot and any block bytes it
 // pointed into are reclaimed by Clear.
 #pragma once
@@ -38,15 +39,13 @@ class HdrEntryStore {
   HdrEntryStore& operator=(HdrEntryStore&&) noexcept = default;
 
   // A default entry: a released slot, else the next slot of the last chunk,
-  // else a slot of a new chunk (chunks grow with the store).
+  // else a slot of a new chunk.
   sHdrEntry* New() {
     if (free_.empty() && !chunks_.empty() && chunks_.back().Room() > 0) {
       return chunks_.back().Next();
     }
     return NewSlow();
   }
-  // Makes the next n calls of New() take slots of one chunk.
-  void Reserve(std::size_t n);
   // Resets the entry (its heap payload is freed) and keeps the slot for reuse.
   void Release(sHdrEntry* e) noexcept;
   // n uninitialised bytes (null for 0) that live until Clear.

@@ -43,7 +43,6 @@ void CHdrList::CopyFrom(const CHdrList& source) {
   std::size_t bytes = 0;
   for (const sHdrEntry& e : source) bytes += HdrEntryStore::Aligned(e.payload.size());
   ReserveMore(source.entries_.size());
-  store_.Reserve(source.entries_.size());
   uint8_t* block = store_.NewBlock(bytes);
   for (const sHdrEntry& from : source) {
     sHdrEntry* e = store_.New();

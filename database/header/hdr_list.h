@@ -33,12 +33,16 @@
 // Storage: entries live in chunks of an HdrEntryStore and the list keeps
 // their pointers in list order, so an entry and its payload stay where they
 // are while the entry is in the list, whatever else is added or removed.
-// The bulk fills (settings-buffer read, Load, CopyFrom) check the whole
-// input first, then take one chunk of entries and one block for all
-// payloads, each payload at an 8-byte boundary; AddEntry and a payload whose
-// length changes use a heap block of their own. Removed entries give back
-// their heap payloads at once; their slots are reused, and block bytes are
-// reclaimed with the list (RemoveAll or destruction).
+// The bulk fills take one block for all their payloads, sized from input
+// already checked: the settings-buffer read and CopyFrom copy each payload
+// to an 8-byte boundary in it, Load reads the file's block into it and
+// leaves each payload where it lies (so payloads have no alignment: read
+// their fields with the bounded helpers of hdr_payload.h). AddEntry and a
+// payload whose length changes use a heap block of their own. Removed
+// entries give back their heap payloads at once and their slots are reused;
+// block bytes are reclaimed with the list. RemoveAll keeps the largest block
+// for the next fill, so a list that is emptied and refilled (the driver's,
+// at each initialisation) reuses its memory; destruction frees it.
 //
 // One thread uses a list; it takes no lock. The caller holds the settings
 // buffer's lock around the two transfer calls.

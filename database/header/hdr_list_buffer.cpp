@@ -51,7 +51,6 @@ bool CHdrList::ReadFromSettingsBuffer(CIpcItemBuffer* buffer, int32_t item) {
     const std::size_t fit = block.size() / kHdrEntryImageSize;
     const std::size_t most = count < fit ? count : fit;
     ReserveMore(most);
-    store_.Reserve(most);
     uint8_t* to = store_.NewBlock(block.size());
     std::size_t offset = 0;
     for (; valid < count; ++valid) {

@@ -1,6 +1,7 @@
 // The header list in the project database file: block 33 "Header
 // Definitions" and the older block 1 it replaced.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -27,6 +28,9 @@ constexpr uint32_t kDamagedHeader = 42348;
 // A header block holds many small entries; writing each field on its own
 // would cost a system call apiece.
 constexpr std::size_t kChunk = std::size_t{1} << 16;
+// Load reads its block in pieces that stay in the cache while their entries
+// are taken.
+constexpr std::size_t kReadPiece = std::size_t{1} << 18;
 
 // Block 33 entry: Size, flag and RecId in front of the payload, the link
 // behind it.
@@ -37,6 +41,9 @@ constexpr std::size_t kOldEntryTail = 4 + 4;
 constexpr std::size_t kEntryHead = 9;
 // Block 1 entry: RecId in front.
 constexpr std::size_t kOldEntryHead = 4;
+// The smallest entry of either layout: block 33 with an empty payload, or
+// block 1 with a one-byte record.
+constexpr std::size_t kSmallestEntry = 13;
 
 // Writes a block's data through a buffer, keeping the file offset of every
 // byte so that callers can note where a field lands.
@@ -134,55 +141,77 @@ uint32_t CHdrList::LoadEntries(CBlockFile& file, bool old) {
   const uint64_t length = file.GetLength();
   if (start > length || header.size > length - start) return kDamagedHeader;
 
-  // The whole block is read in one go into the list's payload block, and
-  // each payload is then moved down to the next 8-byte boundary behind the
-  // one before it. Every entry spends at least 12 bytes outside its payload
-  // (Size, flag, RecId and link; RecId, link and reserved), more than the 7
-  // an alignment can add, so a payload never lands beyond its own place:
-  // nothing unread is overwritten and the block is large enough.
+  // The block is read into the list's payload block, where the payloads
+  // then stay: an entry's payload is the bytes between its RecId and its
+  // link. The reads go a piece at a time and the entries of each piece are
+  // taken while its bytes are still in the cache.
   uint8_t* const block = store_.NewBlock(header.size);
   const std::size_t end = header.size;
-  const std::size_t got = header.size == 0 ? 0 : file.Read(block, header.size);
+  std::size_t got = 0;
+  bool ended = false;
+  // Reads until the first `need` bytes of the block are in; false when they
+  // run past the block, or the file ends first (it was cut short after its
+  // length was taken).
+  auto have = [&](std::size_t need) {
+    if (need > end) return false;
+    while (got < need && !ended) {
+      const std::size_t piece = std::min(std::max(kReadPiece, need - got), end - got);
+      const uint32_t n = file.Read(block + got, static_cast<uint32_t>(piece));
+      got += n;
+      ended = n < piece;
+    }
+    return got >= need;
+  };
+
+  // The catalogue's sizes at hand: every entry asks for one.
+  static const std::array<uint32_t, kLastRecId + 1> sizes = [] {
+    std::array<uint32_t, kLastRecId + 1> table{};
+    for (int32_t r = 0; r <= kLastRecId; ++r) table[static_cast<std::size_t>(r)] = RecordTypeSize(r);
+    return table;
+  }();
 
   std::size_t at = 0;  // the next entry in the block
-  std::size_t to = 0;  // behind the last payload kept
   uint32_t result = 0;
+  const std::size_t head = old ? kOldEntryHead : kEntryHead;
+  const std::size_t tail = old ? kOldEntryTail : kEntryTail;
   // A tail of fewer than 4 bytes is left unread, as it always was.
   while (end - at >= 4) {
-    const std::size_t head = old ? kOldEntryHead : kEntryHead;
-    const std::size_t tail = old ? kOldEntryTail : kEntryTail;
-    // A file cut short since its length was taken ends the load as damage.
-    if (got - at < head) {
+    if (!have(at + head)) {
       at = got;
       result = kDamagedHeader;
       break;
     }
     const uint8_t* const p = block + at;
     const uint32_t recId = Field<uint32_t>(p + (old ? 0 : 5));
-    const uint32_t fixed = RecordTypeSize(static_cast<int32_t>(recId));
+    const uint32_t fixed = recId < sizes.size() ? sizes[recId] : 0;
     const uint32_t size = old ? fixed : Field<uint32_t>(p);
     if ((old ? size == 0 : fixed != 0 && fixed != size) || end - at - head < uint64_t{size} + tail) {
       at += head;
       result = kDamagedHeader;
       break;
     }
-    if (got - at - head < uint64_t{size} + tail) {
+    if (!have(at + head + size + tail)) {
       at = got;
       result = kDamagedHeader;
       break;
     }
+    if (entries_.size() == entries_.capacity()) {
+      // Grow geometrically, but never beyond what the rest of the block can
+      // hold, so a block of tiny entries cannot make the list reserve more
+      // than the file's size.
+      const std::size_t room = (end - at) / kSmallestEntry + 1;
+      entries_.reserve(entries_.size() + std::min(std::max<std::size_t>(entries_.size(), 16), room));
+    }
+    const uint8_t flag = old ? 0 : p[4];
+    const int32_t link = Field<int32_t>(p + head + size);
+    const int32_t reserved = old ? Field<int32_t>(p + head + size + 4) : -1;
     sHdrEntry* e = NewEntry();
     e->recId = recId;
-    e->flag = old ? 0 : p[4];
-    e->link = Field<int32_t>(p + head + size);
-    if (old) e->reserved = Field<int32_t>(p + head + size + 4);
+    e->flag = flag;
+    e->link = link;
+    e->reserved = reserved;
     e->filePos = static_cast<int64_t>(start + at + head + size);
-    if (size > 0) {
-      to = HdrEntryStore::Aligned(to);
-      std::memmove(block + to, p + head, size);
-      e->payload.Borrow(block + to, size);
-      to += size;
-    }
+    e->payload.Borrow(block + at + head, size);
     Append(e);
     at += head + size + tail;
   }

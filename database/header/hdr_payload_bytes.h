@@ -98,6 +98,7 @@ class HdrPayload {
   // Keeps the first min(n, size()) bytes; new bytes are zero.
   void resize(std::size_t n) {
     if (n == size_) return;
+    if (n == 0) return clear();
     uint8_t* block = NewBlock(n);
     const std::size_t kept = std::min(n, std::size_t{size_});
     if (kept > 0) std::memcpy(block, data_, kept);

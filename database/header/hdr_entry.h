@@ -10,8 +10,6 @@
 //   sHdrEntryImage image = ToImage(e);  // 28 bytes as shared with the controller
 //   sHdrEntry back = FromImage(image);  // payload left empty: Size bytes follow
 //
-// An entry is 40 bytes: a header list keeps many thousands of them.
-//
 // Payload layouts are fixed by the record type, but payloads that arrive from
 // the settings buffer or a file may be shorter than the layout says; every
 // word access here is bounded by the payload's length.
@@ -76,6 +74,8 @@ struct sHdrEntry {
     return GetWord(n, w) && w == value;
   }
 };
+// A header list keeps many thousands of entries: keep them small.
+static_assert(sizeof(void*) != 8 || sizeof(sHdrEntry) == 40);
 
 // The image of an entry, payload reference 0, position cut to its low 32 bits.
 inline sHdrEntryImage ToImage(const sHdrEntry& e) noexcept {

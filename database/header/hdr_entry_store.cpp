@@ -27,14 +27,16 @@ HdrEntryStore::Chunk::~Chunk() {
   ::operator delete(items_);
 }
 
-sHdrEntry* HdrEntryStore::NewSlow() {
+sHdrEntry* HdrEntryStore::NewSlow(std::size_t chunkBytes) {
   if (!free_.empty()) {
     sHdrEntry* e = free_.back();
     free_.pop_back();
     return e;
   }
   if (chunks_.empty() || chunks_.back().Room() == 0) {
-    const std::size_t n = std::clamp(slots_, kFirstChunk, kLargestChunk);
+    const std::size_t n = std::max(
+        kFirstChunk, std::min(std::clamp(slots_, kFirstChunk, kLargestChunk),
+                              chunkBytes / sizeof(sHdrEntry)));
     chunks_.emplace_back(n);
     slots_ += n;
   }

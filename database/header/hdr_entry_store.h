@@ -39,12 +39,14 @@ class HdrEntryStore {
   HdrEntryStore& operator=(HdrEntryStore&&) noexcept = default;
 
   // A default entry: a released slot, else the next slot of the last chunk,
-  // else a slot of a new chunk.
-  sHdrEntry* New() {
+  // else a slot of a new chunk. A new chunk grows with the store but takes
+  // at most chunkBytes (a reader passes the input bytes it has left, so that
+  // no allocation outgrows its input), though always room for 16 entries.
+  sHdrEntry* New(std::size_t chunkBytes = SIZE_MAX) {
     if (free_.empty() && !chunks_.empty() && chunks_.back().Room() > 0) {
       return chunks_.back().Next();
     }
-    return NewSlow();
+    return NewSlow(chunkBytes);
   }
   // Resets the entry (its heap payload is freed) and keeps the slot for reuse.
   void Release(sHdrEntry* e) noexcept;
@@ -78,7 +80,7 @@ class HdrEntryStore {
     std::size_t size = 0;
   };
 
-  sHdrEntry* NewSlow();
+  sHdrEntry* NewSlow(std::size_t chunkBytes);
 
   std::vector<Chunk> chunks_;
   std::size_t slots_ = 0;  // capacity of all chunks

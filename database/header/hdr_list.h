@@ -466,10 +466,11 @@ class CHdrList {
     const std::size_t want = entries_.size() + n;
     if (want > entries_.capacity()) entries_.reserve(std::max(want, 2 * entries_.capacity()));
   }
-  // A new entry of the store, with room for it in the list order.
-  sHdrEntry* NewEntry() {
+  // A new entry of the store (HdrEntryStore::New), with room for it in the
+  // list order.
+  sHdrEntry* NewEntry(std::size_t chunkBytes = SIZE_MAX) {
     if (entries_.size() == entries_.capacity()) ReserveMore(16);
-    return store_.New();
+    return store_.New(chunkBytes);
   }
   // Appends an entry of the store that has room in the list order (NewEntry,
   // ReserveMore) and applies the cache rule.

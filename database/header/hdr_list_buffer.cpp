@@ -60,7 +60,7 @@ bool CHdrList::ReadFromSettingsBuffer(CIpcItemBuffer* buffer, int32_t item) {
         break;
       }
       offset += kHdrEntryImageSize;
-      sHdrEntry* e = store_.New();
+      sHdrEntry* e = store_.New(block.size() - offset);
       SetFromImage(*e, image);
       if (image.size > 0) {
         std::memcpy(to, block.data() + offset, image.size);

@@ -205,7 +205,7 @@ uint32_t CHdrList::LoadEntries(CBlockFile& file, bool old) {
     const uint8_t flag = old ? 0 : p[4];
     const int32_t link = Field<int32_t>(p + head + size);
     const int32_t reserved = old ? Field<int32_t>(p + head + size + 4) : -1;
-    sHdrEntry* e = NewEntry();
+    sHdrEntry* e = NewEntry(end - at);
     e->recId = recId;
     e->flag = flag;
     e->link = link;

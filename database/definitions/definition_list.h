@@ -171,7 +171,8 @@ class DefinitionList {
 
  private:
   void ReserveMore(std::size_t more);
-  // Appends n records to slabs, each filled by fill(i, record) for i from 0.
+  // Appends n records in slabs; fill(first, records, k) fills the k records
+  // of a slab, which are records first .. first + k - 1 of the n.
   template <typename Fill>
   void AppendToSlabs(std::size_t n, Fill fill);
   // Frees the record of an entry that leaves the list.

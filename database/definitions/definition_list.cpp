@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 
 #include "Drivers/framework/ipc_item_buffer.h"
@@ -34,7 +35,7 @@ Record* DefinitionList<Record>::GetAt(int32_t index) const {
 template <typename Record>
 bool DefinitionList<Record>::IsOwned(int32_t index) const {
   if (index < 0 || index >= GetCount()) return false;
-  return entries_[static_cast<std::size_t>(index)].owned;
+  return entries_[static_cast<std::size_t>(index)].owner != Owner::kBorrowed;
 }
 
 template <typename Record>
@@ -45,16 +46,51 @@ void DefinitionList<Record>::ReserveMore(std::size_t more) {
 }
 
 template <typename Record>
+void DefinitionList<Record>::Free(const Entry& e) noexcept {
+  switch (e.owner) {
+    case Owner::kHeap:
+      delete e.record;
+      break;
+    case Owner::kSlab:
+      if (--slabRecords_ == 0) {
+        for (Record* slab : slabs_) delete[] slab;
+        slabs_.clear();
+      }
+      break;
+    case Owner::kBorrowed:
+      break;
+  }
+}
+
+template <typename Record>
+template <typename Fill>
+void DefinitionList<Record>::AppendToSlabs(std::size_t n, Fill fill) {
+  constexpr std::size_t kSlabRecords =
+      sizeof(Record) >= (std::size_t{64} << 10) ? 1 : (std::size_t{64} << 10) / sizeof(Record);
+  ReserveMore(n);
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t k = std::min(kSlabRecords, n - i);
+    auto slab = std::make_unique_for_overwrite<Record[]>(k);
+    slabs_.push_back(slab.get());
+    Record* records = slab.release();
+    fill(i, records, k);
+    for (std::size_t j = 0; j < k; ++j) entries_.push_back({records + j, Owner::kSlab});
+    slabRecords_ += k;
+    i += k;
+  }
+}
+
+template <typename Record>
 Record* DefinitionList<Record>::AddNew() {
   auto r = std::make_unique<Record>();  // freed if the push cannot grow
-  entries_.push_back({r.get(), true});
+  entries_.push_back({r.get(), Owner::kHeap});
   return r.release();
 }
 
 template <typename Record>
 Record* DefinitionList<Record>::AddCopy(const Record& record) {
   auto r = std::make_unique<Record>(record);
-  entries_.push_back({r.get(), true});
+  entries_.push_back({r.get(), Owner::kHeap});
   return r.release();
 }
 
@@ -62,20 +98,20 @@ template <typename Record>
 void DefinitionList<Record>::AdoptAll(std::vector<std::unique_ptr<Record>>& records) {
   ReserveMore(records.size());
   for (std::unique_ptr<Record>& r : records)
-    if (r) entries_.push_back({r.release(), true});
+    if (r) entries_.push_back({r.release(), Owner::kHeap});
   records.clear();
 }
 
 template <typename Record>
 void DefinitionList<Record>::AddRef(Record* record) {
-  if (record != nullptr) entries_.push_back({record, false});
+  if (record != nullptr) entries_.push_back({record, Owner::kBorrowed});
 }
 
 template <typename Record>
 void DefinitionList<Record>::RemoveAt(int32_t index) {
   if (index < 0 || index >= GetCount()) return;
   auto it = entries_.begin() + index;
-  if (it->owned) delete it->record;
+  Free(*it);
   entries_.erase(it);
 }
 
@@ -83,8 +119,7 @@ template <typename Record>
 void DefinitionList<Record>::RemoveHead(int32_t count) {
   if (count <= 0) return;
   const std::size_t n = count < GetCount() ? static_cast<std::size_t>(count) : entries_.size();
-  for (std::size_t i = 0; i < n; ++i)
-    if (entries_[i].owned) delete entries_[i].record;
+  for (std::size_t i = 0; i < n; ++i) Free(entries_[i]);
   entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
@@ -102,11 +137,27 @@ void DefinitionList<Record>::SwapAt(int32_t a, int32_t b) {
 template <typename Record>
 void DefinitionList<Record>::CopyFrom(const DefinitionList* source, bool append) {
   if (source == nullptr || source == this) return;
-  std::vector<std::unique_ptr<Record>> copies;
-  copies.reserve(source->entries_.size());
-  for (const Entry& e : source->entries_) copies.push_back(std::make_unique<Record>(*e.record));
+  // The source may borrow this list's records: copy them before anything is
+  // freed.
+  DefinitionList copies;
+  try {
+    copies.AppendToSlabs(source->entries_.size(), [source](std::size_t first, Record* to,
+                                                           std::size_t n) {
+      for (std::size_t j = 0; j < n; ++j) to[j] = *source->entries_[first + j].record;
+    });
+  } catch (...) {
+    copies.RemoveAll();
+    throw;
+  }
   if (!append) RemoveAll();
-  AdoptAll(copies);
+  ReserveMore(copies.entries_.size());
+  slabs_.reserve(slabs_.size() + copies.slabs_.size());
+  entries_.insert(entries_.end(), copies.entries_.begin(), copies.entries_.end());
+  slabs_.insert(slabs_.end(), copies.slabs_.begin(), copies.slabs_.end());
+  slabRecords_ += copies.slabRecords_;
+  copies.entries_.clear();
+  copies.slabs_.clear();
+  copies.slabRecords_ = 0;
 }
 
 template <typename Record>
@@ -163,17 +214,29 @@ int DefinitionList<Record>::ReadFromSettingsBuffer(const CIpcItemBuffer* buffer,
   if (recordSize != sizeof(Record))
     Log(LogLevel::Warning, "Settings block %d has records of %u bytes, expected %zu", block,
         recordSize, sizeof(Record));
-  // Reserve only what the block really holds: the stored count is untrusted.
+  // Read only what the block really holds: the stored count is untrusted.
   const uint32_t capacity = ipc.GetRecordCapacity(index);
-  ReserveMore(count < capacity ? count : capacity);
-  for (uint32_t i = 1; i <= count; ++i) {
-    Record* r = AddNew();
-    if (buffer->ReadRecord(block, static_cast<int>(i), r, sizeof(Record)) == 0) {
-      RemoveAt(GetCount() - 1);
-      Log(LogLevel::Warning, "Settings block %d: record %u of %u is not in the block", block, i,
-          count);
-      break;
-    }
+  const uint32_t n = count < capacity ? count : capacity;
+  const uint8_t* data = ipc.GetBlockData(index);
+  if (n > 0) {
+    AppendToSlabs(n, [&](std::size_t first, Record* to, std::size_t k) {
+      const uint8_t* from = data + first * recordSize;
+      if (recordSize == sizeof(Record)) {
+        std::memcpy(static_cast<void*>(to), from, k * sizeof(Record));
+        return;
+      }
+      // Each record cut to, or zero-filled up to, the list's record size.
+      const std::size_t width = std::min<std::size_t>(recordSize, sizeof(Record));
+      for (std::size_t j = 0; j < k; ++j, from += recordSize) {
+        auto* bytes = reinterpret_cast<uint8_t*>(to + j);
+        std::memcpy(bytes, from, width);
+        std::memset(bytes + width, 0, sizeof(Record) - width);
+      }
+    });
+  }
+  if (n < count) {
+    Log(LogLevel::Warning, "Settings block %d: record %u of %u is not in the block", block, n + 1,
+        count);
   }
   return 1;
 }

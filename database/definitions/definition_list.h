@@ -12,6 +12,15 @@
 // RemoveAll and RemoveAt free owned records only, so any mix is emptied
 // safely. The destructor frees nothing; every owner calls RemoveAll first.
 //
+// Storage: the list keeps a pointer per record in list order. AddNew,
+// AddCopy and AdoptAll records are heap blocks of their own; the bulk fills
+// (CopyFrom, ReadFromSettingsBuffer) put their records into slabs of at most
+// 64 KiB that the list owns, one allocation for many records, small enough
+// that a list emptied and refilled reuses heap memory instead of mapping
+// fresh pages. A record never moves while it is in the list. A slab record
+// that is removed stays allocated until the list holds no slab record any
+// more, and then every slab is freed.
+//
 // Settings-buffer table form: records 1..n of one block (1-based block
 // number), in list order, with the block's record count n. A list is used by
 // one thread; the caller holds the buffer's lock around the two table calls.
@@ -27,9 +36,11 @@ class CIpcItemBuffer;
 
 template <typename Record>
 class DefinitionList {
+  // Who frees a record.
+  enum class Owner : uint8_t { kHeap, kSlab, kBorrowed };
   struct Entry {
     Record* record;
-    bool owned;
+    Owner owner;
   };
 
  public:
@@ -160,6 +171,14 @@ class DefinitionList {
 
  private:
   void ReserveMore(std::size_t more);
+  // Appends n records in slabs; fill(first, records, k) fills the k records
+  // of a slab, which are records first .. first + k - 1 of the n.
+  template <typename Fill>
+  void AppendToSlabs(std::size_t n, Fill fill);
+  // Frees the record of an entry that leaves the list.
+  void Free(const Entry& e) noexcept;
 
   std::vector<Entry> entries_;
+  std::vector<Record*> slabs_;       // freed when slabRecords_ drops to 0
+  std::size_t slabRecords_ = 0;      // slab records in the list
 };

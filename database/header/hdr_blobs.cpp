@@ -100,7 +100,7 @@ bool CHdrList::AddBlob(uint32_t id, const std::string& mediaType,
     }
   } catch (...) {
     // Half a BLOB would read as a missing chunk; leave none of it.
-    entries_.resize(before);
+    TruncateTo(before);
     throw;
   }
   return true;

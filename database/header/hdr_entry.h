@@ -20,6 +20,7 @@
 #include <span>
 #include <vector>
 
+#include "database/header/hdr_payload_bytes.h"
 #include "platform/bytes.h"
 
 // The 28-byte image of an entry in the settings buffer's header block; Size
@@ -50,9 +51,9 @@ struct sHdrEntry {
   uint32_t recId = 0;
   int32_t link = -1;      // word stored with the record in the project file; -1 none
   int32_t reserved = -1;  // kept from the older file layout
-  int64_t filePos = -1;   // where the link word was last read or written; -1 never
   uint8_t flag = 0;
-  std::vector<uint8_t> payload;  // Size bytes, owned
+  int64_t filePos = -1;   // where the link word was last read or written; -1 never
+  HdrPayload payload;     // Size bytes (hdr_payload_bytes.h)
 
   uint32_t Size() const noexcept { return static_cast<uint32_t>(payload.size()); }
   // The payload's first byte; null for an empty payload.
@@ -73,6 +74,8 @@ struct sHdrEntry {
     return GetWord(n, w) && w == value;
   }
 };
+// A header list keeps many thousands of entries: keep them small.
+static_assert(sizeof(void*) != 8 || sizeof(sHdrEntry) == 40);
 
 // The image of an entry, payload reference 0, position cut to its low 32 bits.
 inline sHdrEntryImage ToImage(const sHdrEntry& e) noexcept {
@@ -86,14 +89,19 @@ inline sHdrEntryImage ToImage(const sHdrEntry& e) noexcept {
   return image;
 }
 
-// An entry with the image's fields and an empty payload. A position of
-// 0xFFFFFFFF is the "never" mark and becomes -1.
-inline sHdrEntry FromImage(const sHdrEntryImage& image) {
-  sHdrEntry e;
+// Sets the entry's words from the image; the payload is left alone. A
+// position of 0xFFFFFFFF is the "never" mark and becomes -1.
+inline void SetFromImage(sHdrEntry& e, const sHdrEntryImage& image) noexcept {
   e.recId = image.recId;
   e.link = image.link;
   e.reserved = image.reserved;
   e.filePos = image.filePos == 0xFFFFFFFFu ? -1 : int64_t{image.filePos};
   e.flag = image.flag;
+}
+
+// An entry with the image's fields and an empty payload.
+inline sHdrEntry FromImage(const sHdrEntryImage& image) {
+  sHdrEntry e;
+  SetFromImage(e, image);
   return e;
 }

@@ -40,8 +40,25 @@ CHdrList& CHdrList::operator=(const CHdrList& other) {
 void CHdrList::CopyFrom(const CHdrList& source) {
   if (&source == this) return;
   RemoveAll();
-  entries_.reserve(source.entries_.size());
-  for (const sHdrEntry& e : source) Append(std::make_unique<sHdrEntry>(e));
+  std::size_t bytes = 0;
+  for (const sHdrEntry& e : source) bytes += HdrEntryStore::Aligned(e.payload.size());
+  ReserveMore(source.entries_.size());
+  uint8_t* block = store_.NewBlock(bytes);
+  for (const sHdrEntry& from : source) {
+    sHdrEntry* e = store_.New();
+    e->recId = from.recId;
+    e->link = from.link;
+    e->reserved = from.reserved;
+    e->flag = from.flag;
+    e->filePos = from.filePos;
+    const uint32_t size = from.Size();
+    if (size > 0) {
+      std::memcpy(block, from.payload.data(), size);
+      e->payload.Borrow(block, size);
+      block += HdrEntryStore::Aligned(size);
+    }
+    Append(e);
+  }
 }
 
 // ---- Queries ----------------------------------------------------------------
@@ -89,12 +106,12 @@ std::size_t CHdrList::Find(int32_t r, int32_t n) const {
 
 sHdrEntry* CHdrList::GetEntry(int32_t r, int32_t n) {
   std::size_t i = Find(r, n);
-  return i == kNotFound ? nullptr : entries_[i].get();
+  return i == kNotFound ? nullptr : entries_[i];
 }
 
 const sHdrEntry* CHdrList::GetEntry(int32_t r, int32_t n) const {
   std::size_t i = Find(r, n);
-  return i == kNotFound ? nullptr : entries_[i].get();
+  return i == kNotFound ? nullptr : entries_[i];
 }
 
 uint8_t* CHdrList::GetPayload(int32_t r, int32_t n) {
@@ -127,7 +144,7 @@ int32_t CHdrList::GetDefaultDatumIndex() const {
 
 // ---- Changes ----------------------------------------------------------------
 
-void CHdrList::ApplyCacheRule(const sHdrEntry& e) noexcept {
+void CHdrList::SetCache(const sHdrEntry& e) noexcept {
   std::span<const uint8_t> payload(e.payload);
   if (e.recId == static_cast<uint32_t>(kRecIdGpsUtcOffset)) {
     float offset = 0.0f;
@@ -138,49 +155,58 @@ void CHdrList::ApplyCacheRule(const sHdrEntry& e) noexcept {
   }
 }
 
-sHdrEntry& CHdrList::Append(std::unique_ptr<sHdrEntry> entry) {
-  entries_.push_back(std::move(entry));
-  sHdrEntry& e = *entries_.back();
-  ApplyCacheRule(e);
-  return e;
+void CHdrList::TruncateTo(std::size_t n) noexcept {
+  for (std::size_t i = n; i < entries_.size(); ++i) store_.Release(entries_[i]);
+  if (n < entries_.size()) entries_.resize(n);
 }
 
 uint8_t* CHdrList::AddEntry(int32_t r, uint32_t size, const void* data, int32_t link) {
-  auto entry = std::make_unique<sHdrEntry>();
+  HdrPayload payload;
+  if (data == nullptr) {
+    payload.assign(size, 0);
+  } else {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    payload.assign(bytes, bytes + size);
+  }
+  sHdrEntry* entry = NewEntry();
   entry->recId = static_cast<uint32_t>(r);
   entry->link = link;
+  entry->payload = std::move(payload);
   if (data == nullptr) {
     // A zeroed payload would otherwise reset a cached offset to 0.0.
-    entry->payload.assign(size, 0);
-    entries_.push_back(std::move(entry));
-    return entries_.back()->Data();
+    entries_.push_back(entry);
+    return entry->Data();
   }
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  entry->payload.assign(bytes, bytes + size);
-  return Append(std::move(entry)).Data();
+  return Append(entry).Data();
 }
 
 bool CHdrList::RemoveEntry(int32_t r, int32_t n) {
   std::size_t i = Find(r, n);
   if (i == kNotFound) return false;
+  store_.Release(entries_[i]);
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
   return true;
 }
 
 void CHdrList::RemoveEntries(int32_t r, int32_t key) {
   if (r < 1) return;
-  std::erase_if(entries_, [r, key](const std::unique_ptr<sHdrEntry>& p) {
+  std::erase_if(entries_, [this, r, key](sHdrEntry* p) {
     const sHdrEntry& e = *p;
     if (!IsRecId(e, r)) return false;
+    bool remove = true;
     switch (r) {
       case 210:
-        return e.WordIs(1, key);
+        remove = e.WordIs(1, key);
+        break;
       case 269:
       case 270:
-        return e.WordIs(0, key);
+        remove = e.WordIs(0, key);
+        break;
       default:
-        return true;
+        break;
     }
+    if (remove) store_.Release(p);
+    return remove;
   });
 }
 
@@ -191,10 +217,12 @@ bool CHdrList::SyncFromSubList(const CHdrSubList& sub, int32_t r, uint32_t size)
   for (; have > want; --have) RemoveEntry(r, 1);
   try {
     for (; have < want; ++have) {
-      auto entry = std::make_unique<sHdrEntry>();
+      HdrPayload payload;
+      payload.assign(size, 0);
+      sHdrEntry* entry = NewEntry();
       entry->recId = static_cast<uint32_t>(r);
-      entry->payload.assign(size, 0);
-      entries_.push_back(std::move(entry));
+      entry->payload = std::move(payload);
+      entries_.push_back(entry);
     }
   } catch (const std::bad_alloc&) {
     return false;

@@ -30,10 +30,25 @@
 // hold, for each entry in list order, its 28-byte sHdrEntryImage immediately
 // followed by its payload, with nothing between entries.
 //
+// Storage: entries live in chunks of an HdrEntryStore and the list keeps
+// their pointers in list order, so an entry and its payload stay where they
+// are while the entry is in the list, whatever else is added or removed.
+// The bulk fills take one block for all their payloads, sized from input
+// already checked: the settings-buffer read and CopyFrom copy each payload
+// to an 8-byte boundary in it, Load reads the file's block into it and
+// leaves each payload where it lies (so payloads have no alignment: read
+// their fields with the bounded helpers of hdr_payload.h). AddEntry and a
+// payload whose length changes use a heap block of their own. Removed
+// entries give back their heap payloads at once and their slots are reused;
+// block bytes are reclaimed with the list. RemoveAll keeps the largest block
+// for the next fill, so a list that is emptied and refilled (the driver's,
+// at each initialisation) reuses its memory; destruction frees it.
+//
 // One thread uses a list; it takes no lock. The caller holds the settings
 // buffer's lock around the two transfer calls.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -47,6 +62,7 @@
 #include <boost/iterator/indirect_iterator.hpp>
 
 #include "database/header/hdr_entry.h"
+#include "database/header/hdr_entry_store.h"
 
 class CBlockFile;
 class CHdrSubList;
@@ -63,7 +79,7 @@ inline constexpr double kDefaultGpsUtcOffset = 18.0;
 inline constexpr double kDefaultSurveyUnitFactor = 1.0;
 
 class CHdrList {
-  using Storage = std::vector<std::unique_ptr<sHdrEntry>>;
+  using Storage = std::vector<sHdrEntry*>;
 
  public:
   using iterator = boost::indirect_iterator<Storage::iterator>;
@@ -82,7 +98,10 @@ class CHdrList {
   // included) with the cache rule. Copying a list into itself changes nothing.
   void CopyFrom(const CHdrList& source);
   // Removes and frees every entry; the cached values stay.
-  void RemoveAll() noexcept { entries_.clear(); }
+  void RemoveAll() noexcept {
+    entries_.clear();
+    store_.Clear();
+  }
 
   // ---- Queries -------------------------------------------------------------
 
@@ -447,9 +466,33 @@ class CHdrList {
   const_iterator end() const noexcept { return const_iterator(entries_.end()); }
 
  private:
-  // Appends an entry and applies the cache rule to it.
-  sHdrEntry& Append(std::unique_ptr<sHdrEntry> entry);
-  void ApplyCacheRule(const sHdrEntry& entry) noexcept;
+  // Room in the list order for n more entries, growing geometrically.
+  void ReserveMore(std::size_t n) {
+    const std::size_t want = entries_.size() + n;
+    if (want > entries_.capacity()) entries_.reserve(std::max(want, 2 * entries_.capacity()));
+  }
+  // A new entry of the store (HdrEntryStore::New), with room for it in the
+  // list order.
+  sHdrEntry* NewEntry(std::size_t chunkBytes = SIZE_MAX) {
+    if (entries_.size() == entries_.capacity()) ReserveMore(16);
+    return store_.New(chunkBytes);
+  }
+  // Appends an entry of the store that has room in the list order (NewEntry,
+  // ReserveMore) and applies the cache rule.
+  sHdrEntry& Append(sHdrEntry* entry) noexcept {
+    entries_.push_back(entry);
+    ApplyCacheRule(*entry);
+    return *entry;
+  }
+  // Removes the entries from position n on.
+  void TruncateTo(std::size_t n) noexcept;
+  void ApplyCacheRule(const sHdrEntry& entry) noexcept {
+    if (entry.recId == static_cast<uint32_t>(kRecIdGpsUtcOffset) ||
+        entry.recId == static_cast<uint32_t>(kRecIdSurveyUnit)) {
+      SetCache(entry);
+    }
+  }
+  void SetCache(const sHdrEntry& entry) noexcept;
   // Appends the entries of the block whose header the file stands at, in
   // block 33's layout or (old) block 1's. Returns 0, or the number of the
   // message that tells why it stopped.
@@ -458,6 +501,7 @@ class CHdrList {
   std::size_t Find(int32_t r, int32_t n) const;
 
   Storage entries_;
+  HdrEntryStore store_;
   double gpsUtcOffset_ = kDefaultGpsUtcOffset;
   double surveyUnitFactor_ = kDefaultSurveyUnitFactor;
 };

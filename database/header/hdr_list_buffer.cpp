@@ -1,10 +1,12 @@
 // The header list's packed block in the settings buffer.
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <span>
 
 #include "Drivers/framework/ipc_item_buffer.h"
 #include "core/log/logger.h"
+#include "database/header/hdr_entry_store.h"
 #include "database/header/hdr_list.h"
 
 bool CHdrList::WriteToSettingsBuffer(CIpcItemBuffer* buffer, int32_t item) const {
@@ -39,24 +41,41 @@ bool CHdrList::ReadFromSettingsBuffer(CIpcItemBuffer* buffer, int32_t item) {
   const uint8_t* data = shared.GetBlockData(index);
   const std::span<const uint8_t> block(data, data == nullptr ? 0 : shared.GetBlockSize(index));
 
-  // The count and every Size come from another process: each image and its
-  // payload must lie inside the block before anything is allocated.
-  uint64_t offset = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    sHdrEntryImage image;
-    if (!zor::platform::GetLE(block, offset, image) ||
-        !zor::platform::InBounds(block.size(), offset + kHdrEntryImageSize, image.size)) {
-      Log(LogLevel::Warning,
-          "Header block %d: entry %u of %u does not fit in the block's %zu bytes; %u entries read",
-          item, i + 1, count, block.size(), i);
-      return false;
+  // The count and every Size come from another process: an entry is taken
+  // only when its image and payload lie inside the block. The images cost
+  // more than the 7 bytes an alignment adds, so a payload block as long as
+  // the data holds every payload; reading and copying in one pass keeps the
+  // walk over the block in step with the copying.
+  uint32_t valid = 0;
+  if (count > 0 && !block.empty()) {
+    const std::size_t fit = block.size() / kHdrEntryImageSize;
+    const std::size_t most = count < fit ? count : fit;
+    ReserveMore(most);
+    uint8_t* to = store_.NewBlock(block.size());
+    std::size_t offset = 0;
+    for (; valid < count; ++valid) {
+      sHdrEntryImage image;
+      if (!zor::platform::GetLE(block, offset, image) ||
+          block.size() - offset - kHdrEntryImageSize < image.size) {
+        break;
+      }
+      offset += kHdrEntryImageSize;
+      sHdrEntry* e = store_.New(block.size() - offset);
+      SetFromImage(*e, image);
+      if (image.size > 0) {
+        std::memcpy(to, block.data() + offset, image.size);
+        e->payload.Borrow(to, image.size);
+        to += HdrEntryStore::Aligned(image.size);
+        offset += image.size;
+      }
+      Append(e);
     }
-    offset += kHdrEntryImageSize;
-    auto entry = std::make_unique<sHdrEntry>(FromImage(image));
-    const uint8_t* payload = block.data() + offset;
-    entry->payload.assign(payload, payload + image.size);
-    offset += image.size;
-    Append(std::move(entry));
+  }
+  if (valid < count) {
+    Log(LogLevel::Warning,
+        "Header block %d: entry %u of %u does not fit in the block's %zu bytes; %u entries read",
+        item, valid + 1, count, block.size(), valid);
+    return false;
   }
   return true;
 }

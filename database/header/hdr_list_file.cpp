@@ -1,6 +1,7 @@
 // The header list in the project database file: block 33 "Header
 // Definitions" and the older block 1 it replaced.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -24,104 +25,25 @@ constexpr uint32_t kNoHeaderBlock = 42347;
 // "The header records of the file %s are damaged (...)"
 constexpr uint32_t kDamagedHeader = 42348;
 
-// A header block holds many small entries; reading or writing each field
-// on its own would cost a system call apiece.
+// A header block holds many small entries; writing each field on its own
+// would cost a system call apiece.
 constexpr std::size_t kChunk = std::size_t{1} << 16;
+// Load reads its block in pieces that stay in the cache while their entries
+// are taken.
+constexpr std::size_t kReadPiece = std::size_t{1} << 18;
 
 // Block 33 entry: Size, flag and RecId in front of the payload, the link
 // behind it.
-constexpr uint64_t kEntryTail = 4;
+constexpr std::size_t kEntryTail = 4;
 // Block 1 entry: RecId in front, link and reserved behind.
-constexpr uint64_t kOldEntryTail = 4 + 4;
+constexpr std::size_t kOldEntryTail = 4 + 4;
+// Block 33 entry: Size (4), flag (1) and RecId (4) in front of the payload.
+constexpr std::size_t kEntryHead = 9;
+// Block 1 entry: RecId in front.
+constexpr std::size_t kOldEntryHead = 4;
 // The smallest entry of either layout: block 33 with an empty payload, or
 // block 1 with a one-byte record.
-constexpr uint64_t kSmallestEntry = 13;
-
-// Reads the data of one block front to back through a buffer. Nothing is
-// read past the block's end, and the buffer is never larger than the block.
-class BlockReader {
- public:
-  BlockReader(File& file, uint64_t start, uint64_t size)
-      : file_(file), position_(start), end_(start + size) {
-    file_.Seek(static_cast<int64_t>(start), File::begin);
-  }
-  BlockReader(const BlockReader&) = delete;
-  BlockReader& operator=(const BlockReader&) = delete;
-
-  // The file offset of the next byte handed out.
-  uint64_t Position() const noexcept { return position_; }
-  // Block bytes not handed out yet.
-  uint64_t Remaining() const noexcept { return end_ - position_; }
-
-  // Copies n bytes (at most Remaining()) to `out`; false when the file ends
-  // first.
-  bool Read(void* out, std::size_t n) {
-    auto* to = static_cast<uint8_t*>(out);
-    while (n > 0) {
-      if (next_ == filled_ && !Refill()) return false;
-      const std::size_t k = std::min(n, filled_ - next_);
-      std::memcpy(to, buffer_.data() + next_, k);
-      Advance(k);
-      to += k;
-      n -= k;
-    }
-    return true;
-  }
-
-  template <typename T>
-    requires std::is_trivially_copyable_v<T>
-  bool ReadValue(T& out) {
-    if (filled_ - next_ < sizeof(T)) return Read(&out, sizeof(T));
-    std::memcpy(&out, buffer_.data() + next_, sizeof(T));
-    Advance(sizeof(T));
-    return true;
-  }
-
-  // Appends n bytes (at most Remaining()) to `out`, without zero-filling
-  // them first.
-  bool Append(std::vector<uint8_t>& out, std::size_t n) {
-    if (out.empty() && filled_ - next_ >= n) {
-      const uint8_t* from = buffer_.data() + next_;
-      out.assign(from, from + n);
-      Advance(n);
-      return true;
-    }
-    out.reserve(out.size() + n);
-    while (n > 0) {
-      if (next_ == filled_ && !Refill()) return false;
-      const std::size_t k = std::min(n, filled_ - next_);
-      const uint8_t* from = buffer_.data() + next_;
-      out.insert(out.end(), from, from + k);
-      Advance(k);
-      n -= k;
-    }
-    return true;
-  }
-
- private:
-  void Advance(std::size_t k) noexcept {
-    next_ += k;
-    position_ += k;
-  }
-
-  bool Refill() {
-    const uint64_t unread = end_ - position_;
-    if (unread == 0) return false;
-    const auto want = static_cast<std::size_t>(std::min<uint64_t>(kChunk, unread));
-    if (buffer_.size() < want) buffer_.resize(want);
-    // The file stands at position_: every byte read so far was handed out.
-    filled_ = file_.Read(buffer_.data(), static_cast<uint32_t>(want));
-    next_ = 0;
-    return filled_ != 0;
-  }
-
-  File& file_;
-  uint64_t position_;
-  uint64_t end_;
-  std::vector<uint8_t> buffer_;
-  std::size_t next_ = 0;
-  std::size_t filled_ = 0;
-};
+constexpr std::size_t kSmallestEntry = 13;
 
 // Writes a block's data through a buffer, keeping the file offset of every
 // byte so that callers can note where a field lands.
@@ -175,28 +97,12 @@ class BlockWriter {
   std::vector<uint8_t> buffer_;
 };
 
-// Reads one block-33 entry: it must lie inside the block, read in full,
-// and have the catalogue's size where its record type has a fixed one.
-bool ReadEntry(BlockReader& in, sHdrEntry& e) {
-  uint32_t size = 0;
-  if (!in.ReadValue(size) || !in.ReadValue(e.flag) || !in.ReadValue(e.recId)) return false;
-  const uint32_t fixed = RecordTypeSize(static_cast<int32_t>(e.recId));
-  if (fixed != 0 && fixed != size) return false;
-  if (in.Remaining() < size + kEntryTail || !in.Append(e.payload, size)) return false;
-  e.filePos = static_cast<int64_t>(in.Position());
-  return in.ReadValue(e.link);
-}
-
-// Reads one block-1 entry, whose payload size is the catalogue's; a record
-// type without a fixed size cannot be read.
-bool ReadOldEntry(BlockReader& in, sHdrEntry& e) {
-  if (!in.ReadValue(e.recId)) return false;
-  const uint32_t size = RecordTypeSize(static_cast<int32_t>(e.recId));
-  if (size == 0 || in.Remaining() < size + kOldEntryTail || !in.Append(e.payload, size)) {
-    return false;
-  }
-  e.filePos = static_cast<int64_t>(in.Position());
-  return in.ReadValue(e.link) && in.ReadValue(e.reserved);
+// A little-endian field of the block bytes; the caller checked the bounds.
+template <typename T>
+T Field(const uint8_t* at) noexcept {
+  T value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
 }
 
 void ReportLoadFailure(uint32_t message, const std::string& path) {
@@ -210,7 +116,7 @@ void ReportLoadFailure(uint32_t message, const std::string& path) {
 bool CHdrList::Save(CBlockFile& file, int32_t mode) {
   const uint64_t start = file.BeginBlock();
   BlockWriter out(file, start);
-  for (const std::unique_ptr<sHdrEntry>& p : entries_) {
+  for (sHdrEntry* p : entries_) {
     sHdrEntry& e = *p;
     out.WriteValue(e.Size());
     out.WriteValue(e.flag);
@@ -230,33 +136,87 @@ uint32_t CHdrList::LoadEntries(CBlockFile& file, bool old) {
   if (file.Read(&header, kBlockHeaderSize) != kBlockHeaderSize) return kDamagedHeader;
   const uint64_t start = file.GetPosition();
   // FindBlock only finds blocks that lie inside the file; one that no longer
-  // does (the file shrank since) is not read, so no payload is ever larger
-  // than the file.
+  // does (the file shrank since) is not read, so nothing is allocated beyond
+  // the file's size.
   const uint64_t length = file.GetLength();
   if (start > length || header.size > length - start) return kDamagedHeader;
-  BlockReader in(file, start, header.size);
 
-  // A tail of fewer than 4 bytes is left unread, as it always was.
+  // The block is read into the list's payload block, where the payloads
+  // then stay: an entry's payload is the bytes between its RecId and its
+  // link. The reads go a piece at a time and the entries of each piece are
+  // taken while its bytes are still in the cache.
+  uint8_t* const block = store_.NewBlock(header.size);
+  const std::size_t end = header.size;
+  std::size_t got = 0;
+  bool ended = false;
+  // Reads until the first `need` bytes of the block are in; false when they
+  // run past the block, or the file ends first (it was cut short after its
+  // length was taken).
+  auto have = [&](std::size_t need) {
+    if (need > end) return false;
+    while (got < need && !ended) {
+      const std::size_t piece = std::min(std::max(kReadPiece, need - got), end - got);
+      const uint32_t n = file.Read(block + got, static_cast<uint32_t>(piece));
+      got += n;
+      ended = n < piece;
+    }
+    return got >= need;
+  };
+
+  // The catalogue's sizes at hand: every entry asks for one.
+  static const std::array<uint32_t, kLastRecId + 1> sizes = [] {
+    std::array<uint32_t, kLastRecId + 1> table{};
+    for (int32_t r = 0; r <= kLastRecId; ++r) table[static_cast<std::size_t>(r)] = RecordTypeSize(r);
+    return table;
+  }();
+
+  std::size_t at = 0;  // the next entry in the block
   uint32_t result = 0;
-  while (in.Remaining() >= 4) {
+  const std::size_t head = old ? kOldEntryHead : kEntryHead;
+  const std::size_t tail = old ? kOldEntryTail : kEntryTail;
+  // A tail of fewer than 4 bytes is left unread, as it always was.
+  while (end - at >= 4) {
+    if (!have(at + head)) {
+      at = got;
+      result = kDamagedHeader;
+      break;
+    }
+    const uint8_t* const p = block + at;
+    const uint32_t recId = Field<uint32_t>(p + (old ? 0 : 5));
+    const uint32_t fixed = recId < sizes.size() ? sizes[recId] : 0;
+    const uint32_t size = old ? fixed : Field<uint32_t>(p);
+    if ((old ? size == 0 : fixed != 0 && fixed != size) || end - at - head < uint64_t{size} + tail) {
+      at += head;
+      result = kDamagedHeader;
+      break;
+    }
+    if (!have(at + head + size + tail)) {
+      at = got;
+      result = kDamagedHeader;
+      break;
+    }
     if (entries_.size() == entries_.capacity()) {
       // Grow geometrically, but never beyond what the rest of the block can
       // hold, so a block of tiny entries cannot make the list reserve more
       // than the file's size.
-      const uint64_t room = in.Remaining() / kSmallestEntry + 1;
-      entries_.reserve(entries_.size() +
-                       static_cast<std::size_t>(std::min<uint64_t>(
-                           std::max<std::size_t>(entries_.size(), 16), room)));
+      const std::size_t room = (end - at) / kSmallestEntry + 1;
+      entries_.reserve(entries_.size() + std::min(std::max<std::size_t>(entries_.size(), 16), room));
     }
-    auto e = std::make_unique<sHdrEntry>();
-    if (!(old ? ReadOldEntry(in, *e) : ReadEntry(in, *e))) {
-      result = kDamagedHeader;
-      break;
-    }
-    Append(std::move(e));
+    const uint8_t flag = old ? 0 : p[4];
+    const int32_t link = Field<int32_t>(p + head + size);
+    const int32_t reserved = old ? Field<int32_t>(p + head + size + 4) : -1;
+    sHdrEntry* e = NewEntry(end - at);
+    e->recId = recId;
+    e->flag = flag;
+    e->link = link;
+    e->reserved = reserved;
+    e->filePos = static_cast<int64_t>(start + at + head + size);
+    e->payload.Borrow(block + at + head, size);
+    Append(e);
+    at += head + size + tail;
   }
   // Leave the file where reading field by field would have left it.
-  file.Seek(static_cast<int64_t>(in.Position()), File::begin);
+  file.Seek(static_cast<int64_t>(start + at), File::begin);
   return result;
 }
 
@@ -274,7 +234,7 @@ bool CHdrList::Load(CBlockFile& file, bool report, int32_t upgrade) {
   }
   // Links point into the event blocks; without them they point nowhere.
   if (!hasEvents) {
-    for (const std::unique_ptr<sHdrEntry>& e : entries_) e->link = -1;
+    for (sHdrEntry* e : entries_) e->link = -1;
   }
   RunHdrUpgradeChain(*this, HdrUpgradeContext{upgrade, hasEvents});
   return true;

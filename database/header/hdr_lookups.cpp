@@ -228,7 +228,12 @@ bool CHdrList::SetUsbl260Record(std::span<const uint8_t> record) {
 }
 
 sHdrEntry& CHdrList::AddEntryCached(sHdrEntry entry) {
-  return Append(std::make_unique<sHdrEntry>(std::move(entry)));
+  // Taking the payload may copy it; do that before a slot is taken.
+  HdrPayload payload = std::move(entry.payload);
+  sHdrEntry* e = NewEntry();
+  *e = std::move(entry);
+  e->payload = std::move(payload);
+  return Append(e);
 }
 
 bool CHdrList::CopyPayloadCached(sHdrEntry& entry, std::span<const uint8_t> source) {

@@ -1,0 +1,71 @@
+#include "database/header/hdr_entry_store.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+namespace {
+
+constexpr std::size_t kFirstChunk = 16;
+constexpr std::size_t kLargestChunk = (std::size_t{64} << 10) / sizeof(sHdrEntry);
+
+}  // namespace
+
+HdrEntryStore::Chunk::Chunk(std::size_t capacity)
+    : items_(static_cast<sHdrEntry*>(::operator new(capacity * sizeof(sHdrEntry)))),
+      capacity_(capacity) {}
+
+HdrEntryStore::Chunk::Chunk(Chunk&& other) noexcept
+    : items_(other.items_), used_(other.used_), capacity_(other.capacity_) {
+  other.items_ = nullptr;
+  other.used_ = other.capacity_ = 0;
+}
+
+HdrEntryStore::Chunk::~Chunk() {
+  if (items_ == nullptr) return;
+  std::destroy_n(items_, used_);
+  ::operator delete(items_);
+}
+
+sHdrEntry* HdrEntryStore::NewSlow(std::size_t chunkBytes) {
+  if (!free_.empty()) {
+    sHdrEntry* e = free_.back();
+    free_.pop_back();
+    return e;
+  }
+  if (chunks_.empty() || chunks_.back().Room() == 0) {
+    const std::size_t n = std::max(
+        kFirstChunk, std::min(std::clamp(slots_, kFirstChunk, kLargestChunk),
+                              chunkBytes / sizeof(sHdrEntry)));
+    chunks_.emplace_back(n);
+    slots_ += n;
+  }
+  return chunks_.back().Next();
+}
+
+void HdrEntryStore::Release(sHdrEntry* e) noexcept {
+  *e = sHdrEntry();
+  try {
+    free_.push_back(e);
+  } catch (const std::bad_alloc&) {
+    // The slot is then only reclaimed by Clear.
+  }
+}
+
+uint8_t* HdrEntryStore::NewBlock(std::size_t n) {
+  if (n == 0) return nullptr;
+  Block block = spare_.size >= n ? std::exchange(spare_, Block())
+                                 : Block{std::make_unique_for_overwrite<uint8_t[]>(n), n};
+  blocks_.push_back(std::move(block));
+  return blocks_.back().bytes.get();
+}
+
+void HdrEntryStore::Clear() noexcept {
+  chunks_.clear();
+  slots_ = 0;
+  free_.clear();
+  for (Block& b : blocks_) {
+    if (b.size > spare_.size) std::swap(b, spare_);
+  }
+  blocks_.clear();
+}

@@ -169,13 +169,13 @@ bool CGenericEventList::SwapWithNext(std::size_t index) {
   std::swap(a.m_id, b.m_id);
   for (const auto& e : elements_) {
     auto& ids = e->m_linkedIds;
-    const auto itA = std::find(ids.begin(), ids.end(), idA);
-    const auto itB = std::find(ids.begin(), ids.end(), idB);
-    if (itA != ids.end() && itB == ids.end()) {
-      *itA = idB;
-    } else if (itB != ids.end() && itA == ids.end()) {
-      *itB = idA;
-    }
+    const bool linksA = std::find(ids.begin(), ids.end(), idA) != ids.end();
+    const bool linksB = std::find(ids.begin(), ids.end(), idB) != ids.end();
+    // Every occurrence: links read from a file may repeat an id.
+    if (linksA && !linksB)
+      std::replace(ids.begin(), ids.end(), idA, idB);
+    else if (linksB && !linksA)
+      std::replace(ids.begin(), ids.end(), idB, idA);
   }
   return true;
 }

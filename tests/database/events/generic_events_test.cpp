@@ -217,6 +217,12 @@ TEST(GenericEventListTest, MovingSwapsPlacesAndIdsAndLinksFollow) {
   EXPECT_THAT(Dump(list), ElementsAre("E2:1>", "E1:2>", "E3:3>1,2,", "E4:4>1,"));
   EXPECT_TRUE(list.MoveEventDown(1));
   EXPECT_EQ(Dump(list), before);
+
+  // Links as a file may give them, one id twice: every occurrence follows,
+  // so the event does not come to link both moved events.
+  list.FindEvent(4)->m_linkedIds = {2, 2};
+  EXPECT_TRUE(list.MoveEventUp(2));
+  EXPECT_THAT(list.FindEvent(4)->m_linkedIds, ElementsAre(1u, 1u));
 }
 
 TEST(GenericEventListTest, LinksMirrorDanglingOnesGoAndStartEndEventsNeedThem) {

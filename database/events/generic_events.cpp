@@ -195,7 +195,9 @@ bool CGenericEventList::MoveEventDown(int32_t id) {
 void CGenericEventList::LinkBothWays(const CGenericEvent& event) {
   const uint32_t self = AsLink(event.m_id);
   for (const auto& x : elements_) {
-    if (x.get() == &event || x->m_id == event.m_id) continue;
+    // Every other event, also one of the same id (the stored event when
+    // `event` is an edited copy of it).
+    if (x.get() == &event) continue;
     const bool linksX = event.HasLinkedId(AsLink(x->m_id));
     if (linksX) {
       x->AddLinkedId(self);

@@ -238,6 +238,20 @@ TEST(GenericEventListTest, LinksMirrorDanglingOnesGoAndStartEndEventsNeedThem) {
   list.RemoveDanglingLinks();
   EXPECT_THAT(Dump(list), ElementsAre("E1:1>2,", "E2:2>3,", "E3:3>1,", "E4:4>1,"));
 
+  // The stored event of the copy's id is another event like any: it links
+  // the copy's id exactly when the copy links its own.
+  CGenericEventList self;
+  Add(self, 1, {1, 2});
+  Add(self, 2, {1});
+  CGenericEvent unlinked(*self.GetAt(0));
+  unlinked.m_linkedIds = {2};
+  self.LinkBothWays(unlinked);
+  EXPECT_THAT(Dump(self), ElementsAre("E1:1>2,", "E2:2>1,"));
+  CGenericEvent selfLinked(*self.GetAt(1));
+  selfLinked.m_linkedIds = {1, 2};
+  self.LinkBothWays(selfLinked);
+  EXPECT_THAT(Dump(self), ElementsAre("E1:1>2,", "E2:2>1,2,"));
+
   int32_t badId = -5;
   EXPECT_TRUE(list.CheckStartEndLinks(badId));
   EXPECT_EQ(badId, 0);

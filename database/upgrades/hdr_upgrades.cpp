@@ -520,11 +520,13 @@ void UpgradeHdrGnssPositions73(CHdrList& list) {
 }
 
 void UpgradeHdrOldGnssPositions(CHdrList& list) {
-  ConvertAll(list, 164, 72, [](const sHdrEntry& e, Old old) {
+  // Only the two later layouts carry their entry's word into the new
+  // record; one made from RecId 164 has none.
+  ConvertAll(list, 164, 72, [](const sHdrEntry&, Old old) {
     Rec r = NewGnss205(old, 28);
     r.Part(16, GnssKind(W(old, 0)), 0, 0.0, 0.0).Copy(592, old, 16, 12);
     DefaultGnssPrecisions(r, 604, 25);
-    return Added{205, std::move(r.bytes()), e.link};
+    return Added{205, std::move(r.bytes()), -1};
   });
   ConvertAll(list, 181, 88, [](const sHdrEntry& e, Old old) {
     Rec r = NewGnss205(old, 44);

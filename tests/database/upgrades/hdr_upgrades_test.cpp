@@ -502,6 +502,17 @@ TEST(HdrUpgradeSteps, GnssPositionsTo205AndThen258) {
   UpgradeHdrGnssPositions73(list);
   UpgradeHdrOldGnssPositions(list);
   ASSERT_EQ(list.CountEntries(205), 2);
+  {
+    // The newer old layouts keep their entry's word; RecId 164 gets none.
+    CHdrList words;
+    Add(words, 164, Old(164).bytes(), 5);
+    Add(words, 181, Old(181).bytes(), 6);
+    Add(words, 199, Old(199).bytes(), 7);
+    UpgradeHdrOldGnssPositions(words);
+    std::vector<int32_t> links;
+    for (const sHdrEntry& e : words) links.push_back(e.link);
+    EXPECT_EQ(links, (std::vector<int32_t>{-1, 6, 7}));
+  }
   const sHdrEntry* a = list.GetEntry(205, 1);
   EXPECT_EQ(Word(a, 4 + 69), 3);  // kind 7 - 4 as the part's id
   EXPECT_EQ(At<float>(a, 592), 1.5f);

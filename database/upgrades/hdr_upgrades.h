@@ -11,9 +11,9 @@
 //
 // Common rules:
 // - Entries are read with their layout's size. An entry whose payload is
-//   shorter than its record type's size, old or current, is invisible to
-//   every step: it is not converted, changed, moved or removed, nothing is
-//   built from it and no decision reads it.
+//   shorter than its record type's size, old or current, is left to itself
+//   by every step: it is not converted, changed, moved or removed, and
+//   nothing is built from it.
 // - New records start zero-filled; appended entries have link and reserved
 //   word -1 and flag 0. Where a step keeps the word, the new entry takes the
 //   old entry's link.

@@ -151,18 +151,24 @@ int32_t GnssKind(int32_t w0) { return w0 >= 5 ? w0 - 4 : 0; }
 // The id (word 0) of the object's variable node at the position, or of the
 // object's first variable node without one; 0 when there is none.
 int32_t NodeId(const CHdrList& list, int32_t objectId, const float* xyz) {
-  const sHdrEntry* node = nullptr;
-  if (xyz != nullptr) {
-    node = list.FindVariableNode(objectId, xyz[0], xyz[1], xyz[2]);
-  } else {
-    for (const sHdrEntry& e : list) {
-      if (hdr_payload::Is(e, 201) && e.WordIs(7, objectId)) {
-        node = &e;
-        break;
-      }
-    }
+  for (const sHdrEntry& e : list) {
+    if (!IsWhole(e, 201) || !e.WordIs(7, objectId)) continue;
+    const Old p(e.payload);
+    if (xyz == nullptr ||
+        (Get<float>(p, 32) == xyz[0] && Get<float>(p, 36) == xyz[1] && Get<float>(p, 40) == xyz[2]))
+      return W(p, 0);
   }
-  return node == nullptr ? 0 : hdr_payload::Word(*node, 0);
+  return 0;
+}
+
+// The whole variable node (RecId 201) numbered `number` (taken modulo
+// 10000 from 10000 on), or null.
+sHdrEntry* VariableNodeByNumber(CHdrList& list, int32_t number) {
+  const int32_t wanted = ReduceNodeNumber(number);
+  for (sHdrEntry& e : list) {
+    if (IsWhole(e, 201) && e.WordIs(1, wanted)) return &e;
+  }
+  return nullptr;
 }
 
 void Floats(Old p, std::size_t at, float out[3]) {
@@ -251,11 +257,14 @@ constexpr std::size_t kDredgingNameWidth = 32;
 // false when the node is not there. The reference point, when there is one,
 // is marked as a dredging system (type 12).
 bool DredgingSystem(CHdrList& list, int32_t number, int32_t& id) {
-  const sHdrEntry* node = list.FindVariableNodeByNumber(number);
+  const sHdrEntry* node = VariableNodeByNumber(list, number);
   if (node == nullptr) return false;
   id = hdr_payload::Word(*node, 0);
-  auto* point = const_cast<sHdrEntry*>(list.FindReferencePointById(id));
-  if (point != nullptr && Whole(*point) && !point->WordIs(1, 12)) point->SetWord(1, 12);
+  for (sHdrEntry& point : list) {
+    if (!IsWhole(point, 197) || !point.WordIs(0, id)) continue;
+    if (!point.WordIs(1, 12)) point.SetWord(1, 12);
+    break;
+  }
   return true;
 }
 
@@ -757,7 +766,7 @@ void UpgradeHdrGnssHeights(CHdrList& list) {
   for (sHdrEntry& obs : list) {
     if (!IsWhole(obs, 65) || !obs.WordIs(0, kManualLayback)) continue;
     const Old o(obs.payload);
-    if (const sHdrEntry* node = list.FindVariableNodeByNumber(W(o, 8))) {
+    if (const sHdrEntry* node = VariableNodeByNumber(list, W(o, 8))) {
       const Old n(node->payload);
       Rec r(104);
       r.Word(4, W(n, 0)).Word(8, W(n, 1)).Word(12, W(o, 11));

@@ -853,6 +853,17 @@ TEST(HdrUpgradeSteps, ShortCurrentEntriesStayUnchanged) {
   EXPECT_EQ(Word(dredging.GetEntry(65, 1), 0), 60);
   EXPECT_EQ(Word(dredging.GetEntry(65, 2), 0), 97);
   EXPECT_EQ(dredging.CountEntries(78), 1);  // for the whole observation only
+
+  // A variable node cut short is no node to build from: the whole one of the
+  // same number behind it is taken.
+  CHdrList heights;
+  Add(heights, 201, P(40).Words(0, {70, 3}).bytes());
+  Add(heights, 201, P(56).Words(0, {71, 3}).Text(8, "Whole").bytes());
+  Add(heights, 65, Old(65).Words(0, {60, 2}).Word(8, 3).bytes());
+  UpgradeHdrGnssHeights(heights);
+  ASSERT_EQ(heights.CountEntries(78), 1);
+  EXPECT_EQ(Word(heights.GetEntry(78, 1), 1), 71);
+  EXPECT_EQ(Text(heights.GetEntry(78, 1), 24, 58), "Whole");
 }
 
 }  // namespace

@@ -71,7 +71,6 @@ bool TypeMatches(const SystemRule& rule, int32_t type) {
 }  // namespace
 
 sObsDef* CObsDefList::FindNthImagingObs(int32_t systemId, int32_t n) const {
-  if (systemId < 1) return nullptr;
   return FindNth(n, [systemId](const sObsDef& r) {
     return r.systemId == systemId && (IsMbeObs(&r) || IsSidescanObs(&r));
   });
@@ -90,7 +89,6 @@ int32_t CSysDefList::GetSystemIdOfHeader(const sHdrEntry* entry) const {
       return words[0];
     case Rule::kIdOfType45: {
       const int32_t id = words[0];
-      if (id < 1) return -1;
       const sSysDef* sys =
           FindFirst([id](const sSysDef& s) { return s.type == 45 && s.id == id; });
       return sys != nullptr ? sys->id : -1;

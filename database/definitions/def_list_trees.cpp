@@ -22,7 +22,6 @@ constexpr int32_t kObsTypeDiffCorrection = 33;
 
 int AddNodeObsToTree(const CObsDefList& obs, ITreeControl& tree, TreeItem parent, int32_t nodeId,
                      int imageBase) {
-  if (nodeId < 1) return 0;
   int inserted = 0;
   for (const sObsDef* o : obs) {
     if (o->fromNodeId != nodeId || o->type == kObsTypeDiffCorrection) continue;
@@ -34,7 +33,6 @@ int AddNodeObsToTree(const CObsDefList& obs, ITreeControl& tree, TreeItem parent
 int AddSystemObsToTree(const CObsDefList& obs, ITreeControl& tree, TreeItem parent,
                        int32_t systemId, int imageBase, const CNodeDefList& nodes,
                        int nodeImageBase) {
-  if (systemId < 1) return 0;
   int inserted = 0;
   std::unordered_set<const sNodeDef*> shown;
   for (const sObsDef* o : obs) {
@@ -69,7 +67,7 @@ int FillComboBox(const CNodeDefList& nodes, IComboBox& combo, int32_t selectedId
     const int index = combo.AddString(NodeDisplayText(n));
     if (index == kComboError) continue;
     combo.SetItemData(index, static_cast<uintptr_t>(static_cast<uint32_t>(n->id)));
-    if (selectedId >= 1 && n->id == selectedId) combo.SetCurSel(index);
+    if (n->id == selectedId) combo.SetCurSel(index);
   }
   return combo.GetCount();
 }

@@ -25,15 +25,14 @@ class CNodeDefList;
 class CObsDefList;
 
 // Every observation whose from-node is the node, except differential
-// corrections (type 33). Returns the number of items inserted (none for a
-// node id below 1).
+// corrections (type 33). Returns the number of items inserted.
 int AddNodeObsToTree(const CObsDefList& obs, zor::platform::ITreeControl& tree,
                      zor::platform::TreeItem parent, int32_t nodeId, int imageBase);
 
 // Every observation of the system, except that a differential correction
 // (type 33) is shown by its from-node, as a node item with nodeImageBase,
 // each such node once (a correction from an unknown node shows nothing).
-// Returns the number of items inserted (none for a system id below 1).
+// Returns the number of items inserted.
 int AddSystemObsToTree(const CObsDefList& obs, zor::platform::ITreeControl& tree,
                        zor::platform::TreeItem parent, int32_t systemId, int imageBase,
                        const CNodeDefList& nodes, int nodeImageBase);
@@ -46,6 +45,6 @@ int AddObjectNodesToTree(const CNodeDefList& nodes, zor::platform::ITreeControl&
 
 // Empties the combo box, then adds every node (of the object when objectId
 // is 1 or more) with its id as item data, selecting the node whose id is
-// selectedId (none when it is below 1). Returns the combo box's item count.
+// selectedId. Returns the combo box's item count.
 int FillComboBox(const CNodeDefList& nodes, zor::platform::IComboBox& combo, int32_t selectedId,
                  int32_t objectId);

@@ -21,7 +21,6 @@ bool InRange(double v, double most) { return v > 0.0 && v <= most; }
 }  // namespace
 
 sEsDtmDef* CEsDtmDefList::FindById(int32_t id) const {
-  if (id < 1) return nullptr;
   return FindFirst([id](const sEsDtmDef& r) { return r.id == id; });
 }
 

@@ -7,7 +7,8 @@
 //   if (sEsDtmDef* d = dtms.FindById(3)) CEsDtmDefList::ResetLinks(d, false);
 //   dtms.RemoveAll();
 //
-// Ids below 1 mean "no id"; look-ups return the first match in list order.
+// Look-ups return the first match in list order; any id is a key, 0 and
+// negative ids included.
 #pragma once
 
 #include <cstdint>

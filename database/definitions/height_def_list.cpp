@@ -78,7 +78,6 @@ void ApplySharedSettings(const OldRecord& old, sObjDef& obj) {
 }  // namespace
 
 sHeightDef* CHeightDefList::FindById(int32_t id) const {
-  if (id < 1) return nullptr;
   return FindFirst([id](const sHeightDef& r) { return r.id == id; });
 }
 

@@ -10,7 +10,8 @@
 //   }
 //   heights.RemoveAll();
 //
-// Ids below 1 mean "no id"; look-ups return the first match in list order.
+// Look-ups return the first match in list order; any id is a key, 0 and
+// negative ids included.
 #pragma once
 
 #include <cstdint>

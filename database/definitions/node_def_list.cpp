@@ -78,7 +78,7 @@ int32_t CNodeDefList::GetSatelliteSystemId(int32_t nodeId) const {
 }
 
 int32_t CNodeDefList::FindSatelliteNode(int32_t systemId, int32_t obsType) const {
-  if (systemId < 1 || !IsSatelliteObsType(obsType)) return -1;
+  if (!IsSatelliteObsType(obsType)) return -1;
   const sNodeDef* n = FindFirst([systemId](const sNodeDef& r) {
     return r.type == kNodeSatelliteVehicle && r.systemId == systemId;
   });

@@ -110,7 +110,6 @@ sObjDef* CObjDefList::FindObjectOfNode(int32_t nodeId, const CNodeDefList& nodes
 
 sObjDef* CObjDefList::FindObjectOfSystem(int32_t systemId, const CObsDefList& obs,
                                          const CNodeDefList& nodes) const {
-  if (systemId < 1) return nullptr;
   for (const sObsDef* o : obs) {
     if (o->systemId != systemId) continue;
     const sNodeDef* node = nodes.FindById(o->fromNodeId);
@@ -163,7 +162,7 @@ int32_t CObjDefList::CountOfKind(int32_t kind) const {
 }
 
 bool CObjDefList::IsReferenceNode(int32_t nodeId) const {
-  if (nodeId < 1) return false;
+  if (nodeId < 0) return false;
   return FindFirst([nodeId](const sObjDef& o) { return o.referenceNodeId == nodeId; }) != nullptr;
 }
 

@@ -82,7 +82,8 @@ class CObjDefList : public DefinitionList<sObjDef> {
   // The lowest order index other than -1; -1 when there is none.
   int32_t GetMinOrder() const;
   int32_t CountOfKind(int32_t kind) const;
-  // Some object's reference node is the node.
+  // Some object's reference node is the node (0 included); false for a
+  // negative node id.
   bool IsReferenceNode(int32_t nodeId) const;
   // The node record of the object's reference node; null when the object or
   // the node is unknown.

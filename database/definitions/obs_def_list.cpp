@@ -157,7 +157,6 @@ int32_t CObsDefList::CountTagUses(int32_t systemId, const std::string& tag, int3
 }
 
 void CObsDefList::ClearTag(int32_t systemId, const std::string& tag) {
-  if (systemId < 1) return;
   for (sObsDef* r : *this) {
     if (r->systemId != systemId) continue;
     if (EqualsText(FieldText(r->tag1), tag, true)) zor::platform::SetFieldText(r->tag1, "");
@@ -179,7 +178,7 @@ void CObsDefList::CopyWhere(CObsDefList& out, Pred pred) const {
 }
 
 void CObsDefList::CopyOfSystem(CObsDefList& out, int32_t systemId) const {
-  CopyWhere(out, [systemId](const sObsDef& r) { return systemId >= 1 && r.systemId == systemId; });
+  CopyWhere(out, [systemId](const sObsDef& r) { return r.systemId == systemId; });
 }
 
 void CObsDefList::CopyOfType(CObsDefList& out, int32_t type) const {

@@ -10,7 +10,8 @@
 //   mine.RemoveAll();
 //   obs.RemoveAll();
 //
-// Ids below 1 mean "no id": a look-up by such an id finds nothing. Look-ups
+// Observation ids below 1 mean "no id": FindById finds nothing for them.
+// System ids are keys like any other except where a comment says so. Look-ups
 // return the first match in list order; n-th positions are 1-based. Filters
 // on type and nodes apply only when the filter value is above 0 unless a
 // comment says otherwise. Copy operations empty the output list first and

@@ -67,7 +67,6 @@ sSysDef* CSysDefList::FindComputedHeight(int32_t linkedId) const {
 }
 
 void CSysDefList::RelinkPositionSystems(int32_t oldId, int32_t newId) {
-  if (oldId < 1) return;
   for (sSysDef* s : *this)
     if (s->type == kSysPositionNavigation && s->link1 == oldId) s->link1 = newId;
 }

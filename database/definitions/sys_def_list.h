@@ -9,8 +9,9 @@
 //   CSysDefList::ApplySysDefChanges(mine, *systems.FindById(id), changes);
 //   systems.RemoveAll();
 //
-// Ids below 1 mean "no id": look-ups by such an id find nothing. Look-ups
-// return the first match in list order.
+// System ids below 1 mean "no id" to FindById and GetSystemType; the other
+// operations take any id as given. Look-ups return the first match in list
+// order.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +52,7 @@ class CSysDefList : public DefinitionList<sSysDef> {
   sSysDef* FindComputedAttitude(int32_t linkedId) const;
   sSysDef* FindComputedHeight(int32_t linkedId) const;
   // Link word 1 of every position navigation system (12) holding oldId
-  // becomes newId; nothing for oldId < 1.
+  // becomes newId.
   void RelinkPositionSystems(int32_t oldId, int32_t newId);
   // The id of the first system of that name (case-sensitive); -1.
   int32_t FindIdByName(const char* name) const;

@@ -169,13 +169,13 @@ bool CGenericEventList::SwapWithNext(std::size_t index) {
   std::swap(a.m_id, b.m_id);
   for (const auto& e : elements_) {
     auto& ids = e->m_linkedIds;
-    const auto itA = std::find(ids.begin(), ids.end(), idA);
-    const auto itB = std::find(ids.begin(), ids.end(), idB);
-    if (itA != ids.end() && itB == ids.end()) {
-      *itA = idB;
-    } else if (itB != ids.end() && itA == ids.end()) {
-      *itB = idA;
-    }
+    const bool linksA = std::find(ids.begin(), ids.end(), idA) != ids.end();
+    const bool linksB = std::find(ids.begin(), ids.end(), idB) != ids.end();
+    // Every occurrence: links read from a file may repeat an id.
+    if (linksA && !linksB)
+      std::replace(ids.begin(), ids.end(), idA, idB);
+    else if (linksB && !linksA)
+      std::replace(ids.begin(), ids.end(), idB, idA);
   }
   return true;
 }
@@ -195,7 +195,9 @@ bool CGenericEventList::MoveEventDown(int32_t id) {
 void CGenericEventList::LinkBothWays(const CGenericEvent& event) {
   const uint32_t self = AsLink(event.m_id);
   for (const auto& x : elements_) {
-    if (x.get() == &event || x->m_id == event.m_id) continue;
+    // Every other event, also one of the same id (the stored event when
+    // `event` is an edited copy of it).
+    if (x.get() == &event) continue;
     const bool linksX = event.HasLinkedId(AsLink(x->m_id));
     if (linksX) {
       x->AddLinkedId(self);

@@ -231,8 +231,9 @@ class CGenericEventList : public GenericEventListBase<CGenericEvent> {
   bool MoveEventDown(int32_t id);
 
   // Makes every other event of the list link `event` exactly when `event`
-  // links it. `event` may be an edited copy of a list element; elements with
-  // its id are left alone.
+  // links it. `event` may be an edited copy of a list element: that element
+  // is another event like any, and links the copy's id exactly when the copy
+  // links its own.
   void LinkBothWays(const CGenericEvent& event);
   // Removes every linked id that names no event of the list.
   void RemoveDanglingLinks();

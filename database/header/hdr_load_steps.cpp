@@ -19,6 +19,7 @@ constexpr int32_t kProjectionObliqueMercator = 13;
 constexpr int32_t kProjectionTangentPlane = 12;
 
 constexpr std::size_t kLambertSize = 88;
+constexpr std::size_t kChartDatumSize = 1192;
 constexpr uint32_t kObliqueMercatorSize = 104;
 constexpr uint32_t kTangentPlaneSize = 72;
 
@@ -88,7 +89,8 @@ void CHdrList::UpgradeLambertRecord() {
 
 void CHdrList::UpgradeChartDatumCodes() {
   sHdrEntry* datum = GetEntry(kRecIdChartDatum, 1);
-  if (datum == nullptr) return;
+  // A record cut short is not read as a chart datum: it stays as loaded.
+  if (datum == nullptr || datum->payload.size() < kChartDatumSize) return;
   for (std::size_t at : kChartDatumPartAt) {
     const std::size_t base = at / 4;
     if (datum->WordIs(base + 2, 200)) datum->SetWord(base + 2, 900);

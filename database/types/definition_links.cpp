@@ -9,7 +9,6 @@ bool IsBundleSensorObs(const sObsDef& obs, const CSysDefList& systems) {
 int32_t GetSystemObjectId(const sSysDef* sys, const CObsDefList* obsList,
                           const CNodeDefList* nodeList) {
   if (!sys || !obsList || !nodeList) return -1;
-  if (sys->id < 1) return 0;  // no id: no observation belongs to it
   for (const sObsDef* obs : *obsList) {
     if (obs->systemId != sys->id) continue;
     if (const sNodeDef* node = nodeList->FindById(obs->fromNodeId)) return node->objectId;

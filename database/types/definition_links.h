@@ -5,8 +5,8 @@
 //   int32_t objectId = GetSystemObjectId(sys, &obsList, &nodeList);
 //
 // `objects` is any range of object record pointers (the object definition
-// list, or a plain vector of pointers); an object is found by its id, ids
-// below 1 finding nothing, as in every definition look-up.
+// list, or a plain vector of pointers); an object is found by its id, the
+// special objects -2 and -1 included.
 #pragma once
 
 #include <cstdint>
@@ -20,10 +20,9 @@
 // An object type that marks a pipe bundle.
 inline constexpr int32_t kObjectTypePipeBundle = 13;
 
-// The first object of the range with that id; null for an id below 1.
+// The first object of the range with that id, or null.
 template <typename ObjectRange>
 const sObjDef* FindObjectById(const ObjectRange& objects, int32_t id) {
-  if (id < 1) return nullptr;
   for (const sObjDef* object : objects)
     if (object && object->id == id) return object;
   return nullptr;
@@ -49,6 +48,6 @@ bool IsBundleObs(const sObsDef* obs, const ObjectRange& objects, const CNodeDefL
 
 // The id of the object carrying the from-node of the system's first
 // observation (in list order) whose from-node is in the node list; 0 when
-// there is none (also for a system id below 1); -1 when any argument is null.
+// there is none; -1 when any argument is null.
 int32_t GetSystemObjectId(const sSysDef* sys, const CObsDefList* obsList,
                           const CNodeDefList* nodeList);

@@ -49,7 +49,6 @@ TreeItem InsertSystemTreeItem(ITreeControl& tree, TreeItem parent, const sSysDef
 
 int AddAllSystemObsToTree(const CObsDefList& obsList, ITreeControl& tree, TreeItem parent,
                           int32_t systemId, int imageBase) {
-  if (systemId < 1) return 0;
   int inserted = 0;
   for (const sObsDef* obs : obsList)
     if (obs->systemId == systemId && InsertObsTreeItem(tree, parent, obs, imageBase) != kNoTreeItem)

@@ -38,7 +38,7 @@ zor::platform::TreeItem InsertSystemTreeItem(zor::platform::ITreeControl& tree,
                                              int imageBase);
 
 // Inserts every observation of the system under parent, in list order;
-// returns how many were inserted (none for a system id below 1).
+// returns how many were inserted.
 int AddAllSystemObsToTree(const CObsDefList& obsList, zor::platform::ITreeControl& tree,
                           zor::platform::TreeItem parent, int32_t systemId, int imageBase);
 

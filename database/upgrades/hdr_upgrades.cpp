@@ -10,10 +10,10 @@
 
 #include "core/text/string_helpers.h"
 #include "database/catalogue/chart_datum_part.h"
+#include "database/catalogue/record_type_size.h"
 #include "database/header/hdr_accessors.h"
 #include "database/header/hdr_list.h"
 #include "database/header/hdr_payload.h"
-#include "database/header/hdr_sub_list.h"
 #include "database/header/shape_points.h"
 #include "database/types/obs_defaults.h"
 #include "geodesy/quantity_units.h"
@@ -26,6 +26,15 @@ using Old = std::span<const uint8_t>;
 using hdr_payload::Get;
 
 int32_t W(Old p, std::size_t n) { return hdr_payload::Word(p, n); }
+
+// Whether the entry holds its whole record. The steps read, change, move and
+// remove only such entries: one cut short cannot be read as its layout and
+// stays exactly as it was loaded, however often the chain runs.
+bool Whole(const sHdrEntry& e) {
+  return e.payload.size() >= RecordTypeSize(static_cast<int32_t>(e.recId));
+}
+
+bool IsWhole(const sHdrEntry& e, int32_t recId) { return hdr_payload::Is(e, recId) && Whole(e); }
 
 // A new record, zero-filled; every write is bounded by the record and every
 // read by the old payload.
@@ -128,7 +137,7 @@ bool ConvertAll(CHdrList& list, int32_t recId, std::size_t oldSize, Build build)
 void FixUpWords(CHdrList& list, int32_t newRecId, bool anyWord) {
   if (anyWord) return;
   for (sHdrEntry& e : list) {
-    if (hdr_payload::Is(e, newRecId) && e.link == -1) e.SetWord(0, 1);
+    if (IsWhole(e, newRecId) && e.link == -1) e.SetWord(0, 1);
   }
 }
 
@@ -142,18 +151,24 @@ int32_t GnssKind(int32_t w0) { return w0 >= 5 ? w0 - 4 : 0; }
 // The id (word 0) of the object's variable node at the position, or of the
 // object's first variable node without one; 0 when there is none.
 int32_t NodeId(const CHdrList& list, int32_t objectId, const float* xyz) {
-  const sHdrEntry* node = nullptr;
-  if (xyz != nullptr) {
-    node = list.FindVariableNode(objectId, xyz[0], xyz[1], xyz[2]);
-  } else {
-    for (const sHdrEntry& e : list) {
-      if (hdr_payload::Is(e, 201) && e.WordIs(7, objectId)) {
-        node = &e;
-        break;
-      }
-    }
+  for (const sHdrEntry& e : list) {
+    if (!IsWhole(e, 201) || !e.WordIs(7, objectId)) continue;
+    const Old p(e.payload);
+    if (xyz == nullptr ||
+        (Get<float>(p, 32) == xyz[0] && Get<float>(p, 36) == xyz[1] && Get<float>(p, 40) == xyz[2]))
+      return W(p, 0);
   }
-  return node == nullptr ? 0 : hdr_payload::Word(*node, 0);
+  return 0;
+}
+
+// The whole variable node (RecId 201) numbered `number` (taken modulo
+// 10000 from 10000 on), or null.
+sHdrEntry* VariableNodeByNumber(CHdrList& list, int32_t number) {
+  const int32_t wanted = ReduceNodeNumber(number);
+  for (sHdrEntry& e : list) {
+    if (IsWhole(e, 201) && e.WordIs(1, wanted)) return &e;
+  }
+  return nullptr;
 }
 
 void Floats(Old p, std::size_t at, float out[3]) {
@@ -208,14 +223,14 @@ std::unordered_set<int32_t> KnownIds(const CHdrList& list, int32_t recId) {
   std::unordered_set<int32_t> ids;
   for (const sHdrEntry& e : list) {
     int32_t id = 0;
-    if (hdr_payload::Is(e, recId) && e.GetWord(1, id)) ids.insert(id);
+    if (IsWhole(e, recId) && e.GetWord(1, id)) ids.insert(id);
   }
   return ids;
 }
 
 void UpgradeLoggedIds(CHdrList& list, int32_t oldRecId, int32_t newRecId) {
   for (sHdrEntry& e : list) {
-    if (hdr_payload::Is(e, newRecId) && e.WordIs(0, 0) && e.link == -1) e.SetWord(0, 1);
+    if (IsWhole(e, newRecId) && e.WordIs(0, 0) && e.link == -1) e.SetWord(0, 1);
   }
   // The ids known before the step: every old entry of another id becomes a
   // record, a second one of the same id too, so that its word is not lost.
@@ -242,11 +257,13 @@ constexpr std::size_t kDredgingNameWidth = 32;
 // false when the node is not there. The reference point, when there is one,
 // is marked as a dredging system (type 12).
 bool DredgingSystem(CHdrList& list, int32_t number, int32_t& id) {
-  const sHdrEntry* node = list.FindVariableNodeByNumber(number);
+  const sHdrEntry* node = VariableNodeByNumber(list, number);
   if (node == nullptr) return false;
   id = hdr_payload::Word(*node, 0);
-  if (auto* point = const_cast<sHdrEntry*>(list.FindReferencePointById(id))) {
-    if (!point->WordIs(1, 12)) point->SetWord(1, 12);
+  for (sHdrEntry& point : list) {
+    if (!IsWhole(point, 197) || !point.WordIs(0, id)) continue;
+    if (!point.WordIs(1, 12)) point.SetWord(1, 12);
+    break;
   }
   return true;
 }
@@ -352,10 +369,10 @@ void UpgradeHdrChartDatums(CHdrList& list) {
 }
 
 void UpgradeHdrFixes(CHdrList& list) {
-  const sHdrEntry* first = list.GetEntry(125, 1);
-  if (first == nullptr || first->link != -1) return;
+  const std::vector<const sHdrEntry*> fixes = Olds(list, 125, RecordTypeSize(125));
+  if (fixes.empty() || fixes.front()->link != -1) return;
   const int32_t zero = 0;
-  list.RemoveEntries(125, 0);
+  RemoveOlds(list, 125, RecordTypeSize(125));
   list.AddEntry(215, sizeof zero, &zero, -1);
 }
 
@@ -512,11 +529,13 @@ void UpgradeHdrGnssPositions73(CHdrList& list) {
 }
 
 void UpgradeHdrOldGnssPositions(CHdrList& list) {
-  ConvertAll(list, 164, 72, [](const sHdrEntry& e, Old old) {
+  // Only the two later layouts carry their entry's word into the new
+  // record; one made from RecId 164 has none.
+  ConvertAll(list, 164, 72, [](const sHdrEntry&, Old old) {
     Rec r = NewGnss205(old, 28);
     r.Part(16, GnssKind(W(old, 0)), 0, 0.0, 0.0).Copy(592, old, 16, 12);
     DefaultGnssPrecisions(r, 604, 25);
-    return Added{205, std::move(r.bytes()), e.link};
+    return Added{205, std::move(r.bytes()), -1};
   });
   ConvertAll(list, 181, 88, [](const sHdrEntry& e, Old old) {
     Rec r = NewGnss205(old, 44);
@@ -560,7 +579,7 @@ void UpgradeHdrGnssPositions258(CHdrList& list) {
   std::size_t left = converted == 0 ? SIZE_MAX : converted;
   for (sHdrEntry& e : list) {
     if (left == 0) break;
-    if (!hdr_payload::Is(e, 258) || e.link != -1) continue;
+    if (!IsWhole(e, 258) || e.link != -1) continue;
     e.SetWord(0, 1);
     --left;
   }
@@ -710,7 +729,7 @@ void UpgradeHdrSubBottomProfiling(CHdrList& list) {
 void UpgradeHdrDredging(CHdrList& list) {
   std::vector<sHdrEntry*> dredgings;
   for (sHdrEntry& e : list) {
-    if (hdr_payload::Is(e, 207) && e.WordIs(1, 0)) dredgings.push_back(&e);
+    if (IsWhole(e, 207) && e.WordIs(1, 0)) dredgings.push_back(&e);
   }
   for (sHdrEntry* dredging : dredgings) {
     dredging->SetWord(1, 1);
@@ -723,7 +742,7 @@ void UpgradeHdrDredging(CHdrList& list) {
     std::vector<Added> copies;
     for (sHdrEntry& e : list) {
       const bool system = hdr_payload::Is(e, 208);
-      if ((!system && !hdr_payload::Is(e, 210)) || !e.WordIs(1, key)) continue;
+      if ((!system && !hdr_payload::Is(e, 210)) || !Whole(e) || !e.WordIs(1, key)) continue;
       const std::span<uint8_t> p(e.payload);
       hdr_payload::SetWord(p, 1, first);
       if (system) zor::platform::SetText(p, kDredgingNameAt, kDredgingNameWidth, name);
@@ -741,13 +760,13 @@ void UpgradeHdrGnssHeights(CHdrList& list) {
   constexpr int32_t kManualLayback = 60;
   constexpr int32_t kRetired = 97;
   for (const sHdrEntry& e : list) {
-    if (hdr_payload::Is(e, 65) && e.WordIs(0, kManualLayback) && e.link != -1) return;
+    if (IsWhole(e, 65) && e.WordIs(0, kManualLayback) && e.link != -1) return;
   }
   std::vector<Added> added;
   for (sHdrEntry& obs : list) {
-    if (!hdr_payload::Is(obs, 65) || !obs.WordIs(0, kManualLayback)) continue;
+    if (!IsWhole(obs, 65) || !obs.WordIs(0, kManualLayback)) continue;
     const Old o(obs.payload);
-    if (const sHdrEntry* node = list.FindVariableNodeByNumber(W(o, 8))) {
+    if (const sHdrEntry* node = VariableNodeByNumber(list, W(o, 8))) {
       const Old n(node->payload);
       Rec r(104);
       r.Word(4, W(n, 0)).Word(8, W(n, 1)).Word(12, W(o, 11));
@@ -758,7 +777,7 @@ void UpgradeHdrGnssHeights(CHdrList& list) {
     int32_t number = 0;
     if (!obs.GetWord(1, number)) continue;
     for (sHdrEntry& second : list) {
-      if (!hdr_payload::Is(second, 68) || !second.WordIs(1, number)) continue;
+      if (!IsWhole(second, 68) || !second.WordIs(1, number)) continue;
       second.SetWord(0, kRetired);
       break;
     }
@@ -767,53 +786,60 @@ void UpgradeHdrGnssHeights(CHdrList& list) {
 }
 
 void UpgradeHdrDatumShiftCompanions(CHdrList& list) {
-  if (list.CountEntries(206) == 0) {
-    for (int32_t r : {188, 246, 247}) list.RemoveEntries(r, 0);
+  using Key = std::pair<int32_t, int32_t>;
+  const auto keysOf = [&](int32_t recId) {
+    std::vector<Key> keys;
+    for (const sHdrEntry* e : Olds(list, recId, RecordTypeSize(recId)))
+      keys.emplace_back(W(e->payload, 0), W(e->payload, 1));
+    return keys;
+  };
+  const std::vector<Key> shifts = keysOf(206);
+  if (shifts.empty()) {
+    for (int32_t r : {188, 246, 247}) RemoveOlds(list, r, RecordTypeSize(r));
     return;
   }
-  std::vector<std::pair<int32_t, int32_t>> keys;
-  for (const sHdrEntry& e : list) {
-    int32_t a = 0, b = 0;
-    if (hdr_payload::Is(e, 206) && e.GetWord(0, a) && e.GetWord(1, b)) keys.emplace_back(a, b);
+  // Each companion list: the keys it holds, in either order, and the
+  // records it lacks, appended after every existing one in the order 188,
+  // 246, 247.
+  for (int32_t recId : {188, 246, 247}) {
+    std::vector<Key> held = keysOf(recId);
+    const auto has = [&](const Key& k) {
+      return std::any_of(held.begin(), held.end(), [&](const Key& h) {
+        return h == k || (h.first == k.second && h.second == k.first);
+      });
+    };
+    std::vector<Added> added;
+    for (const Key& k : shifts) {
+      if (has(k)) continue;
+      held.push_back(k);
+      Rec r(RecordTypeSize(recId));
+      r.Word(0, k.first).Word(4, k.second);
+      added.push_back({recId, std::move(r.bytes()), -1});
+    }
+    AppendAll(list, added);
   }
-  CHdrSubList shifts(188, list, 40);
-  CHdrSubList epochs(246, list, 88);
-  CHdrSubList oldEpochs(247, list, 40);
-  const auto has = [](const CHdrSubList& l, int32_t a, int32_t b) {
-    return FindByWords01(l, a, b) != nullptr || FindByWords01(l, b, a) != nullptr;
-  };
-  const auto add = [](CHdrSubList& l, std::size_t size, int32_t a, int32_t b) {
-    Rec r(size);
-    r.Word(0, a).Word(4, b);
-    l.AddTail(r.bytes().data(), size);
-  };
-  for (const auto& [a, b] : keys) {
-    if (!has(shifts, a, b)) add(shifts, 40, a, b);
-    if (!has(epochs, a, b)) add(epochs, 88, a, b);
-    if (!has(oldEpochs, a, b)) add(oldEpochs, 40, a, b);
-  }
-  list.SyncFromSubList(shifts, 188, 40);
-  list.SyncFromSubList(epochs, 246, 88);
-  list.SyncFromSubList(oldEpochs, 247, 40);
 }
 
 void UpgradeHdrQuality(CHdrList& list) {
   // Every record of the older code moves, not only the first: a second load
-  // would otherwise move the next one.
-  CHdrSubList quality(129, list, 8);
+  // would otherwise move the next one. The whole records are rewritten where
+  // they stand, in order; moving k records to the end keeps their number.
+  std::vector<sHdrEntry*> entries;
+  for (sHdrEntry& e : list) {
+    if (IsWhole(e, 129)) entries.push_back(&e);
+  }
+  std::vector<Bytes> kept;
   std::vector<int32_t> moved;
-  for (std::size_t i = 0; i < quality.GetCount();) {
-    if (!hdr_payload::WordIs(quality[i], 1, 33)) {
-      ++i;
-      continue;
-    }
-    moved.push_back(W(quality[i], 0));
-    quality.RemoveAt(i);
+  for (const sHdrEntry* e : entries) {
+    if (e->WordIs(1, 33))
+      moved.push_back(W(e->payload, 0));
+    else
+      kept.emplace_back(e->payload.begin(), e->payload.begin() + 8);
   }
   if (moved.empty()) return;
-  for (int32_t first : moved) {
-    const int32_t record[2] = {first, 1};
-    quality.AddTail(record, sizeof record);
+  for (int32_t first : moved) kept.push_back(Rec(8).Word(0, first).Word(4, 1).bytes());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    Bytes& payload = entries[i]->payload;
+    std::copy(kept[i].begin(), kept[i].end(), payload.begin());
   }
-  list.SyncFromSubList(quality, 129, 8);
 }

@@ -10,9 +10,10 @@
 //   UpgradeHdrLineNames(list);     // RecId 1 -> RecId 176
 //
 // Common rules:
-// - Old entries are read with their old layout's size. An entry whose
-//   payload is shorter than that layout cannot be converted: it stays where
-//   it is, unchanged, and nothing is built from it.
+// - Entries are read with their layout's size. An entry whose payload is
+//   shorter than its record type's size, old or current, is left to itself
+//   by every step: it is not converted, changed, moved or removed, and
+//   nothing is built from it.
 // - New records start zero-filled; appended entries have link and reserved
 //   word -1 and flag 0. Where a step keeps the word, the new entry takes the
 //   old entry's link.

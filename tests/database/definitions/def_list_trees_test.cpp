@@ -150,3 +150,34 @@ TEST_F(DefListTreesTest, ComboBoxListsNodesWithTheirIdsAndSelection) {
 }
 
 }  // namespace
+
+namespace {
+
+// Node and system ids of 0 and below are keys like any other: the fills show
+// the records that carry them, and a combo selects a node of such an id.
+TEST(DefListTreesIdsTest, ZeroAndNegativeIdsAreKeys) {
+  CNodeDefList nodes;
+  CObsDefList obs;
+  nodes.AddCopy(MakeNode(0, 100, 1, 0, 0, 0, /*type=*/1));
+  nodes.AddCopy(MakeNode(-2, 102, 1, 0, 0, 0));
+  nodes.AddCopy(MakeNode(4, 104, 1, 0, 0, 0));
+  for (int32_t key : {0, -2}) {
+    obs.RemoveAll();
+    obs.AddCopy(MakeObs(1, 1, /*system=*/key, 8, /*from=*/key));
+    obs.AddCopy(MakeObs(2, 2, /*system=*/key, 33, /*from=*/4));
+    obs.AddCopy(MakeObs(3, 3, /*system=*/5, 8, /*from=*/4));
+    FakeTree tree;
+    EXPECT_EQ(AddNodeObsToTree(obs, tree, kTreeRoot, key, 0), 1) << key;
+    EXPECT_EQ(AddSystemObsToTree(obs, tree, kTreeRoot, key, 0, nodes, 0), 2) << key;
+    ASSERT_EQ(tree.Children(kTreeRoot).size(), 3u);
+    EXPECT_EQ(tree.At(tree.Children(kTreeRoot)[2]).text, "Node 4");  // the correction's node
+
+    FakeCombo combo;
+    EXPECT_EQ(FillComboBox(nodes, combo, key, 0), 3);
+    EXPECT_EQ(combo.GetCurSel(), key == 0 ? 0 : 1) << key;
+  }
+  obs.RemoveAll();
+  nodes.RemoveAll();
+}
+
+}  // namespace

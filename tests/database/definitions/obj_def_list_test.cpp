@@ -174,13 +174,16 @@ TEST_F(ObjDefListTest, LookUpsThroughNodesAndObservations) {
   EXPECT_EQ(all_.FindObjectOfNode(99, nodes_), nullptr);
   EXPECT_EQ(all_.FindObjectOfSystem(5, obs_, nodes_)->id, 2);
   EXPECT_EQ(all_.FindObjectOfSystem(6, obs_, nodes_)->id, 1);
-  EXPECT_EQ(all_.FindObjectOfSystem(0, obs_, nodes_), nullptr);
+  EXPECT_EQ(all_.FindObjectOfSystem(0, obs_, nodes_), nullptr);  // no observation of it
+  obs_.AddCopy(MakeObs(5, 5, /*system=*/0, 1, /*from=*/12, 0));
+  EXPECT_EQ(all_.FindObjectOfSystem(0, obs_, nodes_)->id, 2);  // system 0 is a key
   const sSysDef sys = MakeSys(6, 10);
   EXPECT_EQ(all_.FindObjectOfSysDef(&sys, obs_, nodes_)->id, 1);
   EXPECT_EQ(all_.FindObjectOfSysDef(nullptr, obs_, nodes_), nullptr);
 
   EXPECT_TRUE(all_.IsReferenceNode(11));
-  EXPECT_FALSE(all_.IsReferenceNode(0));  // object 2's unset reference is no node
+  EXPECT_TRUE(all_.IsReferenceNode(0));  // object 2's reference node is 0
+  EXPECT_FALSE(all_.IsReferenceNode(-1));
   EXPECT_EQ(all_.GetReferenceNode(1, nodes_)->id, 11);
   EXPECT_EQ(all_.GetReferenceNode(2, nodes_), nullptr);
   EXPECT_EQ(all_.GetReferenceNodeId(1), 11);

@@ -217,6 +217,12 @@ TEST(GenericEventListTest, MovingSwapsPlacesAndIdsAndLinksFollow) {
   EXPECT_THAT(Dump(list), ElementsAre("E2:1>", "E1:2>", "E3:3>1,2,", "E4:4>1,"));
   EXPECT_TRUE(list.MoveEventDown(1));
   EXPECT_EQ(Dump(list), before);
+
+  // Links as a file may give them, one id twice: every occurrence follows,
+  // so the event does not come to link both moved events.
+  list.FindEvent(4)->m_linkedIds = {2, 2};
+  EXPECT_TRUE(list.MoveEventUp(2));
+  EXPECT_THAT(list.FindEvent(4)->m_linkedIds, ElementsAre(1u, 1u));
 }
 
 TEST(GenericEventListTest, LinksMirrorDanglingOnesGoAndStartEndEventsNeedThem) {
@@ -231,6 +237,20 @@ TEST(GenericEventListTest, LinksMirrorDanglingOnesGoAndStartEndEventsNeedThem) {
   list.LinkBothWays(edited);
   list.RemoveDanglingLinks();
   EXPECT_THAT(Dump(list), ElementsAre("E1:1>2,", "E2:2>3,", "E3:3>1,", "E4:4>1,"));
+
+  // The stored event of the copy's id is another event like any: it links
+  // the copy's id exactly when the copy links its own.
+  CGenericEventList self;
+  Add(self, 1, {1, 2});
+  Add(self, 2, {1});
+  CGenericEvent unlinked(*self.GetAt(0));
+  unlinked.m_linkedIds = {2};
+  self.LinkBothWays(unlinked);
+  EXPECT_THAT(Dump(self), ElementsAre("E1:1>2,", "E2:2>1,"));
+  CGenericEvent selfLinked(*self.GetAt(1));
+  selfLinked.m_linkedIds = {1, 2};
+  self.LinkBothWays(selfLinked);
+  EXPECT_THAT(Dump(self), ElementsAre("E1:1>2,", "E2:2>1,2,"));
 
   int32_t badId = -5;
   EXPECT_TRUE(list.CheckStartEndLinks(badId));

@@ -675,13 +675,15 @@ TEST(HdrAccessorsLoadSteps, ChartDatumCodesAndLinks) {
   list.ClearLinks();
   EXPECT_EQ(e->link, -1);
 
-  // A chart datum too short for its second part is changed only where it
-  // has words.
+  // A chart datum cut short, even one holding the first part's code, is not
+  // read as a chart datum: it stays as loaded, as does a whole one behind it.
   CHdrList shortList;
-  Add(shortList, 228, Bytes(datum.begin(), datum.begin() + 40));
+  const Bytes cut(datum.begin(), datum.begin() + 40);
+  Add(shortList, 228, cut);
+  Add(shortList, 228, datum);
   shortList.UpgradeChartDatumCodes();
-  EXPECT_EQ(shortList.GetEntry(228, 1)->Size(), 40u);
-  EXPECT_EQ(WordOf(shortList.GetEntry(228, 1), 6), 900);
+  EXPECT_EQ(shortList.GetEntry(228, 1)->payload, cut);
+  EXPECT_EQ(WordOf(shortList.GetEntry(228, 2), 6), 200);
 }
 
 }  // namespace

@@ -66,10 +66,12 @@ TEST_F(DefinitionLinksTest, BundleByObjectOrBySystem) {
   EXPECT_FALSE(IsBundleObs(unlistedObject, objects_, nodes_, systems_));
   EXPECT_FALSE(IsBundleObs(unknownSystem, objects_, nodes_, systems_));
   EXPECT_FALSE(IsBundleObs(nullptr, objects_, nodes_, systems_));
-  // An object id below 1 finds nothing, even when a record carries it.
-  bundle_.id = 0;
-  nodes_.FindById(1)->objectId = 0;
-  EXPECT_FALSE(IsBundleObs(onBundle, objects_, nodes_, systems_));
+  // Any object id is found, the special objects' ids included.
+  for (int32_t id : {0, -1, -2}) {
+    bundle_.id = id;
+    nodes_.FindById(1)->objectId = id;
+    EXPECT_TRUE(IsBundleObs(onBundle, objects_, nodes_, systems_)) << id;
+  }
 }
 
 TEST_F(DefinitionLinksTest, SystemObjectIsThatOfTheFirstKnownFromNode) {

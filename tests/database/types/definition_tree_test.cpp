@@ -102,12 +102,19 @@ TEST_F(DefinitionTreeTest, ItemsOfSingleRecords) {
   EXPECT_EQ(InsertObsTreeItem(tree_, 999, &obs, 0), kNoTreeItem);
 }
 
-TEST_F(DefinitionTreeTest, SystemObservationsNeedASystemId) {
+TEST_F(DefinitionTreeTest, SystemObservationsOfAnySystemId) {
   AddObs(0, 1, "Orphan");
   AddObs(7, 1, "Range");
-  EXPECT_EQ(AddAllSystemObsToTree(obs_, tree_, kTreeRoot, 0, 0), 0);
+  AddObs(-3, 1, "Negative");
   EXPECT_EQ(AddAllSystemObsToTree(obs_, tree_, kTreeRoot, 7, 0), 1);
-  EXPECT_EQ(tree_.At(tree_.Children(kTreeRoot)[0]).text, "Range");
+  EXPECT_EQ(AddAllSystemObsToTree(obs_, tree_, kTreeRoot, 0, 0), 1);
+  EXPECT_EQ(AddAllSystemObsToTree(obs_, tree_, kTreeRoot, -3, 0), 1);
+  EXPECT_EQ(AddAllSystemObsToTree(obs_, tree_, kTreeRoot, 5, 0), 0);
+  const auto children = tree_.Children(kTreeRoot);
+  ASSERT_EQ(children.size(), 3u);
+  EXPECT_EQ(tree_.At(children[0]).text, "Range");
+  EXPECT_EQ(tree_.At(children[1]).text, "Orphan");
+  EXPECT_EQ(tree_.At(children[2]).text, "Negative");
 }
 
 }  // namespace

@@ -502,6 +502,17 @@ TEST(HdrUpgradeSteps, GnssPositionsTo205AndThen258) {
   UpgradeHdrGnssPositions73(list);
   UpgradeHdrOldGnssPositions(list);
   ASSERT_EQ(list.CountEntries(205), 2);
+  {
+    // The newer old layouts keep their entry's word; RecId 164 gets none.
+    CHdrList words;
+    Add(words, 164, Old(164).bytes(), 5);
+    Add(words, 181, Old(181).bytes(), 6);
+    Add(words, 199, Old(199).bytes(), 7);
+    UpgradeHdrOldGnssPositions(words);
+    std::vector<int32_t> links;
+    for (const sHdrEntry& e : words) links.push_back(e.link);
+    EXPECT_EQ(links, (std::vector<int32_t>{-1, 6, 7}));
+  }
   const sHdrEntry* a = list.GetEntry(205, 1);
   EXPECT_EQ(Word(a, 4 + 69), 3);  // kind 7 - 4 as the part's id
   EXPECT_EQ(At<float>(a, 592), 1.5f);
@@ -805,6 +816,56 @@ TEST(HdrUpgradeSteps, ShortOldEntriesStayUnchanged) {
   EXPECT_EQ(outlines.CountEntries(268), 1);
 }
 
+// Records of the current RecIds that the steps rewrite in place: one cut
+// short is neither read nor given another record's content, and the whole
+// records keep every word they are given.
+TEST(HdrUpgradeSteps, ShortCurrentEntriesStayUnchanged) {
+  CHdrList quality;
+  Add(quality, 129, P(8).Words(0, {4, 33}).bytes(), 2);
+  Add(quality, 129, P(4).Word(0, 7).bytes(), 5);
+  UpgradeHdrQuality(quality);
+  ASSERT_EQ(quality.CountEntries(129), 2);
+  EXPECT_EQ(quality.GetEntry(129, 1)->payload, P(8).Words(0, {4, 1}).bytes());
+  EXPECT_EQ(quality.GetEntry(129, 2)->payload, P(4).Word(0, 7).bytes());
+  EXPECT_EQ(quality.GetEntry(129, 2)->link, 5);
+
+  // A companion cut short holds no key: the shift gets a whole one.
+  CHdrList shifts;
+  Add(shifts, 206, Old(206).Words(0, {3, 0}).bytes());
+  Add(shifts, 188, P(4).Word(0, 3).bytes());
+  UpgradeHdrDatumShiftCompanions(shifts);
+  EXPECT_EQ(shifts.CountEntries(188), 2);
+  EXPECT_EQ(shifts.GetEntry(188, 1)->Size(), 4u);
+  EXPECT_EQ(Word(shifts.GetEntry(188, 2), 0), 3);
+
+  // A dredging record or an observation too short for its words is left
+  // alone, though a whole one beside it is upgraded.
+  CHdrList dredging;
+  Add(dredging, 201, P(56).Words(0, {70, 0}).bytes());
+  Add(dredging, 207, P(12).Words(0, {5, 0, 0}).bytes());
+  Add(dredging, 207, Old(207).Words(0, {6, 0, 0}).bytes());
+  Add(dredging, 65, P(16).Words(0, {60, 1}).bytes());
+  Add(dredging, 65, Old(65).Words(0, {60, 2}).Word(8, 0).bytes());
+  UpgradeHdrDredging(dredging);
+  UpgradeHdrGnssHeights(dredging);
+  EXPECT_EQ(Word(dredging.GetEntry(207, 1), 1), 0);
+  EXPECT_EQ(Word(dredging.GetEntry(207, 2), 1), 1);
+  EXPECT_EQ(Word(dredging.GetEntry(65, 1), 0), 60);
+  EXPECT_EQ(Word(dredging.GetEntry(65, 2), 0), 97);
+  EXPECT_EQ(dredging.CountEntries(78), 1);  // for the whole observation only
+
+  // A variable node cut short is no node to build from: the whole one of the
+  // same number behind it is taken.
+  CHdrList heights;
+  Add(heights, 201, P(40).Words(0, {70, 3}).bytes());
+  Add(heights, 201, P(56).Words(0, {71, 3}).Text(8, "Whole").bytes());
+  Add(heights, 65, Old(65).Words(0, {60, 2}).Word(8, 3).bytes());
+  UpgradeHdrGnssHeights(heights);
+  ASSERT_EQ(heights.CountEntries(78), 1);
+  EXPECT_EQ(Word(heights.GetEntry(78, 1), 1), 71);
+  EXPECT_EQ(Text(heights.GetEntry(78, 1), 24, 58), "Whole");
+}
+
 }  // namespace
 
 namespace {
@@ -853,18 +914,17 @@ TEST(HdrUpgradeChainSteps, ASecondRunChangesNothingOverGeneratedLists) {
     const Snapshot input = Snap(list);
     RunHdrUpgradeChain(list, context);
     const Snapshot once = Snap(list);
-    // Old entries too short for their layout stay as they were, in order.
-    const auto shortOld = [](const Snapshot& snap) {
+    // Entries too short for their layout, old or current, stay as they
+    // were, in order: no step reads, changes, moves or removes them.
+    const auto cutShort = [](const Snapshot& snap) {
       Snapshot out;
       for (const auto& e : snap) {
         const auto recId = static_cast<int32_t>(std::get<0>(e));
-        const bool old = recId == 166 || std::find(std::begin(kOldRecIds), std::end(kOldRecIds),
-                                                   recId) != std::end(kOldRecIds);
-        if (old && std::get<2>(e).size() < RecordTypeSize(recId)) out.push_back(e);
+        if (std::get<2>(e).size() < RecordTypeSize(recId)) out.push_back(e);
       }
       return out;
     };
-    EXPECT_EQ(shortOld(once), shortOld(input)) << "round " << round;
+    EXPECT_EQ(cutShort(once), cutShort(input)) << "round " << round;
     RunHdrUpgradeChain(list, context);
     if (Snap(list) == once) continue;
     std::string what;

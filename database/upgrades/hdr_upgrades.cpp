@@ -839,7 +839,7 @@ void UpgradeHdrQuality(CHdrList& list) {
   if (moved.empty()) return;
   for (int32_t first : moved) kept.push_back(Rec(8).Word(0, first).Word(4, 1).bytes());
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    Bytes& payload = entries[i]->payload;
+    auto& payload = entries[i]->payload;
     std::copy(kept[i].begin(), kept[i].end(), payload.begin());
   }
 }

@@ -1,6 +1,7 @@
 #include "system/files/file_helpers.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -480,8 +481,21 @@ std::string TrashInfo(const fs::path& source, const fs::path& base) {
 // Reserves a unique name through its info file (created exclusively), then
 // moves the entry in: by rename, or across file systems by a copy that is
 // removed again when it cannot be completed.
+// The trash name of `source`: its own name, cut (at a character boundary)
+// so that the info file's name with a number and ".trashinfo" still fits in a
+// name; Path= keeps the whole of the original.
+std::string TrashBaseName(const fs::path& source) {
+  constexpr std::size_t kRoom = NAME_MAX - (sizeof ".trashinfo" - 1) - (sizeof ".9999" - 1);
+  std::string base = source.filename().string();
+  if (base.size() <= kRoom) return base;
+  std::size_t cut = kRoom;
+  while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+  base.resize(cut);
+  return base;
+}
+
 bool MoveIntoTrash(const fs::path& source, const TrashFolder& trash, bool copy) {
-  const std::string base = source.filename().string();
+  const std::string base = TrashBaseName(source);
   for (int n = 0; n < 10000; ++n) {
     const std::string name = n == 0 ? base : base + "." + std::to_string(n);
     const fs::path infoPath = trash.root / "info" / (name + ".trashinfo");
@@ -494,7 +508,10 @@ bool MoveIntoTrash(const fs::path& source, const TrashFolder& trash, bool copy) 
     const bool written = ::write(fd, body.data(), body.size()) == static_cast<ssize_t>(body.size());
     ::close(fd);
     const fs::path target = trash.root / "files" / name;
-    if (written && !copy && ::rename(source.c_str(), target.c_str()) == 0) return true;
+    if (written && !copy) {
+      if (::rename(source.c_str(), target.c_str()) == 0) return true;
+      copy = errno == EXDEV;  // one device mounted twice: a copy goes across
+    }
     if (written && copy) {
       std::error_code ec;
       fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);

@@ -361,6 +361,27 @@ TEST_F(RecycleBin, AFolderNamedWithATrailingSeparatorIsTrashedWhole) {
   EXPECT_TRUE(fs::exists(tmp.Path("data")));
 }
 
+TEST_F(RecycleBin, NamesAsLongAsTheFileSystemTakesAreTrashed) {
+  // 255 bytes, the last characters two bytes each: the trash name is cut at
+  // a character boundary and the info file keeps the whole original path.
+  const std::string longName = std::string(239, 'n') + std::string(8, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";
+  ASSERT_EQ(longName.size(), 255u);
+  for (int round = 0; round < 2; ++round) {
+    tmp.Write(longName, "data");
+    ASSERT_TRUE(MoveToRecycleBin(tmp.Path(longName))) << round;
+    EXPECT_FALSE(fs::exists(tmp.Path(longName)));
+  }
+  int trashed = 0;
+  for (const auto& e : fs::directory_iterator(tmp.Path("local/Trash/files"))) {
+    const std::string name = e.path().filename().string();
+    EXPECT_EQ(name.rfind(std::string(239, 'n'), 0), 0u) << name;
+    const std::string info = Info(name);
+    EXPECT_NE(info.find("nnnnnnnnxxxxxxxx%C3%A9%C3%A9%C3%A9%C3%A9\n"), std::string::npos) << info;
+    ++trashed;
+  }
+  EXPECT_EQ(trashed, 2);
+}
+
 TEST_F(RecycleBin, AnotherFileSystemUsesItsOwnTrash) {
   // /dev/shm is a file system of its own on the machines the suite runs on.
   struct stat shm {};

@@ -418,10 +418,13 @@ struct TrashFolder {
   fs::path pathBase;  // empty: absolute paths
 };
 
+// An existing one must be a real folder of our own: a trash folder that
+// another user made in a shared top folder would hand them what we throw away.
 bool MakePrivateFolder(const fs::path& folder) {
   if (::mkdir(folder.c_str(), 0700) == 0) return true;
   struct stat st {};
-  return errno == EEXIST && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return errno == EEXIST && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         st.st_uid == ::getuid();
 }
 
 bool PrepareTrash(const TrashFolder& trash) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -380,6 +381,46 @@ TEST_F(RecycleBin, NamesAsLongAsTheFileSystemTakesAreTrashed) {
     ++trashed;
   }
   EXPECT_EQ(trashed, 2);
+}
+
+// A trash folder that another user made in a shared top folder is not used:
+// what the user throws away goes to the home trash instead. Needs root to
+// play both users; the trash name is that of an otherwise unused uid.
+TEST_F(RecycleBin, AnotherUsersTrashFolderIsNeverUsed) {
+  struct stat shm {};
+  struct stat here {};
+  if (::geteuid() != 0 || ::stat("/dev/shm", &shm) != 0 || ::stat(tmp.path().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev)
+    GTEST_SKIP() << "needs root and a second file system at /dev/shm";
+  const uid_t user = 47000 + static_cast<uid_t>(::getpid() % 1000);
+  const uid_t other = user + 1000;
+  const fs::path foreign = "/dev/shm/.Trash-" + std::to_string(user);
+  const fs::path folder = "/dev/shm/zor-trash-owner-" + std::to_string(::getpid());
+  fs::remove_all(foreign);
+  for (const fs::path& f : {foreign, foreign / "files", foreign / "info"}) {
+    fs::create_directories(f);
+    ASSERT_EQ(::chown(f.c_str(), other, other), 0);
+    ::chmod(f.c_str(), 0777);
+  }
+  fs::create_directories(folder);
+  std::ofstream(folder / "line.txt") << "data";
+  fs::create_directories(tmp.Path("local"));
+  for (const std::string& p : {tmp.path(), tmp.Path("local"), folder.string(), (folder / "line.txt").string()})
+    ASSERT_EQ(::chown(p.c_str(), user, user), 0);
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(2);
+    ::_exit(MoveToRecycleBin((folder / "line.txt").string()) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(fs::exists(folder / "line.txt"));
+  EXPECT_TRUE(fs::is_empty(foreign / "files"));
+  EXPECT_TRUE(fs::exists(Trashed("line.txt")));
+  fs::remove_all(foreign);
+  fs::remove_all(folder);
 }
 
 TEST_F(RecycleBin, AnotherFileSystemUsesItsOwnTrash) {

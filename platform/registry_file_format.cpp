@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cstring>
+#include <map>
 #include <optional>
+#include <vector>
 
 namespace zor::platform {
 namespace {
@@ -296,9 +298,53 @@ std::string_view Trim(std::string_view line) {
   return line;
 }
 
+struct NameLess {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const noexcept {
+    return CompareRegistryNames(a, b) < 0;
+  }
+};
+
+// The tree while it is read: keys and values in maps, so that a file whose
+// lines come in any order (a hand edit, a damaged file) costs n log n and not
+// one shift of a sorted array per line. The first spelling of a name stays.
+struct ParseNode {
+  std::map<std::string, ParseNode, NameLess> subkeys;
+  std::map<std::string, RegistryValue, NameLess> values;
+};
+
+ParseNode& AddSubKey(ParseNode& node, const std::string& name) {
+  auto it = node.subkeys.find(name);
+  if (it == node.subkeys.end()) it = node.subkeys.emplace(name, ParseNode{}).first;
+  return it->second;
+}
+
+void SetValue(ParseNode& node, const std::string& name, uint32_t type,
+              const std::vector<uint8_t>& data) {
+  auto it = node.values.find(name);
+  if (it == node.values.end()) {
+    it = node.values.emplace(name, RegistryValue{}).first;
+    it->second.name = name;
+  }
+  it->second.type = type;
+  it->second.data = data;
+}
+
+// Moves `from` into `to`, in the maps' order, which is the tree's sort order.
+void Settle(ParseNode& from, RegistryNode& to) {
+  to.values.reserve(from.values.size());
+  for (auto& [name, value] : from.values) to.values.push_back(std::move(value));
+  to.subkeys.reserve(from.subkeys.size());
+  for (auto& [name, child] : from.subkeys) {
+    RegistryNode& node = to.subkeys.emplace_back();
+    node.name = name;
+    Settle(child, node);
+  }
+}
+
 // The key a header line names, created with every key on its path.
-RegistryNode* OpenHeader(RegistryNode& root, std::string_view inner) {
-  RegistryNode* node = &root;
+ParseNode* OpenHeader(ParseNode& root, std::string_view inner) {
+  ParseNode* node = &root;
   if (inner.empty()) return node;
   std::size_t depth = 0;
   std::string name;
@@ -306,7 +352,7 @@ RegistryNode* OpenHeader(RegistryNode& root, std::string_view inner) {
     const std::size_t slash = inner.find('\\');
     if (!DecodeKeyName(inner.substr(0, slash), name)) return nullptr;
     if (++depth > kMaxRegistryDepth) return nullptr;
-    node = &node->AddSubKey(name);
+    node = &AddSubKey(*node, name);
     if (slash == std::string_view::npos) return node;
     inner.remove_prefix(slash + 1);
   }
@@ -334,7 +380,8 @@ bool ParseHive(std::string_view text, RegistryNode& root, std::string* error) {
     return false;
   };
 
-  RegistryNode* current = nullptr;
+  ParseNode parsed;
+  ParseNode* current = nullptr;
   bool ended = false;
   std::string name;
   std::vector<uint8_t> data;
@@ -358,7 +405,7 @@ bool ParseHive(std::string_view text, RegistryNode& root, std::string* error) {
 
     if (line.front() == '[') {
       if (line.size() < 2 || line.back() != ']') return fail("unclosed key header");
-      current = OpenHeader(root, line.substr(1, line.size() - 2));
+      current = OpenHeader(parsed, line.substr(1, line.size() - 2));
       if (current == nullptr) return fail("bad key path");
       continue;
     }
@@ -372,9 +419,10 @@ bool ParseHive(std::string_view text, RegistryNode& root, std::string* error) {
     const std::optional<uint32_t> type = ReadType(cur);
     if (!type) return fail("bad value type");
     if (!ReadData(cur, *type, data)) return fail("bad value data");
-    current->SetValue(name, *type, data);
+    SetValue(*current, name, *type, data);
   }
   if (!ended) return fail("missing end line (file cut off?)");
+  Settle(parsed, root);
   return true;
 }
 

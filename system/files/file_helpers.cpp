@@ -84,22 +84,33 @@ std::vector<std::string> SplitElements(const std::string& path) {
   return parts;
 }
 
-// Missing levels of `path`, deepest first.
-std::vector<std::string> MissingLevels(std::string path) {
-  std::vector<std::string> missing;
-  while (!path.empty() && !IsExistingFolder(path)) {
-    missing.push_back(path);
-    std::string parent = GetFolderFromPath(path, true);
-    if (parent.empty() && !path.empty() && IsSeparator(path.front()) && path.size() > 1) parent = "/";
-    if (parent == path) break;
-    path = parent;
+bool IsNativeFolder(const std::string& native) {
+  struct stat st;
+  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The missing levels of the Linux form of a path, deepest first. The path is
+// converted once and walked at its '/' only: converting each level anew would
+// cost a conversion per level, and could read a folder whose own name ends in
+// '\' as a missing one without it. False when the path is longer than any
+// call takes (it can never be made).
+bool MissingLevels(std::string native, std::vector<std::string>& missing) {
+  missing.clear();
+  while (!native.empty() && !IsNativeFolder(native)) {
+    if (native.size() >= PATH_MAX) return false;
+    missing.push_back(native);
+    const std::size_t cut = native.rfind('/');
+    std::string parent =
+        cut == std::string::npos ? std::string() : native.substr(0, cut == 0 ? 1 : cut);
+    if (parent == native) break;
+    native = std::move(parent);
   }
-  return missing;
+  return true;
 }
 
 bool CreateLevels(const std::vector<std::string>& missingDeepestFirst) {
   for (auto it = missingDeepestFirst.rbegin(); it != missingDeepestFirst.rend(); ++it) {
-    if (::mkdir(Native(*it).c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (::mkdir(it->c_str(), 0777) != 0 && errno != EEXIST) return false;
   }
   return true;
 }
@@ -170,15 +181,18 @@ std::string AbbreviatePath(const std::string& path, std::size_t maximum) {
   if (path.size() <= maximum) return path;
   const std::size_t first = path.find_first_of("\\/");
   if (first == std::string::npos) return path;
-  const std::string head = path.substr(0, first + 1);
   std::size_t next = path.find_first_of("\\/", first + 1);  // end of the element replaced
-  std::string result = path;
-  while (next != std::string::npos) {
-    result = head + "..." + path.substr(next);
-    if (result.size() <= maximum) break;
-    next = path.find_first_of("\\/", next + 1);
+  if (next == std::string::npos) return path;
+  // Only the last cut is built: building each on the way would cost the
+  // path's length once per separator.
+  const std::size_t head = first + 1 + 3;  // the first element, its separator and "..."
+  for (;;) {
+    if (head + (path.size() - next) <= maximum) break;
+    const std::size_t further = path.find_first_of("\\/", next + 1);
+    if (further == std::string::npos) break;
+    next = further;
   }
-  return result;
+  return path.substr(0, first + 1) + "..." + path.substr(next);
 }
 
 void ChangeFileExtension(std::string& path, const std::string& extension, bool onlyWhenMissing) {
@@ -357,7 +371,8 @@ bool CreateFolderTree(const std::string& path) {
   // A Windows drive letter must exist as a folder; a Linux path has none and
   // starts from the root or the current folder, which always exist.
   if (!drive.empty() && !IsExistingFolder(drive)) return false;
-  return CreateLevels(MissingLevels(path));
+  std::vector<std::string> missing;
+  return MissingLevels(Native(path), missing) && CreateLevels(missing);
 }
 
 bool CreateFolderTreeUnc(const std::string& path) {
@@ -376,23 +391,27 @@ bool CreateFolderTreeUnc(const std::string& path) {
       return false;
     }
   }
-  return CreateLevels(MissingLevels(path));
+  std::vector<std::string> missing;
+  return MissingLevels(Native(path), missing) && CreateLevels(missing);
 }
 
 bool CanCreateFile(const std::string& path) {
   if (path.empty()) return false;
   if (FileExists(path.c_str())) return true;
-  const std::vector<std::string> missing = MissingLevels(GetFolderFromPath(path, true));
-  bool ok = CreateLevels(missing);
+  const std::string native = Native(path);
+  const std::size_t cut = native.rfind('/');
+  std::vector<std::string> missing;
+  bool ok = MissingLevels(cut == std::string::npos ? std::string() : native.substr(0, cut), missing) &&
+            CreateLevels(missing);
   if (ok) {
-    const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     ok = fd >= 0;
     if (ok) {
       ::close(fd);
-      ::unlink(Native(path).c_str());
+      ::unlink(native.c_str());
     }
   }
-  for (const std::string& level : missing) ::rmdir(Native(level).c_str());  // deepest first
+  for (const std::string& level : missing) ::rmdir(level.c_str());  // deepest first
   return ok;
 }
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -215,6 +216,31 @@ TEST(Folders, CanCreateFileRemovesWhatItCreated) {
   const std::string existing = tmp.Write("e.txt", "1");
   EXPECT_TRUE(CanCreateFile(existing));
   EXPECT_TRUE(fs::exists(existing));
+}
+
+// A folder whose own name ends in '\' is one level of the tree, not a
+// missing folder without the '\'; and paths of thousands of levels cost a
+// walk, not a conversion per level.
+TEST(Folders, TreesAreWalkedInTheirLinuxFormOnce) {
+  TempFolder tmp;
+  fs::create_directories(tmp.Path("run\\"));
+  ASSERT_TRUE(CreateFolderTree(tmp.Path("run\\Settings\\x")));
+  EXPECT_TRUE(fs::is_directory(tmp.Path("run\\/Settings/x")));
+  EXPECT_FALSE(fs::exists(tmp.Path("run")));  // no stray folder beside it
+  EXPECT_TRUE(CanCreateFile(tmp.Path("run\\New\\f.txt")));
+  EXPECT_FALSE(fs::exists(tmp.Path("run\\/New")));
+  EXPECT_FALSE(fs::exists(tmp.Path("run")));
+
+  std::string deep = tmp.path();
+  for (int i = 0; i < 20000; ++i) deep += "\\a";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(CreateFolderTree(deep));  // longer than any call takes
+  EXPECT_FALSE(CreateFolderTreeUnc(deep));
+  EXPECT_FALSE(CanCreateFile(deep + "\\f.txt"));
+  const std::string many = "C:" + std::string(200000, '\\') + "file.txt";
+  EXPECT_EQ(AbbreviatePath(many, 10), "C:\\...\\file.txt");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_FALSE(fs::exists(tmp.Path("a")));
 }
 
 TEST(Folders, EmptyFolderRemovesLinksNotTheirTargets) {

@@ -1,8 +1,9 @@
 #include "platform/registry_file_format.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cstring>
-#include <map>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -298,53 +299,67 @@ std::string_view Trim(std::string_view line) {
   return line;
 }
 
-struct NameLess {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const noexcept {
-    return CompareRegistryNames(a, b) < 0;
-  }
-};
-
-// The tree while it is read: keys and values in maps, so that a file whose
-// lines come in any order (a hand edit, a damaged file) costs n log n and not
-// one shift of a sorted array per line. The first spelling of a name stays.
-struct ParseNode {
-  std::map<std::string, ParseNode, NameLess> subkeys;
-  std::map<std::string, RegistryValue, NameLess> values;
-};
-
-ParseNode& AddSubKey(ParseNode& node, const std::string& name) {
-  auto it = node.subkeys.find(name);
-  if (it == node.subkeys.end()) it = node.subkeys.emplace(name, ParseNode{}).first;
-  return it->second;
+// A file is read by appending keys and values as they come and sorting once
+// at the end, so that a file whose lines come in any order (a hand edit, a
+// damaged file) costs n log n, not one shift of a sorted array per line. The
+// writer's own files come sorted: the key a header continues is always its
+// parent's last one, and nothing needs sorting.
+RegistryNode& AppendSubKey(RegistryNode& node, const std::string& name) {
+  if (!node.subkeys.empty() && RegistryNamesEqual(node.subkeys.back().name, name))
+    return node.subkeys.back();
+  RegistryNode& child = node.subkeys.emplace_back();
+  child.name = name;
+  return child;
 }
 
-void SetValue(ParseNode& node, const std::string& name, uint32_t type,
-              const std::vector<uint8_t>& data) {
-  auto it = node.values.find(name);
-  if (it == node.values.end()) {
-    it = node.values.emplace(name, RegistryValue{}).first;
-    it->second.name = name;
-  }
-  it->second.type = type;
-  it->second.data = data;
+template <typename Item>
+void SortByName(std::vector<Item>& items) {
+  const auto less = [](const Item& a, const Item& b) {
+    return CompareRegistryNames(a.name, b.name) < 0;
+  };
+  // Stable: of equal names the first spelling comes first, later data after.
+  if (!std::is_sorted(items.begin(), items.end(), less))
+    std::stable_sort(items.begin(), items.end(), less);
 }
 
-// Moves `from` into `to`, in the maps' order, which is the tree's sort order.
-void Settle(ParseNode& from, RegistryNode& to) {
-  to.values.reserve(from.values.size());
-  for (auto& [name, value] : from.values) to.values.push_back(std::move(value));
-  to.subkeys.reserve(from.subkeys.size());
-  for (auto& [name, child] : from.subkeys) {
-    RegistryNode& node = to.subkeys.emplace_back();
-    node.name = name;
-    Settle(child, node);
+// Sorts a read node and merges what the file named twice: a later value
+// replaces an earlier one (whose spelling stays), repeated keys merge.
+void Settle(RegistryNode& node) {
+  SortByName(node.values);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < node.values.size(); ++i) {
+    if (kept > 0 && RegistryNamesEqual(node.values[kept - 1].name, node.values[i].name)) {
+      node.values[kept - 1].type = node.values[i].type;
+      node.values[kept - 1].data = std::move(node.values[i].data);
+      continue;
+    }
+    if (kept != i) node.values[kept] = std::move(node.values[i]);
+    ++kept;
   }
+  node.values.resize(kept);
+
+  SortByName(node.subkeys);
+  kept = 0;
+  for (std::size_t i = 0; i < node.subkeys.size(); ++i) {
+    if (kept > 0 && RegistryNamesEqual(node.subkeys[kept - 1].name, node.subkeys[i].name)) {
+      RegistryNode& into = node.subkeys[kept - 1];
+      RegistryNode& from = node.subkeys[i];
+      into.values.insert(into.values.end(), std::make_move_iterator(from.values.begin()),
+                         std::make_move_iterator(from.values.end()));
+      into.subkeys.insert(into.subkeys.end(), std::make_move_iterator(from.subkeys.begin()),
+                          std::make_move_iterator(from.subkeys.end()));
+      continue;
+    }
+    if (kept != i) node.subkeys[kept] = std::move(node.subkeys[i]);
+    ++kept;
+  }
+  node.subkeys.resize(kept);
+  for (RegistryNode& child : node.subkeys) Settle(child);
 }
 
 // The key a header line names, created with every key on its path.
-ParseNode* OpenHeader(ParseNode& root, std::string_view inner) {
-  ParseNode* node = &root;
+RegistryNode* OpenHeader(RegistryNode& root, std::string_view inner) {
+  RegistryNode* node = &root;
   if (inner.empty()) return node;
   std::size_t depth = 0;
   std::string name;
@@ -352,7 +367,7 @@ ParseNode* OpenHeader(ParseNode& root, std::string_view inner) {
     const std::size_t slash = inner.find('\\');
     if (!DecodeKeyName(inner.substr(0, slash), name)) return nullptr;
     if (++depth > kMaxRegistryDepth) return nullptr;
-    node = &AddSubKey(*node, name);
+    node = &AppendSubKey(*node, name);
     if (slash == std::string_view::npos) return node;
     inner.remove_prefix(slash + 1);
   }
@@ -380,8 +395,7 @@ bool ParseHive(std::string_view text, RegistryNode& root, std::string* error) {
     return false;
   };
 
-  ParseNode parsed;
-  ParseNode* current = nullptr;
+  RegistryNode* current = nullptr;
   bool ended = false;
   std::string name;
   std::vector<uint8_t> data;
@@ -405,7 +419,7 @@ bool ParseHive(std::string_view text, RegistryNode& root, std::string* error) {
 
     if (line.front() == '[') {
       if (line.size() < 2 || line.back() != ']') return fail("unclosed key header");
-      current = OpenHeader(parsed, line.substr(1, line.size() - 2));
+      current = OpenHeader(root, line.substr(1, line.size() - 2));
       if (current == nullptr) return fail("bad key path");
       continue;
     }
@@ -419,10 +433,13 @@ bool ParseHive(std::string_view text, RegistryNode& root, std::string* error) {
     const std::optional<uint32_t> type = ReadType(cur);
     if (!type) return fail("bad value type");
     if (!ReadData(cur, *type, data)) return fail("bad value data");
-    SetValue(*current, name, *type, data);
+    RegistryValue& value = current->values.emplace_back();
+    value.name = name;
+    value.type = *type;
+    value.data = data;
   }
   if (!ended) return fail("missing end line (file cut off?)");
-  Settle(parsed, root);
+  Settle(root);
   return true;
 }
 

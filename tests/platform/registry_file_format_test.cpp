@@ -139,6 +139,33 @@ TEST(RegistryFileFormat, KeysAndValuesInAnyOrderReadInLinearithmicTime) {
   RegistryNode again;
   ASSERT_TRUE(ParseHive(SerializeHive(root), again));
   EXPECT_EQ(again, root);
+
+  // Out of order and named twice: keys merge, later values win, the first
+  // spelling stays.
+  ASSERT_TRUE(ParseHive("; zor registry hive 1\n"
+                        "[B]\n\"v\"=dword:00000001\n"
+                        "[A\\x\\deep]\n"
+                        "[b]\n\"V\"=dword:00000002\n\"u\"=dword:00000003\n"
+                        "[a\\Y]\n"
+                        "[a]\n\"k\"=sz:\"t\"\n"
+                        "[A\\X]\n\"w\"=dword:00000004\n"
+                        "; end\n",
+                        root));
+  ASSERT_EQ(root.subkeys.size(), 2u);
+  const RegistryNode& a = root.subkeys[0];
+  const RegistryNode& b = root.subkeys[1];
+  EXPECT_EQ(a.name, "A");
+  EXPECT_EQ(b.name, "B");
+  ASSERT_EQ(b.values.size(), 2u);
+  EXPECT_EQ(b.values[0].name, "u");
+  EXPECT_EQ(b.values[1].name, "v");
+  EXPECT_EQ(b.values[1].data, (std::vector<uint8_t>{2, 0, 0, 0}));
+  ASSERT_EQ(a.subkeys.size(), 2u);
+  EXPECT_EQ(a.subkeys[0].name, "x");
+  EXPECT_EQ(a.subkeys[1].name, "Y");
+  ASSERT_NE(a.subkeys[0].FindSubKey("deep"), nullptr);
+  ASSERT_NE(a.subkeys[0].FindValue("w"), nullptr);
+  ASSERT_NE(a.FindValue("K"), nullptr);
 }
 
 TEST(RegistryFileFormat, RejectsDamagedText) {

@@ -1,6 +1,8 @@
 #include "system/files/file_helpers.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -447,6 +449,34 @@ TEST_F(RecycleBin, AnotherUsersTrashFolderIsNeverUsed) {
   EXPECT_TRUE(fs::exists(Trashed("line.txt")));
   fs::remove_all(foreign);
   fs::remove_all(folder);
+}
+
+// One file system mounted twice: the device is the same, yet rename refuses
+// to cross the mounts, and the entry is copied into the trash instead.
+TEST_F(RecycleBin, ASecondMountOfTheSameDeviceIsCopiedAcross) {
+  fs::create_directories(tmp.Path("src"));
+  fs::create_directories(tmp.Path("mnt"));
+  fs::create_directories(tmp.Path("local"));
+  tmp.Write("src/line.txt", "data");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(tmp.Path("src").c_str(), tmp.Path("mnt").c_str(), nullptr, MS_BIND, nullptr) != 0)
+      ::_exit(77);
+    tmp.Write("src/probe", "");
+    if (::rename(tmp.Path("mnt/probe").c_str(), tmp.Path("probe").c_str()) == 0 || errno != EXDEV)
+      ::_exit(77);
+    ::_exit(MoveToRecycleBin(tmp.Path("mnt/line.txt")) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no bind mounts here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(fs::exists(tmp.Path("src/line.txt")));
+  EXPECT_TRUE(fs::exists(Trashed("line.txt")));
+  EXPECT_NE(Info("line.txt").find("Path=" + tmp.Path("mnt/line.txt") + "\n"), std::string::npos);
 }
 
 TEST_F(RecycleBin, AnotherFileSystemUsesItsOwnTrash) {

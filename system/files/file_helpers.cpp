@@ -537,10 +537,13 @@ bool MoveIntoTrash(const fs::path& source, const TrashFolder& trash, bool copy) 
     if (written && copy) {
       std::error_code ec;
       fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-      if (!ec) fs::remove_all(source, ec);
-      if (!ec) return true;
-      // Whatever of the source could not be removed is still there; the
-      // copy goes, so nothing is in the trash twice.
+      if (!ec) {
+        fs::remove_all(source, ec);
+        // When part of the source cannot be removed, part of it may be gone
+        // already: the whole copy stays in the trash, so nothing is lost.
+        return !ec;
+      }
+      // An incomplete copy goes; the source was not touched.
       std::error_code ignored;
       fs::remove_all(target, ignored);
     }

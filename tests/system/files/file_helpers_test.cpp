@@ -479,6 +479,46 @@ TEST_F(RecycleBin, ASecondMountOfTheSameDeviceIsCopiedAcross) {
   EXPECT_NE(Info("line.txt").find("Path=" + tmp.Path("mnt/line.txt") + "\n"), std::string::npos);
 }
 
+// Copied across file systems, a folder whose contents can be removed but not
+// the folder itself (its parent is read-only) loses nothing: what left the
+// source is in the trash. Needs root to play a user bound by the modes.
+TEST_F(RecycleBin, AFolderThatCannotBeRemovedWholeLosesNothing) {
+  struct stat shm {};
+  struct stat here {};
+  if (::geteuid() != 0 || ::stat("/dev/shm", &shm) != 0 || ::stat(tmp.path().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev)
+    GTEST_SKIP() << "needs root and a second file system at /dev/shm";
+  const uid_t user = 49000 + static_cast<uid_t>(::getpid() % 1000);
+  // That file system's trash cannot be made: the entry is copied home.
+  const fs::path blocked = "/dev/shm/.Trash-" + std::to_string(user);
+  std::ofstream(blocked) << "not a folder";
+  const fs::path folder = "/dev/shm/zor-trash-part-" + std::to_string(::getpid());
+  const fs::path survey = folder / "survey";
+  fs::create_directories(survey / "sub");
+  const std::vector<std::string> names = {"a.txt", "b.txt", "sub/c.txt"};
+  for (const std::string& name : names) std::ofstream(survey / name) << name;
+  fs::create_directories(tmp.Path("local"));
+  std::vector<std::string> owned = {tmp.path(), tmp.Path("local"), folder.string(),
+                                    survey.string(), (survey / "sub").string()};
+  for (const std::string& name : names) owned.push_back((survey / name).string());
+  for (const std::string& p : owned) ASSERT_EQ(::chown(p.c_str(), user, user), 0);
+  ::chmod(folder.c_str(), 0555);
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(2);
+    ::_exit(MoveToRecycleBin(survey.string()) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;  // it could not all go
+  for (const std::string& name : names)
+    EXPECT_TRUE(fs::exists(survey / name) || fs::exists(Trashed("survey/" + name))) << name;
+  fs::remove(blocked);
+  ::chmod(folder.c_str(), 0755);
+  fs::remove_all(folder);
+}
+
 TEST_F(RecycleBin, AnotherFileSystemUsesItsOwnTrash) {
   // /dev/shm is a file system of its own on the machines the suite runs on.
   struct stat shm {};

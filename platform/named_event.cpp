@@ -47,6 +47,10 @@ constexpr uint32_t kReady = 0x5A4F5202;  // above every pid Linux gives
 constexpr uint32_t kMaxPid = 4194304;    // PID_MAX_LIMIT
 constexpr auto kMakerPatience = std::chrono::milliseconds(100);
 constexpr auto kPollSlice = std::chrono::milliseconds(1);
+// The longest a waiter sleeps before it looks at the words again without
+// being woken: a setter killed between its change of the word and its wake
+// call leaves sleepers that nobody wakes.
+constexpr auto kRecheck = std::chrono::milliseconds(200);
 constexpr std::size_t kMaxWaitObjects = 64;
 
 std::atomic<bool> g_forcePolling{false};
@@ -158,8 +162,9 @@ Attached Attach(int fd, bool created, const Kind* make, EventBlock** out) {
 // Sleeps until one of the words may differ from `seen`, the deadline passes
 // or a signal comes; false when the kernel refuses the wait.
 bool SleepOnWords(std::size_t n, EventBlock* const* blocks, const bool* named,
-                  const uint32_t* seen, const timespec* deadline,
-                  std::chrono::steady_clock::time_point deadlineAt) {
+                  const uint32_t* seen, std::chrono::steady_clock::time_point deadlineAt) {
+  const timespec ts = ToTimespec(deadlineAt);
+  const timespec* deadline = &ts;
   long rc = 0;
   if (n == 1) {
     rc = ::syscall(SYS_futex, FutexWord(blocks[0]), FUTEX_WAIT_BITSET | PrivateFlag(named[0]),
@@ -181,9 +186,8 @@ bool SleepOnWords(std::size_t n, EventBlock* const* blocks, const bool* named,
     }
   } else {
     // No kernel wait on several words: look again after a short sleep.
-    auto until = std::chrono::steady_clock::now() + kPollSlice;
-    if (deadline != nullptr) until = std::min(until, deadlineAt);
-    std::this_thread::sleep_until(until);
+    std::this_thread::sleep_until(
+        std::min(std::chrono::steady_clock::now() + kPollSlice, deadlineAt));
   }
   return rc >= 0 || errno == EAGAIN || errno == ETIMEDOUT || errno == EINTR;
 }
@@ -209,7 +213,18 @@ Event::~Event() {
 
 std::string Event::SharedMemoryName(const std::string& name) {
   std::string s = "/zor-event.v2." + std::to_string(::getuid()) + ".";
-  for (char c : name) s.push_back(c == '/' ? '_' : c);
+  // Escaped, so that names that differ stay apart ("a/b" and "a_b", "a\0").
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (char c : name) {
+    if (c == '/' || c == '%' || c == '\0') {
+      const auto u = static_cast<unsigned char>(c);
+      s += '%';
+      s += kHex[u >> 4];
+      s += kHex[u & 15];
+    } else {
+      s.push_back(c);
+    }
+  }
   return s;
 }
 
@@ -325,7 +340,6 @@ uint32_t WaitForAny(std::span<Event* const> events, uint32_t timeoutMs) {
   const bool infinite = timeoutMs == kInfinite;
   const auto deadlineAt =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
-  const timespec deadline = ToTimespec(deadlineAt);
   for (;;) {
     // The words are read before they are judged and the kernel sleeps only
     // while they still hold what was read: a Set in between is never missed.
@@ -344,8 +358,10 @@ uint32_t WaitForAny(std::span<Event* const> events, uint32_t timeoutMs) {
       }
     }
     if (lostRace) continue;
-    if (!infinite && std::chrono::steady_clock::now() >= deadlineAt) return kWaitTimeout;
-    if (!SleepOnWords(n, blocks, named, seen, infinite ? nullptr : &deadline, deadlineAt)) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!infinite && now >= deadlineAt) return kWaitTimeout;
+    const auto wakeAt = infinite ? now + kRecheck : std::min(deadlineAt, now + kRecheck);
+    if (!SleepOnWords(n, blocks, named, seen, wakeAt)) {
       SetLastError(kErrorInvalidHandle);
       return kWaitFailed;
     }

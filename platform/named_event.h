@@ -15,9 +15,11 @@
 // An event is one 32-bit word: bit 0 tells whether it is set, the bits above
 // count the Sets (the generation). Waiters sleep on that word with a futex
 // (a shared one for a named event, whose word lies in POSIX shared memory
-// "/zor-event.v2.<uid>.<name>"), several events at once with futex_waitv.
-// Nobody holds a lock while waiting or setting, so a process killed at any
-// moment leaves every event it used fully working. Because Set bumps the
+// "/zor-event.v2.<uid>.<name>", '/', '%' and NUL of the name written %HH),
+// several events at once with futex_waitv. Nobody holds a lock while waiting
+// or setting, so a process killed at any moment leaves every event it used
+// fully working; waiters also look at the word every 200 ms, so a Set whose
+// process was killed before its wake call still releases them. Because Set bumps the
 // generation, a waiter on a manual-reset event is released by a Set even when
 // a Reset follows before it runs. The named block stays until Unlink: peers
 // that open the name later still meet the same event.

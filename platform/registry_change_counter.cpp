@@ -9,18 +9,25 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace zor::platform {
 
 struct RegistryChangeCounter::Block {
   std::atomic<uint64_t> magic;
   std::atomic<uint64_t> slots[kSlots];
+  // The real path of the folder the block counts for: two folders whose
+  // names hash alike must not share one (their writers bump it under
+  // different locks, so a value could come back that a reader has seen).
+  uint32_t folderLength;
+  uint32_t reserved;
+  char folder[PATH_MAX];
 };
 
 namespace {
 
 // "ZORREGC" and a layout version; a block of another layout is not used.
-constexpr uint64_t kMagic = 0x5A4F524547430001ull;
+constexpr uint64_t kMagic = 0x5A4F524547430002ull;
 static_assert(std::atomic<uint64_t>::is_always_lock_free);
 
 uint64_t Fnv1a(const std::string& text) {
@@ -41,13 +48,26 @@ void RegistryChangeCounter::Close() noexcept {
   block_ = nullptr;
 }
 
-std::string RegistryChangeCounter::NameFor(const std::string& folder) {
+namespace {
+
+std::string RealPath(const std::string& folder) {
   char real[PATH_MAX];
   if (::realpath(folder.c_str(), real) == nullptr) return {};
+  return real;
+}
+
+std::string NameForRealPath(const std::string& real) {
   char name[64];
-  std::snprintf(name, sizeof name, "/zor-registry.%u.%016llx", static_cast<unsigned>(::geteuid()),
-                static_cast<unsigned long long>(Fnv1a(real)));
+  std::snprintf(name, sizeof name, "/zor-registry.v2.%u.%016llx",
+                static_cast<unsigned>(::geteuid()), static_cast<unsigned long long>(Fnv1a(real)));
   return name;
+}
+
+}  // namespace
+
+std::string RegistryChangeCounter::NameFor(const std::string& folder) {
+  const std::string real = RealPath(folder);
+  return real.empty() ? std::string() : NameForRealPath(real);
 }
 
 void RegistryChangeCounter::Remove(const std::string& folder) {
@@ -57,8 +77,9 @@ void RegistryChangeCounter::Remove(const std::string& folder) {
 
 bool RegistryChangeCounter::Open(const std::string& folder) {
   Close();
-  const std::string name = NameFor(folder);
-  if (name.empty()) return false;
+  const std::string real = RealPath(folder);
+  if (real.empty() || real.size() >= PATH_MAX) return false;
+  const std::string name = NameForRealPath(real);
   bool made = true;
   int fd = ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0 && errno == EEXIST) {
@@ -84,8 +105,14 @@ bool RegistryChangeCounter::Open(const std::string& folder) {
   }
   auto* block = static_cast<Block*>(p);
   // The maker writes the magic last; a block still being made is not used yet.
-  if (made) block->magic.store(kMagic, std::memory_order_release);
-  if (block->magic.load(std::memory_order_acquire) != kMagic) {
+  if (made) {
+    block->folderLength = static_cast<uint32_t>(real.size());
+    std::memcpy(block->folder, real.data(), real.size());
+    block->magic.store(kMagic, std::memory_order_release);
+  }
+  if (block->magic.load(std::memory_order_acquire) != kMagic ||
+      block->folderLength != real.size() ||
+      std::memcmp(block->folder, real.data(), real.size()) != 0) {
     ::munmap(p, sizeof(Block));
     return false;
   }

@@ -11,8 +11,10 @@
 //   ...rename...
 //   counter.EndWrite(0, odd);                        // after it
 //
-// The block is "/zor-registry.<uid>.<hash of the folder's real path>", mode
-// 0600, made once and never removed while the folder is in use. Every
+// The block is "/zor-registry.v2.<uid>.<hash of the folder's real path>", mode
+// 0600, made once and never removed while the folder is in use; it holds that
+// real path, and a block that names another folder (two paths that hash
+// alike) is not used. Every
 // change of a slot happens under that hive's file lock. An odd value means a
 // write is under way, or a writer died between its two bumps: readers then
 // look at the file itself until the next writer makes the value even again.

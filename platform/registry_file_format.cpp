@@ -1,8 +1,11 @@
 #include "platform/registry_file_format.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
+#include <vector>
 
 namespace zor::platform {
 namespace {
@@ -296,6 +299,64 @@ std::string_view Trim(std::string_view line) {
   return line;
 }
 
+// A file is read by appending keys and values as they come and sorting once
+// at the end, so that a file whose lines come in any order (a hand edit, a
+// damaged file) costs n log n, not one shift of a sorted array per line. The
+// writer's own files come sorted: the key a header continues is always its
+// parent's last one, and nothing needs sorting.
+RegistryNode& AppendSubKey(RegistryNode& node, const std::string& name) {
+  if (!node.subkeys.empty() && RegistryNamesEqual(node.subkeys.back().name, name))
+    return node.subkeys.back();
+  RegistryNode& child = node.subkeys.emplace_back();
+  child.name = name;
+  return child;
+}
+
+template <typename Item>
+void SortByName(std::vector<Item>& items) {
+  const auto less = [](const Item& a, const Item& b) {
+    return CompareRegistryNames(a.name, b.name) < 0;
+  };
+  // Stable: of equal names the first spelling comes first, later data after.
+  if (!std::is_sorted(items.begin(), items.end(), less))
+    std::stable_sort(items.begin(), items.end(), less);
+}
+
+// Sorts a read node and merges what the file named twice: a later value
+// replaces an earlier one (whose spelling stays), repeated keys merge.
+void Settle(RegistryNode& node) {
+  SortByName(node.values);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < node.values.size(); ++i) {
+    if (kept > 0 && RegistryNamesEqual(node.values[kept - 1].name, node.values[i].name)) {
+      node.values[kept - 1].type = node.values[i].type;
+      node.values[kept - 1].data = std::move(node.values[i].data);
+      continue;
+    }
+    if (kept != i) node.values[kept] = std::move(node.values[i]);
+    ++kept;
+  }
+  node.values.resize(kept);
+
+  SortByName(node.subkeys);
+  kept = 0;
+  for (std::size_t i = 0; i < node.subkeys.size(); ++i) {
+    if (kept > 0 && RegistryNamesEqual(node.subkeys[kept - 1].name, node.subkeys[i].name)) {
+      RegistryNode& into = node.subkeys[kept - 1];
+      RegistryNode& from = node.subkeys[i];
+      into.values.insert(into.values.end(), std::make_move_iterator(from.values.begin()),
+                         std::make_move_iterator(from.values.end()));
+      into.subkeys.insert(into.subkeys.end(), std::make_move_iterator(from.subkeys.begin()),
+                          std::make_move_iterator(from.subkeys.end()));
+      continue;
+    }
+    if (kept != i) node.subkeys[kept] = std::move(node.subkeys[i]);
+    ++kept;
+  }
+  node.subkeys.resize(kept);
+  for (RegistryNode& child : node.subkeys) Settle(child);
+}
+
 // The key a header line names, created with every key on its path.
 RegistryNode* OpenHeader(RegistryNode& root, std::string_view inner) {
   RegistryNode* node = &root;
@@ -306,7 +367,7 @@ RegistryNode* OpenHeader(RegistryNode& root, std::string_view inner) {
     const std::size_t slash = inner.find('\\');
     if (!DecodeKeyName(inner.substr(0, slash), name)) return nullptr;
     if (++depth > kMaxRegistryDepth) return nullptr;
-    node = &node->AddSubKey(name);
+    node = &AppendSubKey(*node, name);
     if (slash == std::string_view::npos) return node;
     inner.remove_prefix(slash + 1);
   }
@@ -372,9 +433,13 @@ bool ParseHive(std::string_view text, RegistryNode& root, std::string* error) {
     const std::optional<uint32_t> type = ReadType(cur);
     if (!type) return fail("bad value type");
     if (!ReadData(cur, *type, data)) return fail("bad value data");
-    current->SetValue(name, *type, data);
+    RegistryValue& value = current->values.emplace_back();
+    value.name = name;
+    value.type = *type;
+    value.data = data;
   }
   if (!ended) return fail("missing end line (file cut off?)");
+  Settle(root);
   return true;
 }
 

@@ -304,14 +304,17 @@ uint32_t ReadHiveFile(const std::string& file, std::string& text, FileSignature&
   // Non-blocking, so that a pipe put in the hive's place cannot hang the call.
   const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return LastErrno();
-  uint32_t code = kErrorSuccess;
+  // Closed also when the text outgrows the memory (bad_alloc goes on up).
+  struct Closer {
+    int fd;
+    ~Closer() { close(fd); }
+  } closer{fd};
   struct stat sb;
-  if (fstat(fd, &sb) != 0) code = LastErrno();
-  else if (!S_ISREG(sb.st_mode)) code = kErrorAccessDenied;  // a folder, pipe or device
-  else if (!ReadWholeFile(fd, text)) code = LastErrno();
-  close(fd);
-  if (code == kErrorSuccess) sig = SignatureOf(sb);
-  return code;
+  if (fstat(fd, &sb) != 0) return LastErrno();
+  if (!S_ISREG(sb.st_mode)) return kErrorAccessDenied;  // a folder, pipe or device
+  if (!ReadWholeFile(fd, text)) return LastErrno();
+  sig = SignatureOf(sb);
+  return kErrorSuccess;
 }
 
 // Brings the cache of `st` up to date with `file`: nothing but a look at the

@@ -1,6 +1,7 @@
 #include "system/files/file_helpers.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,22 +84,33 @@ std::vector<std::string> SplitElements(const std::string& path) {
   return parts;
 }
 
-// Missing levels of `path`, deepest first.
-std::vector<std::string> MissingLevels(std::string path) {
-  std::vector<std::string> missing;
-  while (!path.empty() && !IsExistingFolder(path)) {
-    missing.push_back(path);
-    std::string parent = GetFolderFromPath(path, true);
-    if (parent.empty() && !path.empty() && IsSeparator(path.front()) && path.size() > 1) parent = "/";
-    if (parent == path) break;
-    path = parent;
+bool IsNativeFolder(const std::string& native) {
+  struct stat st;
+  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The missing levels of the Linux form of a path, deepest first. The path is
+// converted once and walked at its '/' only: converting each level anew would
+// cost a conversion per level, and could read a folder whose own name ends in
+// '\' as a missing one without it. False when the path is longer than any
+// call takes (it can never be made).
+bool MissingLevels(std::string native, std::vector<std::string>& missing) {
+  missing.clear();
+  while (!native.empty() && !IsNativeFolder(native)) {
+    if (native.size() >= PATH_MAX) return false;
+    missing.push_back(native);
+    const std::size_t cut = native.rfind('/');
+    std::string parent =
+        cut == std::string::npos ? std::string() : native.substr(0, cut == 0 ? 1 : cut);
+    if (parent == native) break;
+    native = std::move(parent);
   }
-  return missing;
+  return true;
 }
 
 bool CreateLevels(const std::vector<std::string>& missingDeepestFirst) {
   for (auto it = missingDeepestFirst.rbegin(); it != missingDeepestFirst.rend(); ++it) {
-    if (::mkdir(Native(*it).c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (::mkdir(it->c_str(), 0777) != 0 && errno != EEXIST) return false;
   }
   return true;
 }
@@ -169,15 +181,18 @@ std::string AbbreviatePath(const std::string& path, std::size_t maximum) {
   if (path.size() <= maximum) return path;
   const std::size_t first = path.find_first_of("\\/");
   if (first == std::string::npos) return path;
-  const std::string head = path.substr(0, first + 1);
   std::size_t next = path.find_first_of("\\/", first + 1);  // end of the element replaced
-  std::string result = path;
-  while (next != std::string::npos) {
-    result = head + "..." + path.substr(next);
-    if (result.size() <= maximum) break;
-    next = path.find_first_of("\\/", next + 1);
+  if (next == std::string::npos) return path;
+  // Only the last cut is built: building each on the way would cost the
+  // path's length once per separator.
+  const std::size_t head = first + 1 + 3;  // the first element, its separator and "..."
+  for (;;) {
+    if (head + (path.size() - next) <= maximum) break;
+    const std::size_t further = path.find_first_of("\\/", next + 1);
+    if (further == std::string::npos) break;
+    next = further;
   }
-  return result;
+  return path.substr(0, first + 1) + "..." + path.substr(next);
 }
 
 void ChangeFileExtension(std::string& path, const std::string& extension, bool onlyWhenMissing) {
@@ -356,7 +371,8 @@ bool CreateFolderTree(const std::string& path) {
   // A Windows drive letter must exist as a folder; a Linux path has none and
   // starts from the root or the current folder, which always exist.
   if (!drive.empty() && !IsExistingFolder(drive)) return false;
-  return CreateLevels(MissingLevels(path));
+  std::vector<std::string> missing;
+  return MissingLevels(Native(path), missing) && CreateLevels(missing);
 }
 
 bool CreateFolderTreeUnc(const std::string& path) {
@@ -375,23 +391,27 @@ bool CreateFolderTreeUnc(const std::string& path) {
       return false;
     }
   }
-  return CreateLevels(MissingLevels(path));
+  std::vector<std::string> missing;
+  return MissingLevels(Native(path), missing) && CreateLevels(missing);
 }
 
 bool CanCreateFile(const std::string& path) {
   if (path.empty()) return false;
   if (FileExists(path.c_str())) return true;
-  const std::vector<std::string> missing = MissingLevels(GetFolderFromPath(path, true));
-  bool ok = CreateLevels(missing);
+  const std::string native = Native(path);
+  const std::size_t cut = native.rfind('/');
+  std::vector<std::string> missing;
+  bool ok = MissingLevels(cut == std::string::npos ? std::string() : native.substr(0, cut), missing) &&
+            CreateLevels(missing);
   if (ok) {
-    const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     ok = fd >= 0;
     if (ok) {
       ::close(fd);
-      ::unlink(Native(path).c_str());
+      ::unlink(native.c_str());
     }
   }
-  for (const std::string& level : missing) ::rmdir(Native(level).c_str());  // deepest first
+  for (const std::string& level : missing) ::rmdir(level.c_str());  // deepest first
   return ok;
 }
 
@@ -417,10 +437,13 @@ struct TrashFolder {
   fs::path pathBase;  // empty: absolute paths
 };
 
+// An existing one must be a real folder of our own: a trash folder that
+// another user made in a shared top folder would hand them what we throw away.
 bool MakePrivateFolder(const fs::path& folder) {
   if (::mkdir(folder.c_str(), 0700) == 0) return true;
   struct stat st {};
-  return errno == EEXIST && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return errno == EEXIST && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         st.st_uid == ::getuid();
 }
 
 bool PrepareTrash(const TrashFolder& trash) {
@@ -480,8 +503,21 @@ std::string TrashInfo(const fs::path& source, const fs::path& base) {
 // Reserves a unique name through its info file (created exclusively), then
 // moves the entry in: by rename, or across file systems by a copy that is
 // removed again when it cannot be completed.
+// The trash name of `source`: its own name, cut (at a character boundary)
+// so that the info file's name with a number and ".trashinfo" still fits in a
+// name; Path= keeps the whole of the original.
+std::string TrashBaseName(const fs::path& source) {
+  constexpr std::size_t kRoom = NAME_MAX - (sizeof ".trashinfo" - 1) - (sizeof ".9999" - 1);
+  std::string base = source.filename().string();
+  if (base.size() <= kRoom) return base;
+  std::size_t cut = kRoom;
+  while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+  base.resize(cut);
+  return base;
+}
+
 bool MoveIntoTrash(const fs::path& source, const TrashFolder& trash, bool copy) {
-  const std::string base = source.filename().string();
+  const std::string base = TrashBaseName(source);
   for (int n = 0; n < 10000; ++n) {
     const std::string name = n == 0 ? base : base + "." + std::to_string(n);
     const fs::path infoPath = trash.root / "info" / (name + ".trashinfo");
@@ -494,14 +530,20 @@ bool MoveIntoTrash(const fs::path& source, const TrashFolder& trash, bool copy) 
     const bool written = ::write(fd, body.data(), body.size()) == static_cast<ssize_t>(body.size());
     ::close(fd);
     const fs::path target = trash.root / "files" / name;
-    if (written && !copy && ::rename(source.c_str(), target.c_str()) == 0) return true;
+    if (written && !copy) {
+      if (::rename(source.c_str(), target.c_str()) == 0) return true;
+      copy = errno == EXDEV;  // one device mounted twice: a copy goes across
+    }
     if (written && copy) {
       std::error_code ec;
       fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-      if (!ec) fs::remove_all(source, ec);
-      if (!ec) return true;
-      // Whatever of the source could not be removed is still there; the
-      // copy goes, so nothing is in the trash twice.
+      if (!ec) {
+        fs::remove_all(source, ec);
+        // When part of the source cannot be removed, part of it may be gone
+        // already: the whole copy stays in the trash, so nothing is lost.
+        return !ec;
+      }
+      // An incomplete copy goes; the source was not touched.
       std::error_code ignored;
       fs::remove_all(target, ignored);
     }

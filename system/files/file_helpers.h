@@ -86,8 +86,10 @@ void EmptyFolder(const std::string& folder);
 // Moves the path (a file, a link or a whole folder; a trailing separator
 // names the folder) to the freedesktop trash: the user's trash under the
 // local application data folder, or for another file system that file
-// system's own trash ($top/.Trash/$uid or $top/.Trash-$uid), else a copy into
-// the user's trash.
+// system's own trash ($top/.Trash/$uid or $top/.Trash-$uid, only when it is
+// the user's own folder), else a copy into the user's trash. When the copied
+// source cannot be removed whole the copy stays in the trash and the result is
+// false: what was removed is never lost.
 bool MoveToRecycleBin(const std::string& path, const void* ownerWindow = nullptr);
 // Files are copied with overwrite (a link to a file as the file's contents);
 // folders only with `recursive`, a link to a folder then as a link, and a

@@ -486,6 +486,9 @@ void CZORRedirecter::CloseInput() {
 
 bool CZORRedirecter::WaitForEnd(int timeoutMs) {
   std::unique_lock<std::mutex> lock(m_mutex);
+  // Inside SendMessage the end cannot come before the message returns:
+  // waiting would wait for itself.
+  if (t_readerOf == this || t_waiterOf == this) return !m_running;
   if (timeoutMs < 0) {
     m_ended.wait(lock, [this] { return !m_running; });
     return true;

@@ -26,7 +26,7 @@
 // The messages come synchronously on the redirecter's own threads: output
 // blocks of at most 4,096 bytes in order, then one ended message after the
 // last block. The window must outlive the redirecter (or the child's end).
-// It may call Terminate, WriteInput and CloseInput from inside SendMessage
+// It may call Terminate, WriteInput, CloseInput and WaitForEnd from inside SendMessage
 // but must not destroy the redirecter there. Input written from inside
 // SendMessage never waits for the child: what the child cannot take at once
 // is queued and written as it reads (its output is drained meanwhile), and
@@ -102,7 +102,8 @@ class CZORRedirecter {
 
   // Waits at most timeoutMs (-1: without limit) until the child has ended,
   // its output has been delivered and its ended message sent. True when no
-  // child is running.
+  // child is running. From inside SendMessage it answers at once (false):
+  // the end comes only after the message returns.
   bool WaitForEnd(int timeoutMs);
   // The child's process id; 0 once it has ended and been reaped.
   pid_t GetProcessId() const;

@@ -12,6 +12,7 @@
 
 #include "core/text/code_page.h"
 #include "core/text/utf.h"
+#include "platform/path_text.h"
 #include "system/files/file_helpers.h"
 #include "system/process/shell_open.h"
 #include "system/process/utf16_stream.h"
@@ -202,8 +203,11 @@ BOOL WriteSystemReport(const std::string& folder) {
 }
 
 BOOL WriteSystemReport(const std::string& folder, const SystemReportSources& sources) {
-  const std::string display = JoinPath(folder, "dxdiagReport.txt");
-  const std::string information = JoinPath(folder, "msinfoReport.txt");
+  // The files are opened here directly, so the folder takes the suite's
+  // separator rule first: settings hold folders written with '\'.
+  const std::string native = zor::platform::ToNativePath(folder);
+  const std::string display = JoinPath(native, "dxdiagReport.txt");
+  const std::string information = JoinPath(native, "msinfoReport.txt");
   // Reports left by an earlier run must not pass for today's: remove them,
   // and join only what this run wrote.
   ::unlink(display.c_str());
@@ -215,7 +219,7 @@ BOOL WriteSystemReport(const std::string& folder, const SystemReportSources& sou
   const bool informationWritten =
       !informationText.empty() && WriteUtf16File(information, informationText);
 
-  const std::string joined = JoinPath(folder, "SystemReport.txt");
+  const std::string joined = JoinPath(native, "SystemReport.txt");
   std::ofstream out(joined, std::ios::binary | std::ios::trunc);
   if (!out) return 0;
   out << kDxdiagHeader;

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -232,6 +233,94 @@ TEST(NamedEventThreaded, EachSetOfAnAutoResetEventReleasesExactlyOneWaiter) {
   for (auto& t : waiters) t.join();
   EXPECT_EQ(released.load(), kSets);
   EXPECT_FALSE(e->IsSet());
+}
+
+// The state a setter leaves when it is killed after changing the word but
+// before its wake call: the word says "set", nobody woke the sleepers.
+class SilentSetter {
+ public:
+  explicit SilentSetter(const std::string& eventName) {
+    const int fd = ::shm_open(Event::SharedMemoryName(eventName).c_str(), O_RDWR, 0);
+    EXPECT_GE(fd, 0) << std::strerror(errno);
+    if (fd < 0) return;
+    void* p = ::mmap(nullptr, sizeof(uint32_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ::close(fd);
+    EXPECT_NE(p, MAP_FAILED);
+    if (p != MAP_FAILED) m_word = static_cast<std::atomic<uint32_t>*>(p);
+  }
+  ~SilentSetter() {
+    if (m_word != nullptr) ::munmap(m_word, sizeof(uint32_t));
+  }
+  // Set's change of the word (set bit, generation + 1), without the wake.
+  void SetWithoutWake() {
+    if (m_word == nullptr) return;
+    uint32_t old = m_word->load();
+    while (!m_word->compare_exchange_weak(old, (old | 1u) + 2u)) {
+    }
+  }
+
+ private:
+  std::atomic<uint32_t>* m_word = nullptr;
+};
+
+TEST(NamedEventThreaded, ASetterKilledBeforeItsWakeStillReleasesTheWaiters) {
+  UniqueEventName manualName, autoName;
+  auto manual = Event::CreateNamed(manualName.get(), /*manualReset=*/true, false);
+  auto autoReset = Event::CreateNamed(autoName.get(), /*manualReset=*/false, false);
+  ASSERT_NE(manual, nullptr);
+  ASSERT_NE(autoReset, nullptr);
+  SilentSetter manualSetter(manualName.get()), autoSetter(autoName.get());
+
+  // One waiter on each event, one on both at once (the vector wait).
+  Event* const both[] = {manual.get(), autoReset.get()};
+  const auto waitBoth = [&] { return WaitForAny(both, 3000); };
+  const auto waitManual = [&] { return manual->Wait(kInfinite); };
+  const auto waitAuto = [&] { return autoReset->Wait(3000); };
+  struct Case {
+    std::function<uint32_t()> wait;
+    SilentSetter* setter;
+    uint32_t expected;
+  };
+  const Case cases[] = {{waitManual, &manualSetter, kWaitObject0},
+                        {waitAuto, &autoSetter, kWaitObject0},
+                        {waitBoth, &autoSetter, kWaitObject0 + 1}};
+  for (const Case& c : cases) {
+    manual->Reset();
+    autoReset->Reset();
+    std::atomic<uint32_t> result{kWaitFailed};
+    std::atomic<long long> tookMs{-1};
+    std::thread waiter([&] {
+      const auto start = steady_clock::now();
+      result = c.wait();
+      tookMs = ElapsedMs(start);
+    });
+    std::this_thread::sleep_for(milliseconds(30));  // the waiter sleeps in the kernel
+    c.setter->SetWithoutWake();
+    for (int i = 0; i < 300 && tookMs.load() < 0; ++i) std::this_thread::sleep_for(milliseconds(10));
+    if (tookMs.load() < 0) manual->Set();  // never leave the thread hanging
+    waiter.join();
+    EXPECT_EQ(result.load(), c.expected);
+    EXPECT_LT(tookMs.load(), 1500);
+  }
+}
+
+// Names that differ name different events, whatever characters they hold.
+TEST(NamedEvent, NamesThatDifferNeverShareAnEvent) {
+  const std::string base = "zor-test-event-" + std::to_string(::getpid()) + "-names";
+  const std::string names[] = {base + "/a", base + "_a", base + "%2Fa", base + "%a",
+                               base + std::string(1, '\0') + "a", base};
+  std::vector<std::unique_ptr<Event>> events;
+  for (const std::string& n : names) {
+    events.push_back(Event::CreateNamed(n, /*manualReset=*/true, /*initialState=*/false));
+    ASSERT_NE(events.back(), nullptr) << n;
+    EXPECT_EQ(GetLastError(), kErrorSuccess) << n;  // not an existing one
+  }
+  events[0]->Set();
+  for (std::size_t i = 1; i < events.size(); ++i) EXPECT_FALSE(events[i]->IsSet()) << i;
+  auto again = Event::OpenNamed(names[0]);
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(again->IsSet());
+  for (const std::string& n : names) EXPECT_TRUE(Event::Unlink(n)) << n;
 }
 
 // What a crashed or foreign process may leave under an event's name.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "tests/support/temp_folder.h"
@@ -34,6 +35,43 @@ TEST(PathText, BackslashesReadAsSlashesUnlessANameHoldsThem) {
   // Applying the rule twice changes nothing.
   for (const std::string& p : {root + "/run\\Settings\\x", root + "\\plain\\x", root + "/a\\b\\c"})
     EXPECT_EQ(ToNativePath(ToNativePath(p)), ToNativePath(p)) << p;
+}
+
+// Hostile sizes: thousands of '\' in one name, thousands of short parts.
+// Every answer must come without a look at the disk per '\' or per part.
+TEST(PathText, ManyBackslashesStayCheap) {
+  TempFolder tmp;
+  const std::string root = tmp.path();
+  fs::create_directories(root + "/d\\");
+  // The longest name a file system takes, ending in '\', as a folder.
+  const std::string longName = std::string(250, 'n') + std::string(5, '\\');
+  fs::create_directories(root + "/" + longName);
+
+  std::string parts;
+  for (int i = 0; i < 60000; ++i) parts += "a\\/";
+  std::string xs;
+  for (int i = 0; i < 60000; ++i) xs += "\\x";
+  const std::string slashes(400000, '\\');
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ToNativePath(root + "/" + slashes), root + "/" + ToNativeSubPath(slashes));
+  EXPECT_EQ(ToNativePath(slashes), std::string(slashes.size(), '/'));
+  EXPECT_EQ(ToNativePath(parts), ToNativeSubPath(parts));
+  EXPECT_EQ(ToNativePath(root + "/" + parts), root + "/" + ToNativeSubPath(parts));
+  EXPECT_EQ(ToNativePath(root + "/d\\" + xs), root + "/d\\" + ToNativeSubPath(xs));
+  EXPECT_EQ(ToNativePath(root + "/d\\" + slashes), root + "/d\\" + ToNativeSubPath(slashes));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::seconds(1));
+
+  // The bound on a name's length keeps a name of exactly that length.
+  EXPECT_EQ(ToNativePath(root + "/" + longName + "tail\\more"),
+            root + "/" + longName + "/tail/more");
+  EXPECT_EQ(ToNativePath(root + "\\" + longName + "x"), root + "/" + ToNativeSubPath(longName) + "x");
+  // A folder holding '\' deep inside a path is still found behind others.
+  fs::create_directories(root + "/p/q\\r/s/t");
+  EXPECT_EQ(ToNativePath(root + "/p/q\\r/s/t\\u\\v"), root + "/p/q\\r/s/t/u/v");
+  EXPECT_EQ(ToNativePath(root + "/p/q\\r/s/missing\\u"), root + "/p/q\\r/s/missing/u");
+  EXPECT_EQ(ToNativePath(root + "/p/q\\r\\s"), root + "/p/q\\r/s");
 }
 
 }  // namespace

@@ -787,13 +787,19 @@ TEST(RegistryStoreProcesses, UnusableCounterFallsBackToTheStat) {
     // A block of the same name that is not ours to trust.
     const std::string name = RegistryChangeCounter::NameFor(folder.path());
     ASSERT_FALSE(name.empty());
-    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, wrong_size ? 8 : 24), 0);
-    if (!wrong_size) {
+    if (wrong_size) {
+      const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(ftruncate(fd, 8), 0);
+      close(fd);
+    } else {  // a block of the right size whose magic (its first word) is wrong
+      RegistryChangeCounter maker;
+      ASSERT_TRUE(maker.Open(folder.path()));
+      const int fd = shm_open(name.c_str(), O_RDWR, 0);
+      ASSERT_GE(fd, 0);
       ASSERT_EQ(pwrite(fd, "not ours", 8, 0), 8);
+      close(fd);
     }
-    close(fd);
     RegistryChangeCounter probe;
     EXPECT_FALSE(probe.Open(folder.path()));
 
@@ -807,6 +813,73 @@ TEST(RegistryStoreProcesses, UnusableCounterFallsBackToTheStat) {
     }
   }
 }
+
+// Two folders whose block names are alike (made here by linking the second
+// name to the first block, as a hash collision would) must not share the
+// block: their writers bump it under different locks.
+TEST(RegistryStoreProcesses, ACounterBlockOfAnotherFolderIsNotUsed) {
+  ScopedRegistryFolder first;
+  RegistryChangeCounter firstCounter;
+  ASSERT_TRUE(firstCounter.Open(first.path()));
+  ScopedRegistryFolder second;
+  const std::string firstBlock = "/dev/shm" + RegistryChangeCounter::NameFor(first.path());
+  const std::string secondBlock = "/dev/shm" + RegistryChangeCounter::NameFor(second.path());
+  if (link(firstBlock.c_str(), secondBlock.c_str()) != 0)
+    GTEST_SKIP() << "shared memory is not under /dev/shm here";
+  RegistryChangeCounter secondCounter;
+  EXPECT_FALSE(secondCounter.Open(second.path()));
+  // The second folder's readers look at the file instead, and see every write.
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
+  for (uint32_t round = 0; round < 3; ++round) {
+    ASSERT_EQ(InChild([&] { return SetDword(key.get(), "v", round); }), 0);
+    uint32_t v = 99;
+    ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+    EXPECT_EQ(v, round);
+  }
+  EXPECT_EQ(firstCounter.Load(0), 0u);  // the first folder's block was left alone
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Running out of memory while reading a hive is a passing failure: the call
+// fails with 8, no descriptor is left open, and the hive stays where it is.
+TEST(RegistryStoreRecovery, NoMemoryWhileReadingLeaksNothingAndKeepsTheHive) {
+  ScopedRegistryFolder folder;
+  const std::string hive = folder.Path("current_user.hive");
+  {
+    const int fd = open(hive.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 256 << 20), 0);  // sparse: costs no disk
+    close(fd);
+  }
+  const auto openDescriptors = [] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) n += e.exists() ? 1 : 0;
+    return n;
+  };
+  const int child = InChild([&] {
+    struct rlimit limit {};
+    getrlimit(RLIMIT_AS, &limit);
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    long vmKb = 0;
+    while (std::getline(status, line))
+      if (line.rfind("VmSize:", 0) == 0) vmKb = std::stol(line.substr(7));
+    limit.rlim_cur = static_cast<rlim_t>(vmKb + 64 * 1024) * 1024;
+    if (setrlimit(RLIMIT_AS, &limit) != 0) return 10;
+    const int before = openDescriptors();
+    uint32_t v = 0;
+    uint32_t size = sizeof v;
+    const uint32_t code = RegQueryValueEx(HKEY_CURRENT_USER, "v", nullptr, &v, &size);
+    if (code != kErrorNotEnoughMemory) return 11;
+    return openDescriptors() == before ? 0 : 12;
+  });
+  EXPECT_EQ(child, 0);
+  struct stat sb {};
+  ASSERT_EQ(stat(hive.c_str(), &sb), 0);
+  EXPECT_EQ(sb.st_size, 256 << 20);
+}
+#endif
 
 TEST(RegistryStoreThreaded, ThreadsWithOwnHandlesLoseNothing) {
   ScopedRegistryFolder folder;

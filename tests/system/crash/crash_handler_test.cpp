@@ -231,6 +231,30 @@ void OverflowInAPthread() {
   ::pthread_join(thread, nullptr);
 }
 
+// A detached thread with a small stack of its own size, and an overflow
+// inside a thread_local destructor, which runs after the thread's routine.
+void OverflowInADetachedSmallStackThread() {
+  pthread_attr_t attributes;
+  ::pthread_attr_init(&attributes);
+  ::pthread_attr_setstacksize(&attributes, 64 * 1024);
+  ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  pthread_t thread;
+  if (::pthread_create(&thread, &attributes, &OverflowingThreadMain, nullptr) != 0) ::_exit(92);
+  ::pthread_attr_destroy(&attributes);
+  for (;;) ::pause();
+}
+
+struct OverflowsWhenDestroyed {
+  ~OverflowsWhenDestroyed() { RecurseForever(0); }
+};
+
+void OverflowInAThreadLocalDestructor() {
+  std::thread([] {
+    static thread_local OverflowsWhenDestroyed last;
+    (void)&last;
+  }).join();
+}
+
 // Eight workers take jobs from one counter; the fifth job writes through
 // null while the other workers are busy.
 void NullWriteInAPoolOfEight() {
@@ -404,6 +428,15 @@ TEST(CrashHandler, AStackOverflowInAPthreadIsReported) {
   const CrashRun run = RunCrashingChild(tmp, &OverflowInAPthread);
   ExpectReportFromAnotherThread(run, "a Stack Overflow (0xc00000fd)", "RecurseForever");
   EXPECT_EQ(run.errors.rfind("A stack overflow occurred\n", 0), 0u) << run.errors;
+}
+
+TEST(CrashHandler, AStackOverflowInAnyKindOfThreadIsReportedOnce) {
+  for (void (*body)() : {&OverflowInADetachedSmallStackThread, &OverflowInAThreadLocalDestructor}) {
+    TempFolder tmp;
+    const CrashRun run = RunCrashingChild(tmp, body);
+    ExpectOneReport(run, SIGSEGV, "a Stack Overflow (0xc00000fd)");
+    EXPECT_EQ(run.errors.rfind("A stack overflow occurred\n", 0), 0u) << run.errors;
+  }
 }
 
 TEST(CrashHandler, ANullWriteInAThreadPoolIsReportedOnce) {

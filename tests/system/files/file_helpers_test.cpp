@@ -1,9 +1,13 @@
 #include "system/files/file_helpers.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -216,6 +220,31 @@ TEST(Folders, CanCreateFileRemovesWhatItCreated) {
   EXPECT_TRUE(fs::exists(existing));
 }
 
+// A folder whose own name ends in '\' is one level of the tree, not a
+// missing folder without the '\'; and paths of thousands of levels cost a
+// walk, not a conversion per level.
+TEST(Folders, TreesAreWalkedInTheirLinuxFormOnce) {
+  TempFolder tmp;
+  fs::create_directories(tmp.Path("run\\"));
+  ASSERT_TRUE(CreateFolderTree(tmp.Path("run\\Settings\\x")));
+  EXPECT_TRUE(fs::is_directory(tmp.Path("run\\/Settings/x")));
+  EXPECT_FALSE(fs::exists(tmp.Path("run")));  // no stray folder beside it
+  EXPECT_TRUE(CanCreateFile(tmp.Path("run\\New\\f.txt")));
+  EXPECT_FALSE(fs::exists(tmp.Path("run\\/New")));
+  EXPECT_FALSE(fs::exists(tmp.Path("run")));
+
+  std::string deep = tmp.path();
+  for (int i = 0; i < 20000; ++i) deep += "\\a";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(CreateFolderTree(deep));  // longer than any call takes
+  EXPECT_FALSE(CreateFolderTreeUnc(deep));
+  EXPECT_FALSE(CanCreateFile(deep + "\\f.txt"));
+  const std::string many = "C:" + std::string(200000, '\\') + "file.txt";
+  EXPECT_EQ(AbbreviatePath(many, 10), "C:\\...\\file.txt");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_FALSE(fs::exists(tmp.Path("a")));
+}
+
 TEST(Folders, EmptyFolderRemovesLinksNotTheirTargets) {
   TempFolder tmp;
   tmp.Write("victim/a.txt", "1");
@@ -359,6 +388,135 @@ TEST_F(RecycleBin, AFolderNamedWithATrailingSeparatorIsTrashedWhole) {
   EXPECT_FALSE(MoveToRecycleBin("/"));
   EXPECT_FALSE(MoveToRecycleBin(tmp.Path("data") + "/.."));
   EXPECT_TRUE(fs::exists(tmp.Path("data")));
+}
+
+TEST_F(RecycleBin, NamesAsLongAsTheFileSystemTakesAreTrashed) {
+  // 255 bytes, the last characters two bytes each: the trash name is cut at
+  // a character boundary and the info file keeps the whole original path.
+  const std::string longName = std::string(239, 'n') + std::string(8, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";
+  ASSERT_EQ(longName.size(), 255u);
+  for (int round = 0; round < 2; ++round) {
+    tmp.Write(longName, "data");
+    ASSERT_TRUE(MoveToRecycleBin(tmp.Path(longName))) << round;
+    EXPECT_FALSE(fs::exists(tmp.Path(longName)));
+  }
+  int trashed = 0;
+  for (const auto& e : fs::directory_iterator(tmp.Path("local/Trash/files"))) {
+    const std::string name = e.path().filename().string();
+    EXPECT_EQ(name.rfind(std::string(239, 'n'), 0), 0u) << name;
+    const std::string info = Info(name);
+    EXPECT_NE(info.find("nnnnnnnnxxxxxxxx%C3%A9%C3%A9%C3%A9%C3%A9\n"), std::string::npos) << info;
+    ++trashed;
+  }
+  EXPECT_EQ(trashed, 2);
+}
+
+// A trash folder that another user made in a shared top folder is not used:
+// what the user throws away goes to the home trash instead. Needs root to
+// play both users; the trash name is that of an otherwise unused uid.
+TEST_F(RecycleBin, AnotherUsersTrashFolderIsNeverUsed) {
+  struct stat shm {};
+  struct stat here {};
+  if (::geteuid() != 0 || ::stat("/dev/shm", &shm) != 0 || ::stat(tmp.path().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev)
+    GTEST_SKIP() << "needs root and a second file system at /dev/shm";
+  const uid_t user = 47000 + static_cast<uid_t>(::getpid() % 1000);
+  const uid_t other = user + 1000;
+  const fs::path foreign = "/dev/shm/.Trash-" + std::to_string(user);
+  const fs::path folder = "/dev/shm/zor-trash-owner-" + std::to_string(::getpid());
+  fs::remove_all(foreign);
+  for (const fs::path& f : {foreign, foreign / "files", foreign / "info"}) {
+    fs::create_directories(f);
+    ASSERT_EQ(::chown(f.c_str(), other, other), 0);
+    ::chmod(f.c_str(), 0777);
+  }
+  fs::create_directories(folder);
+  std::ofstream(folder / "line.txt") << "data";
+  fs::create_directories(tmp.Path("local"));
+  for (const std::string& p : {tmp.path(), tmp.Path("local"), folder.string(), (folder / "line.txt").string()})
+    ASSERT_EQ(::chown(p.c_str(), user, user), 0);
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(2);
+    ::_exit(MoveToRecycleBin((folder / "line.txt").string()) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(fs::exists(folder / "line.txt"));
+  EXPECT_TRUE(fs::is_empty(foreign / "files"));
+  EXPECT_TRUE(fs::exists(Trashed("line.txt")));
+  fs::remove_all(foreign);
+  fs::remove_all(folder);
+}
+
+// One file system mounted twice: the device is the same, yet rename refuses
+// to cross the mounts, and the entry is copied into the trash instead.
+TEST_F(RecycleBin, ASecondMountOfTheSameDeviceIsCopiedAcross) {
+  fs::create_directories(tmp.Path("src"));
+  fs::create_directories(tmp.Path("mnt"));
+  fs::create_directories(tmp.Path("local"));
+  tmp.Write("src/line.txt", "data");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(tmp.Path("src").c_str(), tmp.Path("mnt").c_str(), nullptr, MS_BIND, nullptr) != 0)
+      ::_exit(77);
+    tmp.Write("src/probe", "");
+    if (::rename(tmp.Path("mnt/probe").c_str(), tmp.Path("probe").c_str()) == 0 || errno != EXDEV)
+      ::_exit(77);
+    ::_exit(MoveToRecycleBin(tmp.Path("mnt/line.txt")) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no bind mounts here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(fs::exists(tmp.Path("src/line.txt")));
+  EXPECT_TRUE(fs::exists(Trashed("line.txt")));
+  EXPECT_NE(Info("line.txt").find("Path=" + tmp.Path("mnt/line.txt") + "\n"), std::string::npos);
+}
+
+// Copied across file systems, a folder whose contents can be removed but not
+// the folder itself (its parent is read-only) loses nothing: what left the
+// source is in the trash. Needs root to play a user bound by the modes.
+TEST_F(RecycleBin, AFolderThatCannotBeRemovedWholeLosesNothing) {
+  struct stat shm {};
+  struct stat here {};
+  if (::geteuid() != 0 || ::stat("/dev/shm", &shm) != 0 || ::stat(tmp.path().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev)
+    GTEST_SKIP() << "needs root and a second file system at /dev/shm";
+  const uid_t user = 49000 + static_cast<uid_t>(::getpid() % 1000);
+  // That file system's trash cannot be made: the entry is copied home.
+  const fs::path blocked = "/dev/shm/.Trash-" + std::to_string(user);
+  std::ofstream(blocked) << "not a folder";
+  const fs::path folder = "/dev/shm/zor-trash-part-" + std::to_string(::getpid());
+  const fs::path survey = folder / "survey";
+  fs::create_directories(survey / "sub");
+  const std::vector<std::string> names = {"a.txt", "b.txt", "sub/c.txt"};
+  for (const std::string& name : names) std::ofstream(survey / name) << name;
+  fs::create_directories(tmp.Path("local"));
+  std::vector<std::string> owned = {tmp.path(), tmp.Path("local"), folder.string(),
+                                    survey.string(), (survey / "sub").string()};
+  for (const std::string& name : names) owned.push_back((survey / name).string());
+  for (const std::string& p : owned) ASSERT_EQ(::chown(p.c_str(), user, user), 0);
+  ::chmod(folder.c_str(), 0555);
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(2);
+    ::_exit(MoveToRecycleBin(survey.string()) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;  // it could not all go
+  for (const std::string& name : names)
+    EXPECT_TRUE(fs::exists(survey / name) || fs::exists(Trashed("survey/" + name))) << name;
+  fs::remove(blocked);
+  ::chmod(folder.c_str(), 0755);
+  fs::remove_all(folder);
 }
 
 TEST_F(RecycleBin, AnotherFileSystemUsesItsOwnTrash) {

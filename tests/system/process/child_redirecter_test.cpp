@@ -323,6 +323,51 @@ TEST(ChildRedirecterThreaded, TheWindowMayTerminateAndTheOwnerMayDestroyEarly) {
   EXPECT_TRUE(IsReaped(child));
 }
 
+// A window that asks, from inside each message, whether the child has ended.
+class AskingWindow : public IRedirecterWindow {
+ public:
+  explicit AskingWindow(CZORRedirecter& r) : m_r(r) {}
+  intptr_t SendMessage(uint32_t message, uintptr_t, intptr_t) override {
+    const auto start = std::chrono::steady_clock::now();
+    bool ended = m_r.WaitForEnd(1000);
+    // Only where the bounded wait came back at once is the unbounded one safe.
+    if (std::chrono::steady_clock::now() - start < 500ms) ended = ended || m_r.WaitForEnd(-1);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_answers.push_back({message, ended, std::chrono::steady_clock::now() - start});
+    return 0;
+  }
+  struct Answer {
+    uint32_t message;
+    bool ended;
+    std::chrono::steady_clock::duration took;
+  };
+  std::vector<Answer> Answers() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_answers;
+  }
+
+ private:
+  CZORRedirecter& m_r;
+  std::mutex m_mutex;
+  std::vector<Answer> m_answers;
+};
+
+TEST(ChildRedirecterThreaded, WaitingForTheEndFromInsideTheWindowAnswersAtOnce) {
+  CZORRedirecter r;
+  AskingWindow window(r);
+  r.SetCommandLine("sh -c \"echo one\"");
+  ASSERT_TRUE(r.Start(&window));
+  ASSERT_TRUE(r.WaitForEnd(10000));
+  const auto answers = window.Answers();
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_EQ(answers[0].message, kRedirecterOutputMessage);
+  EXPECT_EQ(answers[1].message, kRedirecterEndedMessage);
+  for (const auto& a : answers) {
+    EXPECT_FALSE(a.ended);  // not yet: the ended message is still being handled
+    EXPECT_LT(a.took, 500ms);
+  }
+}
+
 TEST(ChildRedirecterThreaded, OnlyStandardHandlesReachTheChildAndNoneLeak) {
   const std::set<std::string> before = OpenFds("/proc/self/fd");
   CZORRedirecter r;

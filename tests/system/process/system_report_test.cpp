@@ -106,6 +106,18 @@ TEST(WriteSystemReport, ReportsLeftByAnEarlierRunAreNotJoined) {
   EXPECT_EQ(report.find("xxx"), std::string::npos);
 }
 
+TEST(WriteSystemReport, AFolderWrittenWithBackslashesIsTheSameFolder) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  std::filesystem::create_directories(tmp.Path("report/day"));
+  tmp.Write("report/day/dxdiagReport.txt", "stale display report");
+  ASSERT_EQ(WriteSystemReport(tmp.path() + "\\report\\day", Under(tmp, "none")), 1);
+  EXPECT_EQ(ReadAll(tmp.Path("report/day/SystemReport.txt")).rfind(kDisplayHeader, 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists(tmp.Path("report/day/dxdiagReport.txt")));
+  EXPECT_TRUE(WaitForFile(opener.Record()));
+  EXPECT_EQ(ReadLines(opener.Record()), (std::vector<std::string>{"1", tmp.Path("report/day")}));
+}
+
 TEST(WriteSystemReport, FolderThatCannotHoldTheReportGivesZero) {
   FakeOpener opener;
   EXPECT_EQ(WriteSystemReport(opener.tmp().Path("missing"), Under(opener.tmp(), "none")), 0);

@@ -39,9 +39,9 @@ bool ParseLatLonToDms(std::string_view text, sDms& out, bool latitude);
 // letters inside other words ("Latitude") and unit words (d, deg, m, min,
 // sec, ...) are passed over. An 's' straight after the seconds is their unit
 // when another sign mark follows ("52 10 30.5 s N" is north), when the
-// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when they carry
-// unit symbols and the 's' is lower case and touches the number; otherwise
-// it is south ("52;10;30.5S", "52 10 30 S", "52\xB0 10' 30.5 S").
+// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when the 's' is
+// lower case and touches the number ("52 10 30.5s"); otherwise it is south
+// ("52;10;30.5S", "52 10 30 S", "52 10 30 s", "52\xB0 10' 30.5 S").
 double ParseDms(const std::string& text);
 double ParseDmsText(const char* text);  // null gives 0
 double ParseDmsTextRadians(const char* text);

@@ -106,6 +106,14 @@ TEST(LatLonParse, DmsHemisphereStandsAlone) {
   EXPECT_DOUBLE_EQ(ParseDms("52\xC2\xB0 10' 30.5s S"), -w);  // UTF-8 degree sign
   EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s N"), w);   // a hemisphere follows the unit
   EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s"), -w);    // nothing else: south
+  // A lower-case 's' touching the seconds is their unit whatever the other
+  // separators are; a capital touching them is the suite's hemisphere.
+  for (const char* text : {"52 10 30.5s", "52:10:30.5s", "52;10;30.5s", "52,10,30.5s",
+                           "N 52 10 30.5s", "52 10 30.5s N", "+52 10 30.5s"})
+    EXPECT_DOUBLE_EQ(ParseDms(text), w) << text;
+  for (const char* text : {"52 10 30.5s S", "S 52 10 30.5s", "-52 10 30.5s", "52:10:30.5S",
+                           "52 10 30.5s south", "52 10 30.5s w"})
+    EXPECT_DOUBLE_EQ(ParseDms(text), -w) << text;
   // Unit symbols on the degrees and minutes: a lower-case 's' touching the
   // seconds is their unit, a capital or a free-standing one is south.
   EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5 S"), -w);

@@ -112,12 +112,38 @@ bool SegmentMatchesAt(std::string_view text, std::size_t at, std::string_view se
   return true;
 }
 
+// A character's class for matching: letters folded, separators as '/'.
+char Canonical(char c) { return IsSeparator(c) ? '/' : FoldCase(c); }
+
+// The first place in text[from, limit) where `literal` (no '?' or '*')
+// matches: Knuth-Morris-Pratt over the character classes, linear in both.
+std::size_t FindLiteral(std::string_view text, std::size_t from, std::size_t limit,
+                        std::string_view literal) {
+  const std::size_t m = literal.size();
+  std::string canon(m, '\0');
+  for (std::size_t j = 0; j < m; ++j) canon[j] = Canonical(literal[j]);
+  // border[j]: the length of the longest proper border of canon[0, j].
+  std::vector<std::size_t> border(m + 1, 0);
+  for (std::size_t j = 1, k = 0; j < m; ++j) {
+    while (k > 0 && canon[j] != canon[k]) k = border[k];
+    if (canon[j] == canon[k]) ++k;
+    border[j + 1] = k;
+  }
+  for (std::size_t t = from, k = 0; t < limit; ++t) {
+    const char c = Canonical(text[t]);
+    while (k > 0 && c != canon[k]) k = border[k];
+    if (c == canon[k]) ++k;
+    if (k == m) return t + 1 - m;
+  }
+  return std::string_view::npos;
+}
+
 // The first place in text[from, limit) where `segment` (no stars) matches,
 // or npos. Shift-And over bit sets: one pass over the text at a cost of
 // (segment size / 64) words per character, so a long segment full of '?'
 // does not restart a compare at every text position.
-std::size_t FindSegment(std::string_view text, std::size_t from, std::size_t limit,
-                        std::string_view segment) {
+std::size_t FindWithBitSets(std::string_view text, std::size_t from, std::size_t limit,
+                            std::string_view segment) {
   const std::size_t m = segment.size();
   if (m == 0) return from;
   if (limit < from || limit - from < m) return std::string_view::npos;
@@ -160,13 +186,30 @@ std::size_t FindSegment(std::string_view text, std::size_t from, std::size_t lim
   return std::string_view::npos;
 }
 
+// The first place in text[from, limit) where `segment` (no stars) matches,
+// or npos. Its leading and trailing '?' only ask for room; what lies
+// between is searched as a literal when it holds no '?'.
+std::size_t FindSegment(std::string_view text, std::size_t from, std::size_t limit,
+                        std::string_view segment) {
+  const std::size_t m = segment.size();
+  if (limit < from || limit - from < m) return std::string_view::npos;
+  const std::size_t lead = std::min(segment.find_first_not_of('?'), m);
+  if (lead == m) return from;
+  const std::size_t trail = m - 1 - segment.find_last_not_of('?');
+  const std::string_view core = segment.substr(lead, m - lead - trail);
+  const std::size_t found = core.find('?') == std::string_view::npos
+                                ? FindLiteral(text, from + lead, limit - trail, core)
+                                : FindWithBitSets(text, from + lead, limit - trail, core);
+  return found == std::string_view::npos ? found : found - lead;
+}
+
 }  // namespace
 
 // The stars cut the pattern into segments. The first must match at the start
 // and the last at the end; each one between is taken where it first matches
 // after the one before, since anything a later place would allow the first
-// place allows as well. One pass over the text per segment's bit-set width,
-// never the backtracking of a regular expression engine.
+// place allows as well. The segments' searches cover the text once between
+// them, never with the backtracking of a regular expression engine.
 bool MatchesWildcard(std::string_view text, std::string_view pattern) {
   const std::size_t firstStar = pattern.find('*');
   if (firstStar == std::string_view::npos)

@@ -82,27 +82,28 @@ double SegmentParameter(double x1, double y1, double x2, double y2, double px, d
 }
 
 double SignedDistanceToLine(double x1, double y1, double x2, double y2, double px, double py) {
-  const double ux = x2 - x1;
-  const double uy = y2 - y1;
-  const double vx = px - x1;
-  const double vy = py - y1;
+  double ux = x2 - x1;
+  double uy = y2 - y1;
+  double vx = px - x1;
+  double vy = py - y1;
   if ((ux == 0.0 && uy == 0.0) || (vx == 0.0 && vy == 0.0)) return 0.0;
-  const double squared1 = ux * ux + uy * uy;
-  const double squared2 = vx * vx + vy * vy;
-  const double b1 = BearingDeg(ux, uy);
-  const double b2 = BearingDeg(vx, vy);
-  double d;
-  const double product = std::sqrt(squared1) * std::sqrt(squared2);
-  if (std::isnormal(squared1) && std::isnormal(squared2) && std::isfinite(product)) {
-    const double q = (ux * vx + uy * vy) / product;
-    d = std::sqrt(squared2) * std::sqrt(std::max(1.0 - q * q, 0.0));
-  } else {
-    // Squares that under- or overflow would make the lengths wrong or the
-    // quotient 0/0; hypot keeps the unit vector exact.
-    const double length = std::hypot(ux, uy);
-    d = std::fabs(Cross(ux / length, uy / length, vx, vy));
-  }
-  return NormalizeAngle360(b2 - b1) > 180.0 ? -d : d;
+  // The cross product over |u|, which is what |v| sqrt(1 - cos^2) means,
+  // without taking 1 - cos^2 of a cosine rounded near 1 (a point close to a
+  // long line would read 0). Both vectors are first scaled by powers of two
+  // to lengths near 1, exactly, so that no product under- or overflows; the
+  // two products go through fma so that their difference keeps its digits
+  // however close to the line p lies.
+  const int uScale = -std::ilogb(std::max(std::fabs(ux), std::fabs(uy)));
+  const int vScale = -std::ilogb(std::max(std::fabs(vx), std::fabs(vy)));
+  ux = std::ldexp(ux, uScale);
+  uy = std::ldexp(uy, uScale);
+  vx = std::ldexp(vx, vScale);
+  vy = std::ldexp(vy, vScale);
+  const double w = uy * vx;
+  const double cross = std::fma(ux, vy, -w) + std::fma(-uy, vx, w);
+  // Right of p1 -> p2 (clockwise from the direction) is a negative cross.
+  if (cross == 0.0) return 0.0;
+  return std::ldexp(-cross / std::hypot(ux, uy), -vScale);
 }
 
 bool PointInTriangle(double px, double py, double x1, double y1, double x2, double y2,

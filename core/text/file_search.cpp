@@ -11,6 +11,7 @@
 #include <boost/filesystem.hpp>
 
 #include "core/text/path_utils.h"
+#include "core/text/text_search.h"
 
 namespace fs = boost::filesystem;
 
@@ -112,30 +113,20 @@ bool SegmentMatchesAt(std::string_view text, std::size_t at, std::string_view se
   return true;
 }
 
-// A character's class for matching: letters folded, separators as '/'.
-char Canonical(char c) { return IsSeparator(c) ? '/' : FoldCase(c); }
-
 // The first place in text[from, limit) where `literal` (no '?' or '*')
-// matches: Knuth-Morris-Pratt over the character classes, linear in both.
+// matches, the bytes compared by their class (letters folded, separators
+// alike): a linear search.
 std::size_t FindLiteral(std::string_view text, std::size_t from, std::size_t limit,
                         std::string_view literal) {
-  const std::size_t m = literal.size();
-  std::string canon(m, '\0');
-  for (std::size_t j = 0; j < m; ++j) canon[j] = Canonical(literal[j]);
-  // border[j]: the length of the longest proper border of canon[0, j].
-  std::vector<std::size_t> border(m + 1, 0);
-  for (std::size_t j = 1, k = 0; j < m; ++j) {
-    while (k > 0 && canon[j] != canon[k]) k = border[k];
-    if (canon[j] == canon[k]) ++k;
-    border[j + 1] = k;
-  }
-  for (std::size_t t = from, k = 0; t < limit; ++t) {
-    const char c = Canonical(text[t]);
-    while (k > 0 && c != canon[k]) k = border[k];
-    if (c == canon[k]) ++k;
-    if (k == m) return t + 1 - m;
-  }
-  return std::string_view::npos;
+  static const ByteFold classes = [] {
+    ByteFold f{};
+    for (int b = 0; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      f[static_cast<std::size_t>(b)] = static_cast<unsigned char>(IsSeparator(c) ? '/' : FoldCase(c));
+    }
+    return f;
+  }();
+  return FindFolded(text.substr(0, limit), literal, classes, from);
 }
 
 // The first place in text[from, limit) where `segment` (no stars) matches,

@@ -142,6 +142,12 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
       ++p;
       continue;
     }
+    // The minus sign U+2212 in UTF-8, as typeset texts write it.
+    if (p[0] == '\xE2' && p[1] == '\x88' && p[2] == '\x92') {
+      marks.push_back(SignMark{-1.0, false, false});
+      p += 3;
+      continue;
+    }
     if (!IsLetter(*p)) {
       ++p;
       continue;

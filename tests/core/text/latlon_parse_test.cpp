@@ -112,6 +112,7 @@ TEST(LatLonParse, DmsHemisphereStandsAlone) {
                            "N 52 10 30.5s", "52 10 30.5s N", "+52 10 30.5s"})
     EXPECT_DOUBLE_EQ(ParseDms(text), w) << text;
   for (const char* text : {"52 10 30.5s S", "S 52 10 30.5s", "-52 10 30.5s", "52:10:30.5S",
+                           "\xE2\x88\x92" "52\xC2\xB0 10\xE2\x80\xB2 30.5\xE2\x80\xB3",
                            "52 10 30.5s south", "52 10 30.5s w"})
     EXPECT_DOUBLE_EQ(ParseDms(text), -w) << text;
   // Unit symbols on the degrees and minutes: a lower-case 's' touching the

@@ -140,8 +140,6 @@ bool IntersectBearingLines(double x1, double y1, double b1, double x2, double y2
   if (gap < kTolerance || std::fabs(180.0 - gap) < kTolerance) return false;
   const double t1 = std::tan((90.0 - b1) * kDegToRad);
   const double t2 = std::tan((90.0 - b2) * kDegToRad);
-  const double c1 = y1 - t1 * x1;
-  const double c2 = y2 - t2 * x2;
   double px;
   double py;
   if (IsNorthSouth(line1)) {
@@ -151,8 +149,17 @@ bool IntersectBearingLines(double x1, double y1, double b1, double x2, double y2
     px = x2;
     py = y1 + t1 * (x2 - x1);
   } else {
-    px = (c2 - c1) / (t1 - t2);
-    py = c1 + px * t1;
+    // The crossing of y = t x + c, worked out from p1 along line 1's
+    // direction: s = ((p2 - p1) x d2) / (d1 x d2) with d = (sin b, cos b).
+    // The intercepts c = y - t x of the slope form carry the rounding of
+    // t x, which for steep lines far from the origin is metres.
+    const double sin1 = std::sin(b1 * kDegToRad);
+    const double cos1 = std::cos(b1 * kDegToRad);
+    const double sin2 = std::sin(b2 * kDegToRad);
+    const double cos2 = std::cos(b2 * kDegToRad);
+    const double s = (Cross(x2 - x1, y2 - y1, sin2, cos2)) / std::sin((b1 - b2) * kDegToRad);
+    px = x1 + s * sin1;
+    py = y1 + s * cos1;
   }
   if (!std::isfinite(px) || !std::isfinite(py)) return false;
   Store(x, px);

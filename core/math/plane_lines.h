@@ -55,9 +55,9 @@ bool PointInTriangle(double px, double py, double x1, double y1, double x2, doub
 // on bearing b2. Outputs are set to 0.0 first. Fails when the bearings are
 // parallel within 1e-10 degrees (lines have no direction, so bearings 180 or
 // 360 degrees apart are parallel too). A line within 1e-10 degrees of
-// north-south is taken as exactly vertical; otherwise each line is
-// y = tan(90 - b) x + c. Near north-south bearings the slopes grow as 1/b
-// and the crossing loses about log10(57/b) digits.
+// north-south is taken as exactly vertical; otherwise the crossing of the
+// lines y = tan(90 - b) x + c is found along line 1's direction from p1, so
+// steep lines far from the grid origin keep their accuracy.
 bool IntersectBearingLines(double x1, double y1, double b1, double x2, double y2, double b2,
                            double* x, double* y);
 

@@ -125,6 +125,30 @@ TEST(PlaneLines, IntersectionLiesOnBothLines) {
   }
 }
 
+// Steep lines (nearly north-south but not snapped) far from the grid origin:
+// the crossing agrees with the one worked out in quadruple precision from the
+// same points, where slope and intercept would carry the rounding of t x.
+TEST(PlaneLines, SteepLinesFarFromTheOriginCrossAccurately) {
+  std::mt19937_64 rng(9);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int i = 0; i < 2000; ++i) {
+    const double x1 = 5e5 + 1e3 * unit(rng), y1 = 6e6 + 1e3 * unit(rng);
+    const double lean = std::pow(10.0, -9.0 + 4.0 * unit(rng)) * (i % 2 == 0 ? 1 : -1);
+    const double x2 = x1 + lean * 1000.0, y2 = y1 + (i % 3 == 0 ? -1000.0 : 1000.0);
+    const double x3 = x1 - 300.0 * unit(rng) - 10.0, y3 = y1 + 500.0 * unit(rng);
+    const double x4 = x1 + 300.0 * unit(rng) + 10.0, y4 = y1 + 500.0 * unit(rng);
+    double x = 0, y = 0;
+    ASSERT_TRUE(LineIntersection(x1, y1, x2, y2, x3, y3, x4, y4, &x, &y)) << i;
+    using Q = __float128;
+    const Q dx12 = Q(x2) - x1, dy12 = Q(y2) - y1, dx34 = Q(x4) - x3, dy34 = Q(y4) - y3;
+    const Q t = ((Q(x3) - x1) * dy34 - (Q(y3) - y1) * dx34) / (dx12 * dy34 - dy12 * dx34);
+    const double ex = static_cast<double>(x1 + t * dx12);
+    const double ey = static_cast<double>(y1 + t * dy12);
+    ASSERT_NEAR(x, ex, 1e-8) << i << ' ' << lean;
+    ASSERT_NEAR(y, ey, 1e-8) << i << ' ' << lean;
+  }
+}
+
 TEST(PlaneLines, IntersectLinesAndDegenerateSegments) {
   double x = -1, y = -1;
   ASSERT_TRUE(IntersectLines(0, 0, 1, 1, 100, 0, 99, 1, &x, &y));  // beyond both ends

@@ -241,11 +241,16 @@ bool ParseLatLonText(std::string_view text, double& degrees) {
     negative = true;
     t.erase(0, 1);
   }
+  const auto isHemisphere = [](char c) { return c == 'N' || c == 'S' || c == 'E' || c == 'W'; };
   if (!t.empty()) {
     const char last = t.back();
-    if (last == 'N' || last == 'S' || last == 'E' || last == 'W') {
+    if (isHemisphere(last)) {
       t.pop_back();
       if (last == 'S' || last == 'W') negative = !negative;
+    } else if (isHemisphere(t.front())) {
+      // The letter may also lead ("S 52;30;00"), as users type it.
+      if (t.front() == 'S' || t.front() == 'W') negative = !negative;
+      t.erase(0, 1);
     }
   }
   std::vector<std::string> parts = SplitStdString(t, ';');

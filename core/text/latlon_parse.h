@@ -23,7 +23,8 @@
 // part, each part a non-negative number), optionally with a leading '-' and a
 // trailing hemisphere letter; 'S' and 'W' flip the sign, so "-10 S" is +10.
 // Sets `degrees` to 0 first; false for an empty or unreadable text, a wrong
-// number of parts, a negative part or a result that is not finite.
+// number of parts, a negative part or a result that is not finite. A text
+// without a trailing hemisphere letter may have one in front ("S 4;15").
 bool ParseLatLonText(std::string_view text, double& degrees);
 
 // ParseLatLonText into a record carried at 59.999996 seconds. On failure the

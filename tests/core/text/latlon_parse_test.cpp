@@ -23,6 +23,14 @@ TEST(LatLonParse, ReadsSemicolonForms) {
   EXPECT_DOUBLE_EQ(v, 52.51);
   EXPECT_TRUE(ParseLatLonText("-10 S", v));
   EXPECT_DOUBLE_EQ(v, 10.0);
+  // The hemisphere letter in front, as users also type it.
+  EXPECT_TRUE(ParseLatLonText("S 52;30;00", v));
+  EXPECT_DOUBLE_EQ(v, -52.5);
+  EXPECT_TRUE(ParseLatLonText("w4;15", v));
+  EXPECT_DOUBLE_EQ(v, -4.25);
+  EXPECT_TRUE(ParseLatLonText("N 52.5", v));
+  EXPECT_DOUBLE_EQ(v, 52.5);
+  EXPECT_FALSE(ParseLatLonText("N 52.5 S", v));  // one letter only
 }
 
 TEST(LatLonParse, RejectsUnreadableTextWithoutThrowing) {

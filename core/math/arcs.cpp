@@ -24,6 +24,16 @@ double Chord(double dx, double dy) { return std::sqrt(dx * dx + dy * dy); }
 // The sine of half the turned angle, q = c / 2r (signed as r), when an arc
 // fits the chord: clamped into [-1, 1] when rounding alone put it outside.
 // False when no arc fits.
+// The sagitta of an arc of radius r (> 0) over a half chord h (0 <= h <=
+// r): r - sqrt(r^2 - h^2), written as h^2 / (r + sqrt(r^2 - h^2)) so that a
+// flat arc keeps its relative accuracy instead of the difference of two
+// nearly equal values; (r - h)(r + h) neither over- nor underflows.
+double Sagitta(double h, double r) {
+  if (h >= r) return r;
+  const double s = std::sqrt((r - h) * (r + h));
+  return h * (h / (r + s));
+}
+
 bool HalfChordRatio(double c, double r, double* q) {
   double v = c * 0.5 / r;
   if (std::fabs(v) > 1.0) {
@@ -89,7 +99,7 @@ double ArcHeight(double dx, double dy, double r) {
     if (!(h <= radius * (1.0 + kChordSlack))) return 0.0;
     return radius;
   }
-  return radius - std::sqrt(r * r - h * h);
+  return Sagitta(h, radius);
 }
 
 double ChordFromArc(double length, double h1, double h2, double* chord, double* meanHeading) {
@@ -199,7 +209,7 @@ double ArcMidpoint(double x1, double y1, double x2, double y2, double r, double*
   const double a = std::atan2(dx, dy);
   double q;
   if (r != 0.0 && HalfChordRatio(Chord(dx, dy), std::fabs(r), &q)) {
-    const double height = (1.0 - std::sin(std::acos(q))) * std::fabs(r);
+    const double height = Sagitta(std::fabs(q) * std::fabs(r), std::fabs(r));
     // Away from the centre: left of the chord for a clockwise arc.
     const double side = r > 0.0 ? a - kHalfPi : a + kHalfPi;
     mx += std::sin(side) * height;

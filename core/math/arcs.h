@@ -23,8 +23,8 @@
 // Accuracy: closed formulas, within a few units in the last place of the
 // coordinates, except where asin and acos work near +-1: the length of a
 // half circle from its chord has a relative error of up to about 1e-8 per
-// 1e-16 of relative error in the chord, and the height or midpoint of a very
-// flat arc is found to about |r| * 1e-16 absolute.
+// 1e-16 of relative error in the chord. The height of a flat arc keeps its
+// relative accuracy.
 #pragma once
 
 // The length of the arc of radius r over the chord (dx, dy), then combined

@@ -82,27 +82,28 @@ double SegmentParameter(double x1, double y1, double x2, double y2, double px, d
 }
 
 double SignedDistanceToLine(double x1, double y1, double x2, double y2, double px, double py) {
-  const double ux = x2 - x1;
-  const double uy = y2 - y1;
-  const double vx = px - x1;
-  const double vy = py - y1;
+  double ux = x2 - x1;
+  double uy = y2 - y1;
+  double vx = px - x1;
+  double vy = py - y1;
   if ((ux == 0.0 && uy == 0.0) || (vx == 0.0 && vy == 0.0)) return 0.0;
-  const double squared1 = ux * ux + uy * uy;
-  const double squared2 = vx * vx + vy * vy;
-  const double b1 = BearingDeg(ux, uy);
-  const double b2 = BearingDeg(vx, vy);
-  double d;
-  const double product = std::sqrt(squared1) * std::sqrt(squared2);
-  if (std::isnormal(squared1) && std::isnormal(squared2) && std::isfinite(product)) {
-    const double q = (ux * vx + uy * vy) / product;
-    d = std::sqrt(squared2) * std::sqrt(std::max(1.0 - q * q, 0.0));
-  } else {
-    // Squares that under- or overflow would make the lengths wrong or the
-    // quotient 0/0; hypot keeps the unit vector exact.
-    const double length = std::hypot(ux, uy);
-    d = std::fabs(Cross(ux / length, uy / length, vx, vy));
-  }
-  return NormalizeAngle360(b2 - b1) > 180.0 ? -d : d;
+  // The cross product over |u|, which is what |v| sqrt(1 - cos^2) means,
+  // without taking 1 - cos^2 of a cosine rounded near 1 (a point close to a
+  // long line would read 0). Both vectors are first scaled by powers of two
+  // to lengths near 1, exactly, so that no product under- or overflows; the
+  // two products go through fma so that their difference keeps its digits
+  // however close to the line p lies.
+  const int uScale = -std::ilogb(std::max(std::fabs(ux), std::fabs(uy)));
+  const int vScale = -std::ilogb(std::max(std::fabs(vx), std::fabs(vy)));
+  ux = std::ldexp(ux, uScale);
+  uy = std::ldexp(uy, uScale);
+  vx = std::ldexp(vx, vScale);
+  vy = std::ldexp(vy, vScale);
+  const double w = uy * vx;
+  const double cross = std::fma(ux, vy, -w) + std::fma(-uy, vx, w);
+  // Right of p1 -> p2 (clockwise from the direction) is a negative cross.
+  if (cross == 0.0) return 0.0;
+  return std::ldexp(-cross / std::hypot(ux, uy), -vScale);
 }
 
 bool PointInTriangle(double px, double py, double x1, double y1, double x2, double y2,
@@ -139,8 +140,6 @@ bool IntersectBearingLines(double x1, double y1, double b1, double x2, double y2
   if (gap < kTolerance || std::fabs(180.0 - gap) < kTolerance) return false;
   const double t1 = std::tan((90.0 - b1) * kDegToRad);
   const double t2 = std::tan((90.0 - b2) * kDegToRad);
-  const double c1 = y1 - t1 * x1;
-  const double c2 = y2 - t2 * x2;
   double px;
   double py;
   if (IsNorthSouth(line1)) {
@@ -150,8 +149,17 @@ bool IntersectBearingLines(double x1, double y1, double b1, double x2, double y2
     px = x2;
     py = y1 + t1 * (x2 - x1);
   } else {
-    px = (c2 - c1) / (t1 - t2);
-    py = c1 + px * t1;
+    // The crossing of y = t x + c, worked out from p1 along line 1's
+    // direction: s = ((p2 - p1) x d2) / (d1 x d2) with d = (sin b, cos b).
+    // The intercepts c = y - t x of the slope form carry the rounding of
+    // t x, which for steep lines far from the origin is metres.
+    const double sin1 = std::sin(b1 * kDegToRad);
+    const double cos1 = std::cos(b1 * kDegToRad);
+    const double sin2 = std::sin(b2 * kDegToRad);
+    const double cos2 = std::cos(b2 * kDegToRad);
+    const double s = (Cross(x2 - x1, y2 - y1, sin2, cos2)) / std::sin((b1 - b2) * kDegToRad);
+    px = x1 + s * sin1;
+    py = y1 + s * cos1;
   }
   if (!std::isfinite(px) || !std::isfinite(py)) return false;
   Store(x, px);

@@ -37,12 +37,10 @@ double SegmentParameter(double x1, double y1, double x2, double y2, double px, d
 
 // The distance of p from the line through p1 and p2, positive when p lies to
 // the right of p1 -> p2 and negative to the left; 0.0 when p1 == p2 or
-// p == p1. Computed as |v| sqrt(1 - cos^2) from the normalised dot product,
-// which loses relative accuracy as p nears the line: the absolute error is
-// about |p - p1| * 1.5e-8, so a point 1e-7 m from a line 1000 m long reads 0.
-// Vectors whose squared lengths under- or overflow the double range (below
-// ~1e-154 or above ~1e154) take the cross product with the unit direction
-// instead.
+// p == p1. That is |v| sqrt(1 - cos^2) of the angle at p1, computed as the
+// cross product of v with the unit direction, so a point close to a long
+// line keeps its distance to a few units in the last place, and vectors of
+// any size stay in range.
 double SignedDistanceToLine(double x1, double y1, double x2, double y2, double px, double py);
 
 // Whether p lies inside the triangle V1 V2 V3 (either winding): the signs of
@@ -57,9 +55,9 @@ bool PointInTriangle(double px, double py, double x1, double y1, double x2, doub
 // on bearing b2. Outputs are set to 0.0 first. Fails when the bearings are
 // parallel within 1e-10 degrees (lines have no direction, so bearings 180 or
 // 360 degrees apart are parallel too). A line within 1e-10 degrees of
-// north-south is taken as exactly vertical; otherwise each line is
-// y = tan(90 - b) x + c. Near north-south bearings the slopes grow as 1/b
-// and the crossing loses about log10(57/b) digits.
+// north-south is taken as exactly vertical; otherwise the crossing of the
+// lines y = tan(90 - b) x + c is found along line 1's direction from p1, so
+// steep lines far from the grid origin keep their accuracy.
 bool IntersectBearingLines(double x1, double y1, double b1, double x2, double y2, double b2,
                            double* x, double* y);
 

@@ -34,8 +34,10 @@ double SignedPowerOfTen(int e) {
 }  // namespace
 
 int32_t RoundToInt(double value) {
-  const double rounded = value >= 0.0 ? std::floor(value + 0.5) : std::ceil(value - 0.5);
-  return zor::platform::DoubleToInt32(rounded);
+  // std::round is floor(v + 0.5) (ceil(v - 0.5) below zero) without the
+  // rounded sum, which takes 0.49999999999999994 up to 1 and odd values
+  // above 2^52 to the next even one.
+  return zor::platform::DoubleToInt32(std::round(value));
 }
 
 double RoundToResolution(double value, double factor) {
@@ -57,7 +59,8 @@ double RoundHalfAwayFromZero(double value, int decimals) {
   const double scaled = f * std::fabs(value);
   // Infinite scales and values have no rounding to make.
   if (!std::isfinite(scaled)) return value;
-  const double q = std::floor(scaled + 0.5);
+  // Half away from zero of the exact product (see RoundToInt).
+  const double q = std::round(scaled);
   if (q == 0.0) return 0.0;
   const double result = q * sign / f;
   return std::isfinite(result) ? result : value;

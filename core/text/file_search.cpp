@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include <boost/filesystem.hpp>
 
 #include "core/text/path_utils.h"
+#include "core/text/text_search.h"
 
 namespace fs = boost::filesystem;
 
@@ -102,34 +106,124 @@ bool PatternCharMatches(char p, char c) {
   return FoldCase(p) == FoldCase(c);
 }
 
-}  // namespace
+// Whether `segment` (no stars) matches text at `at`, character by character.
+bool SegmentMatchesAt(std::string_view text, std::size_t at, std::string_view segment) {
+  for (std::size_t i = 0; i < segment.size(); ++i)
+    if (!PatternCharMatches(segment[i], text[at + i])) return false;
+  return true;
+}
 
-// Greedy stars with one way back: on a mismatch only the last star takes one
-// more character, since anything an earlier star could take instead the last
-// one can take as well. At most text size times pattern size steps, never the
-// exponential backtracking of a regular expression engine.
-bool MatchesWildcard(std::string_view text, std::string_view pattern) {
-  constexpr std::size_t kNone = std::string_view::npos;
-  std::size_t t = 0;
-  std::size_t p = 0;
-  std::size_t afterStar = kNone;  // pattern position after the last star met
-  std::size_t starText = 0;       // where the text stood when that star was met
-  while (t < text.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      afterStar = ++p;
-      starText = t;
-    } else if (p < pattern.size() && PatternCharMatches(pattern[p], text[t])) {
-      ++p;
-      ++t;
-    } else if (afterStar != kNone) {
-      p = afterStar;
-      t = ++starText;
+// The first place in text[from, limit) where `literal` (no '?' or '*')
+// matches, the bytes compared by their class (letters folded, separators
+// alike): a linear search.
+std::size_t FindLiteral(std::string_view text, std::size_t from, std::size_t limit,
+                        std::string_view literal) {
+  static const ByteFold classes = [] {
+    ByteFold f{};
+    for (int b = 0; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      f[static_cast<std::size_t>(b)] = static_cast<unsigned char>(IsSeparator(c) ? '/' : FoldCase(c));
+    }
+    return f;
+  }();
+  return FindFolded(text.substr(0, limit), literal, classes, from);
+}
+
+// The first place in text[from, limit) where `segment` (no stars) matches,
+// or npos. Shift-And over bit sets: one pass over the text at a cost of
+// (segment size / 64) words per character, so a long segment full of '?'
+// does not restart a compare at every text position.
+std::size_t FindWithBitSets(std::string_view text, std::size_t from, std::size_t limit,
+                            std::string_view segment) {
+  const std::size_t m = segment.size();
+  if (m == 0) return from;
+  if (limit < from || limit - from < m) return std::string_view::npos;
+  const std::size_t words = (m + 63) / 64;
+  // Bit j of masks[c] says whether segment[j] matches byte c; '?' bits are
+  // kept apart in `any` rather than written into all 256 rows.
+  std::vector<uint64_t> masks(256 * words, 0);
+  std::vector<uint64_t> any(words, 0);
+  for (std::size_t j = 0; j < m; ++j) {
+    const uint64_t bit = uint64_t{1} << (j % 64);
+    const char p = segment[j];
+    if (p == '?') {
+      any[j / 64] |= bit;
+    } else if (IsSeparator(p)) {
+      masks[static_cast<unsigned char>('\\') * words + j / 64] |= bit;
+      masks[static_cast<unsigned char>('/') * words + j / 64] |= bit;
     } else {
-      return false;
+      const char lower = FoldCase(p);
+      masks[static_cast<unsigned char>(lower) * words + j / 64] |= bit;
+      if (lower >= 'a' && lower <= 'z')
+        masks[static_cast<unsigned char>(lower - 'a' + 'A') * words + j / 64] |= bit;
     }
   }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
+  const std::size_t lastWord = (m - 1) / 64;
+  const uint64_t lastBit = uint64_t{1} << ((m - 1) % 64);
+  std::vector<uint64_t> state(words, 0);
+  for (std::size_t t = from; t < limit; ++t) {
+    const uint64_t* mask = &masks[static_cast<unsigned char>(text[t]) * words];
+    // The states that reached segment[j - 1] go on to segment[j]; a new
+    // attempt starts at segment[0] with every character.
+    uint64_t carry = 1;
+    const std::size_t live = std::min(words, (t - from) / 64 + 1);
+    for (std::size_t w = 0; w < live; ++w) {
+      const uint64_t next = state[w] >> 63;
+      state[w] = ((state[w] << 1) | carry) & (mask[w] | any[w]);
+      carry = next;
+    }
+    if (state[lastWord] & lastBit) return t + 1 - m;
+  }
+  return std::string_view::npos;
+}
+
+// The first place in text[from, limit) where `segment` (no stars) matches,
+// or npos. Its leading and trailing '?' only ask for room; what lies
+// between is searched as a literal when it holds no '?'.
+std::size_t FindSegment(std::string_view text, std::size_t from, std::size_t limit,
+                        std::string_view segment) {
+  const std::size_t m = segment.size();
+  if (limit < from || limit - from < m) return std::string_view::npos;
+  const std::size_t lead = std::min(segment.find_first_not_of('?'), m);
+  if (lead == m) return from;
+  const std::size_t trail = m - 1 - segment.find_last_not_of('?');
+  const std::string_view core = segment.substr(lead, m - lead - trail);
+  const std::size_t found = core.find('?') == std::string_view::npos
+                                ? FindLiteral(text, from + lead, limit - trail, core)
+                                : FindWithBitSets(text, from + lead, limit - trail, core);
+  return found == std::string_view::npos ? found : found - lead;
+}
+
+}  // namespace
+
+// The stars cut the pattern into segments. The first must match at the start
+// and the last at the end; each one between is taken where it first matches
+// after the one before, since anything a later place would allow the first
+// place allows as well. The segments' searches cover the text once between
+// them, never with the backtracking of a regular expression engine.
+bool MatchesWildcard(std::string_view text, std::string_view pattern) {
+  const std::size_t firstStar = pattern.find('*');
+  if (firstStar == std::string_view::npos)
+    return text.size() == pattern.size() && SegmentMatchesAt(text, 0, pattern);
+  const std::string_view head = pattern.substr(0, firstStar);
+  const std::size_t lastStar = pattern.rfind('*');
+  const std::string_view tail = pattern.substr(lastStar + 1);
+  if (head.size() + tail.size() > text.size()) return false;
+  if (!SegmentMatchesAt(text, 0, head)) return false;
+  const std::size_t limit = text.size() - tail.size();
+  if (!SegmentMatchesAt(text, limit, tail)) return false;
+  std::size_t at = head.size();
+  std::size_t p = firstStar;
+  while (p < lastStar) {
+    while (p < lastStar && pattern[p] == '*') ++p;
+    const std::size_t next = pattern.find('*', p);
+    const std::string_view segment = pattern.substr(p, next - p);
+    const std::size_t found = FindSegment(text, at, limit, segment);
+    if (found == std::string_view::npos) return false;
+    at = found + segment.size();
+    p = next;
+  }
+  return true;
 }
 
 std::string WildcardToRegex(const std::string& pattern) {

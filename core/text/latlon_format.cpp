@@ -5,7 +5,9 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
+#include <limits>
 
 #include "platform/checked_int.h"
 
@@ -149,16 +151,46 @@ static_assert(AllFormatsMatchTheirArguments());
 
 constexpr int kMaxDmsDecimals = 32;
 
-// Whether a value below 60 prints as 60 with `decimals` decimals. printf
-// rounds the exact binary value, and the double nearest to the boundary
-// 60 - 0.5 * 10^-decimals lies just below it for some decimals (59.9995 for
-// 3), where a comparison with that double would carry a value that prints as
-// 59.999. So the text itself decides, for the few values that come near.
-bool PrintsAsSixty(double value, int decimals) {
-  if (!(value >= 59.0 && value < 60.0)) return false;
-  char text[48];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+// The minutes and seconds of a double are exact in a 64-bit significand: the
+// fraction of the degrees has at most 53 bits and each factor 60 adds four,
+// so the text is rounded from the true value and not from a double that may
+// sit on the other side of a rounding boundary.
+static_assert(std::numeric_limits<long double>::digits >= 61);
+
+struct ExactSplit {
+  long double degrees;
+  long double minutes;      // whole minutes
+  long double fullMinutes;  // minutes with their fraction
+  long double seconds;
+  bool negative;
+};
+
+ExactSplit SplitExactly(double value) {
+  const long double a = std::fabs(static_cast<long double>(value));
+  const long double d = std::floor(a);
+  const long double x = (a - d) * 60.0L;
+  const long double m = std::floor(x);
+  return ExactSplit{d, m, x, (x - m) * 60.0L, !(value >= 0.0)};
+}
+
+// Whether seconds below 60 print as 60 with `decimals` decimals: the text
+// itself decides, since the boundary 60 - 0.5 * 10^-decimals has no exact
+// binary value to compare with.
+bool PrintsAsSixty(long double value, int decimals) {
+  if (!(value >= 59.0L && value < 60.0L)) return false;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*Lf", decimals, value);
   return text[0] == '6';
+}
+
+// The value rounded to `decimals` decimals as printf rounds it, as the double
+// nearest that text: with at most 15 significant digits that double prints
+// back as the same text through a "%.Nlf" of the tables.
+double RoundForPrint(long double value, int decimals) {
+  if (!(std::fabs(value) < 1e18L)) return static_cast<double>(value);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*Lf", decimals, value);
+  return std::strtod(text, nullptr);
 }
 
 const FormatRow* FindRow(int code) {
@@ -204,7 +236,8 @@ int32_t WrapIncrement(int32_t v) { return static_cast<int32_t>(static_cast<uint3
 struct Angle {
   int32_t degrees;
   int32_t minutes;
-  double seconds;
+  long double seconds;
+  long double fullMinutes;  // minutes with the fraction of the seconds
   char hemisphere;
   double signedDegrees;
 };
@@ -226,10 +259,11 @@ void PrintAngle(std::string& out, int code, bool latitude, bool highPrecision, A
       Printf(out, format, a.signedDegrees * kDegToRad);
       return;
     case Layout::kDmsLetter:
-    case Layout::kDmsSigned:
+    case Layout::kDmsSigned: {
+      double seconds = RoundForPrint(a.seconds, decimals);
       // Seconds that would round up to 60 go into the minutes.
-      if (PrintsAsSixty(a.seconds, decimals)) {
-        a.seconds = 0.0;
+      if (seconds == 60.0 && a.seconds < 60.0L) {
+        seconds = 0.0;
         a.minutes = WrapIncrement(a.minutes);
         if (a.minutes == 60) {
           a.minutes = 0;
@@ -237,16 +271,17 @@ void PrintAngle(std::string& out, int code, bool latitude, bool highPrecision, A
         }
       }
       if (row->layout == Layout::kDmsLetter) {
-        Printf(out, format, a.degrees, a.minutes, a.seconds, h);
+        Printf(out, format, a.degrees, a.minutes, seconds, h);
         return;
       }
-      Printf(out, format, a.degrees, a.minutes, a.seconds);
+      Printf(out, format, a.degrees, a.minutes, seconds);
       break;
+    }
     case Layout::kDmLetter:
     case Layout::kDmSigned: {
-      double minutes = a.minutes + a.seconds / 60.0;
+      double minutes = RoundForPrint(a.fullMinutes, decimals);
       // Minutes that would round up to 60 go into the degrees.
-      if (PrintsAsSixty(minutes, decimals)) {
+      if (minutes == 60.0 && a.fullMinutes < 60.0L) {
         minutes = 0.0;
         a.degrees = WrapIncrement(a.degrees);
       }
@@ -295,7 +330,8 @@ void FillLatLonFormatList(zor::platform::IComboBox* combo, int level) {
 void FormatLatLonDms(std::string& out, int code, const sDms& dms, bool latitude,
                      bool highPrecision) {
   PrintAngle(out, code, latitude, highPrecision,
-             Angle{dms.degrees, dms.minutes, dms.seconds, dms.hemisphere,
+             Angle{dms.degrees, dms.minutes, dms.seconds,
+                   dms.minutes + static_cast<long double>(dms.seconds) / 60.0L, dms.hemisphere,
                    DmsRecordToDegrees(dms)});
 }
 
@@ -307,7 +343,7 @@ void FormatDmsRecord(std::string& out, int code, const sDms& dms, bool highPreci
 
 void FormatLatLon(std::string& out, int code, double degrees, bool latitude,
                   bool highPrecision) {
-  const DmsSplit split = SplitDegrees(degrees);
+  const ExactSplit split = SplitExactly(degrees);
   const double magnitude = std::fabs(degrees);
   char h = 0;
   if (latitude)
@@ -315,20 +351,21 @@ void FormatLatLon(std::string& out, int code, double degrees, bool latitude,
   else
     h = split.negative ? 'W' : 'E';
   PrintAngle(out, code, latitude, highPrecision,
-             Angle{zor::platform::DoubleToInt32(split.degrees),
-                   zor::platform::DoubleToInt32(split.minutes), split.seconds, h,
+             Angle{zor::platform::DoubleToInt32(static_cast<double>(split.degrees)),
+                   zor::platform::DoubleToInt32(static_cast<double>(split.minutes)),
+                   split.seconds, split.fullMinutes, h,
                    split.negative ? -magnitude : magnitude});
 }
 
 std::string FormatDms(double degrees, int decimals, bool latitude) {
   decimals = std::clamp(decimals, 0, kMaxDmsDecimals);
-  DmsSplit split = SplitDegrees(degrees);
+  ExactSplit split = SplitExactly(degrees);
   if (PrintsAsSixty(split.seconds, decimals)) {
-    split.seconds = std::fabs(split.seconds - 60.0);
-    split.minutes += 1.0;
-    if (split.minutes >= 60.0) {
-      split.minutes -= 60.0;
-      split.degrees += 1.0;
+    split.seconds = std::fabs(split.seconds - 60.0L);
+    split.minutes += 1.0L;
+    if (split.minutes >= 60.0L) {
+      split.minutes -= 60.0L;
+      split.degrees += 1.0L;
     }
   }
   char h = 0;
@@ -337,8 +374,9 @@ std::string FormatDms(double degrees, int decimals, bool latitude) {
   else
     h = split.negative ? 'W' : 'E';
   std::string out;
-  Printf(out, "%2d;%02d;%0*.*lf%c", zor::platform::DoubleToInt32(split.degrees),
-         zor::platform::DoubleToInt32(split.minutes), decimals >= 1 ? decimals + 3 : 2,
-         decimals, split.seconds, h);
+  Printf(out, "%2d;%02d;%0*.*Lf%c",
+         zor::platform::DoubleToInt32(static_cast<double>(split.degrees)),
+         zor::platform::DoubleToInt32(static_cast<double>(split.minutes)),
+         decimals >= 1 ? decimals + 3 : 2, decimals, split.seconds, h);
   return out;
 }

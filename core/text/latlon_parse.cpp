@@ -122,10 +122,10 @@ struct SignMark {
 // as a word of their own ("S", "South"), never inside a longer word, and unit
 // words are passed over. An "s" straight after the seconds is their unit when
 // a further mark follows to give the hemisphere ("52 10 30.5 s N"), when the
-// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when they carry
-// unit symbols and the "s" is a lower-case letter touching the number
-// ("52\xB0 10' 30.5s"). Otherwise it is south, as in "52;10;30.500S", which
-// the suite's own formats print, or "52\xB0 10' 30.5 S".
+// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when it is a
+// lower-case letter touching the number ("52 10 30.5s", "52\xB0 10' 30.5s").
+// Otherwise it is south, as in "52;10;30.500S", which the suite's own formats
+// print, or "52\xB0 10' 30.5 S".
 double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
   std::vector<SignMark> marks;
   const char* secondsUnitAt = numbers[2].end == nullptr ? nullptr : SkipBlanks(numbers[2].end);
@@ -140,6 +140,12 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
     if (*p == '+' || *p == '-') {
       marks.push_back(SignMark{*p == '+' ? 1.0 : -1.0, false, false});
       ++p;
+      continue;
+    }
+    // The minus sign U+2212 in UTF-8, as typeset texts write it.
+    if (p[0] == '\xE2' && p[1] == '\x88' && p[2] == '\x92') {
+      marks.push_back(SignMark{-1.0, false, false});
+      p += 3;
       continue;
     }
     if (!IsLetter(*p)) {
@@ -158,11 +164,10 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
   const UnitMark degreesUnit = UnitMarkAfter(numbers[0]);
   const UnitMark minutesUnit = UnitMarkAfter(numbers[1]);
   const bool unitWords = degreesUnit == UnitMark::kWord || minutesUnit == UnitMark::kWord;
-  const bool unitSymbols = degreesUnit == UnitMark::kSymbol || minutesUnit == UnitMark::kSymbol;
   for (std::size_t i = 0; i < marks.size(); ++i) {
     const SignMark& m = marks[i];
-    const bool secondsUnit = m.maybeSecondsUnit && (i + 1 < marks.size() || unitWords ||
-                                                    (unitSymbols && m.lowerCaseAttached));
+    const bool secondsUnit =
+        m.maybeSecondsUnit && (i + 1 < marks.size() || unitWords || m.lowerCaseAttached);
     if (!secondsUnit) return m.sign;
   }
   return 1.0;
@@ -236,11 +241,16 @@ bool ParseLatLonText(std::string_view text, double& degrees) {
     negative = true;
     t.erase(0, 1);
   }
+  const auto isHemisphere = [](char c) { return c == 'N' || c == 'S' || c == 'E' || c == 'W'; };
   if (!t.empty()) {
     const char last = t.back();
-    if (last == 'N' || last == 'S' || last == 'E' || last == 'W') {
+    if (isHemisphere(last)) {
       t.pop_back();
       if (last == 'S' || last == 'W') negative = !negative;
+    } else if (isHemisphere(t.front())) {
+      // The letter may also lead ("S 52;30;00"), as users type it.
+      if (t.front() == 'S' || t.front() == 'W') negative = !negative;
+      t.erase(0, 1);
     }
   }
   std::vector<std::string> parts = SplitStdString(t, ';');

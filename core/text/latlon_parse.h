@@ -23,7 +23,8 @@
 // part, each part a non-negative number), optionally with a leading '-' and a
 // trailing hemisphere letter; 'S' and 'W' flip the sign, so "-10 S" is +10.
 // Sets `degrees` to 0 first; false for an empty or unreadable text, a wrong
-// number of parts, a negative part or a result that is not finite.
+// number of parts, a negative part or a result that is not finite. A text
+// without a trailing hemisphere letter may have one in front ("S 4;15").
 bool ParseLatLonText(std::string_view text, double& degrees);
 
 // ParseLatLonText into a record carried at 59.999996 seconds. On failure the
@@ -33,15 +34,16 @@ bool ParseLatLonToDms(std::string_view text, sDms& out, bool latitude);
 // Reads up to three numbers (degrees, minutes, seconds) separated by anything
 // that is not a digit ("52 10 30.5 N", "52d10m30.5s S", "-52;10"); missing
 // parts count 0 and a text without digits gives 0. The sign comes from the
-// first '+', '-' or hemisphere ('S'/'W' negative, either case), a hemisphere
-// being a word of its own: a letter ("N", "s") or "North", "South", "East",
+// first '+', '-' (or the UTF-8 minus sign U+2212) or hemisphere ('S'/'W'
+// negative, either case), a hemisphere being a word of its own: a letter
+// ("N", "s") or "North", "South", "East",
 // "West" (or a capital letter glued to a lower-case unit, "30.5secS");
 // letters inside other words ("Latitude") and unit words (d, deg, m, min,
 // sec, ...) are passed over. An 's' straight after the seconds is their unit
 // when another sign mark follows ("52 10 30.5 s N" is north), when the
-// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when they carry
-// unit symbols and the 's' is lower case and touches the number; otherwise
-// it is south ("52;10;30.5S", "52 10 30 S", "52\xB0 10' 30.5 S").
+// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when the 's' is
+// lower case and touches the number ("52 10 30.5s"); otherwise it is south
+// ("52;10;30.5S", "52 10 30 S", "52 10 30 s", "52\xB0 10' 30.5 S").
 double ParseDms(const std::string& text);
 double ParseDmsText(const char* text);  // null gives 0
 double ParseDmsTextRadians(const char* text);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "core/text/latlon_format.h"
@@ -92,14 +93,26 @@ std::string LocaleWholeNumber(uint64_t value) {
   return text;
 }
 
+// Whole degrees and minutes rounded to `decimals`, carried into the next
+// degree when they would print as 60 (which ParseLatitudeDm refuses). The
+// minutes of a double are exact in a 64-bit significand (the fraction has at
+// most 53 bits and the factor 60 adds four), so the rounding is that of the
+// true value.
 void FormatDegreesMinutes(std::string& out, double degrees, int decimals, bool latitude) {
+  static_assert(std::numeric_limits<long double>::digits >= 57);
   decimals = ClampDecimals(decimals);
-  const double a = std::fabs(degrees);
-  const double whole = std::floor(a);
+  const long double a = std::fabs(static_cast<long double>(degrees));
+  long double whole = std::floor(a);
+  long double minutes = (a - whole) * 60.0L;
+  if (minutes < 60.0L && FormatString("%.*Lf", decimals, minutes).rfind("60", 0) == 0) {
+    minutes = 0.0L;
+    whole += 1.0L;
+  }
   const char hemisphere = degrees < 0.0 ? (latitude ? 'S' : 'W') : (latitude ? 'N' : 'E');
   const int width = decimals < 1 ? 2 : decimals + 3;
-  out = FormatString(latitude ? "%02d %0*.*f %c" : "%03d %0*.*f %c", DoubleToInt32(whole),
-                     width, decimals, (a - whole) * 60.0, hemisphere);
+  out = FormatString(latitude ? "%02d %0*.*Lf %c" : "%03d %0*.*Lf %c",
+                     DoubleToInt32(static_cast<double>(whole)), width, decimals, minutes,
+                     hemisphere);
 }
 
 }  // namespace
@@ -182,7 +195,8 @@ void FormatBearing(std::string& out, double degrees, int decimals) {
   if (std::isfinite(a)) {
     // fmod is exact, so this equals stepping by 360 one turn at a time, which
     // would take forever for huge angles.
-    a = std::fmod(a, 360.0);
+    // Adding 0 turns -0 into 0, which prints without a sign.
+    a = std::fmod(a, 360.0) + 0.0;
     if (a < 0.0) a += 360.0;
     if (a >= 360.0) a -= 360.0;
   }

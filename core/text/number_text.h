@@ -55,8 +55,8 @@ void FormatWithUnit(std::string& out, double value, int decimals, const std::str
 void FormatBearing(std::string& out, double degrees, int decimals);
 
 // "dd mm.mmm H" / "ddd mm.mmm H": whole degrees, decimal minutes (two digits
-// before the point) and 'N'/'S' or 'E'/'W'. Minutes that round up print as
-// "60": nothing is carried.
+// before the point) and 'N'/'S' or 'E'/'W'. Minutes that would round up to
+// "60" print as the next degree with zero minutes.
 void FormatLatitudeDm(std::string& out, double degrees, int decimals);
 void FormatLongitudeDm(std::string& out, double degrees, int decimals);
 // Latitude, two blanks, longitude.

@@ -16,6 +16,8 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/algorithm/string/trim.hpp>
 
+#include "core/text/text_search.h"
+
 // ---- Number to text -------------------------------------------------------
 
 template <typename CharT>
@@ -259,8 +261,16 @@ bool CompareText(const std::string& a, const std::string& b, bool ignoreCase,
 }
 
 bool ContainsText(const std::string& text, const std::string& part, bool ignoreCase) {
-  if (ignoreCase) return boost::algorithm::icontains(text, part, std::locale());
-  return boost::algorithm::contains(text, part);
+  if (!ignoreCase) return FindFolded(text, part, ExactBytes()) != std::string::npos;
+  // Upper case by the global locale's ctype, byte by byte, as a case-blind
+  // compare of the two texts would fold them; then a linear search, where a
+  // compare restarted at every position would cost text times part.
+  const std::locale locale;
+  const auto& ctype = std::use_facet<std::ctype<char>>(locale);
+  ByteFold upper{};
+  for (int b = 0; b < 256; ++b)
+    upper[static_cast<std::size_t>(b)] = static_cast<unsigned char>(ctype.toupper(static_cast<char>(b)));
+  return FindFolded(text, part, upper) != std::string::npos;
 }
 
 bool ContainsWords(const std::string& text, const std::vector<std::string>& words,

@@ -1,8 +1,10 @@
 #include "core/text/text_search.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <climits>
-#include <strings.h>
+#include <vector>
 
 #include "core/text/number_pick.h"
 
@@ -15,11 +17,50 @@ inline int ClampToInt(std::size_t n) { return n > INT_MAX ? INT_MAX : static_cas
 
 }  // namespace
 
+const ByteFold& ExactBytes() {
+  static const ByteFold fold = [] {
+    ByteFold f{};
+    for (int b = 0; b < 256; ++b) f[static_cast<std::size_t>(b)] = static_cast<unsigned char>(b);
+    return f;
+  }();
+  return fold;
+}
+
+std::size_t FindFolded(std::string_view text, std::string_view pattern, const ByteFold& fold,
+                       std::size_t from) {
+  const std::size_t m = pattern.size();
+  if (m == 0) return from <= text.size() ? from : std::string_view::npos;
+  if (from > text.size() || text.size() - from < m) return std::string_view::npos;
+  const auto at = [&fold](char c) { return fold[static_cast<unsigned char>(c)]; };
+  // Knuth-Morris-Pratt: border[j] is the length of the longest proper border
+  // of the pattern's first j bytes, so no text byte is looked at twice.
+  std::string folded(m, '\0');
+  for (std::size_t j = 0; j < m; ++j) folded[j] = static_cast<char>(at(pattern[j]));
+  std::vector<std::size_t> border(m + 1, 0);
+  for (std::size_t j = 1, k = 0; j < m; ++j) {
+    while (k > 0 && folded[j] != folded[k]) k = border[k];
+    if (folded[j] == folded[k]) ++k;
+    border[j + 1] = k;
+  }
+  for (std::size_t t = from, k = 0; t < text.size(); ++t) {
+    const char c = static_cast<char>(at(text[t]));
+    while (k > 0 && c != folded[k]) k = border[k];
+    if (c == folded[k]) ++k;
+    if (k == m) return t + 1 - m;
+  }
+  return std::string_view::npos;
+}
+
 int FindNoCase(std::string_view text, std::string_view pattern) {
-  const auto it = std::search(text.begin(), text.end(), pattern.begin(), pattern.end(),
-                              [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
-  if (it == text.end() && !pattern.empty()) return -1;
-  return ClampToInt(static_cast<std::size_t>(it - text.begin()));
+  static const ByteFold lower = [] {
+    ByteFold f{};
+    for (int b = 0; b < 256; ++b)
+      f[static_cast<std::size_t>(b)] = static_cast<unsigned char>(LowerAscii(static_cast<char>(b)));
+    return f;
+  }();
+  const std::size_t at = FindFolded(text, pattern, lower);
+  if (at == std::string_view::npos) return -1;
+  return ClampToInt(at);
 }
 
 int CountChar(std::string_view text, char c) {

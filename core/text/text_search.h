@@ -10,12 +10,26 @@
 // Case folding is that of the "C" locale: only ASCII letters change.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 // Index of the first occurrence of `pattern` in `text` ignoring case, -1 when
 // absent; an empty pattern is found at 0.
 int FindNoCase(std::string_view text, std::string_view pattern);
+
+// Byte classes for FindFolded: each byte stands for fold[byte].
+using ByteFold = std::array<unsigned char, 256>;
+// The identity: every byte stands for itself.
+const ByteFold& ExactBytes();
+
+// The first position at or after `from` where `pattern` occurs in `text`, the
+// bytes of both compared through `fold`; npos when absent, `from` for an
+// empty pattern. Linear in both lengths, whatever they hold (a long run of
+// one letter included).
+std::size_t FindFolded(std::string_view text, std::string_view pattern, const ByteFold& fold,
+                       std::size_t from = 0);
 
 // Occurrences of `c` in the text.
 int CountChar(std::string_view text, char c);

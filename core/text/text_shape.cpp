@@ -1,6 +1,7 @@
 #include "core/text/text_shape.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "platform/string_resources.h"
 
@@ -42,17 +43,15 @@ std::string CutAtWord(std::string_view text, int maxLength) {
 
 std::string MakeUniqueName(const std::vector<std::string>& names, bool caseSensitive,
                            const std::string& base) {
-  std::vector<std::string> folded;
-  if (!caseSensitive) {
-    folded.reserve(names.size());
-    for (const std::string& n : names) folded.push_back(UpperAscii(n));
-  }
-  const std::vector<std::string>& taken = caseSensitive ? names : folded;
+  // A set, so that a long run of taken names (base, base1, base2, ...) costs
+  // a look-up per candidate and not a walk over every name.
+  std::unordered_set<std::string> taken;
+  taken.reserve(names.size());
+  for (const std::string& n : names) taken.insert(caseSensitive ? n : UpperAscii(n));
   // At most names.size() candidates can be taken, so this ends.
   for (std::size_t i = 0;; ++i) {
     std::string candidate = i == 0 ? base : base + std::to_string(i);
-    const std::string key = caseSensitive ? candidate : UpperAscii(candidate);
-    if (std::find(taken.begin(), taken.end(), key) == taken.end()) return candidate;
+    if (taken.count(caseSensitive ? candidate : UpperAscii(candidate)) == 0) return candidate;
   }
 }
 

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/text/code_page.h"
+
 namespace Zor::xml {
 
 namespace {
@@ -26,6 +28,32 @@ constexpr XML_Char kNamespaceSeparator = '|';
 // A queued namespace declaration (prefix, URI), applied to the prefix table
 // when the reader reaches it rather than when it is parsed.
 constexpr int32_t kNamespaceBinding = -1;
+
+bool EqualsIgnoringCase(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    const char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
+    if (x != *b) return false;
+  }
+  return *a == *b;
+}
+
+// The parser knows UTF-8, UTF-16, ISO-8859-1 and US-ASCII itself; files
+// written by the suite's Windows programs may also declare their ANSI code
+// page. Its five unassigned bytes are not characters.
+int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+  bool known = false;
+  for (const char* alias : {"windows-1252", "windows_1252", "cp1252"})
+    known = known || EqualsIgnoringCase(name, alias);
+  if (!known) return XML_STATUS_ERROR;
+  for (int b = 0; b < 256; ++b) {
+    const bool unassigned = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+    info->map[b] = unassigned ? -1 : Cp1252ToUtf16(std::string(1, static_cast<char>(b)))[0];
+  }
+  info->data = nullptr;
+  info->convert = nullptr;
+  info->release = nullptr;
+  return XML_STATUS_OK;
+}
 // Queue buffers larger than this are released once drained, so that one
 // large block does not pin its memory for the rest of the document.
 constexpr std::size_t kKeepQueueBytes = std::size_t{64} << 10;
@@ -404,6 +432,7 @@ reader::state::state() {
   XML_SetProcessingInstructionHandler(parser, OnProcessingInstruction);
   XML_SetStartNamespaceDeclHandler(parser, OnStartNamespace);
   XML_SetXmlDeclHandler(parser, OnXmlDeclaration);
+  XML_SetUnknownEncodingHandler(parser, OnUnknownEncoding, nullptr);
   prefixes["xml"] = "http://www.w3.org/XML/1998/namespace";
   prefixes["xmlns"] = "http://www.w3.org/2000/xmlns";
 }

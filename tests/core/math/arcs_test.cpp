@@ -28,6 +28,21 @@ TEST(ArcMeasures, LengthHeightAndHalfCircles) {
   EXPECT_EQ(ArcLengthFromChord(0, 0, 10.5, 0, 5), 10.5);
   EXPECT_EQ(ArcHeight(0, 0, 10, 0, 5), 5.0);
   EXPECT_EQ(ArcHeight(0, 0, 10, 0, 4), 0.0);
+  // Flat arcs: the height r (1 - cos a) = 2 r sin^2(a / 2), sin a = h / r,
+  // keeps its relative accuracy; r - sqrt(r^2 - h^2) would keep only the
+  // digits that r's last place leaves.
+  for (double r : {1e3, 1e6, -1e9, 1e12}) {
+    for (double half : {1.0, 0.25, 30.0}) {
+      const double q = half / r;
+      const double sine = std::sin(std::asin(q) / 2.0);
+      const double expected = 2.0 * r * sine * sine;
+      EXPECT_NEAR(ArcHeight(2 * half, 0, r), std::fabs(expected), 1e-14 * std::fabs(expected))
+          << r << ' ' << half;
+      double mx = 0, my = 0;
+      ArcMidpoint(0, 0, 2 * half, 0, r, &mx, &my);
+      EXPECT_NEAR(std::fabs(my), std::fabs(expected), 1e-14 * std::fabs(expected)) << r;
+    }
+  }
 }
 
 TEST(ArcMeasures, LengthAndHeightAgreeWithTheCentre) {

@@ -1,6 +1,7 @@
 #include "core/math/mercator.h"
 
 #include <cmath>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,15 @@ TEST(MercatorLatitude, DifferenceKeepsAccuracyForCloseLatitudes) {
   const double expected = d / std::cos((lat + d / 2) * kDeg);
   EXPECT_NEAR(MercatorLatitudeDifference(lat, lat + d), expected, 1e-12 * expected);
   EXPECT_NEAR(MercatorLatitudeDifference(lat + d, lat), -expected, 1e-12 * expected);
+  // One latitude near a pole, the other far from it: the tangents' ratio is
+  // tiny or huge, and the difference as accurate as its two terms.
+  for (const auto& [a, b] : {std::pair{89.999975341559178, -89.908987465776747},
+                             std::pair{-89.99999, 10.0}, std::pair{89.9999999, 0.5},
+                             std::pair{-45.0, 89.99999}}) {
+    const double expected = ReferenceMercator(b) - ReferenceMercator(a);
+    EXPECT_NEAR(MercatorLatitudeDifference(a, b), expected, 1e-11 * std::fabs(expected)) << a;
+    EXPECT_NEAR(MercatorLatitudeDifference(b, a), -expected, 1e-11 * std::fabs(expected)) << a;
+  }
   // Down to the pole: huge, not NaN from rounding.
   for (double lat1 : {-89.0, -30.0, 0.0, 17.3, 60.0})
     EXPECT_LT(MercatorLatitudeDifference(lat1, -90.0), -1800.0) << lat1;

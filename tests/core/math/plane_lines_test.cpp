@@ -36,6 +36,36 @@ TEST(PlaneLines, SidesAndProjections) {
   // Squared lengths that under- or overflow.
   EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 0, 1e-160, 3e-160, 4e-160), 3e-160);
   EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 0, 1e160, -3e160, 4e160), -3e160);
+  // Close to a long line: 1 - cos^2 of a cosine rounded to 1 would read 0.
+  EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 1000, 0, 1e6, 1e-3), -1e-3);
+  EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 1000, 0, 1e6, -1e-7), 1e-7);
+  const double tiny = std::ldexp(1.0, -19);  // a whole number of units of 5e5's last place
+  EXPECT_DOUBLE_EQ(SignedDistanceToLine(5e5, 6e6, 5e5, 6e6 + 1000, 5e5 + tiny, 6e6 + 3e3), tiny);
+  // Against the cross product worked out in long double over random lines,
+  // points near them above all.
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> coordinate(-1e6, 1e6);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  for (int i = 0; i < 20000; ++i) {
+    const double x1 = coordinate(rng), y1 = coordinate(rng);
+    const double x2 = coordinate(rng), y2 = coordinate(rng);
+    const double t = 3.0 * unit(rng);
+    const double off = std::pow(10.0, -12.0 * std::fabs(unit(rng))) * unit(rng);
+    const double px = x1 + t * (x2 - x1) - off * (y2 - y1);
+    const double py = y1 + t * (y2 - y1) + off * (x2 - x1);
+    // The differences as the doubles give them; their cross product in
+    // quadruple precision, where the products are exact.
+    const double ux = x2 - x1;
+    const double uy = y2 - y1;
+    const __float128 cross = static_cast<__float128>(ux) * (py - y1) -
+                             static_cast<__float128>(uy) * (px - x1);
+    const long double length = std::sqrt(static_cast<long double>(ux) * ux +
+                                         static_cast<long double>(uy) * uy);
+    const double expected = static_cast<double>(-static_cast<long double>(cross) / length);
+    ASSERT_NEAR(SignedDistanceToLine(x1, y1, x2, y2, px, py), expected,
+                1e-15 * std::fabs(expected))
+        << x1 << ' ' << y1 << ' ' << x2 << ' ' << y2 << ' ' << px << ' ' << py;
+  }
 }
 
 TEST(PlaneLines, PointInTriangle) {
@@ -92,6 +122,30 @@ TEST(PlaneLines, IntersectionLiesOnBothLines) {
     ASSERT_NEAR(lx, x, 1e-8 * scale);
     ASSERT_TRUE(LineIntersection(x1, y1, x3, y3, x2, y2, x4, y4, &lx, &ly));
     ASSERT_NEAR(ly, y, 1e-8 * scale);
+  }
+}
+
+// Steep lines (nearly north-south but not snapped) far from the grid origin:
+// the crossing agrees with the one worked out in quadruple precision from the
+// same points, where slope and intercept would carry the rounding of t x.
+TEST(PlaneLines, SteepLinesFarFromTheOriginCrossAccurately) {
+  std::mt19937_64 rng(9);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int i = 0; i < 2000; ++i) {
+    const double x1 = 5e5 + 1e3 * unit(rng), y1 = 6e6 + 1e3 * unit(rng);
+    const double lean = std::pow(10.0, -9.0 + 4.0 * unit(rng)) * (i % 2 == 0 ? 1 : -1);
+    const double x2 = x1 + lean * 1000.0, y2 = y1 + (i % 3 == 0 ? -1000.0 : 1000.0);
+    const double x3 = x1 - 300.0 * unit(rng) - 10.0, y3 = y1 + 500.0 * unit(rng);
+    const double x4 = x1 + 300.0 * unit(rng) + 10.0, y4 = y1 + 500.0 * unit(rng);
+    double x = 0, y = 0;
+    ASSERT_TRUE(LineIntersection(x1, y1, x2, y2, x3, y3, x4, y4, &x, &y)) << i;
+    using Q = __float128;
+    const Q dx12 = Q(x2) - x1, dy12 = Q(y2) - y1, dx34 = Q(x4) - x3, dy34 = Q(y4) - y3;
+    const Q t = ((Q(x3) - x1) * dy34 - (Q(y3) - y1) * dx34) / (dx12 * dy34 - dy12 * dx34);
+    const double ex = static_cast<double>(x1 + t * dx12);
+    const double ey = static_cast<double>(y1 + t * dy12);
+    ASSERT_NEAR(x, ex, 1e-8) << i << ' ' << lean;
+    ASSERT_NEAR(y, ey, 1e-8) << i << ' ' << lean;
   }
 }
 

@@ -21,6 +21,11 @@ TEST(Rounding, RoundToInt) {
   EXPECT_EQ(RoundToInt(2147483647.5), INT_MIN);  // out of range: integer indefinite
   EXPECT_EQ(RoundToInt(kNaN), INT_MIN);
   EXPECT_EQ(RoundToInt(-kInf), INT_MIN);
+  // Just below a half and odd values beyond 2^52: v + 0.5 itself rounds.
+  const double belowHalf = std::nextafter(0.5, 0.0);
+  EXPECT_EQ(RoundToInt(belowHalf), 0);
+  EXPECT_EQ(RoundToInt(-belowHalf), 0);
+  EXPECT_EQ(RoundToInt(std::nextafter(1.5, 0.0)), 1);
 }
 
 TEST(Rounding, ResolutionAndMultiple) {
@@ -51,6 +56,11 @@ TEST(Rounding, HalfAwayFromZero) {
   EXPECT_DOUBLE_EQ(RoundHalfAwayFromZero(1e-30, 30), 1e-30);  // beyond the exact powers
   EXPECT_EQ(RoundToDecimals(-2.675, 2), RoundHalfAwayFromZero(-2.675, 2));
   EXPECT_EQ(RoundToDecimals(2.5, 0), 3.0);
+  EXPECT_EQ(RoundHalfAwayFromZero(std::nextafter(0.5, 0.0), 0), 0.0);
+  EXPECT_EQ(RoundHalfAwayFromZero(-std::nextafter(0.5, 0.0), 0), 0.0);
+  // Whole values stay as they are, odd ones beyond 2^52 included.
+  for (double v : {4503599627370497.0, -4503599627370497.0, 9007199254740991.0, 1e300})
+    EXPECT_EQ(RoundHalfAwayFromZero(v, 0), v);
 }
 
 TEST(Rounding, HalfAwayFromZeroKeepsWhatCannotBeScaled) {

@@ -240,9 +240,8 @@ LastField LastFieldOf(int code, bool latitude, bool high) {
 }
 
 // The text of `value` rounded to the code's last digit, worked out exactly
-// from the double's binary value in whole units of that digit. False within
-// a thousandth of a unit of a rounding tie, where a double-precision split
-// may go either way.
+// from the double's binary value in whole units of that digit. False only on
+// an exact tie.
 bool ExactText(int code, double value, bool latitude, bool high, std::string& text) {
   const LastField field = LastFieldOf(code, latitude, high);
   int exponent = 0;
@@ -254,8 +253,7 @@ bool ExactText(int code, double value, bool latitude, bool high, std::string& te
   const unsigned __int128 one = static_cast<unsigned __int128>(1) << shift;
   unsigned __int128 units = scaled >> shift;
   const unsigned __int128 rest = scaled & (one - 1);
-  const double fromTie = std::fabs(std::ldexp(static_cast<double>(rest), -shift) - 0.5);
-  if (fromTie < 1e-3) return false;
+  if (rest == one / 2) return false;
   if (rest > one / 2) ++units;
   int64_t digitUnit = 1;
   for (int i = 0; i < field.decimals; ++i) digitUnit *= 10;
@@ -291,6 +289,12 @@ bool ExactText(int code, double value, bool latitude, bool high, std::string& te
   return true;
 }
 
+int64_t DigitUnits(const LastField& field) {
+  int64_t units = 1;
+  for (int i = 0; i < field.decimals; ++i) units *= 10;
+  return units;
+}
+
 // Every text is the angle correctly rounded to its last digit, near the
 // carry above all: seconds or minutes just below the point where they print
 // as 60 show 59.99..., those at or above it the next minute or degree.
@@ -308,7 +312,7 @@ TEST(LatLonFormat, TextsAreCorrectlyRoundedNearTheCarry) {
         // Just below and above each carry point: the last whole minute (or
         // degree) plus 60 less half a digit.
         const double digit = 1.0 / static_cast<double>(field.unitsPerDegree);
-        std::uniform_int_distribution<int> whole(1, static_cast<int>(limit) - 1);
+        std::uniform_int_distribution<int> whole(0, static_cast<int>(limit) - 1);
         std::uniform_int_distribution<int> minute(0, 59);
         for (int i = 0; i < 40; ++i) {
           const double base = field.kind == 's' ? whole(rng) + minute(rng) / 60.0 : whole(rng);
@@ -318,6 +322,22 @@ TEST(LatLonFormat, TextsAreCorrectlyRoundedNearTheCarry) {
             const double v = edge + offset * digit;
             values.push_back(v);
             values.push_back(-v);
+          }
+          // The doubles next to a boundary, where a split of the angle in
+          // double precision lands on the wrong side of it.
+          std::uniform_int_distribution<int64_t> anyDigit(0, 60 * DigitUnits(field) - 1);
+          const double inner = base + (static_cast<double>(anyDigit(rng)) + 0.5) * digit;
+          for (double v : {edge, inner}) {
+            double below = v;
+            double above = v;
+            for (int ulp = 0; ulp < 3; ++ulp) {
+              below = std::nextafter(below, 0.0);
+              above = std::nextafter(above, 360.0);
+              for (double w : {below, above}) {
+                values.push_back(w);
+                values.push_back(-w);
+              }
+            }
           }
         }
         int compared = 0;
@@ -399,6 +419,56 @@ TEST(LatLonFormat, NonFiniteAndHugeAnglesPrintWithoutFault) {
     EXPECT_FALSE(FormatDms(value, 3, true).empty());
   }
   EXPECT_EQ(Format(7, 1e300, false, true).size(), 301u + 1u + 11u);
+}
+
+// FormatDms is the angle correctly rounded to its last decimal of a second,
+// worked out exactly from the double's binary value, also for the doubles
+// right next to a rounding boundary.
+TEST(LatLonFormat, FormatDmsIsCorrectlyRounded) {
+  std::mt19937_64 rng(11);
+  std::uniform_int_distribution<int> whole(0, 179);
+  std::uniform_int_distribution<int> minute(0, 59);
+  int compared = 0;
+  for (int decimals = 0; decimals <= 9; ++decimals) {
+    int64_t digitUnit = 1;
+    for (int i = 0; i < decimals; ++i) digitUnit *= 10;
+    std::uniform_int_distribution<int64_t> anyDigit(0, 60 * digitUnit);
+    for (int i = 0; i < 300; ++i) {
+      // Half a digit above a whole digit of the seconds, the last one of a
+      // minute often, then a few doubles either side.
+      const int64_t k = i % 3 == 0 ? 60 * digitUnit : anyDigit(rng);
+      double v = whole(rng) + minute(rng) / 60.0 +
+                 (static_cast<double>(k) - 0.5) / static_cast<double>(digitUnit) / 3600.0;
+      v = std::nextafter(v, i % 2 == 0 ? 0.0 : 360.0);
+      if (i % 4 == 0) v = std::nextafter(v, 360.0);
+      if (i % 5 == 0) v = -v;
+      int exponent = 0;
+      const double fraction = std::frexp(std::fabs(v), &exponent);
+      const auto mantissa = static_cast<unsigned __int128>(std::ldexp(fraction, 53));
+      const int shift = 53 - exponent;
+      const unsigned __int128 scaled =
+          mantissa * static_cast<unsigned __int128>(3600 * digitUnit);
+      const unsigned __int128 one = static_cast<unsigned __int128>(1) << shift;
+      auto units = static_cast<int64_t>(scaled >> shift);
+      const unsigned __int128 rest = scaled & (one - 1);
+      if (rest == one / 2) continue;
+      if (rest > one / 2) ++units;
+      const int64_t perMinute = 60 * digitUnit;
+      char expected[96];
+      int n = std::snprintf(expected, sizeof expected, "%2d;%02d;%02lld",
+                            static_cast<int>(units / perMinute / 60),
+                            static_cast<int>(units / perMinute % 60),
+                            static_cast<long long>(units % perMinute / digitUnit));
+      if (decimals >= 1)
+        n += std::snprintf(expected + n, sizeof expected - static_cast<size_t>(n), ".%0*lld",
+                           decimals, static_cast<long long>(units % digitUnit));
+      std::snprintf(expected + n, sizeof expected - static_cast<size_t>(n), "%c",
+                    v < 0.0 ? 'S' : 'N');
+      ASSERT_EQ(FormatDms(v, decimals, true), expected) << decimals << ' ' << v;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 2900);
 }
 
 TEST(LatLonFormat, FormatDmsCarriesAndClampsDecimals) {

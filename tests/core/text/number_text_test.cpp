@@ -1,5 +1,6 @@
 #include "core/text/number_text.h"
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "core/text/latlon_format.h"
 #include "core/text/display_chars.h"
+#include "core/text/latlon_parse.h"
 #include "platform/locale.h"
 
 namespace {
@@ -120,7 +122,8 @@ TEST(NumberTextBearing, IntoOneTurnWithTheDegreeSign) {
     const char* text;
   } cases[] = {{-90.0, 0, "270"},     {720.0, 0, "0"},        {360.0, 1, "0.0"},
                {-1e-20, 1, "0.0"},    {-719.5, 1, "0.5"},     {12345.25, 2, "105.25"},
-               {kInf, 0, "inf"}};
+               {kInf, 0, "inf"},      {-0.0, 1, "0.0"},       {-360.0, 0, "0"},
+               {-720.0, 2, "0.00"}};
   for (const auto& c : cases) {
     std::string out;
     FormatBearing(out, c.degrees, c.decimals);
@@ -143,8 +146,28 @@ TEST(NumberTextDegreesMinutes, LatitudeLongitudePairAndDms) {
   EXPECT_EQ(out, "52 30 N");
   FormatLongitudeDm(out, -4.25, 2);
   EXPECT_EQ(out, "004 15.00 W");
-  FormatLatitudeDm(out, 52.9999999, 3);  // no carry
-  EXPECT_EQ(out, "52 60.000 N");
+  // Minutes never print as 60: they carry into the degrees, and the text
+  // reads back.
+  FormatLatitudeDm(out, 52.9999999, 3);
+  EXPECT_EQ(out, "53 00.000 N");
+  FormatLongitudeDm(out, -179.99999999, 5);
+  EXPECT_EQ(out, "180 00.00000 W");
+  FormatLatitudeDm(out, 0.9999999999, 0);
+  EXPECT_EQ(out, "01 00 N");
+  for (int decimals = 0; decimals <= 9; ++decimals) {
+    for (int degree = 0; degree < 90; degree += 7) {
+      const double edge = degree + 1.0 - 0.5 * std::pow(10.0, -decimals) / 60.0;
+      double v = edge;
+      for (int i = 0; i < 6; ++i, v = std::nextafter(v, i < 3 ? 0.0 : 90.0)) {
+        if (i == 3) v = edge;
+        FormatLatitudeDm(out, -v, decimals);
+        EXPECT_EQ(out.find(" 60"), std::string::npos) << out;
+        double back = 0;
+        ASSERT_TRUE(ParseLatitudeDm(out, back)) << out;
+        EXPECT_NEAR(back, -v, 0.51 * std::pow(10.0, -decimals) / 60.0 + 1e-12) << out;
+      }
+    }
+  }
   FormatLatLonDm(out, -52.5, 4.25, 1);
   EXPECT_EQ(out, "52 30.0 S  004 15.0 E");
   FormatDmsText(out, 10.999999, 2, true);

@@ -187,6 +187,17 @@ TEST(StringHelpersCompare, ContainsAndStartsWith) {
   EXPECT_FALSE(ContainsText("Grid file", "FILE", false));
   EXPECT_TRUE(ContainsText("Grid file", "FILE", true));
   EXPECT_FALSE(ContainsText("", "a", true));
+  EXPECT_TRUE(ContainsText("aaab", "AAB", true));  // a partial match overlaps the answer
+  EXPECT_FALSE(ContainsText("aaab", "AAB", false));
+  // A long part that nearly matches everywhere: linear, not text times part.
+  const auto start = std::chrono::steady_clock::now();
+  const std::string text(200000, 'a');
+  EXPECT_FALSE(ContainsText(text, std::string(100000, 'A') + "b", true));
+  EXPECT_FALSE(ContainsText(text, std::string(100000, 'a') + "b", false));
+  EXPECT_TRUE(ContainsText(text + "B", std::string(100000, 'A') + "b", true));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 1.0);
 
   const std::vector<std::string> none;
   const std::vector<std::string> words{"grid", "FILE"};

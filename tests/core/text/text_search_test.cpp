@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -20,6 +22,38 @@ TEST(FindNoCaseTest, IgnoresAsciiCase) {
   EXPECT_EQ(FindNoCase("", ""), 0);
   EXPECT_EQ(FindNoCase("", "a"), -1);
   EXPECT_EQ(FindNoCase("\xC4" "a", "\xE4"), -1);  // only ASCII letters fold
+}
+
+// The first occurrence, as a compare at every position finds it, over small
+// alphabets where partial matches overlap; and in linear time on a long run
+// of one letter, where such a compare costs text times pattern.
+TEST(FindNoCaseTest, FirstOccurrenceInLinearTime) {
+  std::srand(5);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    std::string pattern;
+    for (int n = std::rand() % 30; n > 0; --n) text += "abAB"[std::rand() % 4];
+    for (int n = std::rand() % 6; n > 0; --n) pattern += "abAB"[std::rand() % 4];
+    int expected = -1;
+    for (std::size_t at = 0; at + pattern.size() <= text.size() && expected < 0; ++at) {
+      bool same = true;
+      for (std::size_t j = 0; j < pattern.size() && same; ++j)
+        same = std::tolower(text[at + j]) == std::tolower(pattern[j]);
+      if (same) expected = static_cast<int>(at);
+    }
+    ASSERT_EQ(FindNoCase(text, pattern), expected) << text << ' ' << pattern;
+    const std::size_t from = static_cast<std::size_t>(std::rand() % 4);
+    const std::size_t exact = text.find(pattern, from);
+    ASSERT_EQ(FindFolded(text, pattern, ExactBytes(), from), exact) << text << ' ' << pattern;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const std::string text(200000, 'a');
+  EXPECT_EQ(FindNoCase(text, std::string(100000, 'A') + "b"), -1);
+  EXPECT_EQ(FindNoCase(text + "b", std::string(100000, 'A') + "B"), 100000);
+  EXPECT_EQ(FindFolded(text, std::string(100000, 'a') + "b", ExactBytes()), std::string::npos);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 1.0);
 }
 
 TEST(CountCharTest, Counts) {

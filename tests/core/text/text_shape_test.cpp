@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <string>
 #include <vector>
@@ -42,6 +43,20 @@ TEST(MakeUniqueNameTest, FirstFreeName) {
   EXPECT_EQ(MakeUniqueName(names, true, "Run"), "Run1");
   EXPECT_EQ(MakeUniqueName({}, false, "x"), "x");
   EXPECT_EQ(MakeUniqueName({"a", "a1", "a2", "a3"}, true, "a"), "a4");
+}
+
+// A long run of taken names costs a look-up per candidate, not a walk over
+// every name for each one.
+TEST(MakeUniqueNameTest, LongRunOfTakenNamesStaysFast) {
+  std::vector<std::string> names;
+  for (int i = 50000; i >= 1; --i) names.push_back("Line" + std::to_string(i));
+  names.push_back("LINE");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(MakeUniqueName(names, false, "line"), "line50001");
+  EXPECT_EQ(MakeUniqueName(names, true, "Line"), "Line");
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 1.0);
 }
 
 TEST(AppendInParenthesesTest, OnlyWithSecond) {

@@ -142,12 +142,6 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
       ++p;
       continue;
     }
-    // The minus sign U+2212 in UTF-8, as typeset texts write it.
-    if (p[0] == '\xE2' && p[1] == '\x88' && p[2] == '\x92') {
-      marks.push_back(SignMark{-1.0, false, false});
-      p += 3;
-      continue;
-    }
     if (!IsLetter(*p)) {
       ++p;
       continue;
@@ -241,16 +235,11 @@ bool ParseLatLonText(std::string_view text, double& degrees) {
     negative = true;
     t.erase(0, 1);
   }
-  const auto isHemisphere = [](char c) { return c == 'N' || c == 'S' || c == 'E' || c == 'W'; };
   if (!t.empty()) {
     const char last = t.back();
-    if (isHemisphere(last)) {
+    if (last == 'N' || last == 'S' || last == 'E' || last == 'W') {
       t.pop_back();
       if (last == 'S' || last == 'W') negative = !negative;
-    } else if (isHemisphere(t.front())) {
-      // The letter may also lead ("S 52;30;00"), as users type it.
-      if (t.front() == 'S' || t.front() == 'W') negative = !negative;
-      t.erase(0, 1);
     }
   }
   std::vector<std::string> parts = SplitStdString(t, ';');

@@ -23,8 +23,7 @@
 // part, each part a non-negative number), optionally with a leading '-' and a
 // trailing hemisphere letter; 'S' and 'W' flip the sign, so "-10 S" is +10.
 // Sets `degrees` to 0 first; false for an empty or unreadable text, a wrong
-// number of parts, a negative part or a result that is not finite. A text
-// without a trailing hemisphere letter may have one in front ("S 4;15").
+// number of parts, a negative part or a result that is not finite.
 bool ParseLatLonText(std::string_view text, double& degrees);
 
 // ParseLatLonText into a record carried at 59.999996 seconds. On failure the
@@ -34,9 +33,8 @@ bool ParseLatLonToDms(std::string_view text, sDms& out, bool latitude);
 // Reads up to three numbers (degrees, minutes, seconds) separated by anything
 // that is not a digit ("52 10 30.5 N", "52d10m30.5s S", "-52;10"); missing
 // parts count 0 and a text without digits gives 0. The sign comes from the
-// first '+', '-' (or the UTF-8 minus sign U+2212) or hemisphere ('S'/'W'
-// negative, either case), a hemisphere being a word of its own: a letter
-// ("N", "s") or "North", "South", "East",
+// first '+', '-' or hemisphere ('S'/'W' negative, either case), a hemisphere
+// being a word of its own: a letter ("N", "s") or "North", "South", "East",
 // "West" (or a capital letter glued to a lower-case unit, "30.5secS");
 // letters inside other words ("Latitude") and unit words (d, deg, m, min,
 // sec, ...) are passed over. An 's' straight after the seconds is their unit

@@ -123,7 +123,8 @@ std::size_t WriteStamp(const CZORTime& now, int decimals, char* out, std::size_t
   std::string micro;
   if (decimals > 3) {
     // Microseconds are cut, never rounded up, so the date is the value's own.
-    now.GetDate(year, month, day);
+    int us = 0;
+    if (!now.GetFieldsUs(year, month, day, dayOfWeek, hour, minute, second, us)) return invalid();
     micro = now.FormatTime(decimals, ':');
   } else if (!now.GetFieldsMs(year, month, day, dayOfWeek, hour, minute, second, ms)) {
     return invalid();

@@ -317,8 +317,10 @@ std::string FormatSystemTimeOfDay(const SYSTEMTIME& st, int decimals, char separ
 std::string FormatDateTime(const CZORTime& time, int decimals, char separator) {
   if (!time.IsValid()) return "Invalid";
   if (decimals > 3) {
-    int year = 0, month = 0, day = 0;
-    time.GetDate(year, month, day);
+    int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0, us = 0;
+    if (!time.GetFieldsUs(year, month, day, dayOfWeek, hour, minute, second, us)) {
+      return "Invalid";
+    }
     return DateText(year, month, day) + time.FormatTime(decimals, separator);
   }
   int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0, ms = 0;

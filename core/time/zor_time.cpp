@@ -34,6 +34,28 @@ bool SmallWhole(double v, int64_t& out) {
   return true;
 }
 
+// Splits a count of seconds into whole days and the seconds of the last day,
+// in [0, 86400). The remainder is exact (fmod), so no rounding of a division
+// can leave 86400 seconds or a hair below zero; a remainder too close below a
+// whole day for [0, 86400) to hold counts as that day's start. False for
+// counts that are not finite or whose days no 32-bit day could absorb.
+bool SplitDays(double seconds, int64_t& days, double& rest) {
+  if (!std::isfinite(seconds)) return false;
+  double r = std::fmod(seconds, kDay);
+  double whole = (seconds - r) / kDay;
+  if (r < 0.0) {
+    r += kDay;
+    whole -= 1.0;
+    if (r >= kDay) {
+      r = 0.0;
+      whole += 1.0;
+    }
+  }
+  if (!SmallWhole(whole, days)) return false;
+  rest = r;
+  return true;
+}
+
 double SecondsOfDay(int hour, int minute, double seconds) {
   return hour * 3600.0 + minute * 60.0 + seconds;
 }
@@ -183,20 +205,22 @@ void CZORTime::SetDecimalYear(double decimalYear) noexcept {
 
 void CZORTime::SetUnixSeconds(double seconds) noexcept {
   int64_t n = 0;
-  if (!std::isfinite(seconds) || !SmallWhole(std::floor(seconds / kDay), n)) {
+  double rest = 0.0;
+  if (!SplitDays(seconds, n, rest)) {
     Clear();
     return;
   }
-  Store(n + kMjdUnixEpoch, seconds - static_cast<double>(n) * kDay);
+  Store(n + kMjdUnixEpoch, rest);
 }
 
 void CZORTime::SetMjdSeconds(double seconds) noexcept {
   int64_t n = 0;
-  if (!std::isfinite(seconds) || !SmallWhole(std::floor(seconds / kDay), n)) {
+  double rest = 0.0;
+  if (!SplitDays(seconds, n, rest)) {
     Clear();
     return;
   }
-  Store(n, seconds - static_cast<double>(n) * kDay);
+  Store(n, rest);
 }
 
 int CZORTime::SetTimeOfDay(const CZORTime& reference, int hour, int minute,
@@ -330,6 +354,28 @@ bool CZORTime::GetFieldsMs(int& year, int& month, int& day, int& dayOfWeek, int&
   return true;
 }
 
+bool CZORTime::GetFieldsUs(int& year, int& month, int& day, int& dayOfWeek, int& hour,
+                           int& minute, int& second, int& microsecond) const noexcept {
+  year = month = day = dayOfWeek = hour = minute = second = microsecond = 0;
+  int64_t days = 0;
+  double rest = 0.0;
+  if (!Usable() || !SplitDays(m_seconds, days, rest)) return false;
+  const int64_t mjd = int64_t{m_day} + days;
+  if (!FitsInt32(mjd)) return false;
+  // Whole seconds in integers: no division can round an hour or a minute up.
+  const double whole = std::floor(rest);
+  double f = rest - whole;
+  if (f > 0.999999) f = 0.999999;
+  const auto clock = static_cast<int>(whole);  // 0..86399
+  MjdToDate(static_cast<int32_t>(mjd), year, month, day);
+  dayOfWeek = MjdDayOfWeek(mjd);
+  hour = clock / 3600;
+  minute = clock % 3600 / 60;
+  second = clock % 60;
+  microsecond = static_cast<int>(f * 1e6 + 0.5);
+  return true;
+}
+
 void CZORTime::GetTimeOfDay(int& hour, int& minute, double& seconds) const noexcept {
   hour = minute = 0;
   seconds = 0.0;
@@ -429,8 +475,8 @@ std::string CZORTime::FormatTime(int decimals, char separator) const {
   if (!Usable()) return "Invalid";
   std::string text;
   if (decimals > 3) {
-    int h, m, s, us;
-    GetTimeOfDayUs(h, m, s, us);
+    int y, mo, d, dow, h, m, s, us;
+    if (!GetFieldsUs(y, mo, d, dow, h, m, s, us)) return "Invalid";
     text = Printf("%02d:%02d:%02d.%06d", h, m, s, us);
     const size_t keep = static_cast<size_t>(std::min(decimals, 1000)) + 9;
     if (text.size() > keep) text.resize(keep);
@@ -544,11 +590,12 @@ CZORTime& CZORTime::operator+=(double seconds) noexcept {
     return *this;
   }
   int64_t n = 0;
-  if (!SmallWhole(std::floor(s / kDay), n)) {
+  double rest = 0.0;
+  if (!SplitDays(s, n, rest)) {
     Clear();
     return *this;
   }
-  Store(int64_t{m_day} + n, s - static_cast<double>(n) * kDay);
+  Store(int64_t{m_day} + n, rest);
   return *this;
 }
 

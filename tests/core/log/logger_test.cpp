@@ -152,13 +152,16 @@ TEST(LoggerStamp, DateAndTimeComeFromOneRounding) {
   EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 31, 23, 59, 59.9997), 0), "01/01/2027 00:00:00");
   EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 7, 23, 59, 59.9997), 6), "07/12/2026 23:59:59.999700");
   EXPECT_EQ(LogTimeStamp(CZORTime(), 3), "Invalid");
+  // Seconds outside the day fold into the date at every precision.
+  EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 31, 24, 0, 1.5), 6), "01/01/2027 00:00:01.500000");
+  EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 31, 0, 0, -0.5), 4), "30/12/2026 23:59:59.5000");
   // Years beyond four digits keep all of them.
   EXPECT_EQ(LogTimeStamp(CZORTime(12345, 6, 7, 8, 9, 10.25), 2), "07/06/12345 08:09:10.25");
   EXPECT_EQ(LogTimeStamp(CZORTime(12345, 6, 7, 8, 9, 10.25), 5), "07/06/12345 08:09:10.25000");
   const std::regex iso(R"((\d{4})-(\d\d)-(\d\d) (.*))");
   for (int32_t day : {51543, 59000, 61380}) {
-    for (double seconds : {0.0, 0.0004, 0.0005, 43200.25, 86399.4994, 86399.4996, 86399.9994,
-                           86399.9995, 86399.9997, 86399.9999999}) {
+    for (double seconds : {-0.5, -1e-7, 90000.0, 0.0, 0.0004, 0.0005, 43200.25, 86399.4994,
+                           86399.4996, 86399.9994, 86399.9995, 86399.9997, 86399.9999999}) {
       const CZORTime t(sTimeRecord{day, 0, seconds});
       for (int decimals = -1; decimals <= 7; ++decimals) {
         std::smatch m;

@@ -175,6 +175,71 @@ TEST(CZORTime, UnrepresentableNumbersGiveNotSet) {
   EXPECT_FALSE(t.IsValid());
 }
 
+// Folding keeps the seconds inside [0, 86400) even where a division rounds:
+// a move just below midnight, or a count of seconds just below a whole number
+// of days, must not leave 86400 seconds (a time that prints as 24:00) or a
+// hair below zero (second -1).
+TEST(CZORTime, FoldingKeepsSecondsWithinTheDay) {
+  auto expectFolded = [](const CZORTime& t, double instant, const char* what) {
+    ASSERT_TRUE(t.IsValid()) << what;
+    EXPECT_GE(t.GetSeconds(), 0.0) << what << ' ' << instant;
+    EXPECT_LT(t.GetSeconds(), 86400.0) << what << ' ' << instant;
+    EXPECT_NEAR(t.GetDay() * 86400.0 + t.GetSeconds(), instant, 1e-3) << what;
+  };
+  for (double tiny : {1e-20, 1e-300, 4.9e-324, 1e-12, 7e-12}) {
+    CZORTime t = Make(60000, 0.0);
+    t -= tiny;
+    expectFolded(t, 60000 * 86400.0, "-=");
+    t = Make(60000, 86400.0);
+    t += -tiny;
+    expectFolded(t, 60001 * 86400.0, "+= from 86400");
+    t.SetUnixSeconds(-tiny);
+    expectFolded(t, kMjdUnixEpoch * 86400.0, "unix");
+    t.SetMjdSeconds(-tiny);
+    expectFolded(t, 0.0, "mjd");
+  }
+  // Just below and above whole days, far from day 0.
+  for (double days : {1.0, 3.0, 12345.0, 123456789.0, 1e9, -3.0, -123456789.0}) {
+    for (double off : {-1e-6, -1e-9, -1e-12, 0.0, 1e-9}) {
+      const double s = days * 86400.0 + off;
+      CZORTime t;
+      t.SetMjdSeconds(s);
+      expectFolded(t, s, "mjd");
+      t.SetUnixSeconds(s);
+      expectFolded(t, s + kMjdUnixEpoch * 86400.0, "unix");
+      t = Make(0, 0.5);
+      t += s;
+      expectFolded(t, s + 0.5, "+=");
+    }
+  }
+}
+
+// Above three decimals the clock is the instant's own, cut to microseconds:
+// seconds outside the day (hour 25, a hair before midnight) print folded
+// into the date, as with fewer decimals.
+TEST(CZORTime, MicrosecondTextsFoldTheSecondsIntoTheDay) {
+  struct Case {
+    double seconds;
+    const char* six;
+  } cases[] = {{90000.0, "01:00:00.000000"},        {-0.5, "23:59:59.500000"},
+               {-1e-7, "23:59:59.999999"},          {86400.0, "00:00:00.000000"},
+               {3 * 86400.0 + 61.25, "00:01:01.250000"}, {43200.0, "12:00:00.000000"}};
+  for (const Case& c : cases) {
+    const CZORTime t = Make(51544, c.seconds);
+    EXPECT_EQ(t.FormatTime(6, ':'), c.six) << c.seconds;
+    EXPECT_EQ(t.FormatTime(4, ':'), std::string(c.six).substr(0, 13)) << c.seconds;
+  }
+  // Seconds no date can hold are no time, whatever the decimals.
+  EXPECT_EQ(Make(51544, 1e300).FormatTime(6, ':'), "Invalid");
+  EXPECT_EQ(Make(51544, 1e300).FormatTime(3, ':'), "Invalid");
+  int y, mo, d, dow, h, mi, s, us;
+  ASSERT_TRUE(Make(51544, -0.25).GetFieldsUs(y, mo, d, dow, h, mi, s, us));
+  EXPECT_TRUE(y == 1999 && mo == 12 && d == 31 && dow == 5 && h == 23 && mi == 59 && s == 59 &&
+              us == 750000);
+  EXPECT_FALSE(Make(51544, 1e300).GetFieldsUs(y, mo, d, dow, h, mi, s, us));
+  EXPECT_FALSE(CZORTime().GetFieldsUs(y, mo, d, dow, h, mi, s, us));
+}
+
 TEST(CZORTime, DecimalYear) {
   CZORTime t;
   t.SetDecimalYear(2000.5);  // half of 366 days: 2000-07-02 00:00

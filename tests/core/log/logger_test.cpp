@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -224,6 +225,80 @@ TEST_F(LoggerTest, ThreadedMessagesAreNeitherLostNorInterleaved) {
   EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), kThreads * kMessages);
 }
 
+// Every message line of a file, banners and blank lines left out.
+std::vector<std::string> MessageLines(const std::string& content) {
+  std::vector<std::string> lines;
+  std::istringstream in(content);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.find(" : ") != std::string::npos) lines.push_back(line);
+  }
+  return lines;
+}
+
+// Repointing the log to another file while threads write, and changing its
+// title meanwhile, loses no message: each lands whole in one of the files,
+// before the old file's stop banner or after the new one's start banner.
+TEST_F(LoggerTest, ThreadedMessagesSurviveRepointingTheFile) {
+  constexpr int kThreads = 4;
+  constexpr int kMessages = 400;
+  const std::string other = dir_ + "/other.log";
+  InitLogging(2, kLogFile | kLogMessageBoxes, 0, path_.c_str(), false, -1, false);
+  const zor::platform::ScopedMessageSink sink([](const zor::platform::MessageBoxCall&) { return 1; });
+  std::atomic<int> running{kThreads};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &running] {
+      for (int n = 0; n < kMessages; ++n) Log(LogLevel::Info, "thread %d message %d", t, n);
+      // Boxes read the title that the main thread rewrites.
+      LogTo(kLogMaskMessageBox | kLogMaskNoFile, LogLevel::Error, "box %d", t);
+      --running;
+    });
+  }
+  for (int i = 0; running.load() > 0; ++i) {
+    SetLogTitle(i % 2 == 0 ? "a title long enough to live on the heap" : "");
+    SetLogFile((i % 2 == 0 ? other : path_).c_str(), true);
+  }
+  for (std::thread& th : threads) th.join();
+  StopLogging();
+
+  std::vector<int> seen(kThreads * kMessages, 0);
+  const std::regex line(R"( INFO   : thread (\d+) message (\d+))");
+  for (const std::string& file : {path_, other}) {
+    for (const std::string& text : MessageLines(ReadFile(file))) {
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(text, m, line)) << text;
+      ++seen[std::stoi(m[1]) * kMessages + std::stoi(m[2])];
+    }
+  }
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), kThreads * kMessages);
+}
+
+// With no descriptor left the log cannot open its file: messages go
+// nowhere, nothing fails, and once descriptors are free again the next
+// repoint opens the file as usual.
+TEST_F(LoggerTest, FileThatCannotBeOpenedLeavesTheLogUsable) {
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 256);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> held;
+  for (int fd; (fd = dup(0)) >= 0;) held.push_back(fd);
+  InitLogging(1, kLogFile, 0, path_.c_str(), false, -1, false);
+  Log(LogLevel::Error, "lost");
+  SetLogFile(path_.c_str(), true);
+  Log(LogLevel::Error, "lost again");
+  for (int fd : held) close(fd);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  EXPECT_FALSE(fs::exists(path_));
+
+  SetLogFile(path_.c_str(), true);
+  Log(LogLevel::Error, "written");
+  StopLogging();
+  EXPECT_THAT(BodyLines(ReadFile(path_)), ElementsAre(" ERROR  : written"));
+}
+
 TEST_F(LoggerTest, TimeDecimalsShapeThePrefix) {
   Start(3, 1);
   Log(LogLevel::Debug, "one");
@@ -435,6 +510,43 @@ TEST_F(LoggerTest, LogsDuringStaticDestructionAndClosesAtExit) {
       content, std::regex("from a static destructor\n\n===================== Logging Stopped .* "
                           "======================\n" + kRule + "\n\n$")))
       << content;
+}
+
+// Threads still logging while the process exits: the stop banner ends the
+// file, every line before it is whole, and the exit is clean.
+TEST_F(LoggerTest, ThreadedMessagesDuringExitEndBeforeTheStopBanner) {
+  std::fflush(nullptr);
+  std::cout.flush();
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    InitLogging(1, kLogFile, 0, path_.c_str(), false, 3, false);
+    for (int t = 0; t < 4; ++t) {
+      std::thread([t] {
+        for (int n = 0;; ++n) Log(LogLevel::Error, "thread %d message %d|tail", t, n);
+      }).detach();
+    }
+    usleep(20000);
+    std::exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  const std::string content = ReadFile(path_);
+  EXPECT_TRUE(std::regex_search(content, std::regex("\n===================== Logging Stopped .* "
+                                                    "======================\n" + kRule + "\n\n$")))
+      << content.substr(content.size() > 400 ? content.size() - 400 : 0);
+  const std::vector<std::string> lines = BodyLines(content);
+  ASSERT_FALSE(lines.empty());
+  const std::regex head(
+      R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d\.\d{3} ->  ERROR  : thread \d message \d+)");
+  for (size_t i = 0; i + 1 < lines.size(); i += 2) {
+    ASSERT_TRUE(std::regex_match(lines[i], head)) << lines[i];
+    ASSERT_EQ(lines[i + 1], std::string(28, ' ') + "ERROR  : tail");
+  }
+  EXPECT_EQ(lines.size() % 2, 0u);
 }
 
 }  // namespace

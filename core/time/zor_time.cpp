@@ -7,11 +7,13 @@
 #include <limits>
 #include <locale>
 #include <sstream>
+#include <string_view>
 
 #include <time.h>
 
 #include <boost/date_time/gregorian/gregorian.hpp>
 #include <boost/date_time/posix_time/posix_time.hpp>
+#include <boost/lexical_cast.hpp>
 
 #include "platform/checked_int.h"
 
@@ -122,6 +124,21 @@ CZORTime::CZORTime(int hour, int minute, double seconds) noexcept {
 }
 
 CZORTime::CZORTime(const std::string& text) {
+  // boost's digit reader multiplies by a character before it checks that the
+  // character is a digit, which overflows for a byte below '0' deep inside a
+  // long field. No such byte but boost's own separators (",-./" in the date,
+  // ",-." in the time after the first blank) belongs to a date or a time, nor
+  // does one above '~': such a text is refused first, as boost refuses any
+  // unreadable number.
+  const std::size_t blank = text.find(' ');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (i == blank || (b >= '0' && b <= '~')) continue;
+    const std::string_view separators = i < blank ? ",-./" : ",-.";
+    if (separators.find(static_cast<char>(b)) == std::string_view::npos) {
+      throw boost::bad_lexical_cast();
+    }
+  }
   boost::posix_time::ptime p;
   if (text.find(' ') != std::string::npos) {
     p = boost::posix_time::time_from_string(text);

@@ -69,7 +69,8 @@ class CZORTime : public Zor::ISerializable {
   CZORTime(int hour, int minute, double seconds) noexcept;
   // "YYYY-MM-DD hh:mm:ss[.fff]" (a date, a blank, a time of day) or a date
   // alone at 00:00:00, in the forms boost.date_time reads; fractions of a
-  // second are dropped. Text it cannot read throws its exception.
+  // second are dropped. Text it cannot read throws its exception (a byte
+  // that belongs to no date or time, boost::bad_lexical_cast).
   explicit CZORTime(const std::string& text);
   ~CZORTime() override = default;
 

@@ -147,7 +147,9 @@ std::string FormatDateTime(const CZORTime& time, int decimals, char separator);
 std::string FormatSystemDateTime(const zor::platform::SYSTEMTIME& st, int decimals,
                                  char separator);
 
-// Five-digit day, a blank, the seconds with `decimals` digits (0..17).
+// CZORTime::FormatMjd: five-digit day, a blank, the seconds with `decimals`
+// digits (0..17), folded into their day and rounded once (23:59:59.999 with
+// 2 decimals is the next day's "00.00").
 std::string FormatMjdText(const CZORTime& time, int decimals);
 std::string FormatSystemTimeMjd(const zor::platform::SYSTEMTIME& st, int decimals);
 

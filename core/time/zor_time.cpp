@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <locale>
 #include <sstream>
@@ -519,9 +520,25 @@ std::string CZORTime::FormatTime(int decimals, char separator) const {
 std::string CZORTime::FormatMjd(int decimals) const {
   if (!IsValid()) return "Invalid";
   const int precision = std::clamp(decimals, 0, 17);
+  // One rounding of the instant: the seconds folded into their day, and a
+  // day whose seconds print as 86400 is the next day's start.
+  int64_t day = m_day;
+  double seconds = m_seconds;
+  int64_t days = 0;
+  double rest = 0.0;
+  if (SplitDays(m_seconds, days, rest) && FitsInt32(day + days)) {
+    day += days;
+    seconds = rest;
+    char printed[48];
+    std::snprintf(printed, sizeof printed, "%.*f", precision, rest);
+    if (std::strtod(printed, nullptr) >= kDay && FitsInt32(day + 1)) {
+      ++day;
+      seconds = 0.0;
+    }
+  }
   // "%05d %05.<precision>lf"; seconds as large as 1e308 need ~330 bytes.
   char buf[400];
-  std::snprintf(buf, sizeof buf, "%05d %0*.*f", m_day, 5, precision, m_seconds);
+  std::snprintf(buf, sizeof buf, "%05d %0*.*f", static_cast<int32_t>(day), 5, precision, seconds);
   return buf;
 }
 

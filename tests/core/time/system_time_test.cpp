@@ -404,6 +404,12 @@ TEST(SystemTimeTextTest, MjdText) {
   EXPECT_EQ(FormatMjdText(CZORTime(), 3), "Invalid");
   EXPECT_EQ(FormatSystemTimeMjd(MakeSystemTime(2000, 1, 1, 12, 0, 0, 250), 2), "51544 43200.25");
   EXPECT_EQ(FormatSystemTimeMjd(SYSTEMTIME{}, 2), "Invalid");
+  // The last millisecond of a day rounds to the next day's start, never to
+  // 86400 seconds.
+  EXPECT_EQ(FormatSystemTimeMjd(MakeSystemTime(2000, 1, 1, 23, 59, 59, 999), 2), "51545 00.00");
+  EXPECT_EQ(FormatSystemTimeMjd(MakeSystemTime(2000, 1, 1, 23, 59, 59, 999), 3),
+            "51544 86399.999");
+  EXPECT_EQ(FormatMjdText(CZORTime(sTimeRecord{51544, 0, 86399.96}), 1), "51545 000.0");
 }
 
 TEST(SystemTimeTextTest, StrftimePattern) {

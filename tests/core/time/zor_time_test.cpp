@@ -346,6 +346,25 @@ TEST(CZORTime, MjdAndBoostTexts) {
   EXPECT_EQ(Make(123, 5.5).FormatMjd(-7), "00123 00006");
   EXPECT_EQ(Make(1, 0.5).FormatMjd(1000), "00001 0.50000000000000000");
   EXPECT_FALSE(Make(1, 1e300).FormatMjd(17).empty());
+  // One rounding: seconds that print as a whole day are the next day's 0,
+  // and seconds outside the day are folded into it.
+  EXPECT_EQ(Make(51544, 86399.9996).FormatMjd(3), "51545 0.000");
+  EXPECT_EQ(Make(51544, 86399.5).FormatMjd(0), "51545 00000");
+  EXPECT_EQ(Make(51544, 86399.96).FormatMjd(1), "51545 000.0");
+  EXPECT_EQ(Make(51544, 86399.9994).FormatMjd(3), "51544 86399.999");
+  EXPECT_EQ(Make(51544, 90000.0).FormatMjd(1), "51545 3600.0");
+  EXPECT_EQ(Make(51544, -0.25).FormatMjd(2), "51543 86399.75");
+  EXPECT_EQ(Make(-1, 86399.99999).FormatMjd(2), "00000 00.00");
+  for (int decimals = 0; decimals <= 6; ++decimals) {
+    for (double off : {0.0, 0.0004, 0.0005, 0.4999, 0.5, 0.9994, 0.9995, 0.99949999, 0.9999999}) {
+      const std::string text = Make(60000, 86399.0 + off).FormatMjd(decimals);
+      const double printed = std::strtod(text.c_str() + 6, nullptr);
+      EXPECT_LT(printed, 86400.0) << text;
+      EXPECT_NEAR(std::stod(text.substr(0, 5)) * 86400.0 + printed, 60000 * 86400.0 + 86399.0 + off,
+                  0.5 * std::pow(10.0, -decimals) + 1e-5)
+          << text;
+    }
+  }
 
   const CZORTime t = Make(51544, 45296.25);
   EXPECT_EQ(t.ToSimpleString(), "2000-Jan-01 12:34:56.250000");

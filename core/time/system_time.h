@@ -170,6 +170,9 @@ std::string FormatTimeOfDayLocale(const CZORTime& time, uint32_t flags);
 // "[-][N d ]hh:mm:ss.s", or whole seconds "[-][N d ]hh:mm:ss" with `round`.
 // The value is rounded (to tenths as "%.1f" rounds them, or to whole
 // seconds) before it is split, so 59.96 s is "00:01:00.0", never "00:00:60.0".
+// A count no int holds (2^31 days or more, infinities, NaN) prints as
+// -2147483648, the integer conversion's value for it; NaN seconds print as
+// printf prints NaN.
 std::string FormatDuration(double seconds, bool round);
 
 // The locale's time format; `withoutSeconds` removes the first separator +

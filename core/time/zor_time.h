@@ -183,7 +183,9 @@ class CZORTime : public Zor::ISerializable {
   std::string FormatTime(int decimals, char separator) const;
   // Five-digit day, a blank, the seconds with `decimals` digits (0..17):
   // "51544 43200.000". The seconds are folded into their day and rounded
-  // once, so 86399.9996 s with 3 decimals is "51545 0.000", never 86400.
+  // once, so 86399.9996 s with 3 decimals is "51545 0.000", never 86400; up
+  // to 3 decimals they round as GetFieldsMs (floor(s * 10^d + 0.5)), so the
+  // milliseconds are those of every other text.
   std::string FormatMjd(int decimals) const;
   // -999 when this is not set; 1 when `other` is not set; else -1, 0, 1 by
   // day, then by seconds.

@@ -355,6 +355,12 @@ TEST(CZORTime, MjdAndBoostTexts) {
   EXPECT_EQ(Make(51544, 90000.0).FormatMjd(1), "51545 3600.0");
   EXPECT_EQ(Make(51544, -0.25).FormatMjd(2), "51543 86399.75");
   EXPECT_EQ(Make(-1, 86399.99999).FormatMjd(2), "00000 00.00");
+  // Three decimals show the milliseconds of the other texts, ties included.
+  for (double seconds : {59.4995, 59.9995, 86399.0005, 43199.4995}) {
+    const std::string clock = Make(60000, seconds).FormatTime(3, ':');
+    const std::string mjd = Make(60000, seconds).FormatMjd(3);
+    EXPECT_EQ(mjd.substr(mjd.size() - 3), clock.substr(clock.size() - 3)) << seconds;
+  }
   for (int decimals = 0; decimals <= 6; ++decimals) {
     for (double off : {0.0, 0.0004, 0.0005, 0.4999, 0.5, 0.9994, 0.9995, 0.99949999, 0.9999999}) {
       const std::string text = Make(60000, 86399.0 + off).FormatMjd(decimals);

@@ -142,7 +142,8 @@ std::string FormatSystemTimeOfDay(const zor::platform::SYSTEMTIME& st, int decim
 
 // "yyyy-mm-dd " and the time of day. Up to 3 decimals the date and the time
 // come from the same millisecond-rounded fields, so 23:59:59.9996 is
-// 00:00:00.000 of the next day.
+// 00:00:00.000 of the next day; above 3 both come from the microsecond
+// fields (CZORTime::GetFieldsUs), seconds outside the day folded into it.
 std::string FormatDateTime(const CZORTime& time, int decimals, char separator);
 std::string FormatSystemDateTime(const zor::platform::SYSTEMTIME& st, int decimals,
                                  char separator);

@@ -2,11 +2,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -284,7 +286,11 @@ TEST_F(LoggerTest, FileThatCannotBeOpenedLeavesTheLogUsable) {
   low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 256);
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
   std::vector<int> held;
-  for (int fd; (fd = dup(0)) >= 0;) held.push_back(fd);
+  const int base = open("/dev/null", O_RDONLY);  // stdin may be closed
+  ASSERT_GE(base, 0);
+  held.push_back(base);
+  for (int fd; (fd = dup(base)) >= 0;) held.push_back(fd);
+  ASSERT_EQ(errno, EMFILE);
   InitLogging(1, kLogFile, 0, path_.c_str(), false, -1, false);
   Log(LogLevel::Error, "lost");
   SetLogFile(path_.c_str(), true);

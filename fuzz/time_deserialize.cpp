@@ -5,6 +5,7 @@
 // query, text and alignment without a crash or an out-of-range field.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -30,9 +31,26 @@ void Exercise(CZORTime& t) {
   }
   int us;
   t.GetTimeOfDayUs(h, mi, s, us);
+  (void)t.FormatTime(6, '\0');
   if (us < 0 || us > 999999) __builtin_trap();
   const std::string clock = t.FormatTime(3, ':');
-  (void)t.FormatTime(6, '\0');
+  // Above three decimals: the folded instant, cut to microseconds; the log
+  // stamp's date is that instant's own.
+  const std::string micro = t.FormatTime(6, ':');
+  if (t.GetFieldsUs(y, m, d, dow, h, mi, s, us)) {
+    if (h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59 || us < 0 || us > 999999)
+      __builtin_trap();
+    char want[32];
+    std::snprintf(want, sizeof want, "%02d:%02d:%02d.%06d", h, mi, s, us);
+    if (micro != want) __builtin_trap();
+    if (y >= 0 && y <= 9999) {
+      char date[16];
+      std::snprintf(date, sizeof date, "%02d/%02d/%04d", d, m, y);
+      if (LogTimeStamp(t, 6) != std::string(date) + " " + micro) __builtin_trap();
+    }
+  } else if (micro != "Invalid") {
+    __builtin_trap();
+  }
   (void)t.FormatMjd(17);
   (void)t.ToSimpleString();
   // The boost text rounds as FormatTime does: the same clock, and the date
@@ -57,7 +75,13 @@ void Exercise(CZORTime& t) {
   copy.SetGpsWeek(g);
   copy = t;
   copy += 1e9;
+  // A move folds the seconds into the day.
+  if (copy.IsValid() && !(copy.GetSeconds() >= 0.0 && copy.GetSeconds() < 86400.0))
+    __builtin_trap();
   copy -= 3e9;
+  copy.SetMjdSeconds(t.GetSeconds() * 1e6);
+  if (copy.IsValid() && !(copy.GetSeconds() >= 0.0 && copy.GetSeconds() < 86400.0))
+    __builtin_trap();
   (void)(t - copy);
 }
 

@@ -95,11 +95,25 @@ bool FileTimeToSystemTime(const FILETIME& ft, SYSTEMTIME& st) noexcept {
 uint64_t UnixTimeToFileTime(int64_t seconds, int64_t nanoseconds) noexcept {
   constexpr int64_t kEpochSeconds = static_cast<int64_t>(kUnixEpochTicks / kTicksPerSecond);
   constexpr int64_t kMaxSeconds = static_cast<int64_t>(kMaxTicks / kTicksPerSecond) - kEpochSeconds;
+  constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
+  // Whole seconds of the nanoseconds first, so any pair stays in range.
+  int64_t carry = nanoseconds / kNanosecondsPerSecond;
+  int64_t rest = nanoseconds % kNanosecondsPerSecond;
+  if (rest < 0) {
+    rest += kNanosecondsPerSecond;
+    --carry;
+  }
+  if (__builtin_add_overflow(seconds, carry, &seconds)) {
+    if (carry < 0) return 0;
+    seconds = kMaxSeconds;
+  }
   if (seconds < -kEpochSeconds) return 0;
-  if (seconds >= kMaxSeconds) seconds = kMaxSeconds - 1;
-  const int64_t ticks = (seconds + kEpochSeconds) * static_cast<int64_t>(kTicksPerSecond) +
-                        nanoseconds / 100;
-  return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
+  if (seconds >= kMaxSeconds) {
+    seconds = kMaxSeconds - 1;
+    rest = kNanosecondsPerSecond - 100;  // the last tick
+  }
+  return static_cast<uint64_t>(seconds + kEpochSeconds) * kTicksPerSecond +
+         static_cast<uint64_t>(rest / 100);
 }
 
 }  // namespace zor::platform

@@ -58,8 +58,9 @@ bool SystemTimeToFileTime(const SYSTEMTIME& st, FILETIME& ft) noexcept;
 bool FileTimeToSystemTime(uint64_t ticks, SYSTEMTIME& st) noexcept;
 bool FileTimeToSystemTime(const FILETIME& ft, SYSTEMTIME& st) noexcept;
 
-// Ticks of a Unix time (seconds and nanoseconds since 1970); times before
-// 1601 give 0.
+// Ticks of a Unix time (seconds and nanoseconds since 1970; nanoseconds
+// beyond a second carry into the seconds); times before 1601 give 0, times
+// from 30828 on the last tick below 2^63.
 uint64_t UnixTimeToFileTime(int64_t seconds, int64_t nanoseconds) noexcept;
 
 }  // namespace zor::platform

@@ -123,7 +123,8 @@ std::size_t WriteStamp(const CZORTime& now, int decimals, char* out, std::size_t
   std::string micro;
   if (decimals > 3) {
     // Microseconds are cut, never rounded up, so the date is the value's own.
-    now.GetDate(year, month, day);
+    int us = 0;
+    if (!now.GetFieldsUs(year, month, day, dayOfWeek, hour, minute, second, us)) return invalid();
     micro = now.FormatTime(decimals, ':');
   } else if (!now.GetFieldsMs(year, month, day, dayOfWeek, hour, minute, second, ms)) {
     return invalid();
@@ -220,6 +221,21 @@ CZORTime CLogger::Now() const {
 
 void CLogger::Open(const std::string& path, bool append) {
   const std::lock_guard<std::mutex> lock(m_WriteLock);
+  OpenLocked(path, append);
+}
+
+void CLogger::Close() {
+  const std::lock_guard<std::mutex> lock(m_WriteLock);
+  CloseLocked();
+}
+
+void CLogger::Reopen(const std::string& path, bool append) {
+  const std::lock_guard<std::mutex> lock(m_WriteLock);
+  CloseLocked();
+  OpenLocked(path, append);
+}
+
+void CLogger::OpenLocked(const std::string& path, bool append) {
   if (is_open()) return;
   if (PathFileName(path).empty()) return;
   const std::string parent = PathParent(path);
@@ -236,8 +252,7 @@ void CLogger::Open(const std::string& path, bool append) {
   flush();
 }
 
-void CLogger::Close() {
-  const std::lock_guard<std::mutex> lock(m_WriteLock);
+void CLogger::CloseLocked() {
   if (!is_open()) return;
   std::string banner = "\n";
   banner += kStopBanner;
@@ -247,6 +262,11 @@ void CLogger::Close() {
   write(banner.data(), static_cast<std::streamsize>(banner.size()));
   flush();
   close();
+}
+
+bool CLogger::IsOpen() {
+  const std::lock_guard<std::mutex> lock(m_WriteLock);
+  return is_open();
 }
 
 bool CLogger::WritesFile(uint32_t mask) const {
@@ -317,7 +337,11 @@ void CLogger::WriteMessage(uint32_t mask, LogLevel level, std::string_view text)
 std::string CLogger::Caption(LogLevel level) const {
   // No window has the focus on Linux, so a log without a title gives the
   // word alone.
-  std::string caption = m_Title;
+  std::string caption;
+  {
+    const std::lock_guard<std::mutex> lock(m_SettingsLock);
+    caption = m_Title;
+  }
   if (!caption.empty()) caption += " : ";
   return caption + kCaptionWords[LevelRow(level)];
 }
@@ -350,12 +374,14 @@ void StopLogging() {
 void SetLogFile(const char* path, bool append) {
   if (path == nullptr) return;
   CLogger& log = L();
-  log.m_Path = path;
-  if (Load(log.m_Level) != 0 && (Load(log.m_Flags) & kLogFile) != 0) {
-    log.Close();
-    log.Open(log.m_Path, append);
+  const std::string newPath = path;
+  {
+    const std::lock_guard<std::mutex> lock(log.m_SettingsLock);
+    log.m_Path = newPath;
   }
-  if (log.m_Title.empty()) log.m_Title = PathWithoutExtension(PathFileName(log.m_Path));
+  if (Load(log.m_Level) != 0 && (Load(log.m_Flags) & kLogFile) != 0) log.Reopen(newPath, append);
+  const std::lock_guard<std::mutex> lock(log.m_SettingsLock);
+  if (log.m_Title.empty()) log.m_Title = PathWithoutExtension(PathFileName(newPath));
 }
 
 void SetLogFile(const wchar_t* path, bool append) {
@@ -364,11 +390,14 @@ void SetLogFile(const wchar_t* path, bool append) {
 }
 
 void SetLogTitle(const char* title) {
-  if (title != nullptr) L().m_Title = title;
+  if (title == nullptr) return;
+  CLogger& log = L();
+  const std::lock_guard<std::mutex> lock(log.m_SettingsLock);
+  log.m_Title = title;
 }
 
 void SetLogTitle(const wchar_t* title) {
-  if (title != nullptr) L().m_Title = WideToUtf8(title);
+  if (title != nullptr) SetLogTitle(WideToUtf8(title).c_str());
 }
 
 void SetLogInteractive(bool interactive, bool reopen) {
@@ -377,11 +406,19 @@ void SetLogInteractive(bool interactive, bool reopen) {
     Ref(log.m_Flags).fetch_or(kLogMessageBoxes, std::memory_order_relaxed);
     return;
   }
-  Store(log.m_Flags, (Load(log.m_Flags) & ~kLogMessageBoxes) | kLogFile);
-  if (reopen && !log.is_open() && !log.m_Path.empty()) {
-    if (Load(log.m_Level) == 0) Store(log.m_Level, 1);
-    log.Open(log.m_Path, true);
+  auto flags = Ref(log.m_Flags);
+  uint32_t old = flags.load();
+  while (!flags.compare_exchange_weak(old, (old & ~kLogMessageBoxes) | kLogFile)) {
   }
+  if (!reopen) return;
+  std::string path;
+  {
+    const std::lock_guard<std::mutex> lock(log.m_SettingsLock);
+    path = log.m_Path;
+  }
+  if (path.empty() || log.IsOpen()) return;
+  if (Load(log.m_Level) == 0) Store(log.m_Level, 1);
+  log.Open(path, true);
 }
 
 void EnableLogMessageBoxes(bool on) {

@@ -69,12 +69,20 @@ class CLogger : public std::ofstream {
   void Open(const std::string& path, bool append);
   // Writes the stop banner and closes the file; nothing when none is open.
   void Close();
+  // Close, then Open on `path`, with no message written in between (a
+  // message of another thread goes to the old file or the new one).
+  void Reopen(const std::string& path, bool append);
+  // Whether a file is open, asked under the lock the writers hold.
+  bool IsOpen();
   // Writes one message to the destinations that mask and flags allow; the
   // level setting is not looked at.
   void WriteMessage(uint32_t mask, LogLevel level, std::string_view text);
   // The message-box caption: "title : Warning", or the word alone.
   std::string Caption(LogLevel level) const;
 
+  // Guards the path and the title, which any thread may set or read; never
+  // held while m_WriteLock is taken.
+  mutable std::mutex m_SettingsLock;
   std::string m_Path;
   std::string m_Title;
   int32_t m_Level = 0;
@@ -87,6 +95,9 @@ class CLogger : public std::ofstream {
   // The current local or UTC time.
   CZORTime Now() const;
   bool WritesFile(uint32_t mask) const;
+  // Open and Close with m_WriteLock held.
+  void OpenLocked(const std::string& path, bool append);
+  void CloseLocked();
 
   // The text of one message on its way to the file, kept between messages.
   std::string m_Text;

@@ -74,18 +74,6 @@ std::string DateText(int year, int month, int day) {
   return buffer;
 }
 
-// "%05d %05.<decimals>lf" of day and seconds; decimals held to 0..17 (the
-// digits a double carries) so the format stays well formed.
-std::string MjdText(int32_t day, double seconds, int decimals) {
-  const int digits = std::clamp(decimals, 0, 17);
-  const int n = std::snprintf(nullptr, 0, "%05d %05.*f", day, digits, seconds);
-  if (n <= 0) return {};
-  std::string text(static_cast<std::size_t>(n) + 1, '\0');
-  std::snprintf(text.data(), text.size(), "%05d %05.*f", day, digits, seconds);
-  text.resize(static_cast<std::size_t>(n));
-  return text;
-}
-
 // x rounded to one decimal exactly as printf's "%.1f" rounds it (the binary
 // value, ties to even).
 double RoundToTenthsAsPrinted(double x) {
@@ -317,8 +305,10 @@ std::string FormatSystemTimeOfDay(const SYSTEMTIME& st, int decimals, char separ
 std::string FormatDateTime(const CZORTime& time, int decimals, char separator) {
   if (!time.IsValid()) return "Invalid";
   if (decimals > 3) {
-    int year = 0, month = 0, day = 0;
-    time.GetDate(year, month, day);
+    int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0, us = 0;
+    if (!time.GetFieldsUs(year, month, day, dayOfWeek, hour, minute, second, us)) {
+      return "Invalid";
+    }
     return DateText(year, month, day) + time.FormatTime(decimals, separator);
   }
   int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0, ms = 0;
@@ -331,15 +321,11 @@ std::string FormatSystemDateTime(const SYSTEMTIME& st, int decimals, char separa
   return DateText(st.wYear, st.wMonth, st.wDay) + FormatSystemTimeOfDay(st, decimals, separator);
 }
 
-std::string FormatMjdText(const CZORTime& time, int decimals) {
-  if (!time.IsValid()) return "Invalid";
-  return MjdText(time.GetDay(), time.GetSeconds(), decimals);
-}
+std::string FormatMjdText(const CZORTime& time, int decimals) { return time.FormatMjd(decimals); }
 
 std::string FormatSystemTimeMjd(const SYSTEMTIME& st, int decimals) {
   if (st.wYear == 0) return "Invalid";
-  const sTimeRecord record = SystemTimeToTime(st);
-  return MjdText(record.day, record.seconds, decimals);
+  return CZORTime(SystemTimeToTime(st)).FormatMjd(decimals);
 }
 
 std::string FormatTimeWithPattern(const CZORTime& time, const char* pattern) {

@@ -142,12 +142,15 @@ std::string FormatSystemTimeOfDay(const zor::platform::SYSTEMTIME& st, int decim
 
 // "yyyy-mm-dd " and the time of day. Up to 3 decimals the date and the time
 // come from the same millisecond-rounded fields, so 23:59:59.9996 is
-// 00:00:00.000 of the next day.
+// 00:00:00.000 of the next day; above 3 both come from the microsecond
+// fields (CZORTime::GetFieldsUs), seconds outside the day folded into it.
 std::string FormatDateTime(const CZORTime& time, int decimals, char separator);
 std::string FormatSystemDateTime(const zor::platform::SYSTEMTIME& st, int decimals,
                                  char separator);
 
-// Five-digit day, a blank, the seconds with `decimals` digits (0..17).
+// CZORTime::FormatMjd: five-digit day, a blank, the seconds with `decimals`
+// digits (0..17), folded into their day and rounded once (23:59:59.999 with
+// 2 decimals is the next day's "00.00").
 std::string FormatMjdText(const CZORTime& time, int decimals);
 std::string FormatSystemTimeMjd(const zor::platform::SYSTEMTIME& st, int decimals);
 
@@ -168,6 +171,9 @@ std::string FormatTimeOfDayLocale(const CZORTime& time, uint32_t flags);
 // "[-][N d ]hh:mm:ss.s", or whole seconds "[-][N d ]hh:mm:ss" with `round`.
 // The value is rounded (to tenths as "%.1f" rounds them, or to whole
 // seconds) before it is split, so 59.96 s is "00:01:00.0", never "00:00:60.0".
+// A count no int holds (2^31 days or more, infinities, NaN) prints as
+// -2147483648, the integer conversion's value for it; NaN seconds print as
+// printf prints NaN.
 std::string FormatDuration(double seconds, bool round);
 
 // The locale's time format; `withoutSeconds` removes the first separator +

@@ -4,14 +4,17 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <locale>
 #include <sstream>
+#include <string_view>
 
 #include <time.h>
 
 #include <boost/date_time/gregorian/gregorian.hpp>
 #include <boost/date_time/posix_time/posix_time.hpp>
+#include <boost/lexical_cast.hpp>
 
 #include "platform/checked_int.h"
 
@@ -31,6 +34,28 @@ bool FitsInt32(int64_t v) { return v >= kInt32Min && v <= kInt32Max; }
 bool SmallWhole(double v, int64_t& out) {
   if (!(std::fabs(v) <= 8.0e9)) return false;
   out = static_cast<int64_t>(v);
+  return true;
+}
+
+// Splits a count of seconds into whole days and the seconds of the last day,
+// in [0, 86400). The remainder is exact (fmod), so no rounding of a division
+// can leave 86400 seconds or a hair below zero; a remainder too close below a
+// whole day for [0, 86400) to hold counts as that day's start. False for
+// counts that are not finite or whose days no 32-bit day could absorb.
+bool SplitDays(double seconds, int64_t& days, double& rest) {
+  if (!std::isfinite(seconds)) return false;
+  double r = std::fmod(seconds, kDay);
+  double whole = (seconds - r) / kDay;
+  if (r < 0.0) {
+    r += kDay;
+    whole -= 1.0;
+    if (r >= kDay) {
+      r = 0.0;
+      whole += 1.0;
+    }
+  }
+  if (!SmallWhole(whole, days)) return false;
+  rest = r;
   return true;
 }
 
@@ -100,6 +125,21 @@ CZORTime::CZORTime(int hour, int minute, double seconds) noexcept {
 }
 
 CZORTime::CZORTime(const std::string& text) {
+  // boost's digit reader multiplies by a character before it checks that the
+  // character is a digit, which overflows for a byte below '0' deep inside a
+  // long field. No such byte but boost's own separators (",-./" in the date,
+  // ",-." in the time after the first blank) belongs to a date or a time, nor
+  // does one above '~': such a text is refused first, as boost refuses any
+  // unreadable number.
+  const std::size_t blank = text.find(' ');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (i == blank || (b >= '0' && b <= '~')) continue;
+    const std::string_view separators = i < blank ? ",-./" : ",-.";
+    if (separators.find(static_cast<char>(b)) == std::string_view::npos) {
+      throw boost::bad_lexical_cast();
+    }
+  }
   boost::posix_time::ptime p;
   if (text.find(' ') != std::string::npos) {
     p = boost::posix_time::time_from_string(text);
@@ -183,20 +223,22 @@ void CZORTime::SetDecimalYear(double decimalYear) noexcept {
 
 void CZORTime::SetUnixSeconds(double seconds) noexcept {
   int64_t n = 0;
-  if (!std::isfinite(seconds) || !SmallWhole(std::floor(seconds / kDay), n)) {
+  double rest = 0.0;
+  if (!SplitDays(seconds, n, rest)) {
     Clear();
     return;
   }
-  Store(n + kMjdUnixEpoch, seconds - static_cast<double>(n) * kDay);
+  Store(n + kMjdUnixEpoch, rest);
 }
 
 void CZORTime::SetMjdSeconds(double seconds) noexcept {
   int64_t n = 0;
-  if (!std::isfinite(seconds) || !SmallWhole(std::floor(seconds / kDay), n)) {
+  double rest = 0.0;
+  if (!SplitDays(seconds, n, rest)) {
     Clear();
     return;
   }
-  Store(n, seconds - static_cast<double>(n) * kDay);
+  Store(n, rest);
 }
 
 int CZORTime::SetTimeOfDay(const CZORTime& reference, int hour, int minute,
@@ -330,6 +372,28 @@ bool CZORTime::GetFieldsMs(int& year, int& month, int& day, int& dayOfWeek, int&
   return true;
 }
 
+bool CZORTime::GetFieldsUs(int& year, int& month, int& day, int& dayOfWeek, int& hour,
+                           int& minute, int& second, int& microsecond) const noexcept {
+  year = month = day = dayOfWeek = hour = minute = second = microsecond = 0;
+  int64_t days = 0;
+  double rest = 0.0;
+  if (!Usable() || !SplitDays(m_seconds, days, rest)) return false;
+  const int64_t mjd = int64_t{m_day} + days;
+  if (!FitsInt32(mjd)) return false;
+  // Whole seconds in integers: no division can round an hour or a minute up.
+  const double whole = std::floor(rest);
+  double f = rest - whole;
+  if (f > 0.999999) f = 0.999999;
+  const auto clock = static_cast<int>(whole);  // 0..86399
+  MjdToDate(static_cast<int32_t>(mjd), year, month, day);
+  dayOfWeek = MjdDayOfWeek(mjd);
+  hour = clock / 3600;
+  minute = clock % 3600 / 60;
+  second = clock % 60;
+  microsecond = static_cast<int>(f * 1e6 + 0.5);
+  return true;
+}
+
 void CZORTime::GetTimeOfDay(int& hour, int& minute, double& seconds) const noexcept {
   hour = minute = 0;
   seconds = 0.0;
@@ -429,8 +493,8 @@ std::string CZORTime::FormatTime(int decimals, char separator) const {
   if (!Usable()) return "Invalid";
   std::string text;
   if (decimals > 3) {
-    int h, m, s, us;
-    GetTimeOfDayUs(h, m, s, us);
+    int y, mo, d, dow, h, m, s, us;
+    if (!GetFieldsUs(y, mo, d, dow, h, m, s, us)) return "Invalid";
     text = Printf("%02d:%02d:%02d.%06d", h, m, s, us);
     const size_t keep = static_cast<size_t>(std::min(decimals, 1000)) + 9;
     if (text.size() > keep) text.resize(keep);
@@ -456,9 +520,47 @@ std::string CZORTime::FormatTime(int decimals, char separator) const {
 std::string CZORTime::FormatMjd(int decimals) const {
   if (!IsValid()) return "Invalid";
   const int precision = std::clamp(decimals, 0, 17);
+  // One rounding of the instant: the seconds folded into their day, and a
+  // day whose seconds round to 86400 is the next day's start.
+  int64_t day = m_day;
+  double seconds = m_seconds;
+  int64_t days = 0;
+  double rest = 0.0;
+  if (SplitDays(m_seconds, days, rest) && FitsInt32(day + days)) {
+    day += days;
+    if (precision <= 3) {
+      // Whole units of the last digit, rounded as GetFieldsMs rounds
+      // (floor(s * 10^d + 0.5)), so three decimals show the milliseconds
+      // every other text of the value shows.
+      constexpr int64_t kScale[] = {1, 10, 100, 1000};
+      const int64_t scale = kScale[precision];
+      int64_t units = static_cast<int64_t>(rest * static_cast<double>(scale) + 0.5);
+      if (units >= kSecondsPerDay * scale && FitsInt32(day + 1)) {
+        ++day;
+        units = 0;
+      }
+      char buf[64];
+      if (precision == 0) {
+        std::snprintf(buf, sizeof buf, "%05d %05lld", static_cast<int32_t>(day),
+                      static_cast<long long>(units));
+      } else {
+        std::snprintf(buf, sizeof buf, "%05d %0*lld.%0*lld", static_cast<int32_t>(day),
+                      std::max(1, 4 - precision), static_cast<long long>(units / scale), precision,
+                      static_cast<long long>(units % scale));
+      }
+      return buf;
+    }
+    seconds = rest;
+    char printed[48];
+    std::snprintf(printed, sizeof printed, "%.*f", precision, rest);
+    if (std::strtod(printed, nullptr) >= kDay && FitsInt32(day + 1)) {
+      ++day;
+      seconds = 0.0;
+    }
+  }
   // "%05d %05.<precision>lf"; seconds as large as 1e308 need ~330 bytes.
   char buf[400];
-  std::snprintf(buf, sizeof buf, "%05d %0*.*f", m_day, 5, precision, m_seconds);
+  std::snprintf(buf, sizeof buf, "%05d %0*.*f", static_cast<int32_t>(day), 5, precision, seconds);
   return buf;
 }
 
@@ -544,11 +646,12 @@ CZORTime& CZORTime::operator+=(double seconds) noexcept {
     return *this;
   }
   int64_t n = 0;
-  if (!SmallWhole(std::floor(s / kDay), n)) {
+  double rest = 0.0;
+  if (!SplitDays(s, n, rest)) {
     Clear();
     return *this;
   }
-  Store(int64_t{m_day} + n, s - static_cast<double>(n) * kDay);
+  Store(int64_t{m_day} + n, rest);
   return *this;
 }
 

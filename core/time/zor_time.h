@@ -69,7 +69,8 @@ class CZORTime : public Zor::ISerializable {
   CZORTime(int hour, int minute, double seconds) noexcept;
   // "YYYY-MM-DD hh:mm:ss[.fff]" (a date, a blank, a time of day) or a date
   // alone at 00:00:00, in the forms boost.date_time reads; fractions of a
-  // second are dropped. Text it cannot read throws its exception.
+  // second are dropped. Text it cannot read throws its exception (a byte
+  // that belongs to no date or time, boost::bad_lexical_cast).
   explicit CZORTime(const std::string& text);
   ~CZORTime() override = default;
 
@@ -149,6 +150,11 @@ class CZORTime : public Zor::ISerializable {
   // instant lies outside the 32-bit day range.
   bool GetFieldsMs(int& year, int& month, int& day, int& dayOfWeek, int& hour, int& minute,
                    int& second, int& millisecond) const noexcept;
+  // The instant folded into its date with the clock cut to microseconds, as
+  // GetTimeOfDayUs cuts it (never rounded up into the next second, so the
+  // date is the instant's own). False, with every field 0, as GetFieldsMs.
+  bool GetFieldsUs(int& year, int& month, int& day, int& dayOfWeek, int& hour, int& minute,
+                   int& second, int& microsecond) const noexcept;
   void GetTimeOfDay(int& hour, int& minute, double& seconds) const noexcept;
   // microseconds stays below 1000000 (59.9999999 s is 59 s 999999 us).
   void GetTimeOfDayUs(int& hour, int& minute, int& second, int& microseconds) const noexcept;
@@ -170,11 +176,16 @@ class CZORTime : public Zor::ISerializable {
   // The same rounded instant through a boost time facet with a
   // strftime-style format, e.g. "%d/%m/%Y".
   std::string Format(const std::string& format) const;
-  // "hh:mm:ss" with `decimals` digits of the second (at most six). Separator
+  // "hh:mm:ss" with `decimals` digits of the second (at most six): up to
+  // three from GetFieldsMs, more from GetFieldsUs, so the clock is always the
+  // one of a date (hour 25 prints as 01). Separator
   // ':' keeps the colons, 0 removes them, any other byte replaces them.
   std::string FormatTime(int decimals, char separator) const;
   // Five-digit day, a blank, the seconds with `decimals` digits (0..17):
-  // "51544 43200.000".
+  // "51544 43200.000". The seconds are folded into their day and rounded
+  // once, so 86399.9996 s with 3 decimals is "51545 0.000", never 86400; up
+  // to 3 decimals they round as GetFieldsMs (floor(s * 10^d + 0.5)), so the
+  // milliseconds are those of every other text.
   std::string FormatMjd(int decimals) const;
   // -999 when this is not set; 1 when `other` is not set; else -1, 0, 1 by
   // day, then by seconds.
@@ -194,7 +205,8 @@ class CZORTime : public Zor::ISerializable {
   int AlignToGpsWeek(const sGpsWeekTime& reference) noexcept;
   int AlignToWeek(const CZORTime& reference) noexcept;
 
-  // Moves by `seconds` and folds the seconds into [0, 86400). A not-set
+  // Moves by `seconds` and folds the seconds into [0, 86400) (a move to a
+  // hair below midnight that [0, 86400) cannot hold is midnight). A not-set
   // value stays not set; a move that cannot be represented gives not set.
   CZORTime& operator+=(double seconds) noexcept;
   CZORTime& operator-=(double seconds) noexcept { return *this += -seconds; }

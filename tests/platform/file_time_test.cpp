@@ -133,6 +133,17 @@ TEST(FileTimeTest, UnixTime) {
   EXPECT_EQ(UnixTimeToFileTime(1, 500'000'000), kUnixEpochTicks + 15'000'000);
   EXPECT_EQ(UnixTimeToFileTime(-11'644'473'601, 0), 0u);  // before 1601
   EXPECT_LT(UnixTimeToFileTime(INT64_MAX, 999'999'999), 0x8000000000000000ULL);
+  // Nanoseconds beyond one second carry into the seconds, either way, and no
+  // pair overflows (the sanitizer build traps a signed overflow).
+  EXPECT_EQ(UnixTimeToFileTime(0, 2'500'000'000), kUnixEpochTicks + 25'000'000);
+  EXPECT_EQ(UnixTimeToFileTime(10, -2'500'000'000), kUnixEpochTicks + 75'000'000);
+  for (int64_t s : {INT64_MIN, int64_t{-11'644'473'600}, int64_t{0}, int64_t{910'692'730'085},
+                    INT64_MAX}) {
+    for (int64_t ns : {INT64_MIN, int64_t{-1}, int64_t{0}, int64_t{999'999'999}, INT64_MAX}) {
+      EXPECT_LT(UnixTimeToFileTime(s, ns), 0x8000000000000000ULL) << s << ' ' << ns;
+    }
+  }
+  EXPECT_EQ(UnixTimeToFileTime(INT64_MIN, INT64_MAX), 0u);
 }
 
 }  // namespace

@@ -141,15 +141,19 @@ std::vector<Change> Changes() {
 
 // Around every offset change of zones whose winter time is flagged as
 // daylight time (Dublin, Casablanca), one with a 30-minute change (Lord
-// Howe) and a POSIX rule: a wall time shown by two instants gives the
-// earlier one, a wall time shown by none is read with the larger offset,
-// and a wall time shown once gives that instant.
+// Howe), a POSIX rule, and zones that changed rarely but far: a skipped
+// day at the date line (Apia, Kwajalein), half hours (Caracas), two hours
+// at once (Troll): a wall time shown by two instants gives the earlier one,
+// a wall time shown by none is read with the larger offset, and a wall time
+// shown once gives that instant.
 TEST(TimeZoneTest, RepeatedAndSkippedTimesFollowOneRuleInEveryZone) {
   for (const char* zone : {"Europe/Dublin", "Africa/Casablanca", "Australia/Lord_Howe",
-                           "EST5EDT,M3.2.0,M11.1.0", "America/New_York"}) {
+                           "EST5EDT,M3.2.0,M11.1.0", "America/New_York", "Pacific/Apia",
+                           "Pacific/Kwajalein", "America/Caracas", "Antarctica/Troll"}) {
     ScopedTz tz(zone);
     const std::vector<Change> changes = Changes();
-    ASSERT_GT(changes.size(), 40u) << zone;
+    const bool often = changes.size() > 40;  // the first five change twice a year
+    ASSERT_GT(changes.size(), 2u) << zone;
     int repeated = 0, skipped = 0;
     for (const Change& c : changes) {
       const int64_t low = c.at + std::min(c.before, c.after);
@@ -171,6 +175,7 @@ TEST(TimeZoneTest, RepeatedAndSkippedTimesFollowOneRuleInEveryZone) {
             << c.before << " to " << c.after;
       }
     }
+    if (!often) continue;
     EXPECT_GT(repeated, 20) << zone;
     EXPECT_GT(skipped, 20) << zone;
   }

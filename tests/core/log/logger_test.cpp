@@ -2,10 +2,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -152,13 +155,16 @@ TEST(LoggerStamp, DateAndTimeComeFromOneRounding) {
   EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 31, 23, 59, 59.9997), 0), "01/01/2027 00:00:00");
   EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 7, 23, 59, 59.9997), 6), "07/12/2026 23:59:59.999700");
   EXPECT_EQ(LogTimeStamp(CZORTime(), 3), "Invalid");
+  // Seconds outside the day fold into the date at every precision.
+  EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 31, 24, 0, 1.5), 6), "01/01/2027 00:00:01.500000");
+  EXPECT_EQ(LogTimeStamp(CZORTime(2026, 12, 31, 0, 0, -0.5), 4), "30/12/2026 23:59:59.5000");
   // Years beyond four digits keep all of them.
   EXPECT_EQ(LogTimeStamp(CZORTime(12345, 6, 7, 8, 9, 10.25), 2), "07/06/12345 08:09:10.25");
   EXPECT_EQ(LogTimeStamp(CZORTime(12345, 6, 7, 8, 9, 10.25), 5), "07/06/12345 08:09:10.25000");
   const std::regex iso(R"((\d{4})-(\d\d)-(\d\d) (.*))");
   for (int32_t day : {51543, 59000, 61380}) {
-    for (double seconds : {0.0, 0.0004, 0.0005, 43200.25, 86399.4994, 86399.4996, 86399.9994,
-                           86399.9995, 86399.9997, 86399.9999999}) {
+    for (double seconds : {-0.5, -1e-7, 90000.0, 0.0, 0.0004, 0.0005, 43200.25, 86399.4994,
+                           86399.4996, 86399.9994, 86399.9995, 86399.9997, 86399.9999999}) {
       const CZORTime t(sTimeRecord{day, 0, seconds});
       for (int decimals = -1; decimals <= 7; ++decimals) {
         std::smatch m;
@@ -219,6 +225,84 @@ TEST_F(LoggerTest, ThreadedMessagesAreNeitherLostNorInterleaved) {
     ++seen[t * kMessages + n];
   }
   EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), kThreads * kMessages);
+}
+
+// Every message line of a file, banners and blank lines left out.
+std::vector<std::string> MessageLines(const std::string& content) {
+  std::vector<std::string> lines;
+  std::istringstream in(content);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.find(" : ") != std::string::npos) lines.push_back(line);
+  }
+  return lines;
+}
+
+// Repointing the log to another file while threads write, and changing its
+// title meanwhile, loses no message: each lands whole in one of the files,
+// before the old file's stop banner or after the new one's start banner.
+TEST_F(LoggerTest, ThreadedMessagesSurviveRepointingTheFile) {
+  constexpr int kThreads = 4;
+  constexpr int kMessages = 400;
+  const std::string other = dir_ + "/other.log";
+  InitLogging(2, kLogFile | kLogMessageBoxes, 0, path_.c_str(), false, -1, false);
+  const zor::platform::ScopedMessageSink sink([](const zor::platform::MessageBoxCall&) { return 1; });
+  std::atomic<int> running{kThreads};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &running] {
+      for (int n = 0; n < kMessages; ++n) Log(LogLevel::Info, "thread %d message %d", t, n);
+      // Boxes read the title that the main thread rewrites.
+      LogTo(kLogMaskMessageBox | kLogMaskNoFile, LogLevel::Error, "box %d", t);
+      --running;
+    });
+  }
+  for (int i = 0; running.load() > 0; ++i) {
+    SetLogTitle(i % 2 == 0 ? "a title long enough to live on the heap" : "");
+    SetLogFile((i % 2 == 0 ? other : path_).c_str(), true);
+  }
+  for (std::thread& th : threads) th.join();
+  StopLogging();
+
+  std::vector<int> seen(kThreads * kMessages, 0);
+  const std::regex line(R"( INFO   : thread (\d+) message (\d+))");
+  for (const std::string& file : {path_, other}) {
+    for (const std::string& text : MessageLines(ReadFile(file))) {
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(text, m, line)) << text;
+      ++seen[std::stoi(m[1]) * kMessages + std::stoi(m[2])];
+    }
+  }
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), kThreads * kMessages);
+}
+
+// With no descriptor left the log cannot open its file: messages go
+// nowhere, nothing fails, and once descriptors are free again the next
+// repoint opens the file as usual.
+TEST_F(LoggerTest, FileThatCannotBeOpenedLeavesTheLogUsable) {
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 256);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> held;
+  const int base = open("/dev/null", O_RDONLY);  // stdin may be closed
+  ASSERT_GE(base, 0);
+  held.push_back(base);
+  for (int fd; (fd = dup(base)) >= 0;) held.push_back(fd);
+  ASSERT_EQ(errno, EMFILE);
+  InitLogging(1, kLogFile, 0, path_.c_str(), false, -1, false);
+  Log(LogLevel::Error, "lost");
+  SetLogFile(path_.c_str(), true);
+  Log(LogLevel::Error, "lost again");
+  for (int fd : held) close(fd);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  EXPECT_FALSE(fs::exists(path_));
+
+  SetLogFile(path_.c_str(), true);
+  Log(LogLevel::Error, "written");
+  StopLogging();
+  EXPECT_THAT(BodyLines(ReadFile(path_)), ElementsAre(" ERROR  : written"));
 }
 
 TEST_F(LoggerTest, TimeDecimalsShapeThePrefix) {
@@ -432,6 +516,48 @@ TEST_F(LoggerTest, LogsDuringStaticDestructionAndClosesAtExit) {
       content, std::regex("from a static destructor\n\n===================== Logging Stopped .* "
                           "======================\n" + kRule + "\n\n$")))
       << content;
+}
+
+// Threads still logging while the process exits: the stop banner ends the
+// file, every line before it is whole, and the exit is clean.
+TEST_F(LoggerTest, ThreadedMessagesDuringExitEndBeforeTheStopBanner) {
+  std::fflush(nullptr);
+  std::cout.flush();
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    InitLogging(1, kLogFile, 0, path_.c_str(), false, 3, false);
+    for (int t = 0; t < 2; ++t) {
+      std::thread([t] {
+        for (int n = 0;; ++n) Log(LogLevel::Error, "thread %d message %d|tail", t, n);
+      }).detach();
+    }
+    usleep(5000);
+    std::exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  const std::string content = ReadFile(path_);
+  const std::string stop = "\n===================== Logging Stopped ";
+  const std::string end = " ======================\n" + kRule + "\n\n";
+  const std::size_t stopAt = content.rfind(stop);
+  ASSERT_NE(stopAt, std::string::npos);
+  EXPECT_EQ(content.size() - stopAt, stop.size() + 19 + end.size())
+      << content.substr(content.size() > 400 ? content.size() - 400 : 0);
+  EXPECT_EQ(content.compare(content.size() - end.size(), end.size(), end), 0);
+  const std::vector<std::string> lines = BodyLines(content);
+  ASSERT_FALSE(lines.empty());
+  // Plain string checks: a regex per line is slow in the sanitizer builds.
+  for (size_t i = 0; i + 1 < lines.size(); i += 2) {
+    ASSERT_EQ(lines[i].size() > 50 ? lines[i].substr(23, 20) : "", " ->  ERROR  : thread")
+        << lines[i];
+    ASSERT_NE(lines[i].find(" message ", 43), std::string::npos) << lines[i];
+    ASSERT_EQ(lines[i + 1], std::string(28, ' ') + "ERROR  : tail");
+  }
+  EXPECT_EQ(lines.size() % 2, 0u);
 }
 
 }  // namespace

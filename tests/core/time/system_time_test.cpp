@@ -375,6 +375,26 @@ TEST(SystemTimeTextTest, DateTimeTakesDateAndTimeFromTheSameRounding) {
   EXPECT_EQ(FormatSystemDateTime(SYSTEMTIME{}, 2, ':'), "Invalid");
 }
 
+// Every decimals count shows the same day for seconds outside [0, 86400):
+// the date is never one day off from its clock (away from a carry of the
+// millisecond rounding, which the microsecond texts do not make).
+TEST(SystemTimeTextTest, DateTimeFoldsSecondsOutsideTheDayAtEveryPrecision) {
+  const int32_t day = DateToMjd(2024, 2, 29);
+  for (double seconds : {-0.75, -0.25, 86400.0, 90000.0, 2 * 86400.0 + 3.5}) {
+    const CZORTime t(sTimeRecord{day, 0, seconds});
+    const std::string three = FormatDateTime(t, 3, ':');
+    for (int decimals : {4, 6, 9}) {
+      const std::string more = FormatDateTime(t, decimals, ':');
+      EXPECT_EQ(more.substr(0, 11), three.substr(0, 11)) << seconds << ' ' << decimals;
+      EXPECT_EQ(more.substr(11, 8), three.substr(11, 8)) << seconds << ' ' << decimals;
+    }
+  }
+  EXPECT_EQ(FormatDateTime(CZORTime(sTimeRecord{day, 0, 90000.0}), 6, ':'),
+            "2024-03-01 01:00:00.000000");
+  EXPECT_EQ(FormatDateTime(CZORTime(sTimeRecord{day, 0, -0.75}), 6, ':'),
+            "2024-02-28 23:59:59.250000");
+}
+
 TEST(SystemTimeTextTest, MjdText) {
   const CZORTime t(sTimeRecord{51544, 0, 43200.25});
   EXPECT_EQ(FormatMjdText(t, 3), "51544 43200.250");
@@ -384,6 +404,12 @@ TEST(SystemTimeTextTest, MjdText) {
   EXPECT_EQ(FormatMjdText(CZORTime(), 3), "Invalid");
   EXPECT_EQ(FormatSystemTimeMjd(MakeSystemTime(2000, 1, 1, 12, 0, 0, 250), 2), "51544 43200.25");
   EXPECT_EQ(FormatSystemTimeMjd(SYSTEMTIME{}, 2), "Invalid");
+  // The last millisecond of a day rounds to the next day's start, never to
+  // 86400 seconds.
+  EXPECT_EQ(FormatSystemTimeMjd(MakeSystemTime(2000, 1, 1, 23, 59, 59, 999), 2), "51545 00.00");
+  EXPECT_EQ(FormatSystemTimeMjd(MakeSystemTime(2000, 1, 1, 23, 59, 59, 999), 3),
+            "51544 86399.999");
+  EXPECT_EQ(FormatMjdText(CZORTime(sTimeRecord{51544, 0, 86399.96}), 1), "51545 000.0");
 }
 
 TEST(SystemTimeTextTest, StrftimePattern) {

@@ -175,6 +175,71 @@ TEST(CZORTime, UnrepresentableNumbersGiveNotSet) {
   EXPECT_FALSE(t.IsValid());
 }
 
+// Folding keeps the seconds inside [0, 86400) even where a division rounds:
+// a move just below midnight, or a count of seconds just below a whole number
+// of days, must not leave 86400 seconds (a time that prints as 24:00) or a
+// hair below zero (second -1).
+TEST(CZORTime, FoldingKeepsSecondsWithinTheDay) {
+  auto expectFolded = [](const CZORTime& t, double instant, const char* what) {
+    ASSERT_TRUE(t.IsValid()) << what;
+    EXPECT_GE(t.GetSeconds(), 0.0) << what << ' ' << instant;
+    EXPECT_LT(t.GetSeconds(), 86400.0) << what << ' ' << instant;
+    EXPECT_NEAR(t.GetDay() * 86400.0 + t.GetSeconds(), instant, 1e-3) << what;
+  };
+  for (double tiny : {1e-20, 1e-300, 4.9e-324, 1e-12, 7e-12}) {
+    CZORTime t = Make(60000, 0.0);
+    t -= tiny;
+    expectFolded(t, 60000 * 86400.0, "-=");
+    t = Make(60000, 86400.0);
+    t += -tiny;
+    expectFolded(t, 60001 * 86400.0, "+= from 86400");
+    t.SetUnixSeconds(-tiny);
+    expectFolded(t, kMjdUnixEpoch * 86400.0, "unix");
+    t.SetMjdSeconds(-tiny);
+    expectFolded(t, 0.0, "mjd");
+  }
+  // Just below and above whole days, far from day 0.
+  for (double days : {1.0, 3.0, 12345.0, 123456789.0, 1e9, -3.0, -123456789.0}) {
+    for (double off : {-1e-6, -1e-9, -1e-12, 0.0, 1e-9}) {
+      const double s = days * 86400.0 + off;
+      CZORTime t;
+      t.SetMjdSeconds(s);
+      expectFolded(t, s, "mjd");
+      t.SetUnixSeconds(s);
+      expectFolded(t, s + kMjdUnixEpoch * 86400.0, "unix");
+      t = Make(0, 0.5);
+      t += s;
+      expectFolded(t, s + 0.5, "+=");
+    }
+  }
+}
+
+// Above three decimals the clock is the instant's own, cut to microseconds:
+// seconds outside the day (hour 25, a hair before midnight) print folded
+// into the date, as with fewer decimals.
+TEST(CZORTime, MicrosecondTextsFoldTheSecondsIntoTheDay) {
+  struct Case {
+    double seconds;
+    const char* six;
+  } cases[] = {{90000.0, "01:00:00.000000"},        {-0.5, "23:59:59.500000"},
+               {-1e-7, "23:59:59.999999"},          {86400.0, "00:00:00.000000"},
+               {3 * 86400.0 + 61.25, "00:01:01.250000"}, {43200.0, "12:00:00.000000"}};
+  for (const Case& c : cases) {
+    const CZORTime t = Make(51544, c.seconds);
+    EXPECT_EQ(t.FormatTime(6, ':'), c.six) << c.seconds;
+    EXPECT_EQ(t.FormatTime(4, ':'), std::string(c.six).substr(0, 13)) << c.seconds;
+  }
+  // Seconds no date can hold are no time, whatever the decimals.
+  EXPECT_EQ(Make(51544, 1e300).FormatTime(6, ':'), "Invalid");
+  EXPECT_EQ(Make(51544, 1e300).FormatTime(3, ':'), "Invalid");
+  int y, mo, d, dow, h, mi, s, us;
+  ASSERT_TRUE(Make(51544, -0.25).GetFieldsUs(y, mo, d, dow, h, mi, s, us));
+  EXPECT_TRUE(y == 1999 && mo == 12 && d == 31 && dow == 5 && h == 23 && mi == 59 && s == 59 &&
+              us == 750000);
+  EXPECT_FALSE(Make(51544, 1e300).GetFieldsUs(y, mo, d, dow, h, mi, s, us));
+  EXPECT_FALSE(CZORTime().GetFieldsUs(y, mo, d, dow, h, mi, s, us));
+}
+
 TEST(CZORTime, DecimalYear) {
   CZORTime t;
   t.SetDecimalYear(2000.5);  // half of 366 days: 2000-07-02 00:00
@@ -281,6 +346,31 @@ TEST(CZORTime, MjdAndBoostTexts) {
   EXPECT_EQ(Make(123, 5.5).FormatMjd(-7), "00123 00006");
   EXPECT_EQ(Make(1, 0.5).FormatMjd(1000), "00001 0.50000000000000000");
   EXPECT_FALSE(Make(1, 1e300).FormatMjd(17).empty());
+  // One rounding: seconds that print as a whole day are the next day's 0,
+  // and seconds outside the day are folded into it.
+  EXPECT_EQ(Make(51544, 86399.9996).FormatMjd(3), "51545 0.000");
+  EXPECT_EQ(Make(51544, 86399.5).FormatMjd(0), "51545 00000");
+  EXPECT_EQ(Make(51544, 86399.96).FormatMjd(1), "51545 000.0");
+  EXPECT_EQ(Make(51544, 86399.9994).FormatMjd(3), "51544 86399.999");
+  EXPECT_EQ(Make(51544, 90000.0).FormatMjd(1), "51545 3600.0");
+  EXPECT_EQ(Make(51544, -0.25).FormatMjd(2), "51543 86399.75");
+  EXPECT_EQ(Make(-1, 86399.99999).FormatMjd(2), "00000 00.00");
+  // Three decimals show the milliseconds of the other texts, ties included.
+  for (double seconds : {59.4995, 59.9995, 86399.0005, 43199.4995}) {
+    const std::string clock = Make(60000, seconds).FormatTime(3, ':');
+    const std::string mjd = Make(60000, seconds).FormatMjd(3);
+    EXPECT_EQ(mjd.substr(mjd.size() - 3), clock.substr(clock.size() - 3)) << seconds;
+  }
+  for (int decimals = 0; decimals <= 6; ++decimals) {
+    for (double off : {0.0, 0.0004, 0.0005, 0.4999, 0.5, 0.9994, 0.9995, 0.99949999, 0.9999999}) {
+      const std::string text = Make(60000, 86399.0 + off).FormatMjd(decimals);
+      const double printed = std::strtod(text.c_str() + 6, nullptr);
+      EXPECT_LT(printed, 86400.0) << text;
+      EXPECT_NEAR(std::stod(text.substr(0, 5)) * 86400.0 + printed, 60000 * 86400.0 + 86399.0 + off,
+                  0.5 * std::pow(10.0, -decimals) + 1e-5)
+          << text;
+    }
+  }
 
   const CZORTime t = Make(51544, 45296.25);
   EXPECT_EQ(t.ToSimpleString(), "2000-Jan-01 12:34:56.250000");
@@ -341,6 +431,14 @@ TEST(CZORTime, FromText) {
   EXPECT_ANY_THROW(CZORTime(std::string("no date")));
   EXPECT_ANY_THROW(CZORTime(std::string("20x2-01-31")));
   EXPECT_ANY_THROW(CZORTime(std::string("")));
+  // A byte below '0' (or above '~') deep inside a long field throws like
+  // any unreadable text, without the arithmetic overflow boost's digit
+  // reader would make of it (caught in the sanitizer build).
+  for (const char* text : {"\x85" "01211", "2019-01-(01211", "\t01211", "+01211 12:00:00",
+                           "2019-\xff" "00001-01", "(12345-01-01", "4828/4/1 02200::3/1 0",
+                           "2019-01-01 12:/0001:00"}) {
+    EXPECT_ANY_THROW(CZORTime(std::string(text))) << text;
+  }
 }
 
 TEST(CZORTime, GpsWeek) {

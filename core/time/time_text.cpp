@@ -26,18 +26,6 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 uint16_t Word(int value) { return static_cast<uint16_t>(value); }
 
-// The dates and clocks a SYSTEMTIME can hold (IsValidSystemTime), judged on
-// the numbers as read, before any 16-bit field could wrap them.
-bool IsValidDate(int year, int month, int day) {
-  return year >= 1601 && year <= 30827 && month >= 1 && month <= 12 && day >= 1 &&
-         day <= DaysInMonthOf(year, month);
-}
-
-bool IsValidClock(int hour, int minute, int second, int ms) {
-  return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60 &&
-         ms >= 0 && ms < 1000;
-}
-
 // atoi as the platform's runtime had it: leading white space, a sign, the
 // digits; a value beyond the int range gives INT_MAX or INT_MIN.
 int Atoi(std::string_view text) {
@@ -129,7 +117,6 @@ SYSTEMTIME ParseDate(const char* text, DateOrder order) {
     case DateOrder::kMdy: month = v[0]; day = v[1]; year = v[2]; break;
   }
   if (year <= 99) year += 2000;
-  if (!IsValidDate(year, month, day)) return st;
   st.wYear = Word(year);
   st.wMonth = Word(month);
   st.wDay = Word(day);
@@ -293,22 +280,14 @@ bool ParseIsoDateTime(const std::string& text, SYSTEMTIME& out, double* zoneHour
 
   SYSTEMTIME st = out;
   if (date != npos) {
-    const int year = FieldAt(text, date, 4);
-    const int month = FieldAt(text, date + 5, 2);
-    const int day = FieldAt(text, date + 8, 2);
-    if (!IsValidDate(year, month, day)) return false;
-    st.wYear = Word(year);
-    st.wMonth = Word(month);
-    st.wDay = Word(day);
+    st.wYear = Word(FieldAt(text, date, 4));
+    st.wMonth = Word(FieldAt(text, date + 5, 2));
+    st.wDay = Word(FieldAt(text, date + 8, 2));
   }
   if (time != npos) {
-    const int hour = FieldAt(text, time, 2);
-    const int minute = FieldAt(text, time + 3, 2);
-    const int second = FieldAt(text, time + 6, 2);
-    if (!IsValidClock(hour, minute, second, 0)) return false;
-    st.wHour = Word(hour);
-    st.wMinute = Word(minute);
-    st.wSecond = Word(second);
+    st.wHour = Word(FieldAt(text, time, 2));
+    st.wMinute = Word(FieldAt(text, time + 3, 2));
+    st.wSecond = Word(FieldAt(text, time + 6, 2));
     size_t sign = text.find('+', time);
     if (sign == npos) sign = text.find('-', time);
     // The fraction of a second in milliseconds: ".5" is 500, ".123456" 123.
@@ -387,7 +366,6 @@ SYSTEMTIME ParseTimeToSystemTime(const char* text) {
       }
     }
   }
-  if (!IsValidClock(hour, minute, second, ms)) return st;
   st.wHour = Word(hour);
   st.wMinute = Word(minute);
   st.wSecond = Word(second);
@@ -404,15 +382,10 @@ SYSTEMTIME ParseDotDate(const std::string& text) {
   SYSTEMTIME st{};
   std::vector<std::string> parts;
   if (SplitString(text, parts, '.', false) < 3) return st;
-  const int year = Atoi(parts[0]);
-  const int month = Atoi(parts[1]);
-  const int day = Atoi(parts[2]);
-  const int second = parts.size() > 3 ? Atoi(parts[3]) : 0;
-  if (!IsValidDate(year, month, day) || !IsValidClock(0, 0, second, 0)) return st;
-  st.wYear = Word(year);
-  st.wMonth = Word(month);
-  st.wDay = Word(day);
-  st.wSecond = Word(second);
+  st.wYear = Word(Atoi(parts[0]));
+  st.wMonth = Word(Atoi(parts[1]));
+  st.wDay = Word(Atoi(parts[2]));
+  if (parts.size() > 3) st.wSecond = Word(Atoi(parts[3]));
   return st;
 }
 
@@ -448,7 +421,6 @@ CZORTime ParseDateText(const std::string& text) {
     }
   }
   if (year < 100) year += 2000;
-  if (!IsValidDate(year, month, day)) return result;
   result.SetDateTime(year, month, day, 0, 0, 0.0);
   return result;
 }
@@ -457,9 +429,6 @@ CZORTime ParseTimeText(const std::string& text) {
   Clock c;
   if (!ScanClock(text.c_str(), c)) return CZORTime();
   const double seconds = c.seconds != 0.0 ? c.seconds : c.wholeSeconds;
-  if (!IsValidClock(c.hour, c.minute, 0, 0) || !(seconds >= 0.0 && seconds < 60.0)) {
-    return CZORTime();
-  }
   CZORTime clock;
   clock.SetDateTime(0, 0, 0, c.hour, c.minute, seconds);  // checks the seconds
   if (!clock.IsValid()) return clock;

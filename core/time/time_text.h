@@ -17,12 +17,10 @@
 // Locale texts follow platform/locale.h: the short-date pattern and the clock
 // "HH:mm:ss". Two-digit years mean 2000..2099.
 //
-// Readers take any text and never throw. Every date they give is one a
-// SYSTEMTIME can hold (years 1601..30827, a real day of the month) and every
-// clock lies within 00:00:00.000..23:59:59.999; for anything else (a text
-// they cannot read, a missing or out-of-range field) the SYSTEMTIME readers
-// give all zeros, ParseIsoDateTime false, and the time-value readers a value
-// that is not set.
+// Readers take any text and never throw. The SYSTEMTIME readers give all
+// zeros for a text they cannot read, the time-value readers a value that is
+// not set. Numbers too large for an int are taken as INT_MAX; a field that
+// does not fit its 16 bits keeps its low 16 bits, as the record always did.
 #pragma once
 
 #include <cstddef>
@@ -66,8 +64,7 @@ std::string FormatIsoDateTime(const zor::platform::SYSTEMTIME& st, int part, int
 // without a fraction; digits past the third are dropped) and the day of
 // week to 0. The zone, when the text has a '+' or '-' after the time start,
 // goes to *zoneHours (hours and minutes / 60, negative west). False, with
-// nothing changed, for any other text, or a date or clock out of range
-// ("2019-02-30", "24:00:00").
+// nothing changed, for any other text.
 bool ParseIsoDateTime(const std::string& text, zor::platform::SYSTEMTIME& out,
                       double* zoneHours);
 
@@ -80,10 +77,10 @@ bool ParseClockText(const std::string& text, int& hours, int& minutes, int& seco
 
 // Dates with separators ("2019-03-06", "6.3.19", "03/06/2019") or compact
 // ("190306", "20190306", "060319", "06032019"), in the field order of the
-// name. Only the date fields are set. A separated date without its year
-// reads the year 0, so 2000. All zeros for null, text without a digit, a
-// compact form of another length than 6 or 8 digits, or a date that is no
-// calendar day (a missing month or day among them).
+// name. A missing number of a separated date leaves its field 0. Only the
+// date fields are set; null or text without a digit gives all zeros. A
+// compact form of another length than 6 or 8 digits reads no field, and the
+// two-digit year rule makes that the year 2000 with month and day 0.
 zor::platform::SYSTEMTIME ParseDateYmd(const char* text);
 zor::platform::SYSTEMTIME ParseDateDmy(const char* text);
 zor::platform::SYSTEMTIME ParseDateMdy(const char* text);
@@ -94,24 +91,21 @@ zor::platform::SYSTEMTIME ParseDateMdy(const char* text);
 // milliseconds only; text without a digit gives all zeros. The seconds are
 // rounded to the millisecond and a carry runs on into the minute and hour
 // (12:34:59.9996 is 12:35:00.000); 23:59:59.9995 and later, having no day
-// to carry into, stay 23:59:59.999. A clock beyond 23:59:59.999 (hour 24,
-// minute or second 60) gives all zeros.
+// to carry into, stay 23:59:59.999.
 zor::platform::SYSTEMTIME ParseTimeToSystemTime(const char* text);
 // Seconds of day of ParseTimeToSystemTime.
 double TimeTextToSeconds(const char* text);
 
-// "yyyy.mm.dd[.ss]" as written in file names; fewer than three pieces, or a
-// date or second out of range, give all zeros. No two-digit year rule.
+// "yyyy.mm.dd[.ss]" as written in file names; fewer than three pieces give
+// all zeros. No two-digit year rule.
 zor::platform::SYSTEMTIME ParseDotDate(const std::string& text);
 
 // A date at 00:00:00: compact "ddmmyy" / "ddmmyyyy", or separated day,
 // month, year, or year, month, day when the first number is above 1000. Not
-// set for text without a digit, a compact form of another length, or a date
-// that is no calendar day. A missing year is 2000.
+// set for text without a digit or a compact form of another length.
 CZORTime ParseDateText(const std::string& text);
 // A clock time as ParseTimeToSystemTime reads it, seconds unrounded, on the
-// date 0000-00-00 (day kDatelessDay). Not set for text without a digit or a
-// clock out of range (hour 24, minute 60, seconds of 60 or more).
+// date 0000-00-00 (day kDatelessDay). Not set for text without a digit.
 CZORTime ParseTimeText(const std::string& text);
 // Seconds of day of ParseTimeText (-1.0 when it is not set).
 double TimeTextSecondsOfDay(const std::string& text);

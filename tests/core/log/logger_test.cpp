@@ -527,12 +527,12 @@ TEST_F(LoggerTest, ThreadedMessagesDuringExitEndBeforeTheStopBanner) {
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     InitLogging(1, kLogFile, 0, path_.c_str(), false, 3, false);
-    for (int t = 0; t < 2; ++t) {
+    for (int t = 0; t < 4; ++t) {
       std::thread([t] {
         for (int n = 0;; ++n) Log(LogLevel::Error, "thread %d message %d|tail", t, n);
       }).detach();
     }
-    usleep(5000);
+    usleep(20000);
     std::exit(0);
   }
   int status = 0;

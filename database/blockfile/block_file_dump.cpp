@@ -162,7 +162,7 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
     BlockHeader header;
     uint64_t at = 0;
     int64_t whole = 0;
-    while (walk.Next(header, at)) {
+    while (walk.NextToEnd(header, at)) {
       ++whole;
       text.BlockLine(header, at + kBlockHeaderSize);
       if (whole == count) countedEnd = walk.Position();

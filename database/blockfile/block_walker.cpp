@@ -62,5 +62,17 @@ bool BlockWalker::Next(BlockHeader& header, uint64_t& headerOffset) {
   if (header.size > length_ - dataStart) return false;
   headerOffset = next_;
   next_ = dataStart + header.size;
+  ++stepped_;
+  return true;
+}
+
+bool BlockWalker::NextToEnd(BlockHeader& header, uint64_t& headerOffset) {
+  const uint64_t at = next_;
+  if (!Next(header, headerOffset)) return false;
+  if (stepped_ > count_ && header.type == kBlockUnused && header.size == 0) {
+    next_ = at;
+    --stepped_;
+    return false;
+  }
   return true;
 }

@@ -68,7 +68,8 @@ bool SameEntry(const sHisEntry& a, const sHisEntry& b) {
 // True when slot `action` holds a fresh stamp with the reserved word.
 bool Stamped(const CHisList& list, int32_t action, uint32_t reserved) {
   return list[action].version == 1 && list[action].action == action &&
-         list[action].reserved == reserved && list[action].start.wYear >= 2024;
+         list[action].reserved == reserved && list[action].start.wYear >= 2024 &&
+         list[action].end.wYear >= 2024;
 }
 
 template <typename T>
@@ -127,11 +128,14 @@ std::vector<StampCase> StampCases() {
   return cases;
 }
 
-TEST_F(KillTest, AHistoryStampKilledAnywhereLeavesOldOrNewAndTheNextStampLosesNothing) {
+// Stamps action 4 into each case, killed at every write and truncate call
+// (the write there cut after `partBytes` bytes, or not made when -1), and
+// checks what a reader then sees and what a second stamp keeps.
+void CheckStampKilledAnywhere(TempFolder& tmp, int64_t partBytes) {
   for (const StampCase& c : StampCases()) {
     SCOPED_TRACE(c.name);
-    const std::string path = tmp_.Path("db.zdb");
-    const auto prepare = [&] { tmp_.Write("db.zdb", c.bytes.str()); };
+    const std::string path = tmp.Path("db.zdb");
+    const auto prepare = [&] { tmp.Write("db.zdb", c.bytes.str()); };
     prepare();
     const auto others = OtherBlocks(ReadCounted(c.bytes.str()));
     const CHisList before = LoadHistory(path);
@@ -153,22 +157,40 @@ TEST_F(KillTest, AHistoryStampKilledAnywhereLeavesOldOrNewAndTheNextStampLosesNo
         EXPECT_TRUE(SameEntry(now[slot], before[slot])) << slot;
       }
     };
-    const int calls = ForEachKillPoint(
-        prepare, [&] { KillableBlockFile db; if (!db.AddHistoryEntry(path, 4, 0xAB)) _exit(90); },
-        [&](int n) {
-          readsOldOrNew("killed at call " + std::to_string(n));
-          // A second stamp after the kill keeps everything a reader saw.
-          const bool wasStamped = Stamped(LoadHistory(path), 4, 0xAB);
-          CBlockFile again;
-          ASSERT_TRUE(again.AddHistoryEntry(path, 5, 0xCD)) << n;
-          readsOldOrNew("stamped again after call " + std::to_string(n));
-          const CHisList after = LoadHistory(path);
-          EXPECT_TRUE(Stamped(after, 5, 0xCD)) << n;
-          EXPECT_EQ(Stamped(after, 4, 0xAB), wasStamped) << n;
-        });
+    const auto op = [&] {
+      KillableBlockFile db;
+      if (!db.AddHistoryEntry(path, 4, 0xAB)) _exit(90);
+    };
+    const auto check = [&](int n) {
+      readsOldOrNew("killed at call " + std::to_string(n));
+      // A second stamp after the kill keeps everything a reader saw.
+      const bool wasStamped = Stamped(LoadHistory(path), 4, 0xAB);
+      CBlockFile again;
+      ASSERT_TRUE(again.AddHistoryEntry(path, 5, 0xCD)) << n;
+      readsOldOrNew("stamped again after call " + std::to_string(n));
+      const CHisList after = LoadHistory(path);
+      EXPECT_TRUE(Stamped(after, 5, 0xCD)) << n;
+      EXPECT_EQ(Stamped(after, 4, 0xAB), wasStamped) << n;
+    };
+    const int calls = ForEachPartialKillPoint(partBytes, prepare, op, check);
     EXPECT_GE(calls, 1);
     readsOldOrNew("completed");
     EXPECT_TRUE(Stamped(LoadHistory(path), 4, 0xAB));
+  }
+}
+
+TEST_F(KillTest, AHistoryStampKilledAnywhereLeavesOldOrNewAndTheNextStampLosesNothing) {
+  CheckStampKilledAnywhere(tmp_, -1);
+}
+
+// A write call cut short (a kill between pages, a full disk, an I/O error)
+// leaves part of its bytes: the cuts fall in slot 0's count, in slot 4's
+// words and times, and near the ends of the history data.
+TEST_F(KillTest, AHistoryStampWhoseWriteIsCutShortLeavesOldOrNew) {
+  for (const int64_t part : {int64_t{0}, int64_t{3}, int64_t{10}, int64_t{4 * 564 + 6},
+                             int64_t{4 * 564 + 30}, int64_t{kHisBlockSize - 1}}) {
+    SCOPED_TRACE(part);
+    CheckStampKilledAnywhere(tmp_, part);
   }
 }
 

@@ -167,6 +167,38 @@ TEST_F(BlockFileTest, StrayHeadersBehindTheCountedBlocksAreSeenByRepairsOnly) {
   EXPECT_EQ(f.GetVersionBlockValue(), 0x02020202u);
 }
 
+// Zeros behind the counted blocks (a file extended with zeros, a hole) are
+// no blocks: read as {0, 0} headers, a recount would make every 8 bytes a
+// block and raise the count past what readers walk, the discards would
+// write into every one, and the dump would list each.
+TEST_F(BlockFileTest, ZerosBehindTheCountedBlocksEndTheWalksToTheEndOfTheFile) {
+  // Writes made to the file, counted.
+  class CountingFile : public CBlockFile {
+   public:
+    void Write(const void* buffer, uint32_t count) override {
+      ++writes;
+      CBlockFile::Write(buffer, count);
+    }
+    int writes = 0;
+  };
+  const DbBytes bytes = DbBytes().Count(3).Block(33, 3, 1).Block(0, 0, 0).Block(27, 4, 2)
+                            .Block(26, 4, 3).Raw(std::vector<uint8_t>(800000, 0));
+  path_ = tmp_.Write("db.zdb", bytes.str());
+  CountingFile f;
+  ASSERT_TRUE(f.Open(path_, File::modeReadWrite));
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), 4);  // the stray block 26, not the zeros
+  f.writes = 0;
+  f.DiscardAllButEvents();
+  EXPECT_EQ(f.writes, 3);  // blocks 33, 27 and 26; the discarded block stays
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines.size(), 1u + 4 + 2);
+  f.Close();
+  const std::string after = Bytes();
+  EXPECT_TRUE(after.substr(after.size() - 800000) == std::string(800000, '\0'));
+}
+
 // The walk reads ahead in growing chunks and jumps over large blocks; it
 // must find every block where a plain header-by-header walk does.
 TEST_F(BlockFileTest, FindsEveryBlockOfALargeMixedFileWhereAPlainWalkDoes) {
@@ -508,15 +540,53 @@ TEST_F(AddHistoryEntryTest, ReplacesOldBlock8ThenRewritesBlock35InPlace) {
   EXPECT_EQ(history[6].start.wYear, 2001);
   EXPECT_EQ(history[2].version, 1u);
 
-  // The second stamp finds block 35 of the current size and rewrites it.
+  // Block 35 is never rewritten in place: the second stamp appends a new one
+  // and discards it; from then on the stamps take turns between the two, so
+  // the file keeps its size and count.
+  const std::size_t first35 = bytes.size();
   ASSERT_TRUE(Stamp(5, 1));
   const std::string again = Bytes();
-  EXPECT_EQ(again.size(), after.size());
-  EXPECT_EQ(ValueAt<int32_t>(again, 0), 3);
-  EXPECT_EQ(again.substr(0, bytes.size() + 8), after.substr(0, bytes.size() + 8));
+  ASSERT_EQ(again.size(), after.size() + 8 + kHisBlockSize);
+  EXPECT_EQ(ValueAt<int32_t>(again, 0), 4);
+  EXPECT_EQ(ValueAt<uint32_t>(again, first35), kBlockUnused);
+  EXPECT_EQ(ValueAt<uint32_t>(again, first35 + 4), kHisBlockSize);
+  EXPECT_EQ(ValueAt<uint32_t>(again, after.size()), kBlockHistory);
   history = Reload();
   EXPECT_EQ(history.GetUsedCount(), 3u);
   EXPECT_EQ(history[5].reserved, 1u);
+  for (int32_t action = 7; action <= 9; ++action) {
+    ASSERT_TRUE(Stamp(action, action));
+    const std::string now = Bytes();
+    ASSERT_EQ(now.size(), again.size());
+    EXPECT_EQ(ValueAt<int32_t>(now, 0), 4);
+    // One of the two blocks is live, in turn.
+    const bool firstLive = action % 2 == 1;
+    EXPECT_EQ(ValueAt<uint32_t>(now, first35), firstLive ? kBlockHistory : kBlockUnused);
+    EXPECT_EQ(ValueAt<uint32_t>(now, after.size()), firstLive ? kBlockUnused : kBlockHistory);
+    history = Reload();
+    EXPECT_EQ(history.GetUsedCount(), static_cast<uint32_t>(action - 3));
+    EXPECT_EQ(history[action].reserved, static_cast<uint32_t>(action));
+    EXPECT_EQ(history[6].start.wYear, 2001);
+  }
+}
+
+// A discarded block of the history's size is reused only when it reads as
+// a history: other discarded bytes are left as they are.
+TEST_F(AddHistoryEntryTest, ADiscardedBlockThatIsNoHistoryIsNotOverwritten) {
+  CHisList current;
+  current.SetEntry(3, 0, nullptr, false);
+  const std::vector<uint8_t> other(kHisBlockSize, 0x41);  // action words 0x41414141
+  const DbBytes bytes =
+      DbBytes().Count(3).Block(0, other).Block(35, History(current)).Block(33, 3, 1);
+  OpenBytes(bytes);
+  ASSERT_TRUE(Stamp(4, 0));
+  const std::string after = Bytes();
+  EXPECT_TRUE(after.substr(4, 8 + kHisBlockSize) == bytes.str().substr(4, 8 + kHisBlockSize));
+  EXPECT_EQ(ValueAt<int32_t>(after, 0), 4);
+  ASSERT_EQ(after.size(), bytes.size() + 8 + kHisBlockSize);
+  const CHisList history = Reload();
+  EXPECT_EQ(history[3].version, 1u);
+  EXPECT_EQ(history[4].version, 1u);
 }
 
 TEST_F(AddHistoryEntryTest, Block35OfAnotherSizeIsReplacedNotOverwritten) {

@@ -15,6 +15,7 @@
 #include "database/blockfile/block_file_dump.h"
 #include "database/blockfile/report_file_exception.h"
 #include "database/blockfile/sample_database.h"
+#include "platform/path_text.h"
 #include "system/os/command_line.h"
 
 namespace {
@@ -111,13 +112,16 @@ int DumpSample(std::FILE* out, std::FILE* err) {
 }  // namespace
 
 int DumpDatabaseFile(const std::string& path, std::FILE* out, std::FILE* err) {
+  // The name as every file operation of the suite takes it: '\' separates
+  // folders as '/' does (make-sample opens the same name).
+  const std::string native = zor::platform::ToNativePath(path);
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return FileError(err, errno, path);
+  if (::stat(native.c_str(), &st) != 0) return FileError(err, errno, path);
   if (!S_ISREG(st.st_mode)) return NotARegularFile(err, path);
   // Something else may take the name's place meanwhile: the open does not
   // wait (for a FIFO's writer), the descriptor is checked again, and the
   // file read is the one checked, opened anew through the descriptor.
-  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  const Descriptor fd(::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return FileError(err, errno, path);
   if (::fstat(fd.get(), &st) != 0) return FileError(err, errno, path);
   if (!S_ISREG(st.st_mode)) return NotARegularFile(err, path);

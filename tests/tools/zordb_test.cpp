@@ -188,6 +188,21 @@ TEST_F(ZordbTool, FailsWithOneLineForMissingUnreadableOrIrregularFiles) {
   EXPECT_THAT(bad.err, testing::HasSubstr("usage: zordb"));
 }
 
+// Names with '\' separators are those of files written by the suite's
+// Windows programs: the dump opens the file that make-sample writes.
+TEST_F(ZordbTool, ANameWithBackslashSeparatorsIsDumpedAsMadeFromIt) {
+  const std::string folder = tmp_.Path("project");
+  ASSERT_TRUE(fs::create_directory(folder));
+  const std::string windowsName = tmp_.path() + "\\project\\sample.zdb";
+  ToolRun made = RunTool({"--mode=make-sample", "--database=" + windowsName}, tmp_);
+  ASSERT_EQ(made.status, 0) << made.err;
+  ASSERT_TRUE(ReadFile(folder + "/sample.zdb") == ReadFile(kExample));
+  ToolRun run = RunTool({"--database=" + windowsName}, tmp_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, Lines(kSampleDump));
+  EXPECT_EQ(run.err, "");
+}
+
 TEST_F(ZordbTool, HelpGoesToStandardOutput) {
   for (const char* help : {"--help", "-h"}) {
     ToolRun run = RunTool({help}, tmp_);

@@ -6,11 +6,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <thread>
 #include <vector>
@@ -310,6 +316,76 @@ TEST_F(ProjectSettingsTest, StoreReplacesTheFileAndTracksTheFileState) {
   for (const auto& entry : std::filesystem::directory_iterator(tmp.path()))
     names.push_back(entry.path().filename().string());
   EXPECT_EQ(names, std::vector<std::string>{"Harbour.pst"});
+}
+
+// A store replaces the file, but what it leaves is what a write into the
+// file would leave: the file's permissions, a link still a link, and a
+// read-only file refused.
+TEST_F(ProjectSettingsTest, StoreKeepsPermissionsFollowsLinksAndRefusesReadOnlyFiles) {
+  namespace fs = std::filesystem;
+  const std::string path = Install(FileValues("/srv/a", 3, 0x5));
+  CProjectSettings settings(0, 0);
+  ProjectSettingsValues v = settings.GetValues();
+  v.rootFolder = "/srv/stored";
+  settings.SetValues(v);
+  const auto rootOf = [](const std::string& file) {
+    CProjectSettings reader(0, 0);
+    reader.Load(file.c_str(), false);
+    return reader.GetValues().rootFolder;
+  };
+
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  EXPECT_EQ(settings.Store(nullptr), 1);
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(rootOf(path), "/srv/stored");
+
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  const std::string before = [&] {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  v.rootFolder = "/srv/refused";
+  settings.SetValues(v);
+  EXPECT_THROW(settings.Store(nullptr), FileException);
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == before);
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+
+  // Through a link: the file it names is replaced, the link stays.
+  const std::string link = tmp.Path("Link.pst");
+  fs::create_symlink(path, link);
+  EXPECT_EQ(settings.Store(link.c_str()), 1);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(rootOf(path), "/srv/refused");
+
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(tmp.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Harbour.pst", "Link.pst"}));
+}
+
+// A FIFO named as the settings file would hold the open until a writer
+// came: the load refuses it at once, as it refuses a folder.
+TEST_F(ProjectSettingsTest, ALoadRefusesWhatIsNotARegularFileWithoutWaiting) {
+  const std::string fifo = tmp.Path("Fifo.pst");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Should the load wait, a writer comes after a while and frees it.
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    WaitUntil([&] { return done.load(); }, milliseconds(1500));
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  });
+  for (const std::string& path : {fifo, tmp.path()}) {
+    CProjectSettings settings(0, 0);
+    const auto started = steady_clock::now();
+    EXPECT_THROW(settings.Load(path.c_str(), false), FileException) << path;
+    EXPECT_LT(steady_clock::now() - started, milliseconds(1000)) << path;
+  }
+  done = true;
+  writer.join();
 }
 
 TEST_F(ProjectSettingsTest, ArchiveStepsOpenCloseAndAbortTheObjectsOwnFile) {

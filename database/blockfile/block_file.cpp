@@ -419,6 +419,10 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
   BlockWalker walk(*this);
   counted.count = walk.Count();
   if (!walk.HasCount() || counted.count < 0) return false;
+  // Readers would see no history in such a file, whatever is written: the
+  // walk is not worth its time (a sparse file may hold billions of empty
+  // headers).
+  if (counted.count > kMaxFindBlockCount) return false;
   BlockHeader header;
   uint64_t at = 0;
   for (int32_t i = 0; i < counted.count; ++i) {

@@ -161,7 +161,7 @@ class CBlockFile : public zor::platform::File {
   //
   // False, with the file unchanged, when it cannot be opened (the reason is
   // reported to the user), its count is negative, it is shorter than its
-  // count or holds a counted block running past its end, a new block would
+  // count or holds a counted block running past its end, its history would
   // lie beyond the count FindBlock reads, or bytes behind the counted blocks
   // would have to be cut off after a walk that met a header no finished
   // write leaves (a {0, 0} placeholder or an unknown type: the walk may be
@@ -219,8 +219,8 @@ class CBlockFile : public zor::platform::File {
     // A {0, 0} placeholder or a type no version has written was met.
     bool metImpossibleHeader = false;
   };
-  // False when the count is missing or negative or a counted block is not
-  // there in full.
+  // False when the count is missing, negative or above kMaxFindBlockCount
+  // or a counted block is not there in full.
   bool WalkCountedBlocks(CountedBlocks& counted);
   // A discarded block, among the counted ones, that can take a new history
   // unseen: of a current history block's size and reading as a history.

@@ -162,15 +162,44 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
     BlockHeader header;
     uint64_t at = 0;
     int64_t whole = 0;
+    // A run of empty headers is zeros rather than blocks: its first gets its
+    // line, the rest one line together, so a hole does not multiply into
+    // gigabytes of text.
+    int64_t emptyRun = 0;
+    uint64_t lastEmpty = 0;
+    const auto endRun = [&] {
+      if (emptyRun > 1) {
+        text.Line(FormatString(" ... %lld more blocks like it, the last at Offset %llu",
+                               static_cast<long long>(emptyRun - 1),
+                               static_cast<unsigned long long>(lastEmpty)));
+      }
+      emptyRun = 0;
+    };
     while (walk.NextToEnd(header, at)) {
       ++whole;
-      text.BlockLine(header, at + kBlockHeaderSize);
+      const bool empty = header.type == kBlockUnused && header.size == 0;
+      if (!empty || emptyRun == 0) {
+        endRun();
+        text.BlockLine(header, at + kBlockHeaderSize);
+      }
       if (whole == count) countedEnd = walk.Position();
       if (whole > count) continue;
-      if (header.type == kBlockUnused && header.size == 0) placeholder.Note(whole, at, header);
+      if (empty) placeholder.Note(whole, at, header);
       if (header.type == kBlockHistory) history.Note(whole, at, header);
       if (header.type == kBlockHistoryOld) historyOld.Note(whole, at, header);
+      if (!empty) continue;
+      ++emptyRun;
+      lastEmpty = at + kBlockHeaderSize;
+      // The rest of a run of counted ones at once (behind the counted blocks
+      // an empty header ends the walk).
+      const int64_t more = walk.SkipEmptyHeaders(static_cast<int64_t>(count) - whole);
+      if (more == 0) continue;
+      whole += more;
+      emptyRun += more;
+      lastEmpty = walk.Position();
+      if (whole == count) countedEnd = walk.Position();
     }
+    endRun();
     if (whole < count) {
       // The walk ended inside the counted blocks: say why.
       const uint64_t next = walk.Position();

@@ -3,9 +3,13 @@
 // read with each counted block as it was or as the operation makes it, and
 // the next operation must lose nothing.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -194,6 +198,37 @@ TEST_F(KillTest, AHistoryStampWhoseWriteIsCutShortLeavesOldOrNew) {
   }
 }
 
+// A disk that fills up in the middle of a stamp's write (a file size limit
+// here): the stamp fails, says so, and readers keep the old history.
+TEST_F(KillTest, AStampWhoseWriteFailsReturnsFalseAndLeavesTheOldHistory) {
+  for (const StampCase& c : StampCases()) {
+    SCOPED_TRACE(c.name);
+    const std::string path = tmp_.Write("db.zdb", c.bytes.str());
+    const CHisList before = LoadHistory(path);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      // Room for a few hundred bytes more than the file holds.
+      const rlimit limit{c.bytes.size() + 300, c.bytes.size() + 300};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      CBlockFile db;
+      _exit(db.AddHistoryEntry(path, 4, 0xAB) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    // The cases that need a new block cannot have it.
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const Counted counted = ReadCounted(ReadAll(path));
+    ASSERT_TRUE(counted.whole);
+    EXPECT_EQ(OtherBlocks(counted), OtherBlocks(ReadCounted(c.bytes.str())));
+    const CHisList now = LoadHistory(path);
+    for (int32_t slot = 0; slot < kHisSlots; ++slot) {
+      EXPECT_TRUE(SameEntry(now[slot], before[slot])) << slot;
+    }
+  }
+}
+
 // A file killed inside an in-place rewrite by earlier versions: the history
 // block's header became {0, 0}, so the walk reads its data as headers and
 // ends inside them. The blocks behind must not be cut off.
@@ -227,6 +262,24 @@ TEST_F(KillTest, AStampThatFindBlockCouldNotReadIsRefused) {
   CBlockFile db;
   EXPECT_FALSE(db.AddHistoryEntry(path, 4, 0));
   EXPECT_TRUE(ReadAll(path) == bytes.str());
+
+  // Nor does the refusal walk the blocks of a larger count first: a sparse
+  // file of zeros holds an empty header every 8 bytes.
+  class ReadCounting : public CBlockFile {
+   public:
+    uint32_t Read(void* buffer, uint32_t count) override {
+      const uint32_t got = CBlockFile::Read(buffer, count);
+      read += got;
+      return got;
+    }
+    uint64_t read = 0;
+  };
+  const std::string sparse = tmp_.Write("sparse.zdb", DbBytes().Count(INT32_MAX).str());
+  ASSERT_EQ(::truncate(sparse.c_str(), 256 << 20), 0);
+  ReadCounting counting;
+  EXPECT_FALSE(counting.AddHistoryEntry(sparse, 4, 0));
+  EXPECT_LT(counting.read, 1u << 20);
+  EXPECT_EQ(std::filesystem::file_size(sparse), 256u << 20);
 }
 
 // ---- Discards, appends and copies ----------------------------------------------

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <fstream>
 #include <random>
 #if defined(__SANITIZE_ADDRESS__)
@@ -197,6 +198,34 @@ TEST_F(BlockFileTest, ZerosBehindTheCountedBlocksEndTheWalksToTheEndOfTheFile) {
   f.Close();
   const std::string after = Bytes();
   EXPECT_TRUE(after.substr(after.size() - 800000) == std::string(800000, '\0'));
+}
+
+// Counted empty headers one after another are zeros more likely than
+// blocks: the dump gives the first its line and the rest one line, so a
+// sparse file of a few bytes does not become gigabytes of text.
+TEST_F(BlockFileTest, TheDumpShowsARunOfEmptyHeadersAsTwoLines) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(6).Block(33, 3, 1).Block(0, 0, 0).Block(0, 0, 0)
+                                .Block(0, 0, 0).Block(27, 4, 2).Block(0, 0, 0));
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "---------- Zor File contains 6 blocks ----------",
+                       " Block Id 33 'Header Definitions' Offset 12 Size 3",
+                       " Block Id 0 'Unused block type' Offset 23 Size 0",
+                       " ... 2 more blocks like it, the last at Offset 39",
+                       " Block Id 27 'System Definitions' Offset 47 Size 4",
+                       " Block Id 0 'Unused block type' Offset 59 Size 0",
+                       "---------- History list -------------------------",
+                       "---------- Zor File end -------------------------"}));
+
+  path_ = tmp_.Write("sparse.zdb", DbBytes().Count(INT32_MAX).str());
+  ASSERT_EQ(::truncate(path_.c_str(), 16 << 20), 0);
+  CBlockFile sparse;
+  ASSERT_TRUE(sparse.Open(path_, File::modeRead));
+  sparse.DumpBlockFile(lines);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[2], FormatString(" ... %d more blocks like it, the last at Offset %d",
+                                   (16 << 20) / 8 - 2, (16 << 20) - 4));
 }
 
 // The walk reads ahead in growing chunks and jumps over large blocks; it

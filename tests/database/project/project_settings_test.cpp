@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -364,6 +365,40 @@ TEST_F(ProjectSettingsTest, StoreKeepsPermissionsFollowsLinksAndRefusesReadOnlyF
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"Harbour.pst", "Link.pst"}));
+}
+
+// A disk that fills up while the file is written (a file size limit here):
+// the store throws, the file stays as it was and no temporary file is left.
+TEST_F(ProjectSettingsTest, AStoreWhoseWriteFailsThrowsAndLeavesTheFile) {
+  const std::string path = Install(FileValues("/srv/a", 3, 0x5));
+  const auto sizeBefore = std::filesystem::file_size(path);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{5000, 5000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    CProjectSettings settings(0, 0);
+    ProjectSettingsValues v = settings.GetValues();
+    v.rootFolder = "/srv/stored";
+    settings.SetValues(v);
+    try {
+      settings.Store(nullptr);
+    } catch (const FileException&) {
+      _exit(0);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(std::filesystem::file_size(path), sizeBefore);
+  CProjectSettings reread(0, 0);
+  EXPECT_EQ(reread.GetValues().rootFolder, "/srv/a");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(tmp.path()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"Harbour.pst"});
 }
 
 // A FIFO named as the settings file would hold the open until a writer

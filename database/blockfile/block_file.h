@@ -197,11 +197,11 @@ class CBlockFile : public zor::platform::File {
   int32_t GetDatabaseVersionNumber();
   // The survey unit's name in the database `fileName` (this object must not
   // be open; it opens and closes the file itself): the text of the first
-  // "Survey Unit" header record, else the unit library's name of unit 1. A
-  // read-only file is made writable while it is open and read-only again
-  // afterwards. Empty when the file cannot be opened (the reason is
-  // reported to the user) or this object is open. A read error throws with
-  // the file closed and its attribute restored.
+  // "Survey Unit" header record, else the unit library's name of unit 1.
+  // The file is opened for reading only; its attributes are not touched.
+  // Empty when the file cannot be opened or is not a regular file (the
+  // reason is reported to the user) or this object is open. A read error
+  // throws with the file closed.
   std::string GetSurveyUnitName(const std::string& fileName);
 
  private:

@@ -38,6 +38,7 @@ class ReadOnlyRestore {
   ReadOnlyRestore(const ReadOnlyRestore&) = delete;
   ReadOnlyRestore& operator=(const ReadOnlyRestore&) = delete;
   void Arm() noexcept { armed_ = true; }
+  void Disarm() noexcept { armed_ = false; }
 
  private:
   const std::string& path_;
@@ -356,6 +357,9 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
     ReportFileException(error);
     return false;
   }
+  // Write access is granted when a file is opened: the attribute goes back
+  // at once, so a process killed during the stamp leaves it read-only.
+  if (readOnly && File::SetReadOnly(fileName, true)) restore.Disarm();
   AbortOnExit dropHandle(*this);
   WaitCursor busy;
   try {

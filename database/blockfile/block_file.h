@@ -146,8 +146,8 @@ class CBlockFile : public zor::platform::File {
   // Stamps the action into the history block of the database `fileName`
   // (this object must not be open; it opens and closes the file itself),
   // with the current time as start and end. A read-only file is made
-  // writable for the change and read-only again afterwards, failures
-  // included.
+  // writable only for the open (write access is granted then) and is
+  // read-only again before anything is written, failures included.
   //
   // A kill at any point, a write cut short included, leaves a file that
   // reads with the old history or the new one and every other block as it

@@ -229,6 +229,31 @@ TEST_F(KillTest, AStampWhoseWriteFailsReturnsFalseAndLeavesTheOldHistory) {
   }
 }
 
+// The stamp makes a read-only file writable only to open it: killed at any
+// write, it leaves the file read-only.
+TEST_F(KillTest, AStampKilledAnywhereLeavesAReadOnlyFileReadOnly) {
+  const DbBytes start = StampCases()[0].bytes;
+  const std::string path = tmp_.Path("db.zdb");
+  const auto prepare = [&] {
+    File::SetReadOnly(path, false);
+    tmp_.Write("db.zdb", start.str());
+    File::SetReadOnly(path, true);
+  };
+  const int calls = ForEachKillPoint(
+      prepare, [&] { KillableBlockFile db; if (!db.AddHistoryEntry(path, 4, 0xAB)) _exit(90); },
+      [&](int n) {
+        bool readOnly = false;
+        ASSERT_TRUE(File::GetReadOnly(path, readOnly));
+        EXPECT_TRUE(readOnly) << n;
+      });
+  EXPECT_GE(calls, 1);
+  bool readOnly = false;
+  ASSERT_TRUE(File::GetReadOnly(path, readOnly));
+  EXPECT_TRUE(readOnly);
+  EXPECT_TRUE(Stamped(LoadHistory(path), 4, 0xAB));
+  File::SetReadOnly(path, false);
+}
+
 // A file killed inside an in-place rewrite by earlier versions: the history
 // block's header became {0, 0}, so the walk reads its data as headers and
 // ends inside them. The blocks behind must not be cut off.

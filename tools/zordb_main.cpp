@@ -16,7 +16,6 @@
 #include "database/blockfile/report_file_exception.h"
 #include "database/blockfile/sample_database.h"
 #include "platform/path_text.h"
-#include "system/os/command_line.h"
 
 namespace {
 
@@ -64,8 +63,14 @@ int NotARegularFile(std::FILE* err, const std::string& path) {
   return kZordbFileError;
 }
 
-// argv back to the convention's one line: --name="value" for each argument.
-bool JoinArguments(int argc, char** argv, std::string& line, std::string& bad) {
+// Each element of argv is one argument of the suite's --name="value" form,
+// the value the rest of the element (a pair of enclosing quotes removed).
+// The elements are not joined into one line and parsed again: a quote in a
+// file's name would end its value there and start arguments of its own
+// (--database='x" --mode="make-sample' must not overwrite x). A later
+// argument replaces an earlier one of the same name.
+bool ParseArguments(int argc, char** argv, std::map<std::string, std::string>& args,
+                    std::string& bad) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const std::size_t eq = arg.find('=');
@@ -74,8 +79,10 @@ bool JoinArguments(int argc, char** argv, std::string& line, std::string& bad) {
       return false;
     }
     std::string value = arg.substr(eq + 1);
-    if (value.size() < 2 || value.front() != '"' || value.back() != '"') value = '"' + value + '"';
-    line += arg.substr(0, eq + 1) + value + ' ';
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    args[arg.substr(2, eq - 2)] = value;
   }
   return true;
 }
@@ -159,15 +166,13 @@ int RunZordb(int argc, char** argv, std::FILE* out, std::FILE* err) {
       return std::fflush(out) == 0 ? kZordbOk : kZordbFileError;
     }
   }
-  std::string line;
+  std::map<std::string, std::string> args;
   std::string bad;
-  if (!JoinArguments(argc, argv, line, bad)) {
+  if (!ParseArguments(argc, argv, args, bad)) {
     std::fprintf(err, "zordb: not an argument of the form --name=\"value\": %s\n%s", bad.c_str(),
                  kUsage);
     return kZordbUsage;
   }
-  std::map<std::string, std::string> args;
-  ParseCommandLine(args, line);
   for (const auto& [name, value] : args) {
     if (name != "mode" && name != "database") {
       std::fprintf(err, "zordb: unknown argument --%s\n%s", name.c_str(), kUsage);

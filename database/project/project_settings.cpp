@@ -247,6 +247,12 @@ BOOL CProjectSettings::Reload() {
     else if (error.m_cause == ArchiveException::badIndex)
       text += "\nCorrupt Vtb file detected.\n";
     ReportFailure(text);
+  } catch (const std::bad_alloc&) {
+    // A text as long as the file can be (a sparse file of gigabytes): the
+    // load fails as for a corrupt file, rather than end the program from
+    // the constructor or the watcher thread.
+    ReportFailure("Not enough memory to read the project settings file " +
+                  GetSettingsFilePath() + "\nCorrupt Vtb file detected.\n");
   }
   return 0;
 }

@@ -99,7 +99,8 @@ class CProjectSettings {
   // Reads the settings file path from the registry (a failed read keeps the
   // path), then Reload.
   void LoadFromRegistry();
-  // Load(nullptr, false), catching and reporting its exceptions: 0 then.
+  // Load(nullptr, false), catching and reporting its exceptions, a failed
+  // allocation included: 0 then.
   BOOL Reload();
   // Sets project folder and name from the path (or the stored one), opens
   // the file and reads it. 1 when read; throws FileException when the file

@@ -401,6 +401,46 @@ TEST_F(ProjectSettingsTest, AStoreWhoseWriteFailsThrowsAndLeavesTheFile) {
   EXPECT_EQ(names, std::vector<std::string>{"Harbour.pst"});
 }
 
+// Texts are as long as the file can hold, and a sparse file holds
+// gigabytes of zeros: a load that runs out of memory fails as for a corrupt
+// file instead of ending the program.
+TEST_F(ProjectSettingsTest, ATextLargerThanMemoryFailsTheLoadAndNotTheProgram) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's allocator does not fail under an address-space limit";
+#else
+  const uint32_t length = 0xC0000000u;
+  std::string head = "\x08\xFF\xFF\xFF";
+  head.append(reinterpret_cast<const char*>(&length), sizeof length);
+  const std::string path = tmp.Path("Huge.pst");
+  WriteRawFile(path, head);
+  ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(length) + 20000), 0);
+  SetRegistryPath(0, path);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    uint64_t kib = 0;
+    while (std::getline(status, line)) {
+      if (line.rfind("VmSize:", 0) == 0) kib = std::stoull(line.substr(7));
+    }
+    const rlimit limit{(kib << 10) + (512u << 20), (kib << 10) + (512u << 20)};
+    ::setrlimit(RLIMIT_AS, &limit);
+    try {  // on the watcher thread an escaping exception ends the program
+      CProjectSettings settings(0, 0);
+      settings.SetReportFailures(1);
+      const bool failed = settings.Reload() == 0;
+      _exit(failed && settings.GetValues().rootFolder.empty() && boxes.size() == 1 ? 0 : 1);
+    } catch (...) {
+      _exit(2);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
+}
+
 // A FIFO named as the settings file would hold the open until a writer
 // came: the load refuses it at once, as it refuses a folder.
 TEST_F(ProjectSettingsTest, ALoadRefusesWhatIsNotARegularFileWithoutWaiting) {

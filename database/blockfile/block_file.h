@@ -168,8 +168,9 @@ class CBlockFile : public zor::platform::File {
   // reading data as headers). False when a write fails (logged as an error).
   bool AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved);
 
-  // A text dump: the count, one line per whole block to the end of the file,
-  // the history entries, an end line. DumpBlockFileText
+  // A text dump: the count, one line per whole block to the end of the file
+  // (a run of empty {0, 0} headers as its first line and one line for the
+  // rest), the history entries, an end line. DumpBlockFileText
   // (block_file_dump.h) writes the same text in large pieces and names the
   // damage it met.
   void DumpBlockFile(std::vector<std::string>& lines);

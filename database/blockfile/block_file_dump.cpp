@@ -175,8 +175,13 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
       }
       emptyRun = 0;
     };
+    // The last block passed, in case the file has been cut inside it since.
+    BlockHeader last{};
+    uint64_t lastAt = 0;
     while (walk.NextToEnd(header, at)) {
       ++whole;
+      last = header;
+      lastAt = at;
       const bool empty = header.type == kBlockUnused && header.size == 0;
       if (!empty || emptyRun == 0) {
         endRun();
@@ -197,23 +202,34 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
       whole += more;
       emptyRun += more;
       lastEmpty = walk.Position();
+      lastAt = walk.Position() - kBlockHeaderSize;
       if (whole == count) countedEnd = walk.Position();
     }
     endRun();
     if (whole < count) {
-      // The walk ended inside the counted blocks: say why.
+      // The walk ended inside the counted blocks: say why, from the file as
+      // it is now (it may have been cut while it was read).
+      DumpDamage now = facts;
+      now.length = file.GetLength();
       const uint64_t next = walk.Position();
-      const uint64_t left = facts.length - next;
+      const uint64_t left = now.length > next ? now.length - next : 0;
       BlockHeader cut{};
-      if (left == 0) {
-        damage = BlockDamage(DumpDamage::kCountBeyondBlocks, facts, whole + 1, next, cut);
-      } else if (left < kBlockHeaderSize) {
-        cut.size = static_cast<uint32_t>(left);
-        damage = BlockDamage(DumpDamage::kHeaderCut, facts, whole + 1, next, cut);
-      } else {
+      uint32_t got = 0;
+      if (left >= kBlockHeaderSize) {
         file.Seek(static_cast<int64_t>(next), File::begin);
-        file.Read(&cut, kBlockHeaderSize);
-        damage = BlockDamage(DumpDamage::kBlockPastEnd, facts, whole + 1, next, cut);
+        got = file.Read(&cut, kBlockHeaderSize);
+      } else {
+        got = static_cast<uint32_t>(left);
+      }
+      if (now.length < next && whole > 0) {
+        // The block passed last no longer fits.
+        damage = BlockDamage(DumpDamage::kBlockPastEnd, now, whole, lastAt, last);
+      } else if (got == 0) {
+        damage = BlockDamage(DumpDamage::kCountBeyondBlocks, now, whole + 1, next, BlockHeader{});
+      } else if (got < kBlockHeaderSize) {
+        damage = BlockDamage(DumpDamage::kHeaderCut, now, whole + 1, next, BlockHeader{0, got});
+      } else {
+        damage = BlockDamage(DumpDamage::kBlockPastEnd, now, whole + 1, next, cut);
       }
     }
   }

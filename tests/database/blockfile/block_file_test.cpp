@@ -17,6 +17,7 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(
 #endif
 
 #include "core/text/string_helpers.h"
+#include "database/blockfile/block_file_dump.h"
 #include "database/history/his_list.h"
 #include "tests/database/blockfile/db_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -226,6 +227,45 @@ TEST_F(BlockFileTest, TheDumpShowsARunOfEmptyHeadersAsTwoLines) {
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[2], FormatString(" ... %d more blocks like it, the last at Offset %d",
                                    (16 << 20) / 8 - 2, (16 << 20) - 4));
+}
+
+// A file cut while it is dumped: the damage is named from the file as it
+// now is, not from the length it had when the dump began.
+TEST_F(BlockFileTest, AFileCutWhileItIsDumpedIsNamedAsItNowIs) {
+  // Cuts its own file at the second read: the walk has jumped over the
+  // first, large block then.
+  class CutAtSecondRead : public CBlockFile {
+   public:
+    uint32_t Read(void* buffer, uint32_t count) override {
+      if (++reads == 2) ::truncate(GetFilePath().c_str(), static_cast<off_t>(cutAt));
+      return CBlockFile::Read(buffer, count);
+    }
+    int reads = 0;
+    uint64_t cutAt = 0;
+  };
+  const DbBytes bytes = DbBytes().Count(3).Block(27, 70000, 1).Block(26, 10, 2).Block(7, 10, 3);
+  for (const uint64_t cut : {uint64_t{70012}, uint64_t{70015}, uint64_t{70022}}) {
+    SCOPED_TRACE(cut);
+    path_ = tmp_.Write("db.zdb", bytes.str());
+    CutAtSecondRead f;
+    f.cutAt = cut;
+    ASSERT_TRUE(f.Open(path_, File::modeRead));
+    const DumpDamage damage = DumpBlockFileText(f, [](std::string_view) {});
+    EXPECT_EQ(damage.length, cut);
+    EXPECT_EQ(damage.block, 2);
+    EXPECT_EQ(damage.offset, 70012u);
+    if (cut == 70012) {
+      EXPECT_EQ(DescribeDumpDamage(damage),
+                "block 2 of the 3 counted is missing: the file ends at offset 70012");
+    } else if (cut == 70015) {
+      EXPECT_EQ(DescribeDumpDamage(damage),
+                "block 2 at offset 70012: the file ends 3 bytes into its 8-byte header");
+    } else {
+      EXPECT_EQ(DescribeDumpDamage(damage),
+                "block 2 'Version Information' at offset 70012 runs past the end of the file: "
+                "size 10, 2 bytes there");
+    }
+  }
 }
 
 // The walk reads ahead in growing chunks and jumps over large blocks; it

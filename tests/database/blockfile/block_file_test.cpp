@@ -585,7 +585,7 @@ TEST_F(AddHistoryEntryTest, WithoutHistoryAppendsBlock35AndCutsStrayBytes) {
   EXPECT_GE(history[4].end.wYear, history[4].start.wYear);
 }
 
-TEST_F(AddHistoryEntryTest, ReplacesOldBlock8ThenRewritesBlock35InPlace) {
+TEST_F(AddHistoryEntryTest, ReplacesOldBlock8ThenTakesTurnsBetweenTwoHistoryBlocks) {
   sHisEntryOld old{};
   old.action = 6;
   old.time = zor::platform::SYSTEMTIME{2001, 2, 0, 3, 4, 5, 6, 7};

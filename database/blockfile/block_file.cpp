@@ -306,7 +306,11 @@ void CBlockFile::DiscardWhere(Pred discard) {
     uint64_t at = 0;
     while (walk.NextToEnd(header, at)) {
       // A discarded block stays as it is: rewriting its type changes nothing.
-      if (header.type == kBlockUnused || !discard(header.type)) continue;
+      if (header.type == kBlockUnused) {
+        if (header.size == 0) walk.SkipEmptyHeaders();
+        continue;
+      }
+      if (!discard(header.type)) continue;
       DiscardAt(at);
       walk.Resync();
     }
@@ -335,7 +339,14 @@ void CBlockFile::RecountBlocks() {
   if (walk.Count() >= 1) {
     BlockHeader header;
     uint64_t at = 0;
-    while (counted < INT32_MAX && walk.NextToEnd(header, at)) ++counted;
+    while (counted < INT32_MAX && walk.NextToEnd(header, at)) {
+      ++counted;
+      // Counted empty headers are counted again; the walk keeps under the
+      // stored count there, so the sum stays below INT32_MAX.
+      if (header.type == kBlockUnused && header.size == 0) {
+        counted += static_cast<int32_t>(walk.SkipEmptyHeaders());
+      }
+    }
   }
   SetBlockCount(counted);
   Seek(static_cast<int64_t>(keep), begin);

@@ -197,7 +197,7 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
       lastEmpty = at + kBlockHeaderSize;
       // The rest of a run of counted ones at once (behind the counted blocks
       // an empty header ends the walk).
-      const int64_t more = walk.SkipEmptyHeaders(static_cast<int64_t>(count) - whole);
+      const int64_t more = walk.SkipEmptyHeaders();
       if (more == 0) continue;
       whole += more;
       emptyRun += more;

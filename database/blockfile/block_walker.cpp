@@ -66,7 +66,8 @@ bool BlockWalker::Next(BlockHeader& header, uint64_t& headerOffset) {
   return true;
 }
 
-int64_t BlockWalker::SkipEmptyHeaders(int64_t most) {
+int64_t BlockWalker::SkipEmptyHeaders() {
+  const int64_t most = count_ > stepped_ ? count_ - stepped_ : 0;
   int64_t skipped = 0;
   while (skipped < most && hasCount_ && next_ <= length_ &&
          length_ - next_ >= kBlockHeaderSize && Fill(next_, kBlockHeaderSize)) {

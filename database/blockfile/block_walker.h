@@ -54,10 +54,11 @@ class BlockWalker {
   // placeholder older versions wrote for a block they never finished. Read
   // as blocks, a zero tail would count millions of them.
   bool NextToEnd(BlockHeader& header, uint64_t& headerOffset);
-  // Steps over at most `most` empty {0, 0} headers that follow one another
-  // from the position, as Next would one by one, and returns how many. A
-  // run of zeros (a hole in a sparse file) goes by at the speed of reading.
-  int64_t SkipEmptyHeaders(int64_t most);
+  // Steps over the empty {0, 0} headers that follow one another from the
+  // position among the counted blocks, as Next would one by one, and
+  // returns how many. A run of zeros (a hole in a sparse file) goes by at
+  // the speed of reading.
+  int64_t SkipEmptyHeaders();
   // Where the next header starts (4 before the first step).
   uint64_t Position() const noexcept { return next_; }
   // Call after moving the file's position during the walk (to rewrite a

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #if defined(__SANITIZE_ADDRESS__)
@@ -227,6 +228,17 @@ TEST_F(BlockFileTest, TheDumpShowsARunOfEmptyHeadersAsTwoLines) {
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[2], FormatString(" ... %d more blocks like it, the last at Offset %d",
                                    (16 << 20) / 8 - 2, (16 << 20) - 4));
+
+  // The repairs go over the run as fast, and count each of its headers.
+  sparse.Close();
+  ASSERT_TRUE(sparse.Open(path_, File::modeReadWrite));
+  sparse.DiscardAllButEvents();
+  sparse.RecountBlocks();
+  EXPECT_EQ(sparse.GetBlockCount(), ((16 << 20) - 4) / 8);
+  sparse.DiscardAllButEvents();
+  sparse.RecountBlocks();  // now behind the count as well: the same run
+  EXPECT_EQ(sparse.GetBlockCount(), ((16 << 20) - 4) / 8);
+  EXPECT_EQ(std::filesystem::file_size(path_), 16u << 20);
 }
 
 // A file cut while it is dumped: the damage is named from the file as it

@@ -450,10 +450,6 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
     }
     if (header.type != kBlockHistory && header.type != kBlockHistoryOld) continue;
     counted.historyOffsets.push_back(at);
-    if (header.type == kBlockHistory && counted.firstHistory.type != kBlockHistory) {
-      counted.firstHistory = header;
-      counted.firstHistoryOffset = at;
-    }
   }
   counted.end = walk.Position();
   return true;

@@ -210,9 +210,6 @@ class CBlockFile : public zor::platform::File {
   struct CountedBlocks {
     int32_t count = 0;
     uint64_t end = 4;  // behind the last counted block
-    // The first block 35 (type 0 when there is none) and where it stands.
-    BlockHeader firstHistory{};
-    uint64_t firstHistoryOffset = 0;
     // Every history block, 35 and 8, in file order.
     std::vector<uint64_t> historyOffsets;
     // Discarded blocks of a current history block's size.

@@ -257,7 +257,9 @@ TEST_F(BlockFileDefinitionsTest, TheSurveyUnitQueryNeverChangesTheFilesAttribute
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::atomic<bool> done{false};
   std::thread writer([&] {  // frees an open that waits, after a while
-    for (int i = 0; i < 150 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 150 && !done; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
     if (fd >= 0) ::close(fd);
   });

@@ -15,7 +15,7 @@
 #include "database/blockfile/block_file_dump.h"
 #include "database/blockfile/report_file_exception.h"
 #include "database/blockfile/sample_database.h"
-#include "system/os/command_line.h"
+#include "platform/path_text.h"
 
 namespace {
 
@@ -63,8 +63,14 @@ int NotARegularFile(std::FILE* err, const std::string& path) {
   return kZordbFileError;
 }
 
-// argv back to the convention's one line: --name="value" for each argument.
-bool JoinArguments(int argc, char** argv, std::string& line, std::string& bad) {
+// Each element of argv is one argument of the suite's --name="value" form,
+// the value the rest of the element (a pair of enclosing quotes removed).
+// The elements are not joined into one line and parsed again: a quote in a
+// file's name would end its value there and start arguments of its own
+// (--database='x" --mode="make-sample' must not overwrite x). A later
+// argument replaces an earlier one of the same name.
+bool ParseArguments(int argc, char** argv, std::map<std::string, std::string>& args,
+                    std::string& bad) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const std::size_t eq = arg.find('=');
@@ -73,8 +79,10 @@ bool JoinArguments(int argc, char** argv, std::string& line, std::string& bad) {
       return false;
     }
     std::string value = arg.substr(eq + 1);
-    if (value.size() < 2 || value.front() != '"' || value.back() != '"') value = '"' + value + '"';
-    line += arg.substr(0, eq + 1) + value + ' ';
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    args[arg.substr(2, eq - 2)] = value;
   }
   return true;
 }
@@ -111,13 +119,16 @@ int DumpSample(std::FILE* out, std::FILE* err) {
 }  // namespace
 
 int DumpDatabaseFile(const std::string& path, std::FILE* out, std::FILE* err) {
+  // The name as every file operation of the suite takes it: '\' separates
+  // folders as '/' does (make-sample opens the same name).
+  const std::string native = zor::platform::ToNativePath(path);
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return FileError(err, errno, path);
+  if (::stat(native.c_str(), &st) != 0) return FileError(err, errno, path);
   if (!S_ISREG(st.st_mode)) return NotARegularFile(err, path);
   // Something else may take the name's place meanwhile: the open does not
   // wait (for a FIFO's writer), the descriptor is checked again, and the
   // file read is the one checked, opened anew through the descriptor.
-  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  const Descriptor fd(::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return FileError(err, errno, path);
   if (::fstat(fd.get(), &st) != 0) return FileError(err, errno, path);
   if (!S_ISREG(st.st_mode)) return NotARegularFile(err, path);
@@ -155,15 +166,13 @@ int RunZordb(int argc, char** argv, std::FILE* out, std::FILE* err) {
       return std::fflush(out) == 0 ? kZordbOk : kZordbFileError;
     }
   }
-  std::string line;
+  std::map<std::string, std::string> args;
   std::string bad;
-  if (!JoinArguments(argc, argv, line, bad)) {
+  if (!ParseArguments(argc, argv, args, bad)) {
     std::fprintf(err, "zordb: not an argument of the form --name=\"value\": %s\n%s", bad.c_str(),
                  kUsage);
     return kZordbUsage;
   }
-  std::map<std::string, std::string> args;
-  ParseCommandLine(args, line);
   for (const auto& [name, value] : args) {
     if (name != "mode" && name != "database") {
       std::fprintf(err, "zordb: unknown argument --%s\n%s", name.c_str(), kUsage);

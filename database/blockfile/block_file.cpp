@@ -38,6 +38,7 @@ class ReadOnlyRestore {
   ReadOnlyRestore(const ReadOnlyRestore&) = delete;
   ReadOnlyRestore& operator=(const ReadOnlyRestore&) = delete;
   void Arm() noexcept { armed_ = true; }
+  void Disarm() noexcept { armed_ = false; }
 
  private:
   const std::string& path_;
@@ -303,7 +304,12 @@ void CBlockFile::DiscardWhere(Pred discard) {
   if (walk.Count() >= 1) {
     BlockHeader header;
     uint64_t at = 0;
-    while (walk.Next(header, at)) {
+    while (walk.NextToEnd(header, at)) {
+      // A discarded block stays as it is: rewriting its type changes nothing.
+      if (header.type == kBlockUnused) {
+        if (header.size == 0) walk.SkipEmptyHeaders();
+        continue;
+      }
       if (!discard(header.type)) continue;
       DiscardAt(at);
       walk.Resync();
@@ -333,7 +339,14 @@ void CBlockFile::RecountBlocks() {
   if (walk.Count() >= 1) {
     BlockHeader header;
     uint64_t at = 0;
-    while (counted < INT32_MAX && walk.Next(header, at)) ++counted;
+    while (counted < INT32_MAX && walk.NextToEnd(header, at)) {
+      ++counted;
+      // Counted empty headers are counted again; the walk keeps under the
+      // stored count there, so the sum stays below INT32_MAX.
+      if (header.type == kBlockUnused && header.size == 0) {
+        counted += static_cast<int32_t>(walk.SkipEmptyHeaders());
+      }
+    }
   }
   SetBlockCount(counted);
   Seek(static_cast<int64_t>(keep), begin);
@@ -355,6 +368,9 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
     ReportFileException(error);
     return false;
   }
+  // Write access is granted when a file is opened: the attribute goes back
+  // at once, so a process killed during the stamp leaves it read-only.
+  if (readOnly && File::SetReadOnly(fileName, true)) restore.Disarm();
   AbortOnExit dropHandle(*this);
   WaitCursor busy;
   try {
@@ -365,16 +381,25 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
       return false;
     }
     CHisList history;
-    const uint32_t found = history.Load(*this);
+    history.Load(*this);
     history.SetEntry(action, reserved, nullptr, false);
 
-    if (found == kBlockHistory && counted.firstHistory.size == kHisBlockSize) {
-      // The current layout has a fixed size: its data are rewritten under
-      // the header they have.
-      if (!history.SaveInPlace(*this, counted.firstHistoryOffset)) {
-        LogHistoryNotUpdated(fileName);
-        return false;
-      }
+    uint64_t spare = 0;
+    if (FindSpareHistoryBlock(counted, spare)) {
+      // The new history goes into a discarded history block, which readers
+      // skip, and only a type word makes it live: a write cut short anywhere
+      // leaves readers the old history or the new, never a mix of both.
+      Seek(static_cast<int64_t>(spare + kBlockHeaderSize), begin);
+      Write(&history[0], kHisBlockSize);
+      Flush();
+      const uint32_t live = kBlockHistory;
+      Seek(static_cast<int64_t>(spare), begin);
+      Write(&live, sizeof live);
+      Flush();
+      // The first live history block is the one readers take: the new one
+      // wins once those in front of it are gone. The old one becomes the
+      // spare of the next stamp, so the file keeps its size.
+      for (const uint64_t at : counted.historyOffsets) DiscardAt(at);
     } else {
       // A new block behind the counted ones. It must be one FindBlock still
       // reads, and stray bytes are cut off only behind a walk that can be
@@ -409,6 +434,10 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
   BlockWalker walk(*this);
   counted.count = walk.Count();
   if (!walk.HasCount() || counted.count < 0) return false;
+  // Readers would see no history in such a file, whatever is written: the
+  // walk is not worth its time (a sparse file may hold billions of empty
+  // headers).
+  if (counted.count > kMaxFindBlockCount) return false;
   BlockHeader header;
   uint64_t at = 0;
   for (int32_t i = 0; i < counted.count; ++i) {
@@ -416,15 +445,36 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
     if ((header.type == kBlockUnused && header.size == 0) || header.type > kLastBlockType) {
       counted.metImpossibleHeader = true;
     }
+    if (header.type == kBlockUnused && header.size == kHisBlockSize) {
+      counted.spareHistoryOffsets.push_back(at);
+    }
     if (header.type != kBlockHistory && header.type != kBlockHistoryOld) continue;
     counted.historyOffsets.push_back(at);
-    if (header.type == kBlockHistory && counted.firstHistory.type != kBlockHistory) {
-      counted.firstHistory = header;
-      counted.firstHistoryOffset = at;
-    }
   }
   counted.end = walk.Position();
   return true;
+}
+
+bool CBlockFile::FindSpareHistoryBlock(const CountedBlocks& counted, uint64_t& spare) {
+  // Behind a header no finished write leaves, the walk may be reading data
+  // as headers; and a history that FindBlock cannot reach is not made live.
+  if (counted.metImpossibleHeader || counted.count > kMaxFindBlockCount) return false;
+  // Discarded bytes are overwritten only where they read as a history list
+  // themselves: each slot empty or holding its own action.
+  std::vector<sHisEntry> slots(kHisSlots);
+  for (const uint64_t at : counted.spareHistoryOffsets) {
+    Seek(static_cast<int64_t>(at + kBlockHeaderSize), begin);
+    if (Read(slots.data(), kHisBlockSize) != kHisBlockSize) continue;
+    bool history = true;
+    for (int32_t slot = 0; slot < kHisSlots && history; ++slot) {
+      history = slots[slot].action == 0 || (slot > 0 && slots[slot].action == slot);
+    }
+    if (history) {
+      spare = at;
+      return true;
+    }
+  }
+  return false;
 }
 
 void CBlockFile::DumpBlockFile(std::vector<std::string>& lines) {

@@ -18,9 +18,6 @@
 //   db.Flush();
 //   db.SetBlockCount(db.GetBlockCount() + 1);
 //
-//   // Changing a block that readers see: same size, header kept.
-//   db.RewriteBlockInPlace(headerOffset, kBlockHistory, data, size);
-//
 // Layout (little-endian, no magic number): offset 0 the count (i32), then
 // the blocks in file order. A block is discarded by giving it type 0 with its
 // size unchanged; it stays in place and in the count. A type is normally
@@ -34,7 +31,8 @@
 //
 // The walks that find and read blocks follow the count; those that repair
 // or dump the file follow the headers to the end of the file, so stray blocks
-// behind the counted ones are seen by them alone.
+// behind the counted ones are seen by them alone. Behind the counted blocks
+// a {0, 0} header (zeros) ends those walks too.
 //
 // Read and write errors throw zor::platform::FileException out of every
 // operation except AddHistoryEntry, which reports them and returns false.
@@ -96,18 +94,18 @@ class CBlockFile : public zor::platform::File {
   // walks to the end of the file stop at the placeholder rather than read
   // its data as headers. Never call it over a block that readers see: a
   // killed process would leave the placeholder there and every block behind
-  // it lost to the walk; RewriteBlockInPlace changes a counted block.
+  // it lost to the walk.
   uint64_t BeginBlock();
   // Appends a whole block whose data is at hand at the position: its real
   // header, then the data, no placeholder. Stands at the block's end, which
   // it returns.
   uint64_t WriteBlock(uint32_t type, const void* data, uint32_t size);
   // Replaces the data of the block whose header is at `headerOffset` with
-  // `size` bytes, in one write, keeping the header: a killed process leaves
-  // the old data or the new (or, at worst, a mix of both) under a sound
-  // header. False, with nothing written, unless the header there has this
-  // type and size and its block lies inside the file; true standing at the
-  // block's end.
+  // `size` bytes, in one write, keeping the header: a write cut short leaves
+  // a mix of the old data and the new under a sound header, so a block that
+  // readers see is changed this way only where any mix is sound. False,
+  // with nothing written, unless the header there has this type and size
+  // and its block lies inside the file; true standing at the block's end.
   bool RewriteBlockInPlace(uint64_t headerOffset, uint32_t type, const void* data, uint32_t size);
   // Writes the header {type, size} in front of dataStart and stands at
   // dataStart + size, the block's end, which it returns. A size of 4 GiB or
@@ -134,7 +132,8 @@ class CBlockFile : public zor::platform::File {
 
   // ---- Repairs (walks to the end of the file; the position is kept) --------
 
-  // Discards every block but the event blocks 7 and 15.
+  // Discards every block but the event blocks 7 and 15. Blocks already
+  // discarded are not written.
   void DiscardAllButEvents();
   // Discards every block of the type.
   void DiscardBlocks(uint32_t type);
@@ -147,28 +146,31 @@ class CBlockFile : public zor::platform::File {
   // Stamps the action into the history block of the database `fileName`
   // (this object must not be open; it opens and closes the file itself),
   // with the current time as start and end. A read-only file is made
-  // writable for the change and read-only again afterwards, failures
-  // included.
+  // writable only for the open (write access is granted then) and is
+  // read-only again before anything is written, failures included.
   //
-  // A kill at any point leaves a file that reads with the old history or
-  // the new one and every other block as it was. A history block of the
-  // current size gets its data rewritten under its header, in one write.
-  // Otherwise (no history, the older block 8, a block 35 of another size) a
-  // new block 35 is written behind the counted blocks, flushed, counted,
-  // flushed, and only then are the history blocks in front of it
-  // discarded; bytes behind the counted blocks are cut off first.
+  // A kill at any point, a write cut short included, leaves a file that
+  // reads with the old history or the new one and every other block as it
+  // was. No live block is rewritten: when a discarded block of the current
+  // history size is at hand (the history block an earlier stamp replaced),
+  // the new history is written into it, flushed, and a type word makes it
+  // live. Otherwise a new block 35 is written behind the counted blocks,
+  // flushed, counted, flushed. Only then are the history blocks in front
+  // of it discarded, so the file grows once and keeps its size after;
+  // bytes behind the counted blocks are cut off before an append.
   //
   // False, with the file unchanged, when it cannot be opened (the reason is
   // reported to the user), its count is negative, it is shorter than its
-  // count or holds a counted block running past its end, a new block would
+  // count or holds a counted block running past its end, its history would
   // lie beyond the count FindBlock reads, or bytes behind the counted blocks
   // would have to be cut off after a walk that met a header no finished
   // write leaves (a {0, 0} placeholder or an unknown type: the walk may be
   // reading data as headers). False when a write fails (logged as an error).
   bool AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved);
 
-  // A text dump: the count, one line per whole block to the end of the file,
-  // the history entries, an end line. DumpBlockFileText
+  // A text dump: the count, one line per whole block to the end of the file
+  // (a run of empty {0, 0} headers as its first line and one line for the
+  // rest), the history entries, an end line. DumpBlockFileText
   // (block_file_dump.h) writes the same text in large pieces and names the
   // damage it met.
   void DumpBlockFile(std::vector<std::string>& lines);
@@ -196,11 +198,11 @@ class CBlockFile : public zor::platform::File {
   int32_t GetDatabaseVersionNumber();
   // The survey unit's name in the database `fileName` (this object must not
   // be open; it opens and closes the file itself): the text of the first
-  // "Survey Unit" header record, else the unit library's name of unit 1. A
-  // read-only file is made writable while it is open and read-only again
-  // afterwards. Empty when the file cannot be opened (the reason is
-  // reported to the user) or this object is open. A read error throws with
-  // the file closed and its attribute restored.
+  // "Survey Unit" header record, else the unit library's name of unit 1.
+  // The file is opened for reading only; its attributes are not touched.
+  // Empty when the file cannot be opened or is not a regular file (the
+  // reason is reported to the user) or this object is open. A read error
+  // throws with the file closed.
   std::string GetSurveyUnitName(const std::string& fileName);
 
  private:
@@ -208,17 +210,19 @@ class CBlockFile : public zor::platform::File {
   struct CountedBlocks {
     int32_t count = 0;
     uint64_t end = 4;  // behind the last counted block
-    // The first block 35 (type 0 when there is none) and where it stands.
-    BlockHeader firstHistory{};
-    uint64_t firstHistoryOffset = 0;
     // Every history block, 35 and 8, in file order.
     std::vector<uint64_t> historyOffsets;
+    // Discarded blocks of a current history block's size.
+    std::vector<uint64_t> spareHistoryOffsets;
     // A {0, 0} placeholder or a type no version has written was met.
     bool metImpossibleHeader = false;
   };
-  // False when the count is missing or negative or a counted block is not
-  // there in full.
+  // False when the count is missing, negative or above kMaxFindBlockCount
+  // or a counted block is not there in full.
   bool WalkCountedBlocks(CountedBlocks& counted);
+  // A discarded block, among the counted ones, that can take a new history
+  // unseen: of a current history block's size and reading as a history.
+  bool FindSpareHistoryBlock(const CountedBlocks& counted, uint64_t& spare);
   // Finds the first counted block of the type, standing at its header.
   bool Find(uint32_t type, BlockHeader& header, uint64_t& headerOffset);
   // Gives the block whose header is at `headerOffset` type 0. Only the type

@@ -1,6 +1,9 @@
 // The operations of CBlockFile that load the definition lists of a stored
 // database: the copy of its definitions into a new file, its version and its
 // survey unit.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +15,7 @@
 #include "database/definitions/sys_def_list.h"
 #include "database/header/hdr_list.h"
 #include "database/history/his_list.h"
+#include "platform/path_text.h"
 
 using zor::platform::File;
 using zor::platform::FileException;
@@ -37,24 +41,6 @@ class EmptyOnExit {
 
  private:
   List& list_;
-};
-
-// Makes a read-only file writable for the guard's life.
-class WritableWhileOpen {
- public:
-  explicit WritableWhileOpen(const std::string& path) : path_(path) {
-    bool readOnly = false;
-    if (File::GetReadOnly(path_, readOnly) && readOnly) restore_ = File::SetReadOnly(path_, false);
-  }
-  ~WritableWhileOpen() {
-    if (restore_) File::SetReadOnly(path_, true);
-  }
-  WritableWhileOpen(const WritableWhileOpen&) = delete;
-  WritableWhileOpen& operator=(const WritableWhileOpen&) = delete;
-
- private:
-  const std::string& path_;
-  bool restore_ = false;
 };
 
 // Drops the file's handle when the guard ends, unless it was closed.
@@ -131,9 +117,18 @@ int32_t CBlockFile::GetDatabaseVersionNumber() {
 
 std::string CBlockFile::GetSurveyUnitName(const std::string& fileName) {
   if (IsOpen()) return {};
-  WritableWhileOpen writable(fileName);
+  // A query reads: the file is opened for reading, so a database on
+  // read-only media or of another user is read as it stands, and its
+  // read-only attribute is never touched (a killed process would leave it
+  // cleared). What is not a regular file is refused, as a FIFO would hold
+  // the open until a writer came.
+  struct stat st;
+  if (::stat(zor::platform::ToNativePath(fileName).c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    ReportFileException(FileException(FileException::accessDenied, EACCES, fileName));
+    return {};
+  }
   FileException error;
-  if (!Open(fileName, modeReadWrite | shareDenyWrite, &error)) {
+  if (!Open(fileName, modeRead | shareDenyWrite, &error)) {
     ReportFileException(error);
     return {};
   }

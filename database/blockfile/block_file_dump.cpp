@@ -162,29 +162,74 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
     BlockHeader header;
     uint64_t at = 0;
     int64_t whole = 0;
-    while (walk.Next(header, at)) {
+    // A run of empty headers is zeros rather than blocks: its first gets its
+    // line, the rest one line together, so a hole does not multiply into
+    // gigabytes of text.
+    int64_t emptyRun = 0;
+    uint64_t lastEmpty = 0;
+    const auto endRun = [&] {
+      if (emptyRun > 1) {
+        text.Line(FormatString(" ... %lld more blocks like it, the last at Offset %llu",
+                               static_cast<long long>(emptyRun - 1),
+                               static_cast<unsigned long long>(lastEmpty)));
+      }
+      emptyRun = 0;
+    };
+    // The last block passed, in case the file has been cut inside it since.
+    BlockHeader last{};
+    uint64_t lastAt = 0;
+    while (walk.NextToEnd(header, at)) {
       ++whole;
-      text.BlockLine(header, at + kBlockHeaderSize);
+      last = header;
+      lastAt = at;
+      const bool empty = header.type == kBlockUnused && header.size == 0;
+      if (!empty || emptyRun == 0) {
+        endRun();
+        text.BlockLine(header, at + kBlockHeaderSize);
+      }
       if (whole == count) countedEnd = walk.Position();
       if (whole > count) continue;
-      if (header.type == kBlockUnused && header.size == 0) placeholder.Note(whole, at, header);
+      if (empty) placeholder.Note(whole, at, header);
       if (header.type == kBlockHistory) history.Note(whole, at, header);
       if (header.type == kBlockHistoryOld) historyOld.Note(whole, at, header);
+      if (!empty) continue;
+      ++emptyRun;
+      lastEmpty = at + kBlockHeaderSize;
+      // The rest of a run of counted ones at once (behind the counted blocks
+      // an empty header ends the walk).
+      const int64_t more = walk.SkipEmptyHeaders();
+      if (more == 0) continue;
+      whole += more;
+      emptyRun += more;
+      lastEmpty = walk.Position();
+      lastAt = walk.Position() - kBlockHeaderSize;
+      if (whole == count) countedEnd = walk.Position();
     }
+    endRun();
     if (whole < count) {
-      // The walk ended inside the counted blocks: say why.
+      // The walk ended inside the counted blocks: say why, from the file as
+      // it is now (it may have been cut while it was read).
+      DumpDamage now = facts;
+      now.length = file.GetLength();
       const uint64_t next = walk.Position();
-      const uint64_t left = facts.length - next;
+      const uint64_t left = now.length > next ? now.length - next : 0;
       BlockHeader cut{};
-      if (left == 0) {
-        damage = BlockDamage(DumpDamage::kCountBeyondBlocks, facts, whole + 1, next, cut);
-      } else if (left < kBlockHeaderSize) {
-        cut.size = static_cast<uint32_t>(left);
-        damage = BlockDamage(DumpDamage::kHeaderCut, facts, whole + 1, next, cut);
-      } else {
+      uint32_t got = 0;
+      if (left >= kBlockHeaderSize) {
         file.Seek(static_cast<int64_t>(next), File::begin);
-        file.Read(&cut, kBlockHeaderSize);
-        damage = BlockDamage(DumpDamage::kBlockPastEnd, facts, whole + 1, next, cut);
+        got = file.Read(&cut, kBlockHeaderSize);
+      } else {
+        got = static_cast<uint32_t>(left);
+      }
+      if (now.length < next && whole > 0) {
+        // The block passed last no longer fits.
+        damage = BlockDamage(DumpDamage::kBlockPastEnd, now, whole, lastAt, last);
+      } else if (got == 0) {
+        damage = BlockDamage(DumpDamage::kCountBeyondBlocks, now, whole + 1, next, BlockHeader{});
+      } else if (got < kBlockHeaderSize) {
+        damage = BlockDamage(DumpDamage::kHeaderCut, now, whole + 1, next, BlockHeader{0, got});
+      } else {
+        damage = BlockDamage(DumpDamage::kBlockPastEnd, now, whole + 1, next, cut);
       }
     }
   }

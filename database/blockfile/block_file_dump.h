@@ -9,9 +9,12 @@
 //
 // The lines are those of CBlockFile::DumpBlockFile, each ending in '\n': the
 // count, one line per whole block to the end of the file (not limited by the
-// count; none when the count is below 1), the history list, an end line. The
-// text is formatted into one buffer and handed over whenever it is nearly
-// full (64 KiB), so a dump of many blocks makes no string per line.
+// count, but ended behind the counted blocks by a {0, 0} header, which only
+// zeros leave there; none when the count is below 1; of consecutive empty
+// {0, 0} headers only the first, then one line for the rest), the history
+// list, an end line. The text is formatted into one buffer and handed over whenever
+// it is nearly full (64 KiB), so a dump of many blocks makes no string per
+// line.
 //
 // Damage never stops the dump: it shows what can be read and names the
 // first fault, in this order of precedence: a file too short for its count,

@@ -62,5 +62,38 @@ bool BlockWalker::Next(BlockHeader& header, uint64_t& headerOffset) {
   if (header.size > length_ - dataStart) return false;
   headerOffset = next_;
   next_ = dataStart + header.size;
+  ++stepped_;
+  return true;
+}
+
+int64_t BlockWalker::SkipEmptyHeaders() {
+  const int64_t most = count_ > stepped_ ? count_ - stepped_ : 0;
+  int64_t skipped = 0;
+  while (skipped < most && hasCount_ && next_ <= length_ &&
+         length_ - next_ >= kBlockHeaderSize && Fill(next_, kBlockHeaderSize)) {
+    const uint8_t* p = buffer_.data() + (next_ - bufferStart_);
+    const uint64_t whole = (bufferStart_ + bufferLength_ - next_) / kBlockHeaderSize;
+    const uint64_t limit = std::min<uint64_t>(whole, static_cast<uint64_t>(most - skipped));
+    uint64_t n = 0;
+    for (uint64_t word = 0; n < limit; ++n) {
+      std::memcpy(&word, p + n * kBlockHeaderSize, sizeof word);
+      if (word != 0) break;
+    }
+    next_ += n * kBlockHeaderSize;
+    skipped += static_cast<int64_t>(n);
+    stepped_ += static_cast<int64_t>(n);
+    if (n < whole || n == 0) break;  // a header that is not empty
+  }
+  return skipped;
+}
+
+bool BlockWalker::NextToEnd(BlockHeader& header, uint64_t& headerOffset) {
+  const uint64_t at = next_;
+  if (!Next(header, headerOffset)) return false;
+  if (stepped_ > count_ && header.type == kBlockUnused && header.size == 0) {
+    next_ = at;
+    --stepped_;
+    return false;
+  }
   return true;
 }

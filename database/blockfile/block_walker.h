@@ -47,6 +47,18 @@ class BlockWalker {
   // block. False, without moving, when the header is not there in full or
   // its block runs past the end of the file.
   bool Next(BlockHeader& header, uint64_t& headerOffset);
+  // Next for the walks that go on behind the counted blocks to the end of
+  // the file (repairs, the dump): behind them, a {0, 0} header ends the walk
+  // too. No finished write leaves one there (a block is counted once it is
+  // whole), but zeros do: a file extended with zeros or a hole, or the
+  // placeholder older versions wrote for a block they never finished. Read
+  // as blocks, a zero tail would count millions of them.
+  bool NextToEnd(BlockHeader& header, uint64_t& headerOffset);
+  // Steps over the empty {0, 0} headers that follow one another from the
+  // position among the counted blocks, as Next would one by one, and
+  // returns how many. A run of zeros (a hole in a sparse file) goes by at
+  // the speed of reading.
+  int64_t SkipEmptyHeaders();
   // Where the next header starts (4 before the first step).
   uint64_t Position() const noexcept { return next_; }
   // Call after moving the file's position during the walk (to rewrite a
@@ -62,6 +74,7 @@ class BlockWalker {
   int32_t count_ = 0;
   bool hasCount_ = false;
   uint64_t next_ = 4;
+  int64_t stepped_ = 0;  // headers read
   std::vector<uint8_t> buffer_;
   uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
   std::size_t bufferLength_ = 0;

@@ -1,10 +1,19 @@
 #include "database/history/his_list.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "database/blockfile/block_file.h"
 #include "platform/bytes.h"
 #include "platform/clock.h"
+
+namespace {
+
+// Bytes of entries read at once.
+constexpr uint32_t kLoadPiece = 1u << 16;
+
+}  // namespace
 
 void CHisList::Clear() noexcept {
   std::memset(m_entries.data(), 0, sizeof m_entries);
@@ -84,6 +93,25 @@ uint32_t CHisList::Load(CBlockFile& file) {
   return type;
 }
 
+void CHisList::TakeEntry(uint32_t type, const uint8_t* bytes) noexcept {
+  if (type == kBlockHistory) {
+    sHisEntry entry;
+    std::memcpy(&entry, bytes, sizeof entry);
+    if (IsAction(entry.action)) Put(entry);
+    return;
+  }
+  sHisEntryOld old;
+  std::memcpy(&old, bytes, sizeof old);
+  if (!IsAction(old.action)) return;
+  sHisEntry entry{};
+  entry.action = old.action;
+  entry.reserved = old.reserved;
+  entry.start = old.time;
+  entry.end = old.time;
+  zor::platform::SetFieldText(entry.comment, zor::platform::FieldText(old.comment));
+  Put(entry);
+}
+
 uint32_t CHisList::LoadFrom(CBlockFile& file, uint64_t headerOffset) {
   Clear();
   BlockHeader header{};
@@ -94,28 +122,18 @@ uint32_t CHisList::LoadFrom(CBlockFile& file, uint64_t headerOffset) {
 
   // Whole entries only: a block whose size is not a multiple of the entry
   // size keeps its tail unread, and nothing is read from the next block.
-  uint32_t remaining = header.size;
-  if (type == kBlockHistory) {
-    sHisEntry entry;
-    while (remaining >= sizeof entry) {
-      if (file.Read(&entry, sizeof entry) != sizeof entry) break;
-      remaining -= sizeof entry;
-      if (IsAction(entry.action)) Put(entry);
-    }
-  } else {
-    sHisEntryOld old;
-    while (remaining >= sizeof old) {
-      if (file.Read(&old, sizeof old) != sizeof old) break;
-      remaining -= sizeof old;
-      if (!IsAction(old.action)) continue;
-      sHisEntry entry{};
-      entry.action = old.action;
-      entry.reserved = old.reserved;
-      entry.start = old.time;
-      entry.end = old.time;
-      zor::platform::SetFieldText(entry.comment, zor::platform::FieldText(old.comment));
-      Put(entry);
-    }
+  // The entries are read many at a time: a block of gigabytes (a sparse
+  // file holds one cheaply) costs thousands of reads, not millions.
+  const uint32_t entrySize = type == kBlockHistory ? sizeof(sHisEntry) : sizeof(sHisEntryOld);
+  const uint32_t perPiece = kLoadPiece / entrySize;
+  uint32_t entries = header.size / entrySize;
+  std::vector<uint8_t> piece(static_cast<std::size_t>(std::min(entries, perPiece)) * entrySize);
+  while (entries > 0) {
+    const uint32_t want = std::min(entries, perPiece);
+    const uint32_t got = file.Read(piece.data(), want * entrySize) / entrySize;
+    for (uint32_t i = 0; i < got; ++i) TakeEntry(type, piece.data() + i * entrySize);
+    if (got < want) break;
+    entries -= want;
   }
   Recount();
   return type;

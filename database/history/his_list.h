@@ -124,6 +124,9 @@ class CHisList {
   uint32_t GetUsedCount() const noexcept { return m_entries[0].reserved; }
 
  private:
+  // Takes one entry of a block of the type (35 or 8) as it stands in the
+  // file: converted from the older layout, dropped without an action.
+  void TakeEntry(uint32_t type, const uint8_t* bytes) noexcept;
   // Stores `entry` in the slot of its action.
   void Put(const sHisEntry& entry) noexcept;
   // Sets slot 0's count from the slots in use.

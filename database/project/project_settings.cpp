@@ -1,11 +1,14 @@
 #include "database/project/project_settings.h"
 
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <new>
 
 #include "core/log/logger.h"
@@ -46,6 +49,15 @@ void TakeFileFields(ProjectSettingsValues& to, ProjectSettingsValues&& from) {
 std::string TemporaryPathBeside(const std::string& target) {
   static std::atomic<uint32_t> counter{0};
   return target + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
+}
+
+// Where a store writes: through a symbolic link to the file it names, as a
+// write into the file would, rather than over the link.
+std::string StoreTarget(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
 }
 
 }  // namespace
@@ -235,6 +247,12 @@ BOOL CProjectSettings::Reload() {
     else if (error.m_cause == ArchiveException::badIndex)
       text += "\nCorrupt Vtb file detected.\n";
     ReportFailure(text);
+  } catch (const std::bad_alloc&) {
+    // A text as long as the file can be (a sparse file of gigabytes): the
+    // load fails as for a corrupt file, rather than end the program from
+    // the constructor or the watcher thread.
+    ReportFailure("Not enough memory to read the project settings file " +
+                  GetSettingsFilePath() + "\nCorrupt Vtb file detected.\n");
   }
   return 0;
 }
@@ -267,7 +285,17 @@ BOOL CProjectSettings::Store(const char* path) {
   const std::string target = ToNativePath(path ? std::string(path) : GetSettingsFilePath());
   // No name: the temporary file would land in the current folder.
   if (target.empty()) throw FileException(FileException::badPath, ENOENT, target);
-  const std::string temporary = TemporaryPathBeside(target);
+  const std::string file = StoreTarget(target);
+  // The file replaced keeps what a write into it would keep: a read-only
+  // file is refused, and the new one gets the old one's permissions (a
+  // project shared by a group stays writable by the group).
+  struct stat existing;
+  const bool replaces = ::stat(file.c_str(), &existing) == 0;
+  if (replaces && (!S_ISREG(existing.st_mode) || (existing.st_mode & S_IWUSR) == 0 ||
+                   ::access(file.c_str(), W_OK) != 0)) {
+    throw FileException(FileException::accessDenied, EACCES, target);
+  }
+  const std::string temporary = TemporaryPathBeside(file);
   OpenArchive(temporary.c_str(), ClassArchive::store);
   try {
     if (m_archive == nullptr) {
@@ -275,12 +303,16 @@ BOOL CProjectSettings::Store(const char* path) {
       ::unlink(temporary.c_str());
       return 0;
     }
+    if (replaces && ::chmod(temporary.c_str(), existing.st_mode & 07777) != 0) {
+      const int err = errno;
+      throw FileException(FileException::CauseFromErrno(err), err, target);
+    }
     SerializeArchive(*m_archive, false);
     // On disk before it replaces the target.
     m_archive->Flush();
     m_file.Flush();
     CloseArchive();
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
       const int err = errno;
       throw FileException(FileException::CauseFromErrno(err), err, target);
     }
@@ -304,8 +336,15 @@ BOOL CProjectSettings::OpenArchive(const char* file, unsigned mode) {
   std::lock_guard<std::recursive_mutex> lock(m_archiveMutex);
   // A second open would otherwise leave the first file open for good.
   AbortArchive();
+  const std::string native = ToNativePath(file);
+  // A FIFO would hold the open (and the watcher) until a writer came, and a
+  // device or a folder is no settings file.
+  struct stat st;
+  if (mode == ClassArchive::load && ::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    throw FileException(FileException::accessDenied, EACCES, file);
+  }
   FileException error;
-  if (!m_file.Open(ToNativePath(file), flags, &error)) {
+  if (!m_file.Open(native, flags, &error)) {
     error.m_strFileName = file;
     throw error;
   }

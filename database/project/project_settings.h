@@ -99,15 +99,21 @@ class CProjectSettings {
   // Reads the settings file path from the registry (a failed read keeps the
   // path), then Reload.
   void LoadFromRegistry();
-  // Load(nullptr, false), catching and reporting its exceptions: 0 then.
+  // Load(nullptr, false), catching and reporting its exceptions, a failed
+  // allocation included: 0 then.
   BOOL Reload();
   // Sets project folder and name from the path (or the stored one), opens
   // the file and reads it. 1 when read; throws FileException when the file
-  // cannot be opened and ArchiveException for its content.
+  // cannot be opened or is not a regular file (a FIFO would block the open)
+  // and ArchiveException for its content.
   BOOL Load(const char* path, bool force);
   // Writes version 8 to a temporary file beside the target and renames it
-  // over the target, so a reader never meets half a file. 1 when stored;
-  // throws as Load does.
+  // over the target, so a reader never meets half a file. The target keeps
+  // what a write into it would keep: a symbolic link is followed, the new
+  // file takes the old one's permissions, and a file that is read-only (or
+  // not writable by this user, or not a regular file) is refused with
+  // FileException accessDenied, unchanged. 1 when stored; throws as Load
+  // does.
   BOOL Store(const char* path);
 
   // The steps of Load and Store, over the object's own file and archive.

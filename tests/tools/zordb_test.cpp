@@ -188,6 +188,41 @@ TEST_F(ZordbTool, FailsWithOneLineForMissingUnreadableOrIrregularFiles) {
   EXPECT_THAT(bad.err, testing::HasSubstr("usage: zordb"));
 }
 
+// Names with '\' separators are those of files written by the suite's
+// Windows programs: the dump opens the file that make-sample writes.
+TEST_F(ZordbTool, ANameWithBackslashSeparatorsIsDumpedAsMadeFromIt) {
+  const std::string folder = tmp_.Path("project");
+  ASSERT_TRUE(fs::create_directory(folder));
+  const std::string windowsName = tmp_.path() + "\\project\\sample.zdb";
+  ToolRun made = RunTool({"--mode=make-sample", "--database=" + windowsName}, tmp_);
+  ASSERT_EQ(made.status, 0) << made.err;
+  ASSERT_TRUE(ReadFile(folder + "/sample.zdb") == ReadFile(kExample));
+  ToolRun run = RunTool({"--database=" + windowsName}, tmp_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, Lines(kSampleDump));
+  EXPECT_EQ(run.err, "");
+}
+
+// Each argument is one name and value: quotes inside a file's name neither
+// end its value nor start arguments of their own.
+TEST_F(ZordbTool, AQuoteInAFileNameIsPartOfTheName) {
+  const std::string victim = tmp_.Write("victim.zdb", "not a sample");
+  const std::string crafted = victim + "\" --mode=\"make-sample";
+  ASSERT_TRUE(WriteSampleDatabase(crafted));
+  ToolRun run = RunTool({"--database=" + crafted}, tmp_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, Lines(kSampleDump));
+  EXPECT_TRUE(ReadFile(victim) == "not a sample");  // not overwritten by a sample
+
+  const std::string quoted = tmp_.Path("we\"ird.zdb");
+  ASSERT_TRUE(WriteSampleDatabase(quoted));
+  for (const std::string& arg : {"--database=" + quoted, "--database=\"" + quoted + "\""}) {
+    ToolRun named = RunTool({arg}, tmp_);
+    EXPECT_EQ(named.status, 0) << arg << named.err;
+    EXPECT_EQ(named.out, Lines(kSampleDump)) << arg;
+  }
+}
+
 TEST_F(ZordbTool, HelpGoesToStandardOutput) {
   for (const char* help : {"--help", "-h"}) {
     ToolRun run = RunTool({help}, tmp_);

@@ -1,8 +1,15 @@
 // The CBlockFile operations that read the definitions of a stored database.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/log/logger.h"
@@ -218,6 +225,51 @@ TEST_F(BlockFileDefinitionsTest, SurveyUnitNameOfADatabaseFile) {
   EXPECT_EQ(db.GetSurveyUnitName(tmp_.Path("missing.zdb")), "");
   EXPECT_EQ(boxes_.size(), 1u);
   EXPECT_FALSE(db.IsOpen());
+}
+
+// The query only reads: a process killed in the middle of it leaves a
+// read-only file read-only, and a FIFO is refused at once instead of
+// holding the open until a writer comes.
+TEST_F(BlockFileDefinitionsTest, TheSurveyUnitQueryNeverChangesTheFilesAttribute) {
+  const std::string feet =
+      Write("feet.zdb", DbBytes().Count(1).Block(33, Cat({SurveyUnit("Metre", 1.0)})));
+  ASSERT_TRUE(File::SetReadOnly(feet, true));
+  // Killed at its first read.
+  class KilledAtRead : public CBlockFile {
+   public:
+    uint32_t Read(void*, uint32_t) override { _exit(0); }
+  };
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    KilledAtRead db;
+    db.GetSurveyUnitName(feet);
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  bool readOnly = false;
+  ASSERT_TRUE(File::GetReadOnly(feet, readOnly));
+  EXPECT_TRUE(readOnly);
+
+  const std::string fifo = tmp_.Path("fifo.zdb");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::atomic<bool> done{false};
+  std::thread writer([&] {  // frees an open that waits, after a while
+    for (int i = 0; i < 150 && !done; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  });
+  const auto started = std::chrono::steady_clock::now();
+  CBlockFile db;
+  EXPECT_EQ(db.GetSurveyUnitName(fifo), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
+  EXPECT_EQ(boxes_.size(), 1u);
+  done = true;
+  writer.join();
 }
 
 }  // namespace

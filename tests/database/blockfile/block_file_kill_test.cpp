@@ -3,9 +3,13 @@
 // read with each counted block as it was or as the operation makes it, and
 // the next operation must lose nothing.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,7 +72,8 @@ bool SameEntry(const sHisEntry& a, const sHisEntry& b) {
 // True when slot `action` holds a fresh stamp with the reserved word.
 bool Stamped(const CHisList& list, int32_t action, uint32_t reserved) {
   return list[action].version == 1 && list[action].action == action &&
-         list[action].reserved == reserved && list[action].start.wYear >= 2024;
+         list[action].reserved == reserved && list[action].start.wYear >= 2024 &&
+         list[action].end.wYear >= 2024;
 }
 
 template <typename T>
@@ -127,11 +132,14 @@ std::vector<StampCase> StampCases() {
   return cases;
 }
 
-TEST_F(KillTest, AHistoryStampKilledAnywhereLeavesOldOrNewAndTheNextStampLosesNothing) {
+// Stamps action 4 into each case, killed at every write and truncate call
+// (the write there cut after `partBytes` bytes, or not made when -1), and
+// checks what a reader then sees and what a second stamp keeps.
+void CheckStampKilledAnywhere(TempFolder& tmp, int64_t partBytes) {
   for (const StampCase& c : StampCases()) {
     SCOPED_TRACE(c.name);
-    const std::string path = tmp_.Path("db.zdb");
-    const auto prepare = [&] { tmp_.Write("db.zdb", c.bytes.str()); };
+    const std::string path = tmp.Path("db.zdb");
+    const auto prepare = [&] { tmp.Write("db.zdb", c.bytes.str()); };
     prepare();
     const auto others = OtherBlocks(ReadCounted(c.bytes.str()));
     const CHisList before = LoadHistory(path);
@@ -153,23 +161,96 @@ TEST_F(KillTest, AHistoryStampKilledAnywhereLeavesOldOrNewAndTheNextStampLosesNo
         EXPECT_TRUE(SameEntry(now[slot], before[slot])) << slot;
       }
     };
-    const int calls = ForEachKillPoint(
-        prepare, [&] { KillableBlockFile db; if (!db.AddHistoryEntry(path, 4, 0xAB)) _exit(90); },
-        [&](int n) {
-          readsOldOrNew("killed at call " + std::to_string(n));
-          // A second stamp after the kill keeps everything a reader saw.
-          const bool wasStamped = Stamped(LoadHistory(path), 4, 0xAB);
-          CBlockFile again;
-          ASSERT_TRUE(again.AddHistoryEntry(path, 5, 0xCD)) << n;
-          readsOldOrNew("stamped again after call " + std::to_string(n));
-          const CHisList after = LoadHistory(path);
-          EXPECT_TRUE(Stamped(after, 5, 0xCD)) << n;
-          EXPECT_EQ(Stamped(after, 4, 0xAB), wasStamped) << n;
-        });
+    const auto op = [&] {
+      KillableBlockFile db;
+      if (!db.AddHistoryEntry(path, 4, 0xAB)) _exit(90);
+    };
+    const auto check = [&](int n) {
+      readsOldOrNew("killed at call " + std::to_string(n));
+      // A second stamp after the kill keeps everything a reader saw.
+      const bool wasStamped = Stamped(LoadHistory(path), 4, 0xAB);
+      CBlockFile again;
+      ASSERT_TRUE(again.AddHistoryEntry(path, 5, 0xCD)) << n;
+      readsOldOrNew("stamped again after call " + std::to_string(n));
+      const CHisList after = LoadHistory(path);
+      EXPECT_TRUE(Stamped(after, 5, 0xCD)) << n;
+      EXPECT_EQ(Stamped(after, 4, 0xAB), wasStamped) << n;
+    };
+    const int calls = ForEachPartialKillPoint(partBytes, prepare, op, check);
     EXPECT_GE(calls, 1);
     readsOldOrNew("completed");
     EXPECT_TRUE(Stamped(LoadHistory(path), 4, 0xAB));
   }
+}
+
+TEST_F(KillTest, AHistoryStampKilledAnywhereLeavesOldOrNewAndTheNextStampLosesNothing) {
+  CheckStampKilledAnywhere(tmp_, -1);
+}
+
+// A write call cut short (a kill between pages, a full disk, an I/O error)
+// leaves part of its bytes: the cuts fall in a count or type word, in slot
+// 4's action word, and at the end of the history data.
+TEST_F(KillTest, AHistoryStampWhoseWriteIsCutShortLeavesOldOrNew) {
+  for (const int64_t part : {int64_t{3}, int64_t{4 * 564 + 6}, int64_t{kHisBlockSize - 1}}) {
+    SCOPED_TRACE(part);
+    CheckStampKilledAnywhere(tmp_, part);
+  }
+}
+
+// A disk that fills up in the middle of a stamp's write (a file size limit
+// here): the stamp fails, says so, and readers keep the old history.
+TEST_F(KillTest, AStampWhoseWriteFailsReturnsFalseAndLeavesTheOldHistory) {
+  for (const StampCase& c : StampCases()) {
+    SCOPED_TRACE(c.name);
+    const std::string path = tmp_.Write("db.zdb", c.bytes.str());
+    const CHisList before = LoadHistory(path);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      // Room for a few hundred bytes more than the file holds.
+      const rlimit limit{c.bytes.size() + 300, c.bytes.size() + 300};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      CBlockFile db;
+      _exit(db.AddHistoryEntry(path, 4, 0xAB) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    // The cases that need a new block cannot have it.
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const Counted counted = ReadCounted(ReadAll(path));
+    ASSERT_TRUE(counted.whole);
+    EXPECT_EQ(OtherBlocks(counted), OtherBlocks(ReadCounted(c.bytes.str())));
+    const CHisList now = LoadHistory(path);
+    for (int32_t slot = 0; slot < kHisSlots; ++slot) {
+      EXPECT_TRUE(SameEntry(now[slot], before[slot])) << slot;
+    }
+  }
+}
+
+// The stamp makes a read-only file writable only to open it: killed at any
+// write, it leaves the file read-only.
+TEST_F(KillTest, AStampKilledAnywhereLeavesAReadOnlyFileReadOnly) {
+  const DbBytes start = StampCases()[0].bytes;
+  const std::string path = tmp_.Path("db.zdb");
+  const auto prepare = [&] {
+    File::SetReadOnly(path, false);
+    tmp_.Write("db.zdb", start.str());
+    File::SetReadOnly(path, true);
+  };
+  const int calls = ForEachKillPoint(
+      prepare, [&] { KillableBlockFile db; if (!db.AddHistoryEntry(path, 4, 0xAB)) _exit(90); },
+      [&](int n) {
+        bool readOnly = false;
+        ASSERT_TRUE(File::GetReadOnly(path, readOnly));
+        EXPECT_TRUE(readOnly) << n;
+      });
+  EXPECT_GE(calls, 1);
+  bool readOnly = false;
+  ASSERT_TRUE(File::GetReadOnly(path, readOnly));
+  EXPECT_TRUE(readOnly);
+  EXPECT_TRUE(Stamped(LoadHistory(path), 4, 0xAB));
+  File::SetReadOnly(path, false);
 }
 
 // A file killed inside an in-place rewrite by earlier versions: the history
@@ -205,6 +286,24 @@ TEST_F(KillTest, AStampThatFindBlockCouldNotReadIsRefused) {
   CBlockFile db;
   EXPECT_FALSE(db.AddHistoryEntry(path, 4, 0));
   EXPECT_TRUE(ReadAll(path) == bytes.str());
+
+  // Nor does the refusal walk the blocks of a larger count first: a sparse
+  // file of zeros holds an empty header every 8 bytes.
+  class ReadCounting : public CBlockFile {
+   public:
+    uint32_t Read(void* buffer, uint32_t count) override {
+      const uint32_t got = CBlockFile::Read(buffer, count);
+      read += got;
+      return got;
+    }
+    uint64_t read = 0;
+  };
+  const std::string sparse = tmp_.Write("sparse.zdb", DbBytes().Count(INT32_MAX).str());
+  ASSERT_EQ(::truncate(sparse.c_str(), 256 << 20), 0);
+  ReadCounting counting;
+  EXPECT_FALSE(counting.AddHistoryEntry(sparse, 4, 0));
+  EXPECT_LT(counting.read, 1u << 20);
+  EXPECT_EQ(std::filesystem::file_size(sparse), 256u << 20);
 }
 
 // ---- Discards, appends and copies ----------------------------------------------

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #if defined(__SANITIZE_ADDRESS__)
@@ -16,6 +18,7 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(
 #endif
 
 #include "core/text/string_helpers.h"
+#include "database/blockfile/block_file_dump.h"
 #include "database/history/his_list.h"
 #include "tests/database/blockfile/db_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -165,6 +168,116 @@ TEST_F(BlockFileTest, StrayHeadersBehindTheCountedBlocksAreSeenByRepairsOnly) {
   EXPECT_EQ(f.GetBlockCount(), 2);
   EXPECT_TRUE(f.FindBlock(26));
   EXPECT_EQ(f.GetVersionBlockValue(), 0x02020202u);
+}
+
+// Zeros behind the counted blocks (a file extended with zeros, a hole) are
+// no blocks: read as {0, 0} headers, a recount would make every 8 bytes a
+// block and raise the count past what readers walk, the discards would
+// write into every one, and the dump would list each.
+TEST_F(BlockFileTest, ZerosBehindTheCountedBlocksEndTheWalksToTheEndOfTheFile) {
+  // Writes made to the file, counted.
+  class CountingFile : public CBlockFile {
+   public:
+    void Write(const void* buffer, uint32_t count) override {
+      ++writes;
+      CBlockFile::Write(buffer, count);
+    }
+    int writes = 0;
+  };
+  const DbBytes bytes = DbBytes().Count(3).Block(33, 3, 1).Block(0, 0, 0).Block(27, 4, 2)
+                            .Block(26, 4, 3).Raw(std::vector<uint8_t>(800000, 0));
+  path_ = tmp_.Write("db.zdb", bytes.str());
+  CountingFile f;
+  ASSERT_TRUE(f.Open(path_, File::modeReadWrite));
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), 4);  // the stray block 26, not the zeros
+  f.writes = 0;
+  f.DiscardAllButEvents();
+  EXPECT_EQ(f.writes, 3);  // blocks 33, 27 and 26; the discarded block stays
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines.size(), 1u + 4 + 2);
+  f.Close();
+  const std::string after = Bytes();
+  EXPECT_TRUE(after.substr(after.size() - 800000) == std::string(800000, '\0'));
+}
+
+// Counted empty headers one after another are zeros more likely than
+// blocks: the dump gives the first its line and the rest one line, so a
+// sparse file of a few bytes does not become gigabytes of text.
+TEST_F(BlockFileTest, TheDumpShowsARunOfEmptyHeadersAsTwoLines) {
+  CBlockFile& f = OpenBytes(DbBytes().Count(6).Block(33, 3, 1).Block(0, 0, 0).Block(0, 0, 0)
+                                .Block(0, 0, 0).Block(27, 4, 2).Block(0, 0, 0));
+  std::vector<std::string> lines;
+  f.DumpBlockFile(lines);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "---------- Zor File contains 6 blocks ----------",
+                       " Block Id 33 'Header Definitions' Offset 12 Size 3",
+                       " Block Id 0 'Unused block type' Offset 23 Size 0",
+                       " ... 2 more blocks like it, the last at Offset 39",
+                       " Block Id 27 'System Definitions' Offset 47 Size 4",
+                       " Block Id 0 'Unused block type' Offset 59 Size 0",
+                       "---------- History list -------------------------",
+                       "---------- Zor File end -------------------------"}));
+
+  path_ = tmp_.Write("sparse.zdb", DbBytes().Count(INT32_MAX).str());
+  ASSERT_EQ(::truncate(path_.c_str(), 16 << 20), 0);
+  CBlockFile sparse;
+  ASSERT_TRUE(sparse.Open(path_, File::modeRead));
+  sparse.DumpBlockFile(lines);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[2], FormatString(" ... %d more blocks like it, the last at Offset %d",
+                                   (16 << 20) / 8 - 2, (16 << 20) - 4));
+
+  // The repairs go over the run as fast, and count each of its headers.
+  sparse.Close();
+  ASSERT_TRUE(sparse.Open(path_, File::modeReadWrite));
+  sparse.DiscardAllButEvents();
+  sparse.RecountBlocks();
+  EXPECT_EQ(sparse.GetBlockCount(), ((16 << 20) - 4) / 8);
+  sparse.DiscardAllButEvents();
+  sparse.RecountBlocks();  // now behind the count as well: the same run
+  EXPECT_EQ(sparse.GetBlockCount(), ((16 << 20) - 4) / 8);
+  EXPECT_EQ(std::filesystem::file_size(path_), 16u << 20);
+}
+
+// A file cut while it is dumped: the damage is named from the file as it
+// now is, not from the length it had when the dump began.
+TEST_F(BlockFileTest, AFileCutWhileItIsDumpedIsNamedAsItNowIs) {
+  // Cuts its own file at the second read: the walk has jumped over the
+  // first, large block then.
+  class CutAtSecondRead : public CBlockFile {
+   public:
+    uint32_t Read(void* buffer, uint32_t count) override {
+      if (++reads == 2) ::truncate(GetFilePath().c_str(), static_cast<off_t>(cutAt));
+      return CBlockFile::Read(buffer, count);
+    }
+    int reads = 0;
+    uint64_t cutAt = 0;
+  };
+  const DbBytes bytes = DbBytes().Count(3).Block(27, 70000, 1).Block(26, 10, 2).Block(7, 10, 3);
+  for (const uint64_t cut : {uint64_t{70012}, uint64_t{70015}, uint64_t{70022}}) {
+    SCOPED_TRACE(cut);
+    path_ = tmp_.Write("db.zdb", bytes.str());
+    CutAtSecondRead f;
+    f.cutAt = cut;
+    ASSERT_TRUE(f.Open(path_, File::modeRead));
+    const DumpDamage damage = DumpBlockFileText(f, [](std::string_view) {});
+    EXPECT_EQ(damage.length, cut);
+    EXPECT_EQ(damage.block, 2);
+    EXPECT_EQ(damage.offset, 70012u);
+    if (cut == 70012) {
+      EXPECT_EQ(DescribeDumpDamage(damage),
+                "block 2 of the 3 counted is missing: the file ends at offset 70012");
+    } else if (cut == 70015) {
+      EXPECT_EQ(DescribeDumpDamage(damage),
+                "block 2 at offset 70012: the file ends 3 bytes into its 8-byte header");
+    } else {
+      EXPECT_EQ(DescribeDumpDamage(damage),
+                "block 2 'Version Information' at offset 70012 runs past the end of the file: "
+                "size 10, 2 bytes there");
+    }
+  }
 }
 
 // The walk reads ahead in growing chunks and jumps over large blocks; it
@@ -484,7 +597,7 @@ TEST_F(AddHistoryEntryTest, WithoutHistoryAppendsBlock35AndCutsStrayBytes) {
   EXPECT_GE(history[4].end.wYear, history[4].start.wYear);
 }
 
-TEST_F(AddHistoryEntryTest, ReplacesOldBlock8ThenRewritesBlock35InPlace) {
+TEST_F(AddHistoryEntryTest, ReplacesOldBlock8ThenTakesTurnsBetweenTwoHistoryBlocks) {
   sHisEntryOld old{};
   old.action = 6;
   old.time = zor::platform::SYSTEMTIME{2001, 2, 0, 3, 4, 5, 6, 7};
@@ -508,15 +621,53 @@ TEST_F(AddHistoryEntryTest, ReplacesOldBlock8ThenRewritesBlock35InPlace) {
   EXPECT_EQ(history[6].start.wYear, 2001);
   EXPECT_EQ(history[2].version, 1u);
 
-  // The second stamp finds block 35 of the current size and rewrites it.
+  // Block 35 is never rewritten in place: the second stamp appends a new one
+  // and discards it; from then on the stamps take turns between the two, so
+  // the file keeps its size and count.
+  const std::size_t first35 = bytes.size();
   ASSERT_TRUE(Stamp(5, 1));
   const std::string again = Bytes();
-  EXPECT_EQ(again.size(), after.size());
-  EXPECT_EQ(ValueAt<int32_t>(again, 0), 3);
-  EXPECT_EQ(again.substr(0, bytes.size() + 8), after.substr(0, bytes.size() + 8));
+  ASSERT_EQ(again.size(), after.size() + 8 + kHisBlockSize);
+  EXPECT_EQ(ValueAt<int32_t>(again, 0), 4);
+  EXPECT_EQ(ValueAt<uint32_t>(again, first35), kBlockUnused);
+  EXPECT_EQ(ValueAt<uint32_t>(again, first35 + 4), kHisBlockSize);
+  EXPECT_EQ(ValueAt<uint32_t>(again, after.size()), kBlockHistory);
   history = Reload();
   EXPECT_EQ(history.GetUsedCount(), 3u);
   EXPECT_EQ(history[5].reserved, 1u);
+  for (int32_t action = 7; action <= 9; ++action) {
+    ASSERT_TRUE(Stamp(action, action));
+    const std::string now = Bytes();
+    ASSERT_EQ(now.size(), again.size());
+    EXPECT_EQ(ValueAt<int32_t>(now, 0), 4);
+    // One of the two blocks is live, in turn.
+    const bool firstLive = action % 2 == 1;
+    EXPECT_EQ(ValueAt<uint32_t>(now, first35), firstLive ? kBlockHistory : kBlockUnused);
+    EXPECT_EQ(ValueAt<uint32_t>(now, after.size()), firstLive ? kBlockUnused : kBlockHistory);
+    history = Reload();
+    EXPECT_EQ(history.GetUsedCount(), static_cast<uint32_t>(action - 3));
+    EXPECT_EQ(history[action].reserved, static_cast<uint32_t>(action));
+    EXPECT_EQ(history[6].start.wYear, 2001);
+  }
+}
+
+// A discarded block of the history's size is reused only when it reads as
+// a history: other discarded bytes are left as they are.
+TEST_F(AddHistoryEntryTest, ADiscardedBlockThatIsNoHistoryIsNotOverwritten) {
+  CHisList current;
+  current.SetEntry(3, 0, nullptr, false);
+  const std::vector<uint8_t> other(kHisBlockSize, 0x41);  // action words 0x41414141
+  const DbBytes bytes =
+      DbBytes().Count(3).Block(0, other).Block(35, History(current)).Block(33, 3, 1);
+  OpenBytes(bytes);
+  ASSERT_TRUE(Stamp(4, 0));
+  const std::string after = Bytes();
+  EXPECT_TRUE(after.substr(4, 8 + kHisBlockSize) == bytes.str().substr(4, 8 + kHisBlockSize));
+  EXPECT_EQ(ValueAt<int32_t>(after, 0), 4);
+  ASSERT_EQ(after.size(), bytes.size() + 8 + kHisBlockSize);
+  const CHisList history = Reload();
+  EXPECT_EQ(history[3].version, 1u);
+  EXPECT_EQ(history[4].version, 1u);
 }
 
 TEST_F(AddHistoryEntryTest, Block35OfAnotherSizeIsReplacedNotOverwritten) {

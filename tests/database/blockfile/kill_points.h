@@ -9,6 +9,10 @@
 //       [&](int n) { ...read the file the kill at call n left... });
 //
 // The operation runs in the child only; use no test assertions there.
+//
+// With ForEachPartialKillPoint the write call at the kill point writes only
+// the first `part` bytes of its buffer before the child dies, as a kill, a
+// full disk or an I/O error in the middle of one write call leaves it.
 #pragma once
 
 #include <sys/wait.h>
@@ -16,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 
 #include "database/blockfile/block_file.h"
@@ -24,6 +30,8 @@ namespace kill_points {
 
 inline int g_killAt = 0;
 inline int g_calls = 0;
+// Bytes the write at the kill point still writes; -1: none.
+inline int64_t g_partBytes = -1;
 inline constexpr int kKilled = 86;
 inline constexpr int kDone = 87;
 inline constexpr int kThrew = 88;
@@ -32,12 +40,20 @@ inline void Count() {
   if (++g_calls == g_killAt) _exit(kKilled);
 }
 
+// True when this call is the kill point and writes a part before dying.
+inline bool PartialKillHere() { return g_partBytes >= 0 && g_calls + 1 == g_killAt; }
+
 }  // namespace kill_points
 
 // A block file whose writes and truncations are kill points.
 class KillableBlockFile : public CBlockFile {
  public:
   void Write(const void* buffer, uint32_t count) override {
+    if (kill_points::PartialKillHere()) {
+      CBlockFile::Write(buffer, static_cast<uint32_t>(
+                                    std::min<int64_t>(count, kill_points::g_partBytes)));
+      _exit(kill_points::kKilled);
+    }
     kill_points::Count();
     CBlockFile::Write(buffer, count);
   }
@@ -49,13 +65,14 @@ class KillableBlockFile : public CBlockFile {
 
 // Returns the number of kill points the operation has (-1 after a failure).
 inline int ForEachKillPoint(const std::function<void()>& prepare, const std::function<void()>& op,
-                            const std::function<void(int)>& check) {
+                            const std::function<void(int)>& check, int64_t partBytes = -1) {
   for (int n = 1; n < 1000; ++n) {
     prepare();
     const pid_t pid = ::fork();
     if (pid == 0) {
       kill_points::g_killAt = n;
       kill_points::g_calls = 0;
+      kill_points::g_partBytes = partBytes;
       try {
         op();
       } catch (...) {
@@ -78,4 +95,12 @@ inline int ForEachKillPoint(const std::function<void()>& prepare, const std::fun
   }
   ADD_FAILURE() << "the operation never completed";
   return -1;
+}
+
+// ForEachKillPoint where the write at the kill point writes its first
+// `partBytes` bytes (or all it has, when fewer).
+inline int ForEachPartialKillPoint(int64_t partBytes, const std::function<void()>& prepare,
+                                   const std::function<void()>& op,
+                                   const std::function<void(int)>& check) {
+  return ForEachKillPoint(prepare, op, check, partBytes);
 }

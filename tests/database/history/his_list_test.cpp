@@ -244,4 +244,41 @@ TEST_F(HisListFileTest, TakesOnlyWholeEntriesOfTheBlock) {
   EXPECT_EQ(list.GetUsedCount(), 0u);
 }
 
+// A large history block (a sparse file holds one of gigabytes cheaply) is
+// read many entries at a time, and a later entry of an action still wins
+// across the pieces; each layout alike.
+TEST_F(HisListFileTest, ALargeBlockIsReadInFewPieces) {
+  class ReadCounting : public CBlockFile {
+   public:
+    uint32_t Read(void* buffer, uint32_t count) override {
+      ++reads;
+      return CBlockFile::Read(buffer, count);
+    }
+    int reads = 0;
+  };
+  for (const uint32_t type : {kBlockHistory, kBlockHistoryOld}) {
+    SCOPED_TRACE(type);
+    const std::size_t size = type == kBlockHistory ? sizeof(sHisEntry) : sizeof(sHisEntryOld);
+    const uint32_t entries = 3000;
+    std::vector<uint8_t> data(entries * size + size / 2);  // and half an entry
+    const auto put = [&](uint32_t index, int32_t action, uint32_t reserved) {
+      const std::size_t reservedAt = type == kBlockHistory ? 8 : 20;
+      std::memcpy(&data[index * size + (type == kBlockHistory ? 4 : 0)], &action, 4);
+      std::memcpy(&data[index * size + reservedAt], &reserved, 4);
+    };
+    put(5, 3, 1);
+    put(2999, 3, 2);  // the last whole entry, pieces later
+    put(1200, 7, 3);
+    path_ = tmp_.Write("h.zdb", DbBytes().Count(1).Block(type, data).str());
+    ReadCounting f;
+    ASSERT_TRUE(f.Open(path_, File::modeRead));
+    CHisList list;
+    EXPECT_EQ(list.LoadFrom(f, 4), type);
+    EXPECT_LT(f.reads, 40);
+    EXPECT_EQ(list[3].reserved, 2u);
+    EXPECT_EQ(list[7].reserved, 3u);
+    EXPECT_EQ(list.GetUsedCount(), 2u);
+  }
+}
+
 }  // namespace

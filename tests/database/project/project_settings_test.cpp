@@ -6,11 +6,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <thread>
 #include <vector>
@@ -310,6 +317,150 @@ TEST_F(ProjectSettingsTest, StoreReplacesTheFileAndTracksTheFileState) {
   for (const auto& entry : std::filesystem::directory_iterator(tmp.path()))
     names.push_back(entry.path().filename().string());
   EXPECT_EQ(names, std::vector<std::string>{"Harbour.pst"});
+}
+
+// A store replaces the file, but what it leaves is what a write into the
+// file would leave: the file's permissions, a link still a link, and a
+// read-only file refused.
+TEST_F(ProjectSettingsTest, StoreKeepsPermissionsFollowsLinksAndRefusesReadOnlyFiles) {
+  namespace fs = std::filesystem;
+  const std::string path = Install(FileValues("/srv/a", 3, 0x5));
+  CProjectSettings settings(0, 0);
+  ProjectSettingsValues v = settings.GetValues();
+  v.rootFolder = "/srv/stored";
+  settings.SetValues(v);
+  const auto rootOf = [](const std::string& file) {
+    CProjectSettings reader(0, 0);
+    reader.Load(file.c_str(), false);
+    return reader.GetValues().rootFolder;
+  };
+
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  EXPECT_EQ(settings.Store(nullptr), 1);
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(rootOf(path), "/srv/stored");
+
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  const std::string before = [&] {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  v.rootFolder = "/srv/refused";
+  settings.SetValues(v);
+  EXPECT_THROW(settings.Store(nullptr), FileException);
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == before);
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+
+  // Through a link: the file it names is replaced, the link stays.
+  const std::string link = tmp.Path("Link.pst");
+  fs::create_symlink(path, link);
+  EXPECT_EQ(settings.Store(link.c_str()), 1);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(rootOf(path), "/srv/refused");
+
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(tmp.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Harbour.pst", "Link.pst"}));
+}
+
+// A disk that fills up while the file is written (a file size limit here):
+// the store throws, the file stays as it was and no temporary file is left.
+TEST_F(ProjectSettingsTest, AStoreWhoseWriteFailsThrowsAndLeavesTheFile) {
+  const std::string path = Install(FileValues("/srv/a", 3, 0x5));
+  const auto sizeBefore = std::filesystem::file_size(path);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{5000, 5000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    CProjectSettings settings(0, 0);
+    ProjectSettingsValues v = settings.GetValues();
+    v.rootFolder = "/srv/stored";
+    settings.SetValues(v);
+    try {
+      settings.Store(nullptr);
+    } catch (const FileException&) {
+      _exit(0);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(std::filesystem::file_size(path), sizeBefore);
+  CProjectSettings reread(0, 0);
+  EXPECT_EQ(reread.GetValues().rootFolder, "/srv/a");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(tmp.path()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"Harbour.pst"});
+}
+
+// Texts are as long as the file can hold, and a sparse file holds
+// gigabytes of zeros: a load that runs out of memory fails as for a corrupt
+// file instead of ending the program.
+TEST_F(ProjectSettingsTest, ATextLargerThanMemoryFailsTheLoadAndNotTheProgram) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's allocator does not fail under an address-space limit";
+#else
+  const uint32_t length = 0xC0000000u;
+  std::string head = "\x08\xFF\xFF\xFF";
+  head.append(reinterpret_cast<const char*>(&length), sizeof length);
+  const std::string path = tmp.Path("Huge.pst");
+  WriteRawFile(path, head);
+  ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(length) + 20000), 0);
+  SetRegistryPath(0, path);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    uint64_t kib = 0;
+    while (std::getline(status, line)) {
+      if (line.rfind("VmSize:", 0) == 0) kib = std::stoull(line.substr(7));
+    }
+    const rlimit limit{(kib << 10) + (512u << 20), (kib << 10) + (512u << 20)};
+    ::setrlimit(RLIMIT_AS, &limit);
+    try {  // on the watcher thread an escaping exception ends the program
+      CProjectSettings settings(0, 0);
+      settings.SetReportFailures(1);
+      const bool failed = settings.Reload() == 0;
+      _exit(failed && settings.GetValues().rootFolder.empty() && boxes.size() == 1 ? 0 : 1);
+    } catch (...) {
+      _exit(2);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
+}
+
+// A FIFO named as the settings file would hold the open until a writer
+// came: the load refuses it at once, as it refuses a folder.
+TEST_F(ProjectSettingsTest, ALoadRefusesWhatIsNotARegularFileWithoutWaiting) {
+  const std::string fifo = tmp.Path("Fifo.pst");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Should the load wait, a writer comes after a while and frees it.
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    WaitUntil([&] { return done.load(); }, milliseconds(1500));
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  });
+  for (const std::string& path : {fifo, tmp.path()}) {
+    CProjectSettings settings(0, 0);
+    const auto started = steady_clock::now();
+    EXPECT_THROW(settings.Load(path.c_str(), false), FileException) << path;
+    EXPECT_LT(steady_clock::now() - started, milliseconds(1000)) << path;
+  }
+  done = true;
+  writer.join();
 }
 
 TEST_F(ProjectSettingsTest, ArchiveStepsOpenCloseAndAbortTheObjectsOwnFile) {

@@ -145,13 +145,16 @@ void DefinitionList<Record>::CopyFrom(const DefinitionList* source, bool append)
                                                            std::size_t n) {
       for (std::size_t j = 0; j < n; ++j) to[j] = *source->entries_[first + j].record;
     });
+    // Room for the copies beside every present record, taken while the
+    // list is still whole: memory that runs out leaves it as it was, and
+    // nothing can fail once its records are freed.
+    ReserveMore(copies.entries_.size());
+    slabs_.reserve(slabs_.size() + copies.slabs_.size());
   } catch (...) {
     copies.RemoveAll();
     throw;
   }
   if (!append) RemoveAll();
-  ReserveMore(copies.entries_.size());
-  slabs_.reserve(slabs_.size() + copies.slabs_.size());
   entries_.insert(entries_.end(), copies.entries_.begin(), copies.entries_.end());
   slabs_.insert(slabs_.end(), copies.slabs_.begin(), copies.slabs_.end());
   slabRecords_ += copies.slabRecords_;

@@ -312,6 +312,27 @@ TEST(HdrListDifferential, SettingsReadsMatchAPlainReader) {
   }
 }
 
+TEST(HdrListDifferential, ASettingsBlockCutAtEveryByteKeepsTheWholeEntriesBeforeTheCut) {
+  Gen g(42);
+  uint32_t count = 0;
+  Bytes block;
+  do {
+    block = g.SettingsBlock(count);
+  } while (count < 8 || count > 40 || block.size() > 4000);
+  Model whole;
+  const bool wholeOk = RefReadSettings(block, count, whole);
+  for (std::size_t cut = 0; cut <= block.size(); ++cut) {
+    const Bytes part(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(cut));
+    auto settings = BlockBuffer(part, count, 0);
+    Model m;
+    const bool ok = RefReadSettings(part, count, m);
+    CHdrList list;
+    ASSERT_EQ(list.ReadFromSettingsBuffer(settings.get(), 1), ok) << cut;
+    ASSERT_EQ(ok, cut == block.size() && wholeOk) << cut;
+    ExpectSame(list, m, "cut " + std::to_string(cut));
+  }
+}
+
 TEST(HdrListDifferential, LoadsMatchAPlainReader) {
   Gen g(7122026);
   TempFolder tmp;

@@ -133,6 +133,18 @@ TEST(DefinitionListOutOfMemory, ACopyThatFailsLeavesTheListAsItWas) {
                        }
                        reset();
                      });
+
+  // A settings-buffer read: all its records or none.
+  CIpcItemBuffer settings("Settings");
+  settings.GetBuffer().AddBlock(19, sizeof(sSysDef), 300);
+  ASSERT_EQ(source.WriteToSettingsBuffer(&settings, 1), 1);
+  FailEachAllocation([&] { list.ReadFromSettingsBuffer(&settings, 1); },
+                     [&](const std::string& where) {
+                       const int32_t n = list.GetCount();
+                       ASSERT_TRUE(n == 3 || n == 303) << where << " " << n;
+                       for (int32_t i = 3; i < n; ++i) ASSERT_EQ(list.GetAt(i)->id, i - 2) << where;
+                       reset();
+                     });
   list.RemoveAll();
   source.RemoveAll();
 }

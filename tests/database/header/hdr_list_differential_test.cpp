@@ -272,7 +272,7 @@ TEST(HdrListDifferential, SettingsReadsMatchAPlainReader) {
   Gen g(20261207);
   CHdrList list;  // refilled like the driver's, with RemoveAll between some
   Model m;
-  for (int round = 0; round < 2000; ++round) {
+  for (int round = 0; round < 1500; ++round) {
     if (g.OneIn(3)) {
       list.RemoveAll();
       m.entries.clear();

@@ -123,13 +123,15 @@ void BM_HdrListLoad(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(list.GetGpsUtcOffset());
   }
-  clock.ReportSpeedRatio(state, BaselineName(state), "speed_vs_plain_read", "target >= 0.5");
+  clock.ReportSpeedRatio(state, BaselineName(state), "speed_vs_plain_read",
+                         "list refilled: reuses its memory");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * db.size()));
 }
 BENCHMARK(BM_HdrListLoad)->Arg(kAllTypes)->Arg(kSmallTypes)->Unit(benchmark::kMillisecond);
 
 // The same into a new list each round, which cannot reuse the memory of the
-// one before (a list keeps its largest payload block when emptied).
+// one before (a list keeps its largest payload block when emptied): what a
+// program that opens a project pays, so the target is set here.
 void BM_HdrListLoadIntoNewList(benchmark::State& state) {
   const BenchDatabase& db = Database(static_cast<Mix>(state.range(0)));
   CBlockFile file;
@@ -151,7 +153,8 @@ void BM_HdrListLoadIntoNewList(benchmark::State& state) {
     list.reset();
     state.ResumeTiming();
   }
-  clock.ReportSpeedRatio(state, BaselineName(state), "speed_vs_plain_read", "new list each round");
+  clock.ReportSpeedRatio(state, BaselineName(state), "speed_vs_plain_read",
+                         "new list: target >= 0.5");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * db.size()));
 }
 BENCHMARK(BM_HdrListLoadIntoNewList)

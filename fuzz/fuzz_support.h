@@ -23,9 +23,12 @@ namespace zor::fuzz {
 
 // The largest single allocation since the caller last reset it.
 inline volatile size_t g_largest = 0;
+// The bytes of all allocations since the caller last reset it.
+inline volatile size_t g_allocated = 0;
 
 inline void OnMalloc(const volatile void*, size_t size) {
   if (size > g_largest) g_largest = size;
+  g_allocated = g_allocated + size;
 }
 inline void OnFree(const volatile void*) {}
 

@@ -1,8 +1,11 @@
 // Feeds arbitrary block contents to the two settings-buffer readers of the
 // header records: the packed header block and the fixed-size record table.
+// The header list's read allocates no more than a few times the block,
+// whatever its count and sizes claim (watched through the allocator's hook).
 // Input: u32 stored record count, u8 record size of the table, then the
 // block's bytes. The block is the last thing in its region, so a read past it
 // is a read past the allocation.
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +17,7 @@
 #include "Drivers/framework/ipc_region.h"
 #include "database/header/hdr_list.h"
 #include "database/header/hdr_sub_list.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
@@ -38,6 +42,11 @@ std::vector<uint8_t> Block(const CIpcItemBuffer& settings) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  zor::fuzz::InstallAllocationWatch();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 5) return 0;
   uint32_t count = 0;
@@ -50,7 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!settings) return 0;
 
   CHdrList list;
+  zor::fuzz::g_largest = 0;
+  zor::fuzz::g_allocated = 0;
   const bool whole = list.ReadFromSettingsBuffer(settings.get(), 1);
+  // The payload block, the entries (40 bytes for each image of 28) and
+  // their order; the warning's log line besides.
+  zor::fuzz::Check(zor::fuzz::g_largest <= std::max<size_t>(size, 4096) + 4096);
+  zor::fuzz::Check(zor::fuzz::g_allocated <= 4 * size + 16384);
   if (whole && list.GetCount() != count) __builtin_trap();
   if (list.GetCount() > count) __builtin_trap();
 

@@ -51,46 +51,86 @@ void DefinitionList<Record>::Free(const Entry& e) noexcept {
     case Owner::kHeap:
       delete e.record;
       break;
-    case Owner::kSlab:
-      if (--slabRecords_ == 0) {
-        for (Record* slab : slabs_) delete[] slab;
-        slabs_.clear();
+    case Owner::kSlab: {
+      Slab& slab = slabs_[e.slab];
+      if (--slab.live == 0) {
+        delete[] slab.records;
+        slab.records = nullptr;
+        freeSlabs_.push_back(e.slab);  // room reserved with the slab
       }
       break;
+    }
     case Owner::kBorrowed:
       break;
   }
 }
 
+namespace {
+
+// Records per slab: as many as 64 KiB hold, at least one.
+template <typename Record>
+constexpr std::size_t kSlabRecords =
+    sizeof(Record) >= (std::size_t{64} << 10) ? 1 : (std::size_t{64} << 10) / sizeof(Record);
+
+}  // namespace
+
 template <typename Record>
 template <typename Fill>
-void DefinitionList<Record>::AppendToSlabs(std::size_t n, Fill fill) {
-  constexpr std::size_t kSlabRecords =
-      sizeof(Record) >= (std::size_t{64} << 10) ? 1 : (std::size_t{64} << 10) / sizeof(Record);
-  ReserveMore(n);
+typename DefinitionList<Record>::Slabs DefinitionList<Record>::MakeSlabs(std::size_t n,
+                                                                         Fill fill) {
+  Slabs slabs;
+  slabs.reserve((n + kSlabRecords<Record> - 1) / kSlabRecords<Record>);
   for (std::size_t i = 0; i < n;) {
-    const std::size_t k = std::min(kSlabRecords, n - i);
-    auto slab = std::make_unique_for_overwrite<Record[]>(k);
-    slabs_.push_back(slab.get());
-    Record* records = slab.release();
-    fill(i, records, k);
-    for (std::size_t j = 0; j < k; ++j) entries_.push_back({records + j, Owner::kSlab});
-    slabRecords_ += k;
+    const std::size_t k = std::min(kSlabRecords<Record>, n - i);
+    slabs.push_back(std::make_unique_for_overwrite<Record[]>(k));
+    fill(i, slabs.back().get(), k);
     i += k;
   }
+  return slabs;
+}
+
+template <typename Record>
+void DefinitionList<Record>::ReserveSlabs(std::size_t n, std::size_t count) {
+  ReserveMore(n);
+  const std::size_t reused = std::min(count, freeSlabs_.size());
+  const std::size_t slabs = slabs_.size() + (count - reused);
+  if (slabs > slabs_.capacity()) slabs_.reserve(std::max(slabs, 2 * slabs_.capacity()));
+  // Every slab may come to be freed at once.
+  freeSlabs_.reserve(slabs_.capacity());
+}
+
+template <typename Record>
+void DefinitionList<Record>::Attach(Slabs& slabs, std::size_t n) noexcept {
+  std::size_t first = 0;
+  for (std::unique_ptr<Record[]>& made : slabs) {
+    const std::size_t k = std::min(kSlabRecords<Record>, n - first);
+    uint32_t index = 0;
+    if (freeSlabs_.empty()) {
+      index = static_cast<uint32_t>(slabs_.size());
+      slabs_.push_back({made.release(), k});
+    } else {
+      index = freeSlabs_.back();
+      freeSlabs_.pop_back();
+      slabs_[index] = {made.release(), k};
+    }
+    Record* records = slabs_[index].records;
+    for (std::size_t j = 0; j < k; ++j) entries_.push_back({records + j, index, Owner::kSlab});
+    first += k;
+  }
+  slabs.clear();
 }
 
 template <typename Record>
 Record* DefinitionList<Record>::AddNew() {
   auto r = std::make_unique<Record>();  // freed if the push cannot grow
-  entries_.push_back({r.get(), Owner::kHeap});
+  entries_.push_back({r.get(), 0, Owner::kHeap});
   return r.release();
 }
 
 template <typename Record>
 Record* DefinitionList<Record>::AddCopy(const Record& record) {
   auto r = std::make_unique<Record>(record);
-  entries_.push_back({r.get(), Owner::kHeap});
+  entries_.push_back({r.get(), 0, Owner::kHeap});
   return r.release();
 }
 
@@ -98,13 +138,13 @@ template <typename Record>
 void DefinitionList<Record>::AdoptAll(std::vector<std::unique_ptr<Record>>& records) {
   ReserveMore(records.size());
   for (std::unique_ptr<Record>& r : records)
-    if (r) entries_.push_back({r.release(), Owner::kHeap});
+    if (r) entries_.push_back({r.release(), 0, Owner::kHeap});
   records.clear();
 }
 
 template <typename Record>
 void DefinitionList<Record>::AddRef(Record* record) {
-  if (record != nullptr) entries_.push_back({record, Owner::kBorrowed});
+  if (record != nullptr) entries_.push_back({record, 0, Owner::kBorrowed});
 }
 
 template <typename Record>
@@ -138,26 +178,16 @@ template <typename Record>
 void DefinitionList<Record>::CopyFrom(const DefinitionList* source, bool append) {
   if (source == nullptr || source == this) return;
   // The source may borrow this list's records: copy them before anything is
-  // freed.
-  DefinitionList copies;
-  try {
-    copies.AppendToSlabs(source->entries_.size(), [source](std::size_t first, Record* to,
-                                                           std::size_t n) {
-      for (std::size_t j = 0; j < n; ++j) to[j] = *source->entries_[first + j].record;
-    });
-  } catch (...) {
-    copies.RemoveAll();
-    throw;
-  }
+  // freed. Room for the copies beside every present record is taken while
+  // the list is still whole: memory that runs out leaves it as it was, and
+  // nothing can fail once its records are freed.
+  const std::size_t n = source->entries_.size();
+  Slabs copies = MakeSlabs(n, [source](std::size_t first, Record* to, std::size_t k) {
+    for (std::size_t j = 0; j < k; ++j) to[j] = *source->entries_[first + j].record;
+  });
+  ReserveSlabs(n, copies.size());
   if (!append) RemoveAll();
-  ReserveMore(copies.entries_.size());
-  slabs_.reserve(slabs_.size() + copies.slabs_.size());
-  entries_.insert(entries_.end(), copies.entries_.begin(), copies.entries_.end());
-  slabs_.insert(slabs_.end(), copies.slabs_.begin(), copies.slabs_.end());
-  slabRecords_ += copies.slabRecords_;
-  copies.entries_.clear();
-  copies.slabs_.clear();
-  copies.slabRecords_ = 0;
+  Attach(copies, n);
 }
 
 template <typename Record>
@@ -219,7 +249,7 @@ int DefinitionList<Record>::ReadFromSettingsBuffer(const CIpcItemBuffer* buffer,
   const uint32_t n = count < capacity ? count : capacity;
   const uint8_t* data = ipc.GetBlockData(index);
   if (n > 0) {
-    AppendToSlabs(n, [&](std::size_t first, Record* to, std::size_t k) {
+    Slabs slabs = MakeSlabs(n, [&](std::size_t first, Record* to, std::size_t k) {
       const uint8_t* from = data + first * recordSize;
       if (recordSize == sizeof(Record)) {
         std::memcpy(static_cast<void*>(to), from, k * sizeof(Record));
@@ -233,6 +263,8 @@ int DefinitionList<Record>::ReadFromSettingsBuffer(const CIpcItemBuffer* buffer,
         std::memset(bytes + width, 0, sizeof(Record) - width);
       }
     });
+    ReserveSlabs(n, slabs.size());
+    Attach(slabs, n);
   }
   if (n < count) {
     Log(LogLevel::Warning, "Settings block %d: record %u of %u is not in the block", block, n + 1,

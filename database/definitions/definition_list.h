@@ -17,9 +17,9 @@
 // (CopyFrom, ReadFromSettingsBuffer) put their records into slabs of at most
 // 64 KiB that the list owns, one allocation for many records, small enough
 // that a list emptied and refilled reuses heap memory instead of mapping
-// fresh pages. A record never moves while it is in the list. A slab record
-// that is removed stays allocated until the list holds no slab record any
-// more, and then every slab is freed.
+// fresh pages. A record never moves while it is in the list. A slab is freed
+// when the last of its records leaves the list, so a list that keeps some
+// records while others come and go holds no more than its slabs in use.
 //
 // Settings-buffer table form: records 1..n of one block (1-based block
 // number), in list order, with the block's record count n. A list is used by
@@ -40,7 +40,12 @@ class DefinitionList {
   enum class Owner : uint8_t { kHeap, kSlab, kBorrowed };
   struct Entry {
     Record* record;
+    uint32_t slab;  // index into slabs_ of a kSlab record
     Owner owner;
+  };
+  struct Slab {
+    Record* records;  // null once every record of it left the list
+    std::size_t live;
   };
 
  public:
@@ -170,15 +175,23 @@ class DefinitionList {
   }
 
  private:
+  using Slabs = std::vector<std::unique_ptr<Record[]>>;
+
   void ReserveMore(std::size_t more);
-  // Appends n records in slabs; fill(first, records, k) fills the k records
-  // of a slab, which are records first .. first + k - 1 of the n.
+  // n records in slabs that are not yet in the list; fill(first, records, k)
+  // fills the k records of a slab, which are records first .. first + k - 1
+  // of the n.
   template <typename Fill>
-  void AppendToSlabs(std::size_t n, Fill fill);
+  static Slabs MakeSlabs(std::size_t n, Fill fill);
+  // Room for n more records in `count` more slabs, so that Attach and Free
+  // cannot fail.
+  void ReserveSlabs(std::size_t n, std::size_t count);
+  // Appends the n records of MakeSlabs, which the list then owns.
+  void Attach(Slabs& slabs, std::size_t n) noexcept;
   // Frees the record of an entry that leaves the list.
   void Free(const Entry& e) noexcept;
 
   std::vector<Entry> entries_;
-  std::vector<Record*> slabs_;       // freed when slabRecords_ drops to 0
-  std::size_t slabRecords_ = 0;      // slab records in the list
+  std::vector<Slab> slabs_;
+  std::vector<uint32_t> freeSlabs_;  // indices of freed slabs_, reused first
 };

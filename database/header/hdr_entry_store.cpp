@@ -1,6 +1,9 @@
 #include "database/header/hdr_entry_store.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <new>
 #include <utility>
 
@@ -8,6 +11,19 @@ namespace {
 
 constexpr std::size_t kFirstChunk = 16;
 constexpr std::size_t kLargestChunk = (std::size_t{64} << 10) / sizeof(sHdrEntry);
+
+// A block is filled once, front to back, right after it is allocated: a
+// large one costs a page fault per 4 KiB unless the kernel may back it with
+// huge pages, which it does only where asked.
+constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+
+void PreferHugePages(uint8_t* bytes, std::size_t n) noexcept {
+  const auto begin = reinterpret_cast<std::uintptr_t>(bytes);
+  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (begin + n) & ~(kHugePage - 1);
+  // Only a hint: where it is refused the block is filled the usual way.
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
 
 }  // namespace
 
@@ -54,8 +70,13 @@ void HdrEntryStore::Release(sHdrEntry* e) noexcept {
 
 uint8_t* HdrEntryStore::NewBlock(std::size_t n) {
   if (n == 0) return nullptr;
-  Block block = spare_.size >= n ? std::exchange(spare_, Block())
-                                 : Block{std::make_unique_for_overwrite<uint8_t[]>(n), n};
+  Block block;
+  if (spare_.size >= n) {
+    block = std::exchange(spare_, Block());
+  } else {
+    block = Block{std::make_unique_for_overwrite<uint8_t[]>(n), n};
+    if (n >= 2 * kHugePage) PreferHugePages(block.bytes.get(), n);
+  }
   blocks_.push_back(std::move(block));
   return blocks_.back().bytes.get();
 }

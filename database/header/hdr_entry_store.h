@@ -50,7 +50,8 @@ class HdrEntryStore {
   }
   // Resets the entry (its heap payload is freed) and keeps the slot for reuse.
   void Release(sHdrEntry* e) noexcept;
-  // n uninitialised bytes (null for 0) that live until Clear.
+  // n uninitialised bytes (null for 0) that live until Clear. A new block of
+  // some MiB asks the kernel for huge pages, as it is filled right away.
   uint8_t* NewBlock(std::size_t n);
   // Destroys every entry and frees every chunk and block but the largest,
   // which the next NewBlock that it can serve takes again: a list that is

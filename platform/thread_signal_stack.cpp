@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <cerrno>
@@ -58,6 +59,13 @@ void* RunWithAlternateStack(void* boot) {
   std::free(boot);
   // Without one the thread still runs; only an overflow of it goes unreported.
   InstallAlternateSignalStack();
+  // Libraries often start helpers with every signal blocked. A blocked fault
+  // signal does not stop the fault: the kernel then kills the process without
+  // running a handler, so unblocking these loses nothing and lets it report.
+  sigset_t faults;
+  ::sigemptyset(&faults);
+  for (int s : {SIGSEGV, SIGBUS, SIGILL, SIGFPE}) ::sigaddset(&faults, s);
+  ::pthread_sigmask(SIG_UNBLOCK, &faults, nullptr);
   return start.routine(start.argument);
 }
 

@@ -7,7 +7,9 @@
 //
 // This library defines pthread_create: while switched on, the new thread
 // first sets up an alternate signal stack (mmap'ed, with a guard page, freed
-// when the thread ends) and then runs the caller's start routine. It reaches
+// when the thread ends), unblocks the fault signals (SIGSEGV, SIGBUS, SIGILL,
+// SIGFPE) its creator may have blocked, and then runs the caller's start
+// routine. It reaches
 // std::thread and every other caller of pthread_create in the program,
 // because the program exports the definition and the dynamic linker binds
 // the C++ library's calls to it; the next definition (the C library's, or a

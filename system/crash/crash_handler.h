@@ -17,6 +17,9 @@
 // A stack overflow is reported on the installing thread and on every thread
 // started after Install (std::thread or pthread_create); a thread that was
 // already running calls zor::platform::InstallAlternateSignalStack itself.
+// Threads the C library starts on its own (SIGEV_THREAD timer and message
+// queue notifications) bypass pthread_create and run with every signal
+// blocked: a failure on one of them ends the process without a report.
 // A forked child that wants reports calls Install again.
 #pragma once
 

@@ -276,6 +276,24 @@ void NullWriteInAPoolOfEight() {
   for (std::thread& t : pool) t.join();
 }
 
+// A library's helper thread, started while its creator blocks every signal
+// so that the helper never takes the program's signals.
+void NullWriteInAThreadStartedWithSignalsBlocked() {
+  sigset_t all, before;
+  ::sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, &before);
+  std::thread helper([] { WriteThroughNull(); });
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  helper.join();
+}
+
+void OverflowInAThreadStartedWithSignalsBlocked() {
+  sigset_t all;
+  ::sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+  std::thread([] { RecurseForever(0); }).join();
+}
+
 }  // namespace crash_test
 
 namespace {
@@ -444,6 +462,17 @@ TEST(CrashHandler, ANullWriteInAThreadPoolIsReportedOnce) {
   const CrashRun run = RunCrashingChild(tmp, &NullWriteInAPoolOfEight);
   ExpectReportFromAnotherThread(run, "an Access Violation (0xc0000005)", "WriteThroughNull");
   EXPECT_EQ(run.errors, "");
+}
+
+TEST(CrashHandler, AThreadStartedWithEverySignalBlockedIsReported) {
+  {
+    TempFolder tmp;
+    const CrashRun run = RunCrashingChild(tmp, &NullWriteInAThreadStartedWithSignalsBlocked);
+    ExpectOneReport(run, SIGSEGV, "an Access Violation (0xc0000005)");
+  }
+  TempFolder tmp;
+  const CrashRun run = RunCrashingChild(tmp, &OverflowInAThreadStartedWithSignalsBlocked);
+  ExpectOneReport(run, SIGSEGV, "a Stack Overflow (0xc00000fd)");
 }
 
 }  // namespace

@@ -381,4 +381,42 @@ TEST(ZordbDump, EachKindOfDamageIsOneLineAndSoundFilesNone) {
   }
 }
 
+// What stamps leave behind, history blocks discarded for reuse and, after
+// a stamp killed before its discards, two live ones, is a sound file: the
+// dump shows the history readers take, the first block 35.
+TEST(ZordbDump, DiscardedAndSecondLiveHistoriesAreSoundAndTheFirstIsShown) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("db.zdb", ReadFile(kExample));
+  for (int32_t action = 3; action <= 5; ++action) {
+    ASSERT_TRUE(CBlockFile().AddHistoryEntry(path, action, 40 + action));
+  }
+  // The live block and the one discarded for the next stamp.
+  std::string bytes = ReadFile(path);
+  std::vector<std::size_t> histories;
+  for (std::size_t at = 4; at + 8 <= bytes.size();) {
+    const uint32_t type = ValueAt<uint32_t>(bytes, at);
+    if (ValueAt<uint32_t>(bytes, at + 4) == kHisBlockSize && (type == 0 || type == 35)) {
+      histories.push_back(at);
+    }
+    at += 8 + ValueAt<uint32_t>(bytes, at + 4);
+  }
+  ASSERT_EQ(histories.size(), 2u);
+  Dumped d = DumpInProcess(path);
+  EXPECT_EQ(d.status, kZordbOk) << d.err;
+  EXPECT_THAT(d.out, testing::HasSubstr(" Block Id 0 'Unused block type' Offset "));
+  EXPECT_THAT(d.out, testing::HasSubstr("[6]: version 1, action 5, reserved 45"));
+  // Both live: the first is shown, whichever holds the later stamp.
+  for (const std::size_t at : histories) bytes[at] = 35;
+  tmp.Write("db.zdb", bytes);
+  CBlockFile db;
+  ASSERT_TRUE(db.Open(path, zor::platform::File::modeRead));
+  CHisList first;
+  first.LoadFrom(db, histories[0]);
+  db.Close();
+  d = DumpInProcess(path);
+  EXPECT_EQ(d.status, kZordbOk) << d.err;
+  EXPECT_EQ(d.out.find("action 5,") != std::string::npos, first[5].action == 5);
+  EXPECT_THAT(d.out, testing::HasSubstr("[5]: version 1, action 4, reserved 44"));
+}
+
 }  // namespace

@@ -378,7 +378,7 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
     // and the walk is known to have followed headers rather than data.
     CountedBlocks counted;
     if (!WalkCountedBlocks(counted) ||
-        (counted.metImpossibleHeader && counted.end < GetLength())) {
+        (counted.metImpossibleHeader && !OnlyAHistoryAppendBehind(counted.end))) {
       LogHistoryNotUpdated(fileName);
       return false;
     }
@@ -472,6 +472,21 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
   }
   counted.end = walk.Position();
   return true;
+}
+
+bool CBlockFile::OnlyAHistoryAppendBehind(uint64_t end) {
+  const uint64_t length = GetLength();
+  if (length <= end) return true;
+  // A stamp killed before it raised the count leaves its block, or the
+  // start of it, behind the counted ones: nothing else begins with its
+  // header, so a walk that lands on it did follow the headers.
+  if (length - end > kBlockHeaderSize + kHisBlockSize) return false;
+  const BlockHeader appended{kBlockHistory, kHisBlockSize};
+  BlockHeader found{};
+  Seek(static_cast<int64_t>(end), begin);
+  const uint32_t got = Read(&found, kBlockHeaderSize);
+  return got == std::min<uint64_t>(length - end, kBlockHeaderSize) &&
+         std::memcmp(&found, &appended, got) == 0;
 }
 
 bool CBlockFile::FindSpareHistoryBlock(const std::vector<uint64_t>& offsets, uint64_t& spare) {

@@ -167,7 +167,8 @@ class CBlockFile : public zor::platform::File {
   // count or holds a counted block running past its end, its history would
   // lie beyond the count FindBlock reads, or the walk met a header no
   // finished write leaves (a {0, 0} placeholder or an unknown type) and
-  // ended in front of the file's end: it may be reading data as headers.
+  // ended in front of the file's end, where no uncounted history block of
+  // a killed stamp begins: it may be reading data as headers.
   // False when a write fails (logged as an error).
   bool AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved);
 
@@ -229,6 +230,9 @@ class CBlockFile : public zor::platform::File {
   // False when the count is missing, negative or above kMaxFindBlockCount
   // or a counted block is not there in full.
   bool WalkCountedBlocks(CountedBlocks& counted);
+  // True when the file ends at `end`, or behind it holds no more than a
+  // history block appended by a stamp killed before it was counted.
+  bool OnlyAHistoryAppendBehind(uint64_t end);
   // One of the discarded blocks at `offsets` that can take a new history
   // unseen: of a current history block's size and reading as a history.
   bool FindSpareHistoryBlock(const std::vector<uint64_t>& offsets, uint64_t& spare);

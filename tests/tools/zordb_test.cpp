@@ -362,6 +362,12 @@ TEST(ZordbDump, EachKindOfDamageIsOneLineAndSoundFilesNone) {
       {DbBytes().Count(0).Put(uint8_t{0}),
        "block 1 at offset 4 and the 1 bytes from there lie behind the 0 counted blocks: "
        "readers do not see them"},
+      // An empty discarded block and, behind the counted blocks, the start
+      // of a history block a stamp was killed in: no placeholder.
+      {DbBytes().Count(2).Block(33, 2, 1).Block(0, 0, 0).Put(uint32_t{35})
+           .Put(uint32_t{kHisBlockSize}).Put(uint8_t{0}),
+       "block 3 at offset 22 and the 9 bytes from there lie behind the 2 counted blocks: "
+       "readers do not see them"},
       // A history block whose header a write cut short left as {0, 0}: the
       // walk reads its data as headers and goes wrong behind it.
       {DbBytes().Count(3).Block(33, 2, 1).Block(0, std::vector<uint8_t>(e, e + sizeof entry), 0)

@@ -181,6 +181,12 @@ class CBlockFile : public zor::platform::File {
   // The same into a list that is thrown away.
   void DumpBlockFile();
 
+  // True when the file ends at `end`, or behind it holds no more than a
+  // history block AddHistoryEntry appended there and was killed before it
+  // counted it: a walk of the counted blocks that ended at `end` followed
+  // the headers, not data.
+  bool OnlyAHistoryAppendBehind(uint64_t end);
+
   // The 32-bit value that starts the "Version Information" block (26); 0
   // when there is none or it is shorter than 4 bytes.
   uint32_t GetVersionBlockValue();
@@ -230,9 +236,6 @@ class CBlockFile : public zor::platform::File {
   // False when the count is missing, negative or above kMaxFindBlockCount
   // or a counted block is not there in full.
   bool WalkCountedBlocks(CountedBlocks& counted);
-  // True when the file ends at `end`, or behind it holds no more than a
-  // history block appended by a stamp killed before it was counted.
-  bool OnlyAHistoryAppendBehind(uint64_t end);
   // One of the discarded blocks at `offsets` that can take a new history
   // unseen: of a current history block's size and reading as a history.
   bool FindSpareHistoryBlock(const std::vector<uint64_t>& offsets, uint64_t& spare);

@@ -1,6 +1,5 @@
 #include "database/blockfile/block_file_dump.h"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -133,20 +132,6 @@ DumpDamage BlockDamage(DumpDamage::Kind kind, const DumpDamage& base, int64_t nu
   return damage;
 }
 
-// True when the bytes from `end` to `length` are no more than a history
-// block a stamp appended and was killed before it counted: the walk that
-// ended there did follow the headers (an empty discarded block in front is
-// no placeholder then).
-bool UncountedHistoryAppend(CBlockFile& file, uint64_t end, uint64_t length) {
-  if (length <= end || length - end > kBlockHeaderSize + kHisBlockSize) return false;
-  const BlockHeader appended{kBlockHistory, kHisBlockSize};
-  BlockHeader found{};
-  file.Seek(static_cast<int64_t>(end), File::begin);
-  const uint32_t got = file.Read(&found, kBlockHeaderSize);
-  return got == std::min<uint64_t>(length - end, kBlockHeaderSize) &&
-         std::memcmp(&found, &appended, got) == 0;
-}
-
 }  // namespace
 
 DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::string_view)>& write) {
@@ -275,7 +260,7 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
                              damage.kind == DumpDamage::kBlockPastEnd ||
                              damage.kind == DumpDamage::kCountBeyondBlocks ||
                              (damage.kind == DumpDamage::kUncountedBytes &&
-                              !UncountedHistoryAppend(file, countedEnd, facts.length));
+                              !file.OnlyAHistoryAppendBehind(countedEnd));
   if (walkWentWrong && placeholder.found) {
     damage = BlockDamage(DumpDamage::kPlaceholderHeader, facts, placeholder.number,
                          placeholder.offset, placeholder.header);

@@ -392,7 +392,8 @@ TEST_F(KillTest, StampsKilledOneAfterAnotherLoseNoEntryAndKeepTheFileBounded) {
       for (int32_t slot = 0; slot < kHisSlots; ++slot) {
         if (slot == action && stamped) continue;
         if (slot == 0) {
-          EXPECT_EQ(now.GetUsedCount(), seen.GetUsedCount() + (stamped && seen[action].action == 0));
+          const bool added = stamped && seen[action].action == 0;
+          EXPECT_EQ(now.GetUsedCount(), seen.GetUsedCount() + added);
           continue;
         }
         ASSERT_TRUE(SameEntry(now[slot], seen[slot])) << slot;

@@ -2,7 +2,8 @@
 // to the history reader: they must not crash or hang, must never allocate
 // more than the file holds (watched through the allocator's hook), and the
 // repairs must not change the file's length. A history stamp either fails
-// and leaves the bytes as they were or appends at most one history block.
+// and leaves the bytes as they were or adds its entry to the history readers
+// saw, appending one history block at most.
 #include <sanitizer/allocator_interface.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -113,13 +115,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(db.GetLength() == size);
     db.Close();
   }
-  const std::string before = ReadFile(path);
-  CBlockFile stamp;
+  // Two stamps: each keeps every entry readers saw and adds its own, and
+  // grows the file by one block at most however many histories it held.
+  const auto readHistory = [&path] {
+    CBlockFile db;
+    CHisList history;
+    Check(db.Open(path, File::modeRead));
+    history.Load(db);
+    return history;
+  };
   const int32_t action = 1 + (size > 0 ? data[0] : 0) % 19;
-  if (!stamp.AddHistoryEntry(path, action, 0)) {
-    Check(ReadFile(path) == before);
-  } else {
-    Check(ReadFile(path).size() <= before.size() + 8 + kHisBlockSize);
+  for (const int32_t stamped : {action, action % 19 + 1}) {
+    const std::string was = ReadFile(path);
+    const CHisList seen = readHistory();
+    CBlockFile stamp;
+    if (!stamp.AddHistoryEntry(path, stamped, 0)) {
+      Check(ReadFile(path) == was);
+      break;
+    }
+    Check(ReadFile(path).size() <= was.size() + 8 + kHisBlockSize);
+    const CHisList now = readHistory();
+    Check(now[stamped].version == 1 && now[stamped].action == stamped);
+    for (int32_t slot = 1; slot < kHisSlots; ++slot) {
+      if (slot != stamped) Check(std::memcmp(&now[slot], &seen[slot], sizeof(sHisEntry)) == 0);
+    }
   }
   return 0;
 }

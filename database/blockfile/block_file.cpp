@@ -374,9 +374,11 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
   AbortOnExit dropHandle(*this);
   WaitCursor busy;
   try {
-    // Nothing is written before the counted blocks are known to be whole.
+    // Nothing is written before the counted blocks are known to be whole
+    // and the walk is known to have followed headers rather than data.
     CountedBlocks counted;
-    if (!WalkCountedBlocks(counted)) {
+    if (!WalkCountedBlocks(counted) ||
+        (counted.metImpossibleHeader && !OnlyAHistoryAppendBehind(counted.end))) {
       LogHistoryNotUpdated(fileName);
       return false;
     }
@@ -384,8 +386,31 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
     history.Load(*this);
     history.SetEntry(action, reserved, nullptr, false);
 
+    // Live history blocks that readers do not take (a stamp killed before
+    // its discards leaves them) go first: discarded, they change nothing a
+    // reader sees, and they are spares like the others. Discarding the one
+    // readers take while another stays live would show readers that other
+    // one, an older history or one never completed.
+    std::vector<uint64_t> spares = counted.spareHistoryOffsets;
+    std::vector<uint64_t> unseen;
+    for (std::size_t i = 0; i < counted.history.size(); ++i) {
+      if (i == counted.read) continue;
+      unseen.push_back(counted.history[i].offset);
+      if (counted.history[i].header.size == kHisBlockSize) {
+        spares.push_back(counted.history[i].offset);
+      }
+    }
     uint64_t spare = 0;
-    if (FindSpareHistoryBlock(counted, spare)) {
+    const bool reuse = FindSpareHistoryBlock(spares, spare);
+    // A new block must be one FindBlock still reads.
+    if (!reuse && counted.count >= kMaxFindBlockCount) {
+      LogHistoryNotUpdated(fileName);
+      return false;
+    }
+    for (const uint64_t at : unseen) DiscardAt(at);
+    if (!unseen.empty()) Flush();
+
+    if (reuse) {
       // The new history goes into a discarded history block, which readers
       // skip, and only a type word makes it live: a write cut short anywhere
       // leaves readers the old history or the new, never a mix of both.
@@ -396,30 +421,19 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
       Seek(static_cast<int64_t>(spare), begin);
       Write(&live, sizeof live);
       Flush();
-      // The first live history block is the one readers take: the new one
-      // wins once those in front of it are gone. The old one becomes the
-      // spare of the next stamp, so the file keeps its size.
-      for (const uint64_t at : counted.historyOffsets) DiscardAt(at);
     } else {
-      // A new block behind the counted ones. It must be one FindBlock still
-      // reads, and stray bytes are cut off only behind a walk that can be
-      // trusted to have found the end of the counted blocks.
-      const uint64_t length = GetLength();
-      if (counted.count >= kMaxFindBlockCount ||
-          (counted.end < length && counted.metImpossibleHeader)) {
-        LogHistoryNotUpdated(fileName);
-        return false;
-      }
-      if (counted.end < length) SetLength(counted.end);
+      // A new block behind the counted ones, stray bytes cut off first.
+      if (counted.end < GetLength()) SetLength(counted.end);
       Seek(static_cast<int64_t>(counted.end), begin);
       history.Save(*this);
       Flush();
       SetBlockCount(counted.count + 1);
       Flush();
-      // Readers take the first history block; the new one wins only once
-      // those in front of it are gone.
-      for (const uint64_t at : counted.historyOffsets) DiscardAt(at);
     }
+    // Readers take the first live history block: the new one wins, if it
+    // lies behind, once the one they took is gone. The old one becomes the
+    // spare of the next stamp, so the file keeps its size.
+    if (counted.read != SIZE_MAX) DiscardAt(counted.history[counted.read].offset);
     history.Clear();
     Close();
   } catch (const FileException&) {
@@ -449,20 +463,37 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
       counted.spareHistoryOffsets.push_back(at);
     }
     if (header.type != kBlockHistory && header.type != kBlockHistoryOld) continue;
-    counted.historyOffsets.push_back(at);
+    const bool taken = counted.read != SIZE_MAX;
+    if (!taken || (header.type == kBlockHistory &&
+                   counted.history[counted.read].header.type != kBlockHistory)) {
+      counted.read = counted.history.size();
+    }
+    counted.history.push_back({at, header});
   }
   counted.end = walk.Position();
   return true;
 }
 
-bool CBlockFile::FindSpareHistoryBlock(const CountedBlocks& counted, uint64_t& spare) {
-  // Behind a header no finished write leaves, the walk may be reading data
-  // as headers; and a history that FindBlock cannot reach is not made live.
-  if (counted.metImpossibleHeader || counted.count > kMaxFindBlockCount) return false;
+bool CBlockFile::OnlyAHistoryAppendBehind(uint64_t end) {
+  const uint64_t length = GetLength();
+  if (length <= end) return true;
+  // A stamp killed before it raised the count leaves its block, or the
+  // start of it, behind the counted ones: nothing else begins with its
+  // header, so a walk that lands on it did follow the headers.
+  if (length - end > kBlockHeaderSize + kHisBlockSize) return false;
+  const BlockHeader appended{kBlockHistory, kHisBlockSize};
+  BlockHeader found{};
+  Seek(static_cast<int64_t>(end), begin);
+  const uint32_t got = Read(&found, kBlockHeaderSize);
+  return got == std::min<uint64_t>(length - end, kBlockHeaderSize) &&
+         std::memcmp(&found, &appended, got) == 0;
+}
+
+bool CBlockFile::FindSpareHistoryBlock(const std::vector<uint64_t>& offsets, uint64_t& spare) {
   // Discarded bytes are overwritten only where they read as a history list
   // themselves: each slot empty or holding its own action.
   std::vector<sHisEntry> slots(kHisSlots);
-  for (const uint64_t at : counted.spareHistoryOffsets) {
+  for (const uint64_t at : offsets) {
     Seek(static_cast<int64_t>(at + kBlockHeaderSize), begin);
     if (Read(slots.data(), kHisBlockSize) != kHisBlockSize) continue;
     bool history = true;

@@ -151,21 +151,25 @@ class CBlockFile : public zor::platform::File {
   //
   // A kill at any point, a write cut short included, leaves a file that
   // reads with the old history or the new one and every other block as it
-  // was. No live block is rewritten: when a discarded block of the current
-  // history size is at hand (the history block an earlier stamp replaced),
-  // the new history is written into it, flushed, and a type word makes it
-  // live. Otherwise a new block 35 is written behind the counted blocks,
-  // flushed, counted, flushed. Only then are the history blocks in front
-  // of it discarded, so the file grows once and keeps its size after;
-  // bytes behind the counted blocks are cut off before an append.
+  // was. No live block is rewritten. Readers take the first block 35 (else
+  // the first block 8): the other live history blocks, which a stamp killed
+  // before its discards leaves, are discarded first, unseen. Then, when a
+  // discarded block of the current history size is at hand (the history
+  // block an earlier stamp replaced), the new history is written into it,
+  // flushed, and a type word makes it live. Otherwise a new block 35 is
+  // written behind the counted blocks, flushed, counted, flushed. Only then
+  // is the block readers took discarded, so the file grows once and keeps
+  // its size after; bytes behind the counted blocks are cut off before an
+  // append.
   //
   // False, with the file unchanged, when it cannot be opened (the reason is
   // reported to the user), its count is negative, it is shorter than its
   // count or holds a counted block running past its end, its history would
-  // lie beyond the count FindBlock reads, or bytes behind the counted blocks
-  // would have to be cut off after a walk that met a header no finished
-  // write leaves (a {0, 0} placeholder or an unknown type: the walk may be
-  // reading data as headers). False when a write fails (logged as an error).
+  // lie beyond the count FindBlock reads, or the walk met a header no
+  // finished write leaves (a {0, 0} placeholder or an unknown type) and
+  // ended in front of the file's end, where no uncounted history block of
+  // a killed stamp begins: it may be reading data as headers.
+  // False when a write fails (logged as an error).
   bool AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved);
 
   // A text dump: the count, one line per whole block to the end of the file
@@ -176,6 +180,12 @@ class CBlockFile : public zor::platform::File {
   void DumpBlockFile(std::vector<std::string>& lines);
   // The same into a list that is thrown away.
   void DumpBlockFile();
+
+  // True when the file ends at `end`, or behind it holds no more than a
+  // history block AddHistoryEntry appended there and was killed before it
+  // counted it: a walk of the counted blocks that ended at `end` followed
+  // the headers, not data.
+  bool OnlyAHistoryAppendBehind(uint64_t end);
 
   // The 32-bit value that starts the "Version Information" block (26); 0
   // when there is none or it is shorter than 4 bytes.
@@ -210,8 +220,14 @@ class CBlockFile : public zor::platform::File {
   struct CountedBlocks {
     int32_t count = 0;
     uint64_t end = 4;  // behind the last counted block
-    // Every history block, 35 and 8, in file order.
-    std::vector<uint64_t> historyOffsets;
+    // Every history block, 35 and 8, in file order, and the one readers
+    // take (the first 35, else the first 8; none when there is no history).
+    struct Block {
+      uint64_t offset;
+      BlockHeader header;
+    };
+    std::vector<Block> history;
+    std::size_t read = SIZE_MAX;
     // Discarded blocks of a current history block's size.
     std::vector<uint64_t> spareHistoryOffsets;
     // A {0, 0} placeholder or a type no version has written was met.
@@ -220,9 +236,9 @@ class CBlockFile : public zor::platform::File {
   // False when the count is missing, negative or above kMaxFindBlockCount
   // or a counted block is not there in full.
   bool WalkCountedBlocks(CountedBlocks& counted);
-  // A discarded block, among the counted ones, that can take a new history
+  // One of the discarded blocks at `offsets` that can take a new history
   // unseen: of a current history block's size and reading as a history.
-  bool FindSpareHistoryBlock(const CountedBlocks& counted, uint64_t& spare);
+  bool FindSpareHistoryBlock(const std::vector<uint64_t>& offsets, uint64_t& spare);
   // Finds the first counted block of the type, standing at its header.
   bool Find(uint32_t type, BlockHeader& header, uint64_t& headerOffset);
   // Gives the block whose header is at `headerOffset` type 0. Only the type

@@ -259,7 +259,8 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
   const bool walkWentWrong = damage.kind == DumpDamage::kHeaderCut ||
                              damage.kind == DumpDamage::kBlockPastEnd ||
                              damage.kind == DumpDamage::kCountBeyondBlocks ||
-                             damage.kind == DumpDamage::kUncountedBytes;
+                             (damage.kind == DumpDamage::kUncountedBytes &&
+                              !file.OnlyAHistoryAppendBehind(countedEnd));
   if (walkWentWrong && placeholder.found) {
     damage = BlockDamage(DumpDamage::kPlaceholderHeader, facts, placeholder.number,
                          placeholder.offset, placeholder.header);

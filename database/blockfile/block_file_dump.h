@@ -24,7 +24,9 @@
 // not see them; an append cut short leaves them). When the walk went wrong
 // behind a counted {0, 0} header, that header is named instead: it is the
 // placeholder of a block write cut short, and the walk behind it reads the
-// block's data as headers. Elsewhere {0, 0} is an empty discarded block.
+// block's data as headers. Elsewhere {0, 0} is an empty discarded block, and
+// so it is when the bytes behind the counted blocks are no more than the
+// history block of a stamp killed before it counted it.
 #pragma once
 
 #include <cstdint>

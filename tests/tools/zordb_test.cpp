@@ -362,6 +362,12 @@ TEST(ZordbDump, EachKindOfDamageIsOneLineAndSoundFilesNone) {
       {DbBytes().Count(0).Put(uint8_t{0}),
        "block 1 at offset 4 and the 1 bytes from there lie behind the 0 counted blocks: "
        "readers do not see them"},
+      // An empty discarded block and, behind the counted blocks, the start
+      // of a history block a stamp was killed in: no placeholder.
+      {DbBytes().Count(2).Block(33, 2, 1).Block(0, 0, 0).Put(uint32_t{35})
+           .Put(uint32_t{kHisBlockSize}).Put(uint8_t{0}),
+       "block 3 at offset 22 and the 9 bytes from there lie behind the 2 counted blocks: "
+       "readers do not see them"},
       // A history block whose header a write cut short left as {0, 0}: the
       // walk reads its data as headers and goes wrong behind it.
       {DbBytes().Count(3).Block(33, 2, 1).Block(0, std::vector<uint8_t>(e, e + sizeof entry), 0)
@@ -379,6 +385,44 @@ TEST(ZordbDump, EachKindOfDamageIsOneLineAndSoundFilesNone) {
     EXPECT_EQ(d.err, c.damage.empty() ? "" : "zordb: " + path + ": " + c.damage + "\n");
     EXPECT_THAT(d.out, testing::EndsWith("---------- Zor File end -------------------------\n"));
   }
+}
+
+// What stamps leave behind, history blocks discarded for reuse and, after
+// a stamp killed before its discards, two live ones, is a sound file: the
+// dump shows the history readers take, the first block 35.
+TEST(ZordbDump, DiscardedAndSecondLiveHistoriesAreSoundAndTheFirstIsShown) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("db.zdb", ReadFile(kExample));
+  for (int32_t action = 3; action <= 5; ++action) {
+    ASSERT_TRUE(CBlockFile().AddHistoryEntry(path, action, 40 + action));
+  }
+  // The live block and the one discarded for the next stamp.
+  std::string bytes = ReadFile(path);
+  std::vector<std::size_t> histories;
+  for (std::size_t at = 4; at + 8 <= bytes.size();) {
+    const uint32_t type = ValueAt<uint32_t>(bytes, at);
+    if (ValueAt<uint32_t>(bytes, at + 4) == kHisBlockSize && (type == 0 || type == 35)) {
+      histories.push_back(at);
+    }
+    at += 8 + ValueAt<uint32_t>(bytes, at + 4);
+  }
+  ASSERT_EQ(histories.size(), 2u);
+  Dumped d = DumpInProcess(path);
+  EXPECT_EQ(d.status, kZordbOk) << d.err;
+  EXPECT_THAT(d.out, testing::HasSubstr(" Block Id 0 'Unused block type' Offset "));
+  EXPECT_THAT(d.out, testing::HasSubstr("[6]: version 1, action 5, reserved 45"));
+  // Both live: the first is shown, whichever holds the later stamp.
+  for (const std::size_t at : histories) bytes[at] = 35;
+  tmp.Write("db.zdb", bytes);
+  CBlockFile db;
+  ASSERT_TRUE(db.Open(path, zor::platform::File::modeRead));
+  CHisList first;
+  first.LoadFrom(db, histories[0]);
+  db.Close();
+  d = DumpInProcess(path);
+  EXPECT_EQ(d.status, kZordbOk) << d.err;
+  EXPECT_EQ(d.out.find("action 5,") != std::string::npos, first[5].action == 5);
+  EXPECT_THAT(d.out, testing::HasSubstr("[5]: version 1, action 4, reserved 44"));
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,6 +99,7 @@ class KillTest : public testing::Test {
 struct StampCase {
   const char* name;
   DbBytes bytes;
+  bool appends;  // the stamp needs a new block
 };
 
 std::vector<StampCase> StampCases() {
@@ -115,20 +118,44 @@ std::vector<StampCase> StampCases() {
   const std::vector<uint8_t> second = BytesOf(old);
   twoOld.insert(twoOld.end(), second.begin(), second.end());
   const std::vector<uint8_t> oneEntry = BytesOf(current[1]);
+  // A stamp of action 7 killed once its history was live and before the
+  // one in front of it was discarded leaves two live histories: readers
+  // take the first.
+  CHisList later(&current);
+  later.SetEntry(7, 14, &t, false);
 
   std::vector<StampCase> cases;
   cases.push_back({"current history",
                    DbBytes().Count(4).Block(33, 95, 'h').Block(35, HistoryData(current))
-                       .Block(27, 1024, 's').Block(7, 168, 'e')});
+                       .Block(27, 1024, 's').Block(7, 168, 'e'),
+                   true});
   cases.push_back({"no history, stray bytes behind",
                    DbBytes().Count(3).Block(33, 95, 'h').Block(27, 1024, 's').Block(7, 168, 'e')
-                       .Put(uint32_t{27}).Put(uint32_t{400}).Put(uint8_t{1})});
+                       .Put(uint32_t{27}).Put(uint32_t{400}).Put(uint8_t{1}),
+                   true});
   cases.push_back({"older block 8",
                    DbBytes().Count(4).Block(33, 95, 'h').Block(8, twoOld).Block(27, 1024, 's')
-                       .Block(7, 168, 'e')});
+                       .Block(7, 168, 'e'),
+                   true});
   cases.push_back({"block 35 of another size",
                    DbBytes().Count(4).Block(33, 95, 'h').Block(35, oneEntry).Block(27, 1024, 's')
-                       .Block(7, 168, 'e')});
+                       .Block(7, 168, 'e'),
+                   true});
+  // An empty block discarded (an empty header list's) reads as {0, 0}, as a
+  // placeholder does: what a stamp killed in its append leaves behind is
+  // still cut off by the next.
+  cases.push_back({"an empty discarded block, no history",
+                   DbBytes().Count(4).Block(33, 95, 'h').Block(0, 0, 0).Block(27, 1024, 's')
+                       .Block(7, 168, 'e'),
+                   true});
+  cases.push_back({"two live histories, the later one first",
+                   DbBytes().Count(5).Block(33, 95, 'h').Block(35, HistoryData(later))
+                       .Block(27, 1024, 's').Block(35, HistoryData(current)).Block(7, 168, 'e'),
+                   false});
+  cases.push_back({"two live histories, the earlier one first",
+                   DbBytes().Count(5).Block(33, 95, 'h').Block(35, HistoryData(current))
+                       .Block(27, 1024, 's').Block(35, HistoryData(later)).Block(7, 168, 'e'),
+                   false});
   return cases;
 }
 
@@ -217,12 +244,13 @@ TEST_F(KillTest, AStampWhoseWriteFailsReturnsFalseAndLeavesTheOldHistory) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
     // The cases that need a new block cannot have it.
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(WEXITSTATUS(status), c.appends ? 0 : 1);
     const Counted counted = ReadCounted(ReadAll(path));
     ASSERT_TRUE(counted.whole);
     EXPECT_EQ(OtherBlocks(counted), OtherBlocks(ReadCounted(c.bytes.str())));
     const CHisList now = LoadHistory(path);
     for (int32_t slot = 0; slot < kHisSlots; ++slot) {
+      if (!c.appends && (slot == 0 || slot == 4) && Stamped(now, 4, 0xAB)) continue;
       EXPECT_TRUE(SameEntry(now[slot], before[slot])) << slot;
     }
   }
@@ -272,10 +300,15 @@ TEST_F(KillTest, AStampRefusesToCutAFileWhoseWalkMetAPlaceholderHeader) {
   tmp_.Write("db.zdb", unknown.str());
   EXPECT_FALSE(db.AddHistoryEntry(path, 4, 0));
   EXPECT_TRUE(ReadAll(path) == unknown.str());
-  // With nothing to cut, the stamp goes ahead.
-  tmp_.Write("db.zdb", DbBytes().Count(1).Block(77, 3, 'u').str());
-  EXPECT_TRUE(db.AddHistoryEntry(path, 4, 0));
-  EXPECT_TRUE(Stamped(LoadHistory(path), 4, 0));
+  // With nothing to cut, the stamp goes ahead, and the stamps after it take
+  // turns between two history blocks as elsewhere.
+  const DbBytes alone = DbBytes().Count(1).Block(77, 3, 'u');
+  tmp_.Write("db.zdb", alone.str());
+  for (int32_t action = 4; action <= 8; ++action) {
+    EXPECT_TRUE(db.AddHistoryEntry(path, action, 0));
+    EXPECT_TRUE(Stamped(LoadHistory(path), action, 0));
+  }
+  EXPECT_EQ(std::filesystem::file_size(path), alone.size() + 2 * (8 + kHisBlockSize));
 }
 
 TEST_F(KillTest, AStampThatFindBlockCouldNotReadIsRefused) {
@@ -304,6 +337,70 @@ TEST_F(KillTest, AStampThatFindBlockCouldNotReadIsRefused) {
   EXPECT_FALSE(counting.AddHistoryEntry(sparse, 4, 0));
   EXPECT_LT(counting.read, 1u << 20);
   EXPECT_EQ(std::filesystem::file_size(sparse), 256u << 20);
+}
+
+// Stamps one after another, each killed at a random write (or cut short in
+// it) or let run: each leaves readers the history they saw before it or
+// that history with its entry, and the file takes at most two history
+// blocks more than it had, however the kills fall.
+TEST_F(KillTest, StampsKilledOneAfterAnotherLoseNoEntryAndKeepTheFileBounded) {
+  // A current history, and block 8 (two appends before the turns begin).
+  std::vector<StampCase> cases = StampCases();
+  cases = {cases[0], cases[2]};
+  // An empty block discarded (an empty header list's) is no placeholder: the
+  // stamps reuse their blocks behind it as elsewhere.
+  CHisList made;
+  made.SetEntry(1, 5, nullptr, false);
+  cases.push_back({"an empty discarded block in front",
+                   DbBytes().Count(5).Block(33, 95, 'h').Block(0, 0, 0)
+                       .Block(35, HistoryData(made)).Block(27, 1024, 's').Block(7, 168, 'e'),
+                   true});
+  const std::string path = tmp_.Path("db.zdb");
+  std::mt19937 random(20261207);
+  const int64_t parts[] = {-1, -1, 1, 4 * 564 + 6, kHisBlockSize - 1};
+  for (const StampCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    tmp_.Write("db.zdb", c.bytes.str());
+    const auto others = OtherBlocks(ReadCounted(c.bytes.str()));
+    CHisList seen = LoadHistory(path);
+    for (int stamp = 0; stamp < 24; ++stamp) {
+      const int32_t action = 1 + static_cast<int32_t>(random() % 19);
+      const uint32_t reserved = 1000 + static_cast<uint32_t>(stamp);
+      const int killAt = static_cast<int>(random() % 6);
+      const int64_t part = parts[random() % std::size(parts)];
+      SCOPED_TRACE(testing::Message() << "stamp " << stamp << " action " << action
+                                      << " killed at " << killAt << " part " << part);
+      const int status = RunToKillPoint(
+          killAt,
+          [&] {
+            KillableBlockFile db;
+            if (!db.AddHistoryEntry(path, action, reserved)) _exit(90);
+          },
+          part);
+      ASSERT_TRUE(status == kill_points::kKilled || status == kill_points::kDone) << status;
+      const std::string bytes = ReadAll(path);
+      const Counted counted = ReadCounted(bytes);
+      ASSERT_TRUE(counted.whole);
+      EXPECT_EQ(OtherBlocks(counted), others);
+      EXPECT_LE(ValueAt<int32_t>(bytes, 0), ValueAt<int32_t>(c.bytes.str(), 0) + 2);
+      EXPECT_LE(bytes.size(), c.bytes.size() + 2 * (8 + kHisBlockSize));
+      const CHisList now = LoadHistory(path);
+      const bool stamped = Stamped(now, action, reserved);
+      if (status == kill_points::kDone) {
+        EXPECT_TRUE(stamped);
+      }
+      for (int32_t slot = 0; slot < kHisSlots; ++slot) {
+        if (slot == action && stamped) continue;
+        if (slot == 0) {
+          const bool added = stamped && seen[action].action == 0;
+          EXPECT_EQ(now.GetUsedCount(), seen.GetUsedCount() + added);
+          continue;
+        }
+        ASSERT_TRUE(SameEntry(now[slot], seen[slot])) << slot;
+      }
+      seen = now;
+    }
+  }
 }
 
 // ---- Discards, appends and copies ----------------------------------------------

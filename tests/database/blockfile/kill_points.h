@@ -63,30 +63,39 @@ class KillableBlockFile : public CBlockFile {
   }
 };
 
+// Runs the operation in a child that dies at its n-th write or truncate call
+// (never for n = 0) and returns the child's exit status: kKilled, kDone,
+// kThrew or the operation's own; -1 when the child did not exit.
+inline int RunToKillPoint(int n, const std::function<void()>& op, int64_t partBytes = -1) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    kill_points::g_killAt = n;
+    kill_points::g_calls = 0;
+    kill_points::g_partBytes = partBytes;
+    try {
+      op();
+    } catch (...) {
+      _exit(kill_points::kThrew);
+    }
+    _exit(kill_points::kDone);
+  }
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
 // Returns the number of kill points the operation has (-1 after a failure).
 inline int ForEachKillPoint(const std::function<void()>& prepare, const std::function<void()>& op,
                             const std::function<void(int)>& check, int64_t partBytes = -1) {
   for (int n = 1; n < 1000; ++n) {
     prepare();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      kill_points::g_killAt = n;
-      kill_points::g_calls = 0;
-      kill_points::g_partBytes = partBytes;
-      try {
-        op();
-      } catch (...) {
-        _exit(kill_points::kThrew);
-      }
-      _exit(kill_points::kDone);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+    const int status = RunToKillPoint(n, op, partBytes);
+    if (status < 0) {
       ADD_FAILURE() << "the child of kill point " << n << " did not exit";
       return -1;
     }
-    if (WEXITSTATUS(status) == kill_points::kDone) return n - 1;
-    if (WEXITSTATUS(status) != kill_points::kKilled) {
+    if (status == kill_points::kDone) return n - 1;
+    if (status != kill_points::kKilled) {
       ADD_FAILURE() << "the operation failed before kill point " << n;
       return -1;
     }

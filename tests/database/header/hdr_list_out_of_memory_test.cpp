@@ -13,6 +13,7 @@
 #include "database/definitions/sys_def_list.h"
 #include "database/header/hdr_list.h"
 #include "tests/database/header/failing_allocation.h"
+#include "tests/database/header/numbered_list.h"
 #include "tests/database/header/settings_block.h"
 #include "tests/support/temp_folder.h"
 
@@ -21,26 +22,13 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using zor::platform::File;
 
-Bytes PayloadOf(int n) { return Bytes(static_cast<std::size_t>(n % 37 + 1), static_cast<uint8_t>(n)); }
-
-// Entries 0..count-1 of RecId 83, link n with payload n; 1,700 entries take
-// more than one chunk of the entry store.
-CHdrList Made(int count) {
-  CHdrList list;
-  for (int n = 0; n < count; ++n) {
-    const Bytes p = PayloadOf(n);
-    list.AddEntry(83, static_cast<uint32_t>(p.size()), p.data(), n);
-  }
-  return list;
-}
-
 // The list holds entries 0..k-1 for some k (a fill that stopped keeps a
 // whole prefix), each intact.
 void ExpectWholePrefix(const CHdrList& list, int prefix, const std::string& where) {
   int n = 0;
   for (const sHdrEntry& e : list) {
     ASSERT_EQ(e.link, n - prefix >= 0 ? n - prefix : n) << where;
-    ASSERT_EQ(e.payload, PayloadOf(e.link)) << where;
+    ASSERT_EQ(e.payload, NumberedPayload(e.link)) << where;
     ++n;
   }
 }
@@ -65,7 +53,7 @@ void FailEachAllocation(Fill fill, Check check) {
 }
 
 TEST(HdrListOutOfMemory, FillsStopWithAWholeListAndLeakNothing) {
-  const CHdrList source = Made(1700);
+  const CHdrList source = NumberedList(1700);
   auto settings = EmptyBuffer(0, 0);
   ASSERT_TRUE(source.WriteToSettingsBuffer(settings.get(), 1));
   TempFolder tmp;
@@ -88,7 +76,7 @@ TEST(HdrListOutOfMemory, FillsStopWithAWholeListAndLeakNothing) {
   CHdrList list;
   auto reset = [&] {
     list.RemoveAll();
-    for (int n = 0; n < 3; ++n) list.AddEntry(83, static_cast<uint32_t>(PayloadOf(n).size()), PayloadOf(n).data(), n);
+    for (int n = 0; n < 3; ++n) list.AddEntry(83, static_cast<uint32_t>(NumberedPayload(n).size()), NumberedPayload(n).data(), n);
   };
   auto check = [&](const std::string& where) {
     ExpectWholePrefix(list, 3, where);
@@ -106,7 +94,7 @@ TEST(HdrListOutOfMemory, FillsStopWithAWholeListAndLeakNothing) {
                      [&](const std::string& where) {
                        ASSERT_GE(list.GetCount(), 3u) << where;
                        if (list.GetCount() == 4) {
-                         EXPECT_EQ(list.GetEntry(83, 4)->payload, PayloadOf(8)) << where;
+                         EXPECT_EQ(list.GetEntry(83, 4)->payload, NumberedPayload(8)) << where;
                          list.RemoveEntry(83, 4);
                        }
                        check(where);

@@ -11,6 +11,7 @@
 
 #include "database/blockfile/block_file.h"
 #include "database/header/hdr_list.h"
+#include "tests/database/header/numbered_list.h"
 #include "tests/database/header/settings_block.h"
 #include "tests/support/temp_folder.h"
 
@@ -18,20 +19,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using zor::platform::File;
-
-// Payload n of a list: n + 1 bytes (sizes 1, 2, 3 ... catch alignment
-// slips), every byte telling its entry.
-Bytes PayloadOf(int n) { return Bytes(static_cast<std::size_t>(n % 37 + 1), static_cast<uint8_t>(n)); }
-
-// A list of `count` entries of RecId 83 (no fixed size) with payload n.
-CHdrList Made(int count) {
-  CHdrList list;
-  for (int n = 0; n < count; ++n) {
-    const Bytes p = PayloadOf(n);
-    list.AddEntry(83, static_cast<uint32_t>(p.size()), p.data(), n);
-  }
-  return list;
-}
 
 // Appends the source to the target through the settings buffer.
 void ReadThroughSettings(const CHdrList& source, CHdrList& target) {
@@ -54,9 +41,9 @@ void ReadThroughFile(CHdrList& source, CHdrList& target) {
   EXPECT_TRUE(target.Load(db, false, 0));
 }
 
-// Links are the entry numbers of Made(); the payload must match them.
+// Links are the entry numbers of NumberedList(); the payload must match them.
 void ExpectIntact(const CHdrList& list) {
-  for (const sHdrEntry& e : list) EXPECT_EQ(e.payload, PayloadOf(e.link)) << e.link;
+  for (const sHdrEntry& e : list) EXPECT_EQ(e.payload, NumberedPayload(e.link)) << e.link;
 }
 
 class HdrListStorageTest : public testing::TestWithParam<int> {
@@ -87,7 +74,7 @@ std::string FillName(const testing::TestParamInfo<int>& info) {
 INSTANTIATE_TEST_SUITE_P(BulkFills, HdrListStorageTest, testing::Values(0, 1, 2), FillName);
 
 TEST_P(HdrListStorageTest, EntriesStayPutWhileOthersComeAndGo) {
-  CHdrList source = Made(100);
+  CHdrList source = NumberedList(100);
   auto list = Read(source);
   ASSERT_EQ(list->GetCount(), 100u);
   ExpectIntact(*list);
@@ -97,7 +84,7 @@ TEST_P(HdrListStorageTest, EntriesStayPutWhileOthersComeAndGo) {
   list->RemoveEntry(83, 1);
   list->RemoveEntry(83, 30);
   for (int n = 100; n < 400; ++n) {  // reuses the two slots, then grows
-    const Bytes p = PayloadOf(n);
+    const Bytes p = NumberedPayload(n);
     list->AddEntry(83, static_cast<uint32_t>(p.size()), p.data(), n);
   }
   EXPECT_EQ(list->GetEntry(83, 58), kept);
@@ -110,7 +97,7 @@ TEST_P(HdrListStorageTest, EntriesStayPutWhileOthersComeAndGo) {
 }
 
 TEST_P(HdrListStorageTest, APayloadThatChangesLengthLeavesItsNeighboursAlone) {
-  CHdrList source = Made(8);
+  CHdrList source = NumberedList(8);
   auto list = Read(source);
   sHdrEntry& e = *list->GetEntry(83, 4);
 
@@ -125,25 +112,25 @@ TEST_P(HdrListStorageTest, APayloadThatChangesLengthLeavesItsNeighboursAlone) {
   EXPECT_EQ(e.payload[199], 0);
   std::span<uint8_t>(e.payload).back() = 0x11;
   e.payload.assign(e.payload.size(), 0xAB);
-  for (int n : {2, 4}) EXPECT_EQ(list->GetEntry(83, n + 1)->payload, PayloadOf(n)) << n;
+  for (int n : {2, 4}) EXPECT_EQ(list->GetEntry(83, n + 1)->payload, NumberedPayload(n)) << n;
 
   // Shorter, from its own bytes, and empty.
   e.payload.assign(e.payload.begin() + 190, e.payload.end());
   EXPECT_EQ(e.payload, Bytes(10, 0xAB));
   list->GetEntry(83, 5)->payload.clear();
   EXPECT_EQ(list->GetPayload(83, 5), nullptr);
-  EXPECT_EQ(list->GetEntry(83, 6)->payload, PayloadOf(5));
+  EXPECT_EQ(list->GetEntry(83, 6)->payload, NumberedPayload(5));
 
   // Written out and read again, the changed list is what it shows.
   CHdrList changed(*list);
   auto again = Read(changed);
   EXPECT_EQ(again->GetEntry(83, 4)->payload, Bytes(10, 0xAB));
   EXPECT_TRUE(again->GetEntry(83, 5)->payload.empty());
-  EXPECT_EQ(again->GetEntry(83, 8)->payload, PayloadOf(7));
+  EXPECT_EQ(again->GetEntry(83, 8)->payload, NumberedPayload(7));
 }
 
 TEST_P(HdrListStorageTest, CopiesAndMovesOfEntriesOutliveTheList) {
-  CHdrList source = Made(5);
+  CHdrList source = NumberedList(5);
   auto list = Read(source);
   const sHdrEntry copied = *list->GetEntry(83, 2);
   sHdrEntry moved = std::move(*list->GetEntry(83, 3));
@@ -154,17 +141,17 @@ TEST_P(HdrListStorageTest, CopiesAndMovesOfEntriesOutliveTheList) {
   other.AddEntryCached(std::move(*list->GetEntry(83, 5)));
 
   list.reset();
-  EXPECT_EQ(copied.payload, PayloadOf(1));
-  EXPECT_EQ(moved.payload, PayloadOf(2));
-  EXPECT_EQ(assigned.payload, PayloadOf(3));
-  EXPECT_EQ(other.GetEntry(83, 1)->payload, PayloadOf(4));
+  EXPECT_EQ(copied.payload, NumberedPayload(1));
+  EXPECT_EQ(moved.payload, NumberedPayload(2));
+  EXPECT_EQ(assigned.payload, NumberedPayload(3));
+  EXPECT_EQ(other.GetEntry(83, 1)->payload, NumberedPayload(4));
 }
 
 TEST_P(HdrListStorageTest, AListEmptiedAndRefilledReadsTheSameAgain) {
   // Larger, smaller and larger again than the memory it kept.
   CHdrList list;
   for (int count : {300, 20, 500, 0, 300}) {
-    CHdrList source = Made(count);
+    CHdrList source = NumberedList(count);
     list.RemoveAll();
     ReadInto(source, list);
     ASSERT_EQ(list.GetCount(), static_cast<std::size_t>(count));

@@ -169,22 +169,22 @@ int LibXml2Read(void* context, char* buffer, int len) {
   return static_cast<int>(in->gcount());
 }
 
-Totals LibXml2Reader(const std::string& doc) {
+// Walks the document with libxml2's pull reader, counting elements and the
+// bytes of names, attribute values and text; `name` and `value` read the
+// current node through one family of accessors and return its length.
+template <typename Name, typename Value>
+Totals LibXml2Walk(const std::string& doc, Name name, Value value) {
   MemoryBuf buf(doc);
   std::istream in(&buf);
   Totals totals;
   xmlTextReaderPtr r = xmlReaderForIO(LibXml2Read, nullptr, &in, nullptr, nullptr, 0);
   if (r == nullptr) return totals;
-  auto length = [](const xmlChar* s) {
-    return s != nullptr ? std::strlen(reinterpret_cast<const char*>(s)) : 0;
-  };
   while (xmlTextReaderRead(r) == 1) {
     switch (xmlTextReaderNodeType(r)) {
       case XML_READER_TYPE_ELEMENT:
         ++totals.elements;
-        totals.bytes += length(xmlTextReaderConstLocalName(r));
-        while (xmlTextReaderMoveToNextAttribute(r) == 1)
-          totals.bytes += length(xmlTextReaderConstValue(r));
+        totals.bytes += name(r);
+        while (xmlTextReaderMoveToNextAttribute(r) == 1) totals.bytes += value(r);
         xmlTextReaderMoveToElement(r);
         break;
       case XML_READER_TYPE_TEXT:
@@ -192,7 +192,7 @@ Totals LibXml2Reader(const std::string& doc) {
       case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
       case XML_READER_TYPE_COMMENT:
       case XML_READER_TYPE_PROCESSING_INSTRUCTION:
-        totals.bytes += length(xmlTextReaderConstValue(r));
+        totals.bytes += value(r);
         break;
       default:
         break;
@@ -202,41 +202,27 @@ Totals LibXml2Reader(const std::string& doc) {
   return totals;
 }
 
+std::size_t Length(const xmlChar* s) {
+  return s != nullptr ? std::strlen(reinterpret_cast<const char*>(s)) : 0;
+}
+
+Totals LibXml2Reader(const std::string& doc) {
+  return LibXml2Walk(
+      doc, [](xmlTextReaderPtr r) { return Length(xmlTextReaderConstLocalName(r)); },
+      [](xmlTextReaderPtr r) { return Length(xmlTextReaderConstValue(r)); });
+}
+
 // The same through libxml2's accessors that return owned copies, as every
 // accessor of this reader does (std::string by value).
 Totals LibXml2ReaderCopies(const std::string& doc) {
-  MemoryBuf buf(doc);
-  std::istream in(&buf);
-  Totals totals;
-  xmlTextReaderPtr r = xmlReaderForIO(LibXml2Read, nullptr, &in, nullptr, nullptr, 0);
-  if (r == nullptr) return totals;
   auto take = [](xmlChar* s) {
-    const std::size_t n = s != nullptr ? std::strlen(reinterpret_cast<const char*>(s)) : 0;
+    const std::size_t n = Length(s);
     xmlFree(s);
     return n;
   };
-  while (xmlTextReaderRead(r) == 1) {
-    switch (xmlTextReaderNodeType(r)) {
-      case XML_READER_TYPE_ELEMENT:
-        ++totals.elements;
-        totals.bytes += take(xmlTextReaderLocalName(r));
-        while (xmlTextReaderMoveToNextAttribute(r) == 1)
-          totals.bytes += take(xmlTextReaderValue(r));
-        xmlTextReaderMoveToElement(r);
-        break;
-      case XML_READER_TYPE_TEXT:
-      case XML_READER_TYPE_WHITESPACE:
-      case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
-      case XML_READER_TYPE_COMMENT:
-      case XML_READER_TYPE_PROCESSING_INSTRUCTION:
-        totals.bytes += take(xmlTextReaderValue(r));
-        break;
-      default:
-        break;
-    }
-  }
-  xmlFreeTextReader(r);
-  return totals;
+  return LibXml2Walk(
+      doc, [&](xmlTextReaderPtr r) { return take(xmlTextReaderLocalName(r)); },
+      [&](xmlTextReaderPtr r) { return take(xmlTextReaderValue(r)); });
 }
 
 Totals ZorTree(const std::string& doc) {

@@ -59,6 +59,14 @@ std::vector<std::string> BodyLines(const std::string& content) {
   return lines;
 }
 
+// Waits for a forked child that logs while it exits; it must end by exit(0).
+void WaitForCleanExit(pid_t pid) {
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 // Each test starts from a stopped log with no title and its own folder.
 class LoggerTest : public testing::Test {
  protected:
@@ -514,10 +522,7 @@ TEST_F(LoggerTest, LogsDuringStaticDestructionAndClosesAtExit) {
     Log(LogLevel::Error, "in main");
     std::exit(0);
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_NO_FATAL_FAILURE(WaitForCleanExit(pid));
 
   const std::string content = ReadFile(path_);
   EXPECT_THAT(BodyLines(content), ElementsAre(" ERROR  : in main", " ERROR  : from a static destructor"));
@@ -544,10 +549,7 @@ TEST_F(LoggerTest, ThreadedMessagesDuringExitEndBeforeTheStopBanner) {
     usleep(20000);
     std::exit(0);
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_NO_FATAL_FAILURE(WaitForCleanExit(pid));
 
   const std::string content = ReadFile(path_);
   const std::string stop = "\n===================== Logging Stopped ";

@@ -369,6 +369,13 @@ class RecycleBin : public ::testing::Test {
     std::ifstream in(tmp.Path("local/Trash/info/" + name + ".trashinfo"));
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
+  // Whether /dev/shm lies on another file system than the test folder.
+  bool ShmIsAnotherFileSystem() const {
+    struct stat shm {};
+    struct stat here {};
+    return ::stat("/dev/shm", &shm) == 0 && ::stat(tmp.path().c_str(), &here) == 0 &&
+           shm.st_dev != here.st_dev;
+  }
   TempFolder tmp;
 };
 
@@ -415,10 +422,7 @@ TEST_F(RecycleBin, NamesAsLongAsTheFileSystemTakesAreTrashed) {
 // what the user throws away goes to the home trash instead. Needs root to
 // play both users; the trash name is that of an otherwise unused uid.
 TEST_F(RecycleBin, AnotherUsersTrashFolderIsNeverUsed) {
-  struct stat shm {};
-  struct stat here {};
-  if (::geteuid() != 0 || ::stat("/dev/shm", &shm) != 0 || ::stat(tmp.path().c_str(), &here) != 0 ||
-      shm.st_dev == here.st_dev)
+  if (::geteuid() != 0 || !ShmIsAnotherFileSystem())
     GTEST_SKIP() << "needs root and a second file system at /dev/shm";
   const uid_t user = 47000 + static_cast<uid_t>(::getpid() % 1000);
   const uid_t other = user + 1000;
@@ -483,10 +487,7 @@ TEST_F(RecycleBin, ASecondMountOfTheSameDeviceIsCopiedAcross) {
 // the folder itself (its parent is read-only) loses nothing: what left the
 // source is in the trash. Needs root to play a user bound by the modes.
 TEST_F(RecycleBin, AFolderThatCannotBeRemovedWholeLosesNothing) {
-  struct stat shm {};
-  struct stat here {};
-  if (::geteuid() != 0 || ::stat("/dev/shm", &shm) != 0 || ::stat(tmp.path().c_str(), &here) != 0 ||
-      shm.st_dev == here.st_dev)
+  if (::geteuid() != 0 || !ShmIsAnotherFileSystem())
     GTEST_SKIP() << "needs root and a second file system at /dev/shm";
   const uid_t user = 49000 + static_cast<uid_t>(::getpid() % 1000);
   // That file system's trash cannot be made: the entry is copied home.
@@ -521,10 +522,7 @@ TEST_F(RecycleBin, AFolderThatCannotBeRemovedWholeLosesNothing) {
 
 TEST_F(RecycleBin, AnotherFileSystemUsesItsOwnTrash) {
   // /dev/shm is a file system of its own on the machines the suite runs on.
-  struct stat shm {};
-  struct stat here {};
-  if (::stat("/dev/shm", &shm) != 0 || ::stat(tmp.path().c_str(), &here) != 0 ||
-      shm.st_dev == here.st_dev || ::access("/dev/shm", W_OK) != 0)
+  if (!ShmIsAnotherFileSystem() || ::access("/dev/shm", W_OK) != 0)
     GTEST_SKIP() << "no second writable file system at /dev/shm";
   const fs::path folder = fs::path("/dev/shm") / ("zor-trash-test-" + std::to_string(::getpid()));
   fs::create_directories(folder / "survey");

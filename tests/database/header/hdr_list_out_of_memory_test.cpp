@@ -61,12 +61,7 @@ TEST(HdrListOutOfMemory, FillsStopWithAWholeListAndLeakNothing) {
     CHdrList saved(source);
     CBlockFile db;
     ASSERT_TRUE(db.Open(tmp.Path("h.zdb"), File::modeCreate | File::modeReadWrite));
-    db.SetBlockCount(1);
-    const uint64_t start = db.BeginBlock();
-    db.Write("events", 6);
-    db.WriteBlockHeader(start, 6, kBlockObservationEvents);
-    saved.Save(db, 0);
-    db.SetBlockCount(2);
+    SaveAfterEvents(db, saved);
   }
   CBlockFile db;
   ASSERT_TRUE(db.Open(tmp.Path("h.zdb"), File::modeRead));

@@ -32,12 +32,7 @@ void ReadThroughFile(CHdrList& source, CHdrList& target) {
   TempFolder tmp;
   CBlockFile db;
   EXPECT_TRUE(db.Open(tmp.Path("h.zdb"), File::modeCreate | File::modeReadWrite));
-  db.SetBlockCount(1);
-  const uint64_t start = db.BeginBlock();
-  db.Write("events", 6);
-  db.WriteBlockHeader(start, 6, kBlockObservationEvents);
-  source.Save(db, 0);
-  db.SetBlockCount(2);
+  SaveAfterEvents(db, source);
   EXPECT_TRUE(target.Load(db, false, 0));
 }
 

@@ -91,6 +91,19 @@ int InChild(Body body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Child processes write "v" of a new key one after another, and this
+// process reads back each value as soon as its writer is gone.
+void ExpectEveryWriteOfAChildSeen() {
+  Key key;
+  ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
+  for (uint32_t round = 0; round < 3; ++round) {
+    ASSERT_EQ(InChild([&] { return SetDword(key.get(), "v", round); }), 0);
+    uint32_t v = 99;
+    ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
+    EXPECT_EQ(v, round);
+  }
+}
+
 std::vector<std::string>* g_reports = nullptr;
 void CaptureReport(const std::string& message) {
   if (g_reports != nullptr) g_reports->push_back(message);
@@ -803,14 +816,7 @@ TEST(RegistryStoreProcesses, UnusableCounterFallsBackToTheStat) {
     RegistryChangeCounter probe;
     EXPECT_FALSE(probe.Open(folder.path()));
 
-    Key key;
-    ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
-    for (uint32_t round = 0; round < 3; ++round) {
-      ASSERT_EQ(InChild([&] { return SetDword(key.get(), "v", round); }), 0);
-      uint32_t v = 99;
-      ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
-      EXPECT_EQ(v, round);
-    }
+    ASSERT_NO_FATAL_FAILURE(ExpectEveryWriteOfAChildSeen());
   }
 }
 
@@ -829,14 +835,7 @@ TEST(RegistryStoreProcesses, ACounterBlockOfAnotherFolderIsNotUsed) {
   RegistryChangeCounter secondCounter;
   EXPECT_FALSE(secondCounter.Open(second.path()));
   // The second folder's readers look at the file instead, and see every write.
-  Key key;
-  ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
-  for (uint32_t round = 0; round < 3; ++round) {
-    ASSERT_EQ(InChild([&] { return SetDword(key.get(), "v", round); }), 0);
-    uint32_t v = 99;
-    ASSERT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
-    EXPECT_EQ(v, round);
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectEveryWriteOfAChildSeen());
   EXPECT_EQ(firstCounter.Load(0), 0u);  // the first folder's block was left alone
 }
 

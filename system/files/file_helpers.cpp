@@ -25,14 +25,13 @@ using zor::platform::FileFinder;
 
 namespace {
 
-bool IsSeparator(char c) { return zor::platform::IsPathSeparator(c); }
+using zor::platform::EndsWithPathSeparator;
+using zor::platform::IsPathSeparator;
 
 std::size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/"); }
 
-bool EndsWithSeparator(const std::string& s) { return !s.empty() && IsSeparator(s.back()); }
-
 std::string WithSeparator(const std::string& folder) {
-  return EndsWithSeparator(folder) ? folder : folder + "/";
+  return EndsWithPathSeparator(folder) ? folder : folder + "/";
 }
 
 // Paths as Linux calls take them, by the suite's one separator rule.
@@ -73,7 +72,7 @@ std::vector<std::string> SplitElements(const std::string& path) {
   std::vector<std::string> parts;
   std::string current;
   for (char c : path) {
-    if (IsSeparator(c)) {
+    if (IsPathSeparator(c)) {
       if (!current.empty()) parts.push_back(current);
       current.clear();
     } else {
@@ -170,8 +169,8 @@ void SplitPath(const std::string& path, std::string& drive, std::string& folder,
 std::string JoinPath(const std::string& first, const std::string& second) {
   if (first.empty()) return second;
   if (second.empty()) return first;
-  const bool a = EndsWithSeparator(first);
-  const bool b = IsSeparator(second.front());
+  const bool a = EndsWithPathSeparator(first);
+  const bool b = IsPathSeparator(second.front());
   if (a && b) return first + second.substr(1);
   if (!a && !b) return first + "/" + second;
   return first + second;
@@ -243,7 +242,7 @@ std::string MakeValidPath(const std::string& path, bool replace, char replacemen
   std::string out = RemoveChars(path, "?*><\"|", 0, replace, replacement);
   // A drive root ("C:\" or "C:/") keeps its colon; every other colon goes.
   const bool driveRoot = out.size() >= 3 && std::isalpha(static_cast<unsigned char>(out[0])) &&
-                         out[1] == ':' && IsSeparator(out[2]);
+                         out[1] == ':' && IsPathSeparator(out[2]);
   return RemoveChars(out, ":", driveRoot ? 3 : 0, replace, replacement);
 }
 
@@ -282,7 +281,7 @@ bool FileExists(const char* path, const char* folder, FileFinder* finder) {
   // The folder is joined to the path instead of being made current, so other
   // threads never see the process's folder change. A rooted path does not
   // depend on the current folder, so it is looked for as given.
-  if (folder == nullptr || (path != nullptr && IsSeparator(path[0]))) return search.FindFile(path);
+  if (folder == nullptr || (path != nullptr && IsPathSeparator(path[0]))) return search.FindFile(path);
   return search.FindFile(JoinPath(folder, path ? std::string(path) : std::string("*.*")));
 }
 
@@ -381,7 +380,7 @@ bool CreateFolderTreeUnc(const std::string& path) {
   std::string drive, folder, name, ext;
   SplitPath(path, drive, folder, name, ext);
   if (drive.empty() || !IsExistingFolder(drive)) {
-    const bool unc = path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+    const bool unc = path.size() > 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]);
     if (unc) {
       const std::size_t server = path.find_first_of("\\/", 2);
       const std::size_t share =
@@ -693,8 +692,8 @@ bool MakeRelativePath(const std::string& from, const std::string& to, std::strin
   std::vector<std::string> a = SplitElements(from);
   const std::vector<std::string> b = SplitElements(to);
   if (!GetFileExtension(from).empty() && !a.empty()) a.pop_back();  // "from" is a file
-  const bool rootedA = !from.empty() && IsSeparator(from.front());
-  const bool rootedB = !to.empty() && IsSeparator(to.front());
+  const bool rootedA = !from.empty() && IsPathSeparator(from.front());
+  const bool rootedB = !to.empty() && IsPathSeparator(to.front());
   std::size_t common = 0;
   while (common < a.size() && common < b.size() && a[common] == b[common]) ++common;
   if (rootedA != rootedB || (common == 0 && !rootedA)) return false;

@@ -392,21 +392,14 @@ int64_t CZORRedirecter::WriteInput(const void* data, std::size_t size, int timeo
         break;
       }
       if (size == 0) return 0;
-      // Input queued from inside SendMessage goes first.
-      if (!FlushPendingLocked()) {
-        sigpipe.Raised();
+      bool brokenPipe = false;
+      const int64_t n = WriteNowLocked(bytes + done, size - done, brokenPipe);
+      if (n < 0) {
+        if (brokenPipe) sigpipe.Raised();
         failed = true;
         break;
       }
-      if (m_pending.empty()) {
-        const ssize_t n = WriteSome(m_inputWrite, bytes + done, size - done);
-        if (n < 0) {
-          if (errno == EPIPE) sigpipe.Raised();
-          failed = true;
-          break;
-        }
-        done += static_cast<std::size_t>(n);
-      }
+      done += static_cast<std::size_t>(n);
       fd = m_inputWrite;
     }
     if (done == size) break;
@@ -433,24 +426,30 @@ int64_t CZORRedirecter::WriteInputWithoutWaiting(const char* bytes, std::size_t 
   if (m_inputWrite < 0 || m_closeAfterPending) return -1;
   if (size == 0) return 0;
   SigpipeBlock sigpipe;
-  if (!FlushPendingLocked()) {
-    sigpipe.Raised();
+  bool brokenPipe = false;
+  const int64_t n = WriteNowLocked(bytes, size, brokenPipe);
+  if (n < 0) {
+    if (brokenPipe) sigpipe.Raised();
     return -1;
   }
-  std::size_t done = 0;
-  if (m_pending.empty()) {
-    const ssize_t n = WriteSome(m_inputWrite, bytes, size);
-    if (n < 0) {
-      if (errno == EPIPE) sigpipe.Raised();
-      return -1;
-    }
-    done = static_cast<std::size_t>(n);
-  }
+  const auto done = static_cast<std::size_t>(n);
   if (done == size) return static_cast<int64_t>(size);
   // After the child's end nobody would write a queue: report what it took.
   if (t_waiterOf == this) return static_cast<int64_t>(done);
   m_pending.append(bytes + done, size - done);
   return static_cast<int64_t>(size);
+}
+
+int64_t CZORRedirecter::WriteNowLocked(const char* bytes, std::size_t size, bool& brokenPipe) {
+  // Input queued from inside SendMessage goes first.
+  if (!FlushPendingLocked()) {
+    brokenPipe = true;
+    return -1;
+  }
+  if (!m_pending.empty()) return 0;
+  const ssize_t n = WriteSome(m_inputWrite, bytes, size);
+  if (n < 0) brokenPipe = errno == EPIPE;
+  return n;
 }
 
 bool CZORRedirecter::FlushPendingLocked() {

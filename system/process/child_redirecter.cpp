@@ -457,21 +457,24 @@ bool CZORRedirecter::FlushPendingLocked() {
     m_pending.clear();
     return true;
   }
+  bool ok = true;
   if (!m_pending.empty()) {
     const ssize_t n = WriteSome(m_inputWrite, m_pending.data(), m_pending.size());
     if (n < 0) {
-      m_pending.clear();
-      if (m_closeAfterPending) CloseFd(m_inputWrite);
-      m_closeAfterPending = false;
-      return false;
+      m_pending.clear();  // the child no longer reads: the queue goes
+      ok = false;
+    } else {
+      m_pending.erase(0, static_cast<std::size_t>(n));
     }
-    m_pending.erase(0, static_cast<std::size_t>(n));
   }
-  if (m_pending.empty() && m_closeAfterPending) {
-    CloseFd(m_inputWrite);
-    m_closeAfterPending = false;
-  }
-  return true;
+  if (m_pending.empty() && m_closeAfterPending) DropInputLocked();
+  return ok;
+}
+
+void CZORRedirecter::DropInputLocked() {
+  CloseFd(m_inputWrite);
+  m_pending.clear();
+  m_closeAfterPending = false;
 }
 
 void CZORRedirecter::CloseInput() {
@@ -588,9 +591,7 @@ void CZORRedirecter::WaiterThread() {
   CloseFd(m_wakeReader);
   {
     std::lock_guard<std::mutex> lock(m_inputMutex);
-    CloseFd(m_inputWrite);
-    m_pending.clear();
-    m_closeAfterPending = false;
+    DropInputLocked();
   }
   m_window = nullptr;
   {
@@ -611,7 +612,5 @@ void CZORRedirecter::ClosePipes() {
   CloseFd(m_outputWrite);
   CloseFd(m_wakeReader);
   std::lock_guard<std::mutex> lock(m_inputMutex);
-  CloseFd(m_inputWrite);
-  m_pending.clear();
-  m_closeAfterPending = false;
+  DropInputLocked();
 }

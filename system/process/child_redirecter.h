@@ -123,6 +123,8 @@ class CZORRedirecter {
   // reads, with `brokenPipe` set when that raised SIGPIPE. The caller holds
   // m_inputMutex.
   int64_t WriteNowLocked(const char* bytes, std::size_t size, bool& brokenPipe);
+  // Closes the input and drops its queue; the caller holds m_inputMutex.
+  void DropInputLocked();
   // Tells the reader that the child has ended: drain the pipe and stop.
   void WakeReader();
   // Kills the group if the child is still held; the caller holds m_mutex.

@@ -286,9 +286,7 @@ bool FileExists(const char* path, const char* folder, FileFinder* finder) {
 }
 
 bool IsExistingFolder(const std::string& path) {
-  if (path.empty()) return false;
-  struct stat st;
-  return ::stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return !path.empty() && IsNativeFolder(Native(path));
 }
 
 bool IsFolderReadOnly(const char* folder) {

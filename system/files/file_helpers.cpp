@@ -497,9 +497,6 @@ std::string TrashInfo(const fs::path& source, const fs::path& base) {
   return "[Trash Info]\nPath=" + encoded + "\nDeletionDate=" + date + "\n";
 }
 
-// Reserves a unique name through its info file (created exclusively), then
-// moves the entry in: by rename, or across file systems by a copy that is
-// removed again when it cannot be completed.
 // The trash name of `source`: its own name, cut (at a character boundary)
 // so that the info file's name with a number and ".trashinfo" still fits in a
 // name; Path= keeps the whole of the original.
@@ -513,6 +510,15 @@ std::string TrashBaseName(const fs::path& source) {
   return base;
 }
 
+// Whether `path` exists on `device`: a rename into it cannot cross devices.
+bool IsOnDevice(const fs::path& path, dev_t device) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && st.st_dev == device;
+}
+
+// Reserves a unique name through its info file (created exclusively), then
+// moves the entry in: by rename, or across file systems by a copy that is
+// removed again when it cannot be completed.
 bool MoveIntoTrash(const fs::path& source, const TrashFolder& trash, bool copy) {
   const std::string base = TrashBaseName(source);
   for (int n = 0; n < 10000; ++n) {
@@ -569,20 +575,16 @@ bool MoveToRecycleBin(const std::string& path, const void* /*ownerWindow*/) {
   fs::create_directories(home, ec);
   const TrashFolder homeTrash{fs::path(home) / "Trash", {}};
   const bool homeReady = PrepareTrash(homeTrash);
-  struct stat homeInfo {};
-  const bool sameDevice = homeReady && ::stat(homeTrash.root.c_str(), &homeInfo) == 0 &&
-                          homeInfo.st_dev == sourceInfo.st_dev;
-  if (sameDevice) return MoveIntoTrash(source, homeTrash, false);
+  if (homeReady && IsOnDevice(homeTrash.root, sourceInfo.st_dev))
+    return MoveIntoTrash(source, homeTrash, false);
 
   // Another file system: its own trash, as the freedesktop rules say; where
   // that cannot be made, a copy into the home trash.
   const fs::path top = TopFolderOf(source);
   TrashFolder topTrash;
-  if (!top.empty() && PrepareTopTrash(top, topTrash)) {
-    struct stat trashInfo {};
-    if (::stat(topTrash.root.c_str(), &trashInfo) == 0 && trashInfo.st_dev == sourceInfo.st_dev)
-      return MoveIntoTrash(source, topTrash, false);
-  }
+  if (!top.empty() && PrepareTopTrash(top, topTrash) &&
+      IsOnDevice(topTrash.root, sourceInfo.st_dev))
+    return MoveIntoTrash(source, topTrash, false);
   return homeReady && MoveIntoTrash(source, homeTrash, true);
 }
 

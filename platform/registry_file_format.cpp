@@ -322,38 +322,36 @@ void SortByName(std::vector<Item>& items) {
     std::stable_sort(items.begin(), items.end(), less);
 }
 
+// Sorts `items` by name and folds each later item of a name into the first
+// one of that name with `merge(into, from)`.
+template <typename Item, typename Merge>
+void SortAndMerge(std::vector<Item>& items, Merge merge) {
+  SortByName(items);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (kept > 0 && RegistryNamesEqual(items[kept - 1].name, items[i].name)) {
+      merge(items[kept - 1], items[i]);
+      continue;
+    }
+    if (kept != i) items[kept] = std::move(items[i]);
+    ++kept;
+  }
+  items.resize(kept);
+}
+
 // Sorts a read node and merges what the file named twice: a later value
 // replaces an earlier one (whose spelling stays), repeated keys merge.
 void Settle(RegistryNode& node) {
-  SortByName(node.values);
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < node.values.size(); ++i) {
-    if (kept > 0 && RegistryNamesEqual(node.values[kept - 1].name, node.values[i].name)) {
-      node.values[kept - 1].type = node.values[i].type;
-      node.values[kept - 1].data = std::move(node.values[i].data);
-      continue;
-    }
-    if (kept != i) node.values[kept] = std::move(node.values[i]);
-    ++kept;
-  }
-  node.values.resize(kept);
-
-  SortByName(node.subkeys);
-  kept = 0;
-  for (std::size_t i = 0; i < node.subkeys.size(); ++i) {
-    if (kept > 0 && RegistryNamesEqual(node.subkeys[kept - 1].name, node.subkeys[i].name)) {
-      RegistryNode& into = node.subkeys[kept - 1];
-      RegistryNode& from = node.subkeys[i];
-      into.values.insert(into.values.end(), std::make_move_iterator(from.values.begin()),
-                         std::make_move_iterator(from.values.end()));
-      into.subkeys.insert(into.subkeys.end(), std::make_move_iterator(from.subkeys.begin()),
-                          std::make_move_iterator(from.subkeys.end()));
-      continue;
-    }
-    if (kept != i) node.subkeys[kept] = std::move(node.subkeys[i]);
-    ++kept;
-  }
-  node.subkeys.resize(kept);
+  SortAndMerge(node.values, [](RegistryValue& into, RegistryValue& from) {
+    into.type = from.type;
+    into.data = std::move(from.data);
+  });
+  SortAndMerge(node.subkeys, [](RegistryNode& into, RegistryNode& from) {
+    into.values.insert(into.values.end(), std::make_move_iterator(from.values.begin()),
+                       std::make_move_iterator(from.values.end()));
+    into.subkeys.insert(into.subkeys.end(), std::make_move_iterator(from.subkeys.begin()),
+                        std::make_move_iterator(from.subkeys.end()));
+  });
   for (RegistryNode& child : node.subkeys) Settle(child);
 }
 

@@ -25,14 +25,13 @@ using zor::platform::FileFinder;
 
 namespace {
 
-bool IsSeparator(char c) { return zor::platform::IsPathSeparator(c); }
+using zor::platform::EndsWithPathSeparator;
+using zor::platform::IsPathSeparator;
 
 std::size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/"); }
 
-bool EndsWithSeparator(const std::string& s) { return !s.empty() && IsSeparator(s.back()); }
-
 std::string WithSeparator(const std::string& folder) {
-  return EndsWithSeparator(folder) ? folder : folder + "/";
+  return EndsWithPathSeparator(folder) ? folder : folder + "/";
 }
 
 // Paths as Linux calls take them, by the suite's one separator rule.
@@ -73,7 +72,7 @@ std::vector<std::string> SplitElements(const std::string& path) {
   std::vector<std::string> parts;
   std::string current;
   for (char c : path) {
-    if (IsSeparator(c)) {
+    if (IsPathSeparator(c)) {
       if (!current.empty()) parts.push_back(current);
       current.clear();
     } else {
@@ -170,8 +169,8 @@ void SplitPath(const std::string& path, std::string& drive, std::string& folder,
 std::string JoinPath(const std::string& first, const std::string& second) {
   if (first.empty()) return second;
   if (second.empty()) return first;
-  const bool a = EndsWithSeparator(first);
-  const bool b = IsSeparator(second.front());
+  const bool a = EndsWithPathSeparator(first);
+  const bool b = IsPathSeparator(second.front());
   if (a && b) return first + second.substr(1);
   if (!a && !b) return first + "/" + second;
   return first + second;
@@ -243,7 +242,7 @@ std::string MakeValidPath(const std::string& path, bool replace, char replacemen
   std::string out = RemoveChars(path, "?*><\"|", 0, replace, replacement);
   // A drive root ("C:\" or "C:/") keeps its colon; every other colon goes.
   const bool driveRoot = out.size() >= 3 && std::isalpha(static_cast<unsigned char>(out[0])) &&
-                         out[1] == ':' && IsSeparator(out[2]);
+                         out[1] == ':' && IsPathSeparator(out[2]);
   return RemoveChars(out, ":", driveRoot ? 3 : 0, replace, replacement);
 }
 
@@ -282,14 +281,12 @@ bool FileExists(const char* path, const char* folder, FileFinder* finder) {
   // The folder is joined to the path instead of being made current, so other
   // threads never see the process's folder change. A rooted path does not
   // depend on the current folder, so it is looked for as given.
-  if (folder == nullptr || (path != nullptr && IsSeparator(path[0]))) return search.FindFile(path);
+  if (folder == nullptr || (path != nullptr && IsPathSeparator(path[0]))) return search.FindFile(path);
   return search.FindFile(JoinPath(folder, path ? std::string(path) : std::string("*.*")));
 }
 
 bool IsExistingFolder(const std::string& path) {
-  if (path.empty()) return false;
-  struct stat st;
-  return ::stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return !path.empty() && IsNativeFolder(Native(path));
 }
 
 bool IsFolderReadOnly(const char* folder) {
@@ -381,7 +378,7 @@ bool CreateFolderTreeUnc(const std::string& path) {
   std::string drive, folder, name, ext;
   SplitPath(path, drive, folder, name, ext);
   if (drive.empty() || !IsExistingFolder(drive)) {
-    const bool unc = path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+    const bool unc = path.size() > 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]);
     if (unc) {
       const std::size_t server = path.find_first_of("\\/", 2);
       const std::size_t share =
@@ -500,9 +497,6 @@ std::string TrashInfo(const fs::path& source, const fs::path& base) {
   return "[Trash Info]\nPath=" + encoded + "\nDeletionDate=" + date + "\n";
 }
 
-// Reserves a unique name through its info file (created exclusively), then
-// moves the entry in: by rename, or across file systems by a copy that is
-// removed again when it cannot be completed.
 // The trash name of `source`: its own name, cut (at a character boundary)
 // so that the info file's name with a number and ".trashinfo" still fits in a
 // name; Path= keeps the whole of the original.
@@ -516,6 +510,15 @@ std::string TrashBaseName(const fs::path& source) {
   return base;
 }
 
+// Whether `path` exists on `device`: a rename into it cannot cross devices.
+bool IsOnDevice(const fs::path& path, dev_t device) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && st.st_dev == device;
+}
+
+// Reserves a unique name through its info file (created exclusively), then
+// moves the entry in: by rename, or across file systems by a copy that is
+// removed again when it cannot be completed.
 bool MoveIntoTrash(const fs::path& source, const TrashFolder& trash, bool copy) {
   const std::string base = TrashBaseName(source);
   for (int n = 0; n < 10000; ++n) {
@@ -572,20 +575,16 @@ bool MoveToRecycleBin(const std::string& path, const void* /*ownerWindow*/) {
   fs::create_directories(home, ec);
   const TrashFolder homeTrash{fs::path(home) / "Trash", {}};
   const bool homeReady = PrepareTrash(homeTrash);
-  struct stat homeInfo {};
-  const bool sameDevice = homeReady && ::stat(homeTrash.root.c_str(), &homeInfo) == 0 &&
-                          homeInfo.st_dev == sourceInfo.st_dev;
-  if (sameDevice) return MoveIntoTrash(source, homeTrash, false);
+  if (homeReady && IsOnDevice(homeTrash.root, sourceInfo.st_dev))
+    return MoveIntoTrash(source, homeTrash, false);
 
   // Another file system: its own trash, as the freedesktop rules say; where
   // that cannot be made, a copy into the home trash.
   const fs::path top = TopFolderOf(source);
   TrashFolder topTrash;
-  if (!top.empty() && PrepareTopTrash(top, topTrash)) {
-    struct stat trashInfo {};
-    if (::stat(topTrash.root.c_str(), &trashInfo) == 0 && trashInfo.st_dev == sourceInfo.st_dev)
-      return MoveIntoTrash(source, topTrash, false);
-  }
+  if (!top.empty() && PrepareTopTrash(top, topTrash) &&
+      IsOnDevice(topTrash.root, sourceInfo.st_dev))
+    return MoveIntoTrash(source, topTrash, false);
   return homeReady && MoveIntoTrash(source, homeTrash, true);
 }
 
@@ -693,8 +692,8 @@ bool MakeRelativePath(const std::string& from, const std::string& to, std::strin
   std::vector<std::string> a = SplitElements(from);
   const std::vector<std::string> b = SplitElements(to);
   if (!GetFileExtension(from).empty() && !a.empty()) a.pop_back();  // "from" is a file
-  const bool rootedA = !from.empty() && IsSeparator(from.front());
-  const bool rootedB = !to.empty() && IsSeparator(to.front());
+  const bool rootedA = !from.empty() && IsPathSeparator(from.front());
+  const bool rootedB = !to.empty() && IsPathSeparator(to.front());
   std::size_t common = 0;
   while (common < a.size() && common < b.size() && a[common] == b[common]) ++common;
   if (rootedA != rootedB || (common == 0 && !rootedA)) return false;

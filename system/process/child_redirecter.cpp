@@ -392,21 +392,14 @@ int64_t CZORRedirecter::WriteInput(const void* data, std::size_t size, int timeo
         break;
       }
       if (size == 0) return 0;
-      // Input queued from inside SendMessage goes first.
-      if (!FlushPendingLocked()) {
-        sigpipe.Raised();
+      bool brokenPipe = false;
+      const int64_t n = WriteNowLocked(bytes + done, size - done, brokenPipe);
+      if (n < 0) {
+        if (brokenPipe) sigpipe.Raised();
         failed = true;
         break;
       }
-      if (m_pending.empty()) {
-        const ssize_t n = WriteSome(m_inputWrite, bytes + done, size - done);
-        if (n < 0) {
-          if (errno == EPIPE) sigpipe.Raised();
-          failed = true;
-          break;
-        }
-        done += static_cast<std::size_t>(n);
-      }
+      done += static_cast<std::size_t>(n);
       fd = m_inputWrite;
     }
     if (done == size) break;
@@ -433,19 +426,13 @@ int64_t CZORRedirecter::WriteInputWithoutWaiting(const char* bytes, std::size_t 
   if (m_inputWrite < 0 || m_closeAfterPending) return -1;
   if (size == 0) return 0;
   SigpipeBlock sigpipe;
-  if (!FlushPendingLocked()) {
-    sigpipe.Raised();
+  bool brokenPipe = false;
+  const int64_t n = WriteNowLocked(bytes, size, brokenPipe);
+  if (n < 0) {
+    if (brokenPipe) sigpipe.Raised();
     return -1;
   }
-  std::size_t done = 0;
-  if (m_pending.empty()) {
-    const ssize_t n = WriteSome(m_inputWrite, bytes, size);
-    if (n < 0) {
-      if (errno == EPIPE) sigpipe.Raised();
-      return -1;
-    }
-    done = static_cast<std::size_t>(n);
-  }
+  const auto done = static_cast<std::size_t>(n);
   if (done == size) return static_cast<int64_t>(size);
   // After the child's end nobody would write a queue: report what it took.
   if (t_waiterOf == this) return static_cast<int64_t>(done);
@@ -453,26 +440,41 @@ int64_t CZORRedirecter::WriteInputWithoutWaiting(const char* bytes, std::size_t 
   return static_cast<int64_t>(size);
 }
 
+int64_t CZORRedirecter::WriteNowLocked(const char* bytes, std::size_t size, bool& brokenPipe) {
+  // Input queued from inside SendMessage goes first.
+  if (!FlushPendingLocked()) {
+    brokenPipe = true;
+    return -1;
+  }
+  if (!m_pending.empty()) return 0;
+  const ssize_t n = WriteSome(m_inputWrite, bytes, size);
+  if (n < 0) brokenPipe = errno == EPIPE;
+  return n;
+}
+
 bool CZORRedirecter::FlushPendingLocked() {
   if (m_inputWrite < 0) {
     m_pending.clear();
     return true;
   }
+  bool ok = true;
   if (!m_pending.empty()) {
     const ssize_t n = WriteSome(m_inputWrite, m_pending.data(), m_pending.size());
     if (n < 0) {
-      m_pending.clear();
-      if (m_closeAfterPending) CloseFd(m_inputWrite);
-      m_closeAfterPending = false;
-      return false;
+      m_pending.clear();  // the child no longer reads: the queue goes
+      ok = false;
+    } else {
+      m_pending.erase(0, static_cast<std::size_t>(n));
     }
-    m_pending.erase(0, static_cast<std::size_t>(n));
   }
-  if (m_pending.empty() && m_closeAfterPending) {
-    CloseFd(m_inputWrite);
-    m_closeAfterPending = false;
-  }
-  return true;
+  if (m_pending.empty() && m_closeAfterPending) DropInputLocked();
+  return ok;
+}
+
+void CZORRedirecter::DropInputLocked() {
+  CloseFd(m_inputWrite);
+  m_pending.clear();
+  m_closeAfterPending = false;
 }
 
 void CZORRedirecter::CloseInput() {
@@ -589,9 +591,7 @@ void CZORRedirecter::WaiterThread() {
   CloseFd(m_wakeReader);
   {
     std::lock_guard<std::mutex> lock(m_inputMutex);
-    CloseFd(m_inputWrite);
-    m_pending.clear();
-    m_closeAfterPending = false;
+    DropInputLocked();
   }
   m_window = nullptr;
   {
@@ -612,7 +612,5 @@ void CZORRedirecter::ClosePipes() {
   CloseFd(m_outputWrite);
   CloseFd(m_wakeReader);
   std::lock_guard<std::mutex> lock(m_inputMutex);
-  CloseFd(m_inputWrite);
-  m_pending.clear();
-  m_closeAfterPending = false;
+  DropInputLocked();
 }

@@ -118,6 +118,13 @@ class CZORRedirecter {
   // when the queue is empty and a close was asked for. False when the child
   // no longer reads (the queue is dropped). The caller holds m_inputMutex.
   bool FlushPendingLocked();
+  // Writes the queue, then as much of `bytes` as the child takes now (none
+  // while a queue is left); the count taken, or -1 when the child no longer
+  // reads, with `brokenPipe` set when that raised SIGPIPE. The caller holds
+  // m_inputMutex.
+  int64_t WriteNowLocked(const char* bytes, std::size_t size, bool& brokenPipe);
+  // Closes the input and drops its queue; the caller holds m_inputMutex.
+  void DropInputLocked();
   // Tells the reader that the child has ended: drain the pipe and stop.
   void WakeReader();
   // Kills the group if the child is still held; the caller holds m_mutex.

@@ -178,7 +178,7 @@ class CBlockFile : public zor::platform::File {
   // (block_file_dump.h) writes the same text in large pieces and names the
   // damage it met.
   void DumpBlockFile(std::vector<std::string>& lines);
-  // The same into a list that is thrown away.
+  // The same walk and reads, with the text thrown away.
   void DumpBlockFile();
 
   // True when the file ends at `end`, or behind it holds no more than a

@@ -238,10 +238,7 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
   const SeenBlock& read = history.found ? history : historyOld;
   if (read.found && readersWalk) {
     list.LoadFrom(file, read.offset);
-    const uint32_t entry = read.header.type == kBlockHistory
-                               ? static_cast<uint32_t>(sizeof(sHisEntry))
-                               : static_cast<uint32_t>(sizeof(sHisEntryOld));
-    if (!damage && read.header.size % entry != 0) {
+    if (!damage && read.header.size % HisEntrySize(read.header.type) != 0) {
       damage = BlockDamage(DumpDamage::kHistoryUnreadable, facts, read.number, read.offset,
                            read.header);
     }
@@ -318,10 +315,7 @@ std::string DescribeDumpDamage(const DumpDamage& d) {
                             d.count, kMaxFindBlockCount);
       }
       return block() + FormatString(": its size %u is not a whole number of %u-byte entries",
-                                    d.size,
-                                    d.type == kBlockHistory
-                                        ? static_cast<unsigned>(sizeof(sHisEntry))
-                                        : static_cast<unsigned>(sizeof(sHisEntryOld)));
+                                    d.size, static_cast<unsigned>(HisEntrySize(d.type)));
     case DumpDamage::kUncountedBytes:
       return FormatString("block %lld at offset %llu and the %llu bytes from there lie behind the "
                           "%d counted blocks: readers do not see them",

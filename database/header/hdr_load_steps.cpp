@@ -18,8 +18,6 @@ constexpr int32_t kRecIdChartDatum = 228;
 constexpr int32_t kProjectionObliqueMercator = 13;
 constexpr int32_t kProjectionTangentPlane = 12;
 
-constexpr std::size_t kLambertSize = 88;
-constexpr std::size_t kChartDatumSize = 1192;
 constexpr uint32_t kObliqueMercatorSize = 104;
 constexpr uint32_t kTangentPlaneSize = 72;
 
@@ -81,16 +79,14 @@ void CHdrList::UpgradeLambertRecord() {
   // second pass finds none; a record too short for that layout cannot be
   // read and stays as it is.
   for (sHdrEntry& lambert : *this) {
-    if (lambert.recId == static_cast<uint32_t>(kRecIdLambert) &&
-        lambert.payload.size() >= kLambertSize)
-      ReplaceLambert(lambert, projection);
+    if (hdr_payload::IsWhole(lambert, kRecIdLambert)) ReplaceLambert(lambert, projection);
   }
 }
 
 void CHdrList::UpgradeChartDatumCodes() {
   sHdrEntry* datum = GetEntry(kRecIdChartDatum, 1);
   // A record cut short is not read as a chart datum: it stays as loaded.
-  if (datum == nullptr || datum->payload.size() < kChartDatumSize) return;
+  if (datum == nullptr || !hdr_payload::IsWhole(*datum)) return;
   for (std::size_t at : kChartDatumPartAt) {
     const std::size_t base = at / 4;
     if (datum->WordIs(base + 2, 200)) datum->SetWord(base + 2, 900);

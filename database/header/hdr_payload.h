@@ -4,6 +4,7 @@
 //   int32_t system = hdr_payload::Word(entry, 1);          // 0 when missing
 //   float x = hdr_payload::Get<float>(entry.payload, 32);  // 0.0f when missing
 //   hdr_payload::Put(entry.payload, 672, 1.5);             // nothing when short
+//   if (hdr_payload::IsWhole(entry, 201)) ...              // holds its record
 //
 // A field that lies beyond a payload's end reads as zero (or the given
 // fallback) and is never written.
@@ -14,6 +15,7 @@
 #include <limits>
 #include <span>
 
+#include "database/catalogue/record_type_size.h"
 #include "database/header/hdr_entry.h"
 #include "platform/bytes.h"
 
@@ -21,6 +23,16 @@ namespace hdr_payload {
 
 inline bool Is(const sHdrEntry& e, int32_t recId) noexcept {
   return recId >= 1 && e.recId == static_cast<uint32_t>(recId);
+}
+
+// Whether the entry's payload holds its whole record (RecordTypeSize of its
+// RecId). The upgrades read, change, move and remove only such entries: one
+// cut short cannot be read as its layout and stays exactly as it was loaded.
+inline bool IsWhole(const sHdrEntry& e) noexcept {
+  return e.payload.size() >= RecordTypeSize(static_cast<int32_t>(e.recId));
+}
+inline bool IsWhole(const sHdrEntry& e, int32_t recId) noexcept {
+  return Is(e, recId) && IsWhole(e);
 }
 
 // Word n, or the fallback when the payload ends before it.

@@ -2,8 +2,8 @@
 
 #include <unordered_set>
 
-#include "database/catalogue/record_type_size.h"
 #include "database/header/hdr_list.h"
+#include "database/header/hdr_payload.h"
 #include "database/upgrades/hdr_upgrades.h"
 
 namespace {
@@ -80,9 +80,7 @@ bool HasInput(const CHdrList& list, const HdrUpgradeStep& step) {
     inputs.insert(static_cast<uint32_t>(recId));
   }
   for (const sHdrEntry& e : list) {
-    if (inputs.count(e.recId) != 0 &&
-        e.payload.size() >= RecordTypeSize(static_cast<int32_t>(e.recId)))
-      return true;
+    if (inputs.count(e.recId) != 0 && hdr_payload::IsWhole(e)) return true;
   }
   return false;
 }

@@ -124,7 +124,7 @@ uint32_t CHisList::LoadFrom(CBlockFile& file, uint64_t headerOffset) {
   // size keeps its tail unread, and nothing is read from the next block.
   // The entries are read many at a time: a block of gigabytes (a sparse
   // file holds one cheaply) costs thousands of reads, not millions.
-  const uint32_t entrySize = type == kBlockHistory ? sizeof(sHisEntry) : sizeof(sHisEntryOld);
+  const uint32_t entrySize = HisEntrySize(type);
   const uint32_t perPiece = kLoadPiece / entrySize;
   uint32_t entries = header.size / entrySize;
   std::vector<uint8_t> piece(static_cast<std::size_t>(std::min(entries, perPiece)) * entrySize);

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "database/blockfile/block_types.h"
 #include "platform/system_time.h"
 
 class CBlockFile;
@@ -68,6 +69,11 @@ inline constexpr int32_t kHisFirstAction = 1;
 inline constexpr int32_t kHisLastAction = 19;
 // The data size of a current history block.
 inline constexpr uint32_t kHisBlockSize = kHisSlots * sizeof(sHisEntry);
+// The bytes of one entry in a history block of the type: the current layout
+// for kBlockHistory, the older one for kBlockHistoryOld.
+constexpr uint32_t HisEntrySize(uint32_t blockType) noexcept {
+  return blockType == kBlockHistory ? sizeof(sHisEntry) : sizeof(sHisEntryOld);
+}
 
 class CHisList {
  public:

@@ -24,17 +24,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Old = std::span<const uint8_t>;
 using hdr_payload::Get;
+using hdr_payload::IsWhole;
 
 int32_t W(Old p, std::size_t n) { return hdr_payload::Word(p, n); }
-
-// Whether the entry holds its whole record. The steps read, change, move and
-// remove only such entries: one cut short cannot be read as its layout and
-// stays exactly as it was loaded, however often the chain runs.
-bool Whole(const sHdrEntry& e) {
-  return e.payload.size() >= RecordTypeSize(static_cast<int32_t>(e.recId));
-}
-
-bool IsWhole(const sHdrEntry& e, int32_t recId) { return hdr_payload::Is(e, recId) && Whole(e); }
 
 // A new record, zero-filled; every write is bounded by the record and every
 // read by the old payload.
@@ -742,7 +734,7 @@ void UpgradeHdrDredging(CHdrList& list) {
     std::vector<Added> copies;
     for (sHdrEntry& e : list) {
       const bool system = hdr_payload::Is(e, 208);
-      if ((!system && !hdr_payload::Is(e, 210)) || !Whole(e) || !e.WordIs(1, key)) continue;
+      if ((!system && !hdr_payload::Is(e, 210)) || !IsWhole(e) || !e.WordIs(1, key)) continue;
       const std::span<uint8_t> p(e.payload);
       hdr_payload::SetWord(p, 1, first);
       if (system) zor::platform::SetText(p, kDredgingNameAt, kDredgingNameWidth, name);

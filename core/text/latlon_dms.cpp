@@ -72,10 +72,7 @@ void DegreesToDms(double value, bool latitude, int& degrees, int& minutes, float
   degrees = zor::platform::DoubleToInt32(split.degrees);
   minutes = zor::platform::DoubleToInt32(split.minutes);
   seconds = s;
-  if (latitude)
-    hemisphere = split.negative ? 'S' : 'N';
-  else
-    hemisphere = split.negative ? 'W' : 'E';
+  hemisphere = HemisphereLetter(split.negative, latitude);
 }
 
 void DegreesToDmsRecord(double value, bool latitude, sDms& out, float threshold) {

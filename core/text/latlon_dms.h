@@ -63,6 +63,12 @@ ExactSplit SplitExactly(double value);
 // 60 - 0.5 * 10^-decimals has no exact binary value to compare with.
 bool PrintsAsSixty(long double value, int decimals);
 
+// 'S' or 'W' for a negative angle, else 'N' or 'E'.
+inline char HemisphereLetter(bool negative, bool latitude) {
+  if (negative) return latitude ? 'S' : 'W';
+  return latitude ? 'N' : 'E';
+}
+
 // True for 's', 'S', 'w' and 'W'.
 inline bool IsNegativeHemisphere(char hemisphere) {
   return hemisphere == 's' || hemisphere == 'S' || hemisphere == 'w' || hemisphere == 'W';

@@ -312,11 +312,7 @@ void FormatLatLon(std::string& out, int code, double degrees, bool latitude,
                   bool highPrecision) {
   const ExactSplit split = SplitExactly(degrees);
   const double magnitude = std::fabs(degrees);
-  char h = 0;
-  if (latitude)
-    h = split.negative ? 'S' : 'N';
-  else
-    h = split.negative ? 'W' : 'E';
+  const char h = HemisphereLetter(split.negative, latitude);
   PrintAngle(out, code, latitude, highPrecision,
              Angle{zor::platform::DoubleToInt32(static_cast<double>(split.degrees)),
                    zor::platform::DoubleToInt32(static_cast<double>(split.minutes)),
@@ -335,11 +331,7 @@ std::string FormatDms(double degrees, int decimals, bool latitude) {
       split.degrees += 1.0L;
     }
   }
-  char h = 0;
-  if (latitude)
-    h = split.negative ? 'S' : 'N';
-  else
-    h = split.negative ? 'W' : 'E';
+  const char h = HemisphereLetter(split.negative, latitude);
   std::string out;
   Printf(out, "%2d;%02d;%0*.*Lf%c",
          zor::platform::DoubleToInt32(static_cast<double>(split.degrees)),

@@ -105,7 +105,7 @@ void FormatDegreesMinutes(std::string& out, double degrees, int decimals, bool l
     minutes = 0.0L;
     whole += 1.0L;
   }
-  const char hemisphere = degrees < 0.0 ? (latitude ? 'S' : 'W') : (latitude ? 'N' : 'E');
+  const char hemisphere = HemisphereLetter(degrees < 0.0, latitude);
   const int width = decimals < 1 ? 2 : decimals + 3;
   out = FormatString(latitude ? "%02d %0*.*Lf %c" : "%03d %0*.*Lf %c",
                      DoubleToInt32(static_cast<double>(whole)), width, decimals, minutes,

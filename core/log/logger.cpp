@@ -119,25 +119,28 @@ char* PutDigits(char* out, uint32_t value, int width) {
 std::size_t WriteStamp(const CZORTime& now, int decimals, char* out, std::size_t size) {
   auto invalid = [&] { return static_cast<std::size_t>(std::snprintf(out, size, "Invalid")); };
   if (!now.IsValid()) return invalid();
-  int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0, ms = 0;
-  std::string micro;
+  int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0;
+  // The digits of the second shown, and their value.
+  int width = decimals;
+  int fraction = 0;
   if (decimals > 3) {
-    // Microseconds are cut, never rounded up, so the date is the value's own.
+    // Microseconds are cut, never rounded up, so the date is the value's own;
+    // more than six decimals show all six.
     int us = 0;
     if (!now.GetFieldsUs(year, month, day, dayOfWeek, hour, minute, second, us)) return invalid();
-    micro = now.FormatTime(decimals, ':');
-  } else if (!now.GetFieldsMs(year, month, day, dayOfWeek, hour, minute, second, ms)) {
-    return invalid();
+    width = std::min(decimals, 6);
+    fraction = width == 4 ? us / 100 : width == 5 ? us / 10 : us;
+  } else {
+    int ms = 0;
+    if (!now.GetFieldsMs(year, month, day, dayOfWeek, hour, minute, second, ms)) return invalid();
+    fraction = decimals == 1 ? ms / 100 : decimals == 2 ? ms / 10 : ms;
   }
-  if (year < 0 || year > 9999 || micro.size() > size - 16) {
+  if (year < 0 || year > 9999) {
     // Outside four digits the general printer keeps the sign and every digit.
     int n = 0;
-    if (!micro.empty()) {
-      n = std::snprintf(out, size, "%02d/%02d/%04d %s", day, month, year, micro.c_str());
-    } else if (decimals >= 1) {
-      const int fraction = decimals == 1 ? ms / 100 : decimals == 2 ? ms / 10 : ms;
+    if (width >= 1) {
       n = std::snprintf(out, size, "%02d/%02d/%04d %02d:%02d:%02d.%0*d", day, month, year, hour,
-                        minute, second, decimals, fraction);
+                        minute, second, width, fraction);
     } else {
       n = std::snprintf(out, size, "%02d/%02d/%04d %02d:%02d:%02d", day, month, year, hour,
                         minute, second);
@@ -151,19 +154,14 @@ std::size_t WriteStamp(const CZORTime& now, int decimals, char* out, std::size_t
   *p++ = '/';
   p = PutDigits(p, static_cast<uint32_t>(year), 4);
   *p++ = ' ';
-  if (!micro.empty()) {
-    std::memcpy(p, micro.data(), micro.size());
-    return static_cast<std::size_t>(p - out) + micro.size();
-  }
   p = PutDigits(p, static_cast<uint32_t>(hour), 2);
   *p++ = ':';
   p = PutDigits(p, static_cast<uint32_t>(minute), 2);
   *p++ = ':';
   p = PutDigits(p, static_cast<uint32_t>(second), 2);
-  if (decimals >= 1) {
+  if (width >= 1) {
     *p++ = '.';
-    const int fraction = decimals == 1 ? ms / 100 : decimals == 2 ? ms / 10 : ms;
-    p = PutDigits(p, static_cast<uint32_t>(fraction), decimals);
+    p = PutDigits(p, static_cast<uint32_t>(fraction), width);
   }
   *p = '\0';
   return static_cast<std::size_t>(p - out);

@@ -1,6 +1,8 @@
 #include "core/text/latlon_dms.h"
 
 #include <cmath>
+#include <cstdio>
+#include <limits>
 
 #include "platform/checked_int.h"
 
@@ -15,6 +17,23 @@ int32_t WrapIncrement(int32_t v) {
 }
 
 }  // namespace
+
+static_assert(std::numeric_limits<long double>::digits >= 61);
+
+ExactSplit SplitExactly(double value) {
+  const long double a = std::fabs(static_cast<long double>(value));
+  const long double d = std::floor(a);
+  const long double x = (a - d) * 60.0L;
+  const long double m = std::floor(x);
+  return ExactSplit{d, m, x, (x - m) * 60.0L, !(value >= 0.0)};
+}
+
+bool PrintsAsSixty(long double value, int decimals) {
+  if (!(value >= 59.0L && value < 60.0L)) return false;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*Lf", decimals, value);
+  return text[0] == '6';
+}
 
 DmsSplit SplitDegrees(double value) {
   const double a = std::fabs(value);
@@ -53,10 +72,7 @@ void DegreesToDms(double value, bool latitude, int& degrees, int& minutes, float
   degrees = zor::platform::DoubleToInt32(split.degrees);
   minutes = zor::platform::DoubleToInt32(split.minutes);
   seconds = s;
-  if (latitude)
-    hemisphere = split.negative ? 'S' : 'N';
-  else
-    hemisphere = split.negative ? 'W' : 'E';
+  hemisphere = HemisphereLetter(split.negative, latitude);
 }
 
 void DegreesToDmsRecord(double value, bool latitude, sDms& out, float threshold) {

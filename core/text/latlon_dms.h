@@ -44,6 +44,31 @@ struct DmsSplit {
 };
 DmsSplit SplitDegrees(double value);
 
+// The same split in long double, for text: the minutes and seconds of a
+// double are exact in a 64-bit significand (the fraction of the degrees has
+// at most 53 bits and each factor 60 adds four), so a text is rounded from
+// the true value and not from a double that may sit on the other side of a
+// rounding boundary.
+struct ExactSplit {
+  long double degrees;
+  long double minutes;      // whole minutes
+  long double fullMinutes;  // minutes with their fraction
+  long double seconds;
+  bool negative;  // the value was not >= 0 (NaN counts as negative)
+};
+ExactSplit SplitExactly(double value);
+
+// Whether minutes or seconds below 60 print as 60 with `decimals` decimals
+// ("%.*Lf"): the text itself decides, since the boundary
+// 60 - 0.5 * 10^-decimals has no exact binary value to compare with.
+bool PrintsAsSixty(long double value, int decimals);
+
+// 'S' or 'W' for a negative angle, else 'N' or 'E'.
+inline char HemisphereLetter(bool negative, bool latitude) {
+  if (negative) return latitude ? 'S' : 'W';
+  return latitude ? 'N' : 'E';
+}
+
 // True for 's', 'S', 'w' and 'W'.
 inline bool IsNegativeHemisphere(char hemisphere) {
   return hemisphere == 's' || hemisphere == 'S' || hemisphere == 'w' || hemisphere == 'W';

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
-#include <limits>
 
 #include "platform/checked_int.h"
 
@@ -150,38 +149,6 @@ constexpr bool AllFormatsMatchTheirArguments() {
 static_assert(AllFormatsMatchTheirArguments());
 
 constexpr int kMaxDmsDecimals = 32;
-
-// The minutes and seconds of a double are exact in a 64-bit significand: the
-// fraction of the degrees has at most 53 bits and each factor 60 adds four,
-// so the text is rounded from the true value and not from a double that may
-// sit on the other side of a rounding boundary.
-static_assert(std::numeric_limits<long double>::digits >= 61);
-
-struct ExactSplit {
-  long double degrees;
-  long double minutes;      // whole minutes
-  long double fullMinutes;  // minutes with their fraction
-  long double seconds;
-  bool negative;
-};
-
-ExactSplit SplitExactly(double value) {
-  const long double a = std::fabs(static_cast<long double>(value));
-  const long double d = std::floor(a);
-  const long double x = (a - d) * 60.0L;
-  const long double m = std::floor(x);
-  return ExactSplit{d, m, x, (x - m) * 60.0L, !(value >= 0.0)};
-}
-
-// Whether seconds below 60 print as 60 with `decimals` decimals: the text
-// itself decides, since the boundary 60 - 0.5 * 10^-decimals has no exact
-// binary value to compare with.
-bool PrintsAsSixty(long double value, int decimals) {
-  if (!(value >= 59.0L && value < 60.0L)) return false;
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*Lf", decimals, value);
-  return text[0] == '6';
-}
 
 // The value rounded to `decimals` decimals as printf rounds it, as the double
 // nearest that text: with at most 15 significant digits that double prints
@@ -345,11 +312,7 @@ void FormatLatLon(std::string& out, int code, double degrees, bool latitude,
                   bool highPrecision) {
   const ExactSplit split = SplitExactly(degrees);
   const double magnitude = std::fabs(degrees);
-  char h = 0;
-  if (latitude)
-    h = split.negative ? 'S' : 'N';
-  else
-    h = split.negative ? 'W' : 'E';
+  const char h = HemisphereLetter(split.negative, latitude);
   PrintAngle(out, code, latitude, highPrecision,
              Angle{zor::platform::DoubleToInt32(static_cast<double>(split.degrees)),
                    zor::platform::DoubleToInt32(static_cast<double>(split.minutes)),
@@ -368,11 +331,7 @@ std::string FormatDms(double degrees, int decimals, bool latitude) {
       split.degrees += 1.0L;
     }
   }
-  char h = 0;
-  if (latitude)
-    h = split.negative ? 'S' : 'N';
-  else
-    h = split.negative ? 'W' : 'E';
+  const char h = HemisphereLetter(split.negative, latitude);
   std::string out;
   Printf(out, "%2d;%02d;%0*.*Lf%c",
          zor::platform::DoubleToInt32(static_cast<double>(split.degrees)),

@@ -51,14 +51,13 @@ bool EqualsAny(std::string_view word, std::initializer_list<std::string_view> li
   return std::find(list.begin(), list.end(), word) != list.end();
 }
 
-bool IsUnitWord(std::string_view w) {
-  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "m", "min", "mins", "minute",
-                       "minutes", "sec", "secs", "second", "seconds"});
-}
-
 bool IsDegreeOrMinutesWord(std::string_view w) {
   return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "m", "min", "mins", "minute",
                        "minutes"});
+}
+
+bool IsUnitWord(std::string_view w) {
+  return IsDegreeOrMinutesWord(w) || EqualsAny(w, {"sec", "secs", "second", "seconds"});
 }
 
 // +1 for "n", "e", "north", "east"; -1 for "s", "w", "south", "west"; 0 for

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
+#include "core/text/latlon_dms.h"
 #include "core/text/latlon_format.h"
 #include "core/text/display_chars.h"
 #include "core/text/string_helpers.h"
@@ -93,22 +93,19 @@ std::string LocaleWholeNumber(uint64_t value) {
   return text;
 }
 
-// Whole degrees and minutes rounded to `decimals`, carried into the next
-// degree when they would print as 60 (which ParseLatitudeDm refuses). The
-// minutes of a double are exact in a 64-bit significand (the fraction has at
-// most 53 bits and the factor 60 adds four), so the rounding is that of the
-// true value.
+// Whole degrees and minutes rounded to `decimals` from the exact split,
+// carried into the next degree when they would print as 60 (which
+// ParseLatitudeDm refuses).
 void FormatDegreesMinutes(std::string& out, double degrees, int decimals, bool latitude) {
-  static_assert(std::numeric_limits<long double>::digits >= 57);
   decimals = ClampDecimals(decimals);
-  const long double a = std::fabs(static_cast<long double>(degrees));
-  long double whole = std::floor(a);
-  long double minutes = (a - whole) * 60.0L;
-  if (minutes < 60.0L && FormatString("%.*Lf", decimals, minutes).rfind("60", 0) == 0) {
+  const ExactSplit split = SplitExactly(degrees);
+  long double whole = split.degrees;
+  long double minutes = split.fullMinutes;
+  if (PrintsAsSixty(minutes, decimals)) {
     minutes = 0.0L;
     whole += 1.0L;
   }
-  const char hemisphere = degrees < 0.0 ? (latitude ? 'S' : 'W') : (latitude ? 'N' : 'E');
+  const char hemisphere = HemisphereLetter(degrees < 0.0, latitude);
   const int width = decimals < 1 ? 2 : decimals + 3;
   out = FormatString(latitude ? "%02d %0*.*Lf %c" : "%03d %0*.*Lf %c",
                      DoubleToInt32(static_cast<double>(whole)), width, decimals, minutes,

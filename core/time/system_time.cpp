@@ -36,14 +36,15 @@ std::string ApplySeparator(std::string text, char separator) {
 }
 
 // "hh:mm:ss[.f]" of whole fields: milliseconds for 3 decimals, tenths of
-// them for 2 and 1, the milliseconds as a six-digit fraction cut to
+// them for 2 and 1, the microseconds as a six-digit fraction cut to
 // `decimals` digits above 3.
-std::string ClockText(int hour, int minute, int second, int milliseconds, int decimals,
+std::string ClockText(int hour, int minute, int second, int microseconds, int decimals,
                       char separator) {
   char buffer[64];
+  const int milliseconds = microseconds / 1000;
   if (decimals > 3) {
     std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d.%06d", hour, minute, second,
-                  milliseconds * 1000);
+                  microseconds);
     std::string text(buffer);
     text.resize(std::min<std::size_t>(text.size(), static_cast<std::size_t>(decimals) + 9));
     return ApplySeparator(std::move(text), separator);
@@ -299,7 +300,8 @@ std::string FormatTimeOfDay(const CZORTime& time, int decimals, char separator) 
 
 std::string FormatSystemTimeOfDay(const SYSTEMTIME& st, int decimals, char separator) {
   if (st.wYear == 0) return "Invalid";
-  return ClockText(st.wHour, st.wMinute, st.wSecond, st.wMilliseconds, decimals, separator);
+  return ClockText(st.wHour, st.wMinute, st.wSecond, st.wMilliseconds * 1000, decimals,
+                   separator);
 }
 
 std::string FormatDateTime(const CZORTime& time, int decimals, char separator) {
@@ -309,11 +311,12 @@ std::string FormatDateTime(const CZORTime& time, int decimals, char separator) {
     if (!time.GetFieldsUs(year, month, day, dayOfWeek, hour, minute, second, us)) {
       return "Invalid";
     }
-    return DateText(year, month, day) + time.FormatTime(decimals, separator);
+    return DateText(year, month, day) + ClockText(hour, minute, second, us, decimals, separator);
   }
   int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0, ms = 0;
   if (!time.GetFieldsMs(year, month, day, dayOfWeek, hour, minute, second, ms)) return "Invalid";
-  return DateText(year, month, day) + ClockText(hour, minute, second, ms, decimals, separator);
+  return DateText(year, month, day) +
+         ClockText(hour, minute, second, ms * 1000, decimals, separator);
 }
 
 std::string FormatSystemDateTime(const SYSTEMTIME& st, int decimals, char separator) {

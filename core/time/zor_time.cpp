@@ -158,6 +158,16 @@ void CZORTime::Store(int64_t day, double seconds) noexcept {
   m_seconds = seconds;
 }
 
+void CZORTime::StoreFolded(int64_t day, double seconds) noexcept {
+  int64_t days = 0;
+  double rest = 0.0;
+  if (!SplitDays(seconds, days, rest)) {
+    Clear();
+    return;
+  }
+  Store(day + days, rest);
+}
+
 void CZORTime::SetGpsWeek(int32_t week, double secondsOfWeek) noexcept {
   if (week == kNotSetGpsWeek && secondsOfWeek == kNotSetGpsSeconds) {
     Clear();
@@ -221,25 +231,9 @@ void CZORTime::SetDecimalYear(double decimalYear) noexcept {
   SetDecimalYear(y, decimalYear - year, false);
 }
 
-void CZORTime::SetUnixSeconds(double seconds) noexcept {
-  int64_t n = 0;
-  double rest = 0.0;
-  if (!SplitDays(seconds, n, rest)) {
-    Clear();
-    return;
-  }
-  Store(n + kMjdUnixEpoch, rest);
-}
+void CZORTime::SetUnixSeconds(double seconds) noexcept { StoreFolded(kMjdUnixEpoch, seconds); }
 
-void CZORTime::SetMjdSeconds(double seconds) noexcept {
-  int64_t n = 0;
-  double rest = 0.0;
-  if (!SplitDays(seconds, n, rest)) {
-    Clear();
-    return;
-  }
-  Store(n, rest);
-}
+void CZORTime::SetMjdSeconds(double seconds) noexcept { StoreFolded(0, seconds); }
 
 int CZORTime::SetTimeOfDay(const CZORTime& reference, int hour, int minute,
                            double seconds) noexcept {
@@ -645,13 +639,7 @@ CZORTime& CZORTime::operator+=(double seconds) noexcept {
     m_seconds = s;
     return *this;
   }
-  int64_t n = 0;
-  double rest = 0.0;
-  if (!SplitDays(s, n, rest)) {
-    Clear();
-    return *this;
-  }
-  Store(int64_t{m_day} + n, rest);
+  StoreFolded(m_day, s);
   return *this;
 }
 

@@ -225,6 +225,9 @@ class CZORTime : public Zor::ISerializable {
   // Stores the pair, or the not-set value when the day does not fit in 32
   // bits or the seconds are not finite.
   void Store(int64_t day, double seconds) noexcept;
+  // Store of `day` moved by the whole days in `seconds`, the rest folded into
+  // [0, 86400) (SplitDays); not set when that cannot be represented.
+  void StoreFolded(int64_t day, double seconds) noexcept;
   // SetGpsWeek without the not-set image; false when the result is not set.
   bool SetGpsWeekRaw(int64_t week, double secondsOfWeek) noexcept;
   AlignResult AlignDays(const CZORTime& reference, int& moved) noexcept;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/text/code_page.h"
+#include "core/text/text_search.h"
 
 namespace Zor::xml {
 
@@ -29,25 +30,20 @@ constexpr XML_Char kNamespaceSeparator = '|';
 // when the reader reaches it rather than when it is parsed.
 constexpr int32_t kNamespaceBinding = -1;
 
-bool EqualsIgnoringCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    const char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
-    if (x != *b) return false;
-  }
-  return *a == *b;
-}
-
 // The parser knows UTF-8, UTF-16, ISO-8859-1 and US-ASCII itself; files
 // written by the suite's Windows programs may also declare their ANSI code
 // page. Its five unassigned bytes are not characters.
 int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
   bool known = false;
   for (const char* alias : {"windows-1252", "windows_1252", "cp1252"})
-    known = known || EqualsIgnoringCase(name, alias);
+    known = known || CompareNoCase(name, alias) == 0;
   if (!known) return XML_STATUS_ERROR;
+  std::string bytes(256, '\0');
+  for (int b = 0; b < 256; ++b) bytes[static_cast<std::size_t>(b)] = static_cast<char>(b);
+  const std::u16string units = Cp1252ToUtf16(bytes);
   for (int b = 0; b < 256; ++b) {
     const bool unassigned = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
-    info->map[b] = unassigned ? -1 : Cp1252ToUtf16(std::string(1, static_cast<char>(b)))[0];
+    info->map[b] = unassigned ? -1 : units[static_cast<std::size_t>(b)];
   }
   info->data = nullptr;
   info->convert = nullptr;

@@ -51,13 +51,17 @@ bool EqualsAny(std::string_view word, std::initializer_list<std::string_view> li
   return std::find(list.begin(), list.end(), word) != list.end();
 }
 
-bool IsDegreeOrMinutesWord(std::string_view w) {
-  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees", "m", "min", "mins", "minute",
-                       "minutes"});
+bool IsDegreesWord(std::string_view w) {
+  return EqualsAny(w, {"d", "deg", "degs", "degree", "degrees"});
+}
+
+bool IsMinutesWord(std::string_view w) {
+  return EqualsAny(w, {"m", "min", "mins", "minute", "minutes"});
 }
 
 bool IsUnitWord(std::string_view w) {
-  return IsDegreeOrMinutesWord(w) || EqualsAny(w, {"sec", "secs", "second", "seconds"});
+  return IsDegreesWord(w) || IsMinutesWord(w) ||
+         EqualsAny(w, {"sec", "secs", "second", "seconds"});
 }
 
 // +1 for "n", "e", "north", "east"; -1 for "s", "w", "south", "west"; 0 for
@@ -80,54 +84,67 @@ const char* SkipBlanks(const char* p) {
   return p;
 }
 
-enum class UnitMark { kNone, kSymbol, kWord };
+// Where a unit after the number would start (blanks skipped); null when the
+// number was not found.
+const char* UnitAfter(const NumberSpan& number) {
+  return number.end == nullptr ? nullptr : SkipBlanks(number.end);
+}
 
-// What follows a number (after blanks) as its unit: a unit word (d, deg, m,
-// min, ...), a symbol (quote, prime, the degree sign in Latin-1 or UTF-8) or
-// nothing of the kind.
-UnitMark UnitMarkAfter(const NumberSpan& number) {
-  if (number.end == nullptr) return UnitMark::kNone;
-  const char* p = SkipBlanks(number.end);
-  if (*p == '\'' || *p == '"' || *p == '\xB0' || *p == '\xBA') return UnitMark::kSymbol;
-  if (*p == '\xC2' && (p[1] == '\xB0' || p[1] == '\xBA')) return UnitMark::kSymbol;
-  if (*p == '\xE2' && p[1] == '\x80' && (p[2] == '\xB2' || p[2] == '\xB3')) return UnitMark::kSymbol;
-  return IsDegreeOrMinutesWord(LetterRun(p)) ? UnitMark::kWord : UnitMark::kNone;
+// The degrees are marked as degrees: a degree word (d, deg, ...) or the
+// degree sign, in the 8-bit code page (0xB0, or the ordinal 0xBA typed in its
+// place) or in UTF-8. 'd' and the sign count alike.
+bool DegreesMarked(const NumberSpan& number) {
+  const char* p = UnitAfter(number);
+  if (p == nullptr) return false;
+  if (*p == '\xB0' || *p == '\xBA') return true;
+  if (*p == '\xC2' && (p[1] == '\xB0' || p[1] == '\xBA')) return true;
+  return IsDegreesWord(LetterRun(p));
+}
+
+// The minutes are marked with a minutes word (m, min, ...).
+bool MinutesMarked(const NumberSpan& number) {
+  const char* p = UnitAfter(number);
+  return p != nullptr && IsMinutesWord(LetterRun(p));
 }
 
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 
-// The sign of a run of letters that names a hemisphere: a hemisphere word,
-// or a unit written in lower case with a capital hemisphere letter glued to
-// it ("30.5secS", "10mN"). 0 for anything else.
-double RunSign(std::string_view run, const std::string& lower) {
+// The sign of a run of letters that names a hemisphere: a hemisphere word
+// or, straight after a number, a unit with one hemisphere letter glued to it
+// ("30.5secS", "10mN", "30.5SW"). A run that is a unit word as it stands
+// ("secs", "MINS") is that unit, unless a capital follows the unit written
+// in lower case ("secS"). 0 for anything else.
+double RunSign(std::string_view run, const std::string& lower, bool afterNumber) {
   const double sign = HemisphereSign(lower);
-  if (sign != 0.0 || run.size() < 2) return sign;
-  const char last = run.back();
+  if (sign != 0.0 || !afterNumber || run.size() < 2) return sign;
   const std::string_view unit = std::string_view(lower).substr(0, lower.size() - 1);
-  if (!IsUpper(last) || !(IsUnitWord(unit) || unit == "s")) return 0.0;
-  if (std::any_of(run.begin(), run.end() - 1, IsUpper)) return 0.0;
+  if (!IsUnitWord(unit) && unit != "s") return 0.0;
+  if (IsUnitWord(lower)) {
+    const bool capitalAfterLowerCase =
+        IsUpper(run.back()) && std::none_of(run.begin(), run.end() - 1, IsUpper);
+    if (!capitalAfterLowerCase) return 0.0;
+  }
   return HemisphereSign(std::string_view(lower).substr(lower.size() - 1));
 }
 
 // A '+', '-' or hemisphere word met in the text.
 struct SignMark {
   double sign;
-  // An "s" straight after the seconds number: the seconds unit or south.
-  bool maybeSecondsUnit;
-  bool lowerCaseAttached;  // that "s" is lower case and touches the number
+  // A lone "s" or "S" straight after the seconds number (blanks allowed):
+  // south, or the seconds' unit.
+  bool afterSeconds;
+  bool lowerCase;
 };
 
-// The sign from the first '+', '-' or hemisphere letter. Letters count only
-// as a word of their own ("S", "South"), never inside a longer word, and unit
-// words are passed over. An "s" straight after the seconds is their unit when
-// a further mark follows to give the hemisphere ("52 10 30.5 s N"), when the
-// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when it is a
-// lower-case letter touching the number ("52 10 30.5s", "52\xB0 10' 30.5s").
-// Otherwise it is south, as in "52;10;30.500S", which the suite's own formats
-// print, or "52\xB0 10' 30.5 S".
+// The sign from the first '+', '-' or hemisphere letter, the rule the header
+// gives. The one letter that is both a unit and a hemisphere is an 's' after
+// the seconds; it is passed over as their unit only where it cannot be the
+// hemisphere: another mark follows it, or it is a lower-case 's' finishing
+// degrees and minutes marked with 'd' (or the degree sign) and 'm', glued to
+// the seconds as the 'm' is to the minutes, or spaced as it is.
 double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
   std::vector<SignMark> marks;
-  const char* secondsUnitAt = numbers[2].end == nullptr ? nullptr : SkipBlanks(numbers[2].end);
+  const char* secondsUnitAt = UnitAfter(numbers[2]);
   for (const char* p = text; *p != '\0';) {
     // An exponent inside a number ("1e-5") is neither a sign nor a letter.
     const auto inside = std::find_if(std::begin(numbers), std::end(numbers),
@@ -148,19 +165,24 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
     const char* start = p;
     const std::string word = LetterRun(p);
     p += word.size();
-    const double sign = RunSign(std::string_view(start, word.size()), word);
+    const bool afterNumber =
+        std::any_of(std::begin(numbers), std::end(numbers),
+                    [start](const NumberSpan& n) { return UnitAfter(n) == start; });
+    const double sign = RunSign(std::string_view(start, word.size()), word, afterNumber);
     if (sign == 0.0) continue;
-    const bool afterSeconds = word == "s" && start == secondsUnitAt;
-    marks.push_back(SignMark{sign, afterSeconds, afterSeconds && *start == 's' &&
-                                                     start == numbers[2].end});
+    marks.push_back(SignMark{sign, word == "s" && start == secondsUnitAt, *start == 's'});
   }
-  const UnitMark degreesUnit = UnitMarkAfter(numbers[0]);
-  const UnitMark minutesUnit = UnitMarkAfter(numbers[1]);
-  const bool unitWords = degreesUnit == UnitMark::kWord || minutesUnit == UnitMark::kWord;
+  // The 's' finishes the 'd' and 'm' marks only when it stands from the
+  // seconds as the 'm' stands from the minutes: "52d10m30.5 s" may be south.
+  const bool spacedAsMinutes = secondsUnitAt != nullptr &&
+                               (secondsUnitAt != numbers[2].end) ==
+                                   (UnitAfter(numbers[1]) != numbers[1].end);
+  const bool dmsLetters =
+      DegreesMarked(numbers[0]) && MinutesMarked(numbers[1]) && spacedAsMinutes;
   for (std::size_t i = 0; i < marks.size(); ++i) {
     const SignMark& m = marks[i];
     const bool secondsUnit =
-        m.maybeSecondsUnit && (i + 1 < marks.size() || unitWords || m.lowerCaseAttached);
+        m.afterSeconds && (i + 1 < marks.size() || (m.lowerCase && dmsLetters));
     if (!secondsUnit) return m.sign;
   }
   return 1.0;

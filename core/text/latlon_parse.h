@@ -32,16 +32,39 @@ bool ParseLatLonToDms(std::string_view text, sDms& out, bool latitude);
 
 // Reads up to three numbers (degrees, minutes, seconds) separated by anything
 // that is not a digit ("52 10 30.5 N", "52d10m30.5s S", "-52;10"); missing
-// parts count 0 and a text without digits gives 0. The sign comes from the
-// first '+', '-' or hemisphere ('S'/'W' negative, either case), a hemisphere
-// being a word of its own: a letter ("N", "s") or "North", "South", "East",
-// "West" (or a capital letter glued to a lower-case unit, "30.5secS");
-// letters inside other words ("Latitude") and unit words (d, deg, m, min,
-// sec, ...) are passed over. An 's' straight after the seconds is their unit
-// when another sign mark follows ("52 10 30.5 s N" is north), when the
-// degrees or minutes carry a unit word ("52d 10m 30.5s"), or when the 's' is
-// lower case and touches the number ("52 10 30.5s"); otherwise it is south
-// ("52;10;30.5S", "52 10 30 S", "52 10 30 s", "52\xB0 10' 30.5 S").
+// parts count 0 and a text without digits gives 0.
+//
+// The sign comes from the first '+', '-' or hemisphere in the text ('S' and
+// 'W' negative, either case; none: positive). A hemisphere is a word of its
+// own: a letter ("N", "s") or "North", "South", "East", "West", or a capital
+// letter glued to a lower-case unit ("30.5secS", "15minW"). Letters inside
+// other words ("Latitude", "Swell") and unit words (d, deg, degrees, m, min,
+// minutes, sec, seconds, ...) name no hemisphere. The degree sign (0xB0 in the
+// 8-bit code page, or UTF-8) and 'd' count alike.
+// The one letter that may be either is an 's' after the seconds. It is their
+// unit only where it cannot be the hemisphere: another mark follows it, or it
+// is a lower-case 's' after degrees and minutes marked with 'd' (or the
+// degree sign) and 'm', glued to the seconds as the 'm' is glued to the
+// minutes, or spaced as the 'm' is spaced. Anywhere else it is south:
+//
+//   text                   reads   why
+//   "52 10 30.5 N"         north   the hemisphere letter
+//   "52d10m30.5s"          north   lower-case 's' after 'd' and 'm': a unit
+//   "52\xB0 10m 30.5 s"    north   the degree sign counts as 'd'
+//   "52d10m30.5s S"        south   the 's' is a unit, 'S' the hemisphere
+//   "52 10 30.5 s N"       north   a mark follows the 's': it is a unit
+//   "52deg 10min 30.5secS" south   "sec" is a unit, 'S' glued to it is south
+//   "52 10 30 S"           south
+//   "52;10;30.500S"        south   the suite's own hemisphere formats
+//   "52d10'30.5S"          south   minutes not marked 'm' ("'" is no 'm')
+//   "52\xB0 10' 30.5S"     south   as with 'd'
+//   "52 10m 30.5S"         south   degrees not marked 'd'
+//   "52deg 10' 30.5S"      south   the 'e' of "deg" names no hemisphere
+//   "52d10m30.5S"          south   a capital 'S' is a unit only before a mark
+//   "52 10 30.5s"          south   no 'd' and 'm' around it
+//   "52d10m30.5 s"         south   spaced where the 'm' is glued
+//   "Latitude 52 10 30 S"  south   "Latitude" names no hemisphere
+//   "+52 10 30.5 S"        north   the first mark decides
 double ParseDms(const std::string& text);
 double ParseDmsText(const char* text);  // null gives 0
 double ParseDmsTextRadians(const char* text);

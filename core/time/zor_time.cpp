@@ -514,36 +514,15 @@ std::string CZORTime::FormatTime(int decimals, char separator) const {
 std::string CZORTime::FormatMjd(int decimals) const {
   if (!IsValid()) return "Invalid";
   const int precision = std::clamp(decimals, 0, 17);
-  // One rounding of the instant: the seconds folded into their day, and a
-  // day whose seconds round to 86400 is the next day's start.
+  // The seconds are folded into their day and printed as printf prints them
+  // (the binary value, exact ties to even), as the suite's Windows programs
+  // print them; a day whose seconds print as 86400 is the next day's start.
   int64_t day = m_day;
   double seconds = m_seconds;
   int64_t days = 0;
   double rest = 0.0;
   if (SplitDays(m_seconds, days, rest) && FitsInt32(day + days)) {
     day += days;
-    if (precision <= 3) {
-      // Whole units of the last digit, rounded as GetFieldsMs rounds
-      // (floor(s * 10^d + 0.5)), so three decimals show the milliseconds
-      // every other text of the value shows.
-      constexpr int64_t kScale[] = {1, 10, 100, 1000};
-      const int64_t scale = kScale[precision];
-      int64_t units = static_cast<int64_t>(rest * static_cast<double>(scale) + 0.5);
-      if (units >= kSecondsPerDay * scale && FitsInt32(day + 1)) {
-        ++day;
-        units = 0;
-      }
-      char buf[64];
-      if (precision == 0) {
-        std::snprintf(buf, sizeof buf, "%05d %05lld", static_cast<int32_t>(day),
-                      static_cast<long long>(units));
-      } else {
-        std::snprintf(buf, sizeof buf, "%05d %0*lld.%0*lld", static_cast<int32_t>(day),
-                      std::max(1, 4 - precision), static_cast<long long>(units / scale), precision,
-                      static_cast<long long>(units % scale));
-      }
-      return buf;
-    }
     seconds = rest;
     char printed[48];
     std::snprintf(printed, sizeof printed, "%.*f", precision, rest);

@@ -182,10 +182,12 @@ class CZORTime : public Zor::ISerializable {
   // ':' keeps the colons, 0 removes them, any other byte replaces them.
   std::string FormatTime(int decimals, char separator) const;
   // Five-digit day, a blank, the seconds with `decimals` digits (0..17):
-  // "51544 43200.000". The seconds are folded into their day and rounded
-  // once, so 86399.9996 s with 3 decimals is "51545 0.000", never 86400; up
-  // to 3 decimals they round as GetFieldsMs (floor(s * 10^d + 0.5)), so the
-  // milliseconds are those of every other text.
+  // "51544 43200.000". The seconds are folded into their day and printed
+  // by "%05.<decimals>f", which rounds the binary value (exact ties to even:
+  // 4.5 s with 0 decimals is "00004", 12209.65 s with 1 is "12209.6", where
+  // the millisecond fields may round the other way); seconds that print as
+  // 86400 are the next day's start, so 86399.9996 s with 3 decimals is
+  // "51545 0.000".
   std::string FormatMjd(int decimals) const;
   // -999 when this is not set; 1 when `other` is not set; else -1, 0, 1 by
   // day, then by seconds.

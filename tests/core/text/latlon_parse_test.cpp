@@ -83,7 +83,7 @@ TEST(LatLonParse, DmsTakesSignFromMarkersNotUnits) {
 
 // A hemisphere letter is a word of its own: the letters of "Latitude" and
 // "Longitude" name none, and an 's' after the seconds is their unit once the
-// other parts carry units or a hemisphere follows.
+// degrees and minutes carry 'd' and 'm' or a hemisphere follows.
 TEST(LatLonParse, DmsHemisphereStandsAlone) {
   const double v = 52.0 + 10.0 / 60.0 + 30.0 / 3600.0;
   const double w = 52.0 + 10.0 / 60.0 + 30.5 / 3600.0;
@@ -102,24 +102,25 @@ TEST(LatLonParse, DmsHemisphereStandsAlone) {
   EXPECT_DOUBLE_EQ(ParseDms("52 d 10 m 30.5 s S"), -w);
   EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5 s N"), w);
   EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5 s W"), -w);
-  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5s"), w);      // Latin-1 degree sign
+  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10m 30.5s"), w);      // Latin-1 degree sign
+  EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5s"), -w);     // minutes not marked 'm'
   EXPECT_DOUBLE_EQ(ParseDms("52\xC2\xB0 10' 30.5s S"), -w);  // UTF-8 degree sign
   EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s N"), w);   // a hemisphere follows the unit
   EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s"), -w);    // nothing else: south
-  // A lower-case 's' touching the seconds is their unit whatever the other
-  // separators are; a capital touching them is the suite's hemisphere.
-  for (const char* text : {"52 10 30.5s", "52:10:30.5s", "52;10;30.5s", "52,10,30.5s",
-                           "N 52 10 30.5s", "52 10 30.5s N", "+52 10 30.5s"})
+  // Without 'd' and 'm' an 's' touching the seconds is south, as the first
+  // hemisphere letter, unless a mark stands before or after it.
+  for (const char* text : {"N 52 10 30.5s", "52 10 30.5s N", "+52 10 30.5s"})
     EXPECT_DOUBLE_EQ(ParseDms(text), w) << text;
   for (const char* text : {"52 10 30.5s S", "S 52 10 30.5s", "-52 10 30.5s", "52:10:30.5S",
-                           "52 10 30.5s south", "52 10 30.5s w"})
+                           "52 10 30.5s south", "52 10 30.5s w", "52 10 30.5s", "52:10:30.5s",
+                           "52;10;30.5s", "52,10,30.5s"})
     EXPECT_DOUBLE_EQ(ParseDms(text), -w) << text;
-  // Unit symbols on the degrees and minutes: a lower-case 's' touching the
-  // seconds is their unit, a capital or a free-standing one is south.
+  // Unit symbols on the degrees and minutes: an 's' after the seconds is
+  // south.
   EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5 S"), -w);
   EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5S"), -w);
   EXPECT_DOUBLE_EQ(ParseDms("52\xB0 10' 30.5\" S"), -w);
-  EXPECT_DOUBLE_EQ(ParseDms("52\xE2\x80\xB2 10\xE2\x80\xB2 30.5s"), w);  // primes
+  EXPECT_DOUBLE_EQ(ParseDms("52\xE2\x80\xB2 10\xE2\x80\xB2 30.5s"), -w);  // primes
   EXPECT_DOUBLE_EQ(ParseDms("52d 10m 30.5s"), w);
   EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5secS"), -w);  // a capital glued to the unit
   EXPECT_DOUBLE_EQ(ParseDms("52deg 10min 30.5sS"), -w);
@@ -132,6 +133,54 @@ TEST(LatLonParse, DmsHemisphereStandsAlone) {
   std::string longText(200000, 'x');
   longText += " 52 10 30 S";
   EXPECT_DOUBLE_EQ(ParseDms(longText), -v);
+}
+
+// Every way of marking the three parts (unit letters, symbols, bare
+// separators; glued to the numbers or spaced), each with no hemisphere and
+// with each hemisphere letter glued or spaced after it. A hemisphere that is
+// written is never lost, 'd' and the degree sign (8-bit or UTF-8) count
+// alike, and only a lower-case 's' finishing 'd' and 'm' marks is taken for
+// the seconds' unit rather than south.
+TEST(LatLonParse, DmsUnitMarksNeverHideTheHemisphere) {
+  const double w = 52.0 + 10.0 / 60.0 + 30.5 / 3600.0;
+  for (const char* text : {"52d10'30.5S", "52\xB0" "10'30.5S", "52\xC2\xB0" "10'30.5S",
+                           "52 10m 30.5S", "52deg 10' 30.5S", "52d10m30.5S", "52D10M30.5S",
+                           "52d 10' 30.5s", "52 10m 30.5s", "52D 10M 30.5SW", "52d10m30.5sw",
+                           "52d10m30.5ss", "52 10 30.5SECW"})
+    EXPECT_DOUBLE_EQ(ParseDms(text), -w) << text;
+  for (const char* text : {"52d10m30.5s", "52D10M30.5s", "52\xB0 10min 30.5s", "52 d 10 m 30.5 s",
+                           "52d10m30.5sn", "52D 10M 30.5SE", "52 10 30.5SN"})
+    EXPECT_DOUBLE_EQ(ParseDms(text), w) << text;
+
+  const std::string degreeMarks[] = {"d", "deg", "D", "\xB0", "\xC2\xB0", " ", ";"};
+  const std::string minuteMarks[] = {"m", "min", "M", "'", "\xE2\x80\xB2", " ", ":"};
+  const std::string secondMarks[] = {"s", "sec", "S", "SEC", "\"", ""};
+  const std::string hemispheres[] = {"", "N", "S", "E", "W", " N", " S", " E", " W", " n", " s"};
+  for (const char* glue : {"", " "}) {
+    for (const std::string& dm : degreeMarks) {
+      for (const std::string& mm : minuteMarks) {
+        for (const std::string& sm : secondMarks) {
+          for (const std::string& h : hemispheres) {
+            if (sm == "SEC" && h == "S") continue;  // "SECS" is the unit word
+            const std::string text =
+                std::string("52") + glue + dm + glue + "10" + glue + mm + glue + "30.5" + glue + sm + h;
+            bool south = h.find_first_of("SWsw") != std::string::npos;
+            // A lone 's' after the seconds, spaced as the 'm' is or not.
+            const bool loneS = sm == "s" && h.empty();
+            const bool loneSpacedS = sm.empty() && h == " s";
+            if (loneS || loneSpacedS) {
+              const bool dUnit = dm != " " && dm != ";";
+              const bool mUnit = mm == "m" || mm == "min" || mm == "M";
+              south = !(dUnit && mUnit && (loneS || std::string(glue) == " "));
+            } else if (h.empty()) {
+              south = sm == "S";
+            }
+            ASSERT_DOUBLE_EQ(ParseDms(text), south ? -w : w) << '"' << text << '"';
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(LatLonParse, DegreesAndMinutesForms) {

@@ -355,11 +355,33 @@ TEST(CZORTime, MjdAndBoostTexts) {
   EXPECT_EQ(Make(51544, 90000.0).FormatMjd(1), "51545 3600.0");
   EXPECT_EQ(Make(51544, -0.25).FormatMjd(2), "51543 86399.75");
   EXPECT_EQ(Make(-1, 86399.99999).FormatMjd(2), "00000 00.00");
-  // Three decimals show the milliseconds of the other texts, ties included.
-  for (double seconds : {59.4995, 59.9995, 86399.0005, 43199.4995}) {
-    const std::string clock = Make(60000, seconds).FormatTime(3, ':');
-    const std::string mjd = Make(60000, seconds).FormatMjd(3);
-    EXPECT_EQ(mjd.substr(mjd.size() - 3), clock.substr(clock.size() - 3)) << seconds;
+  // The seconds print as printf prints them at every number of decimals:
+  // the binary value rounded, exact ties to even. Values on and beside the
+  // ties of each decimal, and just below a whole day, where only seconds
+  // that print as 86400 move to the next day.
+  EXPECT_EQ(Make(60000, 12209.65).FormatMjd(1), "60000 12209.6");
+  EXPECT_EQ(Make(60000, 4.5).FormatMjd(0), "60000 00004");
+  EXPECT_EQ(Make(60000, 59.9995).FormatMjd(3), "60000 59.999");
+  auto printf_mjd = [](int32_t day, int decimals, double seconds) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%05d %05.*f", day, decimals, seconds);
+    return std::string(text);
+  };
+  for (int decimals = 0; decimals <= 17; ++decimals) {
+    const double unit = std::pow(10.0, -decimals);
+    for (double base : {0.0, 4.0, 59.0, 12209.0, 43199.0, 86398.0, 86399.0}) {
+      for (double steps : {0.0, 1.0, 2.0, 5.0, 6.0, 9.0, 65.0, 125.0, 99.0, 999.0}) {
+        const double tie = base + (steps + 0.5) * unit;
+        for (double s : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e9), base + 0.625,
+                         base + 0.375, base + 0.0625, base + 0.9375, base + 0.99999999}) {
+          if (!(s >= 0.0 && s < 86400.0)) continue;
+          std::string expected = printf_mjd(60000, decimals, s);
+          if (std::strtod(expected.c_str() + 6, nullptr) >= 86400.0)
+            expected = printf_mjd(60001, decimals, 0.0);
+          ASSERT_EQ(Make(60000, s).FormatMjd(decimals), expected) << s << ' ' << decimals;
+        }
+      }
+    }
   }
   for (int decimals = 0; decimals <= 6; ++decimals) {
     for (double off : {0.0, 0.0004, 0.0005, 0.4999, 0.5, 0.9994, 0.9995, 0.99949999, 0.9999999}) {

@@ -70,15 +70,22 @@ void HdrEntryStore::Release(sHdrEntry* e) noexcept {
 
 uint8_t* HdrEntryStore::NewBlock(std::size_t n) {
   if (n == 0) return nullptr;
-  Block block;
   if (spare_.size >= n) {
-    block = std::exchange(spare_, Block());
+    blocks_.push_back(std::move(spare_));  // the spare stays when this throws
   } else {
-    block = Block{std::make_unique_for_overwrite<uint8_t[]>(n), n};
+    Block block(std::make_unique_for_overwrite<uint8_t[]>(n), n);
     if (n >= 2 * kHugePage) PreferHugePages(block.bytes.get(), n);
+    blocks_.push_back(std::move(block));
   }
-  blocks_.push_back(std::move(block));
   return blocks_.back().bytes.get();
+}
+
+void HdrEntryStore::Swap(HdrEntryStore& other) noexcept {
+  chunks_.swap(other.chunks_);
+  std::swap(slots_, other.slots_);
+  free_.swap(other.free_);
+  blocks_.swap(other.blocks_);
+  std::swap(spare_, other.spare_);
 }
 
 void HdrEntryStore::Clear() noexcept {

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "database/header/hdr_entry.h"
@@ -35,8 +36,14 @@ class HdrEntryStore {
   }
 
   HdrEntryStore() = default;
-  HdrEntryStore(HdrEntryStore&&) noexcept = default;
-  HdrEntryStore& operator=(HdrEntryStore&&) noexcept = default;
+  // The moved-from store is empty, as a new one is, and takes any call.
+  HdrEntryStore(HdrEntryStore&& other) noexcept { Swap(other); }
+  HdrEntryStore& operator=(HdrEntryStore&& other) noexcept {
+    HdrEntryStore taken(std::move(other));  // a move into itself keeps the store
+    Swap(taken);
+    return *this;
+  }
+  void Swap(HdrEntryStore& other) noexcept;
 
   // A default entry: a released slot, else the next slot of the last chunk,
   // else a slot of a new chunk. A new chunk grows with the store but takes
@@ -52,6 +59,7 @@ class HdrEntryStore {
   void Release(sHdrEntry* e) noexcept;
   // n uninitialised bytes (null for 0) that live until Clear. A new block of
   // some MiB asks the kernel for huge pages, as it is filled right away.
+  // Memory that runs out changes nothing (std::bad_alloc), as for New.
   uint8_t* NewBlock(std::size_t n);
   // Destroys every entry and frees every chunk and block but the largest,
   // which the next NewBlock that it can serve takes again: a list that is
@@ -76,9 +84,21 @@ class HdrEntryStore {
     std::size_t capacity_;
   };
 
+  // The size goes with the bytes: a block moved from is an empty block, so
+  // that no size is left behind to promise bytes it no longer has.
   struct Block {
     std::unique_ptr<uint8_t[]> bytes;
     std::size_t size = 0;
+
+    Block() = default;
+    Block(std::unique_ptr<uint8_t[]> b, std::size_t n) noexcept : bytes(std::move(b)), size(n) {}
+    Block(Block&& other) noexcept
+        : bytes(std::move(other.bytes)), size(std::exchange(other.size, 0)) {}
+    Block& operator=(Block&& other) noexcept {
+      bytes = std::move(other.bytes);
+      size = std::exchange(other.size, 0);
+      return *this;
+    }
   };
 
   sHdrEntry* NewSlow(std::size_t chunkBytes);

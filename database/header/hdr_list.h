@@ -42,7 +42,10 @@
 // entries give back their heap payloads at once and their slots are reused;
 // block bytes are reclaimed with the list. RemoveAll keeps the largest block
 // for the next fill, so a list that is emptied and refilled (the driver's,
-// at each initialisation) reuses its memory; destruction frees it.
+// at each initialisation) reuses its memory; destruction frees it. Memory
+// that runs out part way through a fill or CopyFrom throws std::bad_alloc
+// and leaves the entries taken so far, each whole (for CopyFrom the front of
+// the source): the list works on, but is not put back as it was.
 //
 // One thread uses a list; it takes no lock. The caller holds the settings
 // buffer's lock around the two transfer calls.
@@ -57,6 +60,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <boost/iterator/indirect_iterator.hpp>
@@ -89,8 +93,15 @@ class CHdrList {
   // An empty list, then CopyFrom(other).
   CHdrList(const CHdrList& other);
   CHdrList& operator=(const CHdrList& other);
-  CHdrList(CHdrList&&) noexcept = default;
-  CHdrList& operator=(CHdrList&&) noexcept = default;
+  // The entries and cached values go over; the moved-from list is empty
+  // with a new list's cached values, and takes any call. A move into itself
+  // keeps the list.
+  CHdrList(CHdrList&& other) noexcept { Swap(other); }
+  CHdrList& operator=(CHdrList&& other) noexcept {
+    CHdrList taken(std::move(other));
+    Swap(taken);
+    return *this;
+  }
   // Frees the entries; owners that call RemoveAll first keep working.
   ~CHdrList() = default;
 
@@ -483,6 +494,12 @@ class CHdrList {
     entries_.push_back(entry);
     ApplyCacheRule(*entry);
     return *entry;
+  }
+  void Swap(CHdrList& other) noexcept {
+    entries_.swap(other.entries_);
+    store_.Swap(other.store_);
+    std::swap(gpsUtcOffset_, other.gpsUtcOffset_);
+    std::swap(surveyUnitFactor_, other.surveyUnitFactor_);
   }
   // Removes the entries from position n on.
   void TruncateTo(std::size_t n) noexcept;

@@ -154,6 +154,64 @@ TEST_P(HdrListStorageTest, AListEmptiedAndRefilledReadsTheSameAgain) {
   }
 }
 
+// A list moved from, by construction or assignment, is an empty list that
+// every operation takes as a new one, also when it had kept a block for its
+// next fill (RemoveAll), and however often it is moved again.
+TEST_P(HdrListStorageTest, AMovedFromListIsAnEmptyUsableList) {
+  CHdrList source = NumberedList(300);
+  auto expectFilled = [&](CHdrList& list, const char* where) {
+    ReadInto(source, list);
+    ASSERT_EQ(list.GetCount(), 300u) << where;
+    ExpectIntact(list);
+  };
+  auto expectEmpty = [](const CHdrList& list, const char* where) {
+    EXPECT_TRUE(list.IsEmpty()) << where;
+    EXPECT_EQ(list.GetCount(), 0u) << where;
+  };
+
+  CHdrList list;
+  expectFilled(list, "new");
+  list.RemoveAll();
+  CHdrList constructed(std::move(list));
+  expectEmpty(list, "moved by construction");
+  expectFilled(list, "after construction");
+  expectFilled(constructed, "constructed");  // takes the block the list kept
+
+  list.RemoveAll();
+  CHdrList assigned = NumberedList(3);
+  assigned = std::move(list);
+  expectEmpty(list, "moved by assignment");
+  expectFilled(list, "after assignment");
+  expectFilled(assigned, "assigned");
+
+  // Moved while full, then moved from again before it is used; the cached
+  // values go with the entries and the moved-from list has a new list's.
+  const Bytes unit(48, 0);
+  list.AddEntry(kRecIdSurveyUnit, 48, unit.data(), 7);
+  constructed = std::move(list);
+  EXPECT_EQ(constructed.GetSurveyUnitFactor(), 0.0);
+  EXPECT_EQ(list.GetSurveyUnitFactor(), kDefaultSurveyUnitFactor);
+  CHdrList again(std::move(list));
+  expectEmpty(list, "moved twice");
+  expectEmpty(again, "moved from a moved-from list");
+  CHdrList copy(list);
+  expectEmpty(copy, "copied from a moved-from list");
+  copy = NumberedList(3);
+  copy.CopyFrom(list);
+  expectEmpty(copy, "CopyFrom a moved-from list");
+  list.AddEntry(83, 48, unit.data(), 7);
+  list.RemoveAll();
+  expectFilled(list, "after AddEntry and RemoveAll");
+
+  // Moving a list into itself keeps it.
+  CHdrList& self = list;
+  list = std::move(self);
+  ASSERT_EQ(list.GetCount(), 300u);
+  ExpectIntact(list);
+  ASSERT_EQ(constructed.GetCount(), 301u);
+  EXPECT_EQ(constructed.GetEntry(kRecIdSurveyUnit, 1)->payload, unit);
+}
+
 TEST(HdrPayload, ReadsWritesAndComparesLikeAByteVector) {
   HdrPayload p;
   EXPECT_TRUE(p.empty());

@@ -66,8 +66,11 @@ std::string ToNativePath(std::string_view path) {
     if (!whole && path[end] != '\\' && path[end - 1] != '\\') continue;
     if (end >= PATH_MAX) continue;
     prefix.assign(path.substr(0, end));
+    // A link exists as written even when it leads nowhere; one to a folder
+    // is that folder, as it is to every later call on the path.
     struct stat st {};
     if (::lstat(prefix.c_str(), &st) != 0) continue;
+    if (S_ISLNK(st.st_mode) && ::stat(prefix.c_str(), &st) != 0) st.st_mode = S_IFLNK;
     return KeepPrefix(path, end, S_ISDIR(st.st_mode));
   }
   // The deepest folder, when it holds a '\', is kept as written.

@@ -12,9 +12,10 @@
 // one: "/data/run\" is then a real folder, not "/data/run/". So ToNativePath
 // takes the longest leading part of a path that exists as written (and holds
 // a '\') as written, and reads every later '\' as '/'; when that part is a
-// folder whose name ends in '\', the '\' also separates it from what follows
-// ("/data/run\Settings" is "Settings" inside "run\"). Paths without '\' are
-// returned unchanged without touching the disk.
+// folder (or a symbolic link to one) whose name ends in '\', the '\' also
+// separates it from what follows ("/data/run\Settings" is "Settings" inside
+// "run\"). Paths without '\' are returned unchanged without touching the
+// disk.
 #pragma once
 
 #include <string>

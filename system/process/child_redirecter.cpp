@@ -512,21 +512,31 @@ void CZORRedirecter::Deliver(const char* bytes, std::size_t count) {
 void CZORRedirecter::ReaderThread() {
   t_readerOf = this;
   char buffer[kReadBlock];
+  // Input queued from inside SendMessage is written as the child reads, while
+  // its output goes on being drained, and after the output's end too: a child
+  // may close its output and still read. Only the child's end, its closing
+  // its input or an empty queue stops the writing.
+  bool outputOpen = true;
   for (;;) {
-    // Input queued from inside SendMessage is written as the child reads,
-    // while its output goes on being drained.
     int inputFd = -1;
     {
       std::lock_guard<std::mutex> lock(m_inputMutex);
       if (!m_pending.empty()) inputFd = m_inputWrite;
     }
-    pollfd watched[3] = {
-        {m_outputRead, POLLIN, 0}, {m_wakeReader, POLLIN, 0}, {inputFd, POLLOUT, 0}};
+    // Only this thread queues, from inside a message: once the output has
+    // ended, an empty queue stays empty.
+    if (!outputOpen && inputFd < 0) return;
+    pollfd watched[3] = {{outputOpen ? m_outputRead : -1, POLLIN, 0},
+                         {m_wakeReader, POLLIN, 0},
+                         {inputFd, POLLOUT, 0}};
     if (::poll(watched, 3, -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
-    if (watched[1].revents != 0) break;  // the child has ended
+    if (watched[1].revents != 0) {  // the child has ended
+      if (!outputOpen) return;
+      break;
+    }
     if (inputFd >= 0 && watched[2].revents != 0) {
       std::lock_guard<std::mutex> lock(m_inputMutex);
       SigpipeBlock sigpipe;
@@ -537,7 +547,7 @@ void CZORRedirecter::ReaderThread() {
     if (n > 0) {
       Deliver(buffer, static_cast<std::size_t>(n));
     } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-      return;  // end of output, or a failed read: silently
+      outputOpen = false;  // end of output, or a failed read: silently
     }
   }
 

@@ -29,9 +29,10 @@
 // It may call Terminate, WriteInput, CloseInput and WaitForEnd from inside SendMessage
 // but must not destroy the redirecter there. Input written from inside
 // SendMessage never waits for the child: what the child cannot take at once
-// is queued and written as it reads (its output is drained meanwhile), and
-// a CloseInput there closes the input once the queue is written. A new Start
-// succeeds once WaitForEnd is true.
+// is queued and written as it reads (its output is drained meanwhile) until
+// it ends or closes its input, even when it has closed its output; a
+// CloseInput, there or on any thread, closes the input once the queue is
+// written. A new Start succeeds once WaitForEnd is true.
 //
 // Linux in place of the original's calls:
 //   pipes: pipe2(O_CLOEXEC), so the child inherits only its standard handles;

@@ -157,14 +157,17 @@ bool WriteUtf16File(const std::string& path, const std::u16string& text) {
   return WriteBytes(path, bytes.data(), bytes.size());
 }
 
-// Copies the display report as it is, chunk by chunk.
-void JoinDisplayReport(std::ostream& out, const std::string& path) {
-  if (path.empty() || !Exists(path)) {
+// Copies the display report as it is, chunk by chunk. Only a file this run
+// wrote is read: anything else in its place (a folder, an earlier run's file
+// that could not be removed) could not be read.
+void JoinDisplayReport(std::ostream& out, const std::string& path, bool written) {
+  if (!Exists(path)) {
     out << " **** DirectX report NOT FOUND.";
     return;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::ifstream in;
+  if (written) in.open(path, std::ios::binary);
+  if (!in.is_open()) {
     out << " **** DirectX report COULD NOT BE READ.";
     return;
   }
@@ -176,16 +179,18 @@ void JoinDisplayReport(std::ostream& out, const std::string& path) {
   if (in.bad()) out << " **** DirectX report COULD NOT BE READ.";
 }
 
-// Joins the UTF-16 report as UTF-8, without its byte-order mark.
-void JoinSystemInformation(std::ostream& out, const std::string& path) {
-  if (path.empty() || !Exists(path)) {
+// Joins the UTF-16 report as UTF-8, without its byte-order mark; only a
+// file this run wrote, as above.
+void JoinSystemInformation(std::ostream& out, const std::string& path, bool written) {
+  if (!Exists(path)) {
     out << " **** MS System Information report NOT FOUND.";
     return;
   }
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in;
+  if (written) in.open(path, std::ios::binary);
   std::string text;
   try {
-    if (!in) throw std::ios_base::failure("open");
+    if (!in.is_open()) throw std::ios_base::failure("open");
     text = Utf16ToUtf8(ReadUtf16File(in, kMsinfoLimit));
     if (in.bad()) throw std::ios_base::failure("read");
   } catch (const std::exception&) {
@@ -223,9 +228,9 @@ BOOL WriteSystemReport(const std::string& folder, const SystemReportSources& sou
   std::ofstream out(joined, std::ios::binary | std::ios::trunc);
   if (!out) return 0;
   out << kDxdiagHeader;
-  JoinDisplayReport(out, displayWritten ? display : std::string());
+  JoinDisplayReport(out, display, displayWritten);
   out << kMsinfoHeader;
-  JoinSystemInformation(out, informationWritten ? information : std::string());
+  JoinSystemInformation(out, information, informationWritten);
   out << kEndLine;
   out.close();
   if (!out) return 0;

@@ -35,6 +35,17 @@ TEST(PathText, BackslashesReadAsSlashesUnlessANameHoldsThem) {
   // Applying the rule twice changes nothing.
   for (const std::string& p : {root + "/run\\Settings\\x", root + "\\plain\\x", root + "/a\\b\\c"})
     EXPECT_EQ(ToNativePath(ToNativePath(p)), ToNativePath(p)) << p;
+
+  // A symbolic link to a folder is a folder; one to a file or to nothing is not.
+  fs::create_directory_symlink(root + "/plain", root + "/link\\");
+  fs::create_symlink(root + "/plain/x", root + "/deep\\");
+  fs::create_symlink(root + "/missing", root + "/dangling\\");
+  tmp.Write("file\\", "");
+  fs::create_symlink(root + "/file\\", root + "/tofile\\");
+  EXPECT_EQ(ToNativePath(root + "/link\\sub"), root + "/link\\/sub");
+  EXPECT_EQ(ToNativePath(root + "/deep\\sub\\y"), root + "/deep\\/sub/y");
+  EXPECT_EQ(ToNativePath(root + "/dangling\\sub"), root + "/dangling\\sub");
+  EXPECT_EQ(ToNativePath(root + "/tofile\\sub"), root + "/tofile\\sub");
 }
 
 // Hostile sizes: thousands of '\' in one name, thousands of short parts.

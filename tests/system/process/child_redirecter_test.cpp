@@ -230,6 +230,31 @@ TEST(ChildRedirecterThreaded, InputWrittenFromInsideTheWindowNeverBlocks) {
   EXPECT_TRUE(r.WaitForEnd(0));
 }
 
+// The queue is written until the child ends or closes its input, whatever
+// its output does; a CloseInput from the owner then closes it after the queue.
+TEST(ChildRedirecterThreaded, QueuedInputOutlivesTheChildsOutput) {
+  TempFolder tmp;
+  const std::string big(1u << 20, 'q');
+  RecordingWindow window;
+  CZORRedirecter r;
+  std::atomic<int64_t> queued{0};
+  window.OnOutput([&] {
+    if (queued == 0) queued = r.WriteInput(big.data(), big.size(), -1);
+  });
+  r.SetCommandLine("sh -c \"echo start; exec >/dev/null 2>&1; cat | wc -c > " + tmp.Path("count") +
+                   "\"");
+  ASSERT_TRUE(r.Start(&window));
+  while (queued == 0) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(queued, static_cast<int64_t>(big.size()));
+  r.CloseInput();
+  ASSERT_TRUE(r.WaitForEnd(30000));
+  std::ifstream count(tmp.Path("count"));
+  std::size_t counted = 0;
+  EXPECT_TRUE(count >> counted);
+  EXPECT_EQ(counted, big.size());
+  EXPECT_EQ(window.Get().exitCode, 0u);
+}
+
 TEST(ChildRedirecterThreaded, DestroyingWithInputQueuedDoesNotHang) {
   const auto started = std::chrono::steady_clock::now();
   {

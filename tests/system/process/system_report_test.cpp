@@ -106,6 +106,22 @@ TEST(WriteSystemReport, ReportsLeftByAnEarlierRunAreNotJoined) {
   EXPECT_EQ(report.find("xxx"), std::string::npos);
 }
 
+TEST(WriteSystemReport, AFolderInAReportFilesPlaceCouldNotBeRead) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  std::filesystem::create_directories(tmp.Path("report/dxdiagReport.txt/inside"));
+  std::filesystem::create_directories(tmp.Path("report/msinfoReport.txt"));
+  const std::string couldNotBeRead = kDisplayHeader + " **** DirectX report COULD NOT BE READ." +
+                                     kInformationHeader +
+                                     " **** MS System Information report COULD NOT BE READ." + kEnd;
+  // Whether or not there was anything to write there.
+  EXPECT_EQ(Report(opener, Under(tmp, "none")), couldNotBeRead);
+  tmp.Write("src/proc/fb", "0 EFI VGA\n");
+  tmp.Write("src/proc/version", "Linux version 6.1.0\n");
+  EXPECT_EQ(Report(opener, Under(tmp, "src")), couldNotBeRead);
+  EXPECT_TRUE(std::filesystem::is_directory(tmp.Path("report/dxdiagReport.txt/inside")));
+}
+
 TEST(WriteSystemReport, AFolderWrittenWithBackslashesIsTheSameFolder) {
   FakeOpener opener;
   const TempFolder& tmp = opener.tmp();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "platform/bytes.h"
@@ -27,6 +28,18 @@ MultiIPCBuffer::MultiIPCBuffer() : region_(std::make_unique<HeapMemoryRegion>())
 
 MultiIPCBuffer::MultiIPCBuffer(std::unique_ptr<IMemoryRegion> region)
     : region_(region ? std::move(region) : std::make_unique<HeapMemoryRegion>()) {}
+
+MultiIPCBuffer::MultiIPCBuffer(MultiIPCBuffer&& other)
+    : region_(std::exchange(other.region_, std::make_unique<HeapMemoryRegion>())),
+      exclusive_(std::exchange(other.exclusive_, false)) {}
+
+MultiIPCBuffer& MultiIPCBuffer::operator=(MultiIPCBuffer&& other) {
+  if (this == &other) return *this;
+  auto fresh = std::make_unique<HeapMemoryRegion>();
+  region_ = std::exchange(other.region_, std::move(fresh));
+  exclusive_ = std::exchange(other.exclusive_, false);
+  return *this;
+}
 
 bool MultiIPCBuffer::Format() {
   if (!region_->resize(kHeaderSize) && region_->size() < kHeaderSize) return false;

@@ -79,8 +79,11 @@ class MultiIPCBuffer {
 
   MultiIPCBuffer(const MultiIPCBuffer&) = delete;
   MultiIPCBuffer& operator=(const MultiIPCBuffer&) = delete;
-  MultiIPCBuffer(MultiIPCBuffer&&) noexcept = default;
-  MultiIPCBuffer& operator=(MultiIPCBuffer&&) noexcept = default;
+  // A buffer moved from is left empty on a new heap region of its own, so any
+  // later call on it is as on a fresh buffer. The moves allocate that region
+  // and so may throw std::bad_alloc, leaving both buffers as they were.
+  MultiIPCBuffer(MultiIPCBuffer&& other);
+  MultiIPCBuffer& operator=(MultiIPCBuffer&& other);
 
   // Empties the buffer: a header with no blocks. False when the region
   // cannot hold the header.

@@ -48,6 +48,31 @@ TEST(MultiIPCBuffer, BlocksAreAddedZeroedAndKeepTheirDataWhenOthersFollow) {
   EXPECT_EQ(buffer.AddBlock(7, 0x10000, 0x10000), -1);  // 2^32 bytes
 }
 
+TEST(MultiIPCBuffer, AMovedFromBufferIsEmptyAndUsable) {
+  MultiIPCBuffer source;
+  FillRecords(source, source.AddBlock(4, 8, 3));
+  const std::vector<uint8_t> data = BlockBytes(source, 0);
+  source.AcquireExclusive();
+
+  MultiIPCBuffer built(std::move(source));
+  EXPECT_EQ(BlockBytes(built, 0), data);
+  EXPECT_TRUE(built.IsHeldExclusively());
+  EXPECT_EQ(source.GetBlockCount(), 0u);  // NOLINT(bugprone-use-after-move)
+  EXPECT_FALSE(source.IsHeldExclusively());
+  EXPECT_EQ(source.GetBlockData(0), nullptr);
+  ASSERT_EQ(source.AddBlock(9, 4, 2), 0);
+  EXPECT_EQ(source.GetRecordCapacity(0), 2u);
+
+  MultiIPCBuffer assigned;
+  assigned = std::move(built);
+  EXPECT_EQ(BlockBytes(assigned, 0), data);
+  EXPECT_EQ(built.FindBlock(4), -1);  // NOLINT(bugprone-use-after-move)
+  EXPECT_TRUE(built.Format());
+  MultiIPCBuffer& same = assigned;
+  assigned = std::move(same);
+  EXPECT_EQ(BlockBytes(assigned, 0), data);
+}
+
 TEST(MultiIPCBuffer, ResizeKeepsTheRecordsThatFitAndMovesTheBlocksBehind) {
   MultiIPCBuffer buffer;
   const int a = buffer.AddBlock(1, 4, 3);

@@ -87,6 +87,20 @@ bool IsLiveMaker(uint32_t v) {
   return ::kill(static_cast<pid_t>(v), 0) == 0 || errno == EPERM;
 }
 
+// Reserves the block's pages, sizing it when it is short. tmpfs gives a page
+// only at its first touch, and a full one answers that touch with SIGBUS; a
+// block already of the right size keeps its size and contents. No space
+// (ENOSPC) reads as "not enough memory", as a full /dev/shm is memory.
+bool ReservePages(int fd) {
+  int err = 0;
+  do {
+    err = ::posix_fallocate(fd, 0, sizeof(EventBlock));
+  } while (err == EINTR);
+  if (err == 0) return true;
+  SetLastError(err == ENOSPC ? kErrorNotEnoughMemory : ErrorFromErrno(err));
+  return false;
+}
+
 struct Kind {
   bool manualReset;
   bool initialState;
@@ -107,6 +121,12 @@ Attached Attach(int fd, bool created, const Kind* make, EventBlock** out) {
       SetLastError(ErrorFromErrno(errno));
       return Attached::kFailed;
     }
+    // Another user's block, made under this user's name with loose rights,
+    // could be set, reset or cut short under us at that user's will.
+    if (st.st_uid != ::geteuid()) {
+      SetLastError(kErrorAccessDenied);
+      return Attached::kFailed;
+    }
     const auto size = static_cast<uint64_t>(st.st_size);
     if (size == sizeof(EventBlock)) break;
     if (size > sizeof(EventBlock)) {
@@ -119,14 +139,12 @@ Attached Attach(int fd, bool created, const Kind* make, EventBlock** out) {
         SetLastError(kErrorFileNotFound);
         return Attached::kFailed;
       }
-      if (::ftruncate(fd, sizeof(EventBlock)) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return Attached::kFailed;
-      }
+      if (!ReservePages(fd)) return Attached::kFailed;
       continue;
     }
     std::this_thread::sleep_for(kPollSlice);
   }
+  if (!created && !ReservePages(fd)) return Attached::kFailed;  // the maker reserved them
   void* p = ::mmap(nullptr, sizeof(EventBlock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (p == MAP_FAILED) {
     SetLastError(ErrorFromErrno(errno));
@@ -241,11 +259,9 @@ std::unique_ptr<Event> Event::Open(const std::string& name, const bool* manualRe
       fd = ::shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       created = fd >= 0;
       if (!created && errno != EEXIST) break;
-      if (created && ::ftruncate(fd, sizeof(EventBlock)) != 0) {
-        const int err = errno;
+      if (created && !ReservePages(fd)) {
         ::close(fd);
         ::shm_unlink(shm.c_str());
-        SetLastError(ErrorFromErrno(err));
         return nullptr;
       }
     }
@@ -351,7 +367,7 @@ uint32_t WaitForAny(std::span<Event* const> events, uint32_t timeoutMs) {
         if ((cur & kSetBit) != 0 || (cur >> 1) != startGeneration[i])
           return kWaitObject0 + static_cast<uint32_t>(i);
       } else if ((cur & kSetBit) != 0) {
-        // Exactly one waiter takes the Set of an auto-reset event.
+        // Exactly one waiter takes the set state of an auto-reset event.
         if (blocks[i]->word.compare_exchange_strong(cur, cur & ~kSetBit))
           return kWaitObject0 + static_cast<uint32_t>(i);
         lostRace = true;  // changed under us: judge every event again

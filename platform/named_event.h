@@ -24,6 +24,14 @@
 // a Reset follows before it runs. The named block stays until Unlink: peers
 // that open the name later still meet the same event.
 //
+// A named block's page is reserved before it is mapped, so a full /dev/shm
+// fails the create or open (last error 8) instead of killing the process
+// with SIGBUS at its first touch. Blocks of another user are refused (5). A
+// process of the same user that cuts a block short while others map it kills
+// them with SIGBUS at their next call on the event: the word is read and
+// changed in place, and nothing cheaper than a system call per access could
+// tell a shrunk block first.
+//
 // Failures set the platform's last error (platform/error_text.h).
 #pragma once
 
@@ -55,12 +63,14 @@ class Event {
   // block that its creator never finished (it died while making it) or that
   // is damaged is made anew with the given kind and state; one of a size no
   // event has, or whose maker is alive but does not finish within 100 ms, is
-  // refused (null, last error 6).
+  // refused (null, last error 6); one owned by another user too (5). When
+  // /dev/shm has no room for the block's page: null, last error 8 (not
+  // enough memory: the space is memory), and a new name is not left behind.
   static std::unique_ptr<Event> CreateNamed(const std::string& name, bool manualReset,
                                             bool initialState);
   // Opens an existing named event; null with last error 2 when there is none
-  // or its maker died before finishing it, 6 when it cannot be used (as
-  // above).
+  // or its maker died before finishing it, 6, 5 or 8 when it cannot be used
+  // (as above).
   static std::unique_ptr<Event> OpenNamed(const std::string& name);
   // Removes the name; processes holding the event keep it. False when there
   // was none.
@@ -68,7 +78,9 @@ class Event {
   // The POSIX shared-memory name that holds the named event.
   static std::string SharedMemoryName(const std::string& name);
 
-  // Never blocks.
+  // Never blocks. Set on an event that is already set changes nothing but
+  // the generation: two Sets of an auto-reset event before any waiter took
+  // the first release one waiter, not two.
   bool Set();
   bool Reset();
   // How many times the event was set (31 bits, wrapping); with
@@ -95,11 +107,12 @@ class Event {
 };
 
 // Waits until any one of the events is signalled: kWaitObject0 + the index of
-// the first signalled one (an auto-reset event is reset by the wait; exactly
-// one waiter takes each Set), kWaitTimeout, or kWaitFailed (no events, more
-// than 64, or a null one: last error 87). All events are watched by the
-// kernel at once; on a kernel older than 5.16, which cannot, a wait on
-// several events looks at them every millisecond.
+// the first signalled one (an auto-reset event is reset by the wait that
+// takes it: exactly one waiter is released each time it goes from reset to
+// set, however many Sets came meanwhile), kWaitTimeout, or kWaitFailed (no
+// events, more than 64, or a null one: last error 87). All events are
+// watched by the kernel at once; on a kernel older than 5.16, which cannot, a
+// wait on several events looks at them every millisecond.
 uint32_t WaitForAny(std::span<Event* const> events, uint32_t timeoutMs);
 
 namespace detail {

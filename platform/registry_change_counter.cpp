@@ -88,14 +88,16 @@ bool RegistryChangeCounter::Open(const std::string& folder) {
   }
   if (fd < 0) return false;
   struct stat sb;
-  bool usable = false;
-  if (made) {
-    usable = ::ftruncate(fd, sizeof(Block)) == 0;
-  } else {
+  bool usable = true;
+  if (!made) {
     // Another user's block, or one of another size, may not be trusted.
     usable = ::fstat(fd, &sb) == 0 && sb.st_uid == ::geteuid() &&
              sb.st_size == static_cast<off_t>(sizeof(Block));
   }
+  // tmpfs gives a page only at its first touch, and a full one answers that
+  // touch with SIGBUS: the pages are reserved first (which also sizes a new
+  // block). For a block of the right size this changes nothing but the pages.
+  usable = usable && ::posix_fallocate(fd, 0, sizeof(Block)) == 0;
   void* p = usable ? ::mmap(nullptr, sizeof(Block), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
                    : MAP_FAILED;
   ::close(fd);

@@ -19,7 +19,16 @@
 // write is under way, or a writer died between its two bumps: readers then
 // look at the file itself until the next writer makes the value even again.
 // A block that cannot be opened, is not the caller's, or has the wrong size
-// or magic is not used at all (Open gives false).
+// or magic is not used at all (Open gives false). Its pages are reserved
+// before it is mapped, so a full /dev/shm also gives false, never a SIGBUS at
+// the first touch.
+//
+// A process of the same user that cuts the block short while it is mapped
+// kills every process that maps it with SIGBUS at its next look at the
+// counter. Guarding against that would take a system call per read, which
+// costs more than the cached read it serves (and about a third of the stat
+// the counter saves); the suite's programs never shrink a block, and other
+// users' blocks are not used.
 #pragma once
 
 #include <atomic>

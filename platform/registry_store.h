@@ -42,10 +42,12 @@
 // bumps it before and after its rename, so another process's write is seen at
 // once. While the counter is odd (a write under way, or a writer killed
 // between rename and bump), or cannot be had (a relative folder, no shared
-// memory), reads stat the file every time. A program that replaces a hive
-// file without bumping the counter (a hand edit, an earlier build) is seen
-// within a second, or at once after NotifyRegistryHiveChanged. Writes always
-// stat the file under the lock.
+// memory, /dev/shm full), reads stat the file every time. A program that
+// replaces a hive file without bumping the counter (a hand edit, an earlier
+// build) is seen within a second, or at once after NotifyRegistryHiveChanged.
+// Writes always stat the file under the lock. A process of the same user that
+// cuts the counter's block short kills every process using it with SIGBUS at
+// its next call (see registry_change_counter.h).
 //
 // Only a hive file whose content does not parse is damaged: it is renamed to
 // "<hive>.corrupt-<UTC time>" and reported through the diagnostic sink; the

@@ -108,7 +108,9 @@ CProjectSettings::CProjectSettings(BOOL watch, int32_t kind, const char* eventNa
                                      /*initialState=*/false);
   m_stopEvent = std::make_unique<Event>(/*manualReset=*/false, /*initialState=*/false);
   if (!m_reloadEvent) {
-    Log(LogLevel::Warning, "Project settings: cannot open the event %s (error %u)",
+    Log(LogLevel::Warning,
+        "Project settings: cannot open the event %s (error %u); changes announced by other "
+        "programs are not followed",
         eventName ? eventName : "", zor::platform::GetLastError());
     return;
   }

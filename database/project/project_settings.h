@@ -58,8 +58,10 @@ class CProjectSettings {
 
   // Resets to the defaults of the kind, reads the registry and the file
   // once; with `watch` starts the watcher on the event of that name (tests
-  // give names of their own). When the event cannot be made the object works
-  // without watching.
+  // give names of their own). When the event cannot be made (/dev/shm full,
+  // another user's block under its name, ...) a warning with the error code
+  // is logged and the object works without watching: IsWatching() is false
+  // and a changed file is read at the next LoadFromRegistry or Reload only.
   CProjectSettings(BOOL watch, int32_t kind, const char* eventName = kProjectSettingsEventName);
   // Stops and joins the watcher before anything is torn down; a watcher
   // busy for more than 1000 ms is waited for and the delay logged.

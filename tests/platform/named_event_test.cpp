@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/error_text.h"
+#include "tests/support/small_shared_memory.h"
 
 namespace zor::platform {
 namespace {
@@ -428,6 +429,20 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
     EXPECT_EQ(Event::CreateNamed(name.get(), true, false), nullptr);
     EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
   }
+  if (::geteuid() == 0) {  // Another user's block under this user's name, open to all.
+    UniqueEventName name;
+    auto made = Event::CreateNamed(name.get(), true, false);
+    ASSERT_NE(made, nullptr);
+    const int fd = ::shm_open(Event::SharedMemoryName(name.get()).c_str(), O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::fchmod(fd, 0666), 0);
+    EXPECT_EQ(::fchown(fd, 65534, 65534), 0);
+    ::close(fd);
+    EXPECT_EQ(Event::OpenNamed(name.get()), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+    EXPECT_EQ(Event::CreateNamed(name.get(), true, false), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+  }
   {  // A maker that stays busy (this live process) is given up on in time.
     UniqueEventName name;
     LeftBlock left(name.get(), size, LeftBlock::WithReadyWord(size, static_cast<uint32_t>(::getpid())));
@@ -448,6 +463,40 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
     ::shm_unlink(old.c_str());
   }
   EXPECT_LT(ElapsedMs(start), 3000);
+}
+
+// With /dev/shm full, an event whose page cannot be had is refused with
+// "not enough memory" (8), never a signal; one made before still works.
+TEST(NamedEvent, AFullSharedMemoryIsAnErrorNotASignal) {
+  const std::size_t size = EventBlockSize();
+  ASSERT_GT(size, 0u);
+  const std::string base = "zor-test-event-" + std::to_string(::getpid()) + "-full-";
+  const int result = InChildWithSmallSharedMemory([&] {
+    auto before = Event::CreateNamed(base + "made", /*manualReset=*/false, false);
+    if (!before) return 1;
+    // A block sized but never written, as an earlier build that died of the
+    // lack of space leaves it: it holds no page.
+    const int fd = ::shm_open(Event::SharedMemoryName(base + "hole").c_str(),
+                              O_RDWR | O_CREAT | O_EXCL, 0600);
+    if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) return 2;
+    ::close(fd);
+    FillSharedMemory();
+    if (Event::CreateNamed(base + "new", true, false) != nullptr ||
+        GetLastError() != kErrorNotEnoughMemory)
+      return 3;
+    if (Event::OpenNamed(base + "new") != nullptr || GetLastError() != kErrorFileNotFound)
+      return 4;  // the failed maker left no name behind
+    if (Event::CreateNamed(base + "hole", true, false) != nullptr ||
+        GetLastError() != kErrorNotEnoughMemory)
+      return 5;
+    if (Event::OpenNamed(base + "hole") != nullptr || GetLastError() != kErrorNotEnoughMemory)
+      return 6;
+    auto peer = Event::OpenNamed(base + "made");
+    if (!peer || !before->Set() || peer->Wait(0) != kWaitObject0 || before->IsSet()) return 7;
+    return 0;
+  });
+  if (result == kNoSmallSharedMemory) GTEST_SKIP() << kNoSmallSharedMemoryText;
+  EXPECT_EQ(result, 0) << ChildResultText(result);
 }
 
 // Child processes that are killed at a random moment, whatever they do.

@@ -23,6 +23,7 @@
 #include "platform/registry_change_counter.h"
 #include "platform/registry_file_format.h"
 #include "tests/support/registry_folder.h"
+#include "tests/support/small_shared_memory.h"
 
 namespace zor::platform {
 namespace {
@@ -817,6 +818,49 @@ TEST(RegistryStoreProcesses, UnusableCounterFallsBackToTheStat) {
     EXPECT_FALSE(probe.Open(folder.path()));
 
     ASSERT_NO_FATAL_FAILURE(ExpectEveryWriteOfAChildSeen());
+  }
+}
+
+// With /dev/shm full no change counter can be had, whether the block is
+// new or was left sized but without pages (by an earlier build that died of
+// the lack of space): reads and writes go by the stat of the file, never a
+// signal, and every write of another process is seen.
+TEST(RegistryStoreProcesses, AFullSharedMemoryFallsBackToTheStat) {
+  off_t blockSize = 0;
+  {
+    ScopedRegistryFolder probe;
+    RegistryChangeCounter counter;
+    ASSERT_TRUE(counter.Open(probe.path()));
+    const int fd = shm_open(RegistryChangeCounter::NameFor(probe.path()).c_str(), O_RDONLY, 0);
+    ASSERT_GE(fd, 0);
+    struct stat sb {};
+    ASSERT_EQ(fstat(fd, &sb), 0);
+    close(fd);
+    blockSize = sb.st_size;
+  }
+  for (const bool leftBlock : {false, true}) {
+    SCOPED_TRACE(leftBlock ? "block without pages" : "no block");
+    const int result = InChildWithSmallSharedMemory([&] {
+      ScopedRegistryFolder folder;  // new to this process: its counter is looked for anew
+      if (leftBlock) {
+        const std::string name = RegistryChangeCounter::NameFor(folder.path());
+        const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        if (fd < 0 || ftruncate(fd, blockSize) != 0) return 1;
+        close(fd);
+      }
+      FillSharedMemory();
+      Key key;
+      if (Create(key, "Software\\Zor") != kErrorSuccess) return 2;
+      for (uint32_t round = 0; round < 3; ++round) {
+        if (InChild([&] { return SetDword(key.get(), "v", round); }) != 0) return 3;
+        uint32_t v = 99;
+        if (GetDword(key.get(), "v", v) != kErrorSuccess || v != round) return 4;
+      }
+      RegistryChangeCounter counter;
+      return counter.Open(folder.path()) ? 5 : 0;
+    });
+    if (result == kNoSmallSharedMemory) GTEST_SKIP() << kNoSmallSharedMemoryText;
+    EXPECT_EQ(result, 0) << ChildResultText(result);
   }
 }
 

@@ -22,9 +22,11 @@
 #include <thread>
 #include <vector>
 
+#include "core/log/logger.h"
 #include "platform/message_sink.h"
 #include "system/registry/zor_registry.h"
 #include "tests/support/registry_folder.h"
+#include "tests/support/small_shared_memory.h"
 #include "platform/bytes.h"
 #include "tests/support/temp_folder.h"
 
@@ -527,6 +529,34 @@ TEST_F(ProjectSettingsTest, ArchiveStepsOpenCloseAndAbortTheObjectsOwnFile) {
   EXPECT_THROW(reader.Load(aborted.c_str(), false), ArchiveException);
   EXPECT_EQ(reader.GetArchive(), nullptr);
   EXPECT_EQ(OpenDescriptorsOn(aborted), 0);
+}
+
+// With /dev/shm full neither the registry's change counter nor the event can
+// be had: the object reads its file, warns that it cannot watch (error 8) and
+// works without watching; an explicit reload still reads a new file.
+TEST_F(ProjectSettingsTest, WithSharedMemoryFullTheObjectWarnsAndWorksUnwatched) {
+  const std::string path = tmp.Path("Harbour.pst");
+  WriteSettingsFile(path, FileValues("/srv/full", 3, 0x5));
+  const int result = InChildWithSmallSharedMemory([&] {
+    FillSharedMemory();
+    ScopedRegistryFolder own;  // new to this process: its counter is looked for anew
+    if (!CZORRegistry(0, 0).WriteString("ProjectSettingsFile", path)) return 1;
+    SetLogLevel(2);
+    SetLogFlags(kLogMessageBoxes);
+    SetLogMask(kLogMaskMessageBox);
+    CProjectSettings settings(1, 0, EventName().c_str());
+    if (settings.IsWatching()) return 2;
+    if (settings.GetRootFolder() != "/srv/full") return 3;
+    const bool warned = std::any_of(boxes.begin(), boxes.end(), [](const MessageBoxCall& box) {
+      return box.text.find("cannot open the event") != std::string::npos &&
+             box.text.find("(error 8)") != std::string::npos;
+    });
+    if (!warned) return 4;
+    WriteSettingsFile(path, FileValues("/srv/later", 4, 0x5));
+    return settings.Reload() == 1 && settings.GetRootFolder() == "/srv/later" ? 0 : 5;
+  });
+  if (result == kNoSmallSharedMemory) GTEST_SKIP() << kNoSmallSharedMemoryText;
+  EXPECT_EQ(result, 0) << ChildResultText(result);
 }
 
 TEST_F(ProjectSettingsTest, CopyFromAndReset) {

@@ -1,0 +1,59 @@
+// Runs a body in a child process whose /dev/shm is a 4 KiB tmpfs of its own
+// (in a mount namespace of the child alone), to see what the users of shared
+// memory do when it runs out. Mounting needs root; where it is refused the
+// child ends with kNoSmallSharedMemory and the test skips.
+//
+//   const int result = InChildWithSmallSharedMemory([] {
+//     FillSharedMemory();
+//     return Event::CreateNamed("x", true, false) == nullptr ? 0 : 1;
+//   });
+//   if (result == kNoSmallSharedMemory) GTEST_SKIP() << kNoSmallSharedMemoryText;
+//   EXPECT_EQ(result, 0) << ChildResultText(result);
+#pragma once
+
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+inline constexpr int kNoSmallSharedMemory = 77;
+inline constexpr char kNoSmallSharedMemoryText[] =
+    "cannot mount a tmpfs of our own on /dev/shm here (needs root and mount namespaces)";
+
+// Writes into /dev/shm until it is full.
+inline void FillSharedMemory() {
+  const int fd = ::open("/dev/shm/zor-test-filler", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  const char page[4096] = {};
+  while (::write(fd, page, sizeof page) > 0) {
+  }
+  ::close(fd);
+}
+
+// The body's exit code, or 128 + the signal that killed the child.
+template <typename Body>
+int InChildWithSmallSharedMemory(Body body) {
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    // The mounts must not reach the parent's namespace through shared ones.
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "size=4k,mode=1777") != 0)
+      ::_exit(kNoSmallSharedMemory);
+    ::_exit(body());
+  }
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+inline std::string ChildResultText(int result) {
+  if (result > 128) return std::string("the child died of ") + ::strsignal(result - 128);
+  return "the child's check " + std::to_string(result) + " failed";
+}

@@ -403,8 +403,13 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
     }
     uint64_t spare = 0;
     const bool reuse = FindSpareHistoryBlock(spares, spare);
-    // A new block must be one FindBlock still reads.
-    if (!reuse && counted.count >= kMaxFindBlockCount) {
+    // A new block must be one FindBlock still reads, and it goes where the
+    // counted blocks end: the bytes there are cut off only when they are
+    // what a stamp killed in its append leaves. Anything else there (blocks
+    // a count too low leaves out, another writer's unfinished append) is
+    // not this stamp's to cut.
+    if (!reuse &&
+        (counted.count >= kMaxFindBlockCount || !OnlyAHistoryAppendBehind(counted.end))) {
       LogHistoryNotUpdated(fileName);
       return false;
     }
@@ -423,7 +428,7 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
       Write(&live, sizeof live);
       Flush();
     } else {
-      // A new block behind the counted ones, stray bytes cut off first.
+      // A new block behind the counted ones, a killed stamp's cut off first.
       if (counted.end < GetLength()) SetLength(counted.end);
       Seek(static_cast<int64_t>(counted.end), begin);
       history.Save(*this);

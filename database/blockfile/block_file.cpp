@@ -335,20 +335,16 @@ void CBlockFile::RecountBlocks() {
     Seek(static_cast<int64_t>(keep), begin);
     return;
   }
-  int32_t counted = 0;
+  int64_t counted = 0;
   if (walk.Count() >= 1) {
     BlockHeader header;
     uint64_t at = 0;
     while (counted < INT32_MAX && walk.NextToEnd(header, at)) {
       ++counted;
-      // Counted empty headers are counted again; the walk keeps under the
-      // stored count there, so the sum stays below INT32_MAX.
-      if (header.type == kBlockUnused && header.size == 0) {
-        counted += static_cast<int32_t>(walk.SkipEmptyHeaders());
-      }
+      if (header.type == kBlockUnused && header.size == 0) counted += walk.SkipEmptyHeaders();
     }
   }
-  SetBlockCount(counted);
+  SetBlockCount(static_cast<int32_t>(std::min<int64_t>(counted, INT32_MAX)));
   Seek(static_cast<int64_t>(keep), begin);
 }
 

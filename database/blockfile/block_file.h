@@ -32,7 +32,8 @@
 // The walks that find and read blocks follow the count; those that repair
 // or dump the file follow the headers to the end of the file, so stray blocks
 // behind the counted ones are seen by them alone. Behind the counted blocks
-// a {0, 0} header (zeros) ends those walks too.
+// a run of {0, 0} headers ends those walks too unless a block follows it:
+// zeros to the end of the file are no blocks, an empty discarded block is.
 //
 // Read and write errors throw zor::platform::FileException out of every
 // operation except AddHistoryEntry, which reports them and returns false.

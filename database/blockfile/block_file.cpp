@@ -335,20 +335,16 @@ void CBlockFile::RecountBlocks() {
     Seek(static_cast<int64_t>(keep), begin);
     return;
   }
-  int32_t counted = 0;
+  int64_t counted = 0;
   if (walk.Count() >= 1) {
     BlockHeader header;
     uint64_t at = 0;
     while (counted < INT32_MAX && walk.NextToEnd(header, at)) {
       ++counted;
-      // Counted empty headers are counted again; the walk keeps under the
-      // stored count there, so the sum stays below INT32_MAX.
-      if (header.type == kBlockUnused && header.size == 0) {
-        counted += static_cast<int32_t>(walk.SkipEmptyHeaders());
-      }
+      if (header.type == kBlockUnused && header.size == 0) counted += walk.SkipEmptyHeaders();
     }
   }
-  SetBlockCount(counted);
+  SetBlockCount(static_cast<int32_t>(std::min<int64_t>(counted, INT32_MAX)));
   Seek(static_cast<int64_t>(keep), begin);
 }
 
@@ -403,8 +399,13 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
     }
     uint64_t spare = 0;
     const bool reuse = FindSpareHistoryBlock(spares, spare);
-    // A new block must be one FindBlock still reads.
-    if (!reuse && counted.count >= kMaxFindBlockCount) {
+    // A new block must be one FindBlock still reads, and it goes where the
+    // counted blocks end: the bytes there are cut off only when they are
+    // what a stamp killed in its append leaves. Anything else there (blocks
+    // a count too low leaves out, another writer's unfinished append) is
+    // not this stamp's to cut.
+    if (!reuse &&
+        (counted.count >= kMaxFindBlockCount || !OnlyAHistoryAppendBehind(counted.end))) {
       LogHistoryNotUpdated(fileName);
       return false;
     }
@@ -423,7 +424,7 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
       Write(&live, sizeof live);
       Flush();
     } else {
-      // A new block behind the counted ones, stray bytes cut off first.
+      // A new block behind the counted ones, a killed stamp's cut off first.
       if (counted.end < GetLength()) SetLength(counted.end);
       Seek(static_cast<int64_t>(counted.end), begin);
       history.Save(*this);

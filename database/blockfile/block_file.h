@@ -32,7 +32,8 @@
 // The walks that find and read blocks follow the count; those that repair
 // or dump the file follow the headers to the end of the file, so stray blocks
 // behind the counted ones are seen by them alone. Behind the counted blocks
-// a {0, 0} header (zeros) ends those walks too.
+// a run of {0, 0} headers ends those walks too unless a block follows it:
+// zeros to the end of the file are no blocks, an empty discarded block is.
 //
 // Read and write errors throw zor::platform::FileException out of every
 // operation except AddHistoryEntry, which reports them and returns false.
@@ -159,16 +160,23 @@ class CBlockFile : public zor::platform::File {
   // flushed, and a type word makes it live. Otherwise a new block 35 is
   // written behind the counted blocks, flushed, counted, flushed. Only then
   // is the block readers took discarded, so the file grows once and keeps
-  // its size after; bytes behind the counted blocks are cut off before an
-  // append.
+  // its size after. Before an append, what a stamp killed in its own append
+  // left behind the counted blocks is cut off; nothing else ever is.
   //
   // False, with the file unchanged, when it cannot be opened (the reason is
   // reported to the user), its count is negative, it is shorter than its
-  // count or holds a counted block running past its end, its history would
-  // lie beyond the count FindBlock reads, or the walk met a header no
-  // finished write leaves (a {0, 0} placeholder or an unknown type) and
-  // ended in front of the file's end, where no uncounted history block of
-  // a killed stamp begins: it may be reading data as headers.
+  // count or holds a counted block running past its end, or (logged as an
+  // error):
+  // - a new block would lie beyond the count FindBlock reads: with
+  //   kMaxFindBlockCount counted blocks and no spare, a live history could
+  //   only be rewritten in place, which a write cut short leaves half old;
+  // - a new block is needed and behind the counted blocks lies anything but
+  //   the start of a killed stamp's block: whole blocks a count too low
+  //   leaves out, another writer's unfinished append;
+  // - the walk met a header no finished write leaves (a {0, 0} placeholder
+  //   or an unknown type) and ended in front of the file's end, where no
+  //   uncounted history block of a killed stamp begins: it may be reading
+  //   data as headers.
   // False when a write fails (logged as an error).
   bool AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved);
 

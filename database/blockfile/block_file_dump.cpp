@@ -188,15 +188,16 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
         text.BlockLine(header, at + kBlockHeaderSize);
       }
       if (whole == count) countedEnd = walk.Position();
-      if (whole > count) continue;
-      if (empty) placeholder.Note(whole, at, header);
-      if (header.type == kBlockHistory) history.Note(whole, at, header);
-      if (header.type == kBlockHistoryOld) historyOld.Note(whole, at, header);
+      if (whole <= count) {
+        if (empty) placeholder.Note(whole, at, header);
+        if (header.type == kBlockHistory) history.Note(whole, at, header);
+        if (header.type == kBlockHistoryOld) historyOld.Note(whole, at, header);
+      }
       if (!empty) continue;
       ++emptyRun;
       lastEmpty = at + kBlockHeaderSize;
-      // The rest of a run of counted ones at once (behind the counted blocks
-      // an empty header ends the walk).
+      // The rest of the run at once, up to the last counted block (the
+      // walk then goes on behind them only where a block follows the run).
       const int64_t more = walk.SkipEmptyHeaders();
       if (more == 0) continue;
       whole += more;
@@ -245,6 +246,9 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
   } else if (read.found && !damage) {
     damage = BlockDamage(DumpDamage::kHistoryUnreadable, facts, read.number, read.offset,
                          read.header);
+  } else if (!readersWalk && !damage) {
+    damage = facts;
+    damage.kind = DumpDamage::kCountAboveReaders;
   }
   if (!damage && countedEnd < facts.length) {
     damage = facts;
@@ -316,6 +320,10 @@ std::string DescribeDumpDamage(const DumpDamage& d) {
       }
       return block() + FormatString(": its size %u is not a whole number of %u-byte entries",
                                     d.size, static_cast<unsigned>(HisEntrySize(d.type)));
+    case DumpDamage::kCountAboveReaders:
+      return FormatString(
+          "the block count %d is above the %d blocks readers walk: they find none of them",
+          d.count, kMaxFindBlockCount);
     case DumpDamage::kUncountedBytes:
       return FormatString("block %lld at offset %llu and the %llu bytes from there lie behind the "
                           "%d counted blocks: readers do not see them",

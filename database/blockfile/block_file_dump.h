@@ -9,19 +9,20 @@
 //
 // The lines are those of CBlockFile::DumpBlockFile, each ending in '\n': the
 // count, one line per whole block to the end of the file (not limited by the
-// count, but ended behind the counted blocks by a {0, 0} header, which only
-// zeros leave there; none when the count is below 1; of consecutive empty
-// {0, 0} headers only the first, then one line for the rest), the history
-// list, an end line. The text is formatted into one buffer and handed over whenever
-// it is nearly full (64 KiB), so a dump of many blocks makes no string per
-// line.
+// count, but ended behind the counted blocks by a run of {0, 0} headers that
+// no block follows, which only zeros leave there; none when the count is
+// below 1; of consecutive empty {0, 0} headers only the first, then one line
+// for the rest), the history list, an end line. The text is formatted into
+// one buffer and handed over whenever it is nearly full (64 KiB), so a dump
+// of many blocks makes no string per line.
 //
 // Damage never stops the dump: it shows what can be read and names the
 // first fault, in this order of precedence: a file too short for its count,
 // a negative count, a counted block whose header or data the file does not
 // hold in full, a count beyond the blocks there, a history block that
-// readers cannot read whole, bytes behind the counted blocks (readers do
-// not see them; an append cut short leaves them). When the walk went wrong
+// readers cannot read whole or a count above the blocks readers walk
+// (kMaxFindBlockCount), bytes behind the counted blocks (readers do not
+// see them; an append cut short leaves them). When the walk went wrong
 // behind a counted {0, 0} header, that header is named instead: it is the
 // placeholder of a block write cut short, and the walk behind it reads the
 // block's data as headers. Elsewhere {0, 0} is an empty discarded block, and
@@ -45,6 +46,7 @@ struct DumpDamage {
     kBlockPastEnd,       // a counted block's data run past the end of the file
     kCountBeyondBlocks,  // the file ends where a counted block should start
     kHistoryUnreadable,  // the history block is not read whole
+    kCountAboveReaders,  // readers walk no block: the count is above theirs
     kUncountedBytes,     // bytes lie behind the counted blocks
     kPlaceholderHeader,  // a {0, 0} header in front of one of the faults above
   };

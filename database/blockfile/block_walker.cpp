@@ -66,34 +66,55 @@ bool BlockWalker::Next(BlockHeader& header, uint64_t& headerOffset) {
   return true;
 }
 
-int64_t BlockWalker::SkipEmptyHeaders() {
-  const int64_t most = count_ > stepped_ ? count_ - stepped_ : 0;
-  int64_t skipped = 0;
-  while (skipped < most && hasCount_ && next_ <= length_ &&
-         length_ - next_ >= kBlockHeaderSize && Fill(next_, kBlockHeaderSize)) {
-    const uint8_t* p = buffer_.data() + (next_ - bufferStart_);
-    const uint64_t whole = (bufferStart_ + bufferLength_ - next_) / kBlockHeaderSize;
-    const uint64_t limit = std::min<uint64_t>(whole, static_cast<uint64_t>(most - skipped));
+uint64_t BlockWalker::EndOfEmptyRun(uint64_t from, uint64_t most) {
+  uint64_t at = from;
+  while (most > 0 && at <= length_ && length_ - at >= kBlockHeaderSize &&
+         Fill(at, kBlockHeaderSize)) {
+    const uint8_t* p = buffer_.data() + (at - bufferStart_);
+    const uint64_t whole = (bufferStart_ + bufferLength_ - at) / kBlockHeaderSize;
+    const uint64_t limit = std::min(whole, most);
     uint64_t n = 0;
     for (uint64_t word = 0; n < limit; ++n) {
       std::memcpy(&word, p + n * kBlockHeaderSize, sizeof word);
       if (word != 0) break;
     }
-    next_ += n * kBlockHeaderSize;
-    skipped += static_cast<int64_t>(n);
-    stepped_ += static_cast<int64_t>(n);
-    if (n < whole || n == 0) break;  // a header that is not empty
+    at += n * kBlockHeaderSize;
+    most -= n;
+    if (n < limit) break;  // a header that is not empty
   }
+  return at;
+}
+
+int64_t BlockWalker::SkipEmptyHeaders() {
+  // Among the counted blocks up to the last of them; behind them the run
+  // NextToEnd has already read through.
+  const uint64_t end = stepped_ < count_
+                           ? EndOfEmptyRun(next_, static_cast<uint64_t>(count_ - stepped_))
+                           : std::max(next_, emptyRunEnd_);
+  const int64_t skipped = static_cast<int64_t>((end - next_) / kBlockHeaderSize);
+  next_ = end;
+  stepped_ += skipped;
   return skipped;
 }
 
 bool BlockWalker::NextToEnd(BlockHeader& header, uint64_t& headerOffset) {
   const uint64_t at = next_;
   if (!Next(header, headerOffset)) return false;
-  if (stepped_ > count_ && header.type == kBlockUnused && header.size == 0) {
-    next_ = at;
-    --stepped_;
-    return false;
+  if (stepped_ <= count_ || header.type != kBlockUnused || header.size != 0 ||
+      at < emptyRunEnd_) {
+    return true;
   }
-  return true;
+  // Empty blocks behind the counted ones, when a block follows them.
+  const uint64_t end = EndOfEmptyRun(at, UINT64_MAX);
+  BlockHeader behind{};
+  if (end < length_ && length_ - end >= kBlockHeaderSize && Fill(end, kBlockHeaderSize)) {
+    std::memcpy(&behind, buffer_.data() + (end - bufferStart_), kBlockHeaderSize);
+    if (behind.size <= length_ - end - kBlockHeaderSize) {
+      emptyRunEnd_ = end;
+      return true;
+    }
+  }
+  next_ = at;
+  --stepped_;
+  return false;
 }

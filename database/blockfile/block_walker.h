@@ -48,16 +48,19 @@ class BlockWalker {
   // its block runs past the end of the file.
   bool Next(BlockHeader& header, uint64_t& headerOffset);
   // Next for the walks that go on behind the counted blocks to the end of
-  // the file (repairs, the dump): behind them, a {0, 0} header ends the walk
-  // too. No finished write leaves one there (a block is counted once it is
-  // whole), but zeros do: a file extended with zeros or a hole, or the
-  // placeholder older versions wrote for a block they never finished. Read
-  // as blocks, a zero tail would count millions of them.
+  // the file (repairs, the dump): behind them, a run of {0, 0} headers ends
+  // the walk too unless a block that Next takes follows the run. A {0, 0}
+  // header is what discarding an empty block leaves, and a block behind it
+  // makes it one; but zeros to the end of the file are no blocks: a file
+  // extended with zeros or a hole, or the placeholder older versions wrote
+  // for a block they never finished. Read as blocks, a zero tail would
+  // count millions of them.
   bool NextToEnd(BlockHeader& header, uint64_t& headerOffset);
   // Steps over the empty {0, 0} headers that follow one another from the
-  // position among the counted blocks, as Next would one by one, and
-  // returns how many. A run of zeros (a hole in a sparse file) goes by at
-  // the speed of reading.
+  // position, as Next would one by one, and returns how many: among the
+  // counted blocks up to the last of them, behind them the run NextToEnd
+  // has just taken for blocks. A run of zeros (a hole in a sparse file)
+  // goes by at the speed of reading.
   int64_t SkipEmptyHeaders();
   // Where the next header starts (4 before the first step).
   uint64_t Position() const noexcept { return next_; }
@@ -68,6 +71,9 @@ class BlockWalker {
  private:
   // Makes [offset, offset + need) readable from the buffer.
   bool Fill(uint64_t offset, std::size_t need);
+  // Where the run of {0, 0} headers from `from` ends: at the first header
+  // that is not empty, the file's end, or after `most` of them.
+  uint64_t EndOfEmptyRun(uint64_t from, uint64_t most);
 
   zor::platform::File& file_;
   uint64_t length_ = 0;
@@ -75,6 +81,9 @@ class BlockWalker {
   bool hasCount_ = false;
   uint64_t next_ = 4;
   int64_t stepped_ = 0;  // headers read
+  // The end of the run of {0, 0} headers behind the counted blocks that a
+  // block follows, once NextToEnd has met it.
+  uint64_t emptyRunEnd_ = 0;
   std::vector<uint8_t> buffer_;
   uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
   std::size_t bufferLength_ = 0;

@@ -333,6 +333,17 @@ TEST(ZordbDump, EachKindOfDamageIsOneLineAndSoundFilesNone) {
   DbBytes many;
   many.Count(kMaxFindBlockCount + 1).Block(35, std::vector<uint8_t>(e, e + sizeof entry));
   for (int i = 0; i < kMaxFindBlockCount; ++i) many.Block(27, 0, 0);
+  // Readers find no block at all there, history or not.
+  DbBytes versions;
+  DbBytes empties;
+  versions.Count(kMaxFindBlockCount + 1);
+  empties.Count(kMaxFindBlockCount + 1);
+  for (int i = 0; i <= kMaxFindBlockCount; ++i) {
+    versions.Block(26, 4, 1);
+    empties.Block(0, 0, 0);
+  }
+  const std::string aboveReaders =
+      "the block count 10001 is above the 10000 blocks readers walk: they find none of them";
 
   const struct {
     DbBytes bytes;
@@ -355,6 +366,8 @@ TEST(ZordbDump, EachKindOfDamageIsOneLineAndSoundFilesNone) {
        "104-byte entries"},
       {many, "block 1 'History Information' at offset 4 is not read: the count 10001 is above "
              "the 10000 blocks readers walk"},
+      {versions, aboveReaders},
+      {empties, aboveReaders},
       // Bytes behind the counted blocks, whole blocks or not.
       {DbBytes().Count(1).Block(33, 2, 1).Block(35, 3, 0).Put(uint32_t{5}),
        "block 2 at offset 14 and the 15 bytes from there lie behind the 1 counted blocks: "

@@ -123,15 +123,18 @@ std::vector<StampCase> StampCases() {
   // take the first.
   CHisList later(&current);
   later.SetEntry(7, 14, &t, false);
+  // A stamp killed in its append leaves the start of its block.
+  std::vector<uint8_t> cutAppend = HistoryData(later);
+  cutAppend.resize(4 * sizeof(sHisEntry) + 6);
 
   std::vector<StampCase> cases;
   cases.push_back({"current history",
                    DbBytes().Count(4).Block(33, 95, 'h').Block(35, HistoryData(current))
                        .Block(27, 1024, 's').Block(7, 168, 'e'),
                    true});
-  cases.push_back({"no history, stray bytes behind",
+  cases.push_back({"no history, a killed stamp's append behind",
                    DbBytes().Count(3).Block(33, 95, 'h').Block(27, 1024, 's').Block(7, 168, 'e')
-                       .Put(uint32_t{27}).Put(uint32_t{400}).Put(uint8_t{1}),
+                       .Put(kBlockHistory).Put(kHisBlockSize).Raw(cutAppend),
                    true});
   cases.push_back({"older block 8",
                    DbBytes().Count(4).Block(33, 95, 'h').Block(8, twoOld).Block(27, 1024, 's')
@@ -319,6 +322,14 @@ TEST_F(KillTest, AStampThatFindBlockCouldNotReadIsRefused) {
   CBlockFile db;
   EXPECT_FALSE(db.AddHistoryEntry(path, 4, 0));
   EXPECT_TRUE(ReadAll(path) == bytes.str());
+  // Without a spare block, a live history there could be changed only in
+  // place, where a write cut short leaves a mix of old and new.
+  DbBytes live;
+  live.Count(kMaxFindBlockCount).Block(35, HistoryData(CHisList()));
+  for (int i = 1; i < kMaxFindBlockCount; ++i) live.Block(27, 0, 0);
+  tmp_.Write("db.zdb", live.str());
+  EXPECT_FALSE(db.AddHistoryEntry(path, 4, 0));
+  EXPECT_TRUE(ReadAll(path) == live.str());
 
   // Nor does the refusal walk the blocks of a larger count first: a sparse
   // file of zeros holds an empty header every 8 bytes.

@@ -158,7 +158,8 @@ bool CircleCentreFromChord(const double* x1, const double* y1, const double* x2,
   const double c = Chord(dx, dy);
   const double radius = std::fabs(*r);
   double q;
-  if (!(c > 0.0) || *r == 0.0 || !HalfChordRatio(c, radius, &q)) return false;
+  // A NaN radius would pass the ratio test and put the centre on the chord.
+  if (!(c > 0.0) || !(radius > 0.0) || !HalfChordRatio(c, radius, &q)) return false;
   double x;
   double y;
   if (byAngles) {
@@ -208,7 +209,9 @@ double ArcMidpoint(double x1, double y1, double x2, double y2, double r, double*
   double my = (y1 + y2) * 0.5;
   const double a = std::atan2(dx, dy);
   double q;
-  if (r != 0.0 && HalfChordRatio(Chord(dx, dy), std::fabs(r), &q)) {
+  // An infinite radius is straight, as in ArcHeight: its arc height would be
+  // 0 * infinity.
+  if (r != 0.0 && !std::isinf(r) && HalfChordRatio(Chord(dx, dy), std::fabs(r), &q)) {
     const double height = Sagitta(std::fabs(q) * std::fabs(r), std::fabs(r));
     // Away from the centre: left of the chord for a clockwise arc.
     const double side = r > 0.0 ? a - kHalfPi : a + kHalfPi;

@@ -74,7 +74,7 @@ double ArcTangentBearingDeg(double x1, double y1, double x2, double y2, double r
 // sign of r gives (right of p1 -> p2 for r > 0). byAngles finds it from p1
 // by direction and distance, otherwise from the chord's midpoint along its
 // normal; the two agree to rounding. False, outputs untouched, when a pointer
-// is null, p1 equals p2, r is 0 or no circle fits.
+// is null, p1 equals p2, r is 0 or NaN, or no circle fits.
 bool CircleCentreFromChord(const double* x1, const double* y1, const double* x2, const double* y2,
                            const double* r, double* cx, double* cy, bool byAngles);
 
@@ -86,7 +86,7 @@ double CircleThrough3Points(double x1, double y1, double x2, double y2, double x
                             double* cx, double* cy);
 
 // The midpoint of the arc of radius r from p1 to p2 (the chord's midpoint
-// when r is 0 or no arc fits); returns the chord's direction in radians,
+// when r is 0 or infinite or no arc fits); returns the chord's direction in radians,
 // [0, 2 pi).
 double ArcMidpoint(double x1, double y1, double x2, double y2, double r, double* x, double* y);
 

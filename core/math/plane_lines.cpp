@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "core/math/angles.h"
 #include "core/math/plane_geometry.h"
@@ -87,6 +88,9 @@ double SignedDistanceToLine(double x1, double y1, double x2, double y2, double p
   double vx = px - x1;
   double vy = py - y1;
   if ((ux == 0.0 && uy == 0.0) || (vx == 0.0 && vy == 0.0)) return 0.0;
+  // A NaN or infinite vector has no exponent to scale by (ilogb gives
+  // INT_MIN for NaN and for a zero beside a NaN, and -INT_MIN overflows).
+  if (!AllFinite({ux, uy, vx, vy})) return std::numeric_limits<double>::quiet_NaN();
   // The cross product over |u|, which is what |v| sqrt(1 - cos^2) means,
   // without taking 1 - cos^2 of a cosine rounded near 1 (a point close to a
   // long line would read 0). Both vectors are first scaled by powers of two
@@ -108,12 +112,18 @@ double SignedDistanceToLine(double x1, double y1, double x2, double y2, double p
 
 bool PointInTriangle(double px, double py, double x1, double y1, double x2, double y2,
                      double x3, double y3, bool strict) {
-  const int s1 = Sign(Cross(x2 - x1, y2 - y1, px - x1, py - y1));
-  const int s2 = Sign(Cross(x3 - x2, y3 - y2, px - x2, py - y2));
-  const int s3 = Sign(Cross(x1 - x3, y1 - y3, px - x3, py - y3));
+  const double c1 = Cross(x2 - x1, y2 - y1, px - x1, py - y1);
+  const double c2 = Cross(x3 - x2, y3 - y2, px - x2, py - y2);
+  const double c3 = Cross(x1 - x3, y1 - y3, px - x3, py - y3);
+  // A NaN cross product (NaN or infinite input, or an overflow) has no sign;
+  // read as 0 it would put p on an edge, and so inside.
+  if (std::isnan(c1) || std::isnan(c2) || std::isnan(c3)) return false;
+  const int s1 = Sign(c1);
+  const int s2 = Sign(c2);
+  const int s3 = Sign(c3);
   if (s1 == 0 && s2 == 0 && s3 == 0) {
-    // Collinear corners (or NaN): p is on their line, inside only when it
-    // lies between the extreme corners.
+    // Collinear corners: p is on their line, inside only when it lies
+    // between the extreme corners.
     if (strict) return false;
     return std::min({x1, x2, x3}) <= px && px <= std::max({x1, x2, x3}) &&
            std::min({y1, y2, y3}) <= py && py <= std::max({y1, y2, y3});
@@ -134,6 +144,9 @@ bool IntersectBearingLines(double x1, double y1, double b1, double x2, double y2
                            double* x, double* y) {
   Store(x, 0.0);
   Store(y, 0.0);
+  // A north-south line takes its point's x alone, so an infinite y would
+  // otherwise give a finite crossing.
+  if (!AllFinite({x1, y1, b1, x2, y2, b2})) return false;
   const double line1 = LineBearing(b1);
   const double line2 = LineBearing(b2);
   const double gap = std::fabs(line1 - line2);
@@ -176,7 +189,8 @@ bool IntersectLines(double x1, double y1, double x2, double y2, double x3, doubl
   const double dx34 = x4 - x3;
   const double dy34 = y4 - y3;
   const double den = dy34 * dx12 - dx34 * dy12;
-  if (std::fabs(den) < 1e-6) return false;
+  // An overflowed determinant would make t 0 and the crossing p1.
+  if (std::fabs(den) < 1e-6 || std::isinf(den)) return false;
   const double t = ((y1 - y3) * dx34 - (x1 - x3) * dy34) / den;
   const double px = x1 + t * dx12;
   const double py = y1 + t * dy12;
@@ -190,6 +204,8 @@ bool LineIntersection(double x1, double y1, double x2, double y2, double x3, dou
                       double x4, double y4, double* x, double* y) {
   // BearingRad reads a point as north, which would make up a line.
   if ((x1 == x2 && y1 == y2) || (x3 == x4 && y3 == y4)) return false;
+  // p2 and p4 only set the bearings, which stay finite for infinite ends.
+  if (!AllFinite({x1, y1, x2, y2, x3, y3, x4, y4})) return false;
   const double b1 = BearingDeg(x2 - x1, y2 - y1);
   const double b2 = BearingDeg(x4 - x3, y4 - y3);
   double px;

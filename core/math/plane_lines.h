@@ -10,8 +10,9 @@
 // Coordinates are x easting, y northing; bearings in degrees clockwise from
 // north, as in plane_geometry.h. Output pointers may be null. Functions that
 // report success leave their outputs as each comment states when they fail.
-// Intersections whose coordinates come out infinite or NaN (NaN or infinite
-// input, or lines too close to parallel for the tolerance to catch) fail.
+// Intersections fail for NaN or infinite input, and when their coordinates
+// come out infinite or NaN (lines too close to parallel for the tolerance to
+// catch, or products that overflow).
 //
 // Tolerances are absolute, not scaled: 1e-10 (in grid units or degrees) for
 // sides, snapping and parallel bearings, 1e-6 for the determinant of two
@@ -32,20 +33,23 @@ int SideOfLine(double x1, double y1, double x2, double y2, double px, double py)
 // The parameter t of the foot of p on the line p(t) = p1 + t (p2 - p1): 0 at
 // p1, 1 at p2, not clamped. t within 1e-10 of 0 or 1 snaps to exactly 0.0 or
 // 1.0. For a point segment (|p2 - p1|^2 == 0) the numerator itself is
-// returned, which is 0.0.
+// returned, which is 0.0. NaN input gives NaN; differences whose squares
+// overflow (above ~1e154) give NaN or an infinite t.
 double SegmentParameter(double x1, double y1, double x2, double y2, double px, double py);
 
 // The distance of p from the line through p1 and p2, positive when p lies to
 // the right of p1 -> p2 and negative to the left; 0.0 when p1 == p2 or
-// p == p1. That is |v| sqrt(1 - cos^2) of the angle at p1, computed as the
-// cross product of v with the unit direction, so a point close to a long
-// line keeps its distance to a few units in the last place, and vectors of
-// any size stay in range.
+// p == p1, whatever the other point is; otherwise NaN when a coordinate is
+// NaN or infinite or a difference of two overflows. That is |v| sqrt(1 -
+// cos^2) of the angle at p1, computed as the cross product of v with the unit
+// direction, so a point close to a long line keeps its distance to a few
+// units in the last place, and vectors of any size stay in range.
 double SignedDistanceToLine(double x1, double y1, double x2, double y2, double px, double py);
 
 // Whether p lies inside the triangle V1 V2 V3 (either winding): the signs of
 // (V2 - V1) x (P - V1), (V3 - V2) x (P - V2), (V1 - V3) x (P - V3) are all
 // equal. Unless `strict`, points on an edge or a corner count as inside too.
+// False when a cross product is NaN (NaN or infinite input, or overflow).
 // A triangle whose corners are collinear has no inside: strict gives false,
 // otherwise true only for points on it (between its extreme corners).
 bool PointInTriangle(double px, double py, double x1, double y1, double x2, double y2,
@@ -63,7 +67,7 @@ bool IntersectBearingLines(double x1, double y1, double b1, double x2, double y2
 
 // The crossing of the unbounded lines p1 p2 and p3 p4: p1 + t (p2 - p1) with
 // t = ((y1 - y3) dx34 - (x1 - x3) dy34) / den, den = dy34 dx12 - dx34 dy12.
-// Outputs are set to 0.0 first; fails when |den| < 1e-6.
+// Outputs are set to 0.0 first; fails when |den| < 1e-6 or den overflows.
 bool IntersectLines(double x1, double y1, double x2, double y2, double x3, double y3,
                     double x4, double y4, double* x, double* y);
 

@@ -12,6 +12,8 @@ double Difference(double a, double b) { return a - b; }
 
 double WrapOnce(double x, double range) {
   if (range == 0.0) return x;
+  // NaN compares false both ways and would return x unfolded.
+  if (std::isnan(range)) return range;
   if (x < 0.0) x += range;
   if (x >= range) x -= range;
   return x;

@@ -89,7 +89,9 @@ double StationOffset(double x1, double y1, double x2, double y2, double r, doubl
                      double* along, double* remaining, double* offset, double* length,
                      double* direction) {
   for (double* out : {along, remaining, offset, length, direction}) Put(out, 0.0);
-  if (r == 0.0)
+  // An infinite radius is a straight element (as for ArcLength); its centre
+  // would lie at infinity.
+  if (r == 0.0 || std::isinf(r))
     return LineStation(x1, y1, x2, y2, px, py, along, remaining, offset, length, direction);
   return ArcStation(x1, y1, x2, y2, r, px, py, along, remaining, offset, length, direction);
 }

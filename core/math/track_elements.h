@@ -20,7 +20,7 @@
 // the remaining distance to p2, the offset of P (positive to starboard), the
 // element's length and the direction of travel at the foot (degrees). All
 // outputs start at 0.
-// A line (r = 0): the foot of the perpendicular; along is negative before p1
+// A line (r = 0, or infinite): the foot of the perpendicular; along is negative before p1
 // and above the length beyond p2. P on p1 gives 0 along and offset and the
 // whole length remaining; a zero-length line gives 0 for all three (length
 // and direction are still written).

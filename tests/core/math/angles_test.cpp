@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/special_values.h"
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -134,6 +136,26 @@ TEST(Angles, InterpolationAcrossTheSeam) {
   EXPECT_EQ(InterpolateCyclic(4, 4, 350, 10, 100, 0), 360.0);
   EXPECT_DOUBLE_EQ(InterpolateCyclic(0, 10, 390, 10, 5, 0.9), 400.0);  // gon
   EXPECT_NEAR(InterpolateCyclic(0, 1, kTwoPi - 0.1, 0.1, 0.5, 57.29577951308232), kTwoPi, 1e-12);
+}
+
+// NaN and infinities give NaN from every function but the "no value" rule
+// of InterpolateCyclic; a NaN unit skipped its fold and gave 180 here.
+TEST(Angles, SpecialValues) {
+  for (double v : {kNaNValue, kInfValue, -kInfValue}) {
+    for (double r : {NormalizeAngle360(v), NormalizeAngle180(v), NormalizeGon400(v),
+                     NormalizeGon200(v), NormalizeRadians2Pi(v), NormalizeRadiansPi(v),
+                     FmodTwoPi(v), ShortestTurn(v, 10), MeanAngle180(v, 10), MeanAngle360(10, v),
+                     DivideAngleDifference(10, v, 3), InterpolateAngle180(0, 10, v, 10, 5),
+                     InterpolateAngle360(0, 10, 350, v, 5), LerpAngle360(0.5, v, 10)})
+      EXPECT_TRUE(std::isnan(r)) << v;
+  }
+  EXPECT_TRUE(std::isnan(AngleDifference(kNaNValue, 10)));
+  EXPECT_TRUE(std::isnan(InterpolateCyclic(0, 10, 350, 10, 5, kNaNValue)));
+  EXPECT_EQ(InterpolateCyclic(0, 10, -1.0, 10, 5, kNaNValue), 10.0);  // a missing sample
+  EXPECT_EQ(InterpolateCyclic(0, 10, 350, 10, 5, kInfValue), 180.0);  // a zero-size cycle
+  EXPECT_EQ(NormalizeAngle360(DBL_MAX), std::fmod(DBL_MAX, 360.0));
+  EXPECT_EQ(NormalizeAngle360(-kDenormValue), 0.0);
+  EXPECT_TRUE(std::isnan(DivideAngleDifference(10, 0, kDenormValue)));  // the quotient overflows
 }
 
 }  // namespace

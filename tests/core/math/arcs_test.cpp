@@ -7,6 +7,7 @@
 
 #include "core/math/angles.h"
 #include "core/math/plane_lines.h"
+#include "tests/support/special_values.h"
 
 namespace {
 
@@ -185,6 +186,41 @@ TEST(ArcAdvance, HeadingsWholeTurnsApartFollowTheShorterArc) {
       ASSERT_NEAR(NormalizeAngle180(mean - (h1 + turn / 2)), 0.0, 1e-9);
     }
   }
+}
+
+// NaN in gives NaN (or failure); an infinite radius is straight everywhere.
+TEST(ArcMeasures, SpecialValues) {
+  for (double v : kSpecialValues) {
+    if (!std::isnan(v)) continue;
+    EXPECT_TRUE(std::isnan(ArcLength(10, 0, 0, v)));
+    EXPECT_TRUE(std::isnan(ArcLengthFromChord(0, 0, 10, v, 6)));
+    EXPECT_TRUE(std::isnan(ArcHeight(10, v, 6)));
+    EXPECT_TRUE(std::isnan(ArcTangentBearing(v, 10, 6, true)));
+    EXPECT_TRUE(std::isnan(ArcStepAngle(&v, &v, &v, 3, 1)));
+  }
+  double x = -7, y = -7;
+  // A NaN radius passed the chord test and gave the chord's midpoint.
+  const double nan = kNaNValue;
+  const double x1 = 0, y1 = 0, x2 = 10, y2 = 0;
+  for (bool byAngles : {false, true}) {
+    EXPECT_FALSE(CircleCentreFromChord(&x1, &y1, &x2, &y2, &nan, &x, &y, byAngles));
+    EXPECT_EQ(x, -7.0);
+  }
+  for (double r : {kInfValue, -kInfValue}) {
+    EXPECT_EQ(ArcLength(10, 0, 0, r), 10.0);
+    EXPECT_EQ(ArcHeight(10, 0, r), 0.0);
+    EXPECT_EQ(ArcTangentBearingDeg(10, 0, r, true), 90.0);
+    // The arc height 0 * infinity made the midpoint NaN.
+    EXPECT_EQ(ArcMidpoint(0, 0, 10, 0, r, &x, &y), M_PI / 2);
+    EXPECT_EQ(x, 5.0);
+    EXPECT_EQ(y, 0.0);
+  }
+  EXPECT_EQ(CircleThrough3Points(0, 0, 2, 0, kNaNValue, 2, &x, &y), -1.0);
+  // A NaN radius or step leaves the minimum count, as the int conversion's
+  // INT32_MIN does.
+  const double start = 0, end = 90, radius = kNaNValue;
+  EXPECT_EQ(ArcStepAngle(&start, &end, &radius, 3, 1.0), 30.0);
+  EXPECT_EQ(ArcStepAngle(&start, &end, &kInfValue, 3, 1.0), 0.1);
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 #include "core/math/great_circle.h"
 
 #include <cmath>
+#include <array>
 #include <random>
 
 #include <gtest/gtest.h>
+
+#include "core/math/great_circle_crossings.h"
+#include "core/math/rhumb_line.h"
+#include "tests/support/special_values.h"
 
 namespace {
 
@@ -248,6 +253,36 @@ TEST(GreatCircle, AngleWithin) {
   EXPECT_TRUE(AngleWithin(350, 10, 20.5));
   EXPECT_TRUE(AngleWithin(10, 350, 20.5));
   EXPECT_FALSE(AngleWithin(0, 180, 100));
+}
+
+// Navigation on the sphere: NaN or infinite input returns false with the
+// outputs as each header states; DBL_MAX angles are finite and answered.
+TEST(GreatCircle, SpecialValues) {
+  ForEachSpecialArgument(std::array<double, 6>{50, 0, 51, 2, 50.5, 1.5}, [](const auto& a) {
+    const bool finite = std::isfinite(a[0] + a[1] + a[2] + a[3] + a[4] + a[5]);
+    double o[4] = {-7, -7, -7, -7};
+    EXPECT_EQ(GreatCircleDestination(a[0], a[1], a[2], a[3], &o[0], &o[1], &o[2]),
+              std::isfinite(a[0] + a[1] + a[2] + a[3]));
+    if (finite) return;
+    o[0] = -7;
+    EXPECT_EQ(RhumbDistance(a[0], a[1], a[2], a[3], &o[0], &o[1]),
+              std::isfinite(a[0] + a[1] + a[2] + a[3]) && std::fabs(a[0]) <= 89.99999999 &&
+                  std::fabs(a[2]) <= 89.99999999);
+    EXPECT_FALSE(CrossTrackDistance(a[0], a[1], a[2], a[3], a[4], a[5], &o[0], &o[1]));
+    EXPECT_EQ(o[0], 0.0);
+    EXPECT_FALSE(GreatCircleIntersection(a[0], a[1], a[2], a[3], a[4], a[5], &o[0], &o[1]));
+    EXPECT_FALSE(RhumbIntersection(a[0], a[1], a[2], a[3], a[4], a[5], &o[0], &o[1]));
+    EXPECT_EQ(o[0], 0.0);
+    EXPECT_FALSE(ClosestApproachToPoint(a[0], a[1], a[2], a[3], a[4], a[5], &o[0], &o[1], &o[2],
+                                        &o[3]));
+    EXPECT_FALSE(GreatCircleCrossingTime(a[0], a[1], 12.0, a[2], a[3], a[4], a[5], &o[0], &o[1],
+                                         nullptr, nullptr));
+    EXPECT_EQ(o[0], -1.0);
+  });
+  double lat, lon, course;
+  ASSERT_TRUE(GreatCircleDestination(0, 0, DBL_MAX, 60, &lat, &lon, &course));
+  EXPECT_TRUE(std::isfinite(lat) && std::isfinite(lon) && std::isfinite(course));
+  EXPECT_FALSE(AngleWithin(kNaNValue, 10, 20));
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 #include "core/math/plane_geometry.h"
 
 #include <cmath>
+#include <array>
+#include <cfloat>
 #include <random>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/special_values.h"
 
 namespace {
 
@@ -97,6 +101,37 @@ TEST(PlaneGeometry, DirectionBetween) {
   EXPECT_FALSE(DirectionBetween(&outside, &b, &c));
   EXPECT_FALSE(DirectionBetween(&b, &b, &c));
   EXPECT_FALSE(DirectionBetween(nullptr, &b, &c));
+}
+
+// NaN in any argument gives NaN out; infinities and DBL_MAX give the
+// formula's own values.
+TEST(PlaneGeometry, SpecialValues) {
+  ForEachSpecialArgument(std::array<double, 6>{1, 2, 3, 10, 90, 30}, [](const auto& a) {
+    if (!std::isnan(a[0] + a[1] + a[2] + a[3] + a[4] + a[5])) return;
+    double x, y, z, d, b;
+    PolarToPoint3D(a[0], a[1], a[2], a[3], a[4], a[5], &x, &y, &z);
+    EXPECT_TRUE(std::isnan(x) || std::isnan(y) || std::isnan(z));
+    OffsetToGrid(a[0], a[1], a[2], a[3], a[4], &x, &y);
+    PolarPointsDistance(a[0], a[1], a[2], a[3], a[4], a[5], 2.0, 3.0, &d, &b, true);
+    if (!std::isnan(a[0] + a[1] + a[2] + a[3] + a[4])) return;
+    EXPECT_TRUE(std::isnan(x) || std::isnan(y));
+    EXPECT_TRUE(std::isnan(d) && std::isnan(b));
+    EXPECT_TRUE(std::isnan(ProjectedLengthDifference(a[0], a[1], a[2], a[3], a[4])));
+  });
+  EXPECT_TRUE(std::isnan(BearingDeg(kNaNValue, 1)));
+  EXPECT_EQ(BearingDeg(kInfValue, 0), 90.0);
+  EXPECT_EQ(BearingDeg(0, -kInfValue), 180.0);
+  EXPECT_EQ(BearingDeg(-DBL_MAX, 0), 270.0);
+  EXPECT_EQ(Length2D(DBL_MAX, 0), kInfValue);  // the squares overflow
+  EXPECT_TRUE(std::isnan(SpeedFromDelta(3, 4, kNaNValue)));
+  EXPECT_EQ(SpeedFromDelta(3, 4, kInfValue), 0.0);
+  EXPECT_EQ(SpeedFromDelta(3, 4, -kInfValue), 0.0);
+  EXPECT_EQ(SpeedFromDelta(3, 4, kDenormValue), kInfValue);
+  double x = 3, y = 4;
+  RotatePoint(&x, &y, kInfValue);
+  EXPECT_TRUE(std::isnan(x) && std::isnan(y));
+  const double a = kNaNValue, b = 0, c = 20;
+  EXPECT_FALSE(DirectionBetween(&a, &b, &c));
 }
 
 }  // namespace

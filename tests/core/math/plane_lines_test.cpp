@@ -1,5 +1,8 @@
 #include "core/math/plane_lines.h"
 
+#include <algorithm>
+#include <array>
+#include <cfloat>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -7,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/math/plane_geometry.h"
+#include "tests/support/special_values.h"
 
 namespace {
 
@@ -269,3 +273,62 @@ TEST(PlaneLines, LineCircle) {
 }
 
 }  // namespace
+
+// NaN anywhere gives NaN (or the documented 0 for p1 == p2, p == p1); an
+// infinite coordinate gives NaN too, and DBL_MAX coordinates stay in range.
+// A NaN coordinate used to negate ilogb(NaN) = INT_MIN.
+TEST(PlaneLines, SpecialValues) {
+  ForEachSpecialArgument(std::array<double, 6>{0, 0, 0, 10, 3, 4}, [](const auto& a) {
+    const double d = SignedDistanceToLine(a[0], a[1], a[2], a[3], a[4], a[5]);
+    const bool finite = std::all_of(a.begin(), a.end(), [](double v) { return std::isfinite(v); });
+    if (!finite)
+      EXPECT_TRUE(std::isnan(d)) << a[0] << ' ' << a[1] << ' ' << a[2] << ' ' << a[3] << ' '
+                                 << a[4] << ' ' << a[5];
+    else
+      EXPECT_TRUE(std::isfinite(d));
+  });
+  EXPECT_EQ(SignedDistanceToLine(1, 2, 1, 2, kNaN, 0), 0.0);  // p1 == p2
+  EXPECT_TRUE(std::isnan(SignedDistanceToLine(0, 0, 0, kNaN, 3, 4)));  // ilogb(0) beside NaN
+  EXPECT_DOUBLE_EQ(SignedDistanceToLine(0, 0, 0, 10, DBL_MAX, 4), DBL_MAX);
+  EXPECT_EQ(SignedDistanceToLine(DBL_MAX, 0, 0, 10, 3, 4), -6.0);
+  EXPECT_EQ(SignedDistanceToLine(0, 0, 0, kDenormValue, 3, 4), 3.0);
+  EXPECT_TRUE(std::isnan(SegmentParameter(0, 0, 0, 10, kNaN, 4)));
+  EXPECT_EQ(SegmentParameter(0, 0, 0, 10, DBL_MAX, 4), 0.4);  // x is across a north line
+
+  // A NaN or infinite corner or point is never inside (it read as an edge).
+  for (int slot = 0; slot < 8; ++slot) {
+    for (double v : {kNaN, kInfValue, -kInfValue}) {
+      double a[8] = {1, 1, 0, 0, 10, 0, 0, 10};
+      a[slot] = v;
+      EXPECT_FALSE(PointInTriangle(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], false))
+          << slot << ' ' << v;
+    }
+  }
+  EXPECT_TRUE(PointInTriangle(1, 1, 0, 0, DBL_MAX, 0, 0, 10, false));
+
+  // Every intersection fails for non-finite input; a north-south line used
+  // to take its x alone and return a crossing for an infinite y.
+  double x = -1, y = -1;
+  EXPECT_FALSE(IntersectBearingLines(0, kInfValue, 0, 5, 1, 90, &x, &y));
+  EXPECT_EQ(x, 0.0);
+  ForEachSpecialArgument(std::array<double, 8>{0, 0, 10, 10, 0, 10, 10, 0}, [&](const auto& a) {
+    if (std::isfinite(a[0] + a[1] + a[2] + a[3] + a[4] + a[5] + a[6] + a[7])) return;
+    x = y = -1;
+    EXPECT_FALSE(LineIntersection(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], &x, &y));
+    EXPECT_FALSE(SegmentIntersection(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], &x, &y));
+    bool east;
+    EXPECT_FALSE(
+        SegmentIntersectionDirected(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], &x, &y, &east));
+    EXPECT_EQ(x, -1.0);
+    EXPECT_FALSE(IntersectLines(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], &x, &y));
+    EXPECT_EQ(x, 0.0);
+    EXPECT_EQ(IntersectLineCircle(a[0], a[1], a[2], a[3], a[4], a[5], 2.0, &x, &y, nullptr, nullptr),
+              0);
+  });
+  // An overflowed determinant made t 0 and returned p1 (0, 0) where the
+  // lines cross near (10, 0).
+  EXPECT_FALSE(IntersectLines(0, 0, DBL_MAX, 10, 0, 10, 10, 0, &x, &y));
+  ASSERT_TRUE(LineIntersection(0, 0, DBL_MAX, 10, 0, 10, 10, 0, &x, &y));
+  EXPECT_NEAR(x, 10.0, 1e-12);
+  EXPECT_NEAR(y, 0.0, 1e-12);
+}

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/special_values.h"
+
 namespace {
 
 TEST(ScalarHelpers, WrapOnceFoldsASingleRange) {
@@ -21,6 +23,19 @@ TEST(ScalarHelpers, EllipseRadius) {
     const double c = std::cos(theta * M_PI / 180.0), s = std::sin(theta * M_PI / 180.0);
     EXPECT_NEAR(EllipseRadiusAt(theta, 2, 3), std::sqrt(9 * c * c + 4 * s * s), 1e-14) << theta;
   }
+}
+
+TEST(ScalarHelpers, SpecialValues) {
+  // NaN compared false both ways and returned x unfolded.
+  EXPECT_TRUE(std::isnan(WrapOnce(45, kNaNValue)));
+  EXPECT_TRUE(std::isnan(WrapOnce(kNaNValue, 360)));
+  EXPECT_EQ(WrapOnce(45, kInfValue), 45.0);
+  EXPECT_TRUE(std::isnan(WrapOnce(-45, kInfValue)));  // inf - inf
+  EXPECT_EQ(WrapOnce(kDenormValue, 0), kDenormValue);
+  EXPECT_TRUE(std::isnan(EllipseRadiusAt(kNaNValue, 2, 3)));
+  EXPECT_TRUE(std::isnan(EllipseRadiusAt(45, 2, kNaNValue)));
+  EXPECT_EQ(EllipseRadiusAt(45, kNaNValue, 0), 1.0);  // a zero semi-axis
+  EXPECT_EQ(EllipseRadiusAt(0, 2, DBL_MAX), kInfValue);  // the squares overflow
 }
 
 }  // namespace

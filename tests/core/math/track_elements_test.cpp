@@ -1,10 +1,12 @@
 #include "core/math/track_elements.h"
 
 #include <cmath>
+#include <array>
 
 #include <gtest/gtest.h>
 
 #include "core/math/arcs.h"
+#include "tests/support/special_values.h"
 
 namespace {
 
@@ -128,6 +130,46 @@ TEST(TrackElementArcCrossing, LineAgainstArc) {
   EXPECT_EQ(x, 0.0);
   EXPECT_FALSE(IntersectLineArc(10, 0, 90, 0, 0, 1, 1, 1, 1, &x, &y, &code));
   EXPECT_FALSE(IntersectLineArc(NAN, 0, 90, 0, 0, 1, 1, 2, 1, &x, &y, &code));
+}
+
+// A NaN anywhere gives NaN along and offset; the NaN point of a line used to
+// reach SignedDistanceToLine's ilogb(NaN) negation. An infinite radius is a
+// line, as for ArcLength.
+TEST(TrackElementStation, SpecialValues) {
+  for (double r : {0.0, 6.0}) {
+    ForEachSpecialArgument(std::array<double, 7>{0, 0, 10, 0, r, 3, 4}, [](const auto& a) {
+      double along, remaining, offset, length, direction;
+      const double s = StationOffset(a[0], a[1], a[2], a[3], a[4], a[5], a[6], &along, &remaining,
+                                     &offset, &length, &direction);
+      if (!std::isnan(a[0] + a[1] + a[2] + a[3] + a[4] + a[5] + a[6])) return;
+      EXPECT_TRUE(std::isnan(s) && std::isnan(along) && std::isnan(offset))
+          << a[0] << ' ' << a[1] << ' ' << a[2] << ' ' << a[3] << ' ' << a[4] << ' ' << a[5]
+          << ' ' << a[6];
+    });
+  }
+  double along, remaining, offset, length, direction;
+  for (double r : {kInfValue, -kInfValue}) {
+    EXPECT_EQ(StationOffset(0, 0, 10, 0, r, 3, 4, &along, &remaining, &offset, &length,
+                            &direction),
+              3.0);
+    EXPECT_EQ(offset, -4.0);
+    EXPECT_EQ(length, 10.0);
+    EXPECT_EQ(direction, 90.0);
+  }
+  // The Part's own values: a point on p1 and a zero-length element.
+  EXPECT_EQ(StationOffset(0, 0, 10, 0, 0, 0, 0, &along, &remaining, &offset, &length, &direction),
+            0.0);
+  EXPECT_EQ(remaining, 10.0);
+  EXPECT_EQ(StationOffset(1, 1, 1, 1, 0, kNaNValue, 4, &along, &remaining, &offset, &length,
+                          &direction),
+            0.0);
+  EXPECT_EQ(JointBisector(0, 0, kNaNValue, 10, kNaNValue, 10, 10, 10), -1.0);  // NaN != NaN
+  double x, y;
+  EXPECT_TRUE(std::isnan(PointOnElement(kNaNValue, 0, 0, 0, 10, 0, 10, 6, &x, &y)));
+  EXPECT_TRUE(std::isnan(x));
+  int code;
+  EXPECT_FALSE(IntersectLineArc(5, 0, 90, 0, 0, -10, kNaNValue, 10, 3, &x, &y, &code));
+  EXPECT_EQ(code, 1);
 }
 
 }  // namespace

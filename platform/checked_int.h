@@ -3,7 +3,7 @@
 //   int32_t n = zor::platform::DoubleToInt32(x);        // truncates toward zero
 //   int32_t r = zor::platform::DoubleToInt32(std::floor(x + 0.5));
 //
-// The original program ran on hardware whose conversion gives INT32_MIN (the
+// The suite's Windows programs run on hardware whose conversion gives INT32_MIN (the
 // "integer indefinite" value) for NaN and for values outside the int range.
 // Code that relied on that keeps it, without the undefined behaviour a plain
 // static_cast has in C++ for such values.

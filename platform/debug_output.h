@@ -1,4 +1,4 @@
-// The debugger output of the original platform. A Linux program has no
+// Windows' debugger output. A Linux program has no
 // debugger output channel, so the text goes to standard error, with one raw
 // write: safe inside a signal handler.
 //

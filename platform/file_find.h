@@ -1,4 +1,4 @@
-// Folder search with the original platform's wildcard rules.
+// Folder search with Windows' wildcard rules.
 //
 //   zor::platform::FileFinder finder;
 //   bool more = finder.FindFile("/data/drivers/*.io");

@@ -1,4 +1,4 @@
-// The operating-system version record of the original platform and the
+// The operating-system version record of Windows and the
 // questions asked of it.
 //
 //   zor::platform::OSVERSIONINFOEX info{};

@@ -1,6 +1,6 @@
 // The registry store: keys and typed values kept in one text file per hive
 // (current user, local machine), with the calls and result codes of the
-// original platform's registry.
+// Windows registry.
 //
 //   using namespace zor::platform;
 //   HKEY key = nullptr;

@@ -1,7 +1,7 @@
 // The process's unhandled-exception filter on Linux: faults that end a
 // process (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT) and C++
 // exceptions that no catch took are turned into the exception record and
-// register context the original platform would have given, and handed to
+// register context Windows would have given, and handed to
 // one filter function.
 //
 //   int32_t MyFilter(zor::platform::EXCEPTION_POINTERS* pointers) {

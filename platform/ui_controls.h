@@ -9,7 +9,7 @@
 // Nothing on Linux owns a window, so code that used to send messages to a
 // combo box talks to this interface instead; a user interface (or a test)
 // supplies the implementation. Indices are 0-based; kComboError (-1) is the
-// failure value of every index-returning operation, as in the original
+// failure value of every index-returning operation, as in the Windows
 // control's messages.
 #pragma once
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-// The font description the enumerator reports, in its original byte layout.
+// The font description the enumerator reports, in Windows' byte layout.
 struct LOGFONTA {
   int32_t lfHeight;
   int32_t lfWidth;

@@ -10,7 +10,7 @@ namespace {
 
 constexpr double kDegToRad = 0.017453292519943295;
 
-// Adds one the way the original's 32-bit registers did: INT32_MAX wraps to
+// Adds one the way the Windows programs' 32-bit registers did: INT32_MAX wraps to
 // INT32_MIN instead of being undefined behaviour.
 int32_t WrapIncrement(int32_t v) {
   return static_cast<int32_t>(static_cast<uint32_t>(v) + 1u);

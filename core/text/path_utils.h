@@ -5,7 +5,7 @@
 //   std::string title = PathWithoutExtension(PathFileName("C:\\Logs\\run.log"));
 //   // title == "run"
 //
-// Paths written on the original platform use '\'; both '\' and '/' count as
+// Paths written on Windows use '\'; both '\' and '/' count as
 // separators in every function here. The part functions return pieces of the
 // text they were given, so a path keeps the separators its caller wrote;
 // functions that touch the filesystem read '\' as '/'. None of them logs or

@@ -77,7 +77,7 @@ int GuessSeparator(char& separator, std::string_view text) {
   for (char c : text) {
     const signed char s = static_cast<signed char>(c);
     // Bytes of 0x80 and above are negative here and never counted; a zero
-    // byte cannot stand in the original's texts.
+    // byte cannot stand in the Windows programs' texts.
     if (s <= 0) continue;
     if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == decimal) continue;
     ++counts[s];
@@ -96,7 +96,7 @@ int GuessSeparator(char& separator, std::string_view text) {
 int CompareNoCase(const std::string& a, const std::string& b) {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
-    // As signed bytes, the way the original's char arithmetic ordered them.
+    // As signed bytes, the way the Windows programs' char arithmetic ordered them.
     const signed char x = static_cast<signed char>(UpperAscii(a[i]));
     const signed char y = static_cast<signed char>(UpperAscii(b[i]));
     if (x != y) return x < y ? -1 : 1;

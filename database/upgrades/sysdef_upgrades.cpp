@@ -74,7 +74,7 @@ const MovedCode* FindMoved(int32_t code) noexcept {
   return nullptr;
 }
 
-// code + (code / 100) * 9900 as the 32-bit original computed it: the
+// code + (code / 100) * 9900 as the suite's 32-bit Windows programs compute it: the
 // division truncates toward zero and a result outside 32 bits wraps instead
 // of being undefined (only absurd negative codes get there).
 int32_t WidenFourDigitCode(int32_t code) noexcept {

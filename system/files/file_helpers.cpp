@@ -499,7 +499,7 @@ std::string TrashInfo(const fs::path& source, const fs::path& base) {
 
 // The trash name of `source`: its own name, cut (at a character boundary)
 // so that the info file's name with a number and ".trashinfo" still fits in a
-// name; Path= keeps the whole of the original.
+// name; Path= keeps the whole path.
 std::string TrashBaseName(const fs::path& source) {
   constexpr std::size_t kRoom = NAME_MAX - (sizeof ".trashinfo" - 1) - (sizeof ".9999" - 1);
   std::string base = source.filename().string();

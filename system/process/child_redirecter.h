@@ -34,7 +34,7 @@
 // CloseInput, there or on any thread, closes the input once the queue is
 // written. A new Start succeeds once WaitForEnd is true.
 //
-// Linux in place of the original's calls:
+// Linux in place of the Windows calls:
 //   pipes: pipe2(O_CLOEXEC), so the child inherits only its standard handles;
 //   process creation: posix_spawn with file actions (dup2, chdir);
 //   the detached-process flag: the child leads a process group of its own;

@@ -1,5 +1,5 @@
 // The running program's own version record: the "ProductVersion" and
-// "FileVersion" entries its file carries on the original platform. On Linux
+// "FileVersion" entries its file carries on Windows. On Linux
 // they come from the record compiled into the program
 // (platform/version_resource.h).
 //

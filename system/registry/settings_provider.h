@@ -11,7 +11,7 @@
 // a failed read with a default stores the default there. Nothing is written by
 // a read. CZORRegistry (system/registry/zor_registry.h) implements the
 // interface over the registry; the order of the operations is the order of
-// the original interface's table and must not change.
+// the Windows programs' interface table and must not change.
 #pragma once
 
 #include <cstddef>

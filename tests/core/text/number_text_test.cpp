@@ -48,7 +48,7 @@ TEST(NumberTextByteSize, WholeKilobytesRoundUpAndGroupAsTheLocale) {
   EXPECT_EQ(ByteSize(1234 * 1024, false), "1,234KB");
   EXPECT_EQ(ByteSize(1234 * 1024 + 1, false), "1,235KB");
   EXPECT_EQ(ByteSize(0, false), "0KB");
-  // Longer than the original's 11 characters: shown whole, exactly (2^54).
+  // Longer than the Windows programs' 11 characters: shown whole, exactly (2^54).
   EXPECT_EQ(ByteSize(UINT64_MAX, false), "18,014,398,509,481,984KB");
   std::string out;
   EXPECT_EQ(FormatByteSize32(out, UINT32_MAX, false), "4,194,304KB");

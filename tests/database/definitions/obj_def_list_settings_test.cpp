@@ -42,7 +42,7 @@ class ObjSettingsTest : public testing::Test {
     to_.RemoveAll();
   }
   // Every byte of `got` is the source's where settings apply and the
-  // original's elsewhere.
+  // untouched record's elsewhere.
   static void ExpectApplied(const sObjDef& got, const sObjDef& source, const sObjDef& original,
                             std::size_t appliedEnd = sizeof(sObjDef)) {
     const auto* g = reinterpret_cast<const uint8_t*>(&got);

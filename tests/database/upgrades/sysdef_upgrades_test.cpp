@@ -97,8 +97,8 @@ TEST(SysDefUpgradeTest, OldCodesTakeTheirCurrentFormAndType) {
   EXPECT_THAT(Mapped(2, 5), Pair(5, 2));
   EXPECT_THAT(Mapped(15, 150133), Pair(150133, 15));
   EXPECT_THAT(Mapped(10, 10000), Pair(10000, 10));
-  // Negative codes follow the rule; the most negative wraps as the 32-bit
-  // original did instead of overflowing.
+  // Negative codes follow the rule; the most negative wraps as the suite's 32-bit
+  // Windows programs do instead of overflowing.
   EXPECT_THAT(Mapped(1, -150), Pair(-10050, 1));
   const int64_t wide = int64_t{INT32_MIN} + int64_t{INT32_MIN / 100} * 9900;
   EXPECT_EQ(Mapped(1, INT32_MIN).first, static_cast<int32_t>(static_cast<uint32_t>(wide)));

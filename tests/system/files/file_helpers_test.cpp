@@ -399,7 +399,7 @@ TEST_F(RecycleBin, AFolderNamedWithATrailingSeparatorIsTrashedWhole) {
 
 TEST_F(RecycleBin, NamesAsLongAsTheFileSystemTakesAreTrashed) {
   // 255 bytes, the last characters two bytes each: the trash name is cut at
-  // a character boundary and the info file keeps the whole original path.
+  // a character boundary and the info file keeps the whole path.
   const std::string longName = std::string(239, 'n') + std::string(8, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";
   ASSERT_EQ(longName.size(), 255u);
   for (int round = 0; round < 2; ++round) {

@@ -18,11 +18,21 @@
 // BM_LongToken reads one 10 MB or 50 MB attribute value, comment or text:
 // the reader's MB/s must not fall with the size, and expat_MBps is raw expat
 // given the whole document in one call (its fastest way).
+// BM_ExpansionPeak reads a 5 MB document whose one 5 MB entity is referenced
+// 95 times (475 MB of text, within expat's amplification limit), each reader
+// in a fresh process, and reports the peak resident memory of each:
+//   reader_peak_MB  the pull reader (target <= 64)
+//   expat_peak_MB   raw expat with plain callbacks, fed 64 KiB blocks
 #include <benchmark/benchmark.h>
 #include <expat.h>
 #include <libxml/xmlreader.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <cstdint>
 #include <cstring>
@@ -303,6 +313,98 @@ void BM_LongToken(benchmark::State& state) {
 }
 BENCHMARK(BM_LongToken)->ArgsProduct({{0, 1, 2}, {10, 50}})->Unit(benchmark::kMillisecond);
 
+// One entity of 5 MB of text on one line, referenced 95 times.
+std::string ExpansionDocument() {
+  const std::string words = "sounding 0123 depth 12.50 m at 52.175 N 4.500 E quality good; ";
+  std::string text;
+  text.reserve((std::size_t{5} << 20) + words.size());
+  while (text.size() < (std::size_t{5} << 20)) text += words;
+  std::string xml = "<!DOCTYPE r [<!ENTITY e '" + text + "'>]>\n<r>";
+  for (int i = 0; i < 95; ++i) xml += "&e;";
+  return xml + "</r>\n";
+}
+
+constexpr const char* kPeakChild = "ZOR_BENCH_XML_PEAK_CHILD";
+
+// The peak resident memory of this process image in kB (rusage would count
+// the parent's pages the child held between fork and exec).
+long PeakKb() {
+  std::FILE* f = std::fopen("/proc/self/status", "r");
+  if (f == nullptr) return -1;
+  char line[256];
+  long kb = -1;
+  while (std::fgets(line, sizeof line, f) != nullptr)
+    if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1) break;
+  std::fclose(f);
+  return kb;
+}
+
+// In the child process: reads the document with `who` ("reader" or "expat")
+// and prints its peak memory in kB when all the text arrived.
+int ExpansionChild(const std::string& who) {
+  const std::string doc = ExpansionDocument();
+  const std::size_t entity = doc.find('\'');
+  const std::size_t expected = 95 * (doc.find('\'', entity + 1) - entity - 1);
+  Totals totals;
+  if (who == "reader") {
+    totals = ZorReader(doc);
+  } else {
+    XML_Parser p = RawParser(totals);
+    constexpr std::size_t kBlock = std::size_t{64} << 10;
+    for (std::size_t at = 0; at < doc.size(); at += kBlock) {
+      const std::size_t n = std::min(kBlock, doc.size() - at);
+      if (XML_Parse(p, doc.data() + at, static_cast<int>(n), at + n == doc.size()) !=
+          XML_STATUS_OK)
+        totals.bytes = 0;
+    }
+    XML_ParserFree(p);
+  }
+  if (totals.bytes != expected + 1) return 2;  // the text and the element's name
+  std::printf("%ld\n", PeakKb());
+  return 0;
+}
+
+// Runs this program again as a child reading the document with `who`; its
+// peak resident memory in MB, or -1 when it failed.
+double ChildPeakMb(const char* who) {
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    setenv(kPeakChild, who, 1);
+    execl("/proc/self/exe", "zor_bench_xml_reader", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  char text[64] = {};
+  const ssize_t got = pid > 0 ? read(out[0], text, sizeof text - 1) : -1;
+  close(out[0]);
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || got <= 0) return -1;
+  return std::atof(text) / 1024.0;
+}
+
+void BM_ExpansionPeak(benchmark::State& state) {
+  double reader = 0, expat = 0;
+  for (auto _ : state) {
+    reader = ChildPeakMb("reader");
+    expat = ChildPeakMb("expat");
+  }
+  state.counters["reader_peak_MB"] = reader;
+  state.counters["expat_peak_MB"] = expat;
+  if (reader < 0 || expat < 0) state.SkipWithError("a reader failed on the document");
+}
+BENCHMARK(BM_ExpansionPeak)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (const char* who = std::getenv(kPeakChild)) return ExpansionChild(who);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -9,6 +9,7 @@
 #include <exception>
 #include <map>
 #include <new>
+#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -53,6 +54,11 @@ int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 // Queue buffers larger than this are released once drained, so that one
 // large block does not pin its memory for the rest of the document.
 constexpr std::size_t kKeepQueueBytes = std::size_t{64} << 10;
+// Once the queued nodes hold more than this, the parser is suspended (where
+// that is safe, see SafeToSuspend) until they are read, and character data
+// pieces are joined into one node only up to this length: an entity that
+// expands to megabytes is handed out as it is parsed, not held whole.
+constexpr std::size_t kQueueBound = kKeepQueueBytes;
 
 bool IsXmlSpace(const char* s, std::size_t len) {
   for (std::size_t i = 0; i < len; ++i) {
@@ -66,6 +72,25 @@ int ClampToInt(XML_Size v) {
   return v > static_cast<XML_Size>(INT_MAX) ? INT_MAX : static_cast<int>(v);
 }
 
+// The five entities the parser replaces itself, without opening an entity.
+bool IsPredefinedEntity(std::string_view name) {
+  return name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot";
+}
+
+// Whether an entity's replacement text may refer to another entity. Any '&'
+// that does not start a character or predefined reference counts, even one
+// that the parser would not read as a reference (in a comment, say).
+bool RefersToEntity(std::string_view text) {
+  for (std::size_t at = text.find('&'); at != std::string_view::npos;
+       at = text.find('&', at + 1)) {
+    const std::string_view rest = text.substr(at + 1);
+    if (!rest.empty() && rest[0] == '#') continue;
+    const std::size_t end = rest.find(';');
+    if (end == std::string_view::npos || !IsPredefinedEntity(rest.substr(0, end))) return true;
+  }
+  return false;
+}
+
 // Nodes parsed and not yet delivered, back to back in one buffer: per node
 // its kind and the number of its strings, then each string as a 32-bit
 // length and its bytes. Queueing allocates nothing once the buffer has grown,
@@ -76,8 +101,10 @@ class node_queue {
   node_queue(const node_queue&) = delete;
   node_queue& operator=(const node_queue&) = delete;
 
-  // Whether anything was queued since Reset(), and the kind last queued.
+  // Whether anything was queued since Reset(), the bytes queued, and the
+  // kind last queued.
   bool any() const { return size_ != 0; }
+  std::size_t bytes() const { return size_; }
   int32_t last_kind() const { return last_kind_; }
 
   void Begin(int32_t kind, uint32_t strings) {
@@ -115,11 +142,12 @@ class node_queue {
     Put32(static_cast<uint32_t>(n));
     size_ += n;
   }
-  // Appends to the last string queued; false when it would grow too long.
-  bool Extend(const char* s, std::size_t n) {
+  // Appends to the last string queued; false when it would grow longer than
+  // `limit`.
+  bool Extend(const char* s, std::size_t n, std::size_t limit) {
     uint32_t length;
     std::memcpy(&length, data_.get() + last_string_, 4);
-    if (n > UINT32_MAX - length) return false;
+    if (n > limit || length > limit - n) return false;
     Reserve(n);
     length += static_cast<uint32_t>(n);
     std::memcpy(data_.get() + last_string_, &length, 4);
@@ -191,12 +219,16 @@ reader::attribute_out_of_range::attribute_out_of_range()
     : std::invalid_argument("xml::reader::get_attribute: index out of range") {}
 
 // The parser takes one block at a time; every handler that completes a node
-// queues it, and read() hands the queued nodes out one by one before it feeds
-// the next block. (Suspending the parser in each handler instead would hand
-// out nodes as they are parsed, but the parser mishandles a suspension
-// inside nested internal entities: it leaks and can close the wrong entity.)
-// The current node views the queue's bytes, which stay put until the queue is
-// drained and the next block is fed.
+// queues it, and read() hands the queued nodes out one by one before it
+// resumes the parser or feeds the next block. Once the queue holds more than
+// kQueueBound bytes a handler suspends the parser, so that an entity that
+// expands into megabytes of nodes is handed out as it is parsed. (Suspending
+// in every handler would save the queue, but the parser mishandles a
+// suspension while two internal entities are open, one inside the other: it
+// forgets the outer one's rest, or closes the wrong one, and leaks. There the
+// queue grows on until the parser has left the inner entities; the parser's
+// amplification guard bounds it.) The current node views the queue's bytes,
+// which stay put until the queue is drained and the parser runs again.
 struct reader::state {
   // Strings per node kind: element: local name, namespace URI, then name and
   // value of each attribute; end element: local name and namespace URI, or
@@ -221,6 +253,17 @@ struct reader::state {
   std::string version;
   std::string encoding;
   std::map<std::string, std::string> prefixes;
+
+  // Internal general entities whose replacement text refers to no other
+  // entity: the parser may be suspended inside one of them when it is
+  // referenced from the document itself.
+  std::set<std::string, std::less<>> leaf_entities;
+  // Set when a handler has suspended the parser in the current parse call.
+  bool suspending = false;
+  bool in_cdata = false;  // between the start and the end of a CDATA section
+  // The event position last found unsafe to suspend at, so that the nodes of
+  // one nested expansion do not each look again.
+  const char* unsafe_event = nullptr;
 
   std::exception_ptr handler_failure;  // thrown in a handler, rethrown by read()
   // A parse error, reported once the nodes before it are delivered.
@@ -322,6 +365,51 @@ struct reader::state {
     return false;
   }
 
+  // Before each call that runs the parser.
+  void BeginParse() {
+    suspending = false;
+    unsafe_event = nullptr;
+  }
+
+  // Whether the parser can be suspended in the handler running now: outside
+  // every entity, or inside one leaf entity referenced from the document, and
+  // not in a CDATA section (expat 2.5 resumes the rest of a section inside an
+  // entity as markup). While entity text is parsed, the parser's event
+  // position stays on the outermost reference in the document; what lies
+  // below it is not visible.
+  bool SafeToSuspend() {
+    if (in_cdata) return false;
+    int offset = 0;
+    int size = 0;
+    const char* buffer = XML_GetInputContext(parser, &offset, &size);
+    if (buffer == nullptr || offset < 0 || offset >= size) return false;
+    const char* at = buffer + offset;
+    if (at == unsafe_event) return false;
+    const auto left = static_cast<std::size_t>(size - offset);
+    // A reference starts with '&' in every encoding the parser reads (two
+    // bytes in UTF-16, either order); anything else is markup or text of the
+    // document itself.
+    if (at[0] == '\0' && left > 1 && at[1] != '&') return true;
+    if (at[0] != '&' && at[0] != '\0') return true;
+    if (at[0] == '&' && left > 1 && at[1] == '#') return true;  // character reference
+    const std::string_view rest(at + 1, left - 1);
+    const std::size_t end = rest.find(';');
+    if (at[0] == '&' && end != std::string_view::npos) {
+      const std::string_view name = rest.substr(0, end);
+      if (IsPredefinedEntity(name) || leaf_entities.count(name) != 0) return true;
+    }
+    unsafe_event = at;
+    return false;
+  }
+
+  // Called after every node queued: suspends the parser once the queue is
+  // over its bound, where that is safe. Nodes the parser still reports after
+  // the suspension (the end of an empty-element tag) are queued as well.
+  void LimitQueue() {
+    if (queue.bytes() <= kQueueBound || suspending || !SafeToSuspend()) return;
+    suspending = XML_StopParser(parser, XML_TRUE) == XML_STATUS_OK;
+  }
+
   // Exceptions must not unwind through the C parser: a failing handler stops
   // the parser for good and read() rethrows.
   template <typename F>
@@ -344,6 +432,7 @@ struct reader::state {
       s.queue.Begin(element, static_cast<uint32_t>(2 + count));
       s.QueueName(qname);
       for (std::size_t i = 0; i < count; ++i) s.QueueString(atts[i]);
+      s.LimitQueue();
     });
   }
 
@@ -353,10 +442,11 @@ struct reader::state {
       // (elements nest), whose name the reader still shows.
       if (s.queue.last_kind() == element) {
         s.queue.Begin(end_element, 0);
-        return;
+      } else {
+        s.queue.Begin(end_element, 2);
+        s.QueueName(qname);
       }
-      s.queue.Begin(end_element, 2);
-      s.QueueName(qname);
+      s.LimitQueue();
     });
   }
 
@@ -364,11 +454,14 @@ struct reader::state {
     Guarded(user, [&](state& s) {
       const auto n = static_cast<std::size_t>(len);
       const int32_t piece = IsXmlSpace(data, n) ? whitespace : text;
-      // Pieces of one kind in a row become one node: a text that expands
-      // from entities then queues as one string, not as millions of nodes.
-      if (s.queue.last_kind() == piece && s.queue.Extend(data, n)) return;
-      s.queue.Begin(piece, 1);
-      s.queue.Add(data, n);
+      // Pieces of one kind in a row become one node, up to the queue's
+      // bound: a text that expands from entities then queues as a few long
+      // strings, not as millions of nodes, and is handed out in slices.
+      if (s.queue.last_kind() != piece || !s.queue.Extend(data, n, kQueueBound)) {
+        s.queue.Begin(piece, 1);
+        s.queue.Add(data, n);
+      }
+      s.LimitQueue();
     });
   }
 
@@ -376,6 +469,7 @@ struct reader::state {
     Guarded(user, [&](state& s) {
       s.queue.Begin(comment, 1);
       s.QueueString(data);
+      s.LimitQueue();
     });
   }
 
@@ -385,6 +479,7 @@ struct reader::state {
       s.queue.Begin(processing_instruction, 2);
       s.QueueString(target);
       s.QueueString(data);
+      s.LimitQueue();
     });
   }
 
@@ -394,6 +489,7 @@ struct reader::state {
       if (version != nullptr) s.version.assign(version);
       if (encoding != nullptr) s.encoding.assign(encoding);
       s.queue.Begin(xml_declaration, 0);
+      s.LimitQueue();
     });
   }
 
@@ -402,6 +498,20 @@ struct reader::state {
       s.queue.Begin(kNamespaceBinding, 2);
       s.QueueString(prefix);
       s.QueueString(uri);
+      s.LimitQueue();
+    });
+  }
+
+  static void XMLCALL OnCdataStart(void* user) { static_cast<state*>(user)->in_cdata = true; }
+  static void XMLCALL OnCdataEnd(void* user) { static_cast<state*>(user)->in_cdata = false; }
+
+  static void XMLCALL OnEntityDeclaration(void* user, const XML_Char* name, int is_parameter,
+                                          const XML_Char* value, int length, const XML_Char*,
+                                          const XML_Char*, const XML_Char*, const XML_Char*) {
+    Guarded(user, [&](state& s) {
+      if (is_parameter || value == nullptr || length < 0) return;  // not an internal general one
+      if (!RefersToEntity(std::string_view(value, static_cast<std::size_t>(length))))
+        s.leaf_entities.emplace(name);
     });
   }
 
@@ -428,6 +538,8 @@ reader::state::state() {
   XML_SetProcessingInstructionHandler(parser, OnProcessingInstruction);
   XML_SetStartNamespaceDeclHandler(parser, OnStartNamespace);
   XML_SetXmlDeclHandler(parser, OnXmlDeclaration);
+  XML_SetEntityDeclHandler(parser, OnEntityDeclaration);
+  XML_SetCdataSectionHandler(parser, OnCdataStart, OnCdataEnd);
   XML_SetUnknownEncodingHandler(parser, OnUnknownEncoding, nullptr);
   prefixes["xml"] = "http://www.w3.org/XML/1998/namespace";
   prefixes["xmlns"] = "http://www.w3.org/2000/xmlns";
@@ -454,8 +566,26 @@ bool reader::read() {
   if (s.failed) throw parse_error(s.error_line, s.error_column);
   XML_ParsingStatus status;
   XML_GetParsingStatus(s.parser, &status);
+  if (status.parsing == XML_SUSPENDED) {
+    // The rest of the block must be parsed before the parser takes another.
+    if (Resume()) return true;
+    XML_GetParsingStatus(s.parser, &status);
+  }
   if (status.parsing == XML_FINISHED) return false;
   return FeedBlock();
+}
+
+// Parses on where a handler suspended the parser; true when that queued a
+// node, false when the rest of the block held none.
+bool reader::Resume() {
+  state& s = *state_;
+  s.DeliverNothing();
+  s.queue.Reset();
+  s.BeginParse();
+  if (XML_ResumeParser(s.parser) == XML_STATUS_ERROR || s.handler_failure) Fail();
+  if (s.Deliver()) return true;
+  if (s.failed) throw parse_error(s.error_line, s.error_column);
+  return false;
 }
 
 // The parser scans a token that a block leaves unfinished again from its
@@ -482,6 +612,7 @@ bool reader::FeedBlock() {
   // After a hard read error the document ends where it stands: what was read
   // is delivered, and the end of the document is not checked.
   const bool final_block = static_cast<std::size_t>(got) < want && !in_.bad();
+  s.BeginParse();
   const XML_Status result =
       XML_ParseBuffer(s.parser, static_cast<int>(got), final_block ? XML_TRUE : XML_FALSE);
   if (result == XML_STATUS_ERROR || s.handler_failure) Fail();

@@ -20,8 +20,9 @@
 // node of kind `none` (10) may come back from read() when a block completed
 // no node; the caller simply reads on. A parse error is raised once the nodes
 // before it have been read. Character data arrives in pieces (at block ends,
-// line ends and references), each its own text or white-space node;
-// concatenate consecutive pieces to get the whole run.
+// line ends and references; pieces are joined up to 64 KiB), each its own
+// text or white-space node; concatenate consecutive pieces to get the whole
+// run.
 //
 // Names in a namespace arrive as the namespace URI, '|' and the local name
 // (attributes keep that form; elements are split into namespace_uri() and
@@ -31,8 +32,11 @@
 // Limits for untrusted input: nesting depth is limited only by memory (the
 // reader does not recurse on nesting). Every document the parser accepts is
 // read whole; entity expansion bombs are stopped by the parser's own
-// amplification guard, which also bounds the nodes that one block of input
-// can expand into and so the memory of the nodes waiting to be read.
+// amplification guard. The nodes parsed and not yet read are held to about
+// 64 KiB beside the last one, so an entity referenced many times costs little
+// memory, except where one entity's text refers to another: expat 2.5 cannot
+// be suspended inside nested entities, and there the waiting nodes are
+// bounded only by the amplification guard (100 times the document's size).
 #pragma once
 
 #include <cstddef>
@@ -161,6 +165,7 @@ class reader {
   struct state;  // the parser and the current node
 
   bool FeedBlock();
+  bool Resume();
   void Fail();
 
   std::istream& in_;

@@ -127,24 +127,25 @@ double RunSign(std::string_view run, const std::string& lower, bool afterNumber)
   return HemisphereSign(std::string_view(lower).substr(lower.size() - 1));
 }
 
-// A '+', '-' or hemisphere word met in the text.
-struct SignMark {
-  double sign;
-  // A lone "s" or "S" straight after the seconds number (blanks allowed):
-  // south, or the seconds' unit.
-  bool afterSeconds;
-  bool lowerCase;
-};
-
 // The sign from the first '+', '-' or hemisphere letter, the rule the header
 // gives. The one letter that is both a unit and a hemisphere is an 's' after
 // the seconds; it is passed over as their unit only where it cannot be the
-// hemisphere: another mark follows it, or it is a lower-case 's' finishing
-// degrees and minutes marked with 'd' (or the degree sign) and 'm', glued to
-// the seconds as the 'm' is to the minutes, or spaced as it is.
+// hemisphere: a hemisphere letter of the same coordinate follows it (before
+// any further number or sign), or it is a lower-case 's' finishing degrees
+// and minutes marked with 'd' (or the degree sign) and 'm', glued to the
+// seconds as the 'm' is to the minutes, or spaced as it is. The first mark
+// decides, so the text is read only as far as that.
 double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
-  std::vector<SignMark> marks;
   const char* secondsUnitAt = UnitAfter(numbers[2]);
+  // The 's' finishes the 'd' and 'm' marks only when it stands from the
+  // seconds as the 'm' stands from the minutes: "52d10m30.5 s" may be south.
+  const bool spacedAsMinutes = secondsUnitAt != nullptr &&
+                               (secondsUnitAt != numbers[2].end) ==
+                                   (UnitAfter(numbers[1]) != numbers[1].end);
+  const bool dmsLetters =
+      DegreesMarked(numbers[0]) && MinutesMarked(numbers[1]) && spacedAsMinutes;
+  // An 's' after the seconds that is south unless a hemisphere follows it.
+  bool southOrUnit = false;
   for (const char* p = text; *p != '\0';) {
     // An exponent inside a number ("1e-5") is neither a sign nor a letter.
     const auto inside = std::find_if(std::begin(numbers), std::end(numbers),
@@ -153,10 +154,14 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
       p = inside->end;
       continue;
     }
-    if (*p == '+' || *p == '-') {
-      marks.push_back(SignMark{*p == '+' ? 1.0 : -1.0, false, false});
-      ++p;
-      continue;
+    if (*p == '+' || *p == '-' || IsDigit(*p)) {
+      // What stands after the seconds' 's' is another coordinate's.
+      if (southOrUnit) return -1.0;
+      if (IsDigit(*p)) {
+        ++p;
+        continue;
+      }
+      return *p == '+' ? 1.0 : -1.0;
     }
     if (!IsLetter(*p)) {
       ++p;
@@ -170,22 +175,14 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
                     [start](const NumberSpan& n) { return UnitAfter(n) == start; });
     const double sign = RunSign(std::string_view(start, word.size()), word, afterNumber);
     if (sign == 0.0) continue;
-    marks.push_back(SignMark{sign, word == "s" && start == secondsUnitAt, *start == 's'});
+    if (word == "s" && start == secondsUnitAt) {
+      if (*start == 's' && dmsLetters) continue;  // certainly the unit
+      southOrUnit = true;
+      continue;
+    }
+    return sign;
   }
-  // The 's' finishes the 'd' and 'm' marks only when it stands from the
-  // seconds as the 'm' stands from the minutes: "52d10m30.5 s" may be south.
-  const bool spacedAsMinutes = secondsUnitAt != nullptr &&
-                               (secondsUnitAt != numbers[2].end) ==
-                                   (UnitAfter(numbers[1]) != numbers[1].end);
-  const bool dmsLetters =
-      DegreesMarked(numbers[0]) && MinutesMarked(numbers[1]) && spacedAsMinutes;
-  for (std::size_t i = 0; i < marks.size(); ++i) {
-    const SignMark& m = marks[i];
-    const bool secondsUnit =
-        m.afterSeconds && (i + 1 < marks.size() || (m.lowerCase && dmsLetters));
-    if (!secondsUnit) return m.sign;
-  }
-  return 1.0;
+  return southOrUnit ? -1.0 : 1.0;
 }
 
 // ---- ParseLatitudeDm / ParseLongitudeDm -------------------------------------

@@ -42,29 +42,37 @@ bool ParseLatLonToDms(std::string_view text, sDms& out, bool latitude);
 // minutes, sec, seconds, ...) name no hemisphere. The degree sign (0xB0 in the
 // 8-bit code page, or UTF-8) and 'd' count alike.
 // The one letter that may be either is an 's' after the seconds. It is their
-// unit only where it cannot be the hemisphere: another mark follows it, or it
-// is a lower-case 's' after degrees and minutes marked with 'd' (or the
-// degree sign) and 'm', glued to the seconds as the 'm' is glued to the
-// minutes, or spaced as the 'm' is spaced. Anywhere else it is south:
+// unit only where it cannot be the hemisphere: a hemisphere letter follows
+// it before any further number or sign (which would begin another
+// coordinate), or it is a lower-case 's' after degrees and minutes marked
+// with 'd' (or the degree sign) and 'm', glued to the seconds as the 'm' is
+// glued to the minutes, or spaced as the 'm' is spaced. Anywhere else it is
+// south. The text is read up to its first NUL, as ParseDmsText reads it.
 //
-//   text                   reads   why
-//   "52 10 30.5 N"         north   the hemisphere letter
-//   "52d10m30.5s"          north   lower-case 's' after 'd' and 'm': a unit
-//   "52\xB0 10m 30.5 s"    north   the degree sign counts as 'd'
-//   "52d10m30.5s S"        south   the 's' is a unit, 'S' the hemisphere
-//   "52 10 30.5 s N"       north   a mark follows the 's': it is a unit
-//   "52deg 10min 30.5secS" south   "sec" is a unit, 'S' glued to it is south
-//   "52 10 30 S"           south
-//   "52;10;30.500S"        south   the suite's own hemisphere formats
-//   "52d10'30.5S"          south   minutes not marked 'm' ("'" is no 'm')
-//   "52\xB0 10' 30.5S"     south   as with 'd'
-//   "52 10m 30.5S"         south   degrees not marked 'd'
-//   "52deg 10' 30.5S"      south   the 'e' of "deg" names no hemisphere
-//   "52d10m30.5S"          south   a capital 'S' is a unit only before a mark
-//   "52 10 30.5s"          south   no 'd' and 'm' around it
-//   "52d10m30.5 s"         south   spaced where the 'm' is glued
-//   "Latitude 52 10 30 S"  south   "Latitude" names no hemisphere
-//   "+52 10 30.5 S"        north   the first mark decides
+//   text                      reads   why
+//   "52 10 30.5 N"            north   the hemisphere letter
+//   "52d10m30.5s"             north   lower-case 's' after 'd' and 'm': a unit
+//   "52 d 10 m 30.5 s"        north   spaced as the 'm' is
+//   "52\xB0 10m 30.5s"        north   the degree sign counts as 'd'
+//   "52\xC2\xB0 10m 30.5s"    north   in UTF-8 too
+//   "52d10m30.5s S"           south   the 's' is a unit, 'S' the hemisphere
+//   "52 10 30.5 s N"          north   a hemisphere follows the 's': a unit
+//   "52deg 10min 30.5secS"    south   "sec" is a unit, 'S' glued to it is south
+//   "004d30m15.2sW"           south   's' glued to 'W': a unit and west
+//   "52 10 30 S"              south
+//   "52;10;30.500S"           south   the suite's own hemisphere formats
+//   "52d10'30.5S"             south   minutes not marked 'm' ("'" is no 'm')
+//   "52\xB0 10' 30.5S"        south   as with 'd'
+//   "52 10m 30.5S"            south   degrees not marked 'd'
+//   "52deg 10' 30.5S"         south   the 'e' of "deg" names no hemisphere
+//   "52d10m30.5S"             south   a capital 'S' is a unit only before a hemisphere
+//   "52D 10M 30.5S"           south   as in capitals
+//   "52 10 30.5s"             south   no 'd' and 'm' around it
+//   "52d10m30.5 s"            south   spaced where the 'm' is glued
+//   "52d 10.5m s"             south   no seconds for it to be the unit of
+//   "52 10 30.5 S, 4 30 15 E" south   the 'E' is another coordinate's
+//   "Latitude 52 10 30 S"     south   "Latitude" names no hemisphere
+//   "+52 10 30.5 S"           north   the first mark decides
 double ParseDms(const std::string& text);
 double ParseDmsText(const char* text);  // null gives 0
 double ParseDmsTextRadians(const char* text);

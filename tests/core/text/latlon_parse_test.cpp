@@ -1,6 +1,8 @@
 #include "core/text/latlon_parse.h"
 
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -107,6 +109,9 @@ TEST(LatLonParse, DmsHemisphereStandsAlone) {
   EXPECT_DOUBLE_EQ(ParseDms("52\xC2\xB0 10' 30.5s S"), -w);  // UTF-8 degree sign
   EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s N"), w);   // a hemisphere follows the unit
   EXPECT_DOUBLE_EQ(ParseDms("52 10 30.5 s"), -w);    // nothing else: south
+  // A hemisphere behind a further number or sign is another coordinate's.
+  for (const char* text : {"52 10 30.5 S, 4 30 15 E", "52 10 30.5 s 4 N", "52 10 30.5 S +4"})
+    EXPECT_DOUBLE_EQ(ParseDms(text), -w) << text;
   // Without 'd' and 'm' an 's' touching the seconds is south, as the first
   // hemisphere letter, unless a mark stands before or after it.
   for (const char* text : {"N 52 10 30.5s", "52 10 30.5s N", "+52 10 30.5s"})
@@ -181,6 +186,34 @@ TEST(LatLonParse, DmsUnitMarksNeverHideTheHemisphere) {
       }
     }
   }
+}
+
+// The table of examples in the header reads as it says.
+TEST(LatLonParse, DmsHeaderTableReadsAsItSays) {
+  std::ifstream header(std::string(ZOR_SOURCE_DIR) + "/core/text/latlon_parse.h");
+  ASSERT_TRUE(header.is_open());
+  int rows = 0;
+  for (std::string line; std::getline(header, line);) {
+    if (line.rfind("//   \"", 0) != 0) continue;
+    // The quoted text, its \xHH escapes undone, then "north" or "south".
+    std::string text;
+    std::size_t i = 6;
+    for (; i < line.size() && line[i] != '"'; ++i) {
+      if (line.compare(i, 2, "\\x") == 0) {
+        text += static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16));
+        i += 3;
+      } else {
+        text += line[i];
+      }
+    }
+    std::istringstream rest(line.substr(i + 1));
+    std::string reads;
+    rest >> reads;
+    ASSERT_TRUE(reads == "north" || reads == "south") << line;
+    EXPECT_EQ(ParseDms(text) > 0.0, reads == "north") << line;
+    ++rows;
+  }
+  EXPECT_GE(rows, 20);
 }
 
 TEST(LatLonParse, DegreesAndMinutesForms) {

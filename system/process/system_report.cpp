@@ -1,13 +1,18 @@
 #include "system/process/system_report.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "core/text/code_page.h"
@@ -140,11 +145,50 @@ std::u16string SystemInformationReport(const SystemReportSources& sources) {
   return u"\uFEFF" + ToUtf16("System Information report written at: " + UtcStamp() + "\n") + report;
 }
 
+// Opens a report file as a regular file or not at all. Without waiting, so
+// that a pipe in a report's place (one left there that cannot be removed, or
+// put there meanwhile) fails at once instead of waiting for its other end;
+// a pipe, device or folder is never written or read.
+int OpenRegularFile(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC;
+
+// Writes everything given to it while it can; `ok` says whether it could.
+struct Output {
+  int fd;
+  bool ok = true;
+  void Put(const char* bytes, std::size_t size) {
+    while (ok && size > 0) {
+      const ssize_t n = ::write(fd, bytes, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = false;
+        return;
+      }
+      bytes += n;
+      size -= static_cast<std::size_t>(n);
+    }
+  }
+  void Put(std::string_view text) { Put(text.data(), text.size()); }
+  // Closes the file; false when anything was lost.
+  bool Close() { return ::close(fd) == 0 && ok; }
+};
+
 bool WriteBytes(const std::string& path, const char* data, std::size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(data, static_cast<std::streamsize>(size));
-  out.close();
-  return static_cast<bool>(out);
+  const int fd = OpenRegularFile(path, kCreate);
+  if (fd < 0) return false;
+  Output out{fd};
+  out.Put(data, size);
+  return out.Close();
 }
 
 bool WriteUtf16File(const std::string& path, const std::u16string& text) {
@@ -157,48 +201,63 @@ bool WriteUtf16File(const std::string& path, const std::u16string& text) {
   return WriteBytes(path, bytes.data(), bytes.size());
 }
 
+// Hands the file's bytes, at most `limit` of them, to `take` piece by piece;
+// false when the file cannot be opened or read.
+template <typename Take>
+bool ReadReport(const std::string& path, std::size_t limit, Take take) {
+  const int fd = OpenRegularFile(path, O_RDONLY);
+  if (fd < 0) return false;
+  // Closed also when `take` runs out of memory.
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  std::array<char, 64 * 1024> chunk;
+  std::size_t total = 0;
+  while (total < limit) {
+    const ssize_t n = ::read(fd, chunk.data(), std::min(chunk.size(), limit - total));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    take(chunk.data(), static_cast<std::size_t>(n));
+    total += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 // Copies the display report as it is, chunk by chunk. Only a file this run
 // wrote is read: anything else in its place (a folder, an earlier run's file
 // that could not be removed) could not be read.
-void JoinDisplayReport(std::ostream& out, const std::string& path, bool written) {
+void JoinDisplayReport(Output& out, const std::string& path, bool written) {
   if (!Exists(path)) {
-    out << " **** DirectX report NOT FOUND.";
+    out.Put(" **** DirectX report NOT FOUND.");
     return;
   }
-  std::ifstream in;
-  if (written) in.open(path, std::ios::binary);
-  if (!in.is_open()) {
-    out << " **** DirectX report COULD NOT BE READ.";
-    return;
-  }
-  std::array<char, 64 * 1024> chunk;
-  while (in) {
-    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    out.write(chunk.data(), in.gcount());
-  }
-  if (in.bad()) out << " **** DirectX report COULD NOT BE READ.";
+  const auto copy = [&out](const char* bytes, std::size_t size) { out.Put(bytes, size); };
+  if (!written || !ReadReport(path, std::numeric_limits<std::size_t>::max(), copy))
+    out.Put(" **** DirectX report COULD NOT BE READ.");
 }
 
 // Joins the UTF-16 report as UTF-8, without its byte-order mark; only a
 // file this run wrote, as above.
-void JoinSystemInformation(std::ostream& out, const std::string& path, bool written) {
+void JoinSystemInformation(Output& out, const std::string& path, bool written) {
   if (!Exists(path)) {
-    out << " **** MS System Information report NOT FOUND.";
+    out.Put(" **** MS System Information report NOT FOUND.");
     return;
   }
-  std::ifstream in;
-  if (written) in.open(path, std::ios::binary);
+  std::string bytes;
+  const auto keep = [&bytes](const char* data, std::size_t size) { bytes.append(data, size); };
   std::string text;
   try {
-    if (!in.is_open()) throw std::ios_base::failure("open");
+    if (!written || !ReadReport(path, kMsinfoLimit, keep)) throw std::ios_base::failure("read");
+    std::istringstream in(std::move(bytes));
     text = Utf16ToUtf8(ReadUtf16File(in, kMsinfoLimit));
-    if (in.bad()) throw std::ios_base::failure("read");
   } catch (const std::exception&) {
-    out << " **** MS System Information report COULD NOT BE READ.";
+    out.Put(" **** MS System Information report COULD NOT BE READ.");
     return;
   }
   const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-  out.write(text.data() + (bom ? 3 : 0), static_cast<std::streamsize>(text.size() - (bom ? 3 : 0)));
+  out.Put(text.data() + (bom ? 3 : 0), text.size() - (bom ? 3 : 0));
 }
 
 }  // namespace
@@ -225,15 +284,15 @@ BOOL WriteSystemReport(const std::string& folder, const SystemReportSources& sou
       !informationText.empty() && WriteUtf16File(information, informationText);
 
   const std::string joined = JoinPath(native, "SystemReport.txt");
-  std::ofstream out(joined, std::ios::binary | std::ios::trunc);
-  if (!out) return 0;
-  out << kDxdiagHeader;
+  const int fd = OpenRegularFile(joined, kCreate);
+  if (fd < 0) return 0;
+  Output out{fd};
+  out.Put(kDxdiagHeader);
   JoinDisplayReport(out, display, displayWritten);
-  out << kMsinfoHeader;
+  out.Put(kMsinfoHeader);
   JoinSystemInformation(out, information, informationWritten);
-  out << kEndLine;
-  out.close();
-  if (!out) return 0;
+  out.Put(kEndLine);
+  if (!out.Close()) return 0;
   ShellOpen(folder, "");
   return 1;
 }

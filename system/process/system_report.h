@@ -9,6 +9,9 @@
 // the system information report (msinfoReport.txt, UTF-16 with a byte-order
 // mark, as that tool writes it) from /etc/os-release and /proc. A report with
 // nothing to tell is not written, and the joined file says NOT FOUND for it.
+// Only regular files are written and read, and none is waited for: a pipe or
+// device in SystemReport.txt's place gives 0, in a report's place (one that
+// cannot be removed) COULD NOT BE READ.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,9 @@
 #include "system/process/system_report.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -120,6 +123,53 @@ TEST(WriteSystemReport, AFolderInAReportFilesPlaceCouldNotBeRead) {
   tmp.Write("src/proc/version", "Linux version 6.1.0\n");
   EXPECT_EQ(Report(opener, Under(tmp, "src")), couldNotBeRead);
   EXPECT_TRUE(std::filesystem::is_directory(tmp.Path("report/dxdiagReport.txt/inside")));
+}
+
+// A pipe in a report's place is neither written nor read, and never waited
+// for, whether or not anything holds its other end.
+TEST(WriteSystemReport, APipeInAReportFilesPlaceIsNeverWaitedFor) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  const std::string folder = tmp.Path("report");
+  std::filesystem::create_directories(folder);
+  const std::string joined = folder + "/SystemReport.txt";
+  ASSERT_EQ(::mkfifo(joined.c_str(), 0666), 0);
+  const int reader = ::open(joined.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const BOOL withReader = WriteSystemReport(folder, Under(tmp, "none"));
+  char byte = 0;
+  EXPECT_LE(::read(reader, &byte, 1), 0);
+  ::close(reader);
+  ASSERT_EQ(withReader, 0);
+  EXPECT_EQ(WriteSystemReport(folder, Under(tmp, "none")), 0);  // nobody at the other end
+
+  // Pipes left by someone else in a shared folder, where this user cannot
+  // remove them: the reports could not be read. Killed by the alarm if it waits.
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to leave pipes another user cannot remove";
+  const std::string shared = tmp.Path("shared");
+  std::filesystem::create_directories(shared);
+  ASSERT_EQ(::chmod(tmp.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  for (const char* name : {"/dxdiagReport.txt", "/msinfoReport.txt"}) {
+    ASSERT_EQ(::mkfifo((shared + name).c_str(), 0666), 0);
+    ASSERT_EQ(::chmod((shared + name).c_str(), 0666), 0);  // whatever the umask
+  }
+  tmp.Write("src/proc/fb", "0 EFI VGA\n");
+  tmp.Write("src/proc/version", "Linux version 6.1.0\n");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::alarm(10);
+    if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) ::_exit(77);
+    if (::access(shared.c_str(), W_OK | X_OK) != 0) ::_exit(77);
+    ::_exit(WriteSystemReport(shared, Under(tmp, "src")) == 1 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "the folder is out of reach of uid 65534";
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadAll(shared + "/SystemReport.txt"),
+            kDisplayHeader + " **** DirectX report COULD NOT BE READ." + kInformationHeader +
+                " **** MS System Information report COULD NOT BE READ." + kEnd);
 }
 
 TEST(WriteSystemReport, AFolderWrittenWithBackslashesIsTheSameFolder) {

@@ -79,9 +79,10 @@ class MultiIPCBuffer {
 
   MultiIPCBuffer(const MultiIPCBuffer&) = delete;
   MultiIPCBuffer& operator=(const MultiIPCBuffer&) = delete;
-  // A buffer moved from is left empty on a new heap region of its own, so any
-  // later call on it is as on a fresh buffer. The moves allocate that region
-  // and so may throw std::bad_alloc, leaving both buffers as they were.
+  // A buffer moved from is left on a new, empty heap region of its own: like
+  // a buffer attached to an empty region, it shows no blocks until Format or
+  // AddBlock, and takes any call. The moves allocate that region and so may
+  // throw std::bad_alloc, leaving both buffers as they were.
   MultiIPCBuffer(MultiIPCBuffer&& other);
   MultiIPCBuffer& operator=(MultiIPCBuffer&& other);
 

@@ -122,8 +122,10 @@ Attached Attach(int fd, bool created, const Kind* make, EventBlock** out) {
       return Attached::kFailed;
     }
     // Another user's block, made under this user's name with loose rights,
-    // could be set, reset or cut short under us at that user's will.
-    if (st.st_uid != ::geteuid()) {
+    // could be set, reset or cut short under us at that user's will. The
+    // name carries the real user, whose blocks a set-user-id program of the
+    // suite shares; its own are those of the effective user.
+    if (st.st_uid != ::getuid() && st.st_uid != ::geteuid()) {
       SetLastError(kErrorAccessDenied);
       return Attached::kFailed;
     }

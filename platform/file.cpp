@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/path_text.h"
 
@@ -113,6 +115,22 @@ uint64_t File::GetLength() const {
   struct stat st;
   if (::fstat(m_fd, &st) != 0) Throw(errno);
   return static_cast<uint64_t>(st.st_size);
+}
+
+uint64_t File::NextDataOffset(uint64_t offset) const {
+  const off_t keep = ::lseek(m_fd, 0, SEEK_CUR);
+  if (keep < 0 || offset > static_cast<uint64_t>(INT64_MAX)) return offset;
+  const off_t data = ::lseek(m_fd, static_cast<off_t>(offset), SEEK_DATA);
+  const int err = errno;
+  ::lseek(m_fd, keep, SEEK_SET);
+  if (data >= 0) return std::max(offset, static_cast<uint64_t>(data));
+  // No data at or after the offset: a hole to the end, or the offset is
+  // at or past the end.
+  struct stat st;
+  if (err == ENXIO && ::fstat(m_fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > offset) {
+    return static_cast<uint64_t>(st.st_size);
+  }
+  return offset;
 }
 
 uint32_t File::Read(void* buffer, uint32_t count) {

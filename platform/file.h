@@ -87,6 +87,11 @@ class File {
   virtual uint64_t Seek(int64_t offset, int origin);
   virtual void SetLength(uint64_t length);
   virtual uint64_t GetLength() const;
+  // Where bytes that may hold data begin, at or after `offset`: those from
+  // `offset` up to it lie in a hole and read as zeros, so a reader may skip
+  // them. `offset` itself where the file system keeps no holes or cannot
+  // say; the file's length when only a hole follows. The position stays.
+  uint64_t NextDataOffset(uint64_t offset) const;
   virtual uint32_t Read(void* buffer, uint32_t count);
   virtual void Write(const void* buffer, uint32_t count);
   // Drops the descriptor without reporting errors.

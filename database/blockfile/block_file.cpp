@@ -105,13 +105,9 @@ bool CBlockFile::SeekEndOfBlocks() {
     Seek(0, begin);
     return false;
   }
-  BlockHeader header;
-  uint64_t at = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    if (!walk.Next(header, at)) {
-      Seek(0, begin);
-      return false;
-    }
+  if (!walk.PassCountedBlocks()) {
+    Seek(0, begin);
+    return false;
   }
   Seek(static_cast<int64_t>(walk.Position()), begin);
   return true;
@@ -244,6 +240,9 @@ bool CBlockFile::CollectBlocksAfterEvents(std::vector<uint8_t>& out) {
   for (; i < count; ++i) {
     if (!walk.Next(header, at)) return false;
     if (header.type == kBlockObservationEvents) break;
+    if (header.type == kBlockUnused && header.size == 0) {
+      i += static_cast<int32_t>(walk.SkipEmptyHeaders());
+    }
   }
   if (i >= count) return false;
   // The blocks behind follow one another. They are read in one pass, in

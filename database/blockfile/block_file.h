@@ -34,6 +34,8 @@
 // behind the counted ones are seen by them alone. Behind the counted blocks
 // a run of {0, 0} headers ends those walks too unless a block follows it:
 // zeros to the end of the file are no blocks, an empty discarded block is.
+// Every walk steps over a hole in a sparse file without reading it, so a
+// file's length costs nothing where it holds no data.
 //
 // Read and write errors throw zor::platform::FileException out of every
 // operation except AddHistoryEntry, which reports them and returns false.
@@ -129,6 +131,8 @@ class CBlockFile : public zor::platform::File {
   // Every counted block behind the first "Observation Events" block (7), each
   // whole with its header, in file order. True when a block 7 was met and
   // every counted block lies inside the file; `out` is empty otherwise.
+  // The blocks are held in memory whole: a count over a hole makes them as
+  // many empty headers as it says (up to 16 GiB).
   bool CollectBlocksAfterEvents(std::vector<uint8_t>& out);
 
   // ---- Repairs (walks to the end of the file; the position is kept) --------

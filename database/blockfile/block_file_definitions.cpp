@@ -59,12 +59,7 @@ class CloseOnExit {
 // the file.
 bool CountedBlocksFit(File& file) {
   BlockWalker walk(file);
-  if (walk.Count() < 0) return false;
-  BlockHeader header;
-  uint64_t at = 0;
-  for (int32_t i = 0; i < walk.Count(); ++i)
-    if (!walk.Next(header, at)) return false;
-  return true;
+  return walk.Count() >= 0 && walk.PassCountedBlocks();
 }
 
 }  // namespace

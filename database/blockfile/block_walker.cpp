@@ -26,10 +26,12 @@ BlockWalker::BlockWalker(zor::platform::File& file) : file_(file), chunk_(kFirst
   hasCount_ = true;
 }
 
+bool BlockWalker::Buffered(uint64_t offset, std::size_t need) const noexcept {
+  return offset >= bufferStart_ && offset + need <= bufferStart_ + bufferLength_;
+}
+
 bool BlockWalker::Fill(uint64_t offset, std::size_t need) {
-  if (offset >= bufferStart_ && offset + need <= bufferStart_ + bufferLength_) {
-    return true;
-  }
+  if (Buffered(offset, need)) return true;
   // The next header lies within a chunk of where the last read ended: the
   // blocks are small, read more at a time. A jump over a large block starts
   // small again.
@@ -68,8 +70,19 @@ bool BlockWalker::Next(BlockHeader& header, uint64_t& headerOffset) {
 
 uint64_t BlockWalker::EndOfEmptyRun(uint64_t from, uint64_t most) {
   uint64_t at = from;
-  while (most > 0 && at <= length_ && length_ - at >= kBlockHeaderSize &&
-         Fill(at, kBlockHeaderSize)) {
+  while (most > 0 && at <= length_ && length_ - at >= kBlockHeaderSize) {
+    if (!Buffered(at, kBlockHeaderSize)) {
+      // A hole reads as zeros: its headers are empty without reading them,
+      // so a sparse file's terabytes cost no more than its data.
+      const uint64_t data = std::min(file_.NextDataOffset(at), length_);
+      const uint64_t holes = data > at ? std::min((data - at) / kBlockHeaderSize, most) : 0;
+      if (holes > 0) {
+        at += holes * kBlockHeaderSize;
+        most -= holes;
+        continue;
+      }
+    }
+    if (!Fill(at, kBlockHeaderSize)) break;
     const uint8_t* p = buffer_.data() + (at - bufferStart_);
     const uint64_t whole = (bufferStart_ + bufferLength_ - at) / kBlockHeaderSize;
     const uint64_t limit = std::min(whole, most);
@@ -83,6 +96,16 @@ uint64_t BlockWalker::EndOfEmptyRun(uint64_t from, uint64_t most) {
     if (n < limit) break;  // a header that is not empty
   }
   return at;
+}
+
+bool BlockWalker::PassCountedBlocks() {
+  BlockHeader header;
+  uint64_t at = 0;
+  while (stepped_ < count_) {
+    if (!Next(header, at)) return false;
+    if (header.type == kBlockUnused && header.size == 0) SkipEmptyHeaders();
+  }
+  return true;
 }
 
 int64_t BlockWalker::SkipEmptyHeaders() {

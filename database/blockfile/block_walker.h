@@ -59,9 +59,12 @@ class BlockWalker {
   // Steps over the empty {0, 0} headers that follow one another from the
   // position, as Next would one by one, and returns how many: among the
   // counted blocks up to the last of them, behind them the run NextToEnd
-  // has just taken for blocks. A run of zeros (a hole in a sparse file)
-  // goes by at the speed of reading.
+  // has just taken for blocks. A run of written zeros goes by at the speed
+  // of reading, a hole in a sparse file without reading it.
   int64_t SkipEmptyHeaders();
+  // Steps over the counted blocks still ahead (runs of empty ones at once):
+  // false when one of them is not there in full.
+  bool PassCountedBlocks();
   // Where the next header starts (4 before the first step).
   uint64_t Position() const noexcept { return next_; }
   // Call after moving the file's position during the walk (to rewrite a
@@ -71,8 +74,10 @@ class BlockWalker {
  private:
   // Makes [offset, offset + need) readable from the buffer.
   bool Fill(uint64_t offset, std::size_t need);
+  bool Buffered(uint64_t offset, std::size_t need) const noexcept;
   // Where the run of {0, 0} headers from `from` ends: at the first header
-  // that is not empty, the file's end, or after `most` of them.
+  // that is not empty, the file's end, or after `most` of them. Holes are
+  // stepped over without reading them.
   uint64_t EndOfEmptyRun(uint64_t from, uint64_t most);
 
   zor::platform::File& file_;

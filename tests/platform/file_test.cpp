@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include "platform/file_find.h"
 #include "tests/support/temp_folder.h"
 
@@ -31,6 +33,18 @@ TEST(File, OpenModesReadWriteSeekAndLength) {
   f.SetLength(uint64_t{5} << 32);  // positions and lengths are 64-bit
   EXPECT_EQ(f.GetLength(), uint64_t{5} << 32);
   EXPECT_EQ(f.Seek(int64_t{1} << 33, File::begin), uint64_t{1} << 33);
+  // The holes around one byte at 8 GiB: skipped where the file system
+  // keeps them, never past data, and the position stays.
+  f.Write("x", 1);
+  const uint64_t x = uint64_t{1} << 33;
+  EXPECT_EQ(f.NextDataOffset(2), 2u);
+  for (const auto& [from, holeEnd] : {std::pair{uint64_t{1} << 20, x},
+                                      std::pair{x + (1 << 20), uint64_t{5} << 32}}) {
+    const uint64_t data = f.NextDataOffset(from);
+    EXPECT_TRUE(data == from || data == holeEnd) << from << " " << data;
+  }
+  EXPECT_EQ(f.NextDataOffset(uint64_t{6} << 32), uint64_t{6} << 32);
+  EXPECT_EQ(f.GetPosition(), x + 1);
   f.SetLength(3);
   EXPECT_THROW(f.Seek(-10, File::begin), FileException);
   f.Close();

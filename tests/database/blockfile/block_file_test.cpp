@@ -261,6 +261,106 @@ TEST_F(BlockFileTest, TheDumpShowsARunOfEmptyHeadersAsTwoLines) {
   EXPECT_EQ(std::filesystem::file_size(path_), 16u << 20);
 }
 
+// A hole in a sparse file costs no disk, so its length is anyone's to
+// choose: every walk steps over it without reading it, in front of the
+// counted blocks' end, behind it, and among blocks that follow a hole.
+TEST_F(BlockFileTest, HolesOfAnyLengthAreWalkedWithoutReadingThem) {
+  // Counts the bytes read; beyond a few megabytes its reads find the end
+  // of the file, so a walk that reads a hole ends at once, and is named.
+  class ReadCountingFile : public CBlockFile {
+   public:
+    uint32_t Read(void* buffer, uint32_t count) override {
+      read += count;
+      return read > (8u << 20) ? 0 : CBlockFile::Read(buffer, count);
+    }
+    uint64_t read = 0;
+  };
+  const DbBytes front = DbBytes().Count(2).Block(33, 3, 1).Block(7, 2, 2);
+  // The front, a hole of `hole` bytes, and `behind` written after it.
+  const auto sparse = [&](const std::string& name, uint64_t hole, const DbBytes& behind) {
+    path_ = tmp_.Write(name, front.str());
+    EXPECT_EQ(::truncate(path_.c_str(), static_cast<off_t>(front.size() + hole)), 0);
+    std::ofstream(path_, std::ios::binary | std::ios::app) << behind.str();
+    return path_;
+  };
+  constexpr uint64_t kTail = uint64_t{64} << 30;
+  sparse("tail.zdb", kTail, DbBytes());
+  {
+    File probe;
+    ASSERT_TRUE(probe.Open(path_, File::modeRead));
+    if (probe.NextDataOffset(1 << 20) == 1 << 20) GTEST_SKIP() << "the file system keeps no holes";
+  }
+  ReadCountingFile f;
+  const auto fresh = [&](const std::string& path) -> ReadCountingFile& {
+    f.Abort();
+    EXPECT_TRUE(f.Open(path, File::modeReadWrite));
+    f.read = 0;
+    return f;
+  };
+  std::vector<std::string> lines;
+  std::vector<uint8_t> out;
+
+  // Zeros to the end behind the counted blocks are no blocks.
+  fresh(path_).DumpBlockFile(lines);
+  EXPECT_EQ(lines.size(), 1u + 2 + 2);
+  const DumpDamage tail = DumpBlockFileText(f, [](std::string_view) {});
+  EXPECT_EQ(tail.kind, DumpDamage::kUncountedBytes);
+  EXPECT_EQ(tail.uncounted, kTail);
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), 2);
+  f.DiscardBlocks(27);
+  f.DiscardAllButEvents();
+  EXPECT_FALSE(f.FindBlock(33));
+  EXPECT_TRUE(f.SeekEndOfBlocks());
+  EXPECT_EQ(f.GetPosition(), front.size());
+  EXPECT_TRUE(f.CollectBlocksAfterEvents(out));
+  EXPECT_TRUE(out.empty());
+  EXPECT_LT(f.read, 1u << 20);
+  f.Close();
+  EXPECT_FALSE(f.AddHistoryEntry(path_, 4, 0));  // not a killed stamp's append
+  EXPECT_EQ(std::filesystem::file_size(path_), front.size() + kTail);
+  EXPECT_LT(f.read, 1u << 20);
+
+  // A block behind a hole makes its zeros empty blocks, all counted.
+  constexpr uint64_t kHole = uint64_t{1} << 30;
+  fresh(sparse("inside.zdb", kHole, DbBytes().Block(26, 4, 3))).DumpBlockFile(lines);
+  EXPECT_EQ(lines.size(), 1u + 4 + 2 + 1);
+  EXPECT_EQ(lines[4], " ... " + std::to_string(kHole / 8 - 1) +
+                          " more blocks like it, the last at Offset " +
+                          std::to_string(front.size() + kHole));
+  EXPECT_EQ(lines[5], " Block Id 26 'Version Information' Offset " +
+                          std::to_string(front.size() + kHole + 8) + " Size 4");
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), static_cast<int32_t>(2 + kHole / 8 + 1));
+  EXPECT_TRUE(f.SeekEndOfBlocks());
+  EXPECT_EQ(f.GetPosition(), front.size() + kHole + 12);
+  f.DiscardAllButEvents();
+  f.Seek(static_cast<int64_t>(front.size() + kHole), File::begin);
+  uint32_t type = 26;
+  f.Read(&type, sizeof type);
+  EXPECT_EQ(type, 0u);
+  EXPECT_LT(f.read, 1u << 20);
+
+  // Counted blocks over a hole: as many as a count holds.
+  path_ = tmp_.Write("most.zdb", front.str());
+  ASSERT_EQ(::truncate(path_.c_str(), static_cast<off_t>(kTail)), 0);
+  fresh(path_).SetBlockCount(INT32_MAX);
+  EXPECT_TRUE(f.SeekEndOfBlocks());
+  EXPECT_EQ(f.GetPosition(), front.size() + (uint64_t{INT32_MAX} - 2) * 8);
+  const DumpDamage above = DumpBlockFileText(f, [](std::string_view) {});
+  EXPECT_EQ(above.kind, DumpDamage::kCountAboveReaders);
+  f.RecountBlocks();
+  EXPECT_EQ(f.GetBlockCount(), INT32_MAX);
+  CBlockFile to;
+  ASSERT_TRUE(to.Open(tmp_.Path("to.zdb"), File::modeCreate | File::modeReadWrite));
+  to.SetBlockCount(0);
+  EXPECT_EQ(f.CopyDefinitionsTo(&to, false, 0, 0), 3);
+  EXPECT_LT(f.read, 1u << 20);
+  f.Close();
+  EXPECT_FALSE(f.AddHistoryEntry(path_, 4, 0));
+  EXPECT_LT(f.read, 1u << 20);
+}
+
 // A file cut while it is dumped: the damage is named from the file as it
 // now is, not from the length it had when the dump began.
 TEST_F(BlockFileTest, AFileCutWhileItIsDumpedIsNamedAsItNowIs) {

@@ -55,7 +55,7 @@ int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 // large block does not pin its memory for the rest of the document.
 constexpr std::size_t kKeepQueueBytes = std::size_t{64} << 10;
 // Once the queued nodes hold more than this, the parser is suspended (where
-// that is safe, see SafeToSuspend) until they are read, and character data
+// that is safe, see SuspensionPlace) until they are read, and character data
 // pieces are joined into one node only up to this length: an entity that
 // expands to megabytes is handed out as it is parsed, not held whole.
 constexpr std::size_t kQueueBound = kKeepQueueBytes;
@@ -89,6 +89,31 @@ bool RefersToEntity(std::string_view text) {
     if (end == std::string_view::npos || !IsPredefinedEntity(rest.substr(0, end))) return true;
   }
   return false;
+}
+
+// Whether a document's bytes can spell `name` only as itself: ASCII reads
+// alike in UTF-8 and the single-byte encodings, while the bytes of a Latin-1
+// name may spell another entity's name in UTF-8.
+bool IsAsciiName(std::string_view name) {
+  return std::all_of(name.begin(), name.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Whether an entity's replacement text is well-formed content by itself:
+// tags balanced, every prefix declared in it. The parser skips its check of
+// an entity's end when it was suspended on the entity's last token, so an
+// entity that is not must be parsed unsuspended for its error to be found.
+bool IsWellFormedContent(std::string_view text) {
+  if (text.find_first_of("<&]") == std::string_view::npos) return true;  // plain characters
+  XML_Parser check = XML_ParserCreateNS("UTF-8", kNamespaceSeparator);
+  if (check == nullptr) return false;
+  // The parser keeps entity texts shorter than INT_MAX bytes.
+  const bool ok = XML_Parse(check, "<x>", 3, XML_FALSE) == XML_STATUS_OK &&
+                  XML_Parse(check, text.data(), static_cast<int>(text.size()), XML_FALSE) ==
+                      XML_STATUS_OK &&
+                  XML_Parse(check, "</x>", 4, XML_TRUE) == XML_STATUS_OK;
+  XML_ParserFree(check);
+  return ok;
 }
 
 // Nodes parsed and not yet delivered, back to back in one buffer: per node
@@ -254,9 +279,10 @@ struct reader::state {
   std::string encoding;
   std::map<std::string, std::string> prefixes;
 
-  // Internal general entities whose replacement text refers to no other
-  // entity: the parser may be suspended inside one of them when it is
-  // referenced from the document itself.
+  // Internal general entities with ASCII names whose replacement text refers
+  // to no other entity and is well-formed content by itself: the parser may
+  // be suspended inside one of them when it is referenced from the document
+  // itself.
   std::set<std::string, std::less<>> leaf_entities;
   // Set when a handler has suspended the parser in the current parse call.
   bool suspending = false;
@@ -264,6 +290,8 @@ struct reader::state {
   // The event position last found unsafe to suspend at, so that the nodes of
   // one nested expansion do not each look again.
   const char* unsafe_event = nullptr;
+  // Whether the parser was last suspended inside an entity.
+  bool stopped_in_entity = false;
 
   std::exception_ptr handler_failure;  // thrown in a handler, rethrown by read()
   // A parse error, reported once the nodes before it are delivered.
@@ -371,43 +399,71 @@ struct reader::state {
     unsafe_event = nullptr;
   }
 
-  // Whether the parser can be suspended in the handler running now: outside
-  // every entity, or inside one leaf entity referenced from the document, and
-  // not in a CDATA section (expat 2.5 resumes the rest of a section inside an
-  // entity as markup). While entity text is parsed, the parser's event
-  // position stays on the outermost reference in the document; what lies
-  // below it is not visible.
-  bool SafeToSuspend() {
-    if (in_cdata) return false;
+  enum class Place { unsafe, document, entity, rest_of_entity };
+
+  // Where the handler running now is, as far as suspending the parser goes.
+  // The parser can be suspended outside every entity, or inside one leaf
+  // entity referenced from the document, and not in a CDATA section (expat
+  // 2.5 resumes the rest of a section inside an entity as markup). While
+  // entity text is parsed, the parser's event position stays on the
+  // outermost reference in the document; what lies below it is not visible.
+  Place SuspensionPlace() {
+    if (in_cdata) return Place::unsafe;
     int offset = 0;
     int size = 0;
     const char* buffer = XML_GetInputContext(parser, &offset, &size);
-    if (buffer == nullptr || offset < 0 || offset >= size) return false;
+    if (buffer == nullptr || offset < 0 || offset > size) return Place::unsafe;
     const char* at = buffer + offset;
-    if (at == unsafe_event) return false;
+    if (at == unsafe_event) return Place::unsafe;
+    // In the rest of the entity the parser was stopped in, the event
+    // position stands, empty, behind its reference. That entity is a leaf;
+    // but when the parser stops on its last token, expat 2.5 still parses
+    // the document's next token, which must not open nested entities.
+    const bool rest = XML_GetCurrentByteCount(parser) == 0;
+    if (rest && !stopped_in_entity) return Place::unsafe;
+    if (offset == size) return rest ? Place::rest_of_entity : Place::unsafe;
     const auto left = static_cast<std::size_t>(size - offset);
+    Place here = Place::unsafe;
     // A reference starts with '&' in every encoding the parser reads (two
     // bytes in UTF-16, either order); anything else is markup or text of the
     // document itself.
-    if (at[0] == '\0' && left > 1 && at[1] != '&') return true;
-    if (at[0] != '&' && at[0] != '\0') return true;
-    if (at[0] == '&' && left > 1 && at[1] == '#') return true;  // character reference
-    const std::string_view rest(at + 1, left - 1);
-    const std::size_t end = rest.find(';');
-    if (at[0] == '&' && end != std::string_view::npos) {
-      const std::string_view name = rest.substr(0, end);
-      if (IsPredefinedEntity(name) || leaf_entities.count(name) != 0) return true;
+    if ((at[0] == '\0' && left > 1 && at[1] != '&') || (at[0] != '&' && at[0] != '\0') ||
+        (at[0] == '&' && left > 1 && at[1] == '#')) {  // the last: a character reference
+      here = Place::document;
+    } else if (at[0] == '&') {
+      const std::string_view rest_of_input(at + 1, left - 1);
+      const std::size_t end = rest_of_input.find(';');
+      const std::string_view name = rest_of_input.substr(0, end);
+      if (end == std::string_view::npos)
+        here = Place::unsafe;  // not a whole reference
+      else if (IsPredefinedEntity(name))
+        here = Place::document;
+      else if (leaf_entities.count(name) != 0)
+        here = Place::entity;
     }
-    unsafe_event = at;
-    return false;
+    if (here == Place::unsafe) {
+      unsafe_event = at;
+      return here;
+    }
+    return rest ? Place::rest_of_entity : here;
   }
 
   // Called after every node queued: suspends the parser once the queue is
   // over its bound, where that is safe. Nodes the parser still reports after
-  // the suspension (the end of an empty-element tag) are queued as well.
-  void LimitQueue() {
-    if (queue.bytes() <= kQueueBound || suspending || !SafeToSuspend()) return;
-    suspending = XML_StopParser(parser, XML_TRUE) == XML_STATUS_OK;
+  // the suspension (the end of an empty-element tag, the document's token
+  // after an entity) are queued as well, and the last of them tells where
+  // the parser stopped. At the end of a CDATA section in the document the
+  // parser is not suspended: expat 2.5 may parse the next token then, and
+  // the pieces of a section there are few per block anyway.
+  void LimitQueue(bool section_end = false) {
+    if (!suspending && queue.bytes() <= kQueueBound) return;
+    const Place place = SuspensionPlace();
+    if (!suspending) {
+      if (place == Place::unsafe || (section_end && place == Place::document)) return;
+      suspending = XML_StopParser(parser, XML_TRUE) == XML_STATUS_OK;
+      if (!suspending) return;
+    }
+    if (place != Place::rest_of_entity) stopped_in_entity = place == Place::entity;
   }
 
   // Exceptions must not unwind through the C parser: a failing handler stops
@@ -503,14 +559,20 @@ struct reader::state {
   }
 
   static void XMLCALL OnCdataStart(void* user) { static_cast<state*>(user)->in_cdata = true; }
-  static void XMLCALL OnCdataEnd(void* user) { static_cast<state*>(user)->in_cdata = false; }
+  static void XMLCALL OnCdataEnd(void* user) {
+    Guarded(user, [](state& s) {
+      s.in_cdata = false;
+      s.LimitQueue(true);
+    });
+  }
 
   static void XMLCALL OnEntityDeclaration(void* user, const XML_Char* name, int is_parameter,
                                           const XML_Char* value, int length, const XML_Char*,
                                           const XML_Char*, const XML_Char*, const XML_Char*) {
     Guarded(user, [&](state& s) {
       if (is_parameter || value == nullptr || length < 0) return;  // not an internal general one
-      if (!RefersToEntity(std::string_view(value, static_cast<std::size_t>(length))))
+      const std::string_view text(value, static_cast<std::size_t>(length));
+      if (IsAsciiName(name) && !RefersToEntity(text) && IsWellFormedContent(text))
         s.leaf_entities.emplace(name);
     });
   }

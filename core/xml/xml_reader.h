@@ -34,9 +34,12 @@
 // read whole; entity expansion bombs are stopped by the parser's own
 // amplification guard. The nodes parsed and not yet read are held to about
 // 64 KiB beside the last one, so an entity referenced many times costs little
-// memory, except where one entity's text refers to another: expat 2.5 cannot
-// be suspended inside nested entities, and there the waiting nodes are
-// bounded only by the amplification guard (100 times the document's size).
+// memory. Expat 2.5 cannot be suspended safely everywhere, and the waiting
+// nodes grow with one reference's expansion where its entity refers to
+// another (bounded only by the amplification guard, 100 times the
+// document's size), is not well-formed content by itself, or has a name
+// outside ASCII, and within a CDATA section inside an entity (a few times
+// the section's size).
 #pragma once
 
 #include <cstddef>

@@ -595,6 +595,14 @@ TEST(XmlReaderEntities, LargeExpansionsAreHandedOutAsTheyAreParsed) {
   EXPECT_GT(elements.nodes, 3 * 20000 * 40);
   EXPECT_LT(elements.peak_heap, 16 * mb);
 
+  // 2,400,000 pieces from a CDATA section of 220 KB in an entity: the
+  // parser is suspended at the end of each section.
+  std::string cdata;
+  for (int i = 0; i < 20000; ++i) cdata += "cdata line\n";
+  const BombRun sections = ReadBomb(Expansion("<![CDATA[" + cdata + "]]>", 60), 1024);
+  EXPECT_FALSE(sections.refused);
+  EXPECT_LT(sections.peak_heap, 16 * mb);
+
   // A reader dropped in the middle of an expansion frees what it holds (the
   // sanitizer build checks).
   const std::string xml = Expansion(markup, 40);
@@ -722,6 +730,9 @@ TEST(XmlReaderEntities, SuspendedReadsMatchAPlainWalk) {
     markup += "<p:x xmlns:p=\"urn:p\" p:k=\"" + std::to_string(i) + "\">a&amp;b<e/></p:x>\n<!--c--><?pi d?>";
   std::string lines;  // two pieces per line
   for (int i = 0; i < 8000; ++i) lines += "<raw " + std::to_string(i) + ">\n";
+  std::string text_lines;  // 100 KB, a piece per line
+  for (int i = 0; i < 10000; ++i) text_lines += "line text\n";
+  const std::string tag(30, 'a');
   std::string settings = "<?xml version=\"1.0\"?>\n<settings xmlns=\"urn:s\">\n";
   for (int i = 0; i < 1000; ++i)
     settings += "  <sensor id=\"" + std::to_string(i) + "\"><name>A " + std::to_string(i) +
@@ -745,6 +756,17 @@ TEST(XmlReaderEntities, SuspendedReadsMatchAPlainWalk) {
       "<!DOCTYPE r [<!ENTITY e '" + markup + "'><!ENTITY open '<o>'>]>\n<r>&e;&e;\n&open;</r>",
       Expansion(markup, 3, "<unclosed>"),
       Expansion(big_text, 3) + "<junk/>",
+      // An entity that leaves an element open, whose start tag, its last
+      // token, takes the queue over its bound: the parser does not check an
+      // entity it was suspended on the last token of.
+      Expansion(std::string(65480, 't') + "<" + tag + ">", 1, "</" + tag + ">"),
+      // Latin-1 name bytes that spell another entity's name in UTF-8: the
+      // entity referred to opens one inside it.
+      "<?xml version='1.0' encoding='ISO-8859-1'?>\n<!DOCTYPE r [<!ENTITY x\xB7 'leaf'>"
+      "<!ENTITY lines '" + text_lines + "'><!ENTITY x\xC2\xB7 '&lines;tail<t/>'>]>\n"
+      "<r>&x\xC2\xB7;&x\xC2\xB7;&x\xB7;</r>",
+      // A CDATA section in an entity that ends in it.
+      Expansion(std::string(100, 'x') + "<![CDATA[" + lines + "]]>", 3),
   };
   for (const std::string& xml : cases) {
     EXPECT_EQ(FirstDifference(ReaderWalk(xml), OracleWalk(xml)), "") << xml.substr(0, 80);

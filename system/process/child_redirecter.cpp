@@ -24,6 +24,8 @@ extern char** environ;
 namespace {
 
 constexpr std::size_t kReadBlock = 4096;
+// Without a descriptor to wake a poll of the input, it looks again this often.
+constexpr int kUnwokenPollMs = 50;
 // Reported when the child was reaped by someone else (SIGCHLD ignored).
 constexpr uint32_t kUnknownExitCode = 0xFFFFFFFFu;
 
@@ -382,11 +384,20 @@ int64_t CZORRedirecter::WriteInput(const void* data, std::size_t size, int timeo
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
   std::size_t done = 0;
   bool failed = false;
+  bool polling = false;
   SigpipeBlock sigpipe;
   for (;;) {
-    int fd;
+    pollfd ready[2] = {{-1, POLLOUT, 0}, {-1, POLLIN, 0}};
+    int wait = -1;
     {
+      // Leaving the poll and looking at the input in one hold of the lock:
+      // a closed input is seen closed, never taken over by a new Start.
       std::lock_guard<std::mutex> lock(m_inputMutex);
+      if (polling) {
+        LeaveInputPollLocked();
+        polling = false;
+      }
+      if (failed) break;
       if (m_inputWrite < 0 || m_closeAfterPending) {
         if (done == 0) return -1;
         break;
@@ -400,22 +411,21 @@ int64_t CZORRedirecter::WriteInput(const void* data, std::size_t size, int timeo
         break;
       }
       done += static_cast<std::size_t>(n);
-      fd = m_inputWrite;
+      if (done == size) break;
+      if (timeoutMs >= 0) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        wait = static_cast<int>(left);
+      }
+      ready[0].fd = m_inputWrite;
+      ready[1].fd = EnterInputPollLocked();
+      polling = true;
     }
-    if (done == size) break;
-    int wait = -1;
-    if (timeoutMs >= 0) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) break;
-      wait = static_cast<int>(left);
-    }
-    // Waits without m_inputMutex: the reader may queue or flush meanwhile.
-    pollfd ready{fd, POLLOUT, 0};
-    if (::poll(&ready, 1, wait) < 0 && errno != EINTR) {
-      failed = true;
-      break;
-    }
+    if (ready[1].fd < 0 && (wait < 0 || wait > kUnwokenPollMs)) wait = kUnwokenPollMs;
+    // Waits without m_inputMutex: the reader may queue or flush meanwhile,
+    // and a CloseInput on any thread wakes this poll.
+    if (::poll(ready, 2, wait) < 0 && errno != EINTR) failed = true;
   }
   if (done == 0 && failed) return -1;
   return static_cast<int64_t>(done);
@@ -472,9 +482,36 @@ bool CZORRedirecter::FlushPendingLocked() {
 }
 
 void CZORRedirecter::DropInputLocked() {
-  CloseFd(m_inputWrite);
   m_pending.clear();
   m_closeAfterPending = false;
+  if (m_inputWrite < 0) return;
+  if (m_inputPollers == 0) {
+    CloseFd(m_inputWrite);
+    CloseFd(m_wakeInput);
+    return;
+  }
+  // Closed now, its number could be reused under another thread's poll:
+  // that thread would watch a stranger's file, perhaps for ever.
+  m_inputClosed = m_inputWrite;
+  m_inputWrite = -1;
+  const uint64_t one = 1;
+  while (m_wakeInput >= 0 && ::write(m_wakeInput, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
+int CZORRedirecter::EnterInputPollLocked() {
+  if (m_wakeInput < 0) m_wakeInput = ::eventfd(0, EFD_CLOEXEC);
+  ++m_inputPollers;
+  return m_wakeInput;
+}
+
+void CZORRedirecter::LeaveInputPollLocked() {
+  if (--m_inputPollers > 0) return;
+  if (m_inputWrite < 0) {
+    CloseFd(m_inputClosed);
+    CloseFd(m_wakeInput);
+  }
+  m_inputIdle.notify_all();
 }
 
 void CZORRedirecter::CloseInput() {
@@ -483,7 +520,7 @@ void CZORRedirecter::CloseInput() {
     m_closeAfterPending = true;  // the reader closes it once the queue is written
     return;
   }
-  CloseFd(m_inputWrite);
+  DropInputLocked();
 }
 
 bool CZORRedirecter::WaitForEnd(int timeoutMs) {
@@ -519,28 +556,39 @@ void CZORRedirecter::ReaderThread() {
   bool outputOpen = true;
   for (;;) {
     int inputFd = -1;
+    int inputWake = -1;
     {
       std::lock_guard<std::mutex> lock(m_inputMutex);
-      if (!m_pending.empty()) inputFd = m_inputWrite;
+      if (!m_pending.empty() && m_inputWrite >= 0) {
+        inputFd = m_inputWrite;
+        inputWake = EnterInputPollLocked();
+      }
     }
     // Only this thread queues, from inside a message: once the output has
     // ended, an empty queue stays empty.
     if (!outputOpen && inputFd < 0) return;
-    pollfd watched[3] = {{outputOpen ? m_outputRead : -1, POLLIN, 0},
+    pollfd watched[4] = {{outputOpen ? m_outputRead : -1, POLLIN, 0},
                          {m_wakeReader, POLLIN, 0},
-                         {inputFd, POLLOUT, 0}};
-    if (::poll(watched, 3, -1) < 0) {
-      if (errno == EINTR) continue;
+                         {inputFd, POLLOUT, 0},
+                         {inputWake, POLLIN, 0}};
+    const int polled = ::poll(watched, 4, inputFd >= 0 && inputWake < 0 ? kUnwokenPollMs : -1);
+    const bool interrupted = polled < 0 && errno == EINTR;
+    const bool ended = polled > 0 && watched[1].revents != 0;
+    if (inputFd >= 0) {
+      std::lock_guard<std::mutex> lock(m_inputMutex);
+      LeaveInputPollLocked();
+      if (polled > 0 && !ended && watched[2].revents != 0) {
+        SigpipeBlock sigpipe;
+        if (!FlushPendingLocked()) sigpipe.Raised();
+      }
+    }
+    if (polled < 0) {
+      if (interrupted) continue;
       return;
     }
-    if (watched[1].revents != 0) {  // the child has ended
+    if (ended) {  // the child has ended
       if (!outputOpen) return;
       break;
-    }
-    if (inputFd >= 0 && watched[2].revents != 0) {
-      std::lock_guard<std::mutex> lock(m_inputMutex);
-      SigpipeBlock sigpipe;
-      if (!FlushPendingLocked()) sigpipe.Raised();
     }
     if (watched[0].revents == 0) continue;
     const ssize_t n = ::read(m_outputRead, buffer, sizeof buffer);
@@ -621,6 +669,9 @@ void CZORRedirecter::ClosePipes() {
   CloseFd(m_outputRead);
   CloseFd(m_outputWrite);
   CloseFd(m_wakeReader);
-  std::lock_guard<std::mutex> lock(m_inputMutex);
+  std::unique_lock<std::mutex> lock(m_inputMutex);
   DropInputLocked();
+  // A writer still polling the old input, woken by the drop, leaves before a
+  // new input can take its place.
+  m_inputIdle.wait(lock, [this] { return m_inputPollers == 0; });
 }

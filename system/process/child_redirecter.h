@@ -98,7 +98,8 @@ class CZORRedirecter {
   // inside SendMessage the call returns at once: with the whole size once
   // the rest is queued, and after the child's end with what it took.
   int64_t WriteInput(const void* data, std::size_t size, int timeoutMs);
-  // Closes the child's standard input so that it reads end of file.
+  // Closes the child's standard input so that it reads end of file; a
+  // WriteInput waiting on another thread returns at once with what it wrote.
   void CloseInput();
 
   // Waits at most timeoutMs (-1: without limit) until the child has ended,
@@ -125,7 +126,14 @@ class CZORRedirecter {
   // m_inputMutex.
   int64_t WriteNowLocked(const char* bytes, std::size_t size, bool& brokenPipe);
   // Closes the input and drops its queue; the caller holds m_inputMutex.
+  // While another thread polls the input, its close waits for the last
+  // poller, woken by m_wakeInput, so the number is never reused under a poll.
   void DropInputLocked();
+  // Around a poll of m_inputWrite without m_inputMutex (held on each call);
+  // Enter gives the descriptor that becomes readable when the input closes
+  // (-1 when none could be made).
+  int EnterInputPollLocked();
+  void LeaveInputPollLocked();
   // Tells the reader that the child has ended: drain the pipe and stop.
   void WakeReader();
   // Kills the group if the child is still held; the caller holds m_mutex.
@@ -159,6 +167,10 @@ class CZORRedirecter {
   std::mutex m_inputMutex;
   std::string m_pending;            // input queued from inside SendMessage
   bool m_closeAfterPending = false;  // CloseInput waits for the queue
+  int m_inputPollers = 0;            // threads polling the input without the lock
+  int m_inputClosed = -1;            // a closed input still polled: the last poller closes it
+  int m_wakeInput = -1;              // eventfd, readable once the input is closed
+  std::condition_variable m_inputIdle;  // m_inputPollers fell to 0
   // One writing thread at a time waits for the child (never the reader).
   std::mutex m_writerMutex;
 };

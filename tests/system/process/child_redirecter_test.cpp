@@ -1,6 +1,7 @@
 #include "system/process/child_redirecter.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -300,6 +302,49 @@ TEST(ChildRedirecterThreaded, AChildThatIgnoresItsInputNeverBlocksTheOwner) {
   sigemptyset(&pending);
   sigpending(&pending);
   EXPECT_FALSE(sigismember(&pending, SIGPIPE));
+
+  // A CloseInput on another thread ends a write that waits without limit,
+  // while a third thread opens files that may take the input's number.
+  const std::set<std::string> fds = OpenFds("/proc/self/fd");
+  std::atomic<bool> churn{true};
+  std::thread opener([&] {
+    int ends[2];
+    while (churn)
+      if (::pipe2(ends, O_CLOEXEC) == 0) {
+        ::close(ends[0]);
+        ::close(ends[1]);
+      }
+  });
+  for (int round = 0; round < 3; ++round) {
+    auto blocked = std::make_shared<CZORRedirecter>();
+    blocked->SetCommandLine("sh -c \"exec sleep 30\"");
+    if (!blocked->Start(nullptr)) {
+      ADD_FAILURE() << "start";
+      break;
+    }
+    std::promise<int64_t> result;
+    std::future<int64_t> written = result.get_future();
+    std::thread writer([blocked, data = big, result = std::move(result)]() mutable {
+      result.set_value(blocked->WriteInput(data.data(), data.size(), -1));
+    });
+    std::this_thread::sleep_for(30ms);  // the pipe is full: the writer waits
+    blocked->CloseInput();
+    if (written.wait_for(2s) != std::future_status::ready) {
+      ADD_FAILURE() << "round " << round << ": the writer still waits after CloseInput";
+      blocked->Terminate();  // the child's end may release it, unless its number was reused
+      if (written.wait_for(2s) != std::future_status::ready) {
+        writer.detach();  // it holds the redirecter; the process ends with it
+        continue;
+      }
+    }
+    writer.join();
+    const int64_t n = written.get();
+    EXPECT_GT(n, 0);
+    EXPECT_LT(n, static_cast<int64_t>(big.size()));
+  }
+  churn = false;
+  opener.join();
+  EXPECT_EQ(OpenFds("/proc/self/fd"), fds);  // the last poller closed what it held
 }
 
 TEST(ChildRedirecterThreaded, TerminateEndsTheWholeProcessGroupWithCodeZero) {

@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <limits>
-#include <sstream>
+#include <streambuf>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "core/text/code_page.h"
@@ -145,12 +147,39 @@ std::u16string SystemInformationReport(const SystemReportSources& sources) {
   return u"\uFEFF" + ToUtf16("System Information report written at: " + UtcStamp() + "\n") + report;
 }
 
+// How long the kernel lets a lease holder take to let go before it breaks
+// the lease itself, and a second more.
+std::chrono::seconds LeaseBreakTime() {
+  std::string text;
+  long seconds = 45;  // the kernel's default
+  if (ReadSource("/proc/sys/fs/lease-break-time", text, 32)) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (end != text.c_str() && value >= 0 && value < 3600) seconds = value;
+  }
+  return std::chrono::seconds(seconds + 1);
+}
+
 // Opens a report file as a regular file or not at all. Without waiting, so
 // that a pipe in a report's place (one left there that cannot be removed, or
 // put there meanwhile) fails at once instead of waiting for its other end;
-// a pipe, device or folder is never written or read.
+// a pipe, device or folder is never written or read. A regular file that
+// another process holds a lease on (a file server's) refuses such an open
+// where a waiting one would wait for the holder to let go; the refused open
+// has asked it to, so it is tried again for as long as the kernel gives a
+// holder before it breaks the lease.
 int OpenRegularFile(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  const auto open = [&path, flags] {
+    return ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  };
+  int fd = open();
+  if (fd < 0 && errno == EWOULDBLOCK) {
+    const auto deadline = std::chrono::steady_clock::now() + LeaseBreakTime();
+    do {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      fd = open();
+    } while (fd < 0 && errno == EWOULDBLOCK && std::chrono::steady_clock::now() < deadline);
+  }
   if (fd < 0) return -1;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -201,41 +230,73 @@ bool WriteUtf16File(const std::string& path, const std::u16string& text) {
   return WriteBytes(path, bytes.data(), bytes.size());
 }
 
-// Hands the file's bytes, at most `limit` of them, to `take` piece by piece;
-// false when the file cannot be opened or read.
-template <typename Take>
-bool ReadReport(const std::string& path, std::size_t limit, Take take) {
-  const int fd = OpenRegularFile(path, O_RDONLY);
-  if (fd < 0) return false;
-  // Closed also when `take` runs out of memory.
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  std::array<char, 64 * 1024> chunk;
-  std::size_t total = 0;
-  while (total < limit) {
-    const ssize_t n = ::read(fd, chunk.data(), std::min(chunk.size(), limit - total));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) break;
-    take(chunk.data(), static_cast<std::size_t>(n));
-    total += static_cast<std::size_t>(n);
+// Closes a descriptor however its scope is left.
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
   }
-  return true;
-}
+};
 
-// Copies the display report as it is, chunk by chunk. Only a file this run
-// wrote is read: anything else in its place (a folder, an earlier run's file
-// that could not be removed) could not be read.
+// A report opened by OpenRegularFile, read as a stream straight from the
+// file that was checked: no copy of its bytes is held beside what is read
+// from them. `failed` tells a read error from the end of the file.
+class ReportBuffer : public std::streambuf {
+ public:
+  explicit ReportBuffer(int fd) : fd_(fd) {}
+  bool failed() const noexcept { return failed_; }
+
+ protected:
+  int_type underflow() override {
+    ssize_t n = 0;
+    do {
+      n = ::read(fd_, chunk_.data(), chunk_.size());
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+      failed_ = failed_ || n < 0;
+      return traits_type::eof();
+    }
+    setg(chunk_.data(), chunk_.data(), chunk_.data() + n);
+    return traits_type::to_int_type(chunk_[0]);
+  }
+  pos_type seekoff(off_type offset, std::ios_base::seekdir from, std::ios_base::openmode) override {
+    if (from == std::ios_base::cur) offset -= egptr() - gptr();  // read ahead, not yet taken
+    const int whence = from == std::ios_base::beg ? SEEK_SET
+                       : from == std::ios_base::cur ? SEEK_CUR
+                                                    : SEEK_END;
+    setg(nullptr, nullptr, nullptr);
+    const off_t at = ::lseek(fd_, offset, whence);
+    return at < 0 ? pos_type(off_type(-1)) : pos_type(at);
+  }
+  pos_type seekpos(pos_type at, std::ios_base::openmode which) override {
+    return seekoff(off_type(at), std::ios_base::beg, which);
+  }
+
+ private:
+  int fd_;
+  bool failed_ = false;
+  std::array<char, 64 * 1024> chunk_;
+};
+
+// Copies the display report as it is, chunk by chunk, while the joined file
+// takes it. Only a file this run wrote is read: anything else in its place
+// (a folder, an earlier run's file that could not be removed) could not be
+// read.
 void JoinDisplayReport(Output& out, const std::string& path, bool written) {
   if (!Exists(path)) {
     out.Put(" **** DirectX report NOT FOUND.");
     return;
   }
-  const auto copy = [&out](const char* bytes, std::size_t size) { out.Put(bytes, size); };
-  if (!written || !ReadReport(path, std::numeric_limits<std::size_t>::max(), copy))
-    out.Put(" **** DirectX report COULD NOT BE READ.");
+  const Descriptor in{written ? OpenRegularFile(path, O_RDONLY) : -1};
+  std::array<char, 64 * 1024> chunk;
+  ssize_t n = in.fd < 0 ? -1 : 0;
+  while (in.fd >= 0 && out.ok) {
+    n = ::read(in.fd, chunk.data(), chunk.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    out.Put(chunk.data(), static_cast<std::size_t>(n));
+  }
+  if (n < 0) out.Put(" **** DirectX report COULD NOT BE READ.");
 }
 
 // Joins the UTF-16 report as UTF-8, without its byte-order mark; only a
@@ -245,13 +306,14 @@ void JoinSystemInformation(Output& out, const std::string& path, bool written) {
     out.Put(" **** MS System Information report NOT FOUND.");
     return;
   }
-  std::string bytes;
-  const auto keep = [&bytes](const char* data, std::size_t size) { bytes.append(data, size); };
   std::string text;
   try {
-    if (!written || !ReadReport(path, kMsinfoLimit, keep)) throw std::ios_base::failure("read");
-    std::istringstream in(std::move(bytes));
+    const Descriptor file{written ? OpenRegularFile(path, O_RDONLY) : -1};
+    if (file.fd < 0) throw std::ios_base::failure("open");
+    ReportBuffer buffer(file.fd);
+    std::istream in(&buffer);
     text = Utf16ToUtf8(ReadUtf16File(in, kMsinfoLimit));
+    if (buffer.failed()) throw std::ios_base::failure("read");
   } catch (const std::exception&) {
     out.Put(" **** MS System Information report COULD NOT BE READ.");
     return;

@@ -9,9 +9,13 @@
 // the system information report (msinfoReport.txt, UTF-16 with a byte-order
 // mark, as that tool writes it) from /etc/os-release and /proc. A report with
 // nothing to tell is not written, and the joined file says NOT FOUND for it.
-// Only regular files are written and read, and none is waited for: a pipe or
-// device in SystemReport.txt's place gives 0, in a report's place (one that
-// cannot be removed) COULD NOT BE READ.
+// Only regular files are written and read, and no pipe is waited for: a pipe
+// or device in SystemReport.txt's place gives 0, in a report's place (one
+// that cannot be removed) COULD NOT BE READ. A file another process holds a
+// lease on is waited for as long as the kernel lets the holder keep it. A
+// report is read straight from its file, the system information report up
+// to 1,000,000,000 bytes, and the display report only while SystemReport.txt
+// takes it.
 #pragma once
 
 #include <cstdint>

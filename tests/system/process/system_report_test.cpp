@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -170,6 +171,46 @@ TEST(WriteSystemReport, APipeInAReportFilesPlaceIsNeverWaitedFor) {
   EXPECT_EQ(ReadAll(shared + "/SystemReport.txt"),
             kDisplayHeader + " **** DirectX report COULD NOT BE READ." + kInformationHeader +
                 " **** MS System Information report COULD NOT BE READ." + kEnd);
+}
+
+// A file server's lease on SystemReport.txt refuses an open that does not
+// wait; the report waits for the holder to let go, as a waiting open would.
+TEST(WriteSystemReport, AFileUnderALeaseIsWaitedFor) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  const std::string joined = tmp.Write("report/SystemReport.txt", "an earlier report");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t holder = ::fork();
+  if (holder == 0) {
+    ::alarm(10);
+    sigset_t io;
+    ::sigemptyset(&io);
+    ::sigaddset(&io, SIGIO);
+    ::sigprocmask(SIG_BLOCK, &io, nullptr);
+    const int fd = ::open(joined.c_str(), O_RDONLY);
+    if (fd < 0 || ::fcntl(fd, F_SETLEASE, F_RDLCK) != 0) ::_exit(77);
+    if (::write(ready[1], "x", 1) != 1) ::_exit(1);
+    // Asked to let go: it does so a moment later.
+    const timespec waitAtMost{5, 0};
+    if (::sigtimedwait(&io, nullptr, &waitAtMost) != SIGIO) ::_exit(2);
+    const timespec moment{0, 100 * 1000 * 1000};
+    ::nanosleep(&moment, nullptr);
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  char byte = 0;
+  const bool leased = ::read(ready[0], &byte, 1) == 1;
+  ::close(ready[0]);
+  if (leased) {
+    EXPECT_EQ(Report(opener, Under(tmp, "none")),
+              kDisplayHeader + " **** DirectX report NOT FOUND." + kInformationHeader +
+                  " **** MS System Information report NOT FOUND." + kEnd);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(holder, &status, 0), holder);
+  if (!leased) GTEST_SKIP() << "no lease could be taken: " << status;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(WriteSystemReport, AFolderWrittenWithBackslashesIsTheSameFolder) {

@@ -9,7 +9,6 @@
 #include <exception>
 #include <map>
 #include <new>
-#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -282,8 +281,8 @@ struct reader::state {
   // Internal general entities with ASCII names whose replacement text refers
   // to no other entity and is well-formed content by itself: the parser may
   // be suspended inside one of them when it is referenced from the document
-  // itself.
-  std::set<std::string, std::less<>> leaf_entities;
+  // itself. Mapped to whether the text opens with a CDATA section.
+  std::map<std::string, bool, std::less<>> leaf_entities;
   // Set when a handler has suspended the parser in the current parse call.
   bool suspending = false;
   bool in_cdata = false;  // between the start and the end of a CDATA section
@@ -438,8 +437,14 @@ struct reader::state {
         here = Place::unsafe;  // not a whole reference
       else if (IsPredefinedEntity(name))
         here = Place::document;
-      else if (leaf_entities.count(name) != 0)
+      else if (const auto leaf = leaf_entities.find(name); leaf != leaf_entities.end()) {
+        // Stopped on an entity's last token, expat 2.5 parses this token
+        // while stopped: the entity's first token then too, and the rest of
+        // a CDATA section there is resumed as markup. Inside the entity,
+        // once opened, the parser may be stopped as in any other leaf.
+        if (rest && leaf->second) return Place::unsafe;
         here = Place::entity;
+      }
     }
     if (here == Place::unsafe) {
       unsafe_event = at;
@@ -573,7 +578,7 @@ struct reader::state {
       if (is_parameter || value == nullptr || length < 0) return;  // not an internal general one
       const std::string_view text(value, static_cast<std::size_t>(length));
       if (IsAsciiName(name) && !RefersToEntity(text) && IsWellFormedContent(text))
-        s.leaf_entities.emplace(name);
+        s.leaf_entities.emplace(name, text.starts_with("<![CDATA["));
     });
   }
 

@@ -9,7 +9,6 @@
 #include <exception>
 #include <map>
 #include <new>
-#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -91,11 +90,19 @@ bool RefersToEntity(std::string_view text) {
   return false;
 }
 
-// Whether a document's bytes can spell `name` only as itself: ASCII reads
-// alike in UTF-8 and the single-byte encodings, while the bytes of a Latin-1
-// name may spell another entity's name in UTF-8.
-bool IsAsciiName(std::string_view name) {
-  return std::all_of(name.begin(), name.end(),
+// The longest name of an entity the parser may be suspended inside. A
+// reference at the event position is looked for this far only: a byte '&'
+// in text (half of a UTF-16 character) would otherwise cost a search of the
+// rest of the input for ';', each time.
+constexpr std::size_t kMaxLeafName = 256;
+
+// Whether a document's bytes can spell `name` only as itself, and within
+// kMaxLeafName bytes: ASCII reads alike in UTF-8 and the single-byte
+// encodings, while the bytes of a Latin-1 name may spell another entity's
+// name in UTF-8.
+bool IsLeafName(std::string_view name) {
+  return name.size() <= kMaxLeafName &&
+         std::all_of(name.begin(), name.end(),
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
@@ -279,11 +286,12 @@ struct reader::state {
   std::string encoding;
   std::map<std::string, std::string> prefixes;
 
-  // Internal general entities with ASCII names whose replacement text refers
-  // to no other entity and is well-formed content by itself: the parser may
-  // be suspended inside one of them when it is referenced from the document
-  // itself.
-  std::set<std::string, std::less<>> leaf_entities;
+  // Internal general entities with short ASCII names whose replacement
+  // text refers to no other entity and is well-formed content by itself:
+  // the parser may be suspended inside one of them when it is referenced
+  // from the document itself. Mapped to whether the text opens with a CDATA
+  // section.
+  std::map<std::string, bool, std::less<>> leaf_entities;
   // Set when a handler has suspended the parser in the current parse call.
   bool suspending = false;
   bool in_cdata = false;  // between the start and the end of a CDATA section
@@ -431,15 +439,21 @@ struct reader::state {
         (at[0] == '&' && left > 1 && at[1] == '#')) {  // the last: a character reference
       here = Place::document;
     } else if (at[0] == '&') {
-      const std::string_view rest_of_input(at + 1, left - 1);
+      const std::string_view rest_of_input(at + 1, std::min(left - 1, kMaxLeafName + 1));
       const std::size_t end = rest_of_input.find(';');
       const std::string_view name = rest_of_input.substr(0, end);
       if (end == std::string_view::npos)
-        here = Place::unsafe;  // not a whole reference
+        here = Place::unsafe;  // not a whole reference, or not a leaf's
       else if (IsPredefinedEntity(name))
         here = Place::document;
-      else if (leaf_entities.count(name) != 0)
+      else if (const auto leaf = leaf_entities.find(name); leaf != leaf_entities.end()) {
+        // Stopped on an entity's last token, expat 2.5 parses this token
+        // while stopped: the entity's first token then too, and the rest of
+        // a CDATA section there is resumed as markup. Inside the entity,
+        // once opened, the parser may be stopped as in any other leaf.
+        if (rest && leaf->second) return Place::unsafe;
         here = Place::entity;
+      }
     }
     if (here == Place::unsafe) {
       unsafe_event = at;
@@ -572,8 +586,8 @@ struct reader::state {
     Guarded(user, [&](state& s) {
       if (is_parameter || value == nullptr || length < 0) return;  // not an internal general one
       const std::string_view text(value, static_cast<std::size_t>(length));
-      if (IsAsciiName(name) && !RefersToEntity(text) && IsWellFormedContent(text))
-        s.leaf_entities.emplace(name);
+      if (IsLeafName(name) && !RefersToEntity(text) && IsWellFormedContent(text))
+        s.leaf_entities.emplace(name, text.starts_with("<![CDATA["));
     });
   }
 

@@ -38,8 +38,8 @@
 // nodes grow with one reference's expansion where its entity refers to
 // another (bounded only by the amplification guard, 100 times the
 // document's size), is not well-formed content by itself, or has a name
-// outside ASCII, and within a CDATA section inside an entity (a few times
-// the section's size).
+// outside ASCII or longer than 256 bytes, and within a CDATA section inside
+// an entity (a few times the section's size).
 #pragma once
 
 #include <cstddef>

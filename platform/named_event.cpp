@@ -101,6 +101,16 @@ bool ReservePages(int fd) {
   return false;
 }
 
+// A block made by a set-user-id program lies under the name of the user
+// running it (the real user), whose own programs must be able to open it:
+// it is given to that user. Only a program running as root can; for any
+// other the block stays its own, which those programs cannot open.
+void GiveToRealUser(int fd) {
+  if (::getuid() == ::geteuid()) return;
+  if (::fchown(fd, ::getuid(), static_cast<gid_t>(-1)) != 0) {
+  }
+}
+
 struct Kind {
   bool manualReset;
   bool initialState;
@@ -270,6 +280,7 @@ std::unique_ptr<Event> Event::Open(const std::string& name, const bool* manualRe
       fd = ::shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       created = fd >= 0;
       if (!created && errno != EEXIST) break;
+      if (created) GiveToRealUser(fd);
       if (created && !ReservePages(fd)) {
         ::close(fd);
         ::shm_unlink(shm.c_str());

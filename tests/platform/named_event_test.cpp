@@ -474,6 +474,21 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
                   return program && program->IsSet() ? 0 : 3;
                 }),
                 0);
+      // The other way round: what the program makes, the user's own programs open.
+      UniqueEventName first;
+      EXPECT_EQ(inChild([&] {
+                  if (::setresuid(65534, 0, 0) != 0) return 1;
+                  auto program = Event::CreateNamed(first.get(), true, false);
+                  return program && program->Set() ? 0 : 2;
+                }),
+                0);
+      EXPECT_EQ(inChild([&] {
+                  if (::setresuid(65534, 65534, 65534) != 0) return 1;
+                  auto user = Event::OpenNamed(first.get());
+                  if (!user) return 10 + static_cast<int>(GetLastError());
+                  return Event::Unlink(first.get()) && user->IsSet() ? 0 : 2;
+                }),
+                0);
     }
   }
   {  // A maker whose page could not be had removes the new name while another

@@ -101,12 +101,25 @@ bool ReservePages(int fd) {
   return false;
 }
 
+// A block made by a set-user-id program lies under the name of the user
+// running it (the real user), whose own programs must be able to open it:
+// it is given to that user. Only a program running as root can; for any
+// other the block stays its own, which those programs cannot open.
+void GiveToRealUser(int fd) {
+  if (::getuid() == ::geteuid()) return;
+  if (::fchown(fd, ::getuid(), static_cast<gid_t>(-1)) != 0) {
+  }
+}
+
 struct Kind {
   bool manualReset;
   bool initialState;
 };
 
-enum class Attached { kFailed, kOpened, kMade };
+// kGone: the block is to be made anew, but its name was removed meanwhile (a
+// maker whose page could not be had removes it): one made here would be an
+// event no other process can open.
+enum class Attached { kFailed, kOpened, kMade, kGone };
 
 // Maps the block behind `fd`, made by this call (`created`: the name was
 // created by it) or by another process. With `make`, a block whose maker
@@ -141,6 +154,7 @@ Attached Attach(int fd, bool created, const Kind* make, EventBlock** out) {
         SetLastError(kErrorFileNotFound);
         return Attached::kFailed;
       }
+      if (st.st_nlink == 0) return Attached::kGone;
       if (!ReservePages(fd)) return Attached::kFailed;
       continue;
     }
@@ -163,6 +177,11 @@ Attached Attach(int fd, bool created, const Kind* make, EventBlock** out) {
     const bool late = std::chrono::steady_clock::now() >= until;
     const bool makerGone = v != 0 && !IsLiveMaker(v);
     if (make != nullptr && (makerGone || (v == 0 && (created || late)))) {
+      struct stat st;
+      if (::fstat(fd, &st) == 0 && st.st_nlink == 0) {
+        ::munmap(b, sizeof(EventBlock));
+        return Attached::kGone;
+      }
       if (b->ready.compare_exchange_strong(v, self, std::memory_order_acq_rel)) {
         Fill(b, make->manualReset, make->initialState);
         *out = b;
@@ -261,6 +280,7 @@ std::unique_ptr<Event> Event::Open(const std::string& name, const bool* manualRe
       fd = ::shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       created = fd >= 0;
       if (!created && errno != EEXIST) break;
+      if (created) GiveToRealUser(fd);
       if (created && !ReservePages(fd)) {
         ::close(fd);
         ::shm_unlink(shm.c_str());
@@ -275,6 +295,7 @@ std::unique_ptr<Event> Event::Open(const std::string& name, const bool* manualRe
     EventBlock* b = nullptr;
     const Attached how = Attach(fd, created, make, &b);
     ::close(fd);
+    if (how == Attached::kGone) continue;
     if (how == Attached::kFailed) return nullptr;
     std::unique_ptr<Event> e(new Event);
     e->m_block = b;

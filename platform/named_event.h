@@ -27,7 +27,8 @@
 // A named block's page is reserved before it is mapped, so a full /dev/shm
 // fails the create or open (last error 8) instead of killing the process
 // with SIGBUS at its first touch. Names are per user (the real user id, so
-// that a set-user-id program shares the events of the user running it);
+// that a set-user-id program shares the events of the user running it; a
+// block such a program makes is given to that user where it runs as root);
 // a block owned by neither the real nor the effective user is refused (5). A
 // process of the same user that cuts a block short while others map it kills
 // them with SIGBUS at their next call on the event: the word is read and

@@ -39,6 +39,16 @@ uint64_t Fnv1a(const std::string& text) {
   return h;
 }
 
+// A block made by a set-user-id program lies under the name of the user
+// running it (the real user), whose own programs must be able to open it:
+// it is given to that user. Only a program running as root can; for any
+// other the block stays its own, which those programs cannot open.
+void GiveToRealUser(int fd) {
+  if (::getuid() == ::geteuid()) return;
+  if (::fchown(fd, ::getuid(), static_cast<gid_t>(-1)) != 0) {
+  }
+}
+
 }  // namespace
 
 RegistryChangeCounter::~RegistryChangeCounter() { Close(); }
@@ -58,8 +68,11 @@ std::string RealPath(const std::string& folder) {
 
 std::string NameForRealPath(const std::string& real) {
   char name[64];
+  // The real user, as for named events: the folder is that user's, and a
+  // set-user-id program writing it must bump the block its other programs
+  // read, or they would keep their cached copy for up to a second.
   std::snprintf(name, sizeof name, "/zor-registry.v2.%u.%016llx",
-                static_cast<unsigned>(::geteuid()), static_cast<unsigned long long>(Fnv1a(real)));
+                static_cast<unsigned>(::getuid()), static_cast<unsigned long long>(Fnv1a(real)));
   return name;
 }
 
@@ -89,9 +102,11 @@ bool RegistryChangeCounter::Open(const std::string& folder) {
   if (fd < 0) return false;
   struct stat sb;
   bool usable = true;
-  if (!made) {
+  if (made) {
+    GiveToRealUser(fd);
+  } else {
     // Another user's block, or one of another size, may not be trusted.
-    usable = ::fstat(fd, &sb) == 0 && sb.st_uid == ::geteuid() &&
+    usable = ::fstat(fd, &sb) == 0 && (sb.st_uid == ::getuid() || sb.st_uid == ::geteuid()) &&
              sb.st_size == static_cast<off_t>(sizeof(Block));
   }
   // tmpfs gives a page only at its first touch, and a full one answers that

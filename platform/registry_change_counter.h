@@ -12,7 +12,10 @@
 //   counter.EndWrite(0, odd);                        // after it
 //
 // The block is "/zor-registry.v2.<uid>.<hash of the folder's real path>", mode
-// 0600, made once and never removed while the folder is in use; it holds that
+// 0600, made once and never removed while the folder is in use. The uid is
+// the real user's, as for named events: a set-user-id program shares the
+// block of the user running it (one it makes is given to that user where it
+// runs as root), and a block of either of its users is used. It holds that
 // real path, and a block that names another folder (two paths that hash
 // alike) is not used. Every
 // change of a slot happens under that hive's file lock. An odd value means a

@@ -15,7 +15,9 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -472,7 +474,58 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
                   return program && program->IsSet() ? 0 : 3;
                 }),
                 0);
+      // The other way round: what the program makes, the user's own programs open.
+      UniqueEventName first;
+      EXPECT_EQ(inChild([&] {
+                  if (::setresuid(65534, 0, 0) != 0) return 1;
+                  auto program = Event::CreateNamed(first.get(), true, false);
+                  return program && program->Set() ? 0 : 2;
+                }),
+                0);
+      EXPECT_EQ(inChild([&] {
+                  if (::setresuid(65534, 65534, 65534) != 0) return 1;
+                  auto user = Event::OpenNamed(first.get());
+                  if (!user) return 10 + static_cast<int>(GetLastError());
+                  return Event::Unlink(first.get()) && user->IsSet() ? 0 : 2;
+                }),
+                0);
     }
+  }
+  {  // A maker whose page could not be had removes the new name while another
+     // creator waits for it to size the block: that one makes the event under
+     // the name again, not in the removed block that no other process sees.
+    UniqueEventName name;
+    const std::string shm = Event::SharedMemoryName(name.get());
+    const int fd = ::shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    std::unique_ptr<Event> made;
+    uint32_t madeError = 99;
+    std::thread creator([&] {
+      made = Event::CreateNamed(name.get(), /*manualReset=*/true, false);
+      madeError = GetLastError();
+    });
+    // Removed once the creator holds the block open (and waits on its size).
+    const auto holdsBlock = [&] {
+      for (int i = 0; i < 1024; ++i) {
+        char link[512];
+        const std::string path = "/proc/self/fd/" + std::to_string(i);
+        const ssize_t n = ::readlink(path.c_str(), link, sizeof link - 1);
+        if (n > 0 && std::string(link, static_cast<std::size_t>(n)) == "/dev/shm" + shm)
+          return true;
+      }
+      return false;
+    };
+    const auto t = steady_clock::now();
+    while (!holdsBlock() && ElapsedMs(t) < 2000) std::this_thread::sleep_for(milliseconds(1));
+    ::shm_unlink(shm.c_str());
+    creator.join();
+    ASSERT_NE(made, nullptr) << madeError;
+    EXPECT_EQ(madeError, kErrorSuccess);
+    auto peer = Event::OpenNamed(name.get());
+    ASSERT_NE(peer, nullptr) << GetLastError();
+    EXPECT_TRUE(made->Set());
+    EXPECT_TRUE(peer->IsSet());
   }
   {  // A maker that stays busy (this live process) is given up on in time.
     UniqueEventName name;

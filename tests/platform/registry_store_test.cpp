@@ -821,6 +821,35 @@ TEST(RegistryStoreProcesses, UnusableCounterFallsBackToTheStat) {
   }
 }
 
+// A set-user-id program run by a user writes that user's registry folder: it
+// bumps the counter the user's own programs read, whichever of them made it.
+TEST(RegistryStoreProcesses, ASetUserIdProgramSharesTheCounterOfItsUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  ScopedRegistryFolder folder;
+  ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
+  const auto as = [&](uid_t real, uid_t effective, uint64_t expect, bool bump) {
+    return InChild([&] {
+      if (setresuid(real, effective, effective) != 0) return 77;  // no such user here
+      RegistryChangeCounter counter;
+      if (!counter.Open(folder.path())) return 1;
+      if (counter.Load(0) != expect) return 2;
+      if (bump) counter.EndWrite(0, counter.BeginWrite(0));
+      return 0;
+    });
+  };
+  const int first = as(65534, 0, 0, true);  // the program makes the block
+  if (first == 77) GTEST_SKIP() << "no user 65534 here";
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(as(65534, 65534, 2, true), 0);  // the user's program sees its write
+  EXPECT_EQ(as(65534, 0, 4, false), 0);     // and the program the user's
+  EXPECT_EQ(InChild([&] {
+              if (setresuid(65534, 65534, 65534) != 0) return 1;
+              RegistryChangeCounter::Remove(folder.path());
+              return 0;
+            }),
+            0);
+}
+
 // With /dev/shm full no change counter can be had, whether the block is
 // new or was left sized but without pages (by an earlier build that died of
 // the lack of space): reads and writes go by the stat of the file, never a

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/special_values.h"
+#include "tests/support/extreme_doubles.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ TEST(Angles, InterpolationAcrossTheSeam) {
 
 // NaN and infinities give NaN from every function but the "no value" rule
 // of InterpolateCyclic; a NaN unit skipped its fold and gave 180 here.
-TEST(Angles, SpecialValues) {
+TEST(Angles, ExtremeArguments) {
   for (double v : {kNaNValue, kInfValue, -kInfValue}) {
     for (double r : {NormalizeAngle360(v), NormalizeAngle180(v), NormalizeGon400(v),
                      NormalizeGon200(v), NormalizeRadians2Pi(v), NormalizeRadiansPi(v),

@@ -7,7 +7,7 @@
 
 #include "core/math/angles.h"
 #include "core/math/plane_lines.h"
-#include "tests/support/special_values.h"
+#include "tests/support/extreme_doubles.h"
 
 namespace {
 
@@ -189,8 +189,8 @@ TEST(ArcAdvance, HeadingsWholeTurnsApartFollowTheShorterArc) {
 }
 
 // NaN in gives NaN (or failure); an infinite radius is straight everywhere.
-TEST(ArcMeasures, SpecialValues) {
-  for (double v : kSpecialValues) {
+TEST(ArcMeasures, ExtremeArguments) {
+  for (double v : kExtremeDoubles) {
     if (!std::isnan(v)) continue;
     EXPECT_TRUE(std::isnan(ArcLength(10, 0, 0, v)));
     EXPECT_TRUE(std::isnan(ArcLengthFromChord(0, 0, 10, v, 6)));

@@ -8,7 +8,7 @@
 
 #include "core/math/great_circle_crossings.h"
 #include "core/math/rhumb_line.h"
-#include "tests/support/special_values.h"
+#include "tests/support/extreme_doubles.h"
 
 namespace {
 
@@ -257,8 +257,8 @@ TEST(GreatCircle, AngleWithin) {
 
 // Navigation on the sphere: NaN or infinite input returns false with the
 // outputs as each header states; DBL_MAX angles are finite and answered.
-TEST(GreatCircle, SpecialValues) {
-  ForEachSpecialArgument(std::array<double, 6>{50, 0, 51, 2, 50.5, 1.5}, [](const auto& a) {
+TEST(GreatCircle, ExtremeArguments) {
+  ForEachExtremeArgument(std::array<double, 6>{50, 0, 51, 2, 50.5, 1.5}, [](const auto& a) {
     const bool finite = std::isfinite(a[0] + a[1] + a[2] + a[3] + a[4] + a[5]);
     double o[4] = {-7, -7, -7, -7};
     EXPECT_EQ(GreatCircleDestination(a[0], a[1], a[2], a[3], &o[0], &o[1], &o[2]),

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/special_values.h"
+#include "tests/support/extreme_doubles.h"
 
 namespace {
 
@@ -105,8 +105,8 @@ TEST(PlaneGeometry, DirectionBetween) {
 
 // NaN in any argument gives NaN out; infinities and DBL_MAX give the
 // formula's own values.
-TEST(PlaneGeometry, SpecialValues) {
-  ForEachSpecialArgument(std::array<double, 6>{1, 2, 3, 10, 90, 30}, [](const auto& a) {
+TEST(PlaneGeometry, ExtremeArguments) {
+  ForEachExtremeArgument(std::array<double, 6>{1, 2, 3, 10, 90, 30}, [](const auto& a) {
     if (!std::isnan(a[0] + a[1] + a[2] + a[3] + a[4] + a[5])) return;
     double x, y, z, d, b;
     PolarToPoint3D(a[0], a[1], a[2], a[3], a[4], a[5], &x, &y, &z);

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/math/plane_geometry.h"
-#include "tests/support/special_values.h"
+#include "tests/support/extreme_doubles.h"
 
 namespace {
 
@@ -277,8 +277,8 @@ TEST(PlaneLines, LineCircle) {
 // NaN anywhere gives NaN (or the documented 0 for p1 == p2, p == p1); an
 // infinite coordinate gives NaN too, and DBL_MAX coordinates stay in range.
 // A NaN coordinate used to negate ilogb(NaN) = INT_MIN.
-TEST(PlaneLines, SpecialValues) {
-  ForEachSpecialArgument(std::array<double, 6>{0, 0, 0, 10, 3, 4}, [](const auto& a) {
+TEST(PlaneLines, ExtremeArguments) {
+  ForEachExtremeArgument(std::array<double, 6>{0, 0, 0, 10, 3, 4}, [](const auto& a) {
     const double d = SignedDistanceToLine(a[0], a[1], a[2], a[3], a[4], a[5]);
     const bool finite = std::all_of(a.begin(), a.end(), [](double v) { return std::isfinite(v); });
     if (!finite)
@@ -311,7 +311,7 @@ TEST(PlaneLines, SpecialValues) {
   double x = -1, y = -1;
   EXPECT_FALSE(IntersectBearingLines(0, kInfValue, 0, 5, 1, 90, &x, &y));
   EXPECT_EQ(x, 0.0);
-  ForEachSpecialArgument(std::array<double, 8>{0, 0, 10, 10, 0, 10, 10, 0}, [&](const auto& a) {
+  ForEachExtremeArgument(std::array<double, 8>{0, 0, 10, 10, 0, 10, 10, 0}, [&](const auto& a) {
     if (std::isfinite(a[0] + a[1] + a[2] + a[3] + a[4] + a[5] + a[6] + a[7])) return;
     x = y = -1;
     EXPECT_FALSE(LineIntersection(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], &x, &y));

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/special_values.h"
+#include "tests/support/extreme_doubles.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ TEST(ScalarHelpers, EllipseRadius) {
   }
 }
 
-TEST(ScalarHelpers, SpecialValues) {
+TEST(ScalarHelpers, ExtremeArguments) {
   // NaN compared false both ways and returned x unfolded.
   EXPECT_TRUE(std::isnan(WrapOnce(45, kNaNValue)));
   EXPECT_TRUE(std::isnan(WrapOnce(kNaNValue, 360)));

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/math/arcs.h"
-#include "tests/support/special_values.h"
+#include "tests/support/extreme_doubles.h"
 
 namespace {
 
@@ -135,9 +135,9 @@ TEST(TrackElementArcCrossing, LineAgainstArc) {
 // A NaN anywhere gives NaN along and offset; the NaN point of a line used to
 // reach SignedDistanceToLine's ilogb(NaN) negation. An infinite radius is a
 // line, as for ArcLength.
-TEST(TrackElementStation, SpecialValues) {
+TEST(TrackElementStation, ExtremeArguments) {
   for (double r : {0.0, 6.0}) {
-    ForEachSpecialArgument(std::array<double, 7>{0, 0, 10, 0, r, 3, 4}, [](const auto& a) {
+    ForEachExtremeArgument(std::array<double, 7>{0, 0, 10, 0, r, 3, 4}, [](const auto& a) {
       double along, remaining, offset, length, direction;
       const double s = StationOffset(a[0], a[1], a[2], a[3], a[4], a[5], a[6], &along, &remaining,
                                      &offset, &length, &direction);

@@ -9,7 +9,7 @@
 
 #include "Drivers/framework/ipc_item_buffer.h"
 #include "bench/bench_ratio.h"
-#include "database/header/hdr_list.h"
+#include "database/definitions/hdr_list.h"
 
 namespace {
 

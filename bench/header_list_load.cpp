@@ -21,7 +21,7 @@
 #include "bench/bench_ratio.h"
 #include "database/blockfile/block_file.h"
 #include "database/catalogue/record_type_size.h"
-#include "database/header/hdr_list.h"
+#include "database/definitions/hdr_list.h"
 
 namespace {
 

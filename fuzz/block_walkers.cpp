@@ -19,7 +19,7 @@
 
 #include "database/blockfile/block_file.h"
 #include "database/blockfile/block_file_dump.h"
-#include "database/history/his_list.h"
+#include "database/blockfile/his_list.h"
 
 #include "fuzz/fuzz_support.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <span>
 
-#include "database/definitions/definition_records.h"
-#include "database/definitions/object_record.h"
+#include "database/catalogue/definition_records.h"
+#include "database/catalogue/object_record.h"
 #include "database/types/definition_units.h"
 #include "database/types/enum_texts.h"
 #include "database/types/obs_defaults.h"

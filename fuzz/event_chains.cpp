@@ -18,9 +18,9 @@
 #include <string>
 
 #include "database/blockfile/block_file.h"
+#include "database/definitions/hdr_list.h"
 #include "database/events/event_chain.h"
 #include "database/events/generic_events.h"
-#include "database/header/hdr_list.h"
 
 #include "fuzz/fuzz_support.h"
 

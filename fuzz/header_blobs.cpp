@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "core/archive/archive.h"
-#include "database/header/hdr_blobs.h"
-#include "database/header/hdr_list.h"
-#include "database/header/shape_points.h"
+#include "database/definitions/hdr_blobs.h"
+#include "database/definitions/hdr_list.h"
+#include "database/definitions/shape_points.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include "Drivers/framework/ipc_item_buffer.h"
 #include "Drivers/framework/ipc_region.h"
-#include "database/header/hdr_list.h"
-#include "database/header/hdr_sub_list.h"
+#include "database/definitions/hdr_list.h"
+#include "database/definitions/hdr_sub_list.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "database/blockfile/block_file.h"
-#include "database/header/hdr_list.h"
+#include "database/definitions/hdr_list.h"
 
 #include "fuzz/fuzz_support.h"
 

@@ -25,8 +25,8 @@
 
 #include "database/blockfile/block_file.h"
 #include "database/catalogue/record_type_size.h"
-#include "database/header/hdr_list.h"
-#include "database/header/hdr_upgrade_chain.h"
+#include "database/definitions/hdr_list.h"
+#include "database/definitions/hdr_upgrade_chain.h"
 
 namespace {
 

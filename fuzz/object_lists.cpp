@@ -26,6 +26,7 @@
 #include "database/blockfile/block_file.h"
 #include "database/definitions/anchor_def_list.h"
 #include "database/definitions/es_dtm_def_list.h"
+#include "database/definitions/hdr_list.h"
 #include "database/definitions/height_def_list.h"
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/obj_def_list.h"
@@ -33,7 +34,6 @@
 #include "database/definitions/obs_def_list.h"
 #include "database/definitions/output_def_list.h"
 #include "database/definitions/record_block.h"
-#include "database/header/hdr_list.h"
 #include "platform/class_archive.h"
 
 #include "fuzz/fuzz_support.h"

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "database/catalogue/chart_datum_part.h"
-#include "database/catalogue/data_record_layout.h"
+#include "database/catalogue/definition_records.h"
 #include "database/catalogue/record_catalogue.h"
 #include "database/catalogue/record_time_tags.h"
-#include "database/definitions/definition_records.h"
-#include "database/header/datum_records.h"
-#include "database/header/hdr_list.h"
+#include "database/definitions/data_record_layout.h"
+#include "database/definitions/datum_records.h"
+#include "database/definitions/hdr_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6) return 0;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the plain build, the AddressSanitizer +
+# Checks that every include runs down the floors of the code, then builds and
+# runs every test: the plain build, the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, the threaded tests under ThreadSanitizer,
 # each fuzz target for a few seconds, and each benchmark briefly.
 # Installs what is missing first. Usage: scripts/test.sh [--quick]
@@ -7,6 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=$(nproc)
+
+echo "== include layers"
+"$root/scripts/check_layers.sh"
 
 "$root/scripts/setup.sh"
 

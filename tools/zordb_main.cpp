@@ -14,7 +14,7 @@
 #include "database/blockfile/block_file.h"
 #include "database/blockfile/block_file_dump.h"
 #include "database/blockfile/report_file_exception.h"
-#include "database/blockfile/sample_database.h"
+#include "database/project/sample_database.h"
 #include "platform/path_text.h"
 
 namespace {

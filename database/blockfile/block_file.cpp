@@ -9,9 +9,9 @@
 #include "core/text/string_helpers.h"
 #include "database/blockfile/block_file_dump.h"
 #include "database/blockfile/block_walker.h"
+#include "database/blockfile/his_list.h"
 #include "database/blockfile/report_file_exception.h"
 #include "database/blockfile/wait_cursor.h"
-#include "database/history/his_list.h"
 #include "platform/string_resources.h"
 
 using zor::platform::File;

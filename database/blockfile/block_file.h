@@ -203,7 +203,7 @@ class CBlockFile : public zor::platform::File {
   // when there is none or it is shorter than 4 bytes.
   uint32_t GetVersionBlockValue();
 
-  // ---- Definitions of a stored database (block_file_definitions.cpp) -------
+  // ---- Definitions of a stored database (database/project/block_file_definitions.cpp)
 
   // Writes the header list (CHdrList::Load with report and upgrade, then
   // Save with saveMode), the system definitions (block 27) and a history

@@ -9,7 +9,7 @@
 #include "core/time/system_time.h"
 #include "database/blockfile/block_file.h"
 #include "database/blockfile/block_walker.h"
-#include "database/history/his_list.h"
+#include "database/blockfile/his_list.h"
 #include "platform/bytes.h"
 
 namespace {

@@ -9,7 +9,7 @@
 //   std::string title = RecordTitle(entry.recId, entry.payload);
 //
 // The fixed payload sizes are RecordTypeSize (record_type_size.h); the data
-// records that belong to a header record are in data_record_layout.h.
+// records that belong to a header record are in database/definitions/data_record_layout.h.
 //
 // Payloads come from files and other processes. Every reader here is bounded
 // by the payload it is given: a word beyond its end counts as absent, and a

@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "database/definitions/anchor_record.h"
+#include "database/catalogue/anchor_record.h"
 #include "database/definitions/definition_list.h"
 
 class CBlockFile;

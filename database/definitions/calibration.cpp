@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "database/definitions/definition_records.h"
+#include "database/catalogue/definition_records.h"
 
 double ApplyCalibration(double value, double c, double s, double q) {
   const double x = value + c;

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "database/definitions/hdr_entry.h"
 #include "database/definitions/obs_def_list.h"
 #include "database/definitions/sys_def_list.h"
-#include "database/header/hdr_entry.h"
 #include "database/types/type_predicates.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <unordered_set>
 
+#include "database/definitions/definition_tree.h"
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/obs_def_list.h"
-#include "database/types/definition_tree.h"
 #include "database/types/enum_texts.h"
 
 using zor::platform::IComboBox;

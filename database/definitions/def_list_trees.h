@@ -13,7 +13,7 @@
 // same image for the normal and the selected state: the image base plus the
 // icon of the record's type (database/types/type_vocabulary.h). The records
 // must outlive the items. Every observation of one system: see
-// AddAllSystemObsToTree in database/types/definition_tree.h.
+// AddAllSystemObsToTree in database/definitions/definition_tree.h.
 #pragma once
 
 #include <cstdint>

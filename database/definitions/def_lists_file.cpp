@@ -7,14 +7,14 @@
 #include <type_traits>
 
 #include "database/blockfile/block_file.h"
+#include "database/catalogue/older_definition_records.h"
+#include "database/catalogue/sysdef_old_layouts.h"
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/obs_def_list.h"
-#include "database/definitions/older_definition_records.h"
 #include "database/definitions/record_block.h"
 #include "database/definitions/sys_def_list.h"
+#include "database/definitions/sysdef_upgrades.h"
 #include "database/types/obs_defaults.h"
-#include "database/upgrades/sysdef_old_layouts.h"
-#include "database/upgrades/sysdef_upgrades.h"
 #include "platform/bytes.h"
 
 namespace {

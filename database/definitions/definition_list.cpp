@@ -7,11 +7,11 @@
 
 #include "Drivers/framework/ipc_item_buffer.h"
 #include "core/log/logger.h"
-#include "database/definitions/anchor_record.h"
-#include "database/definitions/definition_records.h"
-#include "database/definitions/es_dtm_record.h"
-#include "database/definitions/height_record.h"
-#include "database/definitions/object_record.h"
+#include "database/catalogue/anchor_record.h"
+#include "database/catalogue/definition_records.h"
+#include "database/catalogue/es_dtm_record.h"
+#include "database/catalogue/height_record.h"
+#include "database/catalogue/object_record.h"
 
 namespace {
 

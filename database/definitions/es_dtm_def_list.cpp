@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "database/blockfile/block_file.h"
+#include "database/definitions/hdr_list.h"
 #include "database/definitions/record_block.h"
-#include "database/header/hdr_list.h"
 
 namespace {
 

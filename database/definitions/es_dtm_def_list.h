@@ -13,8 +13,8 @@
 
 #include <cstdint>
 
+#include "database/catalogue/es_dtm_record.h"
 #include "database/definitions/definition_list.h"
-#include "database/definitions/es_dtm_record.h"
 
 class CBlockFile;
 class CHdrList;

@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
+#include "database/catalogue/height_record.h"
 #include "database/definitions/definition_list.h"
-#include "database/definitions/height_record.h"
 
 class CBlockFile;
 class CNodeDefList;

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "database/catalogue/definition_records.h"
 #include "database/definitions/definition_list.h"
-#include "database/definitions/definition_records.h"
 
 class CBlockFile;
 class CHdrList;

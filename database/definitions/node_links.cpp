@@ -4,10 +4,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "database/definitions/hdr_accessors.h"
+#include "database/definitions/hdr_list.h"
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/obj_def_list.h"
-#include "database/header/hdr_accessors.h"
-#include "database/header/hdr_list.h"
 
 namespace {
 

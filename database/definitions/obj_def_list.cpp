@@ -6,10 +6,10 @@
 #include <memory>
 #include <unordered_set>
 
+#include "database/definitions/hdr_list.h"
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/object_defaults.h"
 #include "database/definitions/obs_def_list.h"
-#include "database/header/hdr_list.h"
 #include "database/types/type_predicates.h"
 #include "platform/bytes.h"
 

@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "database/catalogue/object_record.h"
 #include "database/definitions/definition_list.h"
-#include "database/definitions/object_record.h"
 
 class CBlockFile;
 class CHdrList;

@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "database/definitions/object_record.h"
+#include "database/catalogue/object_record.h"
 
 inline constexpr int32_t kObjectKindNone = 0;
 inline constexpr int32_t kObjectKindEarth = 101;

@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <span>
 
-#include "database/definitions/object_record.h"
+#include "database/catalogue/object_record.h"
 
 enum class ObjectRecordLayout { kCurrent, kVersion3, kVersion2 };
 

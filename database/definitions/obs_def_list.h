@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "database/catalogue/definition_records.h"
 #include "database/definitions/calibration.h"
 #include "database/definitions/definition_list.h"
-#include "database/definitions/definition_records.h"
 
 class CBlockFile;
 class CNodeDefList;

@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
+#include "database/catalogue/definition_records.h"
 #include "database/definitions/definition_list.h"
-#include "database/definitions/definition_records.h"
 
 class CBlockFile;
 struct sHdrEntry;

@@ -5,7 +5,7 @@
 
 #include "core/time/system_time.h"
 #include "database/blockfile/block_file.h"
-#include "database/header/hdr_list.h"
+#include "database/definitions/hdr_list.h"
 #include "platform/bytes.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "database/definitions/definition_records.h"
+#include "database/catalogue/definition_records.h"
 #include "database/types/obs_defaults.h"
 #include "geodesy/quantity_units.h"
 #include "platform/bytes.h"

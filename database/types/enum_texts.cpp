@@ -6,10 +6,10 @@
 
 #include <boost/algorithm/string/case_conv.hpp>
 
-#include "database/definitions/definition_records.h"
-#include "database/definitions/object_record.h"
-#include "database/definitions/older_definition_records.h"
-#include "database/upgrades/sysdef_old_layouts.h"
+#include "database/catalogue/definition_records.h"
+#include "database/catalogue/object_record.h"
+#include "database/catalogue/older_definition_records.h"
+#include "database/catalogue/sysdef_old_layouts.h"
 #include "platform/bytes.h"
 
 namespace {

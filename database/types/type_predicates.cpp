@@ -2,8 +2,8 @@
 
 #include <initializer_list>
 
-#include "database/definitions/definition_records.h"
-#include "database/definitions/object_record.h"
+#include "database/catalogue/definition_records.h"
+#include "database/catalogue/object_record.h"
 
 namespace {
 

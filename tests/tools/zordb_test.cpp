@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "database/blockfile/block_file.h"
-#include "database/blockfile/sample_database.h"
-#include "database/header/hdr_list.h"
-#include "database/history/his_list.h"
+#include "database/blockfile/his_list.h"
+#include "database/definitions/hdr_list.h"
+#include "database/project/sample_database.h"
 #include "tests/database/blockfile/db_bytes.h"
 #include "tests/support/temp_folder.h"
 #include "tools/zordb_main.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "database/blockfile/block_file.h"
-#include "database/history/his_list.h"
+#include "database/blockfile/his_list.h"
 #include "tests/database/blockfile/db_bytes.h"
 #include "tests/database/blockfile/kill_points.h"
 #include "tests/support/temp_folder.h"

@@ -19,7 +19,7 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(
 
 #include "core/text/string_helpers.h"
 #include "database/blockfile/block_file_dump.h"
-#include "database/history/his_list.h"
+#include "database/blockfile/his_list.h"
 #include "tests/database/blockfile/db_bytes.h"
 #include "tests/support/temp_folder.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "database/header/hdr_list.h"
-#include "database/types/header_grouping.h"
+#include "database/definitions/hdr_list.h"
+#include "database/definitions/header_grouping.h"
 #include "tests/database/catalogue/payload_builder.h"
 
 namespace {

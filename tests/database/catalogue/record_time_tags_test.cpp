@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/time/system_time.h"
-#include "database/catalogue/data_record_layout.h"
+#include "database/definitions/data_record_layout.h"
 #include "tests/database/catalogue/payload_builder.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "database/definitions/definition_records.h"
+#include "database/catalogue/definition_records.h"
 
 namespace {
 

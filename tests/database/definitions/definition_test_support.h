@@ -6,7 +6,7 @@
 #include <string>
 
 #include "Drivers/framework/ipc_item_buffer.h"
-#include "database/definitions/definition_records.h"
+#include "database/catalogue/definition_records.h"
 #include "platform/bytes.h"
 
 inline sObsDef MakeObs(int32_t id, int32_t number, int32_t systemId, int32_t type,

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "database/definitions/hdr_list.h"
 #include "database/definitions/record_block.h"
-#include "database/header/hdr_list.h"
 #include "tests/database/definitions/object_lists_test_support.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "database/definitions/hdr_list.h"
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/obj_def_list.h"
 #include "database/definitions/object_defaults.h"
 #include "database/definitions/obs_def_list.h"
 #include "database/definitions/sys_def_list.h"
-#include "database/header/hdr_list.h"
 #include "tests/database/catalogue/payload_builder.h"
 #include "tests/database/definitions/definition_test_support.h"
 

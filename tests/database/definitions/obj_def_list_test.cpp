@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "database/definitions/hdr_list.h"
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/object_defaults.h"
 #include "database/definitions/obs_def_list.h"
-#include "database/header/hdr_list.h"
 #include "platform/bytes.h"
 #include "tests/database/definitions/definition_test_support.h"
 

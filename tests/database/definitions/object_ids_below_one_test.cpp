@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "database/definitions/def_list_trees.h"
+#include "database/definitions/hdr_list.h"
 #include "database/definitions/height_def_list.h"
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/obj_def_list.h"
 #include "database/definitions/object_defaults.h"
 #include "database/definitions/obs_def_list.h"
 #include "database/definitions/record_block.h"
-#include "database/header/hdr_list.h"
 #include "tests/database/catalogue/payload_builder.h"
 #include "tests/database/definitions/archive_test_support.h"
 #include "tests/database/definitions/definition_test_support.h"

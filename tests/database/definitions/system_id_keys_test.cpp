@@ -6,11 +6,11 @@
 
 #include <vector>
 
+#include "database/definitions/definition_links.h"
+#include "database/definitions/hdr_entry.h"
 #include "database/definitions/node_def_list.h"
 #include "database/definitions/obs_def_list.h"
 #include "database/definitions/sys_def_list.h"
-#include "database/header/hdr_entry.h"
-#include "database/types/definition_links.h"
 #include "platform/bytes.h"
 #include "tests/database/catalogue/payload_builder.h"
 #include "tests/database/definitions/definition_test_support.h"

@@ -12,8 +12,8 @@
 
 #include "core/time/system_time.h"
 #include "database/blockfile/block_file.h"
-#include "database/blockfile/sample_database.h"
-#include "database/header/hdr_list.h"
+#include "database/definitions/hdr_list.h"
+#include "database/project/sample_database.h"
 #include "tests/database/blockfile/db_bytes.h"
 #include "tests/support/temp_folder.h"
 

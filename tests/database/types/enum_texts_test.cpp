@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "database/definitions/older_definition_records.h"
-#include "database/upgrades/sysdef_old_layouts.h"
+#include "database/catalogue/older_definition_records.h"
+#include "database/catalogue/sysdef_old_layouts.h"
 #include "platform/bytes.h"
 #include "types_test_support.h"
 

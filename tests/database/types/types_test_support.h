@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "database/definitions/definition_records.h"
-#include "database/definitions/object_record.h"
+#include "database/catalogue/definition_records.h"
+#include "database/catalogue/object_record.h"
 #include "platform/bytes.h"
 #include "platform/tree_control.h"
 

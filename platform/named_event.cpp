@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/error_text.h"
+#include "platform/shared_memory_block.h"
 
 #ifndef SYS_futex_waitv
 #define SYS_futex_waitv 449
@@ -87,28 +88,13 @@ bool IsLiveMaker(uint32_t v) {
   return ::kill(static_cast<pid_t>(v), 0) == 0 || errno == EPERM;
 }
 
-// Reserves the block's pages, sizing it when it is short. tmpfs gives a page
-// only at its first touch, and a full one answers that touch with SIGBUS; a
-// block already of the right size keeps its size and contents. No space
-// (ENOSPC) reads as "not enough memory", as a full /dev/shm is memory.
+// Reserves the block's pages before it is mapped. No space (ENOSPC) reads
+// as "not enough memory", as a full /dev/shm is memory.
 bool ReservePages(int fd) {
-  int err = 0;
-  do {
-    err = ::posix_fallocate(fd, 0, sizeof(EventBlock));
-  } while (err == EINTR);
+  const int err = ReserveBlockPages(fd, sizeof(EventBlock));
   if (err == 0) return true;
   SetLastError(err == ENOSPC ? kErrorNotEnoughMemory : ErrorFromErrno(err));
   return false;
-}
-
-// A block made by a set-user-id program lies under the name of the user
-// running it (the real user), whose own programs must be able to open it:
-// it is given to that user. Only a program running as root can; for any
-// other the block stays its own, which those programs cannot open.
-void GiveToRealUser(int fd) {
-  if (::getuid() == ::geteuid()) return;
-  if (::fchown(fd, ::getuid(), static_cast<gid_t>(-1)) != 0) {
-  }
 }
 
 struct Kind {
@@ -134,11 +120,7 @@ Attached Attach(int fd, bool created, const Kind* make, EventBlock** out) {
       SetLastError(ErrorFromErrno(errno));
       return Attached::kFailed;
     }
-    // Another user's block, made under this user's name with loose rights,
-    // could be set, reset or cut short under us at that user's will. The
-    // name carries the real user, whose blocks a set-user-id program of the
-    // suite shares; its own are those of the effective user.
-    if (st.st_uid != ::getuid() && st.st_uid != ::geteuid()) {
+    if (!IsOwnBlock(st)) {
       SetLastError(kErrorAccessDenied);
       return Attached::kFailed;
     }

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/shared_memory_block.h"
+
 namespace zor::platform {
 
 struct RegistryChangeCounter::Block {
@@ -37,16 +39,6 @@ uint64_t Fnv1a(const std::string& text) {
     h *= 0x100000001b3ull;
   }
   return h;
-}
-
-// A block made by a set-user-id program lies under the name of the user
-// running it (the real user), whose own programs must be able to open it:
-// it is given to that user. Only a program running as root can; for any
-// other the block stays its own, which those programs cannot open.
-void GiveToRealUser(int fd) {
-  if (::getuid() == ::geteuid()) return;
-  if (::fchown(fd, ::getuid(), static_cast<gid_t>(-1)) != 0) {
-  }
 }
 
 }  // namespace
@@ -106,13 +98,11 @@ bool RegistryChangeCounter::Open(const std::string& folder) {
     GiveToRealUser(fd);
   } else {
     // Another user's block, or one of another size, may not be trusted.
-    usable = ::fstat(fd, &sb) == 0 && (sb.st_uid == ::getuid() || sb.st_uid == ::geteuid()) &&
+    usable = ::fstat(fd, &sb) == 0 && IsOwnBlock(sb) &&
              sb.st_size == static_cast<off_t>(sizeof(Block));
   }
-  // tmpfs gives a page only at its first touch, and a full one answers that
-  // touch with SIGBUS: the pages are reserved first (which also sizes a new
-  // block). For a block of the right size this changes nothing but the pages.
-  usable = usable && ::posix_fallocate(fd, 0, sizeof(Block)) == 0;
+  // Reserving the pages also sizes a new block.
+  usable = usable && ReserveBlockPages(fd, sizeof(Block)) == 0;
   void* p = usable ? ::mmap(nullptr, sizeof(Block), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
                    : MAP_FAILED;
   ::close(fd);

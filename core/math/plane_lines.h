@@ -80,9 +80,10 @@ bool LineIntersection(double x1, double y1, double x2, double y2, double x3, dou
 // LineIntersection, and the crossing must lie strictly inside both segments:
 // strictly between the end coordinates, x and y, of each. A segment whose two
 // ends share a coordinate (parallel to an axis), or that lies within the
-// snapping tolerance of north-south, is tested on the other coordinate only. A crossing at an end point does not count, so consecutive
-// segments of a track never cross each other at their shared point. The
-// outputs are written only on success.
+// snapping tolerance of north-south, is tested on the other coordinate only.
+// A crossing at an end point does not count, so consecutive segments of a
+// track never cross each other at their shared point. The outputs are
+// written only on success.
 bool SegmentIntersection(double x1, double y1, double x2, double y2, double x3, double y3,
                          double x4, double y4, double* x, double* y);
 

@@ -281,7 +281,8 @@ bool FileExists(const char* path, const char* folder, FileFinder* finder) {
   // The folder is joined to the path instead of being made current, so other
   // threads never see the process's folder change. A rooted path does not
   // depend on the current folder, so it is looked for as given.
-  if (folder == nullptr || (path != nullptr && IsPathSeparator(path[0]))) return search.FindFile(path);
+  if (folder == nullptr || (path != nullptr && IsPathSeparator(path[0])))
+    return search.FindFile(path);
   return search.FindFile(JoinPath(folder, path ? std::string(path) : std::string("*.*")));
 }
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/error_text.h"
+#include "tests/support/in_child.h"
 #include "tests/support/small_shared_memory.h"
 
 namespace zor::platform {
@@ -452,22 +453,15 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
   if (::geteuid() == 0) {
     // A set-user-id program shares the events of the user who runs it: the
     // name carries that user's id, and the block is that user's.
-    const auto inChild = [](auto body) {
-      const pid_t pid = ::fork();
-      if (pid == 0) ::_exit(body());
-      int status = 0;
-      if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-      return WEXITSTATUS(status);
-    };
     UniqueEventName name;
-    const int made = inChild([&] {
+    const int made = InChild([&] {
       if (::setresuid(65534, 65534, 65534) != 0) return 77;
       auto user = Event::CreateNamed(name.get(), true, false);
       return user && user->Set() ? 0 : 1;
     });
     if (made != 77) {
       EXPECT_EQ(made, 0);
-      EXPECT_EQ(inChild([&] {
+      EXPECT_EQ(InChild([&] {
                   if (::setresuid(65534, 0, 0) != 0) return 1;
                   auto program = Event::OpenNamed(name.get());
                   if (!Event::Unlink(name.get())) return 2;
@@ -476,13 +470,13 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
                 0);
       // The other way round: what the program makes, the user's own programs open.
       UniqueEventName first;
-      EXPECT_EQ(inChild([&] {
+      EXPECT_EQ(InChild([&] {
                   if (::setresuid(65534, 0, 0) != 0) return 1;
                   auto program = Event::CreateNamed(first.get(), true, false);
                   return program && program->Set() ? 0 : 2;
                 }),
                 0);
-      EXPECT_EQ(inChild([&] {
+      EXPECT_EQ(InChild([&] {
                   if (::setresuid(65534, 65534, 65534) != 0) return 1;
                   auto user = Event::OpenNamed(first.get());
                   if (!user) return 10 + static_cast<int>(GetLastError());

@@ -22,6 +22,7 @@
 
 #include "platform/registry_change_counter.h"
 #include "platform/registry_file_format.h"
+#include "tests/support/in_child.h"
 #include "tests/support/registry_folder.h"
 #include "tests/support/small_shared_memory.h"
 
@@ -80,16 +81,6 @@ std::vector<std::string> FolderEntries(const ScopedRegistryFolder& folder) {
   for (const auto& e : fs::directory_iterator(folder.path())) names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   return names;
-}
-
-// Runs `body` in a child process and returns its exit code (-1 when killed).
-template <typename Body>
-int InChild(Body body) {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Child processes write "v" of a new key one after another, and this

@@ -13,13 +13,13 @@
 
 #include <fcntl.h>
 #include <sched.h>
-#include <signal.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <string>
+
+#include "tests/support/in_child.h"
 
 inline constexpr int kNoSmallSharedMemory = 77;
 inline constexpr char kNoSmallSharedMemoryText[] =
@@ -38,19 +38,14 @@ inline void FillSharedMemory() {
 // The body's exit code, or 128 + the signal that killed the child.
 template <typename Body>
 int InChildWithSmallSharedMemory(Body body) {
-  const pid_t pid = ::fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
+  return InChild([&body] {
     // The mounts must not reach the parent's namespace through shared ones.
     if (::unshare(CLONE_NEWNS) != 0 ||
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "size=4k,mode=1777") != 0)
-      ::_exit(kNoSmallSharedMemory);
-    ::_exit(body());
-  }
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      return kNoSmallSharedMemory;
+    return body();
+  });
 }
 
 inline std::string ChildResultText(int result) {

@@ -17,6 +17,10 @@ echo "== include layers"
 quick=0
 [[ "${1:-}" == "--quick" ]] && quick=1
 
+# No test takes a minute even under the sanitizers on a busy machine: one
+# that hangs is ended and named instead of holding up the whole run.
+test_timeout=300
+
 build() {  # build <dir> <cmake args...>
   local dir=$1; shift
   cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
@@ -25,14 +29,14 @@ build() {  # build <dir> <cmake args...>
 
 echo "== plain build and tests"
 build build/plain -DZOR_BENCH=ON -DCMAKE_BUILD_TYPE=Release
-ctest --test-dir build/plain --output-on-failure -j "$jobs"
+ctest --test-dir build/plain --output-on-failure -j "$jobs" --timeout "$test_timeout"
 
 if ((quick)); then exit 0; fi
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build/asan -DZOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/asan --output-on-failure -j "$jobs"
+  ctest --test-dir build/asan --output-on-failure -j "$jobs" --timeout "$test_timeout"
 
 echo "== ThreadSanitizer (threaded tests)"
 # Only the binaries that hold tests named "Threaded" need this build.
@@ -46,7 +50,7 @@ cmake -S "$root" -B build/tsan -G Ninja -DZOR_TSAN=ON >/dev/null
 ((${#targets[@]})) && cmake --build build/tsan -j "$jobs" --target "${targets[@]}"
 for t in "${targets[@]/#/build/tsan/tests/}"; do
   TZ=UTC ZOR_TEST_TMP="$root/build/tsan/test-tmp" TSAN_OPTIONS=halt_on_error=1 \
-    "$t" --gtest_brief=1 --gtest_filter='*Threaded*'
+    timeout -k 10 "$((4 * test_timeout))" "$t" --gtest_brief=1 --gtest_filter='*Threaded*'
 done
 
 echo "== fuzz targets (a few seconds each)"

@@ -671,7 +671,7 @@ TEST(RegistryStoreProcesses, KilledWriterLeavesTheOldOrTheNewValue) {
   std::mt19937 rng(20240611);
   uint32_t committed = 0;
   int landed_mid_write = 0;
-  const auto start = std::chrono::steady_clock::now();
+  auto slowest_read = std::chrono::steady_clock::duration::zero();
   for (int round = 0; round < 80; ++round) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
@@ -696,7 +696,9 @@ TEST(RegistryStoreProcesses, KilledWriterLeavesTheOldOrTheNewValue) {
     close(fds[0]);
 
     uint32_t counter = 0;
+    const auto read_start = std::chrono::steady_clock::now();
     ASSERT_EQ(GetDword(key.get(), "Counter", counter), kErrorSuccess) << round;
+    slowest_read = std::max(slowest_read, std::chrono::steady_clock::now() - read_start);
     // The last attempted write either happened or did not; all before it did.
     const uint32_t previous = attempted == committed ? committed : attempted - 1;
     ASSERT_TRUE(counter == attempted || counter == previous)
@@ -714,7 +716,8 @@ TEST(RegistryStoreProcesses, KilledWriterLeavesTheOldOrTheNewValue) {
   EXPECT_GT(landed_mid_write, 0);
   RecordProperty("kills_inside_a_write", landed_mid_write);
   RecordProperty("write_us", static_cast<int>(write_us));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  // Nothing a killed writer leaves behind is waited for.
+  EXPECT_LT(slowest_read, std::chrono::seconds(2));
 }
 
 // Replaces the hive file as a program that knows nothing of the change

@@ -9,11 +9,12 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include <algorithm>
-#include <chrono>
 #include <sstream>
 #include <streambuf>
 #include <string>
 #include <vector>
+
+#include "tests/support/cpu_timer.h"
 
 namespace {
 
@@ -219,7 +220,7 @@ TEST(XmlReader, LongTokensReadInLinearTime) {
       {"<r>" + big + "</r>", reader::text, size},
   };
   for (const Case& c : cases) {
-    const auto start = std::chrono::steady_clock::now();
+    const ThreadCpuTimer timer;
     std::istringstream in(c.xml);
     reader r(in);
     std::size_t value_bytes = 0;
@@ -228,8 +229,7 @@ TEST(XmlReader, LongTokensReadInLinearTime) {
       value_bytes += r.value().size();
       for (int i = 0; i < r.attribute_count(); ++i) value_bytes += r.get_attribute(i).size();
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = timer.Seconds();
     EXPECT_LT(seconds, 2.0) << c.xml.substr(0, 8);
     EXPECT_EQ(value_bytes, c.value_bytes) << c.xml.substr(0, 8);
   }
@@ -518,7 +518,7 @@ struct BombRun {
 // node, while the nodes of the block being delivered are queued.
 BombRun ReadBomb(const std::string& xml, long every = 4096) {
   BombRun run;
-  const auto start = std::chrono::steady_clock::now();
+  const ThreadCpuTimer timer;
   const std::size_t base = HeapInUse();
   {
     std::istringstream in(xml);
@@ -533,7 +533,7 @@ BombRun ReadBomb(const std::string& xml, long every = 4096) {
       run.refused = true;
     }
   }
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.seconds = timer.Seconds();
   return run;
 }
 
@@ -632,12 +632,12 @@ double ReadCharactersInABigBlock(const std::string& unit) {
                std::string(70000, 'x'));
   for (int i = 0; i < 8000; ++i) xml += Utf16("<a/>") + unit + Utf16("\n");
   xml += Utf16(std::string(block << doublings, 't') + "</r>");
-  const auto start = std::chrono::steady_clock::now();
+  const ThreadCpuTimer timer;
   std::istringstream in(xml);
   reader r(in);
   while (r.read()) {
   }
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return timer.Seconds();
 }
 
 TEST(XmlReaderEntities, DecidingWhereToSuspendStaysCheap) {

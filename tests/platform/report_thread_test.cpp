@@ -49,6 +49,11 @@ namespace {
 // Not "Threaded": fork() and ThreadSanitizer do not mix.
 TEST(ReportThreadFork, AForkedChildStartsItsOwnThread) {
   ASSERT_TRUE(zor::platform::StartReportThread());
+  // Fork only once the thread has started up and waits for work, as it
+  // does in a program: one still starting may hold a lock of the address
+  // sanitizer's allocator, which the child would inherit taken for good.
+  JobRecord first;
+  ASSERT_TRUE(RunOnReportThread(&Job, &first));
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {

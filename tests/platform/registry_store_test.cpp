@@ -676,6 +676,7 @@ TEST(RegistryStoreProcesses, KilledWriterLeavesTheOldOrTheNewValue) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     const pid_t pid = fork();
+    ASSERT_GE(pid, 0);  // a kill of -1 would reach every process of the user
     if (pid == 0) {
       close(fds[0]);
       for (uint32_t v = committed + 1;; ++v) {

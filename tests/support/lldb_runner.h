@@ -16,9 +16,10 @@ inline bool LldbInstalled() { return std::system("which lldb >/dev/null 2>&1") =
 inline std::optional<std::string> RunLldbOnCore(const std::string& core,
                                                 const std::vector<std::string>& commands) {
   if (!LldbInstalled()) return std::nullopt;
-  std::string line = "lldb --no-lldbinit -c '" + core + "' --batch";
+  // Bounded, and with no input to wait for should it stop at a prompt.
+  std::string line = "timeout -k 5 60 lldb --no-lldbinit -c '" + core + "' --batch";
   for (const std::string& c : commands) line += " -o '" + c + "'";
-  line += " 2>/dev/null";
+  line += " </dev/null 2>/dev/null";
   std::string out;
   if (FILE* pipe = ::popen(line.c_str(), "r")) {
     char buffer[4096];

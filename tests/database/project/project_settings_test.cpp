@@ -606,6 +606,7 @@ TEST_F(ProjectSettingsThreaded, ReloadWhenAnotherProcessAnnouncesAChange) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    ::close(go[1]);  // so that a test ended early frees the read below
     char c = 0;
     const bool ok = ::read(go[0], &c, 1) == 1;
     auto peer = Event::CreateNamed(name, true, false);

@@ -55,8 +55,7 @@ TEST(MakeUniqueNameTest, LongRunOfTakenNamesStaysFast) {
   const ThreadCpuTimer timer;
   EXPECT_EQ(MakeUniqueName(names, false, "line"), "line50001");
   EXPECT_EQ(MakeUniqueName(names, true, "Line"), "Line");
-  const double seconds = timer.Seconds();
-  EXPECT_LT(seconds, 1.0);
+  EXPECT_LT(timer.Seconds(), 1.0);
 }
 
 TEST(AppendInParenthesesTest, OnlyWithSecond) {

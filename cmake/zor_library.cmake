@@ -55,7 +55,17 @@ function(zor_add_test_binary target folder)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES
-      ENVIRONMENT "TZ=UTC;ZOR_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp"
-      RESOURCE_LOCK ${target})
+    TEST_LIST ${target}_TESTS)
+  # The properties are set here, not through gtest_discover_tests: it passes
+  # them on as one flat list, so the environment kept only its first entry and
+  # the lock was lost. This file runs after the discovery's own, once the list
+  # of cases is known; scripts/check_ctest_tests.sh checks every case.
+  set(properties ${CMAKE_CURRENT_BINARY_DIR}/${target}_properties.cmake)
+  file(WRITE ${properties}
+    "if(${target}_TESTS)\n"
+    "  set_tests_properties(\${${target}_TESTS} PROPERTIES\n"
+    "    ENVIRONMENT [==[TZ=UTC;ZOR_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp]==]\n"
+    "    RESOURCE_LOCK ${target})\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${properties})
 endfunction()

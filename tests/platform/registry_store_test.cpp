@@ -559,7 +559,7 @@ TEST(RegistryStoreRecovery, FolderOrPipeInTheHivesPlaceIsLeftAlone) {
 }
 
 TEST(RegistryStoreRecovery, UnreadableHiveFailsWithAccessDeniedAndStays) {
-  ScopedRegistryFolder folder;
+  ScopedRegistryFolder folder(kEveryUsersRoot);
   SeedHiveFromAChild();
   const std::string hive = folder.Path("current_user.hive");
   const HiveSnapshot before = Snapshot(folder);
@@ -582,7 +582,8 @@ TEST(RegistryStoreRecovery, UnreadableHiveFailsWithAccessDeniedAndStays) {
     return result;
   });
   chmod(hive.c_str(), 0644);
-  if (child == 77) GTEST_SKIP() << "no user nobody, or it cannot reach " << folder.path();
+  if (child == 77)
+    GTEST_SKIP() << "needs CAP_SETUID and uid 65534 mapped here, and a way for it to " << folder.path();
   EXPECT_EQ(child, 0);
   EXPECT_EQ(Snapshot(folder), before);  // not renamed, not rewritten
   Key key;
@@ -824,7 +825,7 @@ TEST(RegistryStoreProcesses, UnusableCounterFallsBackToTheStat) {
 // bumps the counter the user's own programs read, whichever of them made it.
 TEST(RegistryStoreProcesses, ASetUserIdProgramSharesTheCounterOfItsUser) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
-  ScopedRegistryFolder folder;
+  ScopedRegistryFolder folder(kEveryUsersRoot);
   ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
   const auto as = [&](uid_t real, uid_t effective, uint64_t expect, bool bump) {
     return InChild([&] {
@@ -837,7 +838,7 @@ TEST(RegistryStoreProcesses, ASetUserIdProgramSharesTheCounterOfItsUser) {
     });
   };
   const int first = as(65534, 0, 0, true);  // the program makes the block
-  if (first == 77) GTEST_SKIP() << "no user 65534 here";
+  if (first == 77) GTEST_SKIP() << "needs CAP_SETUID and uid 65534 mapped here";
   EXPECT_EQ(first, 0);
   EXPECT_EQ(as(65534, 65534, 2, true), 0);  // the user's program sees its write
   EXPECT_EQ(as(65534, 0, 4, false), 0);     // and the program the user's

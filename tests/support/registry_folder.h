@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -14,7 +15,8 @@
 
 class ScopedRegistryFolder {
  public:
-  ScopedRegistryFolder() {
+  explicit ScopedRegistryFolder(const std::filesystem::path& root = TempFolder::DefaultRoot())
+      : m_tmp(root) {
     if (const char* old = std::getenv("ZOR_REGISTRY_DIR")) m_old = old;
     ::setenv("ZOR_REGISTRY_DIR", m_tmp.path().c_str(), 1);
   }

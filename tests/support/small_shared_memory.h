@@ -23,7 +23,7 @@
 
 inline constexpr int kNoSmallSharedMemory = 77;
 inline constexpr char kNoSmallSharedMemoryText[] =
-    "cannot mount a tmpfs of our own on /dev/shm here (needs root and mount namespaces)";
+    "needs CAP_SYS_ADMIN to mount a small tmpfs on /dev/shm in a mount namespace of its own";
 
 // Writes into /dev/shm until it is full.
 inline void FillSharedMemory() {

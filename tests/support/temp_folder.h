@@ -2,6 +2,7 @@
 //
 //   TempFolder tmp;                       // under $ZOR_TEST_TMP or /tmp
 //   std::string file = tmp.Path("a.txt");
+//   TempFolder shared(kEveryUsersRoot);   // for a test that switches user
 #pragma once
 
 #include <unistd.h>
@@ -11,11 +12,14 @@
 #include <fstream>
 #include <string>
 
+// $ZOR_TEST_TMP may lie in a folder only its owner enters (a build under
+// /root): a test that hands its folder to another user makes it here instead.
+inline constexpr char kEveryUsersRoot[] = "/tmp";
+
 class TempFolder {
  public:
-  TempFolder() {
-    const char* base = std::getenv("ZOR_TEST_TMP");
-    std::filesystem::path root = base && *base ? base : "/tmp";
+  TempFolder() : TempFolder(DefaultRoot()) {}
+  explicit TempFolder(const std::filesystem::path& root) {
     std::filesystem::create_directories(root);
     std::string templ = (root / "zorXXXXXX").string();
     if (::mkdtemp(templ.data()) == nullptr) std::abort();
@@ -33,6 +37,11 @@ class TempFolder {
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
+
+  static std::filesystem::path DefaultRoot() {
+    const char* base = std::getenv("ZOR_TEST_TMP");
+    return base && *base ? base : "/tmp";
+  }
 
   const std::string& path() const { return m_path; }
   std::string Path(const std::string& relative) const { return m_path + "/" + relative; }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -59,7 +60,8 @@ class ScopedEnv {
 // first in PATH.
 class FakeOpener {
  public:
-  FakeOpener() : m_path("PATH", (MakeBin(m_tmp) + ":" + std::getenv("PATH")).c_str()) {}
+  explicit FakeOpener(const std::filesystem::path& root = TempFolder::DefaultRoot())
+      : m_tmp(root), m_path("PATH", (MakeBin(m_tmp) + ":" + std::getenv("PATH")).c_str()) {}
   std::string Record() const { return m_tmp.Path("opened.txt"); }
   std::string Bin() const { return m_tmp.Path("bin"); }
   const TempFolder& tmp() const { return m_tmp; }

@@ -129,7 +129,7 @@ TEST(WriteSystemReport, AFolderInAReportFilesPlaceCouldNotBeRead) {
 // A pipe in a report's place is neither written nor read, and never waited
 // for, whether or not anything holds its other end.
 TEST(WriteSystemReport, APipeInAReportFilesPlaceIsNeverWaitedFor) {
-  FakeOpener opener;
+  FakeOpener opener(kEveryUsersRoot);
   const TempFolder& tmp = opener.tmp();
   const std::string folder = tmp.Path("report");
   std::filesystem::create_directories(folder);
@@ -166,7 +166,7 @@ TEST(WriteSystemReport, APipeInAReportFilesPlaceIsNeverWaitedFor) {
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "the folder is out of reach of uid 65534";
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "needs CAP_SETUID and uid 65534 mapped here, and a way for it into " << shared;
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(ReadAll(shared + "/SystemReport.txt"),
             kDisplayHeader + " **** DirectX report COULD NOT BE READ." + kInformationHeader +

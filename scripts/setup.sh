@@ -13,6 +13,7 @@ packages=(
   zlib1g-dev libicu-dev
   tzdata locales
   lldb
+  jq
 )
 
 missing=()

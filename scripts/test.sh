@@ -29,6 +29,8 @@ build() {  # build <dir> <cmake args...>
 
 echo "== plain build and tests"
 build build/plain -DZOR_BENCH=ON -DCMAKE_BUILD_TYPE=Release
+# The include order once more, as the compiler resolved each include.
+"$root/scripts/check_layers.sh" build/plain
 ctest --test-dir build/plain --output-on-failure -j "$jobs" --timeout "$test_timeout"
 
 if ((quick)); then exit 0; fi

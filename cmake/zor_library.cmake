@@ -49,8 +49,10 @@ function(zor_add_test_binary target folder)
   # Tests find checked-in files (examples/) from here, whatever the build folder.
   target_compile_definitions(${target} PRIVATE ZOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   # Each case is its own CTest test, so ctest -R and CI output name the
-  # failing case. Cases of one binary share fixed scratch names in
-  # ZOR_TEST_TMP and the registry folder, so they never run at once.
+  # failing case. Cases of one binary run one at a time, as they were written
+  # to: their scratch folders are their own, but what else they share (the
+  # user's settings, timing under load) is not audited case by case, and the
+  # lock costs little as most cases take milliseconds.
   include(GoogleTest)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <new>
 #include <thread>
 #include <utility>
@@ -188,16 +189,15 @@ TEST(FileShareModes, OnlyOpenHandlesCountAndInheritedOnesKeepTheirMode) {
   EXPECT_TRUE(refused.Open(path, File::modeWrite | File::shareExclusive));
 }
 
-TEST(FileShareModes, AKilledHolderReleasesAtOnce) {
-  TempFolder tmp;
-  const std::string path = tmp.Write("k.bin", "data");
+// Runs `hold` in a child that then waits to be killed; the child's pid
+// once `hold` has returned true, -1 otherwise (the child is gone then).
+template <typename Hold>
+pid_t HoldInChild(Hold hold) {
   int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
+  if (::pipe(ready) != 0) return -1;
   const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
   if (pid == 0) {
-    File held;
-    const char ok = held.Open(path, File::modeReadWrite | File::shareExclusive) ? 'y' : 'n';
+    const char ok = hold() ? 'y' : 'n';
     if (::write(ready[1], &ok, 1) != 1) ::_exit(1);
     ::pause();
     ::_exit(0);
@@ -205,19 +205,85 @@ TEST(FileShareModes, AKilledHolderReleasesAtOnce) {
   ::close(ready[1]);
   pollfd p{ready[0], POLLIN, 0};
   char ok = 0;
-  const bool told = ::poll(&p, 1, 10'000) == 1 && ::read(ready[0], &ok, 1) == 1;
+  const bool told = pid > 0 && ::poll(&p, 1, 10'000) == 1 && ::read(ready[0], &ok, 1) == 1;
   ::close(ready[0]);
+  if (told && ok == 'y') return pid;
+  if (pid > 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  return -1;
+}
+
+void Kill(pid_t pid) {
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+}
+
+TEST(FileShareModes, AKilledHolderReleasesAtOnceAndAStoppedOneIsWaitedForBriefly) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("k.bin", "data");
+  pid_t pid = HoldInChild([&] {
+    static File held;
+    return held.Open(path, File::modeReadWrite | File::shareExclusive);
+  });
+  ASSERT_GT(pid, 0);
   File f;
   FileException error;
-  const bool openedWhileHeld = f.Open(path, File::modeRead | File::shareDenyNone, &error);
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(told);
-  EXPECT_EQ(ok, 'y');
-  EXPECT_FALSE(openedWhileHeld);
+  EXPECT_FALSE(f.Open(path, File::modeRead | File::shareDenyNone, &error));
   EXPECT_EQ(error.m_cause, FileException::sharingViolation);
+  Kill(pid);
   EXPECT_TRUE(f.Open(path, File::modeReadWrite | File::shareExclusive));
+  f.Close();
+
+  // A holder stopped between its test and its take keeps the others out
+  // for a second, then they give up with a sharing violation.
+  pid = HoldInChild([&] {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    struct flock guard {};
+    guard.l_type = F_WRLCK;
+    guard.l_whence = SEEK_SET;
+    guard.l_start = INT64_MAX - 15;
+    guard.l_len = 1;
+    return fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &guard) == 0;
+  });
+  ASSERT_GT(pid, 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(f.Open(path, File::modeRead | File::shareDenyNone, &error));
+  const double waited =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(error.m_cause, FileException::sharingViolation);
+  EXPECT_GT(waited, 0.5);
+  EXPECT_LT(waited, 5.0);
+  Kill(pid);
+  EXPECT_TRUE(f.Open(path, File::modeRead | File::shareDenyNone));
+}
+
+// A file that can be written and not read: its open cannot share a mark,
+// so it keeps other such opens out even where Windows would share. Root
+// reads any file: the opens are made as another user then.
+TEST(FileShareModes, AWriteOnlyFileStillKeepsItsShareModes) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("w.bin", "data");
+  constexpr uid_t kNobody = 65534;
+  const bool root = ::geteuid() == 0;
+  ASSERT_EQ(::chmod(path.c_str(), 0200), 0);
+  if (root) {
+    ASSERT_EQ(::chmod(tmp.path().c_str(), 0711), 0);
+    ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+  }
+  const int status = InChild([&] {
+    if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 10;
+    File a, b;
+    FileException error;
+    if (!a.Open(path, File::modeWrite | File::shareDenyWrite)) return 11;
+    if (b.Open(path, File::modeWrite | File::shareDenyNone, &error)) return 12;
+    if (error.m_cause != FileException::sharingViolation) return 13;
+    a.Write("x", 1);
+    a.Close();
+    return b.Open(path, File::modeWrite | File::shareDenyNone) ? 0 : 14;
+  });
+  EXPECT_EQ(status, 0);
 }
 
 TEST(FileShareModes, OpensAtOnceInTwoProcessesNeverBothHoldWhatConflicts) {

@@ -7,10 +7,137 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <ctime>
+#include <utility>
 
+#include "platform/error_text.h"
 #include "platform/path_text.h"
 
 namespace zor::platform {
+namespace {
+
+// Share modes live in open file description locks on a few bytes far past
+// any data a file can hold: a lock belongs to its open file, so a second
+// open in the same process is another holder, a descriptor inherited by a
+// child keeps it, and the kernel drops it with its last descriptor, a
+// killed holder's at once. Reads and writes of the file never meet these
+// locks: they are advisory.
+constexpr off_t kShareBase = INT64_MAX - 15;
+constexpr off_t kShareGuard = kShareBase;           // held while a holder tests and takes
+constexpr off_t kHasRead = kShareBase + 1;          // held by every open with read access
+constexpr off_t kHasWrite = kShareBase + 2;         // ... with write access
+constexpr off_t kDeniesRead = kShareBase + 3;       // ... whose share mode denies reading
+constexpr off_t kDeniesWrite = kShareBase + 4;      // ... whose share mode denies writing
+// The guard is held for a few system calls: a holder stopped inside them
+// makes an open give up after this long.
+constexpr int kGuardTries = 2000;
+constexpr long kGuardPauseNs = 500'000;
+
+struct ShareRequest {
+  bool read = false;
+  bool write = false;
+  bool denyRead = false;
+  bool denyWrite = false;
+};
+
+ShareRequest ShareRequestOf(unsigned flags) {
+  ShareRequest r;
+  switch (flags & 0x3) {
+    case File::modeWrite: r.write = true; break;
+    case File::modeReadWrite: r.read = r.write = true; break;
+    default: r.read = true; break;
+  }
+  // As the class library maps them: compatibility mode is exclusive.
+  switch (flags & 0x70) {
+    case File::shareDenyWrite: r.denyWrite = true; break;
+    case File::shareDenyRead: r.denyRead = true; break;
+    case File::shareDenyNone: break;
+    default: r.denyRead = r.denyWrite = true; break;
+  }
+  return r;
+}
+
+int LockByte(int fd, short type, off_t at) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = at;
+  lock.l_len = 1;
+  while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+    if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
+// 1 when another open file holds a lock on the byte, 0 when none does, -1
+// with errno when the kernel cannot say.
+int HeldByOther(int fd, off_t at) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = at;
+  lock.l_len = 1;
+  while (::fcntl(fd, F_OFD_GETLK, &lock) != 0) {
+    if (errno != EINTR) return -1;
+  }
+  return lock.l_type == F_UNLCK ? 0 : 1;
+}
+
+bool IsConflict(int err) { return err == EAGAIN || err == EACCES; }
+// File systems without locks (some network and pseudo file systems) keep no
+// share modes: their files open as before.
+bool LocksUnsupported(int err) { return err == EINVAL || err == EOPNOTSUPP || err == ENOSYS; }
+
+// Takes the share mode of a new open on `fd`, or gives the errno that
+// refuses it: EBUSY for a sharing violation. Every mark is taken before any
+// other holder's is looked at, and under the guard, so two opens never
+// both pass a test the other's take would have failed.
+int TakeShareMode(int fd, bool readable, bool writable, const ShareRequest& r) {
+  // An open that can write takes the guard alone; one that can only read
+  // shares it with other readers (an exclusive lock needs write access):
+  // two readers at once still see each other's marks, taken first.
+  const short guardType = writable ? F_WRLCK : F_RDLCK;
+  int err = 0;
+  for (int i = 0; (err = LockByte(fd, guardType, kShareGuard)) != 0 && IsConflict(err); ++i) {
+    if (i == kGuardTries) return EBUSY;
+    const struct timespec pause {0, kGuardPauseNs};
+    ::nanosleep(&pause, nullptr);
+  }
+  if (err != 0) return LocksUnsupported(err) ? 0 : err;
+  // A shared mark needs read access; an open that cannot read marks alone,
+  // so two such opens refuse each other even where they share.
+  const short markType = readable ? F_RDLCK : F_WRLCK;
+  const std::pair<bool, off_t> marks[] = {{r.read, kHasRead},
+                                          {r.write, kHasWrite},
+                                          {r.denyRead, kDeniesRead},
+                                          {r.denyWrite, kDeniesWrite}};
+  const std::pair<bool, off_t> tests[] = {{r.read, kDeniesRead},
+                                          {r.write, kDeniesWrite},
+                                          {r.denyRead, kHasRead},
+                                          {r.denyWrite, kHasWrite}};
+  for (const auto& [wanted, at] : marks) {
+    if (!wanted) continue;
+    err = LockByte(fd, markType, at);
+    if (err != 0) break;
+  }
+  if (err == 0) {
+    for (const auto& [wanted, at] : tests) {
+      if (!wanted) continue;
+      const int held = HeldByOther(fd, at);
+      if (held != 0) {
+        err = held > 0 ? EBUSY : errno;
+        break;
+      }
+    }
+  }
+  if (IsConflict(err)) err = EBUSY;
+  LockByte(fd, F_UNLCK, kShareGuard);
+  // The caller closes the descriptor on failure, which drops every mark.
+  return err;
+}
+
+}  // namespace
+
 
 const char* FileException::what() const noexcept {
   switch (m_cause) {
@@ -67,30 +194,45 @@ void File::Throw(int err) const { throw FileException(FileException::CauseFromEr
 bool File::Open(const std::string& fileName, unsigned flags, FileException* error) {
   Abort();
   m_fileName = fileName;
-  int oflags = O_CLOEXEC;
-  switch (flags & 0x3) {
-    case modeWrite: oflags |= O_WRONLY; break;
-    case modeReadWrite: oflags |= O_RDWR; break;
-    default: oflags |= O_RDONLY; break;
+  const auto fail = [&](int cause, int osError) {
+    SetLastError(cause == FileException::sharingViolation ? kErrorSharingViolation
+                                                          : ErrorFromErrno(osError));
+    if (error) *error = FileException(cause, osError, fileName);
+    return false;
+  };
+  const ShareRequest share = ShareRequestOf(flags);
+  const std::string native = ToNativePath(fileName);
+  // Nothing is truncated before the share mode is granted.
+  const int create = (flags & modeCreate) ? O_CREAT : 0;
+  // A write-only open reads too where the file lets it: its share mode is
+  // a shared lock, which needs read access. Read still refuses it.
+  int fd = ::open(native.c_str(), O_CLOEXEC | create | (share.write ? O_RDWR : O_RDONLY), 0666);
+  bool readable = true;
+  if (fd < 0 && errno == EACCES && share.write && !share.read) {
+    fd = ::open(native.c_str(), O_CLOEXEC | create | O_WRONLY, 0666);
+    readable = false;
   }
-  if (flags & modeCreate) {
-    oflags |= O_CREAT;
-    if (!(flags & modeNoTruncate)) oflags |= O_TRUNC;
-  }
-  // Share modes are accepted and ignored: Linux has no mandatory sharing.
-  const int fd = ::open(ToNativePath(fileName).c_str(), oflags, 0666);
   if (fd < 0) {
     const int err = errno;
-    if (error) *error = FileException(FileException::CauseFromErrno(err), err, fileName);
-    return false;
+    return fail(FileException::CauseFromErrno(err), err);
   }
   struct stat st;
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
-    if (error) *error = FileException(FileException::accessDenied, EISDIR, fileName);
-    return false;
+    return fail(FileException::accessDenied, EISDIR);
+  }
+  int err = TakeShareMode(fd, readable, share.write, share);
+  if (err == 0 && create && !(flags & modeNoTruncate)) {
+    const int cut = share.write ? ::ftruncate(fd, 0) : ::truncate(native.c_str(), 0);
+    if (cut != 0) err = errno;
+  }
+  if (err != 0) {
+    ::close(fd);
+    if (err == EBUSY) return fail(FileException::sharingViolation, kErrorSharingViolation);
+    return fail(FileException::CauseFromErrno(err), err);
   }
   m_fd = fd;
+  m_canRead = share.read;
   return true;
 }
 
@@ -134,6 +276,7 @@ uint64_t File::NextDataOffset(uint64_t offset) const {
 }
 
 uint32_t File::Read(void* buffer, uint32_t count) {
+  if (!m_canRead) Throw(EBADF);
   auto* p = static_cast<uint8_t*>(buffer);
   uint32_t done = 0;
   while (done < count) {
@@ -164,12 +307,14 @@ void File::Write(const void* buffer, uint32_t count) {
 void File::Abort() {
   if (m_fd >= 0) ::close(m_fd);
   m_fd = -1;
+  m_canRead = false;
 }
 
 void File::Close() {
   if (m_fd < 0) return;
   const int fd = m_fd;
   m_fd = -1;
+  m_canRead = false;
   if (::close(fd) != 0 && errno != EINTR) Throw(errno);
 }
 

@@ -12,8 +12,16 @@
 //
 // Positions and lengths are 64-bit. Read returns the count read (short at the
 // end of the file); Write, Seek, SetLength and Flush throw FileException.
-// Share modes have no meaning for Linux files: they are accepted and ignored,
-// so two openers never refuse each other. The read-only attribute is the
+// Share modes are kept between opens made through this class, in this
+// process and in other programs built on this library, as Windows keeps
+// them: an open whose access another open's share mode denies, or whose
+// share mode denies an access another open holds, fails with
+// sharingViolation and error 32 (kErrorSharingViolation), before anything is
+// truncated. Read access conflicts with a share mode that denies reading,
+// write access with one that denies writing; compatibility mode is
+// exclusive. Other programs' opens are not seen. An open's share mode ends
+// with its last descriptor (a killed holder's at once); a child that
+// inherits one keeps it. The read-only attribute is the
 // owner's write permission bit. Paths follow the suite's separator rule
 // (platform/path_text.h): '\' separates as '/' does.
 #pragma once
@@ -82,7 +90,8 @@ class File {
   virtual ~File();
 
   virtual uint64_t GetPosition() const;
-  // False with `error` filled (when given) on failure; never throws.
+  // False with `error` filled (when given) and the last error set on
+  // failure; never throws.
   virtual bool Open(const std::string& fileName, unsigned flags, FileException* error = nullptr);
   virtual uint64_t Seek(int64_t offset, int origin);
   virtual void SetLength(uint64_t length);
@@ -114,6 +123,7 @@ class File {
 
  private:
   int m_fd = -1;
+  bool m_canRead = false;
   std::string m_fileName;
 };
 

@@ -23,15 +23,18 @@ using zor::platform::File;
 using zor::platform::FileException;
 
 constexpr const char* kUsage =
-    "usage: zordb [--database=\"FILE\"] [--mode=\"dump\"|\"make-sample\"]\n"
+    "usage: zordb [--database=\"FILE\"] [--mode=\"dump\"|\"make-sample\" [--overwrite]]\n"
     "       zordb --help\n";
 constexpr const char* kHelp =
     "Shows the blocks and the history of a project database: the file named\n"
     "by --database, or the built-in sample without it. --mode=\"make-sample\"\n"
-    "writes the sample to the file named by --database.\n"
+    "writes the sample to the file named by --database, which must not exist\n"
+    "unless --overwrite is given.\n"
     "Exit status: 0 done; 1 a file cannot be opened, read or written, or is\n"
-    "not a regular file; 2 a wrong argument; 3 the database is damaged (the\n"
-    "dump shows what can be read, and the damage is named on standard error).\n";
+    "not a regular file, or make-sample would replace a file; 2 a wrong\n"
+    "argument; 3 the database is damaged or the file does not look like a\n"
+    "project database (the dump shows what can be read, and the damage is\n"
+    "named on standard error).\n";
 
 // Closes a descriptor when the scope ends.
 class Descriptor {
@@ -87,7 +90,21 @@ bool ParseArguments(int argc, char** argv, std::map<std::string, std::string>& a
   return true;
 }
 
-int MakeSample(const std::string& path, std::FILE* err) {
+int MakeSample(const std::string& path, bool overwrite, std::FILE* err) {
+  // A project in the sample's place is never replaced unasked: without
+  // --overwrite the file is created here, and only when no file (or link)
+  // has the name.
+  if (!overwrite) {
+    const int fd = ::open(zor::platform::ToNativePath(path).c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0 && errno == EEXIST) {
+      std::fprintf(err, "zordb: %s exists; --overwrite replaces it with the sample\n",
+                   path.c_str());
+      return kZordbFileError;
+    }
+    if (fd < 0) return FileError(err, errno, path);
+    ::close(fd);
+  }
   FileException error;
   try {
     if (WriteSampleDatabase(path, &error)) return kZordbOk;
@@ -95,6 +112,20 @@ int MakeSample(const std::string& path, std::FILE* err) {
     error = e;
   }
   return FileError(err, error, path);
+}
+
+// A file whose count no database holds and whose first block is of no type
+// any version writes, or does not fit: a text or some other file, not a
+// damaged database.
+bool LooksLikeNoDatabase(CBlockFile& file) {
+  int32_t count = 0;
+  BlockHeader first{};
+  file.Seek(0, File::begin);
+  const uint32_t got = file.Read(&count, sizeof count);
+  if (got != sizeof count || (count >= 0 && count <= kMaxFindBlockCount)) return false;
+  if (file.Read(&first, sizeof first) != sizeof first) return true;
+  const uint64_t length = file.GetLength();
+  return first.type > kLastBlockType || first.size > length - 4 - sizeof first;
 }
 
 // The sample is written to a temporary file and dumped from there: the
@@ -110,7 +141,7 @@ int DumpSample(std::FILE* out, std::FILE* err) {
   }
   ::close(fd);
   std::fprintf(err, "zordb: no --database given; showing the sample database\n");
-  int status = MakeSample(path, err);
+  int status = MakeSample(path, true, err);
   if (status == kZordbOk) status = DumpDatabaseFile(path, out, err);
   File::Remove(path);
   return status;
@@ -134,7 +165,10 @@ int DumpDatabaseFile(const std::string& path, std::FILE* out, std::FILE* err) {
   if (!S_ISREG(st.st_mode)) return NotARegularFile(err, path);
   CBlockFile file;
   FileException error;
-  if (!file.Open("/proc/self/fd/" + std::to_string(fd.get()), File::modeRead, &error)) {
+  // Read as the suite's programs read a database: a writer at work on it is
+  // a sharing violation, not a dump of a file half written.
+  if (!file.Open("/proc/self/fd/" + std::to_string(fd.get()), File::modeRead | File::shareDenyWrite,
+                 &error)) {
     return FileError(err, error, path);
   }
   DumpDamage damage;
@@ -152,20 +186,39 @@ int DumpDatabaseFile(const std::string& path, std::FILE* out, std::FILE* err) {
     return kZordbFileError;
   }
   if (damage) {
-    std::fprintf(err, "zordb: %s: %s\n", path.c_str(), DescribeDumpDamage(damage).c_str());
+    bool foreign = false;
+    try {
+      foreign = LooksLikeNoDatabase(file);
+    } catch (const FileException& e) {
+      return FileError(err, e, path);
+    }
+    if (foreign) {
+      std::fprintf(err, "zordb: %s does not look like a project database\n", path.c_str());
+    } else {
+      std::fprintf(err, "zordb: %s: %s\n", path.c_str(), DescribeDumpDamage(damage).c_str());
+    }
     return kZordbDamaged;
   }
   return kZordbOk;
 }
 
 int RunZordb(int argc, char** argv, std::FILE* out, std::FILE* err) {
-  for (int i = 1; i < argc; ++i) {
+  bool overwrite = false;
+  std::vector<char*> rest;
+  for (int i = 0; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fprintf(out, "%s%s", kUsage, kHelp);
       return std::fflush(out) == 0 ? kZordbOk : kZordbFileError;
     }
+    if (i > 0 && arg == "--overwrite") {
+      overwrite = true;
+      continue;
+    }
+    rest.push_back(argv[i]);
   }
+  argc = static_cast<int>(rest.size());
+  argv = rest.data();
   std::map<std::string, std::string> args;
   std::string bad;
   if (!ParseArguments(argc, argv, args, bad)) {
@@ -186,7 +239,11 @@ int RunZordb(int argc, char** argv, std::FILE* out, std::FILE* err) {
       std::fprintf(err, "zordb: --mode=\"make-sample\" needs --database=\"OUT\"\n%s", kUsage);
       return kZordbUsage;
     }
-    return MakeSample(database->second, err);
+    return MakeSample(database->second, overwrite, err);
+  }
+  if (overwrite) {
+    std::fprintf(err, "zordb: --overwrite goes with --mode=\"make-sample\"\n%s", kUsage);
+    return kZordbUsage;
   }
   if (mode != "dump") {
     std::fprintf(err, "zordb: unknown mode \"%s\"\n%s", mode.c_str(), kUsage);

@@ -5,9 +5,11 @@
 //   int status = DumpDatabaseFile("/data/survey.zdb", stdout, stderr);
 //
 // Exit statuses: kZordbOk; kZordbFileError when a file cannot be opened,
-// read or written, or is not a regular file; kZordbUsage for a wrong
-// argument; kZordbDamaged when the database was dumped as far as it can be
-// read but is damaged (the first damage is one line on the error stream).
+// read or written, or is not a regular file, or make-sample would replace
+// an existing file without --overwrite; kZordbUsage for a wrong argument;
+// kZordbDamaged when the database was dumped as far as it can be read but
+// is damaged (the first damage is one line on the error stream), or the
+// file does not look like a project database at all (one line saying so).
 #pragma once
 
 #include <cstdio>

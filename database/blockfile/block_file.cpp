@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <map>
+
+#include <sys/stat.h>
 
 #include "core/log/logger.h"
 #include "core/text/string_helpers.h"
@@ -12,6 +15,7 @@
 #include "database/blockfile/his_list.h"
 #include "database/blockfile/report_file_exception.h"
 #include "database/blockfile/wait_cursor.h"
+#include "platform/path_text.h"
 #include "platform/string_resources.h"
 
 using zor::platform::File;
@@ -28,20 +32,29 @@ constexpr uint64_t kCollectLargestRead = 1u << 24;
 // "The history of the file %s could not be updated."
 constexpr uint32_t kHistoryNotUpdated = 42820;
 
-// Restores a file's read-only attribute when the guard ends.
-class ReadOnlyRestore {
+// Gives a file back the permission bits it had when the guard ends.
+class ModeRestore {
  public:
-  explicit ReadOnlyRestore(const std::string& path) : path_(path) {}
-  ~ReadOnlyRestore() {
-    if (armed_) File::SetReadOnly(path_, true);
+  explicit ModeRestore(const std::string& path) : path_(zor::platform::ToNativePath(path)) {}
+  ~ModeRestore() {
+    if (armed_) Restore();
   }
-  ReadOnlyRestore(const ReadOnlyRestore&) = delete;
-  ReadOnlyRestore& operator=(const ReadOnlyRestore&) = delete;
-  void Arm() noexcept { armed_ = true; }
-  void Disarm() noexcept { armed_ = false; }
+  ModeRestore(const ModeRestore&) = delete;
+  ModeRestore& operator=(const ModeRestore&) = delete;
+  void Arm(mode_t mode) noexcept {
+    mode_ = mode;
+    armed_ = true;
+  }
+  // True (and disarmed) once the bits are back.
+  bool Restore() noexcept {
+    if (::chmod(path_.c_str(), mode_) != 0) return false;
+    armed_ = false;
+    return true;
+  }
 
  private:
-  const std::string& path_;
+  std::string path_;
+  mode_t mode_ = 0;
   bool armed_ = false;
 };
 
@@ -110,6 +123,17 @@ bool CBlockFile::SeekEndOfBlocks() {
     return false;
   }
   Seek(static_cast<int64_t>(walk.Position()), begin);
+  return true;
+}
+
+bool CBlockFile::StartAppend() {
+  if (GetLength() < 4) {
+    SetLength(0);
+    SetBlockCount(0);
+  }
+  if (!SeekEndOfBlocks()) return false;
+  const uint64_t end = GetPosition();
+  if (end < GetLength()) SetLength(end);
   return true;
 }
 
@@ -327,6 +351,16 @@ void CBlockFile::DiscardBlocks(uint32_t type) {
   DiscardWhere([type](uint32_t t) { return t == type; });
 }
 
+std::map<uint32_t, uint64_t> CBlockFile::FoundBlocks(int32_t count) {
+  std::map<uint32_t, uint64_t> found;
+  if (count > kMaxFindBlockCount) return found;
+  BlockWalker walk(*this);
+  BlockHeader header;
+  uint64_t at = 0;
+  for (int32_t i = 0; i < count && walk.Next(header, at); ++i) found.emplace(header.type, at);
+  return found;
+}
+
 void CBlockFile::RecountBlocks() {
   const uint64_t keep = GetPosition();
   BlockWalker walk(*this);
@@ -334,16 +368,38 @@ void CBlockFile::RecountBlocks() {
     Seek(static_cast<int64_t>(keep), begin);
     return;
   }
+  const int32_t stored = walk.Count();
   int64_t counted = 0;
-  if (walk.Count() >= 1) {
+  if (stored >= 1) {
     BlockHeader header;
     uint64_t at = 0;
-    while (counted < INT32_MAX && walk.NextToEnd(header, at)) {
+    while (counted <= kMaxFindBlockCount && walk.NextToEnd(header, at)) {
       ++counted;
       if (header.type == kBlockUnused && header.size == 0) counted += walk.SkipEmptyHeaders();
     }
   }
-  SetBlockCount(static_cast<int32_t>(std::min<int64_t>(counted, INT32_MAX)));
+  // A repair never hides a block readers found: the new count stays within
+  // what they walk and reaches every block FindBlock found before.
+  const char* refusal = nullptr;
+  if (counted > kMaxFindBlockCount) {
+    refusal = "the file holds more blocks than readers walk";
+  } else if (stored >= 1) {
+    const auto before = FoundBlocks(stored);
+    const auto after = FoundBlocks(static_cast<int32_t>(counted));
+    for (const auto& [type, at] : before) {
+      const auto it = after.find(type);
+      if (it == after.end() || it->second != at) {
+        refusal = "a block readers find would be lost";
+        break;
+      }
+    }
+  }
+  if (refusal != nullptr) {
+    Log(LogLevel::Warning, "The blocks of %s were not recounted: %s", GetFilePath().c_str(),
+        refusal);
+  } else {
+    SetBlockCount(static_cast<int32_t>(counted));
+  }
   Seek(static_cast<int64_t>(keep), begin);
 }
 
@@ -353,10 +409,13 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
   if (IsOpen()) return false;
   bool readOnly = false;
   if (!File::GetReadOnly(fileName, readOnly)) return false;
-  ReadOnlyRestore restore(fileName);
+  // The stamp gives back exactly the permission bits it found.
+  ModeRestore restore(fileName);
   if (readOnly) {
+    struct stat st;
+    if (::stat(zor::platform::ToNativePath(fileName).c_str(), &st) != 0) return false;
+    restore.Arm(st.st_mode & 07777);
     if (!File::SetReadOnly(fileName, false)) return false;
-    restore.Arm();
   }
   FileException error;
   if (!Open(fileName, modeReadWrite | shareDenyWrite, &error)) {
@@ -365,7 +424,7 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
   }
   // Write access is granted when a file is opened: the attribute goes back
   // at once, so a process killed during the stamp leaves it read-only.
-  if (readOnly && File::SetReadOnly(fileName, true)) restore.Disarm();
+  if (readOnly) restore.Restore();
   AbortOnExit dropHandle(*this);
   WaitCursor busy;
   try {
@@ -373,7 +432,7 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
     // and the walk is known to have followed headers rather than data.
     CountedBlocks counted;
     if (!WalkCountedBlocks(counted) ||
-        (counted.metImpossibleHeader && !OnlyAHistoryAppendBehind(counted.end))) {
+        (counted.metImpossibleHeader && !OnlyAKilledAppendBehind(counted.end))) {
       LogHistoryNotUpdated(fileName);
       return false;
     }
@@ -398,13 +457,8 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
     }
     uint64_t spare = 0;
     const bool reuse = FindSpareHistoryBlock(spares, spare);
-    // A new block must be one FindBlock still reads, and it goes where the
-    // counted blocks end: the bytes there are cut off only when they are
-    // what a stamp killed in its append leaves. Anything else there (blocks
-    // a count too low leaves out, another writer's unfinished append) is
-    // not this stamp's to cut.
-    if (!reuse &&
-        (counted.count >= kMaxFindBlockCount || !OnlyAHistoryAppendBehind(counted.end))) {
+    // A new block must be one FindBlock still reads.
+    if (!reuse && counted.count >= kMaxFindBlockCount) {
       LogHistoryNotUpdated(fileName);
       return false;
     }
@@ -423,7 +477,8 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
       Write(&live, sizeof live);
       Flush();
     } else {
-      // A new block behind the counted ones, a killed stamp's cut off first.
+      // A new block behind the counted ones. What lies there never reached
+      // the count: a killed writer's append, cut off first.
       if (counted.end < GetLength()) SetLength(counted.end);
       Seek(static_cast<int64_t>(counted.end), begin);
       history.Save(*this);
@@ -475,19 +530,22 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
   return true;
 }
 
-bool CBlockFile::OnlyAHistoryAppendBehind(uint64_t end) {
+bool CBlockFile::OnlyAKilledAppendBehind(uint64_t end) {
   const uint64_t length = GetLength();
   if (length <= end) return true;
-  // A stamp killed before it raised the count leaves its block, or the
-  // start of it, behind the counted ones: nothing else begins with its
-  // header, so a walk that lands on it did follow the headers.
-  if (length - end > kBlockHeaderSize + kHisBlockSize) return false;
-  const BlockHeader appended{kBlockHistory, kHisBlockSize};
+  // An append killed before it raised the count leaves its block, or the
+  // start of it, behind the counted ones: a list's save begins with
+  // BeginBlock's placeholder, a stamp's with its history header. A walk
+  // that lands on one of them did follow the headers.
+  const BlockHeader placeholder{kBlockUnused, UINT32_MAX};
+  const BlockHeader history{kBlockHistory, kHisBlockSize};
   BlockHeader found{};
   Seek(static_cast<int64_t>(end), begin);
   const uint32_t got = Read(&found, kBlockHeaderSize);
-  return got == std::min<uint64_t>(length - end, kBlockHeaderSize) &&
-         std::memcmp(&found, &appended, got) == 0;
+  if (got != std::min<uint64_t>(length - end, kBlockHeaderSize)) return false;
+  if (std::memcmp(&found, &placeholder, got) == 0) return true;
+  return length - end <= kBlockHeaderSize + kHisBlockSize &&
+         std::memcmp(&found, &history, got) == 0;
 }
 
 bool CBlockFile::FindSpareHistoryBlock(const std::vector<uint64_t>& offsets, uint64_t& spare) {

@@ -11,7 +11,7 @@
 //
 //   // Appending a block: the writer leaves the count to its caller, who
 //   // raises it last, once the block is whole on disk.
-//   db.SeekEndOfBlocks();
+//   db.StartAppend();                              // behind the counted blocks
 //   uint64_t start = db.BeginBlock();
 //   db.Write(data, size);
 //   db.WriteBlockHeader(start, db.GetPosition() - start, kBlockVersion);
@@ -37,12 +37,26 @@
 // Every walk steps over a hole in a sparse file without reading it, so a
 // file's length costs nothing where it holds no data.
 //
+// The count at offset 0 is the commit point: a block counts once the count
+// includes it. One writer at a time: every writer opens the file denying
+// write to others (the platform file class keeps share modes between the
+// programs built on this library), so whatever lies behind the counted
+// blocks can only be an append that never reached its count, a killed
+// writer's. Every append (the lists' saves, the copy of the definitions,
+// the sample, the history stamp) starts at the end of the counted blocks
+// and cuts what lies behind them before it writes, so stale bytes are never
+// buried under a counted block. A count one too low that leaves a whole
+// block behind it is that block never committed: the next append cuts it.
+// A repair (RecountBlocks) never writes a count that hides a block readers
+// found, nor one above the kMaxFindBlockCount blocks they walk.
+//
 // Read and write errors throw zor::platform::FileException out of every
 // operation except AddHistoryEntry, which reports them and returns false.
 // One thread uses a file at a time.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -70,6 +84,12 @@ class CBlockFile : public zor::platform::File {
   // 0). False when the count is negative, the file is shorter than its
   // count, or a counted block runs past the end of the file.
   bool SeekEndOfBlocks();
+
+  // Stands where the next block goes, behind the counted blocks, with
+  // everything behind them cut off (a killed writer's append); a file
+  // shorter than 4 bytes becomes an empty database first. False, nothing
+  // cut, as for SeekEndOfBlocks.
+  bool StartAppend();
 
   // The count at offset 0; 0 for a file shorter than 4 bytes.
   int32_t GetBlockCount();
@@ -143,7 +163,11 @@ class CBlockFile : public zor::platform::File {
   // Discards every block of the type.
   void DiscardBlocks(uint32_t type);
   // Sets the count to the number of blocks the file really holds (0 when the
-  // stored count is below 1). A file shorter than 4 bytes is left alone.
+  // stored count is below 1). A file shorter than 4 bytes is left alone, and
+  // so is one where the new count would lie above kMaxFindBlockCount or
+  // leave out a block FindBlock found with the old one (logged as a
+  // warning): zeros to the end of the file are no blocks, but a run of
+  // them with a header behind would count as millions.
   void RecountBlocks();
 
   // ---- Whole-file operations -------------------------------------------
@@ -164,23 +188,21 @@ class CBlockFile : public zor::platform::File {
   // flushed, and a type word makes it live. Otherwise a new block 35 is
   // written behind the counted blocks, flushed, counted, flushed. Only then
   // is the block readers took discarded, so the file grows once and keeps
-  // its size after. Before an append, what a stamp killed in its own append
-  // left behind the counted blocks is cut off; nothing else ever is.
+  // its size after. Before an append, whatever lies behind the counted
+  // blocks is cut off: it never reached the count, so it is a killed
+  // writer's unfinished append (a whole block a count one too low leaves
+  // out included).
   //
   // False, with the file unchanged, when it cannot be opened (the reason is
-  // reported to the user), its count is negative, it is shorter than its
-  // count or holds a counted block running past its end, or (logged as an
-  // error):
+  // reported to the user; another writer holding it is a sharing
+  // violation), its count is negative, it is shorter than its count or
+  // holds a counted block running past its end, or (logged as an error):
   // - a new block would lie beyond the count FindBlock reads: with
   //   kMaxFindBlockCount counted blocks and no spare, a live history could
   //   only be rewritten in place, which a write cut short leaves half old;
-  // - a new block is needed and behind the counted blocks lies anything but
-  //   the start of a killed stamp's block: whole blocks a count too low
-  //   leaves out, another writer's unfinished append;
   // - the walk met a header no finished write leaves (a {0, 0} placeholder
   //   or an unknown type) and ended in front of the file's end, where no
-  //   uncounted history block of a killed stamp begins: it may be reading
-  //   data as headers.
+  //   killed append begins: it may be reading data as headers.
   // False when a write fails (logged as an error).
   bool AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved);
 
@@ -193,11 +215,11 @@ class CBlockFile : public zor::platform::File {
   // The same walk and reads, with the text thrown away.
   void DumpBlockFile();
 
-  // True when the file ends at `end`, or behind it holds no more than a
-  // history block AddHistoryEntry appended there and was killed before it
-  // counted it: a walk of the counted blocks that ended at `end` followed
-  // the headers, not data.
-  bool OnlyAHistoryAppendBehind(uint64_t end);
+  // True when the file ends at `end`, or behind it begins what an append
+  // killed before its count leaves: BeginBlock's placeholder, or (no more
+  // than) a history block of AddHistoryEntry. A walk of the counted blocks
+  // that ended at `end` followed the headers, not data.
+  bool OnlyAKilledAppendBehind(uint64_t end);
 
   // The 32-bit value that starts the "Version Information" block (26); 0
   // when there is none or it is shorter than 4 bytes.
@@ -208,10 +230,11 @@ class CBlockFile : public zor::platform::File {
   // Writes the header list (CHdrList::Load with report and upgrade, then
   // Save with saveMode), the system definitions (block 27) and a history
   // holding one entry, action 2 stamped now (block 35), of this database
-  // at the destination's position. Returns 3, the number of blocks written;
-  // the caller raises the destination's count. 0, with nothing written, for
-  // a null destination, or when this file's count is negative or a counted
-  // block runs past its end (logged as a warning).
+  // behind the destination's counted blocks (StartAppend). Returns 3, the
+  // number of blocks written; the caller raises the destination's count. 0,
+  // with nothing written, for a null destination, or when this file's or
+  // the destination's count is negative or a counted block runs past its
+  // end (logged as a warning).
   int CopyDefinitionsTo(CBlockFile* destination, bool report, int32_t upgrade, int32_t saveMode);
   // The version of the header list stored in this file (loaded without
   // messages at upgrade level 1): CHdrList::GetVersionText into `text`,
@@ -259,6 +282,9 @@ class CBlockFile : public zor::platform::File {
   // Discards the blocks, to the end of the file, that `discard` picks.
   template <typename Pred>
   void DiscardWhere(Pred discard);
+  // The first of each type among the first `count` blocks, as FindBlock
+  // finds them (none above kMaxFindBlockCount): type -> header offset.
+  std::map<uint32_t, uint64_t> FoundBlocks(int32_t count);
   // True when the header just read at `headerEnd` - 8 announces a block
   // that lies inside the file.
   bool BlockFits(uint64_t headerEnd, const BlockHeader& header);

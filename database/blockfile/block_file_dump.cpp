@@ -261,7 +261,7 @@ DumpDamage DumpBlockFileText(CBlockFile& file, const std::function<void(std::str
                              damage.kind == DumpDamage::kBlockPastEnd ||
                              damage.kind == DumpDamage::kCountBeyondBlocks ||
                              (damage.kind == DumpDamage::kUncountedBytes &&
-                              !file.OnlyAHistoryAppendBehind(countedEnd));
+                              !file.OnlyAKilledAppendBehind(countedEnd));
   if (walkWentWrong && placeholder.found) {
     damage = BlockDamage(DumpDamage::kPlaceholderHeader, facts, placeholder.number,
                          placeholder.offset, placeholder.header);

@@ -6,7 +6,7 @@
 //   history.Load(db);                      // 35, 8 (older layout) or 0
 //   history.SetEntry(2, 0, nullptr, false);   // start = end = now (UTC)
 //   history.SetTexts(2, "surveyor", "copied from master");
-//   db.SeekEndOfBlocks();
+//   db.StartAppend();
 //   history.Save(db);                      // block 35; the caller raises the count
 //
 // The list always holds 20 slots: slot i is the entry of action i, and slot

@@ -10,9 +10,9 @@
 //   header.RemoveAll();
 //
 //   CBlockFile db;                                    // a project database
-//   ... db.Open(path, File::modeReadWrite) ...
+//   ... db.Open(path, File::modeReadWrite | File::shareDenyWrite) ...
 //   if (!header.Load(db, /*report=*/true, /*upgrade=*/1)) ...  // block 33 or 1
-//   db.SeekEndOfBlocks();
+//   db.StartAppend();                                 // cuts a killed append
 //   header.Save(db, 0);                               // appends block 33
 //   db.SetBlockCount(db.GetBlockCount() + 1);         // the caller's count
 //

@@ -74,6 +74,11 @@ int CBlockFile::CopyDefinitionsTo(CBlockFile* destination, bool report, int32_t 
         GetFilePath().c_str());
     return 0;
   }
+  if (!destination->StartAppend()) {
+    Log(LogLevel::Warning, "The definitions of %s were not copied: %s is damaged",
+        GetFilePath().c_str(), destination->GetFilePath().c_str());
+    return 0;
+  }
   CHdrList header;
   CSysDefList systems;
   EmptyOnExit<CSysDefList> emptySystems(systems);

@@ -93,6 +93,7 @@ bool WriteSampleDatabase(const std::string& path, zor::platform::FileException* 
     return false;
   }
   file.SetBlockCount(0);
+  if (!file.StartAppend()) return false;
   int32_t blocks = 0;
 
   // Saving notes where each entry's link word lies, so that the fix

@@ -44,7 +44,8 @@ struct Loaded {
 
 std::unique_ptr<Loaded> Load(const TempFolder& tmp, const std::string& bytes) {
   auto l = std::make_unique<Loaded>();
-  EXPECT_TRUE(l->file.Open(tmp.Write("in.bin", bytes), File::modeRead));
+  // Loads share the file for reading, as the suite's loads do.
+  EXPECT_TRUE(l->file.Open(tmp.Write("in.bin", bytes), File::modeRead | File::shareDenyWrite));
   l->ar = std::make_unique<ClassArchive>(l->file, ClassArchive::load, 16);
   return l;
 }

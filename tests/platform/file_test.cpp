@@ -1,11 +1,22 @@
 #include "platform/file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <new>
+#include <thread>
 #include <utility>
+#include <vector>
 
+#include "platform/error_text.h"
 #include "platform/file_find.h"
+#include "tests/support/in_child.h"
 #include "tests/support/temp_folder.h"
 
 namespace zor::platform {
@@ -34,14 +45,18 @@ TEST(File, OpenModesReadWriteSeekAndLength) {
   EXPECT_EQ(f.GetLength(), uint64_t{5} << 32);
   EXPECT_EQ(f.Seek(int64_t{1} << 33, File::begin), uint64_t{1} << 33);
   // The holes around one byte at 8 GiB: skipped where the file system
-  // keeps them, never past data, and the position stays.
+  // keeps them (asked here directly), never past data, and the position
+  // stays.
   f.Write("x", 1);
   const uint64_t x = uint64_t{1} << 33;
   EXPECT_EQ(f.NextDataOffset(2), 2u);
+  const int raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(raw, 0);
+  const bool keepsHoles = ::lseek(raw, 0, SEEK_HOLE) < static_cast<off_t>(x);
+  ::close(raw);
   for (const auto& [from, holeEnd] : {std::pair{uint64_t{1} << 20, x},
                                       std::pair{x + (1 << 20), uint64_t{5} << 32}}) {
-    const uint64_t data = f.NextDataOffset(from);
-    EXPECT_TRUE(data == from || data == holeEnd) << from << " " << data;
+    EXPECT_EQ(f.NextDataOffset(from), keepsHoles ? holeEnd : from) << from;
   }
   EXPECT_EQ(f.NextDataOffset(uint64_t{6} << 32), uint64_t{6} << 32);
   EXPECT_EQ(f.GetPosition(), x + 1);
@@ -50,11 +65,10 @@ TEST(File, OpenModesReadWriteSeekAndLength) {
   f.Close();
   EXPECT_FALSE(f.IsOpen());
 
-  // modeNoTruncate keeps the content; a second opener is never refused.
-  File a, b;
+  // modeNoTruncate keeps the content.
+  File a;
   ASSERT_TRUE(a.Open(path, File::modeCreate | File::modeNoTruncate | File::modeReadWrite |
                                File::shareExclusive));
-  ASSERT_TRUE(b.Open(path, File::modeRead | File::shareExclusive));
   EXPECT_EQ(a.GetLength(), 3u);
   EXPECT_FALSE(f.Open(tmp.path(), File::modeRead, &error));
   EXPECT_EQ(error.m_cause, FileException::accessDenied);
@@ -71,6 +85,241 @@ TEST(File, WriteFailureThrowsWithCauseAndName) {
     EXPECT_EQ(e.m_cause, FileException::invalidFile);
     EXPECT_EQ(e.m_strFileName, tmp.Path("r.txt"));
   }
+}
+
+TEST(File, WriteOnlyOpenRefusesReads) {
+  TempFolder tmp;
+  File f;
+  ASSERT_TRUE(f.Open(tmp.Write("w.txt", "x"), File::modeWrite | File::modeNoTruncate |
+                                                  File::modeCreate));
+  char c = 0;
+  try {
+    f.Read(&c, 1);
+    FAIL() << "no exception";
+  } catch (const FileException& e) {
+    EXPECT_EQ(e.m_cause, FileException::invalidFile);
+  }
+}
+
+// Windows' rule: an open is refused when it asks for an access that an open
+// handle's share mode does not share, or when its own share mode does not
+// share an access an open handle has.
+struct Mode {
+  unsigned flags;
+  bool read, write, sharesRead, sharesWrite;
+};
+constexpr Mode kAccesses[] = {{File::modeRead, true, false, false, false},
+                              {File::modeWrite, false, true, false, false},
+                              {File::modeReadWrite, true, true, false, false}};
+constexpr Mode kShares[] = {{File::shareCompat, false, false, false, false},
+                            {File::shareExclusive, false, false, false, false},
+                            {File::shareDenyWrite, false, false, true, false},
+                            {File::shareDenyRead, false, false, false, true},
+                            {File::shareDenyNone, false, false, true, true}};
+std::vector<Mode> AllModes() {
+  std::vector<Mode> all;
+  for (const Mode& a : kAccesses) {
+    for (const Mode& s : kShares) {
+      all.push_back({a.flags | s.flags, a.read, a.write, s.sharesRead, s.sharesWrite});
+    }
+  }
+  return all;
+}
+bool WindowsRefuses(const Mode& held, const Mode& next) {
+  return (next.read && !held.sharesRead) || (next.write && !held.sharesWrite) ||
+         (held.read && !next.sharesRead) || (held.write && !next.sharesWrite);
+}
+
+TEST(FileShareModes, EveryPairOfAccessAndShareAsWindowsInThisAndAnotherProcess) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("s.bin", "data");
+  for (const Mode& held : AllModes()) {
+    File first;
+    ASSERT_TRUE(first.Open(path, held.flags | File::modeNoTruncate));
+    for (const Mode& next : AllModes()) {
+      const bool refused = WindowsRefuses(held, next);
+      File second;
+      FileException error;
+      EXPECT_EQ(second.Open(path, next.flags | File::modeCreate | File::modeNoTruncate, &error),
+                !refused)
+          << std::hex << held.flags << " then " << next.flags;
+      if (refused) {
+        EXPECT_EQ(error.m_cause, FileException::sharingViolation);
+        EXPECT_EQ(error.m_lOsError, 32);
+        EXPECT_EQ(GetLastError(), kErrorSharingViolation);
+      }
+      second.Abort();
+      // The same open from another process.
+      const int other = InChild([&] {
+        File third;
+        FileException e;
+        if (third.Open(path, next.flags | File::modeNoTruncate, &e)) return 0;
+        return e.m_cause == FileException::sharingViolation ? 1 : 2;
+      });
+      EXPECT_EQ(other, refused ? 1 : 0) << std::hex << held.flags << " then " << next.flags;
+    }
+  }
+}
+
+TEST(FileShareModes, OnlyOpenHandlesCountAndInheritedOnesKeepTheirMode) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("s.bin", "data");
+  File holder;
+  ASSERT_TRUE(holder.Open(path, File::modeReadWrite | File::shareDenyWrite));
+  // A refused open truncates nothing and leaves no mark, and closing its
+  // descriptor takes none of the holder's.
+  File refused;
+  EXPECT_FALSE(refused.Open(path, File::modeCreate | File::modeWrite | File::shareDenyNone));
+  EXPECT_EQ(holder.GetLength(), 4u);
+  File reader;
+  EXPECT_TRUE(reader.Open(path, File::modeRead | File::shareDenyNone));
+  EXPECT_FALSE(refused.Open(path, File::modeWrite | File::shareDenyNone));
+  reader.Close();
+  // A child that inherits the descriptor and ends keeps nothing open that
+  // was not, and takes nothing away.
+  EXPECT_EQ(InChild([] { return 0; }), 0);
+  EXPECT_FALSE(refused.Open(path, File::modeRead | File::shareExclusive));
+  // Reading and writing the data are not blocked by the marks.
+  EXPECT_TRUE(reader.Open(path, File::modeRead | File::shareDenyNone));
+  char buf[4] = {};
+  EXPECT_EQ(reader.Read(buf, 4), 4u);
+  holder.Write("DATA", 4);
+  reader.Close();
+  holder.Close();
+  EXPECT_TRUE(refused.Open(path, File::modeWrite | File::shareExclusive));
+}
+
+// Runs `hold` in a child that then waits to be killed; the child's pid
+// once `hold` has returned true, -1 otherwise (the child is gone then).
+template <typename Hold>
+pid_t HoldInChild(Hold hold) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const char ok = hold() ? 'y' : 'n';
+    if (::write(ready[1], &ok, 1) != 1) ::_exit(1);
+    ::pause();
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  pollfd p{ready[0], POLLIN, 0};
+  char ok = 0;
+  const bool told = pid > 0 && ::poll(&p, 1, 10'000) == 1 && ::read(ready[0], &ok, 1) == 1;
+  ::close(ready[0]);
+  if (told && ok == 'y') return pid;
+  if (pid > 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  return -1;
+}
+
+void Kill(pid_t pid) {
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+}
+
+TEST(FileShareModes, AKilledHolderReleasesAtOnceAndAStoppedOneIsWaitedForBriefly) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("k.bin", "data");
+  pid_t pid = HoldInChild([&] {
+    static File held;
+    return held.Open(path, File::modeReadWrite | File::shareExclusive);
+  });
+  ASSERT_GT(pid, 0);
+  File f;
+  FileException error;
+  EXPECT_FALSE(f.Open(path, File::modeRead | File::shareDenyNone, &error));
+  EXPECT_EQ(error.m_cause, FileException::sharingViolation);
+  Kill(pid);
+  EXPECT_TRUE(f.Open(path, File::modeReadWrite | File::shareExclusive));
+  f.Close();
+
+  // A holder stopped between its test and its take keeps the others out
+  // for a second, then they give up with a sharing violation.
+  pid = HoldInChild([&] {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    struct flock guard {};
+    guard.l_type = F_WRLCK;
+    guard.l_whence = SEEK_SET;
+    guard.l_start = INT64_MAX - 15;
+    guard.l_len = 1;
+    return fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &guard) == 0;
+  });
+  ASSERT_GT(pid, 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(f.Open(path, File::modeRead | File::shareDenyNone, &error));
+  const double waited =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(error.m_cause, FileException::sharingViolation);
+  EXPECT_GT(waited, 0.5);
+  EXPECT_LT(waited, 5.0);
+  Kill(pid);
+  EXPECT_TRUE(f.Open(path, File::modeRead | File::shareDenyNone));
+}
+
+// A file that can be written and not read: its open cannot share a mark,
+// so it keeps other such opens out even where Windows would share. Root
+// reads any file: the opens are made as another user then.
+TEST(FileShareModes, AWriteOnlyFileStillKeepsItsShareModes) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("w.bin", "data");
+  constexpr uid_t kNobody = 65534;
+  const bool root = ::geteuid() == 0;
+  ASSERT_EQ(::chmod(path.c_str(), 0200), 0);
+  if (root) {
+    ASSERT_EQ(::chmod(tmp.path().c_str(), 0711), 0);
+    ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+  }
+  const int status = InChild([&] {
+    if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 10;
+    File a, b;
+    FileException error;
+    if (!a.Open(path, File::modeWrite | File::shareDenyWrite)) return 11;
+    if (b.Open(path, File::modeWrite | File::shareDenyNone, &error)) return 12;
+    if (error.m_cause != FileException::sharingViolation) return 13;
+    a.Write("x", 1);
+    a.Close();
+    return b.Open(path, File::modeWrite | File::shareDenyNone) ? 0 : 14;
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST(FileShareModes, OpensAtOnceInTwoProcessesNeverBothHoldWhatConflicts) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("r.bin", "");
+  // Two writers denying write, and a writer against a reader denying write:
+  // at no moment do two of them hold the file.
+  auto* holders = static_cast<std::atomic<int>*>(::mmap(nullptr, sizeof(std::atomic<int>),
+                                                        PROT_READ | PROT_WRITE,
+                                                        MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(holders, MAP_FAILED);
+  new (holders) std::atomic<int>(0);
+  for (const unsigned second : {File::modeReadWrite | File::shareDenyWrite,
+                                File::modeRead | File::shareDenyWrite}) {
+    const auto run = [&](unsigned flags) {
+      return InChild([&] {
+        int both = 0;
+        for (int i = 0; i < 3000; ++i) {
+          sched_yield();
+          File f;
+          if (!f.Open(path, flags)) continue;
+          if (holders->fetch_add(1) != 0) ++both;
+          sched_yield();
+          holders->fetch_sub(1);
+        }
+        return both == 0 ? 0 : 1;
+      });
+    };
+    int a = -1;
+    std::thread other([&] { a = run(File::modeReadWrite | File::shareDenyWrite); });
+    const int b = run(second);
+    other.join();
+    EXPECT_EQ(a, 0);
+    EXPECT_EQ(b, 0);
+  }
+  ::munmap(holders, sizeof(std::atomic<int>));
 }
 
 TEST(File, ReadOnlyAttributeIsTheOwnerWriteBit) {

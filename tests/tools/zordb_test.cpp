@@ -161,6 +161,31 @@ TEST_F(ZordbTool, MakesTheSampleFile) {
   ToolRun made = RunTool({"--mode=make-sample", "--database=" + out}, tmp_);
   EXPECT_EQ(made.status, 0) << made.err;
   EXPECT_TRUE(ReadFile(out) == ReadFile(kExample));
+
+  // An existing file, a project perhaps, is replaced only when asked.
+  const std::string project = tmp_.Write("project.zdb", "a project");
+  ToolRun refused = RunTool({"--mode=make-sample", "--database=" + project}, tmp_);
+  EXPECT_EQ(refused.status, kZordbFileError);
+  EXPECT_EQ(refused.err, "zordb: " + project + " exists; --overwrite replaces it with the sample\n");
+  EXPECT_TRUE(ReadFile(project) == "a project");
+  ToolRun replaced = RunTool({"--mode=make-sample", "--overwrite", "--database=" + project}, tmp_);
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_TRUE(ReadFile(project) == ReadFile(kExample));
+  EXPECT_EQ(RunTool({"--overwrite", "--database=" + project}, tmp_).status, kZordbUsage);
+}
+
+TEST_F(ZordbTool, AFileThatIsNoDatabaseIsNamedSoInOneLine) {
+  const std::string text = tmp_.Write("notes.zdb", "hello, these are notes, not blocks\n");
+  ToolRun run = RunTool({"--database=" + text}, tmp_);
+  EXPECT_EQ(run.status, kZordbDamaged);
+  EXPECT_EQ(run.err, "zordb: " + text + " does not look like a project database\n");
+  // A database with a damaged count is still named as damaged.
+  std::string sample = ReadFile(kExample);
+  sample[3] = '\x40';
+  const std::string damaged = tmp_.Write("damaged.zdb", sample);
+  ToolRun named = RunTool({"--database=" + damaged}, tmp_);
+  EXPECT_EQ(named.status, kZordbDamaged);
+  EXPECT_THAT(named.err, testing::Not(testing::HasSubstr("does not look like")));
 }
 
 TEST_F(ZordbTool, FailsWithOneLineForMissingUnreadableOrIrregularFiles) {

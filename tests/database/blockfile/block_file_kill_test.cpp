@@ -3,6 +3,7 @@
 // read with each counted block as it was or as the operation makes it, and
 // the next operation must lose nothing.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -29,6 +30,7 @@ using zor::platform::File;
 // The counted blocks of a file as a reader meets them.
 struct Counted {
   bool whole = true;  // every counted block lies inside the file
+  std::size_t end = 4;  // behind the last counted block
   std::vector<std::pair<uint32_t, std::string>> blocks;  // type, data
 };
 
@@ -44,6 +46,7 @@ Counted ReadCounted(const std::string& bytes) {
     c.blocks.emplace_back(type, bytes.substr(at + 8, size));
     at += 8 + size;
   }
+  c.end = at;
   return c;
 }
 
@@ -474,8 +477,7 @@ TEST_F(KillTest, AppendsAndCopiesKilledAnywhereAreNotCountedUntilWhole) {
       CBlockFile from;
       if (!db.Open(path, File::modeReadWrite) || !from.Open(sourcePath, File::modeRead)) _exit(90);
       const int32_t count = db.GetBlockCount();
-      if (!db.SeekEndOfBlocks()) _exit(91);
-      db.SetLength(db.GetPosition());
+      if (!db.StartAppend()) _exit(91);
       if (form == 0) {
         const uint64_t at = db.BeginBlock();
         db.Write("abcdefgh", 8);
@@ -501,6 +503,170 @@ TEST_F(KillTest, AppendsAndCopiesKilledAnywhereAreNotCountedUntilWhole) {
     EXPECT_EQ(after.blocks[0], before.blocks[0]);
     if (form == 1) {
       EXPECT_EQ(after.blocks[1], ReadCounted(source.str()).blocks[1]);
+    }
+  }
+}
+
+// ---- Writers one after another and at once -----------------------------------
+
+// A list's save as this library's writers append one: behind the counted
+// blocks, whatever lies there cut first, counted last.
+void SaveListBlock(CBlockFile& db, uint32_t type, char fill) {
+  const int32_t count = db.GetBlockCount();
+  if (!db.StartAppend()) _exit(91);
+  const std::string data(300, fill);
+  const uint64_t at = db.BeginBlock();
+  db.Write(data.data(), static_cast<uint32_t>(data.size()));
+  db.WriteBlockHeader(at, data.size(), type);
+  db.Flush();
+  db.SetBlockCount(count + 1);
+}
+
+// One writer: a stamp of `action` or a save of block `action` + 37, opened
+// as the writers open the file. Exit status 0 when done, 1 when the file
+// could not be had.
+int RunWriter(CBlockFile& db, const std::string& path, int32_t action, bool save) {
+  if (!save) return db.AddHistoryEntry(path, action, 0xA0 + action) ? 0 : 1;
+  if (!db.Open(path, File::modeReadWrite | File::shareDenyWrite)) return 1;
+  SaveListBlock(db, 37 + action, static_cast<char>('a' + action));
+  db.Close();
+  return 0;
+}
+
+// RunWriter in a child process: its exit status, -1 when it did not exit.
+int InChildWriter(const std::string& path, int32_t action, bool save) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    CBlockFile db;
+    _exit(RunWriter(db, path, action, save));
+  }
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// Every block and entry the writers `saves` and `stamps` made is there,
+// with the blocks of `start`, and nothing lies behind the counted blocks.
+void ExpectAllWritten(const std::string& path, const DbBytes& start,
+                      const std::vector<int32_t>& saves, const std::vector<int32_t>& stamps) {
+  const std::string bytes = ReadAll(path);
+  const Counted counted = ReadCounted(bytes);
+  ASSERT_TRUE(counted.whole);
+  auto expected = OtherBlocks(ReadCounted(start.str()));
+  for (const int32_t action : saves) {
+    expected.emplace_back(37 + action, std::string(300, static_cast<char>('a' + action)));
+  }
+  EXPECT_EQ(OtherBlocks(counted), expected);
+  const CHisList history = LoadHistory(path);
+  for (const int32_t action : stamps) EXPECT_TRUE(Stamped(history, action, 0xA0 + action));
+}
+
+// A stamp or a list save killed at any write or truncate call, then a
+// second stamp, a save and a recount: each state is stamped, nothing a
+// reader found is lost, and nothing is left behind the counted blocks.
+TEST_F(KillTest, AfterAStampOrASaveKilledAnywhereTheNextWritersLoseNothing) {
+  const DbBytes start = StampCases()[0].bytes;
+  const std::string path = tmp_.Path("db.zdb");
+  for (const bool save : {false, true}) {
+    SCOPED_TRACE(save ? "list save" : "stamp");
+    const int calls = ForEachKillPoint(
+        [&] { tmp_.Write("db.zdb", start.str()); },
+        [&] {
+          KillableBlockFile db;
+          if (RunWriter(db, path, 4, save) != 0) _exit(90);
+        },
+        [&](int n) {
+          SCOPED_TRACE(n);
+          const bool done = save ? OtherBlocks(ReadCounted(ReadAll(path))).size() >
+                                       OtherBlocks(ReadCounted(start.str())).size()
+                                 : Stamped(LoadHistory(path), 4, 0xA4);
+          std::vector<int32_t> saves, stamps;
+          if (done) (save ? saves : stamps).push_back(4);
+          ExpectAllWritten(path, start, saves, stamps);
+          CBlockFile a, b;
+          ASSERT_EQ(RunWriter(a, path, 5, false), 0);
+          ASSERT_EQ(RunWriter(b, path, 6, true), 0);
+          ASSERT_TRUE(b.Open(path, File::modeReadWrite | File::shareDenyWrite));
+          b.RecountBlocks();
+          b.Close();
+          stamps.push_back(5);
+          saves.push_back(6);
+          ExpectAllWritten(path, start, saves, stamps);
+          EXPECT_EQ(ReadCounted(ReadAll(path)).end, std::filesystem::file_size(path));
+        });
+    EXPECT_GE(calls, 3);
+  }
+}
+
+// Pauses at its n-th write until the parent says go on (or 10 s passed).
+class PausingBlockFile : public CBlockFile {
+ public:
+  PausingBlockFile(int pauseAt, int toParent, int fromParent)
+      : pauseAt_(pauseAt), toParent_(toParent), fromParent_(fromParent) {}
+  void Write(const void* buffer, uint32_t count) override {
+    if (++calls_ == pauseAt_) {
+      char c = 'p';
+      pollfd p{fromParent_, POLLIN, 0};
+      if (::write(toParent_, &c, 1) != 1 || ::poll(&p, 1, 10'000) != 1 ||
+          ::read(fromParent_, &c, 1) != 1) {
+        _exit(95);
+      }
+    }
+    CBlockFile::Write(buffer, count);
+  }
+
+ private:
+  int pauseAt_, calls_ = 0, toParent_, fromParent_;
+};
+
+// Two processes writing at once, stamps and saves in every pair and with
+// the first paused at each of its writes while the second runs whole: the
+// second meets a sharing violation and, run again after, loses nothing.
+TEST_F(KillTest, TwoWritersAtOnceAreSerialisedAndLoseNothing) {
+  const DbBytes start = StampCases()[0].bytes;
+  const std::string path = tmp_.Path("db.zdb");
+  for (const bool firstSaves : {false, true}) {
+    for (const bool secondSaves : {false, true}) {
+      for (int n = 1;; ++n) {
+        SCOPED_TRACE(testing::Message() << firstSaves << secondSaves << " paused at " << n);
+        tmp_.Write("db.zdb", start.str());
+        int up[2], down[2];
+        ASSERT_EQ(::pipe(up), 0);
+        ASSERT_EQ(::pipe(down), 0);
+        const pid_t first = ::fork();
+        ASSERT_GE(first, 0);
+        if (first == 0) {
+          ::close(up[0]);
+          ::close(down[1]);
+          PausingBlockFile db(n, up[1], down[0]);
+          _exit(RunWriter(db, path, 4, firstSaves));
+        }
+        ::close(up[1]);
+        ::close(down[0]);
+        pollfd p{up[0], POLLIN, 0};
+        char c = 0;
+        const bool paused = ::poll(&p, 1, 10'000) == 1 && ::read(up[0], &c, 1) == 1;
+        int second = -1;
+        if (paused) {
+          second = InChildWriter(path, 5, secondSaves);
+          EXPECT_EQ(::write(down[1], "g", 1), 1);
+        }
+        ::close(up[0]);
+        ::close(down[1]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(first, &status, 0), first);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        if (paused) {
+          EXPECT_EQ(second, 1);  // the file is another writer's
+        }
+        EXPECT_EQ(InChildWriter(path, 5, secondSaves), 0);
+        std::vector<int32_t> saves, stamps;
+        (firstSaves ? saves : stamps).push_back(4);
+        (secondSaves ? saves : stamps).push_back(5);
+        ExpectAllWritten(path, start, saves, stamps);
+        if (!paused || testing::Test::HasFailure()) break;
+      }
     }
   }
 }

@@ -185,6 +185,14 @@ TEST(FileTests, AttributesSizesAndAccess) {
   EXPECT_TRUE(CanOpenFile(f, File::modeRead));
   EXPECT_THROW(CanOpenFile(tmp.Path("none"), File::modeRead), zor::platform::FileException);
   EXPECT_FALSE(CanOpenFile(tmp.path(), File::modeRead));  // a folder: access denied
+  // Held by a writer that denies writing: a reader sharing it opens, a
+  // second writer meets a sharing violation, and the size (no access to
+  // the data) is read as ever.
+  File writer;
+  ASSERT_TRUE(writer.Open(f, File::modeReadWrite | File::shareDenyWrite));
+  EXPECT_TRUE(CanOpenFile(f, File::modeRead | File::shareDenyNone));
+  EXPECT_FALSE(CanOpenFile(f, File::modeWrite | File::shareDenyNone));
+  EXPECT_EQ(GetFileSize64(f), 5);
 }
 
 TEST(Folders, CreateTreeAbsoluteRelativeAndMissingDrive) {

@@ -674,8 +674,11 @@ TEST(ChildRedirecterThreaded, CallsFromSeveralThreadsOnChildrenThatMisbehave) {
 // Running out of descriptors at any step of Start fails it and leaves
 // nothing open or running; with enough of them the run works.
 TEST(ChildRedirecter, RunningOutOfDescriptorsFailsTheStartCleanly) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer build's type checks open a pipe of their own, which an exhausted "
+                  "descriptor table refuses: they would report every virtual call";
+#endif
   const int result = Bounded(60, [] {
-    // Every descriptor number taken but `extra` of them.
     rlimit old{};
     if (::getrlimit(RLIMIT_NOFILE, &old) != 0) return 1;
     int highest = 2;
@@ -684,22 +687,24 @@ TEST(ChildRedirecter, RunningOutOfDescriptorsFailsTheStartCleanly) {
     rlimit low = old;
     low.rlim_cur = static_cast<rlim_t>(highest + 64);
     if (::setrlimit(RLIMIT_NOFILE, &low) != 0) return 2;
-    std::vector<int> fillers;
-    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers.push_back(fd);
-    if (errno != EMFILE) return 3;
     int failed = 0;
     int worked = 0;
     for (int extra = 0; extra <= 8; ++extra) {
-      for (int i = 0; i < extra && !fillers.empty(); ++i) {
-        ::close(fillers.back());
-        fillers.pop_back();
-      }
       const std::set<std::string> before = OpenFds("/proc/self/fd");
       {
         RecordingWindow window;
         CZORRedirecter r;
         r.SetApplication("/bin/cat");
-        if (r.Start(&window)) {
+        // Every descriptor number taken but `extra` of them, for the Start.
+        std::vector<int> fillers;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers.push_back(fd);
+        for (int i = 0; i < extra && !fillers.empty(); ++i) {
+          ::close(fillers.back());
+          fillers.pop_back();
+        }
+        const bool started = r.Start(&window);
+        for (const int fd : fillers) ::close(fd);
+        if (started) {
           ++worked;
           if (r.WriteInput("x", 1, 10000) != 1 || !window.WaitForText("x")) return 4;
           r.CloseInput();
@@ -710,8 +715,6 @@ TEST(ChildRedirecter, RunningOutOfDescriptorsFailsTheStartCleanly) {
         }
       }
       if (OpenFds("/proc/self/fd") != before) return 7;
-      for (int fd; fillers.size() < 4096 && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
-        fillers.push_back(fd);
     }
     // One to five descriptors short fails (two pipes, the wake, the pidfd).
     return failed >= 5 && worked > 0 ? 0 : 8;

@@ -28,7 +28,8 @@
 // output blocks of at most 4,096 bytes in order, then one ended message after
 // the last block. The public calls hand their work to it and wait for it
 // within their time-outs, so input written on another thread waits while the
-// window handles a message. The window must outlive the redirecter (or the
+// window handles a message (a window that waits there for a thread writing
+// without a time limit waits for ever). The window must outlive the redirecter (or the
 // child's end). It may call Terminate, WriteInput, CloseInput and WaitForEnd
 // from inside SendMessage but must not destroy the redirecter there. Input
 // written from inside SendMessage never waits for the child: what the child
@@ -49,8 +50,8 @@
 //   process creation: posix_spawn with file actions (dup2, chdir);
 //   the detached-process flag: the child leads a process group of its own;
 //   terminating with exit code 0: SIGKILL to that process group, reported as 0;
-//   waiting for the process: a pidfd watched by the I/O thread, then waitpid,
-//     so the child is always reaped;
+//   waiting for the process: a pidfd (Linux 5.3 and later) watched by the
+//     I/O thread, then waitpid, so the child is always reaped;
 //   a child that stops reading its input: SIGPIPE stays blocked on the I/O
 //     thread, so the write fails (EPIPE) and the program goes on;
 //   an exit by signal is reported as 128 + the signal number, as shells do.

@@ -259,17 +259,17 @@ std::unique_ptr<Event> Event::Open(const std::string& name, const bool* manualRe
     bool created = false;
     int fd = -1;
     if (make != nullptr) {
-      fd = ::shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      fd = OpenUserBlock(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       created = fd >= 0;
       if (!created && errno != EEXIST) break;
       if (created) GiveToRealUser(fd);
       if (created && !ReservePages(fd)) {
         ::close(fd);
-        ::shm_unlink(shm.c_str());
+        UnlinkUserBlock(shm.c_str());
         return nullptr;
       }
     }
-    if (fd < 0) fd = ::shm_open(shm.c_str(), O_RDWR | O_CLOEXEC, 0);
+    if (fd < 0) fd = OpenUserBlock(shm.c_str(), O_RDWR | O_CLOEXEC, 0);
     if (fd < 0) {
       if (errno == ENOENT && make != nullptr) continue;
       break;
@@ -286,7 +286,8 @@ std::unique_ptr<Event> Event::Open(const std::string& name, const bool* manualRe
                                                                : kErrorSuccess);
     return e;
   }
-  SetLastError(ErrorFromErrno(errno));
+  // No inode left in /dev/shm is as much "no room" as no page left.
+  SetLastError(errno == ENOSPC ? kErrorNotEnoughMemory : ErrorFromErrno(errno));
   return nullptr;
 }
 
@@ -304,7 +305,7 @@ std::unique_ptr<Event> Event::OpenNamed(const std::string& name) {
 }
 
 bool Event::Unlink(const std::string& name) {
-  if (::shm_unlink(SharedMemoryName(name).c_str()) == 0) return true;
+  if (UnlinkUserBlock(SharedMemoryName(name).c_str()) == 0) return true;
   SetLastError(ErrorFromErrno(errno));
   return false;
 }

@@ -26,13 +26,14 @@
 //
 // A named block's page is reserved before it is mapped, so a full /dev/shm
 // fails the create or open (last error 8) instead of killing the process
-// with SIGBUS at its first touch. Names are per user (the real user id, so
-// that a set-user-id program shares the events of the user running it; a
-// block such a program makes is given to that user where it runs as root);
-// a block owned by neither the real nor the effective user is refused (5). A
-// process of the same user that cuts a block short while others map it kills
-// them with SIGBUS at their next call on the event: the word is read and
-// changed in place, and nothing cheaper than a system call per access could
+// with SIGBUS at its first touch. Names are per user (the real user id: a
+// set-user-id program, root's or another user's, opens and makes the blocks
+// as the user running it, so it shares that user's events and the blocks it
+// makes are that user's; see platform/shared_memory_block.h); a block owned
+// by neither the real nor the effective user is refused (5). A process of
+// the same user that cuts a block short while others map it kills them with
+// SIGBUS at their next call on the event: the word is read and changed in
+// place, and nothing cheaper than a system call per access could
 // tell a shrunk block first.
 //
 // Failures set the platform's last error (platform/error_text.h).
@@ -67,8 +68,9 @@ class Event {
   // is damaged is made anew with the given kind and state; one of a size no
   // event has, or whose maker is alive but does not finish within 100 ms, is
   // refused (null, last error 6); one owned by another user too (5). When
-  // /dev/shm has no room for the block's page: null, last error 8 (not
-  // enough memory: the space is memory), and a new name is not left behind.
+  // /dev/shm has no room for the block's page, or no inode for a new block:
+  // null, last error 8 (not enough memory: the space is memory), and a new
+  // name is not left behind.
   static std::unique_ptr<Event> CreateNamed(const std::string& name, bool manualReset,
                                             bool initialState);
   // Opens an existing named event; null with last error 2 when there is none

@@ -77,7 +77,7 @@ std::string RegistryChangeCounter::NameFor(const std::string& folder) {
 
 void RegistryChangeCounter::Remove(const std::string& folder) {
   const std::string name = NameFor(folder);
-  if (!name.empty()) ::shm_unlink(name.c_str());
+  if (!name.empty()) UnlinkUserBlock(name.c_str());
 }
 
 bool RegistryChangeCounter::Open(const std::string& folder) {
@@ -86,10 +86,10 @@ bool RegistryChangeCounter::Open(const std::string& folder) {
   if (real.empty() || real.size() >= PATH_MAX) return false;
   const std::string name = NameForRealPath(real);
   bool made = true;
-  int fd = ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  int fd = OpenUserBlock(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0 && errno == EEXIST) {
     made = false;
-    fd = ::shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+    fd = OpenUserBlock(name.c_str(), O_RDWR | O_CLOEXEC, 0);
   }
   if (fd < 0) return false;
   struct stat sb;
@@ -107,7 +107,7 @@ bool RegistryChangeCounter::Open(const std::string& folder) {
                    : MAP_FAILED;
   ::close(fd);
   if (p == MAP_FAILED) {
-    if (made) ::shm_unlink(name.c_str());
+    if (made) UnlinkUserBlock(name.c_str());
     return false;
   }
   auto* block = static_cast<Block*>(p);

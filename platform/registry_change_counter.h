@@ -13,11 +13,11 @@
 //
 // The block is "/zor-registry.v2.<uid>.<hash of the folder's real path>", mode
 // 0600, made once and never removed while the folder is in use. The uid is
-// the real user's, as for named events: a set-user-id program shares the
-// block of the user running it (one it makes is given to that user where it
-// runs as root), and a block of either of its users is used. It holds that
-// real path, and a block that names another folder (two paths that hash
-// alike) is not used. Every
+// the real user's, as for named events: a set-user-id program, root's or
+// another user's, opens and makes the block as the user running it, so it
+// shares that user's block (platform/shared_memory_block.h), and a block of
+// either of its users is used. It holds that real path, and a block that
+// names another folder (two paths that hash alike) is not used. Every
 // change of a slot happens under that hive's file lock. An odd value means a
 // write is under way, or a writer died between its two bumps: readers then
 // look at the file itself until the next writer makes the value even again.

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,8 +25,6 @@ extern char** environ;
 namespace {
 
 constexpr std::size_t kReadBlock = 4096;
-// Without a descriptor to wake a poll of the input, it looks again this often.
-constexpr int kUnwokenPollMs = 50;
 // Reported when the child was reaped by someone else (SIGCHLD ignored).
 constexpr uint32_t kUnknownExitCode = 0xFFFFFFFFu;
 
@@ -122,43 +121,15 @@ uint32_t ExitCodeOf(int status) {
   return kUnknownExitCode;
 }
 
-void Reap(pid_t pid) {
-  while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
+// The exit code of a child that has ended, reaping it.
+uint32_t Reap(pid_t pid) {
+  int status = 0;
+  pid_t reaped;
+  do {
+    reaped = ::waitpid(pid, &status, 0);
+  } while (reaped < 0 && errno == EINTR);
+  return reaped == pid ? ExitCodeOf(status) : kUnknownExitCode;
 }
-
-// Blocks SIGPIPE on this thread while writing to the child, so a child that
-// stopped reading makes the write fail with EPIPE instead of ending the
-// process; a SIGPIPE raised meanwhile is taken off again.
-class SigpipeBlock {
- public:
-  SigpipeBlock() {
-    sigemptyset(&m_pipe);
-    sigaddset(&m_pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
-    sigset_t pending;
-    sigemptyset(&pending);
-    sigpending(&pending);
-    m_wasPending = sigismember(&pending, SIGPIPE) == 1;
-  }
-  ~SigpipeBlock() {
-    if (m_raised && !m_wasPending) {
-      const timespec none{0, 0};
-      while (sigtimedwait(&m_pipe, nullptr, &none) < 0 && errno == EINTR) {
-      }
-    }
-    pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
-  }
-  SigpipeBlock(const SigpipeBlock&) = delete;
-  SigpipeBlock& operator=(const SigpipeBlock&) = delete;
-  void Raised() { m_raised = true; }
-
- private:
-  sigset_t m_pipe;
-  sigset_t m_old;
-  bool m_wasPending = false;
-  bool m_raised = false;
-};
 
 // The child's program and arguments from the redirecter's settings.
 bool BuildArguments(const std::string& application, const std::string& commandLine,
@@ -182,36 +153,72 @@ bool BuildArguments(const std::string& application, const std::string& commandLi
   return true;
 }
 
-// The redirecter whose reader (or waiter) thread this is: input written
-// from inside SendMessage must never wait for the child.
-thread_local const CZORRedirecter* t_readerOf = nullptr;
-thread_local const CZORRedirecter* t_waiterOf = nullptr;
 
-// Writes without waiting; the count taken, or -1 with errno on a failure
-// other than a full pipe.
-ssize_t WriteSome(int fd, const char* bytes, std::size_t size) {
+// The redirecter whose I/O thread this is: calls from inside SendMessage.
+thread_local const CZORRedirecter* t_ioOf = nullptr;
+
+// Writes what the pipe takes now: the count, or -1 (errno set) when the
+// child no longer reads and nothing was written.
+ssize_t WriteNow(int fd, const char* bytes, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
     const ssize_t n = ::write(fd, bytes + done, size - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
       continue;
+    } else if (n < 0 && errno == EAGAIN) {
+      break;
+    } else {
+      return done == 0 ? -1 : static_cast<ssize_t>(done);
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return done == 0 ? -1 : static_cast<ssize_t>(done);
-    break;
   }
   return static_cast<ssize_t>(done);
 }
 
 }  // namespace
 
+struct CZORRedirecter::Write {
+  const char* bytes;
+  std::size_t size;
+  std::size_t done = 0;
+  bool tried = false;     // the I/O thread has offered it to the child
+  bool finished = false;  // nothing more will be written
+  bool failed = false;    // the child no longer reads
+};
+
+// A call that may wait: the destructor waits until none is left.
+class CZORRedirecter::Call {
+ public:
+  explicit Call(CZORRedirecter& r) : m_r(r) {
+    std::lock_guard<std::mutex> lock(m_r.m_mutex);
+    ++m_r.m_calls;
+  }
+  ~Call() {
+    std::lock_guard<std::mutex> lock(m_r.m_mutex);
+    --m_r.m_calls;
+    m_r.m_changed.notify_all();  // under the lock: the destructor may free it next
+  }
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+
+ private:
+  CZORRedirecter& m_r;
+};
+
 CZORRedirecter::~CZORRedirecter() {
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    KillChildLocked();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_destroying = true;
+    // A Start under way on another thread may still make a child: end each.
+    for (;;) {
+      KillChildLocked();
+      FinishWritersLocked();
+      if (m_calls == 0) break;
+      m_changed.wait(lock);
+    }
   }
-  JoinThreads();
+  if (m_io.joinable()) m_io.join();
   ClosePipes();
 }
 
@@ -232,47 +239,51 @@ bool CZORRedirecter::SetWorkingDirectory(const std::string& path) {
   return true;
 }
 
-bool CZORRedirecter::CreatePipes() {
+bool CZORRedirecter::Claim() {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_running) return false;
+    if (m_state != State::kIdle || m_destroying) return false;
+    m_state = State::kStarting;
   }
-  JoinThreads();
+  if (m_io.joinable()) m_io.join();  // it has ended: the state was idle
   ClosePipes();
-  int output[2];
-  int input[2];
-  if (!MakePipe(output)) return false;
-  if (!MakePipe(input)) {
-    CloseFd(output[0]);
-    CloseFd(output[1]);
-    return false;
-  }
-  m_outputRead = output[0];
-  m_outputWrite = output[1];
-  m_inputRead = input[0];
-  std::lock_guard<std::mutex> lock(m_inputMutex);
-  m_inputWrite = input[1];
   return true;
 }
 
-bool CZORRedirecter::Start(IRedirecterWindow* window) {
-  if (!CreatePipes()) return false;
+void CZORRedirecter::ClosePipes() {
+  CloseFd(m_inputRead);
+  CloseFd(m_inputWrite);
+  CloseFd(m_outputRead);
+  CloseFd(m_outputWrite);
+  CloseFd(m_childEnded);
+  CloseFd(m_wake);
+}
 
+bool CZORRedirecter::CreatePipes() {
+  Call call(*this);
+  if (!Claim()) return false;
+  int output[2];
+  int input[2];
+  const bool made = MakePipe(output);
+  if (made && MakePipe(input)) {
+    m_outputRead = output[0];
+    m_outputWrite = output[1];
+    m_inputRead = input[0];
+    m_inputWrite = input[1];
+  } else if (made) {
+    CloseFd(output[0]);
+    CloseFd(output[1]);
+  }
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_state = State::kIdle;
+  return m_inputWrite >= 0;
+}
+
+bool CZORRedirecter::Spawn(pid_t& pid) {
   std::string program;
   bool searchPath = false;
   std::vector<std::string> args;
-  m_wakeReader = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  bool ready = m_wakeReader >= 0 && SetNonBlocking(m_outputRead) &&
-               BuildArguments(m_application, m_commandLine, program, searchPath, args);
-  {
-    std::lock_guard<std::mutex> lock(m_inputMutex);
-    ready = ready && SetNonBlocking(m_inputWrite);
-  }
-  if (!ready) {
-    ClosePipes();
-    return false;
-  }
-
+  if (!BuildArguments(m_application, m_commandLine, program, searchPath, args)) return false;
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -300,58 +311,66 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
   posix_spawnattr_setpgroup(&attributes, 0);
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &all);
-
-  pid_t pid = 0;
   const int failed = searchPath
                          ? ::posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ)
                          : ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  if (failed != 0) {
+  return failed == 0;
+}
+
+bool CZORRedirecter::Start(IRedirecterWindow* window) {
+  Call call(*this);
+  if (!Claim()) return false;
+  const auto fail = [this] {
     ClosePipes();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state = State::kIdle;
     return false;
-  }
+  };
+  int output[2];
+  int input[2];
+  if (!MakePipe(output)) return fail();
+  m_outputRead = output[0];
+  m_outputWrite = output[1];
+  if (!MakePipe(input)) return fail();
+  m_inputRead = input[0];
+  m_inputWrite = input[1];
+  m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  pid_t pid = 0;
+  if (m_wake < 0 || !SetNonBlocking(m_outputRead) || !SetNonBlocking(m_inputWrite) || !Spawn(pid))
+    return fail();
   // The child holds its own copies; the output reaches end of file once the
   // child (and whatever it started) has closed them.
   CloseFd(m_inputRead);
   CloseFd(m_outputWrite);
+  m_childEnded = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_pid = pid;
-    m_terminated = false;
-    m_running = true;
-  }
-  m_window = window;
-
-  // A thread that cannot be started leaves nothing behind: the child is
-  // killed and reaped, a reader already started is stopped and joined.
-  try {
-    m_reader = std::thread(&CZORRedirecter::ReaderThread, this);
-    m_waiter = std::thread(&CZORRedirecter::WaiterThread, this);
-  } catch (const std::system_error&) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      KillChildLocked();
-      m_pid = 0;
-      m_running = false;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_pid = pid;
+  m_terminated = false;
+  if (m_childEnded >= 0) {
+    m_window = window;
+    m_inputOpen = true;
+    m_afterEnd = false;
+    m_queued.clear();
+    m_state = State::kRunning;
+    try {
+      m_io = std::thread(&CZORRedirecter::Run, this);
+      return true;
+    } catch (const std::system_error&) {
+      m_state = State::kStarting;
     }
-    Reap(pid);
-    if (m_reader.joinable()) {
-      WakeReader();
-      m_reader.join();
-    }
-    m_window = nullptr;
-    ClosePipes();
-    return false;
   }
-  return true;
-}
-
-void CZORRedirecter::WakeReader() {
-  const uint64_t one = 1;
-  while (::write(m_wakeReader, &one, sizeof one) < 0 && errno == EINTR) {
-  }
+  // Nothing may be left running: the child is killed and reaped.
+  KillChildLocked();
+  Reap(pid);
+  m_pid = 0;
+  m_inputOpen = false;
+  m_window = nullptr;
+  ClosePipes();
+  m_state = State::kIdle;
+  return false;
 }
 
 bool CZORRedirecter::Terminate() {
@@ -363,11 +382,12 @@ bool CZORRedirecter::Terminate() {
 void CZORRedirecter::KillChildLocked() {
   if (m_pid <= 0 || m_terminated) return;
   // A child that has already ended keeps its own exit code. It stays a
-  // zombie until the waiter reaps it under the lock, so its id (and group
-  // id) cannot have been reused by another process here.
+  // zombie until the I/O thread reaps it under the lock, so its id (and
+  // group id) cannot have been reused by another process here; one reaped
+  // by someone else (SIGCHLD ignored) is not signalled.
   siginfo_t info;
   std::memset(&info, 0, sizeof info);
-  if (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+  if (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
       info.si_pid == m_pid)
     return;
   ::kill(-m_pid, SIGKILL);
@@ -377,162 +397,114 @@ void CZORRedirecter::KillChildLocked() {
 
 int64_t CZORRedirecter::WriteInput(const void* data, std::size_t size, int timeoutMs) {
   const char* bytes = static_cast<const char*>(data);
-  if (t_readerOf == this || t_waiterOf == this) return WriteInputWithoutWaiting(bytes, size);
-
-  std::lock_guard<std::mutex> writer(m_writerMutex);
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-  std::size_t done = 0;
-  bool failed = false;
-  bool polling = false;
-  SigpipeBlock sigpipe;
-  for (;;) {
-    pollfd ready[2] = {{-1, POLLOUT, 0}, {-1, POLLIN, 0}};
-    int wait = -1;
-    {
-      // Leaving the poll and looking at the input in one hold of the lock:
-      // a closed input is seen closed, never taken over by a new Start.
-      std::lock_guard<std::mutex> lock(m_inputMutex);
-      if (polling) {
-        LeaveInputPollLocked();
-        polling = false;
-      }
-      if (failed) break;
-      if (m_inputWrite < 0 || m_closeAfterPending) {
-        if (done == 0) return -1;
-        break;
-      }
-      if (size == 0) return 0;
-      bool brokenPipe = false;
-      const int64_t n = WriteNowLocked(bytes + done, size - done, brokenPipe);
-      if (n < 0) {
-        if (brokenPipe) sigpipe.Raised();
-        failed = true;
-        break;
-      }
-      done += static_cast<std::size_t>(n);
-      if (done == size) break;
-      if (timeoutMs >= 0) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) break;
-        wait = static_cast<int>(left);
-      }
-      ready[0].fd = m_inputWrite;
-      ready[1].fd = EnterInputPollLocked();
-      polling = true;
-    }
-    if (ready[1].fd < 0 && (wait < 0 || wait > kUnwokenPollMs)) wait = kUnwokenPollMs;
-    // Waits without m_inputMutex: the reader may queue or flush meanwhile,
-    // and a CloseInput on any thread wakes this poll.
-    if (::poll(ready, 2, wait) < 0 && errno != EINTR) failed = true;
+  if (t_ioOf == this) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return WriteFromWindowLocked(bytes, size);
   }
-  if (done == 0 && failed) return -1;
-  return static_cast<int64_t>(done);
+  Call call(*this);
+  std::unique_lock<std::mutex> lock(m_mutex);
+  if (m_state != State::kRunning || !m_inputOpen || m_closeInput || m_destroying) return -1;
+  if (size == 0) return 0;
+  Write write{bytes, size};
+  m_writers.push_back(&write);
+  const uint64_t one = 1;
+  while (::write(m_wake, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+  // Past the deadline the I/O thread still gets its turn at the bytes,
+  // unless it is inside SendMessage: a time-out of 0 writes what fits now.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  const auto done = [&] { return write.finished; };
+  if (timeoutMs < 0) {
+    m_changed.wait(lock, done);
+  } else if (!m_changed.wait_until(lock, deadline, done)) {
+    m_changed.wait(lock, [&] { return write.finished || write.tried || m_delivering; });
+  }
+  if (!write.finished) std::erase(m_writers, &write);
+  if (write.failed && write.done == 0) return -1;
+  return static_cast<int64_t>(write.done);
 }
 
-int64_t CZORRedirecter::WriteInputWithoutWaiting(const char* bytes, std::size_t size) {
-  std::lock_guard<std::mutex> lock(m_inputMutex);
-  if (m_inputWrite < 0 || m_closeAfterPending) return -1;
+int64_t CZORRedirecter::WriteFromWindowLocked(const char* bytes, std::size_t size) {
+  if (m_inputWrite < 0 || m_closeInput) return -1;
   if (size == 0) return 0;
-  SigpipeBlock sigpipe;
-  bool brokenPipe = false;
-  const int64_t n = WriteNowLocked(bytes, size, brokenPipe);
-  if (n < 0) {
-    if (brokenPipe) sigpipe.Raised();
-    return -1;
+  std::size_t done = 0;
+  if (m_queued.empty()) {
+    const ssize_t n = WriteNow(m_inputWrite, bytes, size);
+    if (n < 0) {
+      DropInputLocked();
+      return -1;
+    }
+    done = static_cast<std::size_t>(n);
   }
-  const auto done = static_cast<std::size_t>(n);
-  if (done == size) return static_cast<int64_t>(size);
   // After the child's end nobody would write a queue: report what it took.
-  if (t_waiterOf == this) return static_cast<int64_t>(done);
-  m_pending.append(bytes + done, size - done);
+  if (m_afterEnd) return static_cast<int64_t>(done);
+  m_queued.append(bytes + done, size - done);
   return static_cast<int64_t>(size);
 }
 
-int64_t CZORRedirecter::WriteNowLocked(const char* bytes, std::size_t size, bool& brokenPipe) {
-  // Input queued from inside SendMessage goes first.
-  if (!FlushPendingLocked()) {
-    brokenPipe = true;
-    return -1;
+void CZORRedirecter::CloseInput() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_state != State::kRunning) {
+    if (m_state == State::kIdle) CloseFd(m_inputWrite);  // pipes made by CreatePipes
+    return;
   }
-  if (!m_pending.empty()) return 0;
-  const ssize_t n = WriteSome(m_inputWrite, bytes, size);
-  if (n < 0) brokenPipe = errno == EPIPE;
-  return n;
+  m_closeInput = true;
+  m_inputOpen = false;
+  FinishWritersLocked();
+  if (t_ioOf == this) {
+    if (m_queued.empty()) DropInputLocked();
+    return;
+  }
+  const uint64_t one = 1;
+  while (::write(m_wake, &one, sizeof one) < 0 && errno == EINTR) {
+  }
 }
 
-bool CZORRedirecter::FlushPendingLocked() {
-  if (m_inputWrite < 0) {
-    m_pending.clear();
-    return true;
-  }
-  bool ok = true;
-  if (!m_pending.empty()) {
-    const ssize_t n = WriteSome(m_inputWrite, m_pending.data(), m_pending.size());
-    if (n < 0) {
-      m_pending.clear();  // the child no longer reads: the queue goes
-      ok = false;
-    } else {
-      m_pending.erase(0, static_cast<std::size_t>(n));
-    }
-  }
-  if (m_pending.empty() && m_closeAfterPending) DropInputLocked();
-  return ok;
+void CZORRedirecter::FinishWritersLocked() {
+  for (Write* w : m_writers) w->finished = true;
+  m_writers.clear();
+  m_changed.notify_all();
 }
 
 void CZORRedirecter::DropInputLocked() {
-  m_pending.clear();
-  m_closeAfterPending = false;
-  if (m_inputWrite < 0) return;
-  if (m_inputPollers == 0) {
-    CloseFd(m_inputWrite);
-    CloseFd(m_wakeInput);
-    return;
-  }
-  // Closed now, its number could be reused under another thread's poll:
-  // that thread would watch a stranger's file, perhaps for ever.
-  m_inputClosed = m_inputWrite;
-  m_inputWrite = -1;
-  const uint64_t one = 1;
-  while (m_wakeInput >= 0 && ::write(m_wakeInput, &one, sizeof one) < 0 && errno == EINTR) {
-  }
+  CloseFd(m_inputWrite);
+  m_queued.clear();
+  m_inputOpen = false;
+  for (Write* w : m_writers) w->failed = true;
+  FinishWritersLocked();
 }
 
-int CZORRedirecter::EnterInputPollLocked() {
-  if (m_wakeInput < 0) m_wakeInput = ::eventfd(0, EFD_CLOEXEC);
-  ++m_inputPollers;
-  return m_wakeInput;
-}
-
-void CZORRedirecter::LeaveInputPollLocked() {
-  if (--m_inputPollers > 0) return;
-  if (m_inputWrite < 0) {
-    CloseFd(m_inputClosed);
-    CloseFd(m_wakeInput);
+bool CZORRedirecter::ServeInputLocked() {
+  if (m_inputWrite < 0) return false;
+  // Each waiting writer has had its turn, even one behind the queue.
+  for (Write* w : m_writers) w->tried = true;
+  m_changed.notify_all();
+  if (!m_queued.empty()) {
+    const ssize_t n = WriteNow(m_inputWrite, m_queued.data(), m_queued.size());
+    if (n < 0) {
+      DropInputLocked();
+      return false;
+    }
+    m_queued.erase(0, static_cast<std::size_t>(n));
   }
-  m_inputIdle.notify_all();
-}
-
-void CZORRedirecter::CloseInput() {
-  std::lock_guard<std::mutex> lock(m_inputMutex);
-  if (!m_pending.empty()) {
-    m_closeAfterPending = true;  // the reader closes it once the queue is written
-    return;
+  while (m_queued.empty() && !m_writers.empty()) {
+    Write& w = *m_writers.front();
+    const ssize_t n = WriteNow(m_inputWrite, w.bytes + w.done, w.size - w.done);
+    if (n < 0) {
+      DropInputLocked();
+      return false;
+    }
+    w.done += static_cast<std::size_t>(n);
+    if (w.done < w.size) break;
+    w.finished = true;
+    m_writers.pop_front();
   }
-  DropInputLocked();
-}
-
-bool CZORRedirecter::WaitForEnd(int timeoutMs) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  // Inside SendMessage the end cannot come before the message returns:
-  // waiting would wait for itself.
-  if (t_readerOf == this || t_waiterOf == this) return !m_running;
-  if (timeoutMs < 0) {
-    m_ended.wait(lock, [this] { return !m_running; });
-    return true;
+  if (m_queued.empty() && m_writers.empty()) {
+    if (m_closeInput) DropInputLocked();
+    return false;
   }
-  return m_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_running; });
+  return true;
 }
 
 pid_t CZORRedirecter::GetProcessId() const {
@@ -540,56 +512,69 @@ pid_t CZORRedirecter::GetProcessId() const {
   return m_pid;
 }
 
+bool CZORRedirecter::WaitForEnd(int timeoutMs) {
+  Call call(*this);
+  std::unique_lock<std::mutex> lock(m_mutex);
+  // Inside SendMessage the end cannot come before the message returns:
+  // waiting would wait for itself.
+  const auto ended = [this] { return m_state != State::kRunning; };
+  if (t_ioOf == this) return ended();
+  if (timeoutMs < 0) {
+    m_changed.wait(lock, ended);
+    return true;
+  }
+  return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ended);
+}
+
 void CZORRedirecter::Deliver(const char* bytes, std::size_t count) {
   if (m_window == nullptr) return;  // nobody listens: the output is drained only
   const std::string text(bytes, count);
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_delivering = true;
+    m_changed.notify_all();  // a writer past its deadline stops waiting for a turn
+  }
   m_window->SendMessage(kRedirecterOutputMessage, count, reinterpret_cast<intptr_t>(text.c_str()));
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_delivering = false;
 }
 
-void CZORRedirecter::ReaderThread() {
-  t_readerOf = this;
+void CZORRedirecter::Run() {
+  t_ioOf = this;
+  // A child that stops reading makes a write raise SIGPIPE; blocked here for
+  // the thread's whole life, it stays pending and harmless, and the write
+  // fails with EPIPE.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
   char buffer[kReadBlock];
-  // Input queued from inside SendMessage is written as the child reads, while
-  // its output goes on being drained, and after the output's end too: a child
-  // may close its output and still read. Only the child's end, its closing
-  // its input or an empty queue stops the writing.
   bool outputOpen = true;
+  // Input is written as the child reads, while its output goes on being
+  // drained, and after the output's end too: a child may close its output
+  // and still read. Only the child's end stops the loop.
   for (;;) {
-    int inputFd = -1;
-    int inputWake = -1;
+    bool inputWaits = false;
     {
-      std::lock_guard<std::mutex> lock(m_inputMutex);
-      if (!m_pending.empty() && m_inputWrite >= 0) {
-        inputFd = m_inputWrite;
-        inputWake = EnterInputPollLocked();
-      }
+      std::lock_guard<std::mutex> lock(m_mutex);
+      inputWaits = ServeInputLocked();
     }
-    // Only this thread queues, from inside a message: once the output has
-    // ended, an empty queue stays empty.
-    if (!outputOpen && inputFd < 0) return;
     pollfd watched[4] = {{outputOpen ? m_outputRead : -1, POLLIN, 0},
-                         {m_wakeReader, POLLIN, 0},
-                         {inputFd, POLLOUT, 0},
-                         {inputWake, POLLIN, 0}};
-    const int polled = ::poll(watched, 4, inputFd >= 0 && inputWake < 0 ? kUnwokenPollMs : -1);
-    const bool interrupted = polled < 0 && errno == EINTR;
-    const bool ended = polled > 0 && watched[1].revents != 0;
-    if (inputFd >= 0) {
-      std::lock_guard<std::mutex> lock(m_inputMutex);
-      LeaveInputPollLocked();
-      if (polled > 0 && !ended && watched[2].revents != 0) {
-        SigpipeBlock sigpipe;
-        if (!FlushPendingLocked()) sigpipe.Raised();
+                         {m_childEnded, POLLIN, 0},
+                         {m_wake, POLLIN, 0},
+                         {inputWaits ? m_inputWrite : -1, POLLOUT, 0}};
+    if (::poll(watched, 4, -1) < 0) {
+      // EINTR, or no memory for the poll right now: look again shortly.
+      if (errno != EINTR) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    if (watched[2].revents != 0) {
+      uint64_t count;
+      while (::read(m_wake, &count, sizeof count) < 0 && errno == EINTR) {
       }
     }
-    if (polled < 0) {
-      if (interrupted) continue;
-      return;
-    }
-    if (ended) {  // the child has ended
-      if (!outputOpen) return;
-      break;
-    }
+    if (watched[1].revents != 0) break;  // the child has ended
     if (watched[0].revents == 0) continue;
     const ssize_t n = ::read(m_outputRead, buffer, sizeof buffer);
     if (n > 0) {
@@ -599,79 +584,40 @@ void CZORRedirecter::ReaderThread() {
     }
   }
 
+  uint32_t exitCode;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    exitCode = Reap(m_pid);
+    if (m_terminated) exitCode = 0;
+    m_pid = 0;
+    m_afterEnd = true;
+    m_inputOpen = false;
+    m_queued.clear();
+    FinishWritersLocked();
+  }
   // Everything the child wrote is in the pipe by the time it has ended. Take
   // that much and no more: something it started may keep writing forever.
   const int capacity = ::fcntl(m_outputRead, F_GETPIPE_SZ);
   const std::size_t limit = capacity > 0 ? static_cast<std::size_t>(capacity) : (1u << 20);
-  std::size_t drained = 0;
-  while (drained < limit) {
+  for (std::size_t drained = 0; outputOpen && drained < limit;) {
     const ssize_t n = ::read(m_outputRead, buffer, std::min(sizeof buffer, limit - drained));
     if (n > 0) {
       Deliver(buffer, static_cast<std::size_t>(n));
       drained += static_cast<std::size_t>(n);
     } else if (n == 0 || errno != EINTR) {
-      return;
+      break;
     }
   }
-}
-
-void CZORRedirecter::WaiterThread() {
-  t_waiterOf = this;
-  pid_t pid;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    pid = m_pid;
-  }
-  // Wait without reaping, so Terminate never signals a reused process id.
-  siginfo_t info;
-  for (;;) {
-    std::memset(&info, 0, sizeof info);
-    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) == 0 || errno != EINTR) break;
-  }
-  uint32_t exitCode = kUnknownExitCode;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    int status = 0;
-    pid_t reaped;
-    do {
-      reaped = ::waitpid(pid, &status, 0);
-    } while (reaped < 0 && errno == EINTR);
-    if (reaped == pid) exitCode = m_terminated ? 0u : ExitCodeOf(status);
-    m_pid = 0;
-  }
-
-  WakeReader();
-  m_reader.join();
   if (m_window != nullptr)
     m_window->SendMessage(kRedirecterEndedMessage, 0, static_cast<intptr_t>(exitCode));
 
-  CloseFd(m_outputRead);
-  CloseFd(m_wakeReader);
-  {
-    std::lock_guard<std::mutex> lock(m_inputMutex);
-    DropInputLocked();
-  }
-  m_window = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_running = false;
-  }
-  m_ended.notify_all();
-}
-
-void CZORRedirecter::JoinThreads() {
-  if (m_waiter.joinable()) m_waiter.join();
-  if (m_reader.joinable()) m_reader.join();  // only when no waiter ever started
-}
-
-void CZORRedirecter::ClosePipes() {
-  CloseFd(m_inputRead);
-  CloseFd(m_outputRead);
-  CloseFd(m_outputWrite);
-  CloseFd(m_wakeReader);
-  std::unique_lock<std::mutex> lock(m_inputMutex);
+  std::lock_guard<std::mutex> lock(m_mutex);
   DropInputLocked();
-  // A writer still polling the old input, woken by the drop, leaves before a
-  // new input can take its place.
-  m_inputIdle.wait(lock, [this] { return m_inputPollers == 0; });
+  CloseFd(m_outputRead);
+  CloseFd(m_childEnded);
+  CloseFd(m_wake);
+  m_window = nullptr;
+  m_closeInput = false;
+  m_state = State::kIdle;
+  m_changed.notify_all();
 }

@@ -23,23 +23,37 @@
 // first word becomes the child's argv[0] and names the program when no
 // application is set (searched in PATH).
 //
-// The messages come synchronously on the redirecter's own threads: output
-// blocks of at most 4,096 bytes in order, then one ended message after the
-// last block. The window must outlive the redirecter (or the child's end).
-// It may call Terminate, WriteInput, CloseInput and WaitForEnd from inside SendMessage
-// but must not destroy the redirecter there. Input written from inside
-// SendMessage never waits for the child: what the child cannot take at once
-// is queued and written as it reads (its output is drained meanwhile) until
-// it ends or closes its input, even when it has closed its output; a
-// CloseInput, there or on any thread, closes the input once the queue is
-// written. A new Start succeeds once WaitForEnd is true.
+// One thread of the redirecter's own (its I/O thread) alone reads the
+// child's output, writes its input and closes both, and sends the messages:
+// output blocks of at most 4,096 bytes in order, then one ended message after
+// the last block. The public calls hand their work to it and wait for it
+// within their time-outs, so input written on another thread waits while the
+// window handles a message (a window that waits there for a thread writing
+// without a time limit waits for ever). The window must outlive the redirecter (or the
+// child's end). It may call Terminate, WriteInput, CloseInput and WaitForEnd
+// from inside SendMessage but must not destroy the redirecter there. Input
+// written from inside SendMessage never waits for the child: what the child
+// cannot take at once is queued and written as it reads (its output is
+// drained meanwhile) until it ends or closes its input, even when it has
+// closed its output; a CloseInput, there or on any thread, closes the input
+// once the queue is written. A new Start succeeds once WaitForEnd is true.
+//
+// Every call may come from any thread, except the settings (SetApplication,
+// SetCommandLine, SetWorkingDirectory), which must not run beside a Start.
+// Destroying the redirecter while another thread is still inside one of its
+// calls is the caller's error, as for the standard library's objects; the
+// destructor still ends a WriteInput or WaitForEnd waiting on another thread
+// and waits until it has returned before anything is freed.
 //
 // Linux in place of the Windows calls:
 //   pipes: pipe2(O_CLOEXEC), so the child inherits only its standard handles;
 //   process creation: posix_spawn with file actions (dup2, chdir);
 //   the detached-process flag: the child leads a process group of its own;
 //   terminating with exit code 0: SIGKILL to that process group, reported as 0;
-//   waiting for the process: waitid/waitpid, so the child is always reaped;
+//   waiting for the process: a pidfd (Linux 5.3 and later) watched by the
+//     I/O thread, then waitpid, so the child is always reaped;
+//   a child that stops reading its input: SIGPIPE stays blocked on the I/O
+//     thread, so the write fails (EPIPE) and the program goes on;
 //   an exit by signal is reported as 128 + the signal number, as shells do.
 #pragma once
 
@@ -47,6 +61,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -67,8 +82,9 @@ class IRedirecterWindow {
 class CZORRedirecter {
  public:
   CZORRedirecter() = default;
-  // Kills a still-running child's process group, waits for the threads (the
-  // window still gets the ended message) and closes every pipe end.
+  // Kills a still-running child's process group, ends the calls waiting on
+  // other threads, waits for them and for the I/O thread (the window still
+  // gets the ended message) and closes every pipe end.
   virtual ~CZORRedirecter();
   CZORRedirecter(const CZORRedirecter&) = delete;
   CZORRedirecter& operator=(const CZORRedirecter&) = delete;
@@ -79,24 +95,25 @@ class CZORRedirecter {
   // Stores the path only when it names an existing folder.
   bool SetWorkingDirectory(const std::string& path);
 
-  // Creates the pipes and starts the child. Reader and waiter threads always
-  // run, so the output is drained and the child reaped; only with a window
-  // are messages sent. False when anything fails (nothing is left running)
-  // or while a child started earlier is still running.
+  // Creates the pipes and starts the child. The I/O thread always runs, so
+  // the output is drained and the child reaped; only with a window are
+  // messages sent. False when anything fails, descriptors running out
+  // included (nothing is left running or open), or while a child started
+  // earlier is still running or another Start is under way.
   bool Start(IRedirecterWindow* window);
   // Ends the child (reported with exit code 0) unless it has already ended.
   // Always true.
   bool Terminate();
   // Creates the two pipes alone, closing any earlier ones; false while a
-  // child is running.
+  // child is running (or being started).
   bool CreatePipes();
 
   // Writes to the child's standard input, waiting at most timeoutMs
   // (-1: without limit) for the child to take the bytes. Returns how many
   // were written (fewer on time-out), or -1 when none could be: the input is
-  // closed, the child no longer reads it, or no child was started. From
-  // inside SendMessage the call returns at once: with the whole size once
-  // the rest is queued, and after the child's end with what it took.
+  // closed, the child no longer reads it or has ended, or no child was
+  // started. From inside SendMessage the call returns at once: with the whole
+  // size once the rest is queued, and after the child's end with what it took.
   int64_t WriteInput(const void* data, std::size_t size, int timeoutMs);
   // Closes the child's standard input so that it reads end of file; a
   // WriteInput waiting on another thread returns at once with what it wrote.
@@ -111,66 +128,51 @@ class CZORRedirecter {
   pid_t GetProcessId() const;
 
  private:
-  void ReaderThread();
-  void WaiterThread();
+  struct Write;  // a WriteInput of another thread, waiting for the I/O thread
+  class Call;    // counts a call that may wait, for the destructor
+  enum class State { kIdle, kStarting, kRunning };
+
+  // kIdle -> kStarting, with the last run's thread joined and its pipes closed.
+  bool Claim();
+  bool Spawn(pid_t& pid);
+  void Run();  // the I/O thread
   void Deliver(const char* bytes, std::size_t count);
-  // WriteInput on the redirecter's own threads (inside SendMessage).
-  int64_t WriteInputWithoutWaiting(const char* bytes, std::size_t size);
-  // Writes what the child takes of the queued input now; closes the input
-  // when the queue is empty and a close was asked for. False when the child
-  // no longer reads (the queue is dropped). The caller holds m_inputMutex.
-  bool FlushPendingLocked();
-  // Writes the queue, then as much of `bytes` as the child takes now (none
-  // while a queue is left); the count taken, or -1 when the child no longer
-  // reads, with `brokenPipe` set when that raised SIGPIPE. The caller holds
-  // m_inputMutex.
-  int64_t WriteNowLocked(const char* bytes, std::size_t size, bool& brokenPipe);
-  // Closes the input and drops its queue; the caller holds m_inputMutex.
-  // While another thread polls the input, its close waits for the last
-  // poller, woken by m_wakeInput, so the number is never reused under a poll.
-  void DropInputLocked();
-  // Around a poll of m_inputWrite without m_inputMutex (held on each call);
-  // Enter gives the descriptor that becomes readable when the input closes
-  // (-1 when none could be made).
-  int EnterInputPollLocked();
-  void LeaveInputPollLocked();
-  // Tells the reader that the child has ended: drain the pipe and stop.
-  void WakeReader();
-  // Kills the group if the child is still held; the caller holds m_mutex.
+  // The I/O thread's part, under m_mutex: writes what the child takes now,
+  // the window's queue first, then the waiting writers in order; closes the
+  // input when asked and the queue is written. True while bytes wait for room.
+  bool ServeInputLocked();
+  void DropInputLocked();      // closes the input; waiting writers get their counts
+  void FinishWritersLocked();  // every waiting writer returns with its count
+  int64_t WriteFromWindowLocked(const char* bytes, std::size_t size);
   void KillChildLocked();
-  // Owner-side clean-up after the threads are gone.
-  void JoinThreads();
   void ClosePipes();
 
   std::string m_application;
   std::string m_commandLine;
   std::string m_workingFolder;
 
-  int m_inputRead = -1;    // the child's standard input; closed after the start
-  int m_inputWrite = -1;   // guarded by m_inputMutex
-  int m_outputRead = -1;   // read by the reader thread
-  int m_outputWrite = -1;  // the child's output and error; closed after the start
-  int m_wakeReader = -1;   // eventfd: the child has ended, drain and stop
-
-  std::thread m_reader;  // joined by the waiter thread
-  std::thread m_waiter;  // joined by the owner
+  // Made by CreatePipes. Once Start has handed the child its ends, the input's
+  // write end and the output's read end are the I/O thread's alone.
+  int m_inputRead = -1;
+  int m_inputWrite = -1;
+  int m_outputRead = -1;
+  int m_outputWrite = -1;
+  int m_childEnded = -1;  // pidfd of the child: readable once it has ended
+  int m_wake = -1;        // eventfd: work for the I/O thread; written under m_mutex
+  std::thread m_io;
   IRedirecterWindow* m_window = nullptr;
 
   mutable std::mutex m_mutex;  // guards what follows
-  std::condition_variable m_ended;
-  pid_t m_pid = 0;            // not yet reaped; its group id too
-  bool m_terminated = false;  // Terminate killed the child
-  bool m_running = false;     // from a successful Start to the waiter's clean-up
-
-  // Guards m_inputWrite and what follows; never held while waiting, so the
-  // reader thread can always take it.
-  std::mutex m_inputMutex;
-  std::string m_pending;            // input queued from inside SendMessage
-  bool m_closeAfterPending = false;  // CloseInput waits for the queue
-  int m_inputPollers = 0;            // threads polling the input without the lock
-  int m_inputClosed = -1;            // a closed input still polled: the last poller closes it
-  int m_wakeInput = -1;              // eventfd, readable once the input is closed
-  std::condition_variable m_inputIdle;  // m_inputPollers fell to 0
-  // One writing thread at a time waits for the child (never the reader).
-  std::mutex m_writerMutex;
+  std::condition_variable m_changed;
+  State m_state = State::kIdle;
+  pid_t m_pid = 0;             // not yet reaped; its group id too
+  bool m_terminated = false;   // Terminate killed the child
+  bool m_inputOpen = false;    // other threads may still write
+  bool m_closeInput = false;   // CloseInput asked; done once the queue is written
+  bool m_afterEnd = false;     // the child has ended; the ended message is due
+  bool m_delivering = false;   // the I/O thread is inside SendMessage
+  bool m_destroying = false;
+  int m_calls = 0;             // calls that may wait, in progress
+  std::string m_queued;        // input written from inside SendMessage
+  std::deque<Write*> m_writers;  // waiting WriteInput calls of other threads
 };

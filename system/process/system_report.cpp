@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <streambuf>
 #include <string_view>
 #include <thread>
@@ -40,19 +39,28 @@ constexpr const char* kEndLine =
     "\n\n\n\n\n\n ==================== END OF SYSTEM REPORT "
     "=======================================\n";
 
-// The file's bytes, at most `limit` of them (files under /proc and /sys give
-// no size, so the reading decides).
+// The bytes of a regular file, at most `limit` of them (files under /proc
+// and /sys give no size, so the reading decides). Opened without waiting and
+// read only when regular: a pipe or device in a source's place is skipped,
+// never waited for.
 bool ReadSource(const std::string& path, std::string& out, std::size_t limit = kSourceLimit) {
   out.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   std::array<char, 16 * 1024> chunk;
-  while (out.size() < limit) {
-    in.read(chunk.data(), static_cast<std::streamsize>(std::min(chunk.size(), limit - out.size())));
-    out.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
-    if (!in) break;
+  while (ok && out.size() < limit) {
+    const ssize_t n = ::read(fd, chunk.data(), std::min(chunk.size(), limit - out.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    out.append(chunk.data(), static_cast<std::size_t>(n));
   }
-  return !in.bad();
+  ::close(fd);
+  return ok;
 }
 
 bool Exists(const std::string& path) {
@@ -189,7 +197,9 @@ int OpenRegularFile(const std::string& path, int flags) {
   return fd;
 }
 
-constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC;
+// A symbolic link in a report's place is refused, never followed: its
+// target, anywhere, would be overwritten.
+constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
 
 // Writes everything given to it while it can; `ok` says whether it could.
 struct Output {
@@ -302,6 +312,7 @@ void JoinDisplayReport(Output& out, const std::string& path, bool written) {
 // Joins the UTF-16 report as UTF-8, without its byte-order mark; only a
 // file this run wrote, as above.
 void JoinSystemInformation(Output& out, const std::string& path, bool written) {
+  if (!out.ok) return;  // nothing more reaches the joined file
   if (!Exists(path)) {
     out.Put(" **** MS System Information report NOT FOUND.");
     return;

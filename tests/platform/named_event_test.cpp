@@ -450,41 +450,6 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
       EXPECT_EQ(GetLastError(), kErrorAccessDenied);
     }
   }
-  if (::geteuid() == 0) {
-    // A set-user-id program shares the events of the user who runs it: the
-    // name carries that user's id, and the block is that user's.
-    UniqueEventName name;
-    const int made = InChild([&] {
-      if (::setresuid(65534, 65534, 65534) != 0) return 77;
-      auto user = Event::CreateNamed(name.get(), true, false);
-      return user && user->Set() ? 0 : 1;
-    });
-    if (made != 77) {
-      EXPECT_EQ(made, 0);
-      EXPECT_EQ(InChild([&] {
-                  if (::setresuid(65534, 0, 0) != 0) return 1;
-                  auto program = Event::OpenNamed(name.get());
-                  if (!Event::Unlink(name.get())) return 2;
-                  return program && program->IsSet() ? 0 : 3;
-                }),
-                0);
-      // The other way round: what the program makes, the user's own programs open.
-      UniqueEventName first;
-      EXPECT_EQ(InChild([&] {
-                  if (::setresuid(65534, 0, 0) != 0) return 1;
-                  auto program = Event::CreateNamed(first.get(), true, false);
-                  return program && program->Set() ? 0 : 2;
-                }),
-                0);
-      EXPECT_EQ(InChild([&] {
-                  if (::setresuid(65534, 65534, 65534) != 0) return 1;
-                  auto user = Event::OpenNamed(first.get());
-                  if (!user) return 10 + static_cast<int>(GetLastError());
-                  return Event::Unlink(first.get()) && user->IsSet() ? 0 : 2;
-                }),
-                0);
-    }
-  }
   {  // A maker whose page could not be had removes the new name while another
      // creator waits for it to size the block: that one makes the event under
      // the name again, not in the removed block that no other process sees.
@@ -543,6 +508,48 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
   EXPECT_LT(ElapsedMs(start), 3000);
 }
 
+// A set-user-id program shares the events of the user who runs it: the
+// name carries that user's id, and the block is that user's, whether the
+// program belongs to root or to another user (65533).
+TEST(NamedEvent, ASetUserIdProgramSharesTheEventsOfItsUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as other users";
+  for (const uid_t owner : {0u, 65533u}) {
+    SCOPED_TRACE("program of user " + std::to_string(owner));
+    UniqueEventName name;
+    const int made = InChild([&] {
+      if (::setresuid(65534, 65534, 65534) != 0) return 77;
+      auto user = Event::CreateNamed(name.get(), true, false);
+      return user && user->Set() ? 0 : 1;
+    });
+    if (made == 77) GTEST_SKIP() << "cannot run as user 65534 here";
+    EXPECT_EQ(made, 0);
+    EXPECT_EQ(InChild([&] {
+                if (::setresuid(65534, owner, owner) != 0) return 1;
+                auto program = Event::OpenNamed(name.get());
+                if (!program) return 10 + static_cast<int>(GetLastError());
+                if (!Event::Unlink(name.get())) return 2;
+                return program->IsSet() ? 0 : 3;
+              }),
+              0);
+    // The other way round: what the program makes, the user's own programs open.
+    UniqueEventName first;
+    EXPECT_EQ(InChild([&] {
+                if (::setresuid(65534, owner, owner) != 0) return 1;
+                auto program = Event::CreateNamed(first.get(), true, false);
+                if (!program) return 10 + static_cast<int>(GetLastError());
+                return program->Set() ? 0 : 2;
+              }),
+              0);
+    EXPECT_EQ(InChild([&] {
+                if (::setresuid(65534, 65534, 65534) != 0) return 1;
+                auto user = Event::OpenNamed(first.get());
+                if (!user) return 10 + static_cast<int>(GetLastError());
+                return Event::Unlink(first.get()) && user->IsSet() ? 0 : 2;
+              }),
+              0);
+  }
+}
+
 // With /dev/shm full, an event whose page cannot be had is refused with
 // "not enough memory" (8), never a signal; one made before still works.
 TEST(NamedEvent, AFullSharedMemoryIsAnErrorNotASignal) {
@@ -575,6 +582,21 @@ TEST(NamedEvent, AFullSharedMemoryIsAnErrorNotASignal) {
   });
   if (result == kNoSmallSharedMemory) GTEST_SKIP() << kNoSmallSharedMemoryText;
   EXPECT_EQ(result, 0) << ChildResultText(result);
+
+  // No inode left for a new block is as full as no page left.
+  const int inodes = InChildWithSmallSharedMemory(
+      [&] {
+        auto before = Event::CreateNamed(base + "made", /*manualReset=*/false, false);
+        if (!before) return 1;
+        UseUpSharedMemoryInodes();
+        if (Event::CreateNamed(base + "new", true, false) != nullptr ||
+            GetLastError() != kErrorNotEnoughMemory)
+          return 2;
+        auto peer = Event::OpenNamed(base + "made");
+        return peer && before->Set() && peer->IsSet() ? 0 : 3;
+      },
+      "size=64k,nr_inodes=8");
+  EXPECT_EQ(inodes, 0) << ChildResultText(inodes);
 }
 
 // Child processes that are killed at a random moment, whatever they do.

@@ -842,9 +842,58 @@ TEST(RegistryStoreProcesses, ASetUserIdProgramSharesTheCounterOfItsUser) {
   EXPECT_EQ(first, 0);
   EXPECT_EQ(as(65534, 65534, 2, true), 0);  // the user's program sees its write
   EXPECT_EQ(as(65534, 0, 4, false), 0);     // and the program the user's
+  // A program set-user-id to another user than root, on the user's block and
+  // on one it makes itself.
+  EXPECT_EQ(as(65534, 65533, 4, true), 0);
+  EXPECT_EQ(as(65534, 65534, 6, false), 0);
+  const auto remove = [&](uid_t effective, bool makeAnew) {
+    return InChild([&] {
+      if (setresuid(65534, effective, effective) != 0) return 1;
+      RegistryChangeCounter::Remove(folder.path());
+      return !makeAnew || RegistryChangeCounter().Open(folder.path()) ? 0 : 2;
+    });
+  };
+  EXPECT_EQ(remove(65533, true), 0);
+  EXPECT_EQ(as(65534, 65534, 0, true), 0);
+  EXPECT_EQ(remove(65534, false), 0);
+}
+
+// A set-user-id-root program that writes the settings of the user running it
+// (the first to do so: it makes the folder too) leaves every file and folder
+// it made to that user, whose own programs go on writing them.
+TEST(RegistryStoreProcesses, ASetUserIdRootProgramLeavesTheSettingsToItsUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  TempFolder tmp;
+  const std::string home = tmp.Path("home");
+  const std::string folder = home + "/.config/zor-registry";
+  ASSERT_EQ(chmod(tmp.path().c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+  if (chown(home.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "no user 65534 here";
+  const auto as = [&](uid_t effective, uint32_t value) {
+    return InChild([&] {
+      if (setresuid(65534, effective, effective) != 0) return 77;
+      setenv("ZOR_REGISTRY_DIR", folder.c_str(), 1);
+      Key key;
+      if (Create(key, "Software\\Zor") != kErrorSuccess) return 1;
+      if (const uint32_t code = SetDword(key.get(), "v", value)) return 100 + static_cast<int>(code);
+      uint32_t back = 0;
+      return GetDword(key.get(), "v", back) == kErrorSuccess && back == value ? 0 : 3;
+    });
+  };
+  const int program = as(0, 1);
+  if (program == 77) GTEST_SKIP() << "cannot run as user 65534 here";
+  EXPECT_EQ(program, 0);
+  for (const std::string& path : {home + "/.config", folder, folder + "/current_user.hive",
+                                  folder + "/current_user.hive.lock"}) {
+    struct stat sb {};
+    EXPECT_EQ(lstat(path.c_str(), &sb), 0) << path;
+    EXPECT_EQ(sb.st_uid, 65534u) << path;
+  }
+  EXPECT_EQ(as(65534, 2), 0);  // the user's own program
+  EXPECT_EQ(as(0, 3), 0);      // and the program again
   EXPECT_EQ(InChild([&] {
               if (setresuid(65534, 65534, 65534) != 0) return 1;
-              RegistryChangeCounter::Remove(folder.path());
+              RegistryChangeCounter::Remove(folder);
               return 0;
             }),
             0);

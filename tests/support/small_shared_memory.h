@@ -35,14 +35,27 @@ inline void FillSharedMemory() {
   ::close(fd);
 }
 
-// The body's exit code, or 128 + the signal that killed the child.
+// Creates files in /dev/shm until it has no inode left.
+inline void UseUpSharedMemoryInodes() {
+  for (int i = 0;; ++i) {
+    const std::string name = "/dev/shm/zor-test-inode-" + std::to_string(i);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    ::close(fd);
+  }
+}
+
+// The body's exit code, or 128 + the signal that killed the child. `options`
+// are the tmpfs mount's: its size, and its number of inodes where that is
+// what is to run out.
 template <typename Body>
-int InChildWithSmallSharedMemory(Body body) {
-  return InChild([&body] {
+int InChildWithSmallSharedMemory(Body body, const std::string& options = "size=4k") {
+  return InChild([&body, &options] {
     // The mounts must not reach the parent's namespace through shared ones.
     if (::unshare(CLONE_NEWNS) != 0 ||
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "size=4k,mode=1777") != 0)
+        ::mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV,
+                (options + ",mode=1777").c_str()) != 0)
       return kNoSmallSharedMemory;
     return body();
   });

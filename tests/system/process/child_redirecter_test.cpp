@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,11 +19,13 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/support/in_child.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -458,6 +462,264 @@ TEST(ChildRedirecterThreaded, OnlyStandardHandlesReachTheChildAndNoneLeak) {
     EXPECT_TRUE(IsReaped(pid));
     EXPECT_EQ(OpenFds("/proc/self/fd"), before);
   }
+}
+
+// Runs a scenario that could hang or kill the process in a child of its
+// own, ended by an alarm: a hang or a signal fails the test instead of the run.
+int Bounded(int seconds, const std::function<int()>& body) {
+  return InChild([&] {
+    ::alarm(static_cast<unsigned>(seconds));
+    return body();
+  });
+}
+
+std::string ChildText(int result) {
+  if (result > 128) return std::string("the child died of ") + ::strsignal(result - 128);
+  return "the child's check " + std::to_string(result) + " failed";
+}
+
+// A child that stops reading in the middle of one write (it reads 150,000
+// bytes of each megabyte and ends) makes the write fail with EPIPE. The
+// pending SIGPIPE must never end the program, also when a busy core (here
+// one CPU shared with a spinning thread) lets the child end mid-write.
+TEST(ChildRedirecterThreaded, AChildThatStopsReadingHalfWayNeverKillsTheProgram) {
+  const int result = Bounded(60, [] {
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(static_cast<unsigned>(std::max(::sched_getcpu(), 0)), &one);
+    if (::sched_setaffinity(0, sizeof one, &one) != 0) return 1;
+    std::atomic<bool> spin{true};
+    std::thread busy([&] {
+      while (spin) {
+      }
+    });
+    const std::string big(1u << 20, 'b');
+    int failures = 0;
+    for (int round = 0; round < 10 && failures == 0; ++round) {
+      CZORRedirecter r;
+      r.SetCommandLine("sh -c \"head -c 150000 >/dev/null\"");
+      if (!r.Start(nullptr)) {
+        failures = 2;
+        break;
+      }
+      int64_t total = 0;
+      int64_t n = 0;
+      while ((n = r.WriteInput(big.data(), big.size(), round % 2 == 0 ? 0 : 5)) >= 0) {
+        if (n > static_cast<int64_t>(big.size())) failures = 3;
+        total += n;
+      }
+      if (total < 150000) failures = 4;  // the child took that much before it ended
+      if (!r.WaitForEnd(10000)) failures = 5;
+      if (r.WriteInput("x", 1, 0) != -1) failures = 6;
+    }
+    spin = false;
+    busy.join();
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    if (sigismember(&pending, SIGPIPE)) return 7;  // never left on the caller's thread
+    return failures;
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
+}
+
+// WriteInput on one thread while the owner starts child after child: the
+// writer must never hold up a Start, nor a Start the writer.
+TEST(ChildRedirecterThreaded, WritingWhileAnotherThreadStartsNeverDeadlocks) {
+  const int result = Bounded(60, [] {
+    CZORRedirecter r;
+    r.SetApplication("/bin/true");
+    std::atomic<bool> writing{true};
+    std::atomic<int> bad{0};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 2; ++w)
+      writers.emplace_back([&] {
+        const std::string block(1000, 'w');
+        while (writing) {
+          const int64_t n = r.WriteInput(block.data(), block.size(), -1);
+          if (n < -1 || n > 1000) bad = 1;
+        }
+      });
+    int failures = 0;
+    for (int start = 0; start < 300 && failures == 0; ++start) {
+      if (!r.Start(nullptr)) failures = 2;
+      if (!r.WaitForEnd(10000)) failures = 3;
+    }
+    writing = false;
+    for (std::thread& w : writers) w.join();
+    return failures != 0 ? failures : bad.load();
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
+}
+
+// Deleting the redirecter while other threads wait inside WriteInput and
+// WaitForEnd (a child that never reads) ends their calls first: each returns
+// its count, and nothing is freed under them.
+TEST(ChildRedirecterThreaded, DestroyedWhileOtherThreadsWaitInsideItsCalls) {
+  const std::string big(1u << 20, 'd');
+  for (int round = 0; round < 5; ++round) {
+    auto r = std::make_unique<CZORRedirecter>();
+    r->SetCommandLine("sh -c \"exec sleep 30\"");
+    ASSERT_TRUE(r->Start(nullptr));
+    CZORRedirecter* shared = r.get();
+    std::atomic<int> inside{0};
+    std::vector<int64_t> written(3, -2);
+    std::atomic<bool> ended{false};
+    std::vector<std::thread> callers;
+    for (int i = 0; i < 3; ++i)
+      callers.emplace_back([&, i] {
+        ++inside;
+        written[i] = shared->WriteInput(big.data(), big.size(), -1);
+      });
+    callers.emplace_back([&] {
+      ++inside;
+      ended = shared->WaitForEnd(-1);
+    });
+    while (inside < 4) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(round * 5));
+    const auto started = std::chrono::steady_clock::now();
+    r.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    for (std::thread& t : callers) t.join();
+    int64_t total = 0;
+    for (const int64_t n : written) {
+      EXPECT_GE(n, -1);
+      EXPECT_LT(n, static_cast<int64_t>(big.size()));  // the pipe holds far less
+      total += std::max<int64_t>(n, 0);
+    }
+    EXPECT_LE(total, 1 << 20);
+    EXPECT_TRUE(ended);
+  }
+}
+
+// WriteInput, CloseInput, Start, WaitForEnd and Terminate from several
+// threads at once, on children that read everything, never read, stop
+// half-way or close their input first, end by themselves or are killed, with
+// a window that writes from inside its messages too; then the redirecter is
+// destroyed under callers. Every call returns within its time-out with a
+// result the header allows, no child or descriptor is left behind.
+TEST(ChildRedirecterThreaded, CallsFromSeveralThreadsOnChildrenThatMisbehave) {
+  const std::set<std::string> fds = OpenFds("/proc/self/fd");
+  const int result = Bounded(120, [] {
+    const char* const children[] = {"cat", "sh -c \"exec sleep 30\"", "head -c 3000",
+                                    "sh -c \"exec 0<&-; echo closed; exec sleep 30\"",
+                                    "sh -c \"head -c 100 >/dev/null; exit 3\""};
+    RecordingWindow window;
+    auto r = std::make_unique<CZORRedirecter>();
+    std::atomic<int> bad{0};
+    window.OnOutput([&] {
+      const int64_t n = r->WriteInput("echo\n", 5, -1);
+      if (n != 5 && n != -1) bad = 1;
+    });
+    const std::string big(256 * 1024, 'm');
+    const unsigned seed = static_cast<unsigned>(::getpid());
+    for (int round = 0; round < 30 && bad == 0; ++round) {
+      r->SetCommandLine(children[round % 5]);
+      std::vector<std::thread> threads;
+      for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+          std::mt19937 random(seed + static_cast<unsigned>(round * 8 + t));
+          for (int op = 0; op < 25; ++op) {
+            const int timeout = static_cast<int>(random() % 3) * 10;
+            const std::size_t size = random() % big.size();
+            const auto before = std::chrono::steady_clock::now();
+            switch (random() % 8) {
+              case 0:
+                r->Start(random() % 2 ? &window : nullptr);
+                break;
+              case 1:
+                if (random() % 4 == 0) r->CloseInput();
+                break;
+              case 2:
+                if (random() % 8 == 0) r->Terminate();
+                break;
+              case 3:
+                r->WaitForEnd(timeout);
+                break;
+              default: {
+                const int64_t n = r->WriteInput(big.data(), size, timeout);
+                if (n < -1 || n > static_cast<int64_t>(size)) bad = 2;
+              }
+            }
+            if (std::chrono::steady_clock::now() - before > 5s) bad = 3;  // a time-out overrun
+          }
+        });
+      for (std::thread& t : threads) t.join();
+      r->Terminate();
+      if (!r->WaitForEnd(10000)) bad = 4;
+    }
+    // Destroyed while threads still write and wait.
+    r->SetCommandLine("sh -c \"exec sleep 30\"");
+    if (!r->Start(&window)) return 5;
+    CZORRedirecter* shared = r.get();
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 3; ++t)
+      callers.emplace_back([&, t] {
+        if (t == 2) {
+          shared->WaitForEnd(-1);
+          return;
+        }
+        const int64_t n = shared->WriteInput(big.data(), big.size(), -1);
+        if (n < -1 || n >= static_cast<int64_t>(big.size())) bad = 6;
+      });
+    std::this_thread::sleep_for(20ms);
+    r.reset();
+    for (std::thread& t : callers) t.join();
+    return bad.load();
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
+  EXPECT_EQ(OpenFds("/proc/self/fd"), fds);
+}
+
+// Running out of descriptors at any step of Start fails it and leaves
+// nothing open or running; with enough of them the run works.
+TEST(ChildRedirecter, RunningOutOfDescriptorsFailsTheStartCleanly) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer build's type checks open a pipe of their own, which an exhausted "
+                  "descriptor table refuses: they would report every virtual call";
+#endif
+  const int result = Bounded(60, [] {
+    rlimit old{};
+    if (::getrlimit(RLIMIT_NOFILE, &old) != 0) return 1;
+    int highest = 2;
+    for (const std::string& name : OpenFds("/proc/self/fd"))
+      highest = std::max(highest, std::stoi(name));
+    rlimit low = old;
+    low.rlim_cur = static_cast<rlim_t>(highest + 64);
+    if (::setrlimit(RLIMIT_NOFILE, &low) != 0) return 2;
+    int failed = 0;
+    int worked = 0;
+    for (int extra = 0; extra <= 8; ++extra) {
+      const std::set<std::string> before = OpenFds("/proc/self/fd");
+      {
+        RecordingWindow window;
+        CZORRedirecter r;
+        r.SetApplication("/bin/cat");
+        // Every descriptor number taken but `extra` of them, for the Start.
+        std::vector<int> fillers;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers.push_back(fd);
+        for (int i = 0; i < extra && !fillers.empty(); ++i) {
+          ::close(fillers.back());
+          fillers.pop_back();
+        }
+        const bool started = r.Start(&window);
+        for (const int fd : fillers) ::close(fd);
+        if (started) {
+          ++worked;
+          if (r.WriteInput("x", 1, 10000) != 1 || !window.WaitForText("x")) return 4;
+          r.CloseInput();
+          if (!r.WaitForEnd(10000) || window.Get().exitCode != 0) return 5;
+        } else {
+          ++failed;
+          if (r.GetProcessId() != 0 || !r.WaitForEnd(0)) return 6;
+        }
+      }
+      if (OpenFds("/proc/self/fd") != before) return 7;
+    }
+    // One to five descriptors short fails (two pipes, the wake, the pidfd).
+    return failed >= 5 && worked > 0 ? 0 : 8;
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/in_child.h"
 #include "tests/system/process/process_test_support.h"
 
 namespace {
@@ -229,6 +232,77 @@ TEST(WriteSystemReport, FolderThatCannotHoldTheReportGivesZero) {
   FakeOpener opener;
   EXPECT_EQ(WriteSystemReport(opener.tmp().Path("missing"), Under(opener.tmp(), "none")), 0);
   EXPECT_FALSE(std::filesystem::exists(opener.Record()));
+}
+
+// A symbolic link in SystemReport.txt's place is refused, never followed;
+// a pipe in a source's place (read by nobody) is left out, never waited for.
+TEST(WriteSystemReport, LinksAndPipesAmongItsFilesAreNeverFollowedOrWaitedFor) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  const std::string folder = tmp.Path("report");
+  std::filesystem::create_directories(folder);
+  const std::string victim = tmp.Write("victim.txt", "victim data");
+  ASSERT_EQ(::symlink(victim.c_str(), (folder + "/SystemReport.txt").c_str()), 0);
+  EXPECT_EQ(WriteSystemReport(folder, Under(tmp, "none")), 0);
+  EXPECT_EQ(ReadAll(victim), "victim data");
+
+  tmp.Write("src/proc/version", "Linux version 6.1.0\n");
+  std::filesystem::create_directories(tmp.Path("src/etc"));
+  ASSERT_EQ(::mkfifo(tmp.Path("src/etc/os-release").c_str(), 0666), 0);
+  ASSERT_EQ(::mkfifo(tmp.Path("src/proc/fb").c_str(), 0666), 0);
+  ::unlink((folder + "/SystemReport.txt").c_str());
+  const int result = InChild([&] {
+    ::alarm(10);  // a wait for the pipes' other end ends here
+    return WriteSystemReport(folder, Under(tmp, "src")) == 1 ? 0 : 1;
+  });
+  ASSERT_EQ(result, 0) << "exit " << result;
+  const std::string report = ReadAll(folder + "/SystemReport.txt");
+  EXPECT_NE(report.find("DirectX report NOT FOUND"), std::string::npos);
+  EXPECT_EQ(report.find("os-release"), std::string::npos);
+  EXPECT_NE(ReadAll(folder + "/msinfoReport.txt").find(Utf16Le(u"Linux version 6.1.0")),
+            std::string::npos);
+}
+
+// Bytes this process has read so far (read calls of every kind).
+long long BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = -1;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return -1;
+}
+
+// SystemReport.txt that fails part way (its small file system is full once
+// the display report is written) gives 0, and the copy of the display report
+// stops there instead of reading the rest for nothing.
+TEST(WriteSystemReport, AJoinedFileThatFillsItsDiskStopsTheCopy) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  const std::size_t size = 2u << 20;
+  tmp.Write("src/proc/fb", std::string(size, 'f'));
+  const std::string folder = tmp.Path("small");
+  std::filesystem::create_directories(folder);
+  const int result = InChild([&] {
+    ::alarm(30);
+    // Room for the display report and a few pages more, in a mount
+    // namespace of this child alone.
+    const std::string options = "size=" + std::to_string((size / 4096 + 8) * 4096);
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0)
+      return 77;
+    const long long before = BytesRead();
+    if (WriteSystemReport(folder, Under(tmp, "src")) != 0) return 1;
+    const long long read = BytesRead() - before;
+    // The source once, and of the display report at most a chunk or two.
+    if (read < 0 || read > static_cast<long long>(size + size / 2)) return 2;
+    const std::string joined = ReadAll(folder + "/SystemReport.txt");
+    if (joined.size() < kDisplayHeader.size() || joined.size() >= size) return 3;
+    if (joined.compare(0, kDisplayHeader.size(), kDisplayHeader) != 0) return 4;
+    return 0;
+  });
+  if (result == 77) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount namespaces)";
+  EXPECT_EQ(result, 0) << "check " << result;
 }
 
 }  // namespace

@@ -30,7 +30,9 @@ MultiIPCBuffer& BufferOf(CIpcItemBuffer& b) { return b.GetBuffer(); }
 template <typename Buffer>
 Buffer Tagged(uint8_t tag) {
   Buffer b;
-  if constexpr (std::is_same_v<Buffer, CIpcItemBuffer>) b = CIpcItemBuffer("buffer " + std::to_string(tag));
+  if constexpr (std::is_same_v<Buffer, CIpcItemBuffer>) {
+    b = CIpcItemBuffer("buffer " + std::to_string(tag));
+  }
   const int index = BufferOf(b).AddBlock(tag, 4, 3);
   for (uint32_t i = 0; i < 12; ++i) BufferOf(b).GetBlockData(index)[i] = tag;
   return b;

@@ -43,8 +43,11 @@ using zor::platform::SYSTEMTIME;
 template <typename T>
   requires std::is_arithmetic_v<T>
 std::size_t Fold(T v) {
-  if constexpr (std::is_floating_point_v<T>) return v > 0 && v < 1e18 ? static_cast<std::size_t>(v) : 1;
-  else return static_cast<std::size_t>(v);
+  if constexpr (std::is_floating_point_v<T>) {
+    return v > 0 && v < 1e18 ? static_cast<std::size_t>(v) : 1;
+  } else {
+    return static_cast<std::size_t>(v);
+  }
 }
 std::size_t Fold(const std::string& s) { return s.size(); }
 std::size_t Fold(const std::wstring& s) { return s.size(); }
@@ -59,6 +62,9 @@ std::wstring Widened(const std::string& text) {
 }
 std::u16string Widened16(const std::string& text) {
   return std::u16string(text.begin(), text.end());
+}
+std::u32string Widened32(const std::string& text) {
+  return std::u32string(text.begin(), text.end());
 }
 
 // A pattern that the text holds in part only: its first half and a '#',
@@ -122,8 +128,14 @@ std::vector<Reader> Readers() {
       // Splitters and searches.
       READER([&] { std::vector<std::string> p; return SplitString(text, p, ' ', true); }()),
       READER([&] { std::vector<std::string> p; return SplitString(text, p, ';', false); }()),
-      READER([&] { std::vector<std::string> p; return SplitStringAny(text, p, " ;,", false, true); }()),
-      READER([&] { std::vector<std::string> p; return SplitStringAny(text, p, " \t", true, false); }()),
+      READER([&] {
+        std::vector<std::string> p;
+        return SplitStringAny(text, p, " ;,", false, true);
+      }()),
+      READER([&] {
+        std::vector<std::string> p;
+        return SplitStringAny(text, p, " \t", true, false);
+      }()),
       READER(SplitStdString(text, ',')),
       READER(SplitStdStringAny(text, " ;:")),
       READER(GetField(text, 1 << 30, ' ')),
@@ -136,6 +148,12 @@ std::vector<Reader> Readers() {
       READER(CountCharStd(text, 'x')),
       READER([&] { char c = 0; return GuessSeparator(c, text); }()),
       READER(CompareNoCase(text, Half(text))),
+      READER([&] {
+        const std::string half = Half(text);
+        const char* a = text.c_str();
+        const char* b = half.c_str();
+        return CompareNoCasePtr(&a, &b);
+      }()),
       READER(EqualsText(text, Half(text), true)),
       READER(CompareText(text, text + " ", true, true, true)),
       READER(CompareText(text, Half(text), false, true, false)),
@@ -161,6 +179,7 @@ std::vector<Reader> Readers() {
       READER(PadText(text, static_cast<int>(text.size() / 2), true, true)),
       READER(CutAtWord(text, static_cast<int>(text.size() / 2))),
       READER(AppendInParentheses(text, text)),
+      READER(MakeUniqueName({text, text + "1", text + "2"}, false, text)),
       // Code pages and UTF.
       READER(Latin1ToUtf8(text)),
       READER(Utf8ToLatin1(text)),
@@ -170,16 +189,26 @@ std::vector<Reader> Readers() {
       READER(Utf8ToWide(text)),
       READER(Utf8ToWide(text.c_str())),
       READER(WideToUtf8(Widened(text))),
+      READER(WideToUtf8(Widened(text).c_str())),
       READER(Utf8ToUtf16(text)),
       READER(Utf16ToUtf8(Widened16(text))),
       READER(Utf16ToUtf32(Widened16(text))),
+      READER(Utf16ToUtf8(Utf8ToUtf16(text))),  // surrogate pairs
+      READER(Utf16ToUtf32(Utf8ToUtf16(text))),
+      READER(Utf32ToUtf16(Widened32(text))),
+      READER(Utf32ToUtf8(Widened32(text))),
+      READER(Utf32ToUtf8(Widened32(text).c_str())),
+      READER(Utf32ToUtf8(Utf8ToUtf32(text))),
       READER(Utf8ToUtf32(text)),
       READER(Utf8ToUtf32(text.c_str())),
       READER(WStringToUtf8(Widened(text))),
       READER(Utf8ToWString(text)),
       // Dates and clocks.
       READER([&] { SYSTEMTIME st{}; double zone = 0; return ParseIsoDateTime(text, st, &zone); }()),
-      READER([&] { int h = 0, m = 0, sec = 0, f = 0; return ParseClockText(text, h, m, sec, f); }()),
+      READER([&] {
+        int h = 0, m = 0, sec = 0, f = 0;
+        return ParseClockText(text, h, m, sec, f);
+      }()),
       READER(ParseDateYmd(text.c_str())),
       READER(ParseDateDmy(text.c_str())),
       READER(ParseDateMdy(text.c_str())),
@@ -236,7 +265,8 @@ std::vector<Family> Families() {
       "m",    "'",    "\"",   "-",    "+",  ";",   ",",        ":",       ".",      "/",
       "\\",   "*",    "?",    "9",    "0",  "1 ",  "x ",       "1.",      "1e",     "e-",
       "-1",   "*x",   "?*",   "d ",   "T",  "$",   "\xB0",     "\xC2\xB0", "\xC2",  "\xE2\x82",
-      "\xFF", "%",    "%Y",   "yy",   "(",  ")",   "\xED\xA0\x80", "sec", "min", "deg"};
+      "\xFF", "%",    "%Y",   "yy",   "(",  ")",   "\xED\xA0\x80", "sec", "min", "deg",
+      "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
   std::vector<Family> families;
   for (const std::string& u : units) {
     families.push_back({"", u, ""});

@@ -35,6 +35,17 @@ class CIpcItemBuffer {
   // A named buffer over a region (null: an empty heap region).
   explicit CIpcItemBuffer(std::string name, std::unique_ptr<Zor::IMemoryRegion> region = nullptr)
       : name_(std::move(name)), buffer_(std::move(region)) {}
+  // Name and buffer move together and never throw; the buffer moved from
+  // keeps no name and no blocks.
+  CIpcItemBuffer(CIpcItemBuffer&& other) noexcept
+      : name_(std::exchange(other.name_, {})), buffer_(std::move(other.buffer_)) {}
+  CIpcItemBuffer& operator=(CIpcItemBuffer&& other) noexcept {
+    if (this != &other) {
+      name_ = std::exchange(other.name_, {});
+      buffer_ = std::move(other.buffer_);
+    }
+    return *this;
+  }
 
   const std::string& GetName() const noexcept { return name_; }
   Zor::MultiIPCBuffer& GetBuffer() noexcept { return buffer_; }

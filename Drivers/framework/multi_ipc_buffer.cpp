@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <span>
 #include <utility>
 #include <vector>
@@ -29,35 +30,48 @@ MultiIPCBuffer::MultiIPCBuffer() : region_(std::make_unique<HeapMemoryRegion>())
 MultiIPCBuffer::MultiIPCBuffer(std::unique_ptr<IMemoryRegion> region)
     : region_(region ? std::move(region) : std::make_unique<HeapMemoryRegion>()) {}
 
-MultiIPCBuffer::MultiIPCBuffer(MultiIPCBuffer&& other)
-    : region_(std::exchange(other.region_, std::make_unique<HeapMemoryRegion>())),
-      exclusive_(std::exchange(other.exclusive_, false)) {}
+MultiIPCBuffer::MultiIPCBuffer(MultiIPCBuffer&& other) noexcept
+    : region_(std::move(other.region_)), exclusive_(std::exchange(other.exclusive_, false)) {}
 
-MultiIPCBuffer& MultiIPCBuffer::operator=(MultiIPCBuffer&& other) {
+MultiIPCBuffer& MultiIPCBuffer::operator=(MultiIPCBuffer&& other) noexcept {
   if (this == &other) return *this;
-  auto fresh = std::make_unique<HeapMemoryRegion>();
-  region_ = std::exchange(other.region_, std::move(fresh));
+  region_ = std::move(other.region_);
   exclusive_ = std::exchange(other.exclusive_, false);
   return *this;
 }
 
+IMemoryRegion& MultiIPCBuffer::Region() const noexcept {
+  // Fixed at size 0: resize(0) succeeds without touching it and every other
+  // size fails, and its data are null, so it is never written and can be
+  // shared by every moved-from buffer of every thread.
+  static HeapMemoryRegion empty({}, /*fixed=*/true);
+  return region_ ? *region_ : empty;
+}
+
 bool MultiIPCBuffer::Format() {
-  if (!region_->resize(kHeaderSize) && region_->size() < kHeaderSize) return false;
-  std::memset(region_->data(), 0, region_->size());
+  if (!region_) {  // moved from: a region of its own on first use
+    try {
+      region_ = std::make_unique<HeapMemoryRegion>();
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+  if (!Region().resize(kHeaderSize) && Region().size() < kHeaderSize) return false;
+  std::memset(Region().data(), 0, Region().size());
   const sIpcBufferHeader header{kIpcBufferMagic, 0, 0, 0};
-  std::memcpy(region_->data(), &header, sizeof header);
+  std::memcpy(Region().data(), &header, sizeof header);
   return true;
 }
 
 bool MultiIPCBuffer::ReadHeader(sIpcBufferHeader& header) const {
-  std::span<const uint8_t> bytes(region_->data(), region_->size());
+  std::span<const uint8_t> bytes(Region().data(), Region().size());
   return zor::platform::GetLE(bytes, 0, header) && header.magic == kIpcBufferMagic;
 }
 
 uint32_t MultiIPCBuffer::GetBlockCount() const {
   sIpcBufferHeader header{};
   if (!ReadHeader(header)) return 0;
-  const uint64_t fit = (region_->size() - kHeaderSize) / kInfoSize;
+  const uint64_t fit = (Region().size() - kHeaderSize) / kInfoSize;
   return static_cast<uint32_t>(std::min<uint64_t>(header.blockCount, fit));
 }
 
@@ -65,12 +79,12 @@ std::size_t MultiIPCBuffer::TableEnd() const { return InfoOffset(static_cast<int
 
 bool MultiIPCBuffer::ReadInfo(int index, sIpcBlockInfo& info) const {
   if (index < 0 || static_cast<uint32_t>(index) >= GetBlockCount()) return false;
-  std::span<const uint8_t> bytes(region_->data(), region_->size());
+  std::span<const uint8_t> bytes(Region().data(), Region().size());
   return zor::platform::GetLE(bytes, InfoOffset(index), info);
 }
 
 void MultiIPCBuffer::WriteInfo(int index, const sIpcBlockInfo& info) {
-  std::span<uint8_t> bytes(region_->data(), region_->size());
+  std::span<uint8_t> bytes(Region().data(), Region().size());
   zor::platform::SetLE(bytes, InfoOffset(index), info);
 }
 
@@ -78,7 +92,7 @@ bool MultiIPCBuffer::ReadPlacedInfo(int index, sIpcBlockInfo& info) const {
   if (!ReadInfo(index, info)) return false;
   // Data inside the table would let a write through the block corrupt it.
   return info.dataOffset >= TableEnd() &&
-         zor::platform::InBounds(region_->size(), info.dataOffset, info.byteSize);
+         zor::platform::InBounds(Region().size(), info.dataOffset, info.byteSize);
 }
 
 int MultiIPCBuffer::AddBlock(uint32_t id, uint32_t recordSize, uint32_t recordCapacity) {
@@ -88,13 +102,13 @@ int MultiIPCBuffer::AddBlock(uint32_t id, uint32_t recordSize, uint32_t recordCa
   if (!ReadHeader(header) && !(Format() && ReadHeader(header))) return -1;
   const uint32_t count = GetBlockCount();
   if (count >= static_cast<uint32_t>(std::numeric_limits<int>::max())) return -1;
-  const std::size_t oldSize = region_->size();
+  const std::size_t oldSize = Region().size();
   const std::size_t tableEnd = InfoOffset(static_cast<int>(count));
   const uint64_t newSize = uint64_t{oldSize} + kInfoSize + byteSize;
-  if (newSize > kMaxRegionSize || !region_->resize(static_cast<std::size_t>(newSize))) return -1;
+  if (newSize > kMaxRegionSize || !Region().resize(static_cast<std::size_t>(newSize))) return -1;
 
   // Open a slot for the descriptor: everything behind the table moves up.
-  uint8_t* base = region_->data();
+  uint8_t* base = Region().data();
   if (oldSize > tableEnd) std::memmove(base + tableEnd + kInfoSize, base + tableEnd, oldSize - tableEnd);
   std::memset(base + tableEnd, 0, kInfoSize);
   std::memset(base + oldSize + kInfoSize, 0, static_cast<std::size_t>(byteSize));
@@ -142,17 +156,17 @@ bool MultiIPCBuffer::ResizeBlock(int index, uint32_t newByteSize) {
 bool MultiIPCBuffer::ResizeBlock(int index, uint32_t newByteSize, uint32_t newRecordSize) {
   sIpcBlockInfo info{};
   if (!ReadPlacedInfo(index, info)) return false;
-  const std::size_t oldSize = region_->size();
+  const std::size_t oldSize = Region().size();
   const std::size_t oldEnd = std::size_t{info.dataOffset} + info.byteSize;
   const uint64_t newRegionSize = uint64_t{oldSize} - info.byteSize + newByteSize;
   if (newRegionSize > kMaxRegionSize) return false;
 
-  const uint8_t* base = region_->data();
+  const uint8_t* base = Region().data();
   std::vector<uint8_t> former(base + info.dataOffset, base + oldEnd);
   std::vector<uint8_t> tail(base + oldEnd, base + oldSize);
-  if (!region_->resize(static_cast<std::size_t>(newRegionSize))) return false;
+  if (!Region().resize(static_cast<std::size_t>(newRegionSize))) return false;
 
-  uint8_t* data = region_->data() + info.dataOffset;
+  uint8_t* data = Region().data() + info.dataOffset;
   if (!tail.empty()) std::memcpy(data + newByteSize, tail.data(), tail.size());
   std::memset(data, 0, newByteSize);
   if (info.recordSize > 0 && newRecordSize > 0) {
@@ -182,12 +196,12 @@ bool MultiIPCBuffer::ResizeBlock(int index, uint32_t newByteSize, uint32_t newRe
 
 uint8_t* MultiIPCBuffer::GetBlockData(int index) {
   sIpcBlockInfo info{};
-  return ReadPlacedInfo(index, info) ? region_->data() + info.dataOffset : nullptr;
+  return ReadPlacedInfo(index, info) ? Region().data() + info.dataOffset : nullptr;
 }
 
 const uint8_t* MultiIPCBuffer::GetBlockData(int index) const {
   sIpcBlockInfo info{};
-  return ReadPlacedInfo(index, info) ? region_->data() + info.dataOffset : nullptr;
+  return ReadPlacedInfo(index, info) ? Region().data() + info.dataOffset : nullptr;
 }
 
 uint32_t MultiIPCBuffer::GetBlockSize(int index) const {
@@ -224,7 +238,7 @@ void MultiIPCBuffer::SetRecordCount(int index, uint32_t count) {
     sIpcBufferHeader header{};
     if (ReadHeader(header)) {
       header.modified = 1;
-      std::memcpy(region_->data(), &header, sizeof header);
+      std::memcpy(Region().data(), &header, sizeof header);
     }
   }
   WriteInfo(index, info);
@@ -268,7 +282,7 @@ void MultiIPCBuffer::ClearModified() {
   sIpcBufferHeader header{};
   if (!ReadHeader(header)) return;
   header.modified = 0;
-  std::memcpy(region_->data(), &header, sizeof header);
+  std::memcpy(Region().data(), &header, sizeof header);
 }
 
 }  // namespace Zor

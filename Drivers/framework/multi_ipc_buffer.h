@@ -79,12 +79,14 @@ class MultiIPCBuffer {
 
   MultiIPCBuffer(const MultiIPCBuffer&) = delete;
   MultiIPCBuffer& operator=(const MultiIPCBuffer&) = delete;
-  // A buffer moved from is left on a new, empty heap region of its own: like
-  // a buffer attached to an empty region, it shows no blocks until Format or
-  // AddBlock, and takes any call. The moves allocate that region and so may
-  // throw std::bad_alloc, leaving both buffers as they were.
-  MultiIPCBuffer(MultiIPCBuffer&& other);
-  MultiIPCBuffer& operator=(MultiIPCBuffer&& other);
+  // A buffer moved from shows a shared, read-only empty region: like a
+  // buffer attached to an empty region it shows no blocks and takes any call,
+  // and Format or AddBlock gives it a heap region of its own (failing, as
+  // when the region cannot grow, if memory runs out). The moves allocate
+  // nothing and never throw, so containers and std::swap move buffers
+  // without losing one.
+  MultiIPCBuffer(MultiIPCBuffer&& other) noexcept;
+  MultiIPCBuffer& operator=(MultiIPCBuffer&& other) noexcept;
 
   // Empties the buffer: a header with no blocks. False when the region
   // cannot hold the header.
@@ -142,8 +144,8 @@ class MultiIPCBuffer {
   bool IsModified() const;
   void ClearModified();
 
-  IMemoryRegion& GetRegion() noexcept { return *region_; }
-  const IMemoryRegion& GetRegion() const noexcept { return *region_; }
+  IMemoryRegion& GetRegion() noexcept { return Region(); }
+  const IMemoryRegion& GetRegion() const noexcept { return Region(); }
 
  private:
   bool ReadHeader(sIpcBufferHeader& header) const;
@@ -152,8 +154,10 @@ class MultiIPCBuffer {
   // Reads the descriptor and checks that its data lie inside the block area.
   bool ReadPlacedInfo(int index, sIpcBlockInfo& info) const;
   std::size_t TableEnd() const;
+  // The region, or the shared empty one while there is none (moved from).
+  IMemoryRegion& Region() const noexcept;
 
-  std::unique_ptr<IMemoryRegion> region_;
+  std::unique_ptr<IMemoryRegion> region_;  // null after a move
   bool exclusive_ = false;
 };
 

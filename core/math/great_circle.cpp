@@ -114,7 +114,7 @@ bool GreatCircleDistanceCourses(double lat1, double lon1, double lat2, double lo
     Put(initialBearing, 0.0);
     return false;
   }
-  GreatCircleDistance(lat2, lon2, lat1, lon1, nullptr, &b21);
+  if (!GreatCircleDistance(lat2, lon2, lat1, lon1, nullptr, &b21)) return false;
   Put(distance, d);
   Put(initialBearing, b12);
   // A path of no length has no turn: keep its course rather than reverse it.
@@ -213,13 +213,19 @@ bool ClosestApproachToPoint(double lat, double lon, double speed, double course,
   }
   double lat2;
   double lon2;
-  GreatCircleDestination(lat, lon, course, 50.0, &lat2, &lon2, nullptr);
   double xt;
   double at;
-  if (!CrossTrackDistance(lat, lon, lat2, lon2, latP, lonP, &xt, &at)) return false;
+  double latFoot;
+  double lonFoot;
+  if (!GreatCircleDestination(lat, lon, course, 50.0, &lat2, &lon2, nullptr) ||
+      !CrossTrackDistance(lat, lon, lat2, lon2, latP, lonP, &xt, &at) ||
+      !GreatCircleDestination(lat, lon, course, at, &latFoot, &lonFoot, nullptr)) {
+    return false;
+  }
   Put(time, at / speed * 3600.0);
   Put(distance, std::fabs(xt));
-  GreatCircleDestination(lat, lon, course, at, latOut, lonOut, nullptr);
+  Put(latOut, latFoot);
+  Put(lonOut, lonFoot);
   return true;
 }
 
@@ -245,8 +251,8 @@ bool GreatCircleMidpoint(double lat1, double lon1, double lat2, double lon2, dou
   }
   double d;
   double b;
-  GreatCircleDistance(lat1, lon1, lat2, lon2, &d, &b);
-  return GreatCircleDestination(lat1, lon1, b, d * 0.5, lat, lon, nullptr);
+  return GreatCircleDistance(lat1, lon1, lat2, lon2, &d, &b) &&
+         GreatCircleDestination(lat1, lon1, b, d * 0.5, lat, lon, nullptr);
 }
 
 bool AngleWithin(double a, double b, double tolerance) {

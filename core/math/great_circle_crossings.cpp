@@ -61,9 +61,8 @@ bool GreatCircleIntersection(double lat1, double lon1, double course1, double la
   double d12;
   double crs12;
   double crs21;
-  GreatCircleDistance(lat1, lon1, lat2, lon2, &d12, &crs12);
-  if (d12 == 0.0) return false;
-  GreatCircleDistance(lat2, lon2, lat1, lon1, nullptr, &crs21);
+  if (!GreatCircleDistance(lat1, lon1, lat2, lon2, &d12, &crs12) || d12 == 0.0) return false;
+  if (!GreatCircleDistance(lat2, lon2, lat1, lon1, nullptr, &crs21)) return false;
   const double delta12 = d12 * kDegreesPerMinute * kDegToRad;
   double ang1 = FoldPi((course1 - crs12) * kDegToRad);
   double ang2 = FoldPi((crs21 - course2) * kDegToRad);
@@ -101,7 +100,7 @@ bool GreatCircleCrossingTime(double lat, double lon, double speed, double course
   // behind at the supplement of the distance.
   double run;
   double bearing;
-  GreatCircleDistance(lat, lon, cLat, cLon, &run, &bearing);
+  if (!GreatCircleDistance(lat, lon, cLat, cLon, &run, &bearing)) return false;
   double crossLat = cLat;
   double crossLon = cLon;
   if (run >= kSameAngle && !AngleWithin(course, bearing, kAheadTolerance)) {

@@ -21,8 +21,8 @@ constexpr double kAheadTolerance = 100.0;
 bool AheadOnRhumb(double lat0, double lon0, double course, double lat, double lon) {
   double distance;
   double toPoint;
-  RhumbDistance(lat0, lon0, lat, lon, &distance, &toPoint);
-  return distance < kSameAngle || AngleWithin(course, toPoint, kAheadTolerance);
+  return RhumbDistance(lat0, lon0, lat, lon, &distance, &toPoint) &&
+         (distance < kSameAngle || AngleWithin(course, toPoint, kAheadTolerance));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "core/math/scalar_helpers.h"
 
 #include <cmath>
+#include <limits>
+
 #include "core/math/math_support.h"
 
 using namespace zor::math_support;
@@ -12,8 +14,9 @@ double Difference(double a, double b) { return a - b; }
 
 double WrapOnce(double x, double range) {
   if (range == 0.0) return x;
-  // NaN compares false both ways and would return x unfolded.
-  if (std::isnan(range)) return range;
+  // NaN compares false both ways and would return x unfolded; an infinite
+  // range folds -5 into inf - inf but 5 not at all.
+  if (!std::isfinite(range)) return std::numeric_limits<double>::quiet_NaN();
   if (x < 0.0) x += range;
   if (x >= range) x -= range;
   return x;

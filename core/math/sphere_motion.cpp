@@ -3,6 +3,7 @@
 #include <cmath>
 #include <complex>
 #include <initializer_list>
+#include <limits>
 
 #include "core/math/angles.h"
 #include "core/math/fresnel.h"
@@ -55,8 +56,11 @@ Complex ClothoidDisplacement(double t, double psi0, double w, double k, Complex 
   const double sigma = k > 0.0 ? 1.0 : -1.0;
   const double q = std::sqrt(kPi * std::fabs(k));
   double c0, s0, c1, s1;
-  FresnelIntegrals(w / q, &c0, &s0);
-  FresnelIntegrals((w + k * t) / q, &c1, &s1);
+  // A rate change near DBL_MAX makes q infinite and u1 inf / inf.
+  if (!FresnelIntegrals(w / q, &c0, &s0) || !FresnelIntegrals((w + k * t) / q, &c1, &s1)) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    return {nan, nan};
+  }
   const double phi0 = psi0 - w * w / (2.0 * k);
   const Complex i0 = Direction(phi0) * (q / k) * Complex(c1 - c0, sigma * (s1 - s0));
   const double psi1 = psi0 + w * t + 0.5 * k * t * t;
@@ -103,9 +107,14 @@ bool MoveTurning(double dt, double lat, double lon, double heading, double cours
   double cLon;
   if (std::fabs(rateOfTurn) < 0.01) {
     newHeading = heading;
-    GreatCircleDestination(lat, lon, course, dt * speed / 3600.0, &newLat, &newLon, nullptr);
+    // dt * speed can overflow: the destination then fails and its outputs
+    // stay unset.
     const double abeam = rateOfTurn >= 0.0 ? course + 90.0 : course - 90.0;
-    GreatCircleDestination(lat, lon, abeam, 1000.0, &cLat, &cLon, nullptr);
+    if (!GreatCircleDestination(lat, lon, course, dt * speed / 3600.0, &newLat, &newLon,
+                                nullptr) ||
+        !GreatCircleDestination(lat, lon, abeam, 1000.0, &cLat, &cLon, nullptr)) {
+      return false;
+    }
   } else {
     const double rate = rateOfTurn / 60.0;  // degrees per second
     const double turn = rate * dt;
@@ -121,7 +130,8 @@ bool MoveTurning(double dt, double lat, double lon, double heading, double cours
     }
     if (radius < 0.0) b -= 180.0;
     const double d = NormalizeAngle360(b - 90.0 + turn);
-    GreatCircleDestination(cLat, cLon, d - 90.0, radius, &newLat, &newLon, nullptr);
+    if (!GreatCircleDestination(cLat, cLon, d - 90.0, radius, &newLat, &newLon, nullptr))
+      return false;
   }
   if (!AllFinite({newLat, newLon, newHeading, cLat, cLon})) return false;
   Put(latOut, newLat);

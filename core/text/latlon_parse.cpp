@@ -136,12 +136,17 @@ double RunSign(std::string_view run, const std::string& lower, bool afterNumber)
 // seconds as the 'm' is to the minutes, or spaced as it is. The first mark
 // decides, so the text is read only as far as that.
 double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
-  const char* secondsUnitAt = UnitAfter(numbers[2]);
+  // Where each number's unit would start, found once: a run of letters asks
+  // for all three, and skipping the blanks again for each run made long texts
+  // quadratic.
+  const char* const unitAt[3] = {UnitAfter(numbers[0]), UnitAfter(numbers[1]),
+                                 UnitAfter(numbers[2])};
+  const char* secondsUnitAt = unitAt[2];
   // The 's' finishes the 'd' and 'm' marks only when it stands from the
   // seconds as the 'm' stands from the minutes: "52d10m30.5 s" may be south.
   const bool spacedAsMinutes = secondsUnitAt != nullptr &&
                                (secondsUnitAt != numbers[2].end) ==
-                                   (UnitAfter(numbers[1]) != numbers[1].end);
+                                   (unitAt[1] != numbers[1].end);
   const bool dmsLetters =
       DegreesMarked(numbers[0]) && MinutesMarked(numbers[1]) && spacedAsMinutes;
   // An 's' after the seconds that is south unless a hemisphere follows it.
@@ -170,9 +175,8 @@ double SignOf(const char* text, const NumberSpan (&numbers)[3]) {
     const char* start = p;
     const std::string word = LetterRun(p);
     p += word.size();
-    const bool afterNumber =
-        std::any_of(std::begin(numbers), std::end(numbers),
-                    [start](const NumberSpan& n) { return UnitAfter(n) == start; });
+    const bool afterNumber = std::find(std::begin(unitAt), std::end(unitAt), start) !=
+                             std::end(unitAt);
     const double sign = RunSign(std::string_view(start, word.size()), word, afterNumber);
     if (sign == 0.0) continue;
     if (word == "s" && start == secondsUnitAt) {

@@ -55,7 +55,9 @@ bool SplitDays(double seconds, int64_t& days, double& rest) {
     }
   }
   if (!SmallWhole(whole, days)) return false;
-  rest = r;
+  // fmod keeps the sign of a whole number of days before it (-86400 gives
+  // -0.0); seconds - n * 86400 gives +0.0, and so does adding 0.
+  rest = r + 0.0;
   return true;
 }
 
@@ -530,6 +532,13 @@ std::string CZORTime::FormatMjd(int decimals) const {
       ++day;
       seconds = 0.0;
     }
+  }
+  // A second that prints as zero prints without a sign: -0.0 from a record,
+  // or a tiny negative left unfolded at the end of the day range.
+  if (seconds <= 0.0) {
+    char printed[48];
+    std::snprintf(printed, sizeof printed, "%.*f", precision, -seconds);
+    if (std::strtod(printed, nullptr) == 0.0) seconds = 0.0;
   }
   // "%05d %05.<precision>lf"; seconds as large as 1e308 need ~330 bytes.
   char buf[400];

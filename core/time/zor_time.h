@@ -187,7 +187,7 @@ class CZORTime : public Zor::ISerializable {
   // 4.5 s with 0 decimals is "00004", 12209.65 s with 1 is "12209.6", where
   // the millisecond fields may round the other way); seconds that print as
   // 86400 are the next day's start, so 86399.9996 s with 3 decimals is
-  // "51545 0.000".
+  // "51545 0.000". A second that prints as zero has no sign.
   std::string FormatMjd(int decimals) const;
   // -999 when this is not set; 1 when `other` is not set; else -1, 0, 1 by
   // day, then by seconds.

@@ -36,13 +36,10 @@ class HdrEntryStore {
   }
 
   HdrEntryStore() = default;
-  // The moved-from store is empty, as a new one is, and takes any call.
-  HdrEntryStore(HdrEntryStore&& other) noexcept { Swap(other); }
-  HdrEntryStore& operator=(HdrEntryStore&& other) noexcept {
-    HdrEntryStore taken(std::move(other));  // a move into itself keeps the store
-    Swap(taken);
-    return *this;
-  }
+  // Stores change hands only through Swap, which the header list's own moves
+  // use; a store is neither copied nor moved.
+  HdrEntryStore(const HdrEntryStore&) = delete;
+  HdrEntryStore& operator=(const HdrEntryStore&) = delete;
   void Swap(HdrEntryStore& other) noexcept;
 
   // A default entry: a released slot, else the next slot of the last chunk,

@@ -304,7 +304,8 @@ class CHdrList {
   // Height reference of node `id` (key -1: any): from RecId 205 when the list
   // has no RecId 258, else from RecId 258; 576 zeros and false without one.
   bool GetHeightReference(std::array<uint8_t, 576>& out, int32_t id, int32_t key) const;
-  // Part 0 or 1 of the first RecId 228 "Chart Datum", or zeros and false.
+  // The first (`second` false) or second 576-byte datum block of the first
+  // RecId 228 "Chart Datum", or zeros and false.
   bool GetChartDatumPart(std::array<uint8_t, 576>& out, bool second) const;
   // The swath setting of a multibeam (220), multitransducer (221) or
   // sidescan (173) system, or `fallback`.

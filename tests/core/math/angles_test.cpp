@@ -139,7 +139,8 @@ TEST(Angles, InterpolationAcrossTheSeam) {
 }
 
 // NaN and infinities give NaN from every function but the "no value" rule
-// of InterpolateCyclic; a NaN unit skipped its fold and gave 180 here.
+// of InterpolateCyclic; a NaN or infinite unit skipped its fold and gave 180
+// (360 with unit 1) here.
 TEST(Angles, ExtremeArguments) {
   for (double v : {kNaNValue, kInfValue, -kInfValue}) {
     for (double r : {NormalizeAngle360(v), NormalizeAngle180(v), NormalizeGon400(v),
@@ -150,9 +151,11 @@ TEST(Angles, ExtremeArguments) {
       EXPECT_TRUE(std::isnan(r)) << v;
   }
   EXPECT_TRUE(std::isnan(AngleDifference(kNaNValue, 10)));
-  EXPECT_TRUE(std::isnan(InterpolateCyclic(0, 10, 350, 10, 5, kNaNValue)));
-  EXPECT_EQ(InterpolateCyclic(0, 10, -1.0, 10, 5, kNaNValue), 10.0);  // a missing sample
-  EXPECT_EQ(InterpolateCyclic(0, 10, 350, 10, 5, kInfValue), 180.0);  // a zero-size cycle
+  for (double unit : {kNaNValue, kInfValue, -kInfValue}) {
+    EXPECT_TRUE(std::isnan(InterpolateCyclic(0, 10, 350, 10, 5, unit))) << unit;
+    EXPECT_TRUE(std::isnan(InterpolateCyclic(0, 10, 1, 0, 5, unit))) << unit;
+    EXPECT_EQ(InterpolateCyclic(0, 10, -1.0, 10, 5, unit), 10.0);  // a missing sample
+  }
   EXPECT_EQ(NormalizeAngle360(DBL_MAX), std::fmod(DBL_MAX, 360.0));
   EXPECT_EQ(NormalizeAngle360(-kDenormValue), 0.0);
   EXPECT_TRUE(std::isnan(DivideAngleDifference(10, 0, kDenormValue)));  // the quotient overflows

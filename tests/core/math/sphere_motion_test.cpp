@@ -1,5 +1,7 @@
 #include "core/math/sphere_motion.h"
 
+#include <array>
+#include <cfloat>
 #include <cmath>
 #include <complex>
 
@@ -115,6 +117,43 @@ TEST(SphereMotion, MoveClothoidRegimesAgreeWithQuadrature) {
   EXPECT_FALSE(MoveClothoid(2.0, &lat, &lon, &psi, &vx, &vy, &w, NAN, 0, 0));
   EXPECT_FALSE(MoveClothoid(2.0, nullptr, &lon, &psi, &vx, &vy, &w, 0, 0, 0));
   EXPECT_DOUBLE_EQ(w, 0.12);
+}
+
+// A step whose inner destination fails (a distance that overflows, a
+// Fresnel argument inf / inf) fails as a whole and writes nothing: the
+// straight branch of MoveTurning returned true with its position unset.
+TEST(SphereMotion, AFailedInnerStepFailsTheStep) {
+  constexpr double kSentinel = 123.0;
+  // A straight step of dt DBL_MAX either way, and a turn of DBL_MAX degrees
+  // per minute whose heading overflows.
+  const std::array<std::array<double, 2>, 6> steps{{{DBL_MAX, 0.0},
+                                                     {-DBL_MAX, 0.0},
+                                                     {DBL_MAX, -0.005},
+                                                     {-DBL_MAX, 0.005},
+                                                     {100.0, DBL_MAX},
+                                                     {100.0, -DBL_MAX}}};
+  for (const auto& [dt, rot] : steps) {
+    double la = kSentinel, lo = kSentinel, h = kSentinel, cLat = kSentinel, cLon = kSentinel;
+    EXPECT_FALSE(MoveTurning(dt, 0, 0, 5, 90, 10, rot, &la, &lo, &h, &cLat, &cLon)) << rot;
+    for (double v : {la, lo, h, cLat, cLon}) EXPECT_EQ(v, kSentinel) << dt << ' ' << rot;
+  }
+  double la = kSentinel, lo = kSentinel;
+  EXPECT_FALSE(MoveTurning(10, 0, 0, 5, 90, DBL_MAX, 0, &la, &lo, nullptr, nullptr, nullptr));
+  EXPECT_EQ(la, kSentinel);
+  EXPECT_EQ(lo, kSentinel);
+
+  double lat = 1, lon = 2, value = 3, course = 4, speed = 5;
+  EXPECT_FALSE(MoveStraight(DBL_MAX, &lat, &lon, &value, &course, &speed, 0, 0, 0));
+  EXPECT_EQ(lat + lon + value + course + speed, 15.0);
+
+  double psi = 1.0, vx = 1, vy = 2, w = 0.1;
+  for (double k : {DBL_MAX, -DBL_MAX}) {
+    EXPECT_FALSE(MoveClothoid(1.0, &lat, &lon, &psi, &vx, &vy, &w, 0, 0, k));
+    EXPECT_EQ(lat, 1.0);
+    EXPECT_EQ(lon, 2.0);
+    EXPECT_EQ(psi + vx + vy, 4.0);
+    EXPECT_EQ(w, 0.1);
+  }
 }
 
 }  // namespace

@@ -156,7 +156,8 @@ TEST(TrackElementStation, ExtremeArguments) {
     EXPECT_EQ(length, 10.0);
     EXPECT_EQ(direction, 90.0);
   }
-  // The Part's own values: a point on p1 and a zero-length element.
+  // The zeros the header promises come first: a point on p1, and a
+  // zero-length element even with a NaN point.
   EXPECT_EQ(StationOffset(0, 0, 10, 0, 0, 0, 0, &along, &remaining, &offset, &length, &direction),
             0.0);
   EXPECT_EQ(remaining, 10.0);

@@ -410,6 +410,7 @@ TEST(SystemTimeTextTest, MjdText) {
   EXPECT_EQ(FormatSystemTimeMjd(MakeSystemTime(2000, 1, 1, 23, 59, 59, 999), 3),
             "51544 86399.999");
   EXPECT_EQ(FormatMjdText(CZORTime(sTimeRecord{51544, 0, 86399.96}), 1), "51545 000.0");
+  EXPECT_EQ(FormatMjdText(CZORTime(sTimeRecord{51544, 0, -0.0}), 2), "51544 00.00");
 }
 
 TEST(SystemTimeTextTest, StrftimePattern) {
@@ -472,6 +473,11 @@ TEST(SystemTimeTextTest, Duration) {
   EXPECT_EQ(FormatDuration(5.0, true), "00:00:05");
   EXPECT_EQ(FormatDuration(-59.96, true), "-00:01:00");
   EXPECT_EQ(FormatDuration(-59.96, false), "-00:01:00.0");
+  // A negative duration that rounds to zero has no sign.
+  EXPECT_EQ(FormatDuration(-0.04, false), "00:00:00.0");
+  EXPECT_EQ(FormatDuration(-0.4, true), "00:00:00");
+  EXPECT_EQ(FormatDuration(-0.0, false), "00:00:00.0");
+  EXPECT_EQ(FormatDuration(-0.06, false), "-00:00:00.1");
   EXPECT_EQ(FormatDuration(3599.96, false), "01:00:00.0");
   EXPECT_EQ(FormatDuration(86399.97, false), "1 d 00:00:00.0");
   EXPECT_EQ(FormatDuration(59.94, false), "00:00:59.9");

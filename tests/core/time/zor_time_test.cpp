@@ -340,6 +340,38 @@ TEST(CZORTime, FormatTimeDecimalsAndSeparators) {
   EXPECT_EQ(Make(51544, 86399.9996).FormatTime(3, ':'), "00:00:00.000");
 }
 
+// A zero second prints without a sign at every number of decimals, whether
+// -0.0 came from a fold (fmod kept the sign of the whole days before it),
+// from a record, or is a tiny negative that cannot be folded at the end of
+// the day range; a fold stores +0.0, as seconds - n * 86400 gives it.
+TEST(CZORTime, ZeroSecondPrintsWithoutSign) {
+  CZORTime back = Make(51545, 0.0);
+  back -= 86400.0;
+  CZORTime fromMjd;
+  fromMjd.SetMjdSeconds(-86400.0);
+  // Folding would leave the 32-bit days: the seconds stay as they are.
+  const CZORTime edge = Make(std::numeric_limits<int32_t>::min(), -1e-6);
+  for (const CZORTime& t : {back, fromMjd}) {
+    EXPECT_FALSE(std::signbit(t.GetSeconds())) << t.GetDay();
+    sTimeRecord r{};
+    t.GetTimeRecord(r);
+    EXPECT_FALSE(std::signbit(r.seconds));
+  }
+  for (int decimals = 0; decimals <= 17; ++decimals) {
+    char zero[32];
+    std::snprintf(zero, sizeof zero, "%0*.*f", 5, decimals, 0.0);
+    EXPECT_EQ(back.FormatMjd(decimals), std::string("51544 ") + zero) << decimals;
+    EXPECT_EQ(fromMjd.FormatMjd(decimals), std::string("-0001 ") + zero) << decimals;
+    EXPECT_EQ(Make(51545, -0.0).FormatMjd(decimals), std::string("51545 ") + zero) << decimals;
+    if (decimals < 6) {
+      EXPECT_EQ(edge.FormatMjd(decimals), std::string("-2147483648 ") + zero) << decimals;
+    }
+    const std::string clock = Make(51545, -0.0).FormatTime(decimals, ':');
+    EXPECT_EQ(clock.find('-'), std::string::npos) << clock;
+  }
+  EXPECT_EQ(edge.FormatMjd(6), "-2147483648 -0.000001");
+}
+
 TEST(CZORTime, MjdAndBoostTexts) {
   EXPECT_EQ(Make(51544, 43200.0).FormatMjd(3), "51544 43200.000");
   EXPECT_EQ(Make(123, 5.5).FormatMjd(1), "00123 005.5");

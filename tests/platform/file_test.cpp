@@ -263,7 +263,7 @@ TEST(FileShareModes, AKilledHolderReleasesAtOnceAndAStoppedOneIsWaitedForBriefly
 // so it keeps other such opens out even where Windows would share. Root
 // reads any file: the opens are made as another user then.
 TEST(FileShareModes, AWriteOnlyFileStillKeepsItsShareModes) {
-  TempFolder tmp;
+  TempFolder tmp(kEveryUsersRoot);  // the user it runs as must reach it
   const std::string path = tmp.Write("w.bin", "data");
   constexpr uid_t kNobody = 65534;
   const bool root = ::geteuid() == 0;

@@ -863,7 +863,7 @@ TEST(RegistryStoreProcesses, ASetUserIdProgramSharesTheCounterOfItsUser) {
 // it made to that user, whose own programs go on writing them.
 TEST(RegistryStoreProcesses, ASetUserIdRootProgramLeavesTheSettingsToItsUser) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
-  TempFolder tmp;
+  TempFolder tmp(kEveryUsersRoot);  // the user it runs as must reach it
   const std::string home = tmp.Path("home");
   const std::string folder = home + "/.config/zor-registry";
   ASSERT_EQ(chmod(tmp.path().c_str(), 0755), 0);

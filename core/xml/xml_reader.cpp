@@ -371,8 +371,8 @@ struct reader::state {
   std::string encoding;
   std::map<std::string, std::string> prefixes;
 
-  // Thrown in a handler or by the stream: the parse ends and every read()
-  // from then on rethrows it.
+  // Thrown in a handler, by the stream or while a node was taken from the
+  // queue: the parse ends and every read() from then on rethrows it.
   std::exception_ptr failure;
   // A parse error, reported once the nodes before it are delivered.
   bool failed = false;
@@ -669,15 +669,22 @@ reader::~reader() = default;
 
 bool reader::read() {
   state& s = *state_;
-  if (s.Deliver()) return true;
-  s.DeliverNothing();
-  s.queue.Reset();
-  if (!s.stack.finished()) s.stack.Resume();
+  if (!s.failure) {
+    try {
+      if (s.Deliver()) return true;
+      s.DeliverNothing();
+      s.queue.Reset();
+      if (!s.stack.finished()) s.stack.Resume();
+      if (!s.failure && s.Deliver()) return true;
+    } catch (...) {  // no memory for a node taken from the queue: it is lost
+      s.failure = std::current_exception();
+    }
+  }
   if (s.failure) {
+    s.DeliverNothing();
     s.queue.Reset();
     std::rethrow_exception(s.failure);
   }
-  if (s.Deliver()) return true;
   if (s.failed) throw parse_error(s.error_line, s.error_column);
   return false;
 }

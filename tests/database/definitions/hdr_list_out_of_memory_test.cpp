@@ -12,7 +12,7 @@
 #include "database/blockfile/block_file.h"
 #include "database/definitions/hdr_list.h"
 #include "database/definitions/sys_def_list.h"
-#include "tests/database/definitions/failing_allocation.h"
+#include "tests/support/failing_allocation.h"
 #include "tests/database/definitions/numbered_list.h"
 #include "tests/database/definitions/settings_block.h"
 #include "tests/support/temp_folder.h"

@@ -1,4 +1,4 @@
-#include "tests/database/definitions/failing_allocation.h"
+#include "tests/support/failing_allocation.h"
 
 #include <dlfcn.h>
 

@@ -1,9 +1,6 @@
 #include "core/xml/xml_reader.h"
 
 #include <expat.h>
-#include <sys/mman.h>
-#include <ucontext.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -18,29 +15,7 @@
 
 #include "core/text/code_page.h"
 #include "core/text/text_search.h"
-
-// The sanitizers must be told when the parse stack is entered and left.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZOR_XML_ASAN 1
-#endif
-#if __has_feature(thread_sanitizer)
-#define ZOR_XML_TSAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) && !defined(ZOR_XML_ASAN)
-#define ZOR_XML_ASAN 1
-#endif
-#if defined(__SANITIZE_THREAD__) && !defined(ZOR_XML_TSAN)
-#define ZOR_XML_TSAN 1
-#endif
-#if defined(ZOR_XML_ASAN)
-#include <sanitizer/asan_interface.h>
-#include <sanitizer/common_interface_defs.h>
-#endif
-#if defined(ZOR_XML_TSAN)
-#include <sanitizer/tsan_interface.h>
-#endif
+#include "platform/side_stack.h"
 
 namespace Zor::xml {
 
@@ -98,114 +73,6 @@ bool IsXmlSpace(const char* s, std::size_t len) {
 int ClampToInt(XML_Size v) {
   return v > static_cast<XML_Size>(INT_MAX) ? INT_MAX : static_cast<int>(v);
 }
-
-// One function run on a stack of its own, which the function leaves with
-// Yield() and the caller re-enters with Resume(). The function must not
-// throw, and must return before the stack is destroyed.
-class side_stack {
- public:
-  // Throws std::bad_alloc when the stack cannot be mapped.
-  side_stack(void (*body)(void*), void* arg) : body_(body), arg_(arg) {
-    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    guard_ = page;
-    void* map = mmap(nullptr, kStackBytes + guard_, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
-    if (map == MAP_FAILED) throw std::bad_alloc();
-    base_ = static_cast<char*>(map);
-    // An overflow faults on the guard page rather than writing past it.
-    if (mprotect(base_, guard_, PROT_NONE) != 0 || getcontext(&own_) != 0) {
-      munmap(base_, kStackBytes + guard_);
-      throw std::bad_alloc();
-    }
-    own_.uc_stack.ss_sp = base_ + guard_;
-    own_.uc_stack.ss_size = kStackBytes;
-    own_.uc_link = nullptr;
-    const auto self = reinterpret_cast<std::uintptr_t>(this);
-    // makecontext passes int arguments only: the pointer goes in two halves.
-    makecontext(&own_, reinterpret_cast<void (*)()>(reinterpret_cast<void (*)(void)>(&Entry)), 2,
-                static_cast<unsigned>(self >> 32), static_cast<unsigned>(self & 0xFFFFFFFFu));
-#if defined(ZOR_XML_TSAN)
-    fiber_ = __tsan_create_fiber(0);
-#endif
-  }
-  ~side_stack() {
-#if defined(ZOR_XML_TSAN)
-    __tsan_destroy_fiber(fiber_);
-#endif
-#if defined(ZOR_XML_ASAN)
-    // Frames that never returned leave poisoned shadow behind.
-    __asan_unpoison_memory_region(base_ + guard_, kStackBytes);
-#endif
-    munmap(base_, kStackBytes + guard_);
-  }
-  side_stack(const side_stack&) = delete;
-  side_stack& operator=(const side_stack&) = delete;
-
-  bool finished() const { return finished_; }
-
-  // Runs the function until it yields or returns.
-  void Resume() {
-#if defined(ZOR_XML_ASAN)
-    void* fake_stack = nullptr;
-    __sanitizer_start_switch_fiber(&fake_stack, base_ + guard_, kStackBytes);
-#endif
-#if defined(ZOR_XML_TSAN)
-    caller_fiber_ = __tsan_get_current_fiber();
-    __tsan_switch_to_fiber(fiber_, 0);
-#endif
-    swapcontext(&caller_, &own_);
-#if defined(ZOR_XML_ASAN)
-    __sanitizer_finish_switch_fiber(fake_stack, nullptr, nullptr);
-#endif
-  }
-
-  // From the function: back to the caller of Resume().
-  void Yield() {
-    LeaveFor(false);
-    swapcontext(&own_, &caller_);
-    Entered();
-  }
-
- private:
-  static void Entry(unsigned high, unsigned low) {
-    auto* self = reinterpret_cast<side_stack*>((std::uintptr_t{high} << 32) | low);
-    self->Entered();
-    self->body_(self->arg_);
-    self->finished_ = true;
-    self->LeaveFor(true);
-    setcontext(&self->caller_);
-  }
-  void Entered() {
-#if defined(ZOR_XML_ASAN)
-    __sanitizer_finish_switch_fiber(fake_stack_, &caller_bottom_, &caller_size_);
-#endif
-  }
-  void LeaveFor([[maybe_unused]] bool good) {
-#if defined(ZOR_XML_ASAN)
-    __sanitizer_start_switch_fiber(good ? nullptr : &fake_stack_, caller_bottom_, caller_size_);
-#endif
-#if defined(ZOR_XML_TSAN)
-    __tsan_switch_to_fiber(caller_fiber_, 0);
-#endif
-  }
-
-  void (*body_)(void*);
-  void* arg_;
-  char* base_ = nullptr;
-  std::size_t guard_ = 0;
-  ucontext_t own_{};
-  ucontext_t caller_{};
-  bool finished_ = false;
-#if defined(ZOR_XML_ASAN)
-  void* fake_stack_ = nullptr;
-  const void* caller_bottom_ = nullptr;
-  std::size_t caller_size_ = 0;
-#endif
-#if defined(ZOR_XML_TSAN)
-  void* fiber_ = nullptr;
-  void* caller_fiber_ = nullptr;
-#endif
-};
 
 // Nodes parsed and not yet delivered, back to back in one buffer: per node
 // its kind and the number of its strings, then each string as a 32-bit
@@ -355,7 +222,7 @@ struct reader::state {
   XML_Parser parser = nullptr;
   node_queue queue;
   bool queued = false;  // a node was queued since the block was fed
-  side_stack stack;
+  zor::platform::SideStack stack;
 
   // The current node.
   int32_t kind = none;
@@ -636,7 +503,8 @@ struct reader::state {
   }
 };
 
-reader::state::state(std::istream& source) : in(source), stack(&Parse, this) {
+reader::state::state(std::istream& source)
+    : in(source), stack(&Parse, this, kStackBytes) {
   parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
   if (parser == nullptr) throw std::bad_alloc();
   // Entity expansion bombs are stopped by the parser's own amplification

@@ -41,7 +41,6 @@ class SideStack {
  private:
   static void Entry(unsigned high, unsigned low);
   void Entered();
-  void Leave(bool for_good);
 
   void (*body_)(void*);
   void* arg_;

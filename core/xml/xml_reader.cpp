@@ -34,6 +34,10 @@ constexpr int32_t kNamespaceBinding = -1;
 // read; character data pieces are joined into one node only up to this
 // length. An entity that expands to megabytes is handed out as it is parsed.
 constexpr std::size_t kQueueBound = std::size_t{64} << 10;
+// At the end of a block the parse hands the queue to read() once it holds
+// this much: nodes read while still in the processor's first-level cache
+// cost less than a full queue's.
+constexpr std::size_t kBatchBytes = std::size_t{8} << 10;
 // Queue buffers larger than this are released once drained, so that one
 // large token does not pin its memory for the rest of the document.
 constexpr std::size_t kKeepQueueBytes = 4 * kQueueBound;
@@ -206,8 +210,8 @@ reader::attribute_out_of_range::attribute_out_of_range()
 // than kQueueBound bytes the handler leaves the parse stack for read(), which
 // hands the queued nodes out one by one and re-enters the parse once they are
 // all read. The parse also comes back to read() at the end of a block when
-// nodes are queued and the stream has no more bytes at hand, so that nodes
-// are handed out as a slow stream delivers them. No exception crosses the
+// the queue holds a batch, or any node while the stream has no more bytes at
+// hand, so that nodes are handed out as a slow stream delivers them. No exception crosses the
 // switch: a handler's is kept and rethrown by read(). The current node views
 // the queue's bytes, which stay put until the queue is drained and the parse
 // runs again.
@@ -383,7 +387,8 @@ struct reader::state {
         }
         if (final_block) return;
         block_size = s.queued ? kBlockSize : std::min(2 * block_size, kMaxBlockSize);
-        if (s.queue.any() && s.in.rdbuf()->in_avail() <= 0) s.stack.Yield();
+        if (s.queue.bytes() > kBatchBytes || (s.queue.any() && s.in.rdbuf()->in_avail() <= 0))
+          s.stack.Yield();
       }
     } catch (...) {  // from the stream
       s.failure = std::current_exception();

@@ -18,9 +18,20 @@
 // BM_LongToken reads one 10 MB or 50 MB attribute value, comment or text:
 // the reader's MB/s must not fall with the size, and expat_MBps is raw expat
 // given the whole document in one call (its fastest way).
-// BM_ExpansionPeak reads a 5 MB document whose one 5 MB entity is referenced
-// 95 times (475 MB of text, within expat's amplification limit), each reader
-// in a fresh process, and reports the peak resident memory of each:
+// BM_EntityDeclarations reads a document type of 200,000 entity
+// declarations holding markup:
+//   reader_vs_expat           raw expat time / reader time (target >= 0.8)
+// BM_ExpansionPeak reads documents that expand to hundreds of megabytes
+// within expat's amplification limit, each reader in a fresh process, and
+// reports the peak resident memory of each (both must deliver the same
+// elements and bytes):
+//   expansion   a 5 MB document whose one 5 MB entity is referenced 95 times
+//   adjacent    95 references to an entity that is not well-formed by
+//               itself (<p:b>, 5 MB, </p:b>; p declared on the root)
+//   utf16le/be  the expansion document in UTF-16
+//   nested      one entity referring 95 times to a 5 MB one
+//   defaults    an entity of 100,000 <x/>, each with a 10,000-byte default
+//               attribute from the document type, referenced by another
 //   reader_peak_MB  the pull reader (target <= 64)
 //   expat_peak_MB   raw expat with plain callbacks, fed 64 KiB blocks
 #include <benchmark/benchmark.h>
@@ -94,7 +105,8 @@ struct Totals {
 void XMLCALL RawStart(void* user, const XML_Char* name, const XML_Char** atts) {
   auto* t = static_cast<Totals*>(user);
   ++t->elements;
-  t->bytes += std::strlen(name);
+  const char* bar = std::strchr(name, '|');  // the local name, as the reader gives it
+  t->bytes += std::strlen(bar != nullptr ? bar + 1 : name);
   for (int i = 0; atts[i] != nullptr; i += 2) t->bytes += std::strlen(atts[i + 1]);
 }
 void XMLCALL RawEnd(void*, const XML_Char*) {}
@@ -313,15 +325,57 @@ void BM_LongToken(benchmark::State& state) {
 }
 BENCHMARK(BM_LongToken)->ArgsProduct({{0, 1, 2}, {10, 50}})->Unit(benchmark::kMillisecond);
 
-// One entity of 5 MB of text on one line, referenced 95 times.
-std::string ExpansionDocument() {
+// 200,000 entity declarations holding markup, two of them referenced.
+std::string DeclarationsDocument() {
+  std::string xml = "<!DOCTYPE r [\n";
+  for (int i = 0; i < 200000; ++i)
+    xml += "<!ENTITY e" + std::to_string(i) + " '<a b=\"" + std::to_string(i) + "\">x</a>'>\n";
+  return xml + "]>\n<r>&e0;&e199999;</r>\n";
+}
+
+void BM_EntityDeclarations(benchmark::State& state) {
+  const std::string doc = DeclarationsDocument();
+  Best expat, reader;
+  for (auto _ : state) {
+    expat.Time([&] { return RawExpatBlocks(doc); });
+    reader.Time([&] { return ZorReader(doc); });
+  }
+  state.counters["reader_vs_expat"] = expat.seconds / reader.seconds;
+}
+BENCHMARK(BM_EntityDeclarations)->Unit(benchmark::kMillisecond);
+
+const char* const kPeakDocuments[] = {"expansion", "adjacent", "utf16le",
+                                      "utf16be",   "nested",   "defaults"};
+
+std::string Utf16(const std::string& ascii, bool big_endian) {
+  std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  out.reserve(2 * ascii.size() + 2);
+  for (const char c : ascii) big_endian ? out.append({'\0', c}) : out.append({c, '\0'});
+  return out;
+}
+
+// The documents of BM_ExpansionPeak, by name.
+std::string PeakDocument(const std::string& kind) {
   const std::string words = "sounding 0123 depth 12.50 m at 52.175 N 4.500 E quality good; ";
   std::string text;
   text.reserve((std::size_t{5} << 20) + words.size());
   while (text.size() < (std::size_t{5} << 20)) text += words;
-  std::string xml = "<!DOCTYPE r [<!ENTITY e '" + text + "'>]>\n<r>";
-  for (int i = 0; i < 95; ++i) xml += "&e;";
-  return xml + "</r>\n";
+  std::string refs;
+  for (int i = 0; i < 95; ++i) refs += "&e;";
+  const std::string expansion = "<!DOCTYPE r [<!ENTITY e '" + text + "'>]>\n<r>" + refs + "</r>\n";
+  if (kind == "adjacent")
+    return "<!DOCTYPE r [<!ENTITY e '<p:b>" + text + "</p:b>'>]>\n<r xmlns:p='urn:p'>" + refs +
+           "</r>\n";
+  if (kind == "utf16le" || kind == "utf16be") return Utf16(expansion, kind == "utf16be");
+  if (kind == "nested")
+    return "<!DOCTYPE r [<!ENTITY e '" + text + "'><!ENTITY n '" + refs + "'>]>\n<r>&n;</r>\n";
+  if (kind == "defaults") {
+    std::string elements;
+    for (int i = 0; i < 100000; ++i) elements += "<x/>";
+    return "<!DOCTYPE r [<!ATTLIST x a CDATA '" + std::string(10000, 'A') + "'><!ENTITY e '" +
+           elements + "'><!ENTITY w '&e;'>]>\n<r>&w;</r>\n";
+  }
+  return expansion;
 }
 
 constexpr const char* kPeakChild = "ZOR_BENCH_XML_PEAK_CHILD";
@@ -339,12 +393,12 @@ long PeakKb() {
   return kb;
 }
 
-// In the child process: reads the document with `who` ("reader" or "expat")
-// and prints its peak memory in kB when all the text arrived.
-int ExpansionChild(const std::string& who) {
-  const std::string doc = ExpansionDocument();
-  const std::size_t entity = doc.find('\'');
-  const std::size_t expected = 95 * (doc.find('\'', entity + 1) - entity - 1);
+// In the child process: reads the document `kind` with `who` ("reader" or
+// "expat") and prints its peak memory in kB, the elements and the bytes.
+int PeakChild(const std::string& who_and_kind) {
+  const std::size_t blank = who_and_kind.find(' ');
+  const std::string who = who_and_kind.substr(0, blank);
+  const std::string doc = PeakDocument(who_and_kind.substr(blank + 1));
   Totals totals;
   if (who == "reader") {
     totals = ZorReader(doc);
@@ -355,53 +409,67 @@ int ExpansionChild(const std::string& who) {
       const std::size_t n = std::min(kBlock, doc.size() - at);
       if (XML_Parse(p, doc.data() + at, static_cast<int>(n), at + n == doc.size()) !=
           XML_STATUS_OK)
-        totals.bytes = 0;
+        return 2;
     }
     XML_ParserFree(p);
   }
-  if (totals.bytes != expected + 1) return 2;  // the text and the element's name
-  std::printf("%ld\n", PeakKb());
+  std::printf("%ld %zu %zu\n", PeakKb(), totals.elements, totals.bytes);
   return 0;
 }
 
-// Runs this program again as a child reading the document with `who`; its
-// peak resident memory in MB, or -1 when it failed.
-double ChildPeakMb(const char* who) {
+struct ChildResult {
+  double peak_mb = -1;
+  std::size_t elements = 0;
+  std::size_t bytes = 0;
+};
+
+// Runs this program again as a child reading the document `kind` with
+// `who`; peak_mb stays -1 when it failed.
+ChildResult RunPeakChild(const std::string& who, const std::string& kind) {
+  ChildResult result;
   int out[2];
-  if (pipe(out) != 0) return -1;
+  if (pipe(out) != 0) return result;
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(out[1], STDOUT_FILENO);
-    setenv(kPeakChild, who, 1);
+    setenv(kPeakChild, (who + " " + kind).c_str(), 1);
     execl("/proc/self/exe", "zor_bench_xml_reader", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(out[1]);
-  char text[64] = {};
+  char text[128] = {};
   const ssize_t got = pid > 0 ? read(out[0], text, sizeof text - 1) : -1;
   close(out[0]);
   int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || got <= 0) return -1;
-  return std::atof(text) / 1024.0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return result;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || got <= 0) return result;
+  long kb = -1;
+  if (std::sscanf(text, "%ld %zu %zu", &kb, &result.elements, &result.bytes) == 3 && kb > 0)
+    result.peak_mb = static_cast<double>(kb) / 1024.0;
+  return result;
 }
 
 void BM_ExpansionPeak(benchmark::State& state) {
-  double reader = 0, expat = 0;
+  const std::string kind = kPeakDocuments[state.range(0)];
+  state.SetLabel(kind);
+  ChildResult reader, expat;
   for (auto _ : state) {
-    reader = ChildPeakMb("reader");
-    expat = ChildPeakMb("expat");
+    reader = RunPeakChild("reader", kind);
+    expat = RunPeakChild("expat", kind);
   }
-  state.counters["reader_peak_MB"] = reader;
-  state.counters["expat_peak_MB"] = expat;
-  if (reader < 0 || expat < 0) state.SkipWithError("a reader failed on the document");
+  state.counters["reader_peak_MB"] = reader.peak_mb;
+  state.counters["expat_peak_MB"] = expat.peak_mb;
+  if (reader.peak_mb < 0 || expat.peak_mb < 0)
+    state.SkipWithError("a reader failed on the document");
+  else if (reader.elements != expat.elements || reader.bytes != expat.bytes)
+    state.SkipWithError("the reader and expat delivered different documents");
 }
-BENCHMARK(BM_ExpansionPeak)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExpansionPeak)->DenseRange(0, 5)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* who = std::getenv(kPeakChild)) return ExpansionChild(who);
+  if (const char* who = std::getenv(kPeakChild)) return PeakChild(who);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

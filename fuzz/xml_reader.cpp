@@ -4,9 +4,9 @@
 // close every element it opened, and the tree built from the same bytes must
 // hold one node per element delivered. A comment put in front, which moves
 // every input block boundary, must not change the tree's texts. Whatever raw
-// expat, never suspended, accepts, the reader must read with as many
-// elements and as many bytes of character data (the reader suspends the
-// parser inside large entity expansions). Anything else traps.
+// expat, given the whole input at once, accepts, the reader must read with
+// as many elements and as many bytes of character data (the reader's parse
+// waits inside large entity expansions). Anything else traps.
 #include <expat.h>
 
 #include <cstddef>

@@ -15,6 +15,7 @@
 
 #include "core/text/code_page.h"
 #include "core/text/text_search.h"
+#include "platform/side_stack.h"
 
 namespace Zor::xml {
 
@@ -29,6 +30,20 @@ constexpr XML_Char kNamespaceSeparator = '|';
 // A queued namespace declaration (prefix, URI), applied to the prefix table
 // when the reader reaches it rather than when it is parsed.
 constexpr int32_t kNamespaceBinding = -1;
+// Once the queued nodes hold more than this, the parse waits until they are
+// read; character data pieces are joined into one node only up to this
+// length. An entity that expands to megabytes is handed out as it is parsed.
+constexpr std::size_t kQueueBound = std::size_t{64} << 10;
+// At the end of a block the parse hands the queue to read() once it holds
+// this much: nodes read while still in the processor's first-level cache
+// cost less than a full queue's.
+constexpr std::size_t kBatchBytes = std::size_t{8} << 10;
+// Queue buffers larger than this are released once drained, so that one
+// large token does not pin its memory for the rest of the document.
+constexpr std::size_t kKeepQueueBytes = 4 * kQueueBound;
+// The parse stack: as much as a thread's, of which only what the parser
+// touches is resident (it recurses once per level of nested entities).
+constexpr std::size_t kStackBytes = std::size_t{8} << 20;
 
 // The parser knows UTF-8, UTF-16, ISO-8859-1 and US-ASCII itself; files
 // written by the suite's Windows programs may also declare their ANSI code
@@ -50,14 +65,6 @@ int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
   info->release = nullptr;
   return XML_STATUS_OK;
 }
-// Queue buffers larger than this are released once drained, so that one
-// large block does not pin its memory for the rest of the document.
-constexpr std::size_t kKeepQueueBytes = std::size_t{64} << 10;
-// Once the queued nodes hold more than this, the parser is suspended (where
-// that is safe, see SuspensionPlace) until they are read, and character data
-// pieces are joined into one node only up to this length: an entity that
-// expands to megabytes is handed out as it is parsed, not held whole.
-constexpr std::size_t kQueueBound = kKeepQueueBytes;
 
 bool IsXmlSpace(const char* s, std::size_t len) {
   for (std::size_t i = 0; i < len; ++i) {
@@ -69,58 +76,6 @@ bool IsXmlSpace(const char* s, std::size_t len) {
 
 int ClampToInt(XML_Size v) {
   return v > static_cast<XML_Size>(INT_MAX) ? INT_MAX : static_cast<int>(v);
-}
-
-// The five entities the parser replaces itself, without opening an entity.
-bool IsPredefinedEntity(std::string_view name) {
-  return name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot";
-}
-
-// Whether an entity's replacement text may refer to another entity. Any '&'
-// that does not start a character or predefined reference counts, even one
-// that the parser would not read as a reference (in a comment, say).
-bool RefersToEntity(std::string_view text) {
-  for (std::size_t at = text.find('&'); at != std::string_view::npos;
-       at = text.find('&', at + 1)) {
-    const std::string_view rest = text.substr(at + 1);
-    if (!rest.empty() && rest[0] == '#') continue;
-    const std::size_t end = rest.find(';');
-    if (end == std::string_view::npos || !IsPredefinedEntity(rest.substr(0, end))) return true;
-  }
-  return false;
-}
-
-// The longest name of an entity the parser may be suspended inside. A
-// reference at the event position is looked for this far only: a byte '&'
-// in text (half of a UTF-16 character) would otherwise cost a search of the
-// rest of the input for ';', each time.
-constexpr std::size_t kMaxLeafName = 256;
-
-// Whether a document's bytes can spell `name` only as itself, and within
-// kMaxLeafName bytes: ASCII reads alike in UTF-8 and the single-byte
-// encodings, while the bytes of a Latin-1 name may spell another entity's
-// name in UTF-8.
-bool IsLeafName(std::string_view name) {
-  return name.size() <= kMaxLeafName &&
-         std::all_of(name.begin(), name.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Whether an entity's replacement text is well-formed content by itself:
-// tags balanced, every prefix declared in it. The parser skips its check of
-// an entity's end when it was suspended on the entity's last token, so an
-// entity that is not must be parsed unsuspended for its error to be found.
-bool IsWellFormedContent(std::string_view text) {
-  if (text.find_first_of("<&]") == std::string_view::npos) return true;  // plain characters
-  XML_Parser check = XML_ParserCreateNS("UTF-8", kNamespaceSeparator);
-  if (check == nullptr) return false;
-  // The parser keeps entity texts shorter than INT_MAX bytes.
-  const bool ok = XML_Parse(check, "<x>", 3, XML_FALSE) == XML_STATUS_OK &&
-                  XML_Parse(check, text.data(), static_cast<int>(text.size()), XML_FALSE) ==
-                      XML_STATUS_OK &&
-                  XML_Parse(check, "</x>", 4, XML_TRUE) == XML_STATUS_OK;
-  XML_ParserFree(check);
-  return ok;
 }
 
 // Nodes parsed and not yet delivered, back to back in one buffer: per node
@@ -250,17 +205,16 @@ reader::parse_error::parse_error(int line, int column)
 reader::attribute_out_of_range::attribute_out_of_range()
     : std::invalid_argument("xml::reader::get_attribute: index out of range") {}
 
-// The parser takes one block at a time; every handler that completes a node
-// queues it, and read() hands the queued nodes out one by one before it
-// resumes the parser or feeds the next block. Once the queue holds more than
-// kQueueBound bytes a handler suspends the parser, so that an entity that
-// expands into megabytes of nodes is handed out as it is parsed. (Suspending
-// in every handler would save the queue, but the parser mishandles a
-// suspension while two internal entities are open, one inside the other: it
-// forgets the outer one's rest, or closes the wrong one, and leaks. There the
-// queue grows on until the parser has left the inner entities; the parser's
-// amplification guard bounds it.) The current node views the queue's bytes,
-// which stay put until the queue is drained and the parser runs again.
+// The parser runs on a stack of its own and is never suspended: every
+// handler that completes a node queues it, and once the queue holds more
+// than kQueueBound bytes the handler leaves the parse stack for read(), which
+// hands the queued nodes out one by one and re-enters the parse once they are
+// all read. The parse also comes back to read() at the end of a block when
+// the queue holds a batch, or any node while the stream has no more bytes at
+// hand, so that nodes are handed out as a slow stream delivers them. No exception crosses the
+// switch: a handler's is kept and rethrown by read(). The current node views
+// the queue's bytes, which stay put until the queue is drained and the parse
+// runs again.
 struct reader::state {
   // Strings per node kind: element: local name, namespace URI, then name and
   // value of each attribute; end element: local name and namespace URI, or
@@ -268,9 +222,11 @@ struct reader::state {
   // the current one); processing instruction: target and data; text, white
   // space and comment: the text; namespace binding: prefix and URI.
 
+  std::istream& in;
   XML_Parser parser = nullptr;
-  std::size_t block_size = kBlockSize;
   node_queue queue;
+  bool queued = false;  // a node was queued since the block was fed
+  zor::platform::SideStack stack;
 
   // The current node.
   int32_t kind = none;
@@ -286,29 +242,17 @@ struct reader::state {
   std::string encoding;
   std::map<std::string, std::string> prefixes;
 
-  // Internal general entities with short ASCII names whose replacement
-  // text refers to no other entity and is well-formed content by itself:
-  // the parser may be suspended inside one of them when it is referenced
-  // from the document itself. Mapped to whether the text opens with a CDATA
-  // section.
-  std::map<std::string, bool, std::less<>> leaf_entities;
-  // Set when a handler has suspended the parser in the current parse call.
-  bool suspending = false;
-  bool in_cdata = false;  // between the start and the end of a CDATA section
-  // The event position last found unsafe to suspend at, so that the nodes of
-  // one nested expansion do not each look again.
-  const char* unsafe_event = nullptr;
-  // Whether the parser was last suspended inside an entity.
-  bool stopped_in_entity = false;
-
-  std::exception_ptr handler_failure;  // thrown in a handler, rethrown by read()
+  // Thrown in a handler, by the stream or while a node was taken from the
+  // queue: the parse ends and every read() from then on rethrows it.
+  std::exception_ptr failure;
   // A parse error, reported once the nodes before it are delivered.
   bool failed = false;
   int error_line = 0;
   int error_column = 0;
+  bool stopping = false;  // the reader is destroyed while the parse waits
 
-  state();
-  ~state() { XML_ParserFree(parser); }
+  explicit state(std::istream& source);
+  ~state();
   state(const state&) = delete;
   state& operator=(const state&) = delete;
 
@@ -317,8 +261,8 @@ struct reader::state {
     attribute_pairs = 0;
     cursor = 0;
   }
-  // The current node before a block is fed, and when it completed no node.
-  // The views must go before the queue's bytes are reused.
+  // The current node before the parse runs on: its views must go before the
+  // queue's bytes are reused.
   void DeliverNothing() {
     kind = none;
     name = {};
@@ -401,83 +345,63 @@ struct reader::state {
     return false;
   }
 
-  // Before each call that runs the parser.
-  void BeginParse() {
-    suspending = false;
-    unsafe_event = nullptr;
+  void RecordError() {
+    failed = true;
+    error_line = ClampToInt(XML_GetCurrentLineNumber(parser));
+    error_column = ClampToInt(XML_GetCurrentColumnNumber(parser));
   }
 
-  enum class Place { unsafe, document, entity, rest_of_entity };
-
-  // Where the handler running now is, as far as suspending the parser goes.
-  // The parser can be suspended outside every entity, or inside one leaf
-  // entity referenced from the document, and not in a CDATA section (expat
-  // 2.5 resumes the rest of a section inside an entity as markup). While
-  // entity text is parsed, the parser's event position stays on the
-  // outermost reference in the document; what lies below it is not visible.
-  Place SuspensionPlace() {
-    if (in_cdata) return Place::unsafe;
-    int offset = 0;
-    int size = 0;
-    const char* buffer = XML_GetInputContext(parser, &offset, &size);
-    if (buffer == nullptr || offset < 0 || offset > size) return Place::unsafe;
-    const char* at = buffer + offset;
-    if (at == unsafe_event) return Place::unsafe;
-    // In the rest of the entity the parser was stopped in, the event
-    // position stands, empty, behind its reference. That entity is a leaf;
-    // but when the parser stops on its last token, expat 2.5 still parses
-    // the document's next token, which must not open nested entities.
-    const bool rest = XML_GetCurrentByteCount(parser) == 0;
-    if (rest && !stopped_in_entity) return Place::unsafe;
-    if (offset == size) return rest ? Place::rest_of_entity : Place::unsafe;
-    const auto left = static_cast<std::size_t>(size - offset);
-    Place here = Place::unsafe;
-    // A reference starts with '&' in every encoding the parser reads (two
-    // bytes in UTF-16, either order); anything else is markup or text of the
-    // document itself.
-    if ((at[0] == '\0' && left > 1 && at[1] != '&') || (at[0] != '&' && at[0] != '\0') ||
-        (at[0] == '&' && left > 1 && at[1] == '#')) {  // the last: a character reference
-      here = Place::document;
-    } else if (at[0] == '&') {
-      const std::string_view rest_of_input(at + 1, std::min(left - 1, kMaxLeafName + 1));
-      const std::size_t end = rest_of_input.find(';');
-      const std::string_view name = rest_of_input.substr(0, end);
-      if (end == std::string_view::npos)
-        here = Place::unsafe;  // not a whole reference, or not a leaf's
-      else if (IsPredefinedEntity(name))
-        here = Place::document;
-      else if (const auto leaf = leaf_entities.find(name); leaf != leaf_entities.end()) {
-        // Stopped on an entity's last token, expat 2.5 parses this token
-        // while stopped: the entity's first token then too, and the rest of
-        // a CDATA section there is resumed as markup. Inside the entity,
-        // once opened, the parser may be stopped as in any other leaf.
-        if (rest && leaf->second) return Place::unsafe;
-        here = Place::entity;
+  // The body of the parse stack: feeds the stream to the parser block by
+  // block until the document ends, fails, or the reader is destroyed.
+  //
+  // The parser scans a token that a block leaves unfinished again from its
+  // start with every further block, so one long token (an attribute value, a
+  // comment, a tag) fed in fixed blocks costs time growing with the square of
+  // its length. A block that completes no node is therefore followed by one
+  // twice as long, which keeps the rescans linear in the token's length; the
+  // block size returns to 1,024 bytes once a block completes a node.
+  static void Parse(void* self) noexcept {
+    state& s = *static_cast<state*>(self);
+    try {
+      std::size_t block_size = kBlockSize;
+      while (!s.stopping && s.in.good()) {
+        // Read straight into the parser's buffer, behind any unfinished token.
+        void* buffer = XML_GetBuffer(s.parser, static_cast<int>(block_size));
+        if (buffer == nullptr) {  // no memory for the unfinished token and the block
+          s.RecordError();
+          return;
+        }
+        s.in.read(static_cast<char*>(buffer), static_cast<std::streamsize>(block_size));
+        const std::streamsize got = s.in.gcount();
+        if (got < 0 || (got == 0 && s.in.bad())) return;
+        // After a hard read error the document ends where it stands: what
+        // was read is delivered, and the end of the document is not checked.
+        const bool final_block = static_cast<std::size_t>(got) < block_size && !s.in.bad();
+        s.queued = false;
+        const XML_Status result =
+            XML_ParseBuffer(s.parser, static_cast<int>(got), final_block ? XML_TRUE : XML_FALSE);
+        if (s.stopping || s.failure) return;
+        if (result == XML_STATUS_ERROR) {
+          s.RecordError();
+          return;
+        }
+        if (final_block) return;
+        block_size = s.queued ? kBlockSize : std::min(2 * block_size, kMaxBlockSize);
+        if (s.queue.bytes() > kBatchBytes || (s.queue.any() && s.in.rdbuf()->in_avail() <= 0))
+          s.stack.Yield();
       }
+    } catch (...) {  // from the stream
+      s.failure = std::current_exception();
     }
-    if (here == Place::unsafe) {
-      unsafe_event = at;
-      return here;
-    }
-    return rest ? Place::rest_of_entity : here;
   }
 
-  // Called after every node queued: suspends the parser once the queue is
-  // over its bound, where that is safe. Nodes the parser still reports after
-  // the suspension (the end of an empty-element tag, the document's token
-  // after an entity) are queued as well, and the last of them tells where
-  // the parser stopped. At the end of a CDATA section in the document the
-  // parser is not suspended: expat 2.5 may parse the next token then, and
-  // the pieces of a section there are few per block anyway.
-  void LimitQueue(bool section_end = false) {
-    if (!suspending && queue.bytes() <= kQueueBound) return;
-    const Place place = SuspensionPlace();
-    if (!suspending) {
-      if (place == Place::unsafe || (section_end && place == Place::document)) return;
-      suspending = XML_StopParser(parser, XML_TRUE) == XML_STATUS_OK;
-      if (!suspending) return;
-    }
-    if (place != Place::rest_of_entity) stopped_in_entity = place == Place::entity;
+  // Called after every node queued: hands the queue to read() once it is over
+  // its bound.
+  void Queued() {
+    queued = true;
+    if (queue.bytes() <= kQueueBound) return;
+    stack.Yield();
+    if (stopping) XML_StopParser(parser, XML_FALSE);
   }
 
   // Exceptions must not unwind through the C parser: a failing handler stops
@@ -485,11 +409,11 @@ struct reader::state {
   template <typename F>
   static void Guarded(void* user, F&& f) {
     auto* s = static_cast<state*>(user);
-    if (s->handler_failure) return;
+    if (s->failure || s->stopping) return;
     try {
       f(*s);
     } catch (...) {
-      s->handler_failure = std::current_exception();
+      s->failure = std::current_exception();
       XML_StopParser(s->parser, XML_FALSE);
     }
   }
@@ -502,7 +426,7 @@ struct reader::state {
       s.queue.Begin(element, static_cast<uint32_t>(2 + count));
       s.QueueName(qname);
       for (std::size_t i = 0; i < count; ++i) s.QueueString(atts[i]);
-      s.LimitQueue();
+      s.Queued();
     });
   }
 
@@ -516,7 +440,7 @@ struct reader::state {
         s.queue.Begin(end_element, 2);
         s.QueueName(qname);
       }
-      s.LimitQueue();
+      s.Queued();
     });
   }
 
@@ -524,14 +448,15 @@ struct reader::state {
     Guarded(user, [&](state& s) {
       const auto n = static_cast<std::size_t>(len);
       const int32_t piece = IsXmlSpace(data, n) ? whitespace : text;
-      // Pieces of one kind in a row become one node, up to the queue's
-      // bound: a text that expands from entities then queues as a few long
-      // strings, not as millions of nodes, and is handed out in slices.
-      if (s.queue.last_kind() != piece || !s.queue.Extend(data, n, kQueueBound)) {
+      // Pieces of one kind in a row within a block become one node, up to
+      // the queue's bound: a text that expands from entities then queues as
+      // a few long strings, not as millions of nodes, and is handed out in
+      // slices.
+      if (!s.queued || s.queue.last_kind() != piece || !s.queue.Extend(data, n, kQueueBound)) {
         s.queue.Begin(piece, 1);
         s.queue.Add(data, n);
       }
-      s.LimitQueue();
+      s.Queued();
     });
   }
 
@@ -539,7 +464,7 @@ struct reader::state {
     Guarded(user, [&](state& s) {
       s.queue.Begin(comment, 1);
       s.QueueString(data);
-      s.LimitQueue();
+      s.Queued();
     });
   }
 
@@ -549,7 +474,7 @@ struct reader::state {
       s.queue.Begin(processing_instruction, 2);
       s.QueueString(target);
       s.QueueString(data);
-      s.LimitQueue();
+      s.Queued();
     });
   }
 
@@ -559,7 +484,7 @@ struct reader::state {
       if (version != nullptr) s.version.assign(version);
       if (encoding != nullptr) s.encoding.assign(encoding);
       s.queue.Begin(xml_declaration, 0);
-      s.LimitQueue();
+      s.Queued();
     });
   }
 
@@ -568,26 +493,7 @@ struct reader::state {
       s.queue.Begin(kNamespaceBinding, 2);
       s.QueueString(prefix);
       s.QueueString(uri);
-      s.LimitQueue();
-    });
-  }
-
-  static void XMLCALL OnCdataStart(void* user) { static_cast<state*>(user)->in_cdata = true; }
-  static void XMLCALL OnCdataEnd(void* user) {
-    Guarded(user, [](state& s) {
-      s.in_cdata = false;
-      s.LimitQueue(true);
-    });
-  }
-
-  static void XMLCALL OnEntityDeclaration(void* user, const XML_Char* name, int is_parameter,
-                                          const XML_Char* value, int length, const XML_Char*,
-                                          const XML_Char*, const XML_Char*, const XML_Char*) {
-    Guarded(user, [&](state& s) {
-      if (is_parameter || value == nullptr || length < 0) return;  // not an internal general one
-      const std::string_view text(value, static_cast<std::size_t>(length));
-      if (IsLeafName(name) && !RefersToEntity(text) && IsWellFormedContent(text))
-        s.leaf_entities.emplace(name, text.starts_with("<![CDATA["));
+      s.Queued();
     });
   }
 
@@ -602,11 +508,12 @@ struct reader::state {
   }
 };
 
-reader::state::state() {
+reader::state::state(std::istream& source)
+    : in(source), stack(&Parse, this, kStackBytes) {
   parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
   if (parser == nullptr) throw std::bad_alloc();
   // Entity expansion bombs are stopped by the parser's own amplification
-  // guard (on by default), which also bounds the nodes one block can queue.
+  // guard (on by default).
   XML_SetUserData(parser, this);
   XML_SetElementHandler(parser, OnStartElement, OnEndElement);
   XML_SetCharacterDataHandler(parser, OnCharacterData);
@@ -614,88 +521,45 @@ reader::state::state() {
   XML_SetProcessingInstructionHandler(parser, OnProcessingInstruction);
   XML_SetStartNamespaceDeclHandler(parser, OnStartNamespace);
   XML_SetXmlDeclHandler(parser, OnXmlDeclaration);
-  XML_SetEntityDeclHandler(parser, OnEntityDeclaration);
-  XML_SetCdataSectionHandler(parser, OnCdataStart, OnCdataEnd);
   XML_SetUnknownEncodingHandler(parser, OnUnknownEncoding, nullptr);
   prefixes["xml"] = "http://www.w3.org/XML/1998/namespace";
   prefixes["xmlns"] = "http://www.w3.org/2000/xmlns";
 }
 
-reader::reader(std::istream& in) : in_(in), state_(std::make_unique<state>()) {}
+// A parse that waits is let run to its end, told to stop, so that its stack
+// unwinds the ordinary way before it is unmapped.
+reader::state::~state() {
+  if (!stack.finished()) {
+    stopping = true;
+    stack.Resume();
+  }
+  XML_ParserFree(parser);
+}
+
+reader::reader(std::istream& in) : in_(in), state_(std::make_unique<state>(in)) {}
 
 reader::~reader() = default;
 
-void reader::Fail() {
-  state& s = *state_;
-  if (s.handler_failure) {
-    s.queue.Reset();
-    std::rethrow_exception(s.handler_failure);
-  }
-  s.failed = true;
-  s.error_line = ClampToInt(XML_GetCurrentLineNumber(s.parser));
-  s.error_column = ClampToInt(XML_GetCurrentColumnNumber(s.parser));
-}
-
 bool reader::read() {
   state& s = *state_;
-  if (s.Deliver()) return true;
-  if (s.failed) throw parse_error(s.error_line, s.error_column);
-  XML_ParsingStatus status;
-  XML_GetParsingStatus(s.parser, &status);
-  if (status.parsing == XML_SUSPENDED) {
-    // The rest of the block must be parsed before the parser takes another.
-    if (Resume()) return true;
-    XML_GetParsingStatus(s.parser, &status);
+  if (!s.failure) {
+    try {
+      if (s.Deliver()) return true;
+      s.DeliverNothing();
+      s.queue.Reset();
+      if (!s.stack.finished()) s.stack.Resume();
+      if (!s.failure && s.Deliver()) return true;
+    } catch (...) {  // no memory for a node taken from the queue: it is lost
+      s.failure = std::current_exception();
+    }
   }
-  if (status.parsing == XML_FINISHED) return false;
-  return FeedBlock();
-}
-
-// Parses on where a handler suspended the parser; true when that queued a
-// node, false when the rest of the block held none.
-bool reader::Resume() {
-  state& s = *state_;
-  s.DeliverNothing();
-  s.queue.Reset();
-  s.BeginParse();
-  if (XML_ResumeParser(s.parser) == XML_STATUS_ERROR || s.handler_failure) Fail();
-  if (s.Deliver()) return true;
+  if (s.failure) {
+    s.DeliverNothing();
+    s.queue.Reset();
+    std::rethrow_exception(s.failure);
+  }
   if (s.failed) throw parse_error(s.error_line, s.error_column);
   return false;
-}
-
-// The parser scans a token that a block leaves unfinished again from its
-// start with every further block, so one long token (an attribute value, a
-// comment, a tag) fed in fixed blocks costs time growing with the square of
-// its length. A block that completes no node is therefore followed by one
-// twice as long, which keeps the rescans linear in the token's length; the
-// block size returns to 1,024 bytes once a block completes a node.
-bool reader::FeedBlock() {
-  state& s = *state_;
-  if (!in_.good()) return false;
-  s.DeliverNothing();
-  s.queue.Reset();
-  const std::size_t want = s.block_size;
-  // Read straight into the parser's buffer, behind any unfinished token.
-  void* buffer = XML_GetBuffer(s.parser, static_cast<int>(want));
-  if (buffer == nullptr) {  // no memory for the unfinished token and the block
-    Fail();
-    throw parse_error(s.error_line, s.error_column);
-  }
-  in_.read(static_cast<char*>(buffer), static_cast<std::streamsize>(want));
-  const std::streamsize got = in_.gcount();
-  if (got < 0 || (got == 0 && in_.bad())) return false;
-  // After a hard read error the document ends where it stands: what was read
-  // is delivered, and the end of the document is not checked.
-  const bool final_block = static_cast<std::size_t>(got) < want && !in_.bad();
-  s.BeginParse();
-  const XML_Status result =
-      XML_ParseBuffer(s.parser, static_cast<int>(got), final_block ? XML_TRUE : XML_FALSE);
-  if (result == XML_STATUS_ERROR || s.handler_failure) Fail();
-  s.block_size = s.queue.any() ? kBlockSize : std::min(2 * want, kMaxBlockSize);
-  if (s.Deliver()) return true;
-  if (s.failed) throw parse_error(s.error_line, s.error_column);
-  return true;
 }
 
 int reader::skip_to_text() {

@@ -16,13 +16,12 @@
 //
 // The document is fed to the parser in blocks of 1,024 bytes; a block that
 // completes no node is followed by one twice as long, so that one long token
-// (an attribute value, a comment, a tag) costs time linear in its length. A
-// node of kind `none` (10) may come back from read() when a block completed
-// no node; the caller simply reads on. A parse error is raised once the nodes
-// before it have been read. Character data arrives in pieces (at block ends,
-// line ends and references; pieces are joined up to 64 KiB), each its own
-// text or white-space node; concatenate consecutive pieces to get the whole
-// run.
+// (an attribute value, a comment, a tag) costs time linear in its length.
+// Nodes are handed out as soon as a block completes them and the stream has
+// no more bytes at hand. A parse error is raised once the nodes before it
+// have been read. Character data arrives in pieces (at block ends, line ends
+// and references; pieces are joined up to 64 KiB), each its own text or
+// white-space node; concatenate consecutive pieces to get the whole run.
 //
 // Names in a namespace arrive as the namespace URI, '|' and the local name
 // (attributes keep that form; elements are split into namespace_uri() and
@@ -32,14 +31,12 @@
 // Limits for untrusted input: nesting depth is limited only by memory (the
 // reader does not recurse on nesting). Every document the parser accepts is
 // read whole; entity expansion bombs are stopped by the parser's own
-// amplification guard. The nodes parsed and not yet read are held to about
-// 64 KiB beside the last one, so an entity referenced many times costs little
-// memory. Expat 2.5 cannot be suspended safely everywhere, and the waiting
-// nodes grow with one reference's expansion where its entity refers to
-// another (bounded only by the amplification guard, 100 times the
-// document's size), is not well-formed content by itself, or has a name
-// outside ASCII or longer than 256 bytes, and within a CDATA section inside
-// an entity (a few times the section's size).
+// amplification guard. The parser runs on a stack of its own (8 MiB of
+// address space, resident only as far as it is used), and waits there while
+// more than 64 KiB of parsed nodes are not yet read: however entities nest
+// and whatever the encoding, the reader holds about 64 KiB of nodes beside
+// the largest single token, plus what the parser keeps itself (the
+// document type's entities and defaults, the unfinished token).
 #pragma once
 
 #include <cstddef>
@@ -58,7 +55,7 @@ class reader {
     comment = 2,
     element = 5,
     end_element = 6,
-    none = 10,  // before the first node, or a block that completed no node
+    none = 10,  // before the first node
     processing_instruction = 12,
     text = 14,
     whitespace = 15,  // only tab, line feed, carriage return and space
@@ -86,7 +83,8 @@ class reader {
     attribute_out_of_range();
   };
 
-  // Reads nothing yet. `in` must outlive the reader.
+  // Reads nothing yet. `in` must outlive the reader. Throws std::bad_alloc
+  // when the parser or its stack cannot be allocated.
   explicit reader(std::istream& in);
   ~reader();
   reader(const reader&) = delete;
@@ -94,7 +92,9 @@ class reader {
 
   // Advances to the next node. False at the end of the document or when the
   // stream can deliver nothing more (a stream that fails mid-document reads
-  // as a short document). Throws parse_error on malformed input.
+  // as a short document). Throws parse_error on malformed input; rethrows an
+  // exception of the stream or of memory allocation while parsing. After it
+  // threw, every later call throws the same again.
   bool read();
   // Reads until the current node is text (returns `text`, at once if it
   // already is) or the input ends (returns `none`). White space is passed over.
@@ -166,10 +166,6 @@ class reader {
 
  private:
   struct state;  // the parser and the current node
-
-  bool FeedBlock();
-  bool Resume();
-  void Fail();
 
   std::istream& in_;
   std::unique_ptr<state> state_;

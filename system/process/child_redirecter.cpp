@@ -345,11 +345,14 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
   CloseFd(m_inputRead);
   CloseFd(m_outputWrite);
   m_childEnded = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  // A child that has already ended and been reaped by the kernel (SIGCHLD
+  // ignored) was started all the same: the I/O thread only drains its output.
+  const bool reaped = m_childEnded < 0 && errno == ESRCH;
 
   std::lock_guard<std::mutex> lock(m_mutex);
   m_pid = pid;
   m_terminated = false;
-  if (m_childEnded >= 0) {
+  if (m_childEnded >= 0 || reaped) {
     m_window = window;
     m_inputOpen = true;
     m_afterEnd = false;
@@ -554,7 +557,7 @@ void CZORRedirecter::Run() {
   // Input is written as the child reads, while its output goes on being
   // drained, and after the output's end too: a child may close its output
   // and still read. Only the child's end stops the loop.
-  for (;;) {
+  while (m_childEnded >= 0) {
     bool inputWaits = false;
     {
       std::lock_guard<std::mutex> lock(m_mutex);

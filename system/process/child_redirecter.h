@@ -51,7 +51,8 @@
 //   the detached-process flag: the child leads a process group of its own;
 //   terminating with exit code 0: SIGKILL to that process group, reported as 0;
 //   waiting for the process: a pidfd (Linux 5.3 and later) watched by the
-//     I/O thread, then waitpid, so the child is always reaped;
+//     I/O thread, then waitpid, so the child is always reaped (one the
+//     kernel reaped itself, SIGCHLD being ignored, ends with 0xFFFFFFFF);
 //   a child that stops reading its input: SIGPIPE stays blocked on the I/O
 //     thread, so the write fails (EPIPE) and the program goes on;
 //   an exit by signal is reported as 128 + the signal number, as shells do.

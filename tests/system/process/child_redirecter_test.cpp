@@ -723,3 +723,22 @@ TEST(ChildRedirecter, RunningOutOfDescriptorsFailsTheStartCleanly) {
 }
 
 }  // namespace
+
+// A program that ignores SIGCHLD has its children reaped by the kernel the
+// moment they end, maybe before the redirecter has looked at its child: a
+// child that ends at once is still started (its exit code unknown).
+TEST(ChildRedirecterThreaded, AChildReapedByTheKernelStillCountsAsStarted) {
+  const int result = Bounded(60, [] {
+    ::signal(SIGCHLD, SIG_IGN);
+    for (int round = 0; round < 200; ++round) {
+      RecordingWindow window;
+      CZORRedirecter r;
+      r.SetApplication("/bin/true");
+      if (!r.Start(&window)) return 1;
+      if (!r.WaitForEnd(10000) || !window.WaitForEnded()) return 2;
+      if (window.Get().ended != 1 || window.Get().exitCode != 0xFFFFFFFFu) return 3;
+    }
+    return 0;
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
+}

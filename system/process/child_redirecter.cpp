@@ -596,6 +596,7 @@ void CZORRedirecter::Run() {
     m_afterEnd = true;
     m_inputOpen = false;
     m_queued.clear();
+    for (Write* w : m_writers) w->failed = true;  // -1 unless some bytes went in
     FinishWritersLocked();
   }
   // Everything the child wrote is in the pipe by the time it has ended. Take

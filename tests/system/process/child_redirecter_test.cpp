@@ -742,3 +742,26 @@ TEST(ChildRedirecterThreaded, AChildReapedByTheKernelStillCountsAsStarted) {
   });
   EXPECT_EQ(result, 0) << ChildText(result);
 }
+
+// A writer without a time limit waits for the child to take its bytes; when
+// the child ends first (its input still held open by a process it started),
+// none went in: -1, never 0.
+TEST(ChildRedirecterThreaded, AWriterWithoutLimitGetsMinusOneWhenTheChildEndsFirst) {
+  const int result = Bounded(30, [] {
+    CZORRedirecter r;
+    r.SetCommandLine(
+        "sh -c \"exec 3<&0; setsid sleep 3 <&3 >/dev/null 2>&1 & exec sleep 30\"");
+    if (!r.Start(nullptr)) return 1;
+    const std::string block(64 * 1024, 'b');
+    int64_t n = 0;
+    while ((n = r.WriteInput(block.data(), block.size(), 0)) > 0) {
+    }
+    if (n != 0) return 2;  // the pipe is full
+    auto waiting = std::async(std::launch::async, [&] { return r.WriteInput("x", 1, -1); });
+    if (waiting.wait_for(100ms) != std::future_status::timeout) return 3;
+    r.Terminate();
+    if (waiting.wait_for(10s) != std::future_status::ready) return 4;
+    return waiting.get() == -1 ? 0 : 5;
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
+}

@@ -338,6 +338,7 @@ uint32_t Refresh(HiveState& st, const std::string& file, bool locked) {
       CoarseNowNs() - st.checked_ns < kRestatNs)
     return kErrorSuccess;
 
+  const AsRealUser as;  // the settings are the real user's: see the header
   OpenCounter(st, file);
   for (int attempt = 0; attempt < 8; ++attempt) {
     const uint64_t before = st.counter.Load(st.slot);
@@ -446,7 +447,6 @@ uint32_t Inspect(RegistryHive hive, Look&& look) {
   std::unique_lock<std::mutex> guard(st.mutex);
   uint32_t code = kErrorSuccess;
   try {
-    const AsRealUser as;  // the settings are the real user's: see the header
     code = Refresh(st, file, false);
     // Neither step changes the cache once it has failed to allocate.
     if (code == kErrorSuccess) code = look(static_cast<const RegistryNode&>(st.root));

@@ -102,6 +102,15 @@ std::set<std::string> OpenFds(const std::string& folder) {
   return names;
 }
 
+// A thread of this process waiting in the kernel (a futex, a poll).
+bool IsAsleep(pid_t tid) {
+  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const std::size_t close = line.rfind(')');
+  return close + 2 < line.size() && line[close + 2] == 'S';
+}
+
 bool IsReaped(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD; }
 
 // Gone, or a zombie waiting for whoever adopted it.
@@ -562,20 +571,26 @@ TEST(ChildRedirecterThreaded, DestroyedWhileOtherThreadsWaitInsideItsCalls) {
     r->SetCommandLine("sh -c \"exec sleep 30\"");
     ASSERT_TRUE(r->Start(nullptr));
     CZORRedirecter* shared = r.get();
-    std::atomic<int> inside{0};
+    std::vector<std::atomic<pid_t>> tids(4);
     std::vector<int64_t> written(3, -2);
     std::atomic<bool> ended{false};
     std::vector<std::thread> callers;
     for (int i = 0; i < 3; ++i)
       callers.emplace_back([&, i] {
-        ++inside;
+        tids[i] = ::gettid();
         written[i] = shared->WriteInput(big.data(), big.size(), -1);
       });
     callers.emplace_back([&] {
-      ++inside;
+      tids[3] = ::gettid();
       ended = shared->WaitForEnd(-1);
     });
-    while (inside < 4) std::this_thread::yield();
+    // Each caller asleep inside its call: destroying the object under a
+    // thread still on its way in would be the caller's error.
+    for (std::atomic<pid_t>& tid : tids) {
+      const auto deadline = std::chrono::steady_clock::now() + 10s;
+      while ((tid == 0 || !IsAsleep(tid)) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(round * 5));
     const auto started = std::chrono::steady_clock::now();
     r.reset();

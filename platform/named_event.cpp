@@ -262,7 +262,6 @@ std::unique_ptr<Event> Event::Open(const std::string& name, const bool* manualRe
       fd = OpenUserBlock(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       created = fd >= 0;
       if (!created && errno != EEXIST) break;
-      if (created) GiveToRealUser(fd);
       if (created && !ReservePages(fd)) {
         ::close(fd);
         UnlinkUserBlock(shm.c_str());

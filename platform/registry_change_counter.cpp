@@ -93,14 +93,9 @@ bool RegistryChangeCounter::Open(const std::string& folder) {
   }
   if (fd < 0) return false;
   struct stat sb;
-  bool usable = true;
-  if (made) {
-    GiveToRealUser(fd);
-  } else {
-    // Another user's block, or one of another size, may not be trusted.
-    usable = ::fstat(fd, &sb) == 0 && IsOwnBlock(sb) &&
-             sb.st_size == static_cast<off_t>(sizeof(Block));
-  }
+  // Another user's block, or one of another size, may not be trusted.
+  bool usable = made || (::fstat(fd, &sb) == 0 && IsOwnBlock(sb) &&
+                         sb.st_size == static_cast<off_t>(sizeof(Block)));
   // Reserving the pages also sizes a new block.
   usable = usable && ReserveBlockPages(fd, sizeof(Block)) == 0;
   void* p = usable ? ::mmap(nullptr, sizeof(Block), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)

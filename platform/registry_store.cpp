@@ -161,25 +161,6 @@ void SyncFolder(const std::string& folder) {
   close(fd);
 }
 
-// Creates the folder and any missing folder above it; a set-user-id program
-// gives those it made to the user running it, as it does the files.
-uint32_t MakeFolder(const std::string& folder) {
-  std::vector<std::string> missing;
-  struct stat sb;
-  for (std::string f = folder; f.size() > 1 && lstat(f.c_str(), &sb) != 0; f = FolderOf(f))
-    missing.push_back(f);
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec) return ErrorFromErrno(ec.value());
-  for (const std::string& made : missing) {
-    const int fd = open(made.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) continue;
-    GiveToRealUser(fd);
-    close(fd);
-  }
-  return kErrorSuccess;
-}
-
 // An exclusive flock on "<hive>.lock", held for the object's life.
 class FileLock {
  public:
@@ -192,12 +173,7 @@ class FileLock {
 
   uint32_t Acquire(const std::string& hive_file) {
     const std::string path = hive_file + ".lock";
-    // Never through a link: a set-user-id program would hand its target over.
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd_ >= 0)
-      GiveToRealUser(fd_);
-    else if (errno == EEXIST)
-      fd_ = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd_ < 0) return LastErrno();
     while (flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) return LastErrno();
@@ -362,6 +338,7 @@ uint32_t Refresh(HiveState& st, const std::string& file, bool locked) {
       CoarseNowNs() - st.checked_ns < kRestatNs)
     return kErrorSuccess;
 
+  const AsRealUser as;  // the settings are the real user's: see the header
   OpenCounter(st, file);
   for (int attempt = 0; attempt < 8; ++attempt) {
     const uint64_t before = st.counter.Load(st.slot);
@@ -410,13 +387,10 @@ uint32_t Refresh(HiveState& st, const std::string& file, bool locked) {
 uint32_t Persist(HiveState& st, const std::string& file) {
   const std::string text = SerializeHive(st.root);
   const std::string tmp = file + ".tmp";
-  // A new file of our own, whatever was left under the name (a link too): a
-  // set-user-id program gives it to the user whose settings these are, or
-  // that user's own programs could no longer replace the hive.
+  // A new file of our own, whatever was left under the name (a link too).
   unlink(tmp.c_str());
   const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return LastErrno();
-  GiveToRealUser(fd);
   const auto fail = [&]() {
     const uint32_t code = LastErrno();
     close(fd);
@@ -485,7 +459,9 @@ uint32_t Inspect(RegistryHive hive, Look&& look) {
 
 template <typename Change>
 uint32_t MutateLocked(HiveState& st, const std::string& file, Change& change) {
-  if (const uint32_t code = MakeFolder(FolderOf(file))) return code;
+  std::error_code ec;
+  std::filesystem::create_directories(FolderOf(file), ec);
+  if (ec) return ErrorFromErrno(ec.value());
   FileLock lock;
   if (const uint32_t code = lock.Acquire(file)) return code;
   RetryCounter(st, file);
@@ -511,6 +487,7 @@ uint32_t Mutate(RegistryHive hive, Change&& change) {
   std::unique_lock<std::mutex> guard(st.mutex);
   uint32_t code = kErrorSuccess;
   try {
+    const AsRealUser as;
     code = MutateLocked(st, file, change);
   } catch (const std::bad_alloc&) {
     st.loaded = false;  // `change` may have been cut short

@@ -36,9 +36,11 @@
 // folder. Each new file gets a modification time later than the one it
 // replaces, so one stat (modification time in ns, size, inode) tells whether
 // a cached copy is current. The temporary file is always made anew, and
-// neither it nor the lock file is opened through a link; a set-user-id-root
-// program gives them and the folders it makes to the user running it, whose
-// settings they are, so that user's own programs go on writing them.
+// neither it nor the lock file is opened through a link. A set-user-id
+// program reads and writes the files as the user running it, whose settings
+// they are (platform/shared_memory_block.h): it makes nothing where that user
+// could not, and what it makes is that user's, so that user's own programs
+// go on writing them.
 //
 // A read skips even that stat while the folder's change counter in shared
 // memory (platform/registry_change_counter.h) stands still: every writer

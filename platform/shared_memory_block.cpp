@@ -9,40 +9,22 @@
 
 namespace zor::platform {
 
-namespace {
+// The file system user id alone, on this thread alone: the C library's
+// setresuid would change every thread of the process, and a changed
+// effective id would take the file system id with it when it came back.
+// Any program may take its real id; one with root's id loses root's rights
+// over files meanwhile and gets them back after.
+AsRealUser::AsRealUser() noexcept {
+  const uid_t real = ::getuid();
+  m_previous = static_cast<uid_t>(::syscall(SYS_setfsuid, real));
+  m_switched = m_previous != real;
+}
 
-// A set-user-id program (root's or another user's) takes the real user id as
-// its effective one for the object's life, on the calling thread alone: the
-// raw call changes this thread only (the C library's setresuid would change
-// every thread of the process). The effective id comes back from the saved
-// one, which stays as it is, so a program whose effective id is not its
-// saved one (it changed its ids itself) is left as it is.
-class AsRealUser {
- public:
-  AsRealUser() {
-    uid_t real = 0;
-    uid_t saved = 0;
-    if (::getresuid(&real, &m_effective, &saved) != 0 || real == m_effective ||
-        m_effective != saved)
-      return;
-    m_switched = ::syscall(SYS_setresuid, -1, real, -1) == 0;
-  }
-  ~AsRealUser() {
-    const int err = errno;
-    // Cannot fail with the saved id unchanged; were it to, this thread would
-    // go on with the real user's rights only, never with more.
-    if (m_switched) ::syscall(SYS_setresuid, -1, m_effective, -1);
-    errno = err;
-  }
-  AsRealUser(const AsRealUser&) = delete;
-  AsRealUser& operator=(const AsRealUser&) = delete;
-
- private:
-  uid_t m_effective = 0;
-  bool m_switched = false;
-};
-
-}  // namespace
+AsRealUser::~AsRealUser() {
+  const int err = errno;
+  if (m_switched) ::syscall(SYS_setfsuid, m_previous);
+  errno = err;
+}
 
 int OpenUserBlock(const char* name, int flags, mode_t mode) noexcept {
   const AsRealUser as;
@@ -56,13 +38,6 @@ int UnlinkUserBlock(const char* name) noexcept {
 
 bool IsOwnBlock(const struct stat& st) noexcept {
   return st.st_uid == ::getuid() || st.st_uid == ::geteuid();
-}
-
-void GiveToRealUser(int fd) noexcept {
-  if (::getuid() == ::geteuid()) return;
-  // Refused unless running as root; the block then stays this program's.
-  if (::fchown(fd, ::getuid(), static_cast<gid_t>(-1)) != 0) {
-  }
 }
 
 int ReserveBlockPages(int fd, std::size_t size) noexcept {

@@ -2,7 +2,6 @@
 // registry's change counter), so that one program's blocks are another's.
 //
 //   int fd = OpenUserBlock(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-//   GiveToRealUser(fd);                                    // a block made here
 //   if (!IsOwnBlock(st)) return refuse();                  // fstat of one opened
 //   if (const int err = ReserveBlockPages(fd, sizeof(Block))) return fail(err);
 //   void* p = ::mmap(nullptr, sizeof(Block), ..., MAP_SHARED, fd, 0);
@@ -18,12 +17,24 @@
 
 namespace zor::platform {
 
-// shm_open and shm_unlink as the real user: a set-user-id program (root's
-// or another user's) takes the real user id as its effective one, on the
-// calling thread alone and for the moment of the call, so that it can open
-// and remove that user's 0600 blocks and the blocks it makes are that
-// user's. A program whose effective id is not its saved one (it changed its
-// ids itself) calls as it is.
+// While it lives, the calling thread opens, makes and removes files as the
+// real user: a set-user-id program (root's or another user's) then gets no
+// file that user could not get, and the files it makes are that user's.
+class AsRealUser {
+ public:
+  AsRealUser() noexcept;
+  ~AsRealUser();
+  AsRealUser(const AsRealUser&) = delete;
+  AsRealUser& operator=(const AsRealUser&) = delete;
+
+ private:
+  uid_t m_previous;
+  bool m_switched;
+};
+
+// shm_open and shm_unlink as the real user (AsRealUser), so that a
+// set-user-id program opens and removes that user's 0600 blocks and the
+// blocks it makes are that user's.
 int OpenUserBlock(const char* name, int flags, mode_t mode) noexcept;
 int UnlinkUserBlock(const char* name) noexcept;
 
@@ -31,12 +42,6 @@ int UnlinkUserBlock(const char* name) noexcept;
 // block under this user's name, made with loose rights, could be changed or
 // cut short under us at that user's will.
 bool IsOwnBlock(const struct stat& st) noexcept;
-
-// A file a set-user-id program made for the user running it (a block its
-// OpenUserBlock could not make as that user, a registry file) is given to
-// that user, whose own programs must be able to open and replace it. Only a
-// program running as root can; for any other it stays its own.
-void GiveToRealUser(int fd) noexcept;
 
 // Reserves the block's pages, sizing it to `size` when it is shorter: 0, or
 // the errno (ENOSPC when /dev/shm is full). tmpfs gives a page only at its

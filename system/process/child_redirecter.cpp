@@ -14,7 +14,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
+#include <exception>
+#include <new>
 #include <vector>
 
 #include "system/files/file_helpers.h"
@@ -279,7 +280,9 @@ bool CZORRedirecter::CreatePipes() {
   return m_inputWrite >= 0;
 }
 
-bool CZORRedirecter::Spawn(pid_t& pid) {
+// False, with nothing started, also when memory runs out: a child must never
+// get the program's own standard handles or other descriptors.
+bool CZORRedirecter::Spawn(pid_t& pid) try {
   std::string program;
   bool searchPath = false;
   std::vector<std::string> args;
@@ -287,19 +290,19 @@ bool CZORRedirecter::Spawn(pid_t& pid) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  const std::string folder = Native(m_workingFolder);
 
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attributes;
   posix_spawn_file_actions_init(&actions);
   posix_spawnattr_init(&attributes);
-  posix_spawn_file_actions_adddup2(&actions, m_inputRead, 0);
-  posix_spawn_file_actions_adddup2(&actions, m_outputWrite, 1);
-  posix_spawn_file_actions_adddup2(&actions, m_outputWrite, 2);
-  // Only the standard handles reach the child, whatever another thread has
-  // opened without close-on-exec meanwhile.
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  const std::string folder = Native(m_workingFolder);
-  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  bool ready = posix_spawn_file_actions_adddup2(&actions, m_inputRead, 0) == 0 &&
+               posix_spawn_file_actions_adddup2(&actions, m_outputWrite, 1) == 0 &&
+               posix_spawn_file_actions_adddup2(&actions, m_outputWrite, 2) == 0 &&
+               // Only the standard handles reach the child, whatever another
+               // thread has opened without close-on-exec meanwhile.
+               posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0 &&
+               (folder.empty() || posix_spawn_file_actions_addchdir_np(&actions, folder.c_str()) == 0);
   // Its own process group, so Terminate reaches what the child starts, with
   // default signal handling whatever this thread blocks or ignores.
   sigset_t none;
@@ -311,12 +314,15 @@ bool CZORRedirecter::Spawn(pid_t& pid) {
   posix_spawnattr_setpgroup(&attributes, 0);
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &all);
-  const int failed = searchPath
-                         ? ::posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ)
-                         : ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  ready = ready && (searchPath ? ::posix_spawnp(&pid, program.c_str(), &actions, &attributes,
+                                                argv.data(), environ)
+                               : ::posix_spawn(&pid, program.c_str(), &actions, &attributes,
+                                               argv.data(), environ)) == 0;
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  return failed == 0;
+  return ready;
+} catch (const std::bad_alloc&) {
+  return false;
 }
 
 bool CZORRedirecter::Start(IRedirecterWindow* window) {
@@ -345,11 +351,14 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
   CloseFd(m_inputRead);
   CloseFd(m_outputWrite);
   m_childEnded = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  // A child that has already ended and been reaped by the kernel (SIGCHLD
+  // ignored) was started all the same: the I/O thread only drains its output.
+  const bool reaped = m_childEnded < 0 && errno == ESRCH;
 
   std::lock_guard<std::mutex> lock(m_mutex);
   m_pid = pid;
   m_terminated = false;
-  if (m_childEnded >= 0) {
+  if (m_childEnded >= 0 || reaped) {
     m_window = window;
     m_inputOpen = true;
     m_afterEnd = false;
@@ -358,7 +367,7 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
     try {
       m_io = std::thread(&CZORRedirecter::Run, this);
       return true;
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {  // no thread (system_error) or no memory for it
       m_state = State::kStarting;
     }
   }
@@ -554,7 +563,7 @@ void CZORRedirecter::Run() {
   // Input is written as the child reads, while its output goes on being
   // drained, and after the output's end too: a child may close its output
   // and still read. Only the child's end stops the loop.
-  for (;;) {
+  while (m_childEnded >= 0) {
     bool inputWaits = false;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -593,6 +602,7 @@ void CZORRedirecter::Run() {
     m_afterEnd = true;
     m_inputOpen = false;
     m_queued.clear();
+    for (Write* w : m_writers) w->failed = true;  // -1 unless some bytes went in
     FinishWritersLocked();
   }
   // Everything the child wrote is in the pipe by the time it has ended. Take

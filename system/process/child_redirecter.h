@@ -50,8 +50,10 @@
 //   process creation: posix_spawn with file actions (dup2, chdir);
 //   the detached-process flag: the child leads a process group of its own;
 //   terminating with exit code 0: SIGKILL to that process group, reported as 0;
-//   waiting for the process: a pidfd (Linux 5.3 and later) watched by the
-//     I/O thread, then waitpid, so the child is always reaped;
+//   waiting for the process: a pidfd (Linux 5.3 and later; without one the
+//     Start fails, the child killed and reaped) watched by the I/O thread,
+//     then waitpid, so the child is always reaped (one the kernel reaped
+//     itself, SIGCHLD being ignored, ends with 0xFFFFFFFF);
 //   a child that stops reading its input: SIGPIPE stays blocked on the I/O
 //     thread, so the write fails (EPIPE) and the program goes on;
 //   an exit by signal is reported as 128 + the signal number, as shells do.

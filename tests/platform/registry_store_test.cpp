@@ -860,7 +860,8 @@ TEST(RegistryStoreProcesses, ASetUserIdProgramSharesTheCounterOfItsUser) {
 
 // A set-user-id-root program that writes the settings of the user running it
 // (the first to do so: it makes the folder too) leaves every file and folder
-// it made to that user, whose own programs go on writing them.
+// it made to that user, whose own programs go on writing them. It makes
+// nothing where that user could not: the folder is the user's to name.
 TEST(RegistryStoreProcesses, ASetUserIdRootProgramLeavesTheSettingsToItsUser) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
   TempFolder tmp(kEveryUsersRoot);  // the user it runs as must reach it
@@ -869,10 +870,10 @@ TEST(RegistryStoreProcesses, ASetUserIdRootProgramLeavesTheSettingsToItsUser) {
   ASSERT_EQ(chmod(tmp.path().c_str(), 0755), 0);
   ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
   if (chown(home.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "no user 65534 here";
-  const auto as = [&](uid_t effective, uint32_t value) {
+  const auto as = [&](uid_t effective, uint32_t value, const std::string& where = {}) {
     return InChild([&] {
       if (setresuid(65534, effective, effective) != 0) return 77;
-      setenv("ZOR_REGISTRY_DIR", folder.c_str(), 1);
+      setenv("ZOR_REGISTRY_DIR", (where.empty() ? folder : where).c_str(), 1);
       Key key;
       if (Create(key, "Software\\Zor") != kErrorSuccess) return 1;
       if (const uint32_t code = SetDword(key.get(), "v", value)) return 100 + static_cast<int>(code);
@@ -891,6 +892,12 @@ TEST(RegistryStoreProcesses, ASetUserIdRootProgramLeavesTheSettingsToItsUser) {
   }
   EXPECT_EQ(as(65534, 2), 0);  // the user's own program
   EXPECT_EQ(as(0, 3), 0);      // and the program again
+
+  const std::string rootOnly = tmp.Path("root-only");
+  ASSERT_EQ(mkdir(rootOnly.c_str(), 0755), 0);
+  EXPECT_EQ(as(0, 4, rootOnly), 1);
+  EXPECT_EQ(as(0, 4, rootOnly + "/made"), 1);
+  EXPECT_TRUE(std::filesystem::is_empty(rootOnly));
   EXPECT_EQ(InChild([&] {
               if (setresuid(65534, 65534, 65534) != 0) return 1;
               RegistryChangeCounter::Remove(folder);

@@ -102,6 +102,15 @@ std::set<std::string> OpenFds(const std::string& folder) {
   return names;
 }
 
+// A thread of this process waiting in the kernel (a futex, a poll).
+bool IsAsleep(pid_t tid) {
+  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const std::size_t close = line.rfind(')');
+  return close + 2 < line.size() && line[close + 2] == 'S';
+}
+
 bool IsReaped(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD; }
 
 // Gone, or a zombie waiting for whoever adopted it.
@@ -562,20 +571,26 @@ TEST(ChildRedirecterThreaded, DestroyedWhileOtherThreadsWaitInsideItsCalls) {
     r->SetCommandLine("sh -c \"exec sleep 30\"");
     ASSERT_TRUE(r->Start(nullptr));
     CZORRedirecter* shared = r.get();
-    std::atomic<int> inside{0};
+    std::vector<std::atomic<pid_t>> tids(4);
     std::vector<int64_t> written(3, -2);
     std::atomic<bool> ended{false};
     std::vector<std::thread> callers;
     for (int i = 0; i < 3; ++i)
       callers.emplace_back([&, i] {
-        ++inside;
+        tids[i] = ::gettid();
         written[i] = shared->WriteInput(big.data(), big.size(), -1);
       });
     callers.emplace_back([&] {
-      ++inside;
+      tids[3] = ::gettid();
       ended = shared->WaitForEnd(-1);
     });
-    while (inside < 4) std::this_thread::yield();
+    // Each caller asleep inside its call: destroying the object under a
+    // thread still on its way in would be the caller's error.
+    for (std::atomic<pid_t>& tid : tids) {
+      const auto deadline = std::chrono::steady_clock::now() + 10s;
+      while ((tid == 0 || !IsAsleep(tid)) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(round * 5));
     const auto started = std::chrono::steady_clock::now();
     r.reset();
@@ -723,3 +738,45 @@ TEST(ChildRedirecter, RunningOutOfDescriptorsFailsTheStartCleanly) {
 }
 
 }  // namespace
+
+// A program that ignores SIGCHLD has its children reaped by the kernel the
+// moment they end, maybe before the redirecter has looked at its child: a
+// child that ends at once is still started (its exit code unknown).
+TEST(ChildRedirecterThreaded, AChildReapedByTheKernelStillCountsAsStarted) {
+  const int result = Bounded(60, [] {
+    ::signal(SIGCHLD, SIG_IGN);
+    for (int round = 0; round < 200; ++round) {
+      RecordingWindow window;
+      CZORRedirecter r;
+      r.SetApplication("/bin/true");
+      if (!r.Start(&window)) return 1;
+      if (!r.WaitForEnd(10000) || !window.WaitForEnded()) return 2;
+      if (window.Get().ended != 1 || window.Get().exitCode != 0xFFFFFFFFu) return 3;
+    }
+    return 0;
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
+}
+
+// A writer without a time limit waits for the child to take its bytes; when
+// the child ends first (its input still held open by a process it started),
+// none went in: -1, never 0.
+TEST(ChildRedirecterThreaded, AWriterWithoutLimitGetsMinusOneWhenTheChildEndsFirst) {
+  const int result = Bounded(30, [] {
+    CZORRedirecter r;
+    r.SetCommandLine(
+        "sh -c \"exec 3<&0; setsid sleep 3 <&3 >/dev/null 2>&1 & exec sleep 30\"");
+    if (!r.Start(nullptr)) return 1;
+    const std::string block(64 * 1024, 'b');
+    int64_t n = 0;
+    while ((n = r.WriteInput(block.data(), block.size(), 0)) > 0) {
+    }
+    if (n != 0) return 2;  // the pipe is full
+    auto waiting = std::async(std::launch::async, [&] { return r.WriteInput("x", 1, -1); });
+    if (waiting.wait_for(100ms) != std::future_status::timeout) return 3;
+    r.Terminate();
+    if (waiting.wait_for(10s) != std::future_status::ready) return 4;
+    return waiting.get() == -1 ? 0 : 5;
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
+}

@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <new>
+
+#include "system/process/child_redirecter.h"
+#include "tests/support/failing_allocation.h"
+
+namespace {
+
+std::size_t OpenFdCount() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+    ++count;
+  return count;
+}
+
+// Memory running out at any allocation of a Start fails it cleanly: no child
+// is left running or unreaped, no descriptor open, and the next Start works.
+TEST(ChildRedirecter, RunningOutOfMemoryInAStartLeavesNothingBehind) {
+  const std::size_t before = OpenFdCount();
+  for (long k = 0;; ++k) {
+    CZORRedirecter r;
+    r.SetCommandLine("cat -");
+    bool started = false;
+    bool fired = false;
+    try {
+      FailingAllocation fail(k);
+      started = r.Start(nullptr);
+      fired = fail.Fired();
+    } catch (const std::bad_alloc&) {
+      ADD_FAILURE() << "allocation " << k << " escaped the Start";
+      fired = true;
+    }
+    if (started) r.CloseInput();
+    EXPECT_TRUE(r.WaitForEnd(10000)) << "allocation " << k;
+    EXPECT_TRUE(r.Start(nullptr)) << "allocation " << k;
+    r.CloseInput();
+    EXPECT_TRUE(r.WaitForEnd(10000)) << "allocation " << k;
+    if (!fired || k > 100) break;
+  }
+  EXPECT_EQ(OpenFdCount(), before);
+}
+
+}  // namespace

@@ -306,26 +306,30 @@ TEST(FileShareModes, OpensAtOnceInTwoProcessesNeverBothHoldWhatConflicts) {
   new (holders) std::atomic<int>(0);
   for (const unsigned second : {File::modeReadWrite | File::shareDenyWrite,
                                 File::modeRead | File::shareDenyWrite}) {
-    const auto run = [&](unsigned flags) {
-      return InChild([&] {
-        int both = 0;
-        for (int i = 0; i < 3000; ++i) {
-          sched_yield();
-          File f;
-          if (!f.Open(path, flags)) continue;
-          if (holders->fetch_add(1) != 0) ++both;
-          sched_yield();
-          holders->fetch_sub(1);
-        }
-        return both == 0 ? 0 : 1;
-      });
+    // Both children are forked from this one thread: a child forked while
+    // another thread allocates may inherit its lock taken, and wait forever.
+    const auto start = [&](unsigned flags) {
+      const pid_t pid = ::fork();
+      if (pid != 0) return pid;
+      int both = 0;
+      for (int i = 0; i < 3000; ++i) {
+        sched_yield();
+        File f;
+        if (!f.Open(path, flags)) continue;
+        if (holders->fetch_add(1) != 0) ++both;
+        sched_yield();
+        holders->fetch_sub(1);
+      }
+      ::_exit(both == 0 ? 0 : 1);
     };
-    int a = -1;
-    std::thread other([&] { a = run(File::modeReadWrite | File::shareDenyWrite); });
-    const int b = run(second);
-    other.join();
-    EXPECT_EQ(a, 0);
-    EXPECT_EQ(b, 0);
+    const auto status = [](pid_t pid) {
+      int s = 0;
+      return pid > 0 && ::waitpid(pid, &s, 0) == pid && WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+    };
+    const pid_t a = start(File::modeReadWrite | File::shareDenyWrite);
+    const pid_t b = start(second);
+    EXPECT_EQ(status(a), 0);
+    EXPECT_EQ(status(b), 0);
   }
   ::munmap(holders, sizeof(std::atomic<int>));
 }

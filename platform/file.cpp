@@ -84,9 +84,12 @@ int HeldByOther(int fd, off_t at) {
 }
 
 bool IsConflict(int err) { return err == EAGAIN || err == EACCES; }
-// File systems without locks (some network and pseudo file systems) keep no
-// share modes: their files open as before.
-bool LocksUnsupported(int err) { return err == EINVAL || err == EOPNOTSUPP || err == ENOSYS; }
+// File systems without locks (some network and pseudo file systems; NFS
+// without its lock service says ENOLCK) keep no share modes: their files
+// open as before.
+bool LocksUnsupported(int err) {
+  return err == EINVAL || err == EOPNOTSUPP || err == ENOSYS || err == ENOLCK;
+}
 
 // Takes the share mode of a new open on `fd`, or gives the errno that
 // refuses it: EBUSY for a sharing violation. Every mark is taken before any
@@ -204,11 +207,18 @@ bool File::Open(const std::string& fileName, unsigned flags, FileException* erro
   const std::string native = ToNativePath(fileName);
   // Nothing is truncated before the share mode is granted.
   const int create = (flags & modeCreate) ? O_CREAT : 0;
+  // Only regular files keep share modes (Windows leaves devices and pipes
+  // to their drivers, which share freely); the others open with the access
+  // asked for, so a FIFO opened to write still waits for its reader.
+  struct stat st;
+  const bool special = ::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
   // A write-only open reads too where the file lets it: its share mode is
   // a shared lock, which needs read access. Read still refuses it.
-  int fd = ::open(native.c_str(), O_CLOEXEC | create | (share.write ? O_RDWR : O_RDONLY), 0666);
-  bool readable = true;
-  if (fd < 0 && errno == EACCES && share.write && !share.read) {
+  const bool alsoRead = share.write && !share.read && !special;
+  const int access = share.read && share.write ? O_RDWR : share.write ? O_WRONLY : O_RDONLY;
+  int fd = ::open(native.c_str(), O_CLOEXEC | create | (alsoRead ? O_RDWR : access), 0666);
+  bool readable = share.read || alsoRead;
+  if (fd < 0 && errno == EACCES && alsoRead) {
     fd = ::open(native.c_str(), O_CLOEXEC | create | O_WRONLY, 0666);
     readable = false;
   }
@@ -216,13 +226,14 @@ bool File::Open(const std::string& fileName, unsigned flags, FileException* erro
     const int err = errno;
     return fail(FileException::CauseFromErrno(err), err);
   }
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  const bool known = ::fstat(fd, &st) == 0;
+  if (known && S_ISDIR(st.st_mode)) {
     ::close(fd);
     return fail(FileException::accessDenied, EISDIR);
   }
-  int err = TakeShareMode(fd, readable, share.write, share);
-  if (err == 0 && create && !(flags & modeNoTruncate)) {
+  const bool regular = !known || S_ISREG(st.st_mode);
+  int err = regular ? TakeShareMode(fd, readable, share.write, share) : 0;
+  if (err == 0 && regular && create && !(flags & modeNoTruncate)) {
     const int cut = share.write ? ::ftruncate(fd, 0) : ::truncate(native.c_str(), 0);
     if (cut != 0) err = errno;
   }

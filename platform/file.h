@@ -12,10 +12,11 @@
 //
 // Positions and lengths are 64-bit. Read returns the count read (short at the
 // end of the file); Write, Seek, SetLength and Flush throw FileException.
-// Share modes are kept between opens made through this class, in this
-// process and in other programs built on this library, as Windows keeps
-// them: an open whose access another open's share mode denies, or whose
-// share mode denies an access another open holds, fails with
+// Share modes of regular files (devices and pipes keep none) are kept
+// between opens made through this class, in this process and in other
+// programs built on this library, as Windows keeps them: an open whose
+// access another open's share mode denies, or whose share mode denies an
+// access another open holds, fails with
 // sharingViolation and error 32 (kErrorSharingViolation), before anything is
 // truncated. Read access conflicts with a share mode that denies reading,
 // write access with one that denies writing; compatibility mode is

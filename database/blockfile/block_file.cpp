@@ -32,29 +32,31 @@ constexpr uint64_t kCollectLargestRead = 1u << 24;
 // "The history of the file %s could not be updated."
 constexpr uint32_t kHistoryNotUpdated = 42820;
 
-// Gives a file back the permission bits it had when the guard ends.
-class ModeRestore {
+// Takes back the owner write bit the stamp gave a read-only file when the
+// guard ends, and nothing else: the other bits stay as they are, and a file
+// put in the name's place meanwhile gains nothing from the one stamped.
+class WriteBitRestore {
  public:
-  explicit ModeRestore(const std::string& path) : path_(zor::platform::ToNativePath(path)) {}
-  ~ModeRestore() {
+  explicit WriteBitRestore(const std::string& path) : path_(zor::platform::ToNativePath(path)) {}
+  ~WriteBitRestore() {
     if (armed_) Restore();
   }
-  ModeRestore(const ModeRestore&) = delete;
-  ModeRestore& operator=(const ModeRestore&) = delete;
-  void Arm(mode_t mode) noexcept {
-    mode_ = mode;
-    armed_ = true;
-  }
-  // True (and disarmed) once the bits are back.
+  WriteBitRestore(const WriteBitRestore&) = delete;
+  WriteBitRestore& operator=(const WriteBitRestore&) = delete;
+  void Arm() noexcept { armed_ = true; }
+  // True (and disarmed) once the bit is taken back.
   bool Restore() noexcept {
-    if (::chmod(path_.c_str(), mode_) != 0) return false;
+    struct stat st;
+    if (::stat(path_.c_str(), &st) != 0 ||
+        ::chmod(path_.c_str(), st.st_mode & 07777 & ~static_cast<mode_t>(S_IWUSR)) != 0) {
+      return false;
+    }
     armed_ = false;
     return true;
   }
 
  private:
   std::string path_;
-  mode_t mode_ = 0;
   bool armed_ = false;
 };
 
@@ -409,13 +411,10 @@ bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, ui
   if (IsOpen()) return false;
   bool readOnly = false;
   if (!File::GetReadOnly(fileName, readOnly)) return false;
-  // The stamp gives back exactly the permission bits it found.
-  ModeRestore restore(fileName);
+  WriteBitRestore restore(fileName);
   if (readOnly) {
-    struct stat st;
-    if (::stat(zor::platform::ToNativePath(fileName).c_str(), &st) != 0) return false;
-    restore.Arm(st.st_mode & 07777);
     if (!File::SetReadOnly(fileName, false)) return false;
+    restore.Arm();
   }
   FileException error;
   if (!Open(fileName, modeReadWrite | shareDenyWrite, &error)) {

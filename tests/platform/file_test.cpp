@@ -2,10 +2,18 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
 
 #include <atomic>
 #include <chrono>
@@ -298,28 +306,98 @@ TEST(FileShareModes, OpensAtOnceInTwoProcessesNeverBothHoldWhatConflicts) {
   new (holders) std::atomic<int>(0);
   for (const unsigned second : {File::modeReadWrite | File::shareDenyWrite,
                                 File::modeRead | File::shareDenyWrite}) {
-    const auto run = [&](unsigned flags) {
-      return InChild([&] {
-        int both = 0;
-        for (int i = 0; i < 3000; ++i) {
-          sched_yield();
-          File f;
-          if (!f.Open(path, flags)) continue;
-          if (holders->fetch_add(1) != 0) ++both;
-          sched_yield();
-          holders->fetch_sub(1);
-        }
-        return both == 0 ? 0 : 1;
-      });
+    // Both children are forked from this one thread: a child forked while
+    // another thread allocates may inherit its lock taken, and wait forever.
+    const auto start = [&](unsigned flags) {
+      const pid_t pid = ::fork();
+      if (pid != 0) return pid;
+      int both = 0;
+      for (int i = 0; i < 3000; ++i) {
+        sched_yield();
+        File f;
+        if (!f.Open(path, flags)) continue;
+        if (holders->fetch_add(1) != 0) ++both;
+        sched_yield();
+        holders->fetch_sub(1);
+      }
+      ::_exit(both == 0 ? 0 : 1);
     };
-    int a = -1;
-    std::thread other([&] { a = run(File::modeReadWrite | File::shareDenyWrite); });
-    const int b = run(second);
-    other.join();
-    EXPECT_EQ(a, 0);
-    EXPECT_EQ(b, 0);
+    const auto status = [](pid_t pid) {
+      int s = 0;
+      return pid > 0 && ::waitpid(pid, &s, 0) == pid && WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+    };
+    const pid_t a = start(File::modeReadWrite | File::shareDenyWrite);
+    const pid_t b = start(second);
+    EXPECT_EQ(status(a), 0);
+    EXPECT_EQ(status(b), 0);
   }
   ::munmap(holders, sizeof(std::atomic<int>));
+}
+
+// Devices and pipes keep no share modes (Windows leaves them to their
+// drivers, which share freely) and open with the access asked for.
+TEST(FileShareModes, DevicesAndPipesOpenAsAskedWithoutShareModes) {
+  File a, b;
+  FileException error;
+  EXPECT_TRUE(a.Open("/dev/null", File::modeCreate | File::modeWrite | File::shareExclusive,
+                     &error))
+      << error.m_lOsError;
+  EXPECT_TRUE(b.Open("/dev/null", File::modeCreate | File::modeReadWrite | File::shareExclusive,
+                     &error))
+      << error.m_lOsError;
+
+  // A FIFO opened to write waits for its reader, and what it writes
+  // reaches that reader.
+  TempFolder tmp;
+  const std::string fifo = tmp.Path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::atomic<bool> opened{false};
+  std::thread writer([&] {
+    File w;
+    if (!w.Open(fifo, File::modeWrite | File::shareExclusive)) return;
+    opened = true;
+    w.Write("y", 1);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(opened);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // frees it
+  writer.join();
+  ASSERT_GE(reader, 0);
+  pollfd p{reader, POLLIN, 0};
+  char c = 0;
+  EXPECT_TRUE(::poll(&p, 1, 2000) == 1 && ::read(reader, &c, 1) == 1 && c == 'y');
+  ::close(reader);
+}
+
+// Where the file system keeps no locks (NFS without its lock service says
+// "no locks available", older kernels know no open file description
+// locks), files open as they did before share modes were kept.
+TEST(FileShareModes, FilesOpenWithoutShareModesWhereLocksAreRefused) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("n.bin", "data");
+  for (const int refusal : {ENOLCK, EINVAL}) {
+    const int status = InChild([&] {
+      sock_filter rules[] = {
+          BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_fcntl, 0, 3),
+          BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
+          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, F_OFD_SETLK, 0, 1),
+          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<uint32_t>(refusal)),
+          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+      const sock_fprog program{static_cast<unsigned short>(std::size(rules)), rules};
+      if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+          ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+        return 10;
+      }
+      File a, b;
+      FileException error;
+      if (!a.Open(path, File::modeReadWrite | File::shareExclusive, &error)) return 11;
+      if (!b.Open(path, File::modeRead | File::shareDenyNone, &error)) return 12;
+      char buf[4] = {};
+      return b.Read(buf, 4) == 4 ? 0 : 13;
+    });
+    EXPECT_EQ(status, 0) << refusal;
+  }
 }
 
 TEST(File, ReadOnlyAttributeIsTheOwnerWriteBit) {

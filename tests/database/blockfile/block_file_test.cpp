@@ -876,6 +876,25 @@ TEST_F(AddHistoryEntryTest, ReadOnlyFileIsStampedAndStaysReadOnlyOnEveryPath) {
   ASSERT_EQ(::stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0464u);
 
+  // A file put in the name's place during the stamp gains no permission
+  // from the one stamped: only the owner write bit the stamp gave is taken
+  // back.
+  struct SwappedWhileOpen : CBlockFile {
+    std::string in, name;
+    bool Open(const std::string& path, unsigned flags, FileException* error) override {
+      const bool opened = CBlockFile::Open(path, flags, error);
+      ::rename(in.c_str(), name.c_str());
+      return opened;
+    }
+  } swapped;
+  swapped.in = tmp_.Write("private.txt", "private");
+  swapped.name = path_;
+  ASSERT_EQ(::chmod(swapped.in.c_str(), 0600), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0577), 0);
+  EXPECT_TRUE(swapped.AddHistoryEntry(path_, 3, 0));
+  ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0400u);
+
   // A failing stamp restores the attribute too.
   const std::string shortFile = tmp_.Write("short.zdb", DbBytes().Count(2).Block(33, 3, 1).str());
   ASSERT_TRUE(File::SetReadOnly(shortFile, true));

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -84,11 +85,15 @@ int HeldByOther(int fd, off_t at) {
 }
 
 bool IsConflict(int err) { return err == EAGAIN || err == EACCES; }
-// File systems without locks (some network and pseudo file systems; NFS
-// without its lock service says ENOLCK) keep no share modes: their files
-// open as before.
-bool LocksUnsupported(int err) {
-  return err == EINVAL || err == EOPNOTSUPP || err == ENOSYS || err == ENOLCK;
+// File systems without locks (some network and pseudo file systems) keep
+// no share modes: their files open as before. NFS without its lock service
+// says ENOLCK; elsewhere ENOLCK is a kernel out of lock memory, which fails
+// the open rather than let it in without its share mode.
+constexpr decltype(statfs::f_type) kNfsMagic = 0x6969;
+bool LocksUnsupported(int fd, int err) {
+  if (err == EINVAL || err == EOPNOTSUPP || err == ENOSYS) return true;
+  struct statfs fs;
+  return err == ENOLCK && ::fstatfs(fd, &fs) == 0 && fs.f_type == kNfsMagic;
 }
 
 // Takes the share mode of a new open on `fd`, or gives the errno that
@@ -106,7 +111,7 @@ int TakeShareMode(int fd, bool readable, bool writable, const ShareRequest& r) {
     const struct timespec pause {0, kGuardPauseNs};
     ::nanosleep(&pause, nullptr);
   }
-  if (err != 0) return LocksUnsupported(err) ? 0 : err;
+  if (err != 0) return LocksUnsupported(fd, err) ? 0 : err;
   // A shared mark needs read access; an open that cannot read marks alone,
   // so two such opens refuse each other even where they share.
   const short markType = readable ? F_RDLCK : F_WRLCK;

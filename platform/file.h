@@ -22,8 +22,9 @@
 // write access with one that denies writing; compatibility mode is
 // exclusive. Other programs' opens are not seen. An open's share mode ends
 // with its last descriptor (a killed holder's at once); a child that
-// inherits one keeps it. The read-only attribute is the
-// owner's write permission bit. Paths follow the suite's separator rule
+// inherits one keeps it. A file system without locks (NFS without its lock
+// service) keeps no share modes; a kernel out of lock memory fails the open.
+// The read-only attribute is the owner's write permission bit. Paths follow the suite's separator rule
 // (platform/path_text.h): '\' separates as '/' does.
 #pragma once
 

@@ -57,16 +57,9 @@ trap 'rm -rf "$scratch"' EXIT
 find . -path ./.git -prune -o -path './build*' -prune -o -type f -print |
   sed 's|^\./||' >"$scratch/tree"
 
-# Text: one "E<TAB>file<TAB>line<TAB>resolved target" per include of a file
-# of the tree, or "X<TAB>file<TAB>line<TAB>message" where it cannot be read.
-find "${present[@]}" -type f \( -name '*.h' -o -name '*.hh' -o -name '*.hpp' -o -name '*.hxx' \
-    -o -name '*.inc' -o -name '*.inl' -o -name '*.ipp' -o -name '*.tcc' -o -name '*.c' \
-    -o -name '*.cc' -o -name '*.cpp' -o -name '*.cxx' \) -print | sort >"$scratch/sources"
-: >"$scratch/edges"
-if [[ -s $scratch/sources ]]; then
-  xargs awk -v tree="$scratch/tree" -v root="$root" '
-    BEGIN { while ((getline f < tree) > 0) exists[f] = 1 }
-    # "a/./b/../c" -> "a/c"; "" when it leaves the tree.
+# Both readers fold paths alike: "a/./b/../c" -> "a/c"; "" when it leaves
+# the tree.
+fold_awk='
     function fold(path,    n, i, parts, depth, out) {
       n = split(path, parts, "/"); depth = 0
       for (i = 1; i <= n; i++) {
@@ -77,7 +70,17 @@ if [[ -s $scratch/sources ]]; then
       out = ""
       for (i = 1; i <= depth; i++) out = out (i > 1 ? "/" : "") kept[i]
       return out
-    }
+    }'
+
+# Text: one "E<TAB>file<TAB>line<TAB>resolved target" per include of a file
+# of the tree, or "X<TAB>file<TAB>line<TAB>message" where it cannot be read.
+find "${present[@]}" -type f \( -name '*.h' -o -name '*.hh' -o -name '*.hpp' -o -name '*.hxx' \
+    -o -name '*.inc' -o -name '*.inl' -o -name '*.ipp' -o -name '*.tcc' -o -name '*.c' \
+    -o -name '*.cc' -o -name '*.cpp' -o -name '*.cxx' \) -print | sort >"$scratch/sources"
+: >"$scratch/edges"
+if [[ -s $scratch/sources ]]; then
+  xargs awk -v tree="$scratch/tree" -v root="$root" "$fold_awk"'
+    BEGIN { while ((getline f < tree) > 0) exists[f] = 1 }
     # The line without its comments; a block comment may run on.
     function uncomment(s,    out, pos, c) {
       out = ""
@@ -149,22 +152,11 @@ for dir in "${builds[@]}"; do
   fi
   before=$(wc -l <"$scratch/edges")
   ninja -C "$dir" -t deps | awk -v tree="$scratch/tree" -v root="$root" -v here="$PWD" \
-      -v build="$dir" -v sources="$(printf '%s\n' "${sources[@]}")" '
+      -v build="$dir" -v sources="$(printf '%s\n' "${sources[@]}")" "$fold_awk"'
     BEGIN {
       while ((getline f < tree) > 0) exists[f] = 1
       n = split(sources, tops, "\n")
       for (i = 1; i <= n; i++) top_of[tops[i]] = 1
-    }
-    function fold(path,    n, i, parts, depth, out) {
-      n = split(path, parts, "/"); depth = 0
-      for (i = 1; i <= n; i++) {
-        if (parts[i] == "" || parts[i] == ".") continue
-        if (parts[i] == "..") { if (depth == 0) return ""; depth--; continue }
-        kept[++depth] = parts[i]
-      }
-      out = ""
-      for (i = 1; i <= depth; i++) out = out (i > 1 ? "/" : "") kept[i]
-      return out
     }
     # The path inside the tree of a dependency, "" for one outside its sources.
     function inside(path,    top) {
@@ -176,10 +168,20 @@ for dir in "${builds[@]}"; do
       top = path; sub(/\/.*/, "", top)
       return (top in top_of) && (path in exists) ? path : ""
     }
-    /^[^ \t]/ { source = ""; first = 1; next }
-    { path = $0; sub(/^[ \t]+/, "", path) }
-    first { first = 0; source = inside(path); next }
-    source != "" { dep = inside(path); if (dep != "" && dep != source) printf "D\t%s\t0\t%s\t%s\n", source, dep, build }
+    # An object'"'"'s source is the first of its files in the tree that is a
+    # source file: a compiler may list files of its own before it (a
+    # sanitizer'"'"'s ignore list).
+    function flush(    i, source) {
+      source = ""
+      for (i = 1; i <= count && source == ""; i++) if (deps[i] ~ /\.(c|cc|cpp|cxx)$/) source = deps[i]
+      if (source != "")
+        for (i = 1; i <= count; i++)
+          if (deps[i] != source) printf "D\t%s\t0\t%s\t%s\n", source, deps[i], build
+      count = 0
+    }
+    /^[^ \t]/ { flush(); next }
+    { path = $0; sub(/^[ \t]+/, "", path); dep = inside(path); if (dep != "") deps[++count] = dep }
+    END { flush() }
   ' >>"$scratch/edges"
   if (($(wc -l <"$scratch/edges") == before)); then
     echo "check_layers: $dir holds no compiled dependencies of this tree (build it first)" >&2

@@ -58,12 +58,17 @@ ShareRequest ShareRequestOf(unsigned flags) {
   return r;
 }
 
-int LockByte(int fd, short type, off_t at) {
+struct flock ByteLock(short type, off_t at) {
   struct flock lock {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
   lock.l_start = at;
   lock.l_len = 1;
+  return lock;
+}
+
+int LockByte(int fd, short type, off_t at) {
+  struct flock lock = ByteLock(type, at);
   while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
     if (errno != EINTR) return errno;
   }
@@ -73,11 +78,7 @@ int LockByte(int fd, short type, off_t at) {
 // 1 when another open file holds a lock on the byte, 0 when none does, -1
 // with errno when the kernel cannot say.
 int HeldByOther(int fd, off_t at) {
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = at;
-  lock.l_len = 1;
+  struct flock lock = ByteLock(F_WRLCK, at);
   while (::fcntl(fd, F_OFD_GETLK, &lock) != 0) {
     if (errno != EINTR) return -1;
   }
@@ -212,14 +213,14 @@ bool File::Open(const std::string& fileName, unsigned flags, FileException* erro
   const std::string native = ToNativePath(fileName);
   // Nothing is truncated before the share mode is granted.
   const int create = (flags & modeCreate) ? O_CREAT : 0;
-  // Only regular files keep share modes (Windows leaves devices and pipes
-  // to their drivers, which share freely); the others open with the access
+  // A write-only open reads too where the file lets it: its share mode is
+  // a shared lock, which needs read access. Read still refuses it. Only
+  // regular files keep share modes (Windows leaves devices and pipes to
+  // their drivers, which share freely); the others open with the access
   // asked for, so a FIFO opened to write still waits for its reader.
   struct stat st;
-  const bool special = ::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-  // A write-only open reads too where the file lets it: its share mode is
-  // a shared lock, which needs read access. Read still refuses it.
-  const bool alsoRead = share.write && !share.read && !special;
+  const bool alsoRead = share.write && !share.read &&
+                        !(::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode));
   const int access = share.read && share.write ? O_RDWR : share.write ? O_WRONLY : O_RDONLY;
   int fd = ::open(native.c_str(), O_CLOEXEC | create | (alsoRead ? O_RDWR : access), 0666);
   bool readable = share.read || alsoRead;

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <map>
 
 #include <sys/stat.h>
 
@@ -44,15 +43,13 @@ class WriteBitRestore {
   WriteBitRestore(const WriteBitRestore&) = delete;
   WriteBitRestore& operator=(const WriteBitRestore&) = delete;
   void Arm() noexcept { armed_ = true; }
-  // True (and disarmed) once the bit is taken back.
-  bool Restore() noexcept {
+  // Disarms once the bit is taken back; armed, the guard's end tries again.
+  void Restore() noexcept {
     struct stat st;
-    if (::stat(path_.c_str(), &st) != 0 ||
-        ::chmod(path_.c_str(), st.st_mode & 07777 & ~static_cast<mode_t>(S_IWUSR)) != 0) {
-      return false;
+    if (::stat(path_.c_str(), &st) == 0 &&
+        ::chmod(path_.c_str(), st.st_mode & 07777 & ~static_cast<mode_t>(S_IWUSR)) == 0) {
+      armed_ = false;
     }
-    armed_ = false;
-    return true;
   }
 
  private:
@@ -353,16 +350,6 @@ void CBlockFile::DiscardBlocks(uint32_t type) {
   DiscardWhere([type](uint32_t t) { return t == type; });
 }
 
-std::map<uint32_t, uint64_t> CBlockFile::FoundBlocks(int32_t count) {
-  std::map<uint32_t, uint64_t> found;
-  if (count > kMaxFindBlockCount) return found;
-  BlockWalker walk(*this);
-  BlockHeader header;
-  uint64_t at = 0;
-  for (int32_t i = 0; i < count && walk.Next(header, at); ++i) found.emplace(header.type, at);
-  return found;
-}
-
 void CBlockFile::RecountBlocks() {
   const uint64_t keep = GetPosition();
   BlockWalker walk(*this);
@@ -370,9 +357,8 @@ void CBlockFile::RecountBlocks() {
     Seek(static_cast<int64_t>(keep), begin);
     return;
   }
-  const int32_t stored = walk.Count();
   int64_t counted = 0;
-  if (stored >= 1) {
+  if (walk.Count() >= 1) {
     BlockHeader header;
     uint64_t at = 0;
     while (counted <= kMaxFindBlockCount && walk.NextToEnd(header, at)) {
@@ -380,25 +366,14 @@ void CBlockFile::RecountBlocks() {
       if (header.type == kBlockUnused && header.size == 0) counted += walk.SkipEmptyHeaders();
     }
   }
-  // A repair never hides a block readers found: the new count stays within
-  // what they walk and reaches every block FindBlock found before.
-  const char* refusal = nullptr;
+  // The count walk follows the headers FindBlock's walk does: a new count
+  // either covers every block that walk reached or stops where it stopped,
+  // so no block readers found is hidden. Only a count above what readers
+  // walk is refused.
   if (counted > kMaxFindBlockCount) {
-    refusal = "the file holds more blocks than readers walk";
-  } else if (stored >= 1) {
-    const auto before = FoundBlocks(stored);
-    const auto after = FoundBlocks(static_cast<int32_t>(counted));
-    for (const auto& [type, at] : before) {
-      const auto it = after.find(type);
-      if (it == after.end() || it->second != at) {
-        refusal = "a block readers find would be lost";
-        break;
-      }
-    }
-  }
-  if (refusal != nullptr) {
-    Log(LogLevel::Warning, "The blocks of %s were not recounted: %s", GetFilePath().c_str(),
-        refusal);
+    Log(LogLevel::Warning,
+        "The blocks of %s were not recounted: the file holds more blocks than readers walk",
+        GetFilePath().c_str());
   } else {
     SetBlockCount(static_cast<int32_t>(counted));
   }

@@ -56,7 +56,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -164,10 +163,11 @@ class CBlockFile : public zor::platform::File {
   void DiscardBlocks(uint32_t type);
   // Sets the count to the number of blocks the file really holds (0 when the
   // stored count is below 1). A file shorter than 4 bytes is left alone, and
-  // so is one where the new count would lie above kMaxFindBlockCount or
-  // leave out a block FindBlock found with the old one (logged as a
-  // warning): zeros to the end of the file are no blocks, but a run of
-  // them with a header behind would count as millions.
+  // so is one where the new count would lie above kMaxFindBlockCount (logged
+  // as a warning): zeros to the end of the file are no blocks, but a run of
+  // them with a header behind would count as millions. The new count never
+  // leaves out a block FindBlock found with the old one: the count walk
+  // follows the same headers.
   void RecountBlocks();
 
   // ---- Whole-file operations -------------------------------------------
@@ -282,9 +282,6 @@ class CBlockFile : public zor::platform::File {
   // Discards the blocks, to the end of the file, that `discard` picks.
   template <typename Pred>
   void DiscardWhere(Pred discard);
-  // The first of each type among the first `count` blocks, as FindBlock
-  // finds them (none above kMaxFindBlockCount): type -> header offset.
-  std::map<uint32_t, uint64_t> FoundBlocks(int32_t count);
   // True when the header just read at `headerEnd` - 8 announces a block
   // that lies inside the file.
   bool BlockFits(uint64_t headerEnd, const BlockHeader& header);

@@ -126,10 +126,8 @@ bool CBlockFile::SeekEndOfBlocks() {
 }
 
 bool CBlockFile::StartAppend() {
-  if (GetLength() < 4) {
-    SetLength(0);
-    SetBlockCount(0);
-  }
+  // The count's 4 bytes cover whatever a shorter file holds.
+  if (GetLength() < 4) SetBlockCount(0);
   if (!SeekEndOfBlocks()) return false;
   const uint64_t end = GetPosition();
   if (end < GetLength()) SetLength(end);

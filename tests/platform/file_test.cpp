@@ -197,6 +197,11 @@ TEST(FileShareModes, OnlyOpenHandlesCountAndInheritedOnesKeepTheirMode) {
   EXPECT_TRUE(refused.Open(path, File::modeWrite | File::shareExclusive));
 }
 
+void Kill(pid_t pid) {
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+}
+
 // Runs `hold` in a child that then waits to be killed; the child's pid
 // once `hold` has returned true, -1 otherwise (the child is gone then).
 template <typename Hold>
@@ -216,16 +221,8 @@ pid_t HoldInChild(Hold hold) {
   const bool told = pid > 0 && ::poll(&p, 1, 10'000) == 1 && ::read(ready[0], &ok, 1) == 1;
   ::close(ready[0]);
   if (told && ok == 'y') return pid;
-  if (pid > 0) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-  }
+  if (pid > 0) Kill(pid);
   return -1;
-}
-
-void Kill(pid_t pid) {
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
 }
 
 TEST(FileShareModes, AKilledHolderReleasesAtOnceAndAStoppedOneIsWaitedForBriefly) {

@@ -217,7 +217,8 @@ bool File::Open(const std::string& fileName, unsigned flags, FileException* erro
   // a shared lock, which needs read access. Read still refuses it. Only
   // regular files keep share modes (Windows leaves devices and pipes to
   // their drivers, which share freely); the others open with the access
-  // asked for, so a FIFO opened to write still waits for its reader.
+  // asked for, so a FIFO opened to write still waits for its reader. Only
+  // a write-only open looks at the path before opening it.
   struct stat st;
   const bool alsoRead = share.write && !share.read &&
                         !(::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode));

@@ -170,7 +170,9 @@ class CZORRedirecter {
   mutable std::mutex m_mutex;  // guards what follows
   std::condition_variable m_changed;
   State m_state = State::kIdle;
-  pid_t m_pid = 0;             // not yet reaped; its group id too
+  // The child not yet reaped, its group id too; 0 once a running child has
+  // ended, so the input takes nothing more.
+  pid_t m_pid = 0;
   bool m_terminated = false;   // Terminate killed the child
   bool m_closeInput = false;   // CloseInput asked; done once the queue is written
   bool m_delivering = false;   // the I/O thread is inside SendMessage

@@ -260,24 +260,28 @@ void CZORRedirecter::ClosePipes() {
   CloseFd(m_wake);
 }
 
+bool CZORRedirecter::MakePipes() {
+  int output[2];
+  int input[2];
+  if (!MakePipe(output)) return false;
+  m_outputRead = output[0];
+  m_outputWrite = output[1];
+  if (!MakePipe(input)) {
+    ClosePipes();
+    return false;
+  }
+  m_inputRead = input[0];
+  m_inputWrite = input[1];
+  return true;
+}
+
 bool CZORRedirecter::CreatePipes() {
   Call call(*this);
   if (!Claim()) return false;
-  int output[2];
-  int input[2];
-  const bool made = MakePipe(output);
-  if (made && MakePipe(input)) {
-    m_outputRead = output[0];
-    m_outputWrite = output[1];
-    m_inputRead = input[0];
-    m_inputWrite = input[1];
-  } else if (made) {
-    CloseFd(output[0]);
-    CloseFd(output[1]);
-  }
+  const bool made = MakePipes();
   std::lock_guard<std::mutex> lock(m_mutex);
   m_state = State::kIdle;
-  return m_inputWrite >= 0;
+  return made;
 }
 
 // False, with nothing started, also when memory runs out: a child must never
@@ -334,14 +338,7 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
     m_state = State::kIdle;
     return false;
   };
-  int output[2];
-  int input[2];
-  if (!MakePipe(output)) return fail();
-  m_outputRead = output[0];
-  m_outputWrite = output[1];
-  if (!MakePipe(input)) return fail();
-  m_inputRead = input[0];
-  m_inputWrite = input[1];
+  if (!MakePipes()) return fail();
   m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   pid_t pid = 0;
   if (m_wake < 0 || !SetNonBlocking(m_outputRead) || !SetNonBlocking(m_inputWrite) || !Spawn(pid))

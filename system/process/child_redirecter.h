@@ -136,6 +136,7 @@ class CZORRedirecter {
 
   // kIdle -> kStarting, with the last run's thread joined and its pipes closed.
   bool Claim();
+  bool MakePipes();  // both pipes, or none left open
   bool Spawn(pid_t& pid);
   void Run();  // the I/O thread
   void Deliver(const char* bytes, std::size_t count);

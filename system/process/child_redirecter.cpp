@@ -214,7 +214,7 @@ CZORRedirecter::~CZORRedirecter() {
     // A Start under way on another thread may still make a child: end each.
     for (;;) {
       KillChildLocked();
-      FinishWritersLocked();
+      FinishWritersLocked(false);
       if (m_calls == 0) break;
       m_changed.wait(lock);
     }
@@ -260,24 +260,28 @@ void CZORRedirecter::ClosePipes() {
   CloseFd(m_wake);
 }
 
+bool CZORRedirecter::MakePipes() {
+  int output[2];
+  int input[2];
+  if (!MakePipe(output)) return false;
+  m_outputRead = output[0];
+  m_outputWrite = output[1];
+  if (!MakePipe(input)) {
+    ClosePipes();
+    return false;
+  }
+  m_inputRead = input[0];
+  m_inputWrite = input[1];
+  return true;
+}
+
 bool CZORRedirecter::CreatePipes() {
   Call call(*this);
   if (!Claim()) return false;
-  int output[2];
-  int input[2];
-  const bool made = MakePipe(output);
-  if (made && MakePipe(input)) {
-    m_outputRead = output[0];
-    m_outputWrite = output[1];
-    m_inputRead = input[0];
-    m_inputWrite = input[1];
-  } else if (made) {
-    CloseFd(output[0]);
-    CloseFd(output[1]);
-  }
+  const bool made = MakePipes();
   std::lock_guard<std::mutex> lock(m_mutex);
   m_state = State::kIdle;
-  return m_inputWrite >= 0;
+  return made;
 }
 
 // False, with nothing started, also when memory runs out: a child must never
@@ -334,14 +338,7 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
     m_state = State::kIdle;
     return false;
   };
-  int output[2];
-  int input[2];
-  if (!MakePipe(output)) return fail();
-  m_outputRead = output[0];
-  m_outputWrite = output[1];
-  if (!MakePipe(input)) return fail();
-  m_inputRead = input[0];
-  m_inputWrite = input[1];
+  if (!MakePipes()) return fail();
   m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   pid_t pid = 0;
   if (m_wake < 0 || !SetNonBlocking(m_outputRead) || !SetNonBlocking(m_inputWrite) || !Spawn(pid))
@@ -360,9 +357,6 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
   m_terminated = false;
   if (m_childEnded >= 0 || reaped) {
     m_window = window;
-    m_inputOpen = true;
-    m_afterEnd = false;
-    m_queued.clear();
     m_state = State::kRunning;
     try {
       m_io = std::thread(&CZORRedirecter::Run, this);
@@ -375,8 +369,6 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
   KillChildLocked();
   Reap(pid);
   m_pid = 0;
-  m_inputOpen = false;
-  m_window = nullptr;
   ClosePipes();
   m_state = State::kIdle;
   return false;
@@ -412,13 +404,14 @@ int64_t CZORRedirecter::WriteInput(const void* data, std::size_t size, int timeo
   }
   Call call(*this);
   std::unique_lock<std::mutex> lock(m_mutex);
-  if (m_state != State::kRunning || !m_inputOpen || m_closeInput || m_destroying) return -1;
+  // A child already reaped (m_pid 0) takes no more input.
+  if (m_state != State::kRunning || m_pid == 0 || m_inputWrite < 0 || m_closeInput ||
+      m_destroying)
+    return -1;
   if (size == 0) return 0;
   Write write{bytes, size};
   m_writers.push_back(&write);
-  const uint64_t one = 1;
-  while (::write(m_wake, &one, sizeof one) < 0 && errno == EINTR) {
-  }
+  WakeLocked();
   // Past the deadline the I/O thread still gets its turn at the bytes,
   // unless it is inside SendMessage: a time-out of 0 writes what fits now.
   const auto deadline =
@@ -446,8 +439,9 @@ int64_t CZORRedirecter::WriteFromWindowLocked(const char* bytes, std::size_t siz
     }
     done = static_cast<std::size_t>(n);
   }
-  // After the child's end nobody would write a queue: report what it took.
-  if (m_afterEnd) return static_cast<int64_t>(done);
+  // After the child's end (reaped: m_pid 0) nobody would write a queue:
+  // report what it took.
+  if (m_pid == 0) return static_cast<int64_t>(done);
   m_queued.append(bytes + done, size - done);
   return static_cast<int64_t>(size);
 }
@@ -459,19 +453,25 @@ void CZORRedirecter::CloseInput() {
     return;
   }
   m_closeInput = true;
-  m_inputOpen = false;
-  FinishWritersLocked();
+  FinishWritersLocked(false);
   if (t_ioOf == this) {
     if (m_queued.empty()) DropInputLocked();
     return;
   }
+  WakeLocked();
+}
+
+void CZORRedirecter::WakeLocked() {
   const uint64_t one = 1;
   while (::write(m_wake, &one, sizeof one) < 0 && errno == EINTR) {
   }
 }
 
-void CZORRedirecter::FinishWritersLocked() {
-  for (Write* w : m_writers) w->finished = true;
+void CZORRedirecter::FinishWritersLocked(bool failed) {
+  for (Write* w : m_writers) {
+    w->failed = failed;
+    w->finished = true;
+  }
   m_writers.clear();
   m_changed.notify_all();
 }
@@ -479,9 +479,7 @@ void CZORRedirecter::FinishWritersLocked() {
 void CZORRedirecter::DropInputLocked() {
   CloseFd(m_inputWrite);
   m_queued.clear();
-  m_inputOpen = false;
-  for (Write* w : m_writers) w->failed = true;
-  FinishWritersLocked();
+  FinishWritersLocked(true);
 }
 
 bool CZORRedirecter::ServeInputLocked() {
@@ -598,12 +596,9 @@ void CZORRedirecter::Run() {
     std::lock_guard<std::mutex> lock(m_mutex);
     exitCode = Reap(m_pid);
     if (m_terminated) exitCode = 0;
-    m_pid = 0;
-    m_afterEnd = true;
-    m_inputOpen = false;
+    m_pid = 0;  // the child has ended: from here on WriteInput waits for nothing
     m_queued.clear();
-    for (Write* w : m_writers) w->failed = true;  // -1 unless some bytes went in
-    FinishWritersLocked();
+    FinishWritersLocked(true);  // -1 unless some bytes went in
   }
   // Everything the child wrote is in the pipe by the time it has ended. Take
   // that much and no more: something it started may keep writing forever.
@@ -626,7 +621,6 @@ void CZORRedirecter::Run() {
   CloseFd(m_outputRead);
   CloseFd(m_childEnded);
   CloseFd(m_wake);
-  m_window = nullptr;
   m_closeInput = false;
   m_state = State::kIdle;
   m_changed.notify_all();

@@ -136,6 +136,7 @@ class CZORRedirecter {
 
   // kIdle -> kStarting, with the last run's thread joined and its pipes closed.
   bool Claim();
+  bool MakePipes();  // both pipes, or none left open
   bool Spawn(pid_t& pid);
   void Run();  // the I/O thread
   void Deliver(const char* bytes, std::size_t count);
@@ -143,8 +144,11 @@ class CZORRedirecter {
   // the window's queue first, then the waiting writers in order; closes the
   // input when asked and the queue is written. True while bytes wait for room.
   bool ServeInputLocked();
-  void DropInputLocked();      // closes the input; waiting writers get their counts
-  void FinishWritersLocked();  // every waiting writer returns with its count
+  void DropInputLocked();  // closes the input; waiting writers get their counts
+  // Every waiting writer returns with its count; -1 for none written when
+  // `failed` (the child no longer reads).
+  void FinishWritersLocked(bool failed);
+  void WakeLocked();  // the I/O thread looks at its work again
   int64_t WriteFromWindowLocked(const char* bytes, std::size_t size);
   void KillChildLocked();
   void ClosePipes();
@@ -167,11 +171,11 @@ class CZORRedirecter {
   mutable std::mutex m_mutex;  // guards what follows
   std::condition_variable m_changed;
   State m_state = State::kIdle;
-  pid_t m_pid = 0;             // not yet reaped; its group id too
+  // The child not yet reaped, its group id too; 0 once a running child has
+  // ended, so the input takes nothing more.
+  pid_t m_pid = 0;
   bool m_terminated = false;   // Terminate killed the child
-  bool m_inputOpen = false;    // other threads may still write
   bool m_closeInput = false;   // CloseInput asked; done once the queue is written
-  bool m_afterEnd = false;     // the child has ended; the ended message is due
   bool m_delivering = false;   // the I/O thread is inside SendMessage
   bool m_destroying = false;
   int m_calls = 0;             // calls that may wait, in progress

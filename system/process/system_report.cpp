@@ -288,16 +288,26 @@ class ReportBuffer : public std::streambuf {
   std::array<char, 64 * 1024> chunk_;
 };
 
+// A report this run wrote, opened by OpenRegularFile; -1 for one it did
+// not write or could not open, `found` telling whether anything is in its
+// place. Looked for only when not opened: one open and one fstat otherwise.
+int OpenReport(const std::string& path, bool written, bool& found) {
+  const int fd = written ? OpenRegularFile(path, O_RDONLY) : -1;
+  found = fd >= 0 || Exists(path);
+  return fd;
+}
+
 // Copies the display report as it is, chunk by chunk, while the joined file
 // takes it. Only a file this run wrote is read: anything else in its place
 // (a folder, an earlier run's file that could not be removed) could not be
 // read.
 void JoinDisplayReport(Output& out, const std::string& path, bool written) {
-  if (!Exists(path)) {
+  bool found = false;
+  const Descriptor in{OpenReport(path, written, found)};
+  if (!found) {
     out.Put(" **** DirectX report NOT FOUND.");
     return;
   }
-  const Descriptor in{written ? OpenRegularFile(path, O_RDONLY) : -1};
   std::array<char, 64 * 1024> chunk;
   ssize_t n = in.fd < 0 ? -1 : 0;
   while (in.fd >= 0 && out.ok) {
@@ -313,13 +323,14 @@ void JoinDisplayReport(Output& out, const std::string& path, bool written) {
 // file this run wrote, as above.
 void JoinSystemInformation(Output& out, const std::string& path, bool written) {
   if (!out.ok) return;  // nothing more reaches the joined file
-  if (!Exists(path)) {
+  bool found = false;
+  const Descriptor file{OpenReport(path, written, found)};
+  if (!found) {
     out.Put(" **** MS System Information report NOT FOUND.");
     return;
   }
   std::string text;
   try {
-    const Descriptor file{written ? OpenRegularFile(path, O_RDONLY) : -1};
     if (file.fd < 0) throw std::ios_base::failure("open");
     ReportBuffer buffer(file.fd);
     std::istream in(&buffer);

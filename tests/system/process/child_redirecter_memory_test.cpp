@@ -1,24 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <new>
 
 #include "system/process/child_redirecter.h"
 #include "tests/support/failing_allocation.h"
+#include "tests/system/process/process_test_support.h"
 
 namespace {
-
-std::size_t OpenFdCount() {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-    ++count;
-  return count;
-}
 
 // Memory running out at any allocation of a Start fails it cleanly: no child
 // is left running or unreaped, no descriptor open, and the next Start works.
 TEST(ChildRedirecter, RunningOutOfMemoryInAStartLeavesNothingBehind) {
-  const std::size_t before = OpenFdCount();
+  const std::size_t before = OpenFds("/proc/self/fd").size();
   for (long k = 0;; ++k) {
     CZORRedirecter r;
     r.SetCommandLine("cat -");
@@ -39,7 +32,7 @@ TEST(ChildRedirecter, RunningOutOfMemoryInAStartLeavesNothingBehind) {
     EXPECT_TRUE(r.WaitForEnd(10000)) << "allocation " << k;
     if (!fired || k > 100) break;
   }
-  EXPECT_EQ(OpenFdCount(), before);
+  EXPECT_EQ(OpenFds("/proc/self/fd").size(), before);
 }
 
 }  // namespace

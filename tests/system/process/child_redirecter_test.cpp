@@ -1,6 +1,5 @@
 #include "system/process/child_redirecter.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -27,6 +26,7 @@
 
 #include "tests/support/in_child.h"
 #include "tests/support/temp_folder.h"
+#include "tests/system/process/process_test_support.h"
 
 namespace {
 
@@ -90,17 +90,6 @@ class RecordingWindow : public IRedirecterWindow {
   Record m_record;
   std::function<void()> m_onOutput;
 };
-
-std::set<std::string> OpenFds(const std::string& folder) {
-  std::set<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    const std::string own = std::to_string(::dirfd(dir));
-    while (dirent* entry = ::readdir(dir))
-      if (entry->d_name[0] != '.' && entry->d_name != own) names.insert(entry->d_name);
-    ::closedir(dir);
-  }
-  return names;
-}
 
 // A thread of this process waiting in the kernel (a futex, a poll).
 bool IsAsleep(pid_t tid) {
@@ -344,7 +333,7 @@ TEST(ChildRedirecterThreaded, AChildThatIgnoresItsInputNeverBlocksTheOwner) {
     blocked->CloseInput();
     if (written.wait_for(2s) != std::future_status::ready) {
       ADD_FAILURE() << "round " << round << ": the writer still waits after CloseInput";
-      blocked->Terminate();  // the child's end may release it, unless its number was reused
+      blocked->Terminate();  // the child's end may still release it
       if (written.wait_for(2s) != std::future_status::ready) {
         writer.detach();  // it holds the redirecter; the process ends with it
         continue;
@@ -357,7 +346,7 @@ TEST(ChildRedirecterThreaded, AChildThatIgnoresItsInputNeverBlocksTheOwner) {
   }
   churn = false;
   opener.join();
-  EXPECT_EQ(OpenFds("/proc/self/fd"), fds);  // the last poller closed what it held
+  EXPECT_EQ(OpenFds("/proc/self/fd"), fds);  // nothing left open
 }
 
 TEST(ChildRedirecterThreaded, TerminateEndsTheWholeProcessGroupWithCodeZero) {

@@ -2,12 +2,14 @@
 // started, and a fake desktop opener first in PATH.
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,18 @@ inline void WriteRecorder(const std::string& path, const std::string& record) {
   std::ofstream(path) << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" << record << ".'$$\n"
                       << "mv '" << record << ".'$$ '" << record << "'\n";
   ::chmod(path.c_str(), 0755);
+}
+
+// The descriptors open in a /proc/<pid>/fd folder, without the one reading it.
+inline std::set<std::string> OpenFds(const std::string& folder) {
+  std::set<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    const std::string own = std::to_string(::dirfd(dir));
+    while (dirent* entry = ::readdir(dir))
+      if (entry->d_name[0] != '.' && entry->d_name != own) names.insert(entry->d_name);
+    ::closedir(dir);
+  }
+  return names;
 }
 
 inline std::vector<std::string> ReadLines(const std::string& path) {

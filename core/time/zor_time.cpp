@@ -118,6 +118,14 @@ std::string Printf(const char* format, ...) {
   return buf;
 }
 
+// x as "%.*f" prints it with `precision` decimals (the binary value, exact
+// ties to even), read back.
+double AsPrinted(double x, int precision) {
+  char printed[400];  // the largest double prints 309 digits before the point
+  std::snprintf(printed, sizeof printed, "%.*f", precision, x);
+  return std::strtod(printed, nullptr);
+}
+
 }  // namespace
 
 // ---- Construction and setters.
@@ -526,20 +534,14 @@ std::string CZORTime::FormatMjd(int decimals) const {
   if (SplitDays(m_seconds, days, rest) && FitsInt32(day + days)) {
     day += days;
     seconds = rest;
-    char printed[48];
-    std::snprintf(printed, sizeof printed, "%.*f", precision, rest);
-    if (std::strtod(printed, nullptr) >= kDay && FitsInt32(day + 1)) {
+    if (AsPrinted(rest, precision) >= kDay && FitsInt32(day + 1)) {
       ++day;
       seconds = 0.0;
     }
   }
   // A second that prints as zero prints without a sign: -0.0 from a record,
   // or a tiny negative left unfolded at the end of the day range.
-  if (seconds <= 0.0) {
-    char printed[48];
-    std::snprintf(printed, sizeof printed, "%.*f", precision, -seconds);
-    if (std::strtod(printed, nullptr) == 0.0) seconds = 0.0;
-  }
+  if (seconds <= 0.0 && AsPrinted(seconds, precision) == 0.0) seconds = 0.0;
   // "%05d %05.<precision>lf"; seconds as large as 1e308 need ~330 bytes.
   char buf[400];
   std::snprintf(buf, sizeof buf, "%05d %0*.*f", static_cast<int32_t>(day), 5, precision, seconds);

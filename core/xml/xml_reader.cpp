@@ -211,10 +211,10 @@ reader::attribute_out_of_range::attribute_out_of_range()
 // hands the queued nodes out one by one and re-enters the parse once they are
 // all read. The parse also comes back to read() at the end of a block when
 // the queue holds a batch, or any node while the stream has no more bytes at
-// hand, so that nodes are handed out as a slow stream delivers them. No exception crosses the
-// switch: a handler's is kept and rethrown by read(). The current node views
-// the queue's bytes, which stay put until the queue is drained and the parse
-// runs again.
+// hand, so that nodes are handed out as a slow stream delivers them. No
+// exception crosses the switch: a handler's is kept and rethrown by read().
+// The current node views the queue's bytes, which stay put until the queue is
+// drained and the parse runs again.
 struct reader::state {
   // Strings per node kind: element: local name, namespace URI, then name and
   // value of each attribute; end element: local name and namespace URI, or
@@ -536,7 +536,7 @@ reader::state::~state() {
   XML_ParserFree(parser);
 }
 
-reader::reader(std::istream& in) : in_(in), state_(std::make_unique<state>(in)) {}
+reader::reader(std::istream& in) : state_(std::make_unique<state>(in)) {}
 
 reader::~reader() = default;
 
@@ -570,7 +570,7 @@ int reader::skip_to_text() {
   return none;
 }
 
-bool reader::eof() const { return in_.eof(); }
+bool reader::eof() const { return state_->in.eof(); }
 
 int reader::node_type() const { return state_->kind; }
 

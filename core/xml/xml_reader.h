@@ -165,9 +165,8 @@ class reader {
   std::string lookup_namespace(const std::string& prefix) const;
 
  private:
-  struct state;  // the parser and the current node
+  struct state;  // the stream, the parser and the current node
 
-  std::istream& in_;
   std::unique_ptr<state> state_;
 };
 

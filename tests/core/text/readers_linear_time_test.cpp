@@ -50,11 +50,11 @@ std::size_t Fold(T v) {
     return static_cast<std::size_t>(v);
   }
 }
-std::size_t Fold(const std::string& s) { return s.size(); }
-std::size_t Fold(const std::wstring& s) { return s.size(); }
-std::size_t Fold(const std::u16string& s) { return s.size(); }
-std::size_t Fold(const std::u32string& s) { return s.size(); }
-std::size_t Fold(const std::vector<std::string>& v) { return v.size(); }
+template <typename C>  // strings of every width, lists of strings
+  requires requires(const C& c) { c.size(); }
+std::size_t Fold(const C& c) {
+  return c.size();
+}
 std::size_t Fold(const SYSTEMTIME& st) { return st.wYear + st.wMonth + st.wSecond; }
 std::size_t Fold(const CZORTime& t) { return static_cast<std::size_t>(t.GetDay()); }
 
@@ -67,6 +67,9 @@ std::u16string Widened16(const std::string& text) {
 std::u32string Widened32(const std::string& text) {
   return std::u32string(text.begin(), text.end());
 }
+
+// The time that the format patterns are applied to.
+CZORTime Noon() { return CZORTime(sTimeRecord{51544, 0, 43200.0}); }
 
 // A pattern that the text holds in part only: its first half and a '#',
 // which no family holds.
@@ -221,10 +224,10 @@ std::vector<Reader> Readers() {
       READER(TimeTextSecondsOfDay(text)),
       READER(CZORTime(text)),
       // Patterns that format a time.
-      READER(CZORTime(sTimeRecord{51544, 0, 43200.0}).Format(text)),
-      READER(FormatTimeWithPattern(CZORTime(sTimeRecord{51544, 0, 43200.0}), text.c_str())),
-      READER(FormatDateWithPattern(CZORTime(sTimeRecord{51544, 0, 43200.0}), text.c_str())),
-      READER(FormatTimeOfDayWithPattern(CZORTime(sTimeRecord{51544, 0, 43200.0}), text.c_str())),
+      READER(Noon().Format(text)),
+      READER(FormatTimeWithPattern(Noon(), text.c_str())),
+      READER(FormatDateWithPattern(Noon(), text.c_str())),
+      READER(FormatTimeOfDayWithPattern(Noon(), text.c_str())),
   };
 }
 

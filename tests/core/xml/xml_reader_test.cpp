@@ -865,10 +865,6 @@ TEST(XmlReaderEntities, ReadsWithWaitingParsesMatchAPlainWalk) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Failures of the parse that waits on a stack of its own.
 
 // Text over the queue's bound twice per reference, and an element with an

@@ -15,22 +15,9 @@
 
 #include <cstddef>
 
+#include "platform/safe_files.h"
+
 namespace zor::platform {
-
-// While it lives, the calling thread opens, makes and removes files as the
-// real user: a set-user-id program (root's or another user's) then gets no
-// file that user could not get, and the files it makes are that user's.
-class AsRealUser {
- public:
-  AsRealUser() noexcept;
-  ~AsRealUser();
-  AsRealUser(const AsRealUser&) = delete;
-  AsRealUser& operator=(const AsRealUser&) = delete;
-
- private:
-  uid_t m_previous;
-  bool m_switched;
-};
 
 // shm_open and shm_unlink as the real user (AsRealUser), so that a
 // set-user-id program opens and removes that user's 0600 blocks and the

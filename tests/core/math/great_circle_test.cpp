@@ -360,4 +360,33 @@ TEST(GreatCircle, ExtremeFiniteLongitudes) {
   }
 }
 
+// Finite extremes in every coordinate at once: a function that answers true
+// answers with finite numbers.
+TEST(GreatCircle, TrueMeansFiniteForEveryFiniteInput) {
+  const double grid[] = {DBL_MAX, -DBL_MAX, 1e300, -1e300, kDenormValue, -kDenormValue,
+                         0.0,     180.0,    -180.0, 540.0, 90.0,         -89.5};
+  for (double a : grid) {
+    for (double b : grid) {
+      for (double c : grid) {
+        for (double d : grid) {
+          double o[4] = {0, 0, 0, 0};
+          const auto check = [&](bool ok, const char* what) {
+            for (double& v : o) {
+              EXPECT_TRUE(!ok || std::isfinite(v)) << what << ' ' << a << ' ' << b << ' ' << c << ' ' << d;
+              v = 0;
+            }
+          };
+          check(GreatCircleDistance(a, b, c, d, &o[0], &o[1]), "distance");
+          check(GreatCircleDistanceCourses(a, b, c, d, &o[0], &o[1], &o[2]), "courses");
+          check(CrossTrackDistance(a, b, c, d, 50.5, b, &o[0], &o[1]), "cross track");
+          check(ClosestApproachToPoint(a, b, 12, 80, c, d, &o[0], &o[1], &o[2], &o[3]), "closest");
+          check(GreatCircleMidpoint(a, b, c, d, &o[0], &o[1]), "midpoint");
+          check(RhumbDistance(a, b, c, d, &o[0], &o[1]), "rhumb distance");
+          check(RhumbMidpoint(a, b, c, d, &o[0], &o[1]), "rhumb midpoint");
+        }
+      }
+    }
+  }
+}
+
 }  // namespace

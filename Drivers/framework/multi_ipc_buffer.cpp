@@ -43,9 +43,12 @@ MultiIPCBuffer& MultiIPCBuffer::operator=(MultiIPCBuffer&& other) noexcept {
 IMemoryRegion& MultiIPCBuffer::Region() const noexcept {
   // Fixed at size 0: resize(0) succeeds without touching it and every other
   // size fails, and its data are null, so it is never written and can be
-  // shared by every moved-from buffer of every thread.
-  static HeapMemoryRegion empty({}, /*fixed=*/true);
-  return region_ ? *region_ : empty;
+  // shared by every moved-from buffer of every thread. It lives in storage
+  // that is never destroyed: a static object made before its first use is
+  // destroyed after it, and may still read it from its destructor.
+  alignas(HeapMemoryRegion) static unsigned char storage[sizeof(HeapMemoryRegion)];
+  static HeapMemoryRegion* const empty = new (storage) HeapMemoryRegion({}, /*fixed=*/true);
+  return region_ ? *region_ : *empty;
 }
 
 bool MultiIPCBuffer::Format() {

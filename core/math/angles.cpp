@@ -108,9 +108,9 @@ double InterpolateCyclic(double x1, double x2, double a1, double a2, double x,
                          double degreesPerUnit) {
   if (a1 == -1.0) return a2 == -1.0 ? 0.0 : a2;
   if (a2 == -1.0) return a1;
-  // A NaN unit would skip the fold below, and an infinite one make the cycle
-  // 0 and the fold nothing: either gave a finite angle.
-  if (!std::isfinite(degreesPerUnit)) return std::numeric_limits<double>::quiet_NaN();
+  // A NaN unit would skip the fold below and give a finite angle. An infinite
+  // unit makes the cycle 0 and the fold adds nothing: the plain interpolation.
+  if (std::isnan(degreesPerUnit)) return degreesPerUnit;
   const double k = degreesPerUnit == 0.0 ? 1.0 : 1.0 / std::fabs(degreesPerUnit);
   const double half = 180.0 * k;
   const double full = 360.0 * k;

@@ -72,8 +72,8 @@ double LerpAngle360(double t, double a, double b);
 
 // Interpolation of angles in any unit, degreesPerUnit being the size of one
 // unit in degrees (1 for degrees, 0.9 for gon, 57.29577951308232 for
-// radians; 0 counts as 1; NaN or an infinite unit gives NaN unless a sample
-// is missing). -1.0
+// radians; 0 counts as 1; NaN gives NaN unless a sample is missing; an
+// infinite unit makes the cycle 0, so d is not folded). -1.0
 // exactly means "no value": with a1 missing the result is a2 (0.0 when both
 // are missing), with a2 missing it is a1.
 // Otherwise d = a2 - a1 folded once by a full cycle into the half-cycle range,

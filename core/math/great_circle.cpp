@@ -31,6 +31,7 @@ double ClampUnit(double q) {
 bool GreatCircleDestination(double lat1, double lon1, double bearing, double distance, double* lat2,
                             double* lon2, double* course2) {
   if (!AllFinite({lat1, lon1, bearing, distance})) return false;
+  lon1 = WithoutWholeTurns(lon1);
   const double phi1 = lat1 * kDegToRad;
   const double theta = bearing * kDegToRad;
   const double delta = distance * kDegreesPerMinute * kDegToRad;
@@ -71,6 +72,8 @@ bool GreatCircleDistance(double lat1, double lon1, double lat2, double lon2, dou
   Put(distance, 0.0);
   Put(bearing, 0.0);
   if (!AllFinite({lat1, lon1, lat2, lon2})) return false;
+  lon1 = WithoutWholeTurns(lon1);
+  lon2 = WithoutWholeTurns(lon2);
   if (std::fabs(lat1 - lat2) < kSameAngle && std::fabs(lon1 - lon2) < kSameAngle) return true;
   const double dLon = AngleDifference(lon2, lon1) * kDegToRad;
   const double dLat = (lat2 - lat1) * kDegToRad;
@@ -147,6 +150,7 @@ bool CrossTrackDistance(double latStart, double lonStart, double latEnd, double 
 
 bool GreatCircleVertex(double lat, double lon, double course, double* latV, double* lonV) {
   if (!AllFinite({lat, lon, course})) return false;
+  lon = WithoutWholeTurns(lon);
   const double phi = lat * kDegToRad;
   const double c = course * kDegToRad;
   // atan(1 / x) without dividing by a zero x (on the equator, on a meridian).
@@ -164,8 +168,8 @@ bool GreatCircleVertex(double lat, double lon, double course, double* latV, doub
 }
 
 bool GreatCircleLatitudeAt(double latV, double lon, double lonV, double* lat) {
-  const double phi =
-      std::atan(std::tan(latV * kDegToRad) * std::cos((lon - lonV) * kDegToRad)) * kRadToDeg;
+  const double dLon = WithoutWholeTurns(lon) - WithoutWholeTurns(lonV);
+  const double phi = std::atan(std::tan(latV * kDegToRad) * std::cos(dLon * kDegToRad)) * kRadToDeg;
   if (!std::isfinite(phi)) return false;
   Put(lat, phi);
   return true;
@@ -189,6 +193,8 @@ bool LongitudeAtLatitude(double refLon, double latV, double lonV, double lat, do
   const double q = ClampUnit(std::tan(lat * kDegToRad) / std::tan(latV * kDegToRad));
   const double d = std::acos(q) * kRadToDeg;
   if (!AllFinite({d, refLon, lonV})) return false;
+  refLon = WithoutWholeTurns(refLon);
+  lonV = WithoutWholeTurns(lonV);
   const double west = lonV - d;
   const double east = lonV + d;
   const bool takeEast =
@@ -242,6 +248,8 @@ bool CrossTrackByVertex(double lat, double lon, double course, double latP, doub
 bool GreatCircleMidpoint(double lat1, double lon1, double lat2, double lon2, double* lat,
                          double* lon) {
   if (!AllFinite({lat1, lon1, lat2, lon2})) return false;
+  lon1 = WithoutWholeTurns(lon1);
+  lon2 = WithoutWholeTurns(lon2);
   // Only coincident positions take the mean longitude: two points on one
   // parallel are joined by a great circle that bulges towards the pole.
   if (std::fabs(lat1 - lat2) < kSameAngle && std::fabs(AngleDifference(lon1, lon2)) < kSameAngle) {

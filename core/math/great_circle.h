@@ -11,7 +11,9 @@
 // courses and bearings in degrees clockwise from north; distances are angles
 // on the sphere in minutes of arc, so one unit is one nautical mile (1852 m).
 // Latitudes out are in [-90, 90], longitudes out in (-180, 180] and courses
-// out in [0, 360). Speeds are in knots and times in seconds.
+// out in [0, 360). Speeds are in knots and times in seconds. A longitude
+// in of any finite size counts by its place within the turn: 1e300 and
+// DBL_MAX are answered as the longitudes they are modulo 360.
 //
 // Results come through pointers, any of which may be null. The functions
 // return false, leaving outputs alone unless stated, when an input is NaN or

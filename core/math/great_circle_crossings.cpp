@@ -34,7 +34,7 @@ double Norm(const Vec3& a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z)
 // position x direction of travel.
 Vec3 TrackPole(double lat, double lon, double course) {
   const double phi = lat * kDegToRad;
-  const double lambda = lon * kDegToRad;
+  const double lambda = WithoutWholeTurns(lon) * kDegToRad;
   const double theta = course * kDegToRad;
   const Vec3 r{std::cos(phi) * std::cos(lambda), std::cos(phi) * std::sin(lambda), std::sin(phi)};
   const Vec3 east{-std::sin(lambda), std::cos(lambda), 0.0};

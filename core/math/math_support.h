@@ -27,6 +27,13 @@ inline constexpr double kSameAngle = 1e-08;
 
 inline bool AtPole(double lat) { return std::fabs(lat) > kPoleLatitude; }
 
+// A longitude without its whole turns, exactly (fmod does not round), keeping
+// its sign; a longitude under 360 in size comes back unchanged. Navigation
+// takes it before any difference of longitudes: the difference of two
+// unreduced ones overflows near the ends of the double range (DBL_MAX -
+// -1e300 is inf), and far below that loses the position within the turn.
+inline double WithoutWholeTurns(double lon) { return std::fmod(lon, 360.0); }
+
 // Stores `value` through `out` unless the caller passed no output.
 inline void Put(double* out, double value) {
   if (out != nullptr) *out = value;

@@ -30,6 +30,7 @@ bool AheadOnRhumb(double lat0, double lon0, double course, double lat, double lo
 bool RhumbDestination(double lat1, double lon1, double course, double distance, double* lat2,
                       double* lon2) {
   if (!AllFinite({lat1, lon1, course, distance})) return false;
+  lon1 = WithoutWholeTurns(lon1);
   const double c = course * kDegToRad;
   const double dLat = std::cos(c) * distance * kDegreesPerMinute;
   const double lat = lat1 + dLat;
@@ -51,6 +52,8 @@ bool RhumbDestination(double lat1, double lon1, double course, double distance, 
 bool RhumbDistance(double lat1, double lon1, double lat2, double lon2, double* distance,
                    double* course) {
   if (!AllFinite({lat1, lon1, lat2, lon2})) return false;
+  lon1 = WithoutWholeTurns(lon1);
+  lon2 = WithoutWholeTurns(lon2);
   if (AtPole(lat1) || AtPole(lat2)) {
     GreatCircleDistance(lat1, lon1, lat2, lon2, distance, course);
     return false;
@@ -82,6 +85,8 @@ bool RhumbDistance(double lat1, double lon1, double lat2, double lon2, double* d
 
 bool RhumbMidpoint(double lat1, double lon1, double lat2, double lon2, double* lat, double* lon) {
   if (!AllFinite({lat1, lon1, lat2, lon2})) return false;
+  lon1 = WithoutWholeTurns(lon1);
+  lon2 = WithoutWholeTurns(lon2);
   const double mid = (lat1 + lat2) * 0.5;
   Put(lat, mid);
   if (AtPole(lat1) || AtPole(lat2)) {
@@ -102,6 +107,8 @@ bool RhumbMidpoint(double lat1, double lon1, double lat2, double lon2, double* l
 bool RhumbMeridianCrossing(double lat1, double lon1, double course, double lonM, double* lat) {
   Put(lat, 0.0);
   if (!AllFinite({lat1, lon1, course, lonM}) || AtPole(lat1)) return false;
+  lon1 = WithoutWholeTurns(lon1);
+  lonM = WithoutWholeTurns(lonM);
   // On a Mercator chart with x the longitude from the start: the course line
   // from (0, M(lat1)) against the meridian, a north-south line at x.
   const double x = AngleDifference(lonM, lon1);
@@ -122,6 +129,8 @@ bool RhumbIntersection(double lat1, double lon1, double course1, double lat2, do
   Put(lon, 0.0);
   if (!AllFinite({lat1, lon1, course1, lat2, lon2, course2})) return false;
   if (AtPole(lat1) || AtPole(lat2)) return false;
+  lon1 = WithoutWholeTurns(lon1);
+  lon2 = WithoutWholeTurns(lon2);
   double cx;
   double cy;
   if (!IntersectBearingLines(0.0, MercatorLatitude(lat1), NormalizeAngle360(course1),

@@ -9,7 +9,8 @@
 //
 // Units as in great_circle.h: degrees, courses clockwise from north,
 // distances in minutes of arc (nautical miles) on a sphere. Output pointers
-// may be null. Non-finite input gives false with the outputs left alone.
+// may be null. Non-finite input gives false with the outputs left alone;
+// a finite longitude of any size counts modulo 360.
 //
 // Poles: a rhumb line spirals into a pole, where its course and longitude
 // have no limit. Every function here treats a latitude beyond 89.99999999

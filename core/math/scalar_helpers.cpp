@@ -1,7 +1,6 @@
 #include "core/math/scalar_helpers.h"
 
 #include <cmath>
-#include <limits>
 
 #include "core/math/math_support.h"
 
@@ -14,9 +13,10 @@ double Difference(double a, double b) { return a - b; }
 
 double WrapOnce(double x, double range) {
   if (range == 0.0) return x;
-  // NaN compares false both ways and would return x unfolded; an infinite
-  // range folds -5 into inf - inf but 5 not at all.
-  if (!std::isfinite(range)) return std::numeric_limits<double>::quiet_NaN();
+  // NaN compares false both ways and would return x unfolded. An infinite
+  // range runs the same two steps: 45 stays 45 in [0, inf), and a value the
+  // steps carry to inf - inf is NaN.
+  if (std::isnan(range)) return range;
   if (x < 0.0) x += range;
   if (x >= range) x -= range;
   return x;

@@ -12,8 +12,9 @@ double Difference(double a, double b);
 // x folded once into [0, range): x < 0 gets range added once, and then a
 // value >= range has range subtracted once. Values more than one range
 // outside stay outside ((800, 360) gives 440); a range of exactly 0 returns
-// x. No loop, so any x returns at once; a NaN x, or a NaN or infinite range,
-// gives NaN.
+// x. No loop, so any x returns at once; a NaN x or range gives NaN. An
+// infinite range takes the same steps: (45, inf) is 45, (45, -inf) is inf,
+// (-45, inf) is NaN (inf - inf).
 double WrapOnce(double x, double range);
 
 // sqrt(((a^2 + b^2) + cos(2 theta) (b^2 - a^2)) / 2) = sqrt(b^2 cos^2 theta +

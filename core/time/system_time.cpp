@@ -360,13 +360,14 @@ std::string FormatTimeOfDayLocale(const CZORTime& time, uint32_t flags) {
 }
 
 std::string FormatDuration(double seconds, bool round) {
+  // The sign is the duration's own, even where the rounded count is zero:
+  // "-00:00:00.0" tells a just-missed deadline from one just met.
+  std::string text = seconds < 0.0 ? "-" : "";
   double x = std::fabs(seconds);
   // Round before splitting so a carry reaches the minutes and hours. Tenths
   // are rounded as "%.1f" rounds them, so every text without a carry is the
   // one printing the seconds alone gives (1.25 s is "01.2", as printed).
   x = round ? std::floor(x + 0.5) : RoundToTenthsAsPrinted(x);
-  // A duration that rounds to zero has no sign ("-00:00:00.0" is no time).
-  std::string text = seconds < 0.0 && x != 0.0 ? "-" : "";
 
   char buffer[64];
   if (x >= kSecondsPerDay) {

@@ -169,7 +169,8 @@ std::string FormatDate(const CZORTime& time, uint32_t flags);
 std::string FormatTimeOfDayLocale(const CZORTime& time, uint32_t flags);
 
 // "[-][N d ]hh:mm:ss.s", or whole seconds "[-][N d ]hh:mm:ss" with `round`;
-// a negative duration that rounds to zero prints without the '-'.
+// a negative duration keeps its '-' even where it rounds to zero
+// ("-00:00:00"); -0.0 is not negative.
 // The value is rounded (to tenths as "%.1f" rounds them, or to whole
 // seconds) before it is split, so 59.96 s is "00:01:00.0", never "00:00:60.0".
 // A count no int holds (2^31 days or more, infinities, NaN) prints as

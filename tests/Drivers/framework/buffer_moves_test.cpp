@@ -1,6 +1,8 @@
 // Settings buffers moved by containers and std::swap while memory runs out:
 // no buffer may lose its blocks, and a buffer moved from stays usable.
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <new>
 #include <string>
 #include <type_traits>
@@ -174,6 +176,63 @@ TEST(SettingsBufferMoves, AMovedFromBufferGetsItsRegionOnFirstWrite) {
   EXPECT_EQ(item.GetBuffer().GetBlockCount(), 0u);
   EXPECT_EQ(item.WriteRecord(1, 1, "abcd", 4), 0);
   // NOLINTEND(bugprone-use-after-move)
+}
+
+// A move assignment hands over the whole state: the region (none, when the
+// source was itself moved from) and the exclusive hold, which the source
+// gives up. A kept hold would mark the source's next writes as made under
+// the hold; kept blocks would let a buffer assigned from an empty one still
+// show the old settings.
+TEST(SettingsBufferMoves, AssignmentHandsOverRegionAndHold) {
+  MultiIPCBuffer held = Tagged<MultiIPCBuffer>(1);
+  held.AcquireExclusive();
+  MultiIPCBuffer target = Tagged<MultiIPCBuffer>(2);
+  target = std::move(held);
+  EXPECT_TRUE(target.IsHeldExclusively());
+  EXPECT_EQ(Differs(target, 1), "");
+  // NOLINTBEGIN(bugprone-use-after-move)
+  EXPECT_FALSE(held.IsHeldExclusively());
+  ASSERT_EQ(held.AddBlock(3, 4, 1), 0);
+  held.SetRecordCount(0, 1);
+  EXPECT_EQ(held.GetAccessCount(0), 0u);
+  EXPECT_FALSE(held.IsModified());
+
+  MultiIPCBuffer gone = Tagged<MultiIPCBuffer>(4);
+  MultiIPCBuffer keeper(std::move(gone));
+  target = std::move(gone);  // from a buffer already moved from
+  EXPECT_EQ(target.GetBlockCount(), 0u);
+  EXPECT_EQ(target.GetRegion().size(), 0u);
+  EXPECT_FALSE(target.IsHeldExclusively());
+  EXPECT_EQ(Differs(keeper, 4), "");
+  // NOLINTEND(bugprone-use-after-move)
+}
+
+// A buffer moved from and destroyed at program exit by a static owner that
+// was made before the shared empty region was first used (its buffer is
+// attached to a region of its own, which formats nothing): the owner's
+// destructor still reads that region, which static destruction must not
+// have destroyed first. A fresh process (the threadsafe style re-runs the
+// test binary) makes the owner first; a destroyed region calls a pure
+// virtual function at -O0 and is an invalid object to the sanitizers.
+TEST(SettingsBufferMoves, AMovedFromBufferIsUsableAtProgramExit) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        struct Owner {
+          MultiIPCBuffer buffer{std::make_unique<Zor::HeapMemoryRegion>()};
+          ~Owner() {
+            if (buffer.GetBlockCount() != 0 || buffer.GetBlockData(0) != nullptr ||
+                buffer.GetRegion().size() != 0) {
+              std::_Exit(3);
+            }
+          }
+        };
+        static Owner owner;
+        MultiIPCBuffer taken(std::move(owner.buffer));
+        if (owner.buffer.GetBlockCount() != 0) std::_Exit(2);  // NOLINT(bugprone-use-after-move)
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

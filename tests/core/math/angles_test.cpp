@@ -139,8 +139,8 @@ TEST(Angles, InterpolationAcrossTheSeam) {
 }
 
 // NaN and infinities give NaN from every function but the "no value" rule
-// of InterpolateCyclic; a NaN or infinite unit skipped its fold and gave 180
-// (360 with unit 1) here.
+// of InterpolateCyclic; a NaN unit skipped its fold and gave 180 here. An
+// infinite unit is a cycle of 0: the difference is not folded.
 TEST(Angles, ExtremeArguments) {
   for (double v : {kNaNValue, kInfValue, -kInfValue}) {
     for (double r : {NormalizeAngle360(v), NormalizeAngle180(v), NormalizeGon400(v),
@@ -151,10 +151,15 @@ TEST(Angles, ExtremeArguments) {
       EXPECT_TRUE(std::isnan(r)) << v;
   }
   EXPECT_TRUE(std::isnan(AngleDifference(kNaNValue, 10)));
-  for (double unit : {kNaNValue, kInfValue, -kInfValue}) {
-    EXPECT_TRUE(std::isnan(InterpolateCyclic(0, 10, 350, 10, 5, unit))) << unit;
-    EXPECT_TRUE(std::isnan(InterpolateCyclic(0, 10, 1, 0, 5, unit))) << unit;
-    EXPECT_EQ(InterpolateCyclic(0, 10, -1.0, 10, 5, unit), 10.0);  // a missing sample
+  EXPECT_TRUE(std::isnan(InterpolateCyclic(0, 10, 350, 10, 5, kNaNValue)));
+  EXPECT_TRUE(std::isnan(InterpolateCyclic(0, 10, 1, 0, 5, kNaNValue)));
+  for (double unit : {kNaNValue, kInfValue, -kInfValue})
+    EXPECT_EQ(InterpolateCyclic(0, 10, -1.0, 10, 5, unit), 10.0) << unit;  // a missing sample
+  for (double unit : {kInfValue, -kInfValue}) {
+    EXPECT_EQ(InterpolateCyclic(0, 10, 350, 10, 5, unit), 180.0) << unit;
+    EXPECT_EQ(InterpolateCyclic(0, 10, 10, 350, 5, unit), 180.0) << unit;
+    EXPECT_EQ(InterpolateCyclic(0, 10, 1, 0, 5, unit), 0.5) << unit;
+    EXPECT_EQ(InterpolateCyclic(3, 3, 350, 10, 7, unit), 180.0) << unit;
   }
   EXPECT_EQ(NormalizeAngle360(DBL_MAX), std::fmod(DBL_MAX, 360.0));
   EXPECT_EQ(NormalizeAngle360(-kDenormValue), 0.0);

@@ -285,4 +285,108 @@ TEST(GreatCircle, ExtremeArguments) {
   EXPECT_FALSE(AngleWithin(kNaNValue, 10, 20));
 }
 
+// A longitude is a place within the turn, however large the double: every
+// function taking longitudes answers DBL_MAX, 1e300 or 540 as it answers the
+// ordinary longitude they equal modulo 360 (fmod is exact). The difference of
+// two such longitudes used to overflow (DBL_MAX - -1e300 is inf) and give
+// true with NaN results, and far below overflow it lost the place within the
+// turn.
+TEST(GreatCircle, ExtremeFiniteLongitudes) {
+  const double lons[] = {DBL_MAX, -DBL_MAX, 1e300, -1e300, 1e20,  kDenormValue, -kDenormValue,
+                         0.0,     180.0,    -180.0, 540.0, -540.0, 359.5};
+  struct Answer {
+    bool ok;
+    double v[5];
+  };
+  // Outputs listed in angleMask are directions, compared modulo 360.
+  const auto expectSame = [](const Answer& got, const Answer& want, unsigned angleMask,
+                             const char* what, double l1, double l2) {
+    ASSERT_EQ(got.ok, want.ok) << what << " " << l1 << " " << l2;
+    for (int i = 0; i < 5; ++i) {
+      const double gap = (angleMask >> i & 1u)
+                             ? std::remainder(std::fmod(got.v[i], 360.0) - std::fmod(want.v[i], 360.0), 360.0)
+                             : got.v[i] - want.v[i];
+      EXPECT_TRUE(std::isfinite(got.v[i])) << what << " " << i << " " << l1 << " " << l2;
+      EXPECT_NEAR(gap, 0.0, 1e-9) << what << " " << i << " " << l1 << " " << l2;
+    }
+  };
+  for (double l1 : lons) {
+    for (double l2 : lons) {
+      const double r1 = std::fmod(l1, 360.0), r2 = std::fmod(l2, 360.0);
+      // Runs `call` with the extreme and with the reduced longitudes.
+      const auto both = [&](auto call, unsigned angleMask, const char* what) {
+        Answer got{false, {-7, -7, -7, -7, -7}}, want = got;
+        got.ok = call(l1, l2, got.v);
+        want.ok = call(r1, r2, want.v);
+        expectSame(got, want, angleMask, what, l1, l2);
+      };
+      both([](double a, double b, double* o) { return GreatCircleDistance(50, a, 51, b, &o[0], &o[1]); },
+           0b10, "distance");
+      both([](double a, double b, double* o) {
+             return GreatCircleDistanceCourses(50, a, 51, b, &o[0], &o[1], &o[2]);
+           }, 0b110, "distance and courses");
+      both([](double a, double b, double* o) {
+             return CrossTrackDistance(50, a, 51, b, 50.5, a, &o[0], &o[1]) &&
+                    CrossTrackDistance(50, 1.5, 51, a, 50.5, b, &o[2], &o[3]);
+           }, 0, "cross track");
+      both([](double a, double b, double* o) {
+             return ClosestApproachToPoint(50, a, 12, 80, 51, b, &o[0], &o[1], &o[2], &o[3]);
+           }, 0b1000, "closest approach");
+      both([](double a, double b, double* o) { return GreatCircleMidpoint(50, a, 51, b, &o[0], &o[1]); },
+           0b10, "midpoint");
+      both([](double a, double b, double* o) {
+             return GreatCircleDestination(50, a, 80, 100, &o[0], &o[1], &o[2]) &&
+                    GreatCircleVertex(50, b, 80, &o[3], &o[4]);
+           }, 0b10110, "destination and vertex");
+      both([](double a, double b, double* o) {
+             return GreatCircleLatitudeAt(60, a, b, &o[0]) && LongitudeAtLatitude(a, 60, 3, 50, &o[1]) &&
+                    LongitudeAtLatitude(1, 60, b, 50, &o[2]) && CrossTrackByVertex(50, a, 80, 51, b, &o[3]);
+           }, 0b110, "by the vertex");
+      both([](double a, double b, double* o) {
+             return GreatCircleIntersection(50, a, 80, 51, b, 200, &o[0], &o[1]);
+           }, 0b10, "intersection");
+      both([](double a, double b, double* o) {
+             return GreatCircleCrossingTime(50, a, 10, 80, 51, b, 200, &o[0], &o[1], &o[2], &o[3]);
+           }, 0b1000, "crossing time");
+      both([](double a, double b, double* o) {
+             return RhumbDistance(50, a, 51, b, &o[0], &o[1]) && RhumbMidpoint(50, a, 51, b, &o[2], &o[3]) &&
+                    RhumbDestination(50, a, 80, 100, nullptr, &o[4]);
+           }, 0b11010, "rhumb distance, midpoint, destination");
+      both([](double a, double b, double* o) {
+             const bool crossing = RhumbMeridianCrossing(50, a, 80, b, &o[0]);
+             return RhumbIntersection(50, a, 80, 51, b, 200, &o[1], &o[2]) && crossing;
+           }, 0b100, "rhumb crossings");
+    }
+  }
+}
+
+// Finite extremes in every coordinate at once: a function that answers true
+// answers with finite numbers.
+TEST(GreatCircle, TrueMeansFiniteForEveryFiniteInput) {
+  const double grid[] = {DBL_MAX, -DBL_MAX, 1e300, -1e300, kDenormValue, -kDenormValue,
+                         0.0,     180.0,    -180.0, 540.0, 90.0,         -89.5};
+  for (double a : grid) {
+    for (double b : grid) {
+      for (double c : grid) {
+        for (double d : grid) {
+          double o[4] = {0, 0, 0, 0};
+          const auto check = [&](bool ok, const char* what) {
+            for (double& v : o) {
+              EXPECT_TRUE(!ok || std::isfinite(v)) << what << ' ' << a << ' ' << b << ' ' << c << ' ' << d;
+              v = 0;
+            }
+          };
+          check(GreatCircleDistance(a, b, c, d, &o[0], &o[1]), "distance");
+          check(GreatCircleDistanceCourses(a, b, c, d, &o[0], &o[1], &o[2]), "courses");
+          check(CrossTrackDistance(a, b, c, d, 50.5, b, &o[0], &o[1]), "cross track");
+          check(ClosestApproachToPoint(a, b, 12, 80, c, d, &o[0], &o[1], &o[2], &o[3]), "closest");
+          check(GreatCircleMidpoint(a, b, c, d, &o[0], &o[1]), "midpoint");
+          check(RhumbDistance(a, b, c, d, &o[0], &o[1]), "rhumb distance");
+          check(RhumbMidpoint(a, b, c, d, &o[0], &o[1]), "rhumb midpoint");
+        }
+      }
+    }
+  }
+}
+
 }  // namespace

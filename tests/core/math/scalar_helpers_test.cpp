@@ -26,10 +26,18 @@ TEST(ScalarHelpers, EllipseRadius) {
 }
 
 TEST(ScalarHelpers, ExtremeArguments) {
-  // NaN compared false both ways and returned x unfolded; an infinite range
-  // left 45 alone but made -45 NaN (inf - inf).
-  for (double range : {kNaNValue, kInfValue, -kInfValue})
-    for (double x : {45.0, -45.0, 0.0}) EXPECT_TRUE(std::isnan(WrapOnce(x, range))) << x << range;
+  // NaN compared false both ways and returned x unfolded.
+  for (double x : {45.0, -45.0, 0.0}) EXPECT_TRUE(std::isnan(WrapOnce(x, kNaNValue))) << x;
+  // An infinite range runs the two steps like any other: [0, inf) holds 45
+  // and 0; a step that meets inf - inf gives NaN.
+  EXPECT_EQ(WrapOnce(45, kInfValue), 45.0);
+  EXPECT_EQ(WrapOnce(0, kInfValue), 0.0);
+  EXPECT_EQ(WrapOnce(DBL_MAX, kInfValue), DBL_MAX);
+  EXPECT_EQ(WrapOnce(45, -kInfValue), kInfValue);
+  EXPECT_EQ(WrapOnce(0, -kInfValue), kInfValue);
+  EXPECT_TRUE(std::isnan(WrapOnce(-45, kInfValue)));
+  EXPECT_TRUE(std::isnan(WrapOnce(-45, -kInfValue)));
+  EXPECT_TRUE(std::isnan(WrapOnce(kInfValue, kInfValue)));
   EXPECT_TRUE(std::isnan(WrapOnce(kNaNValue, 360)));
   EXPECT_EQ(WrapOnce(kDenormValue, 0), kDenormValue);
   EXPECT_TRUE(std::isnan(EllipseRadiusAt(kNaNValue, 2, 3)));

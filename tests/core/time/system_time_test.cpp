@@ -473,10 +473,15 @@ TEST(SystemTimeTextTest, Duration) {
   EXPECT_EQ(FormatDuration(5.0, true), "00:00:05");
   EXPECT_EQ(FormatDuration(-59.96, true), "-00:01:00");
   EXPECT_EQ(FormatDuration(-59.96, false), "-00:01:00.0");
-  // A negative duration that rounds to zero has no sign.
-  EXPECT_EQ(FormatDuration(-0.04, false), "00:00:00.0");
-  EXPECT_EQ(FormatDuration(-0.4, true), "00:00:00");
+  // A negative duration keeps its sign where it rounds to zero; -0.0 is not
+  // negative.
+  EXPECT_EQ(FormatDuration(-0.04, false), "-00:00:00.0");
+  EXPECT_EQ(FormatDuration(-0.3, true), "-00:00:00");
+  EXPECT_EQ(FormatDuration(-0.4, true), "-00:00:00");
+  EXPECT_EQ(FormatDuration(-std::numeric_limits<double>::denorm_min(), false), "-00:00:00.0");
+  EXPECT_EQ(FormatDuration(-std::numeric_limits<double>::denorm_min(), true), "-00:00:00");
   EXPECT_EQ(FormatDuration(-0.0, false), "00:00:00.0");
+  EXPECT_EQ(FormatDuration(-0.0, true), "00:00:00");
   EXPECT_EQ(FormatDuration(-0.06, false), "-00:00:00.1");
   EXPECT_EQ(FormatDuration(3599.96, false), "01:00:00.0");
   EXPECT_EQ(FormatDuration(86399.97, false), "1 d 00:00:00.0");

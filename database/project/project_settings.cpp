@@ -1,5 +1,6 @@
 #include "database/project/project_settings.h"
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "database/blockfile/report_file_exception.h"
 #include "platform/file.h"
 #include "platform/message_sink.h"
+#include "platform/safe_files.h"
 #include "system/files/file_helpers.h"
 #include "system/registry/zor_registry.h"
 
@@ -24,6 +26,9 @@ using zor::platform::ClassArchive;
 using zor::platform::Event;
 using zor::platform::File;
 using zor::platform::FileException;
+using zor::platform::OpenExisting;
+using zor::platform::TemporaryFile;
+using zor::platform::UniqueFd;
 
 namespace {
 
@@ -44,21 +49,33 @@ void TakeFileFields(ProjectSettingsValues& to, ProjectSettingsValues&& from) {
   to.record = from.record;
 }
 
-// Temporary files of one process never meet: the pid and a counter tell them
-// apart, and loads and stores of one object run one at a time.
-std::string TemporaryPathBeside(const std::string& target) {
-  static std::atomic<uint32_t> counter{0};
-  return target + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
-}
+// The settings file's bytes go straight to the temporary file's descriptor:
+// the archive writes through this file, which is never opened by a name.
+class DescriptorFile final : public File {
+ public:
+  DescriptorFile(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
 
-// Where a store writes: through a symbolic link to the file it names, as a
-// write into the file would, rather than over the link.
-std::string StoreTarget(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char resolved[PATH_MAX];
-  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
-}
+  void Write(const void* buffer, uint32_t count) override {
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    while (count > 0) {
+      const ssize_t n = ::write(m_fd, p, count);
+      if (n < 0 && errno == EINTR) continue;
+      // A write that takes nothing (a full disk) must not loop for ever.
+      const int err = n < 0 ? errno : n == 0 ? ENOSPC : 0;
+      if (err != 0) throw FileException(FileException::CauseFromErrno(err), err, m_name);
+      p += n;
+      count -= static_cast<uint32_t>(n);
+    }
+  }
+  // The temporary file flushes and closes its own descriptor.
+  void Flush() override {}
+  void Close() override {}
+  void Abort() override {}
+
+ private:
+  int m_fd;
+  std::string m_name;
+};
 
 }  // namespace
 
@@ -287,42 +304,41 @@ BOOL CProjectSettings::Store(const char* path) {
   const std::string target = ToNativePath(path ? std::string(path) : GetSettingsFilePath());
   // No name: the temporary file would land in the current folder.
   if (target.empty()) throw FileException(FileException::badPath, ENOENT, target);
-  const std::string file = StoreTarget(target);
+  const auto fail = [&target](int err, int cause = 0) {
+    throw FileException(cause != 0 ? cause : FileException::CauseFromErrno(err), err, target);
+  };
   // The file replaced keeps what a write into it would keep: a read-only
   // file is refused, and the new one gets the old one's permissions (a
-  // project shared by a group stays writable by the group).
-  struct stat existing;
-  const bool replaces = ::stat(file.c_str(), &existing) == 0;
-  if (replaces && (!S_ISREG(existing.st_mode) || (existing.st_mode & S_IWUSR) == 0 ||
-                   ::access(file.c_str(), W_OK) != 0)) {
-    throw FileException(FileException::accessDenied, EACCES, target);
+  // project shared by a group stays writable by the group). Whether this
+  // user may write into it is asked of the file itself, opened as the real
+  // user without following a link; a link under the name, or anything but
+  // a regular file, is refused and left alone.
+  mode_t mode = 0;
+  {
+    const UniqueFd existing(OpenExisting(target.c_str(), O_WRONLY));
+    struct stat st;
+    if (existing) {
+      if (::fstat(existing.get(), &st) != 0) fail(errno);
+      if ((st.st_mode & S_IWUSR) == 0) fail(EACCES, FileException::accessDenied);
+      mode = st.st_mode & 07777;
+    } else if (errno != ENOENT) {
+      fail(errno, FileException::accessDenied);
+    }
   }
-  const std::string temporary = TemporaryPathBeside(file);
-  OpenArchive(temporary.c_str(), ClassArchive::store);
+  TemporaryFile temporary;
+  if (const int err = temporary.Create(target, 0666)) fail(err);
+  if (mode != 0 && ::fchmod(temporary.fd(), mode) != 0) fail(errno);
+  DescriptorFile file(temporary.fd(), target);
+  std::unique_ptr<ClassArchive> archive;
   try {
-    if (m_archive == nullptr) {
-      AbortArchive();
-      ::unlink(temporary.c_str());
-      return 0;
-    }
-    if (replaces && ::chmod(temporary.c_str(), existing.st_mode & 07777) != 0) {
-      const int err = errno;
-      throw FileException(FileException::CauseFromErrno(err), err, target);
-    }
-    SerializeArchive(*m_archive, false);
-    // On disk before it replaces the target.
-    m_archive->Flush();
-    m_file.Flush();
-    CloseArchive();
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
-      const int err = errno;
-      throw FileException(FileException::CauseFromErrno(err), err, target);
-    }
-  } catch (...) {
-    AbortArchive();
-    ::unlink(temporary.c_str());
-    throw;
+    archive = std::make_unique<ClassArchive>(file, ClassArchive::store, 4096);
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
+  SerializeArchive(*archive, false);
+  archive->Close();
+  // On disk, then in the target's place.
+  if (const int err = temporary.Commit()) fail(err);
   return 1;
 }
 

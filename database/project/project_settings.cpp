@@ -355,17 +355,29 @@ BOOL CProjectSettings::OpenArchive(const char* file, unsigned mode) {
   // A second open would otherwise leave the first file open for good.
   AbortArchive();
   const std::string native = ToNativePath(file);
-  // A FIFO would hold the open (and the watcher) until a writer came, and a
-  // device or a folder is no settings file.
-  struct stat st;
-  if (mode == ClassArchive::load && ::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    throw FileException(FileException::accessDenied, EACCES, file);
+  std::string opened = native;
+  UniqueFd checked;
+  if (mode == ClassArchive::load) {
+    // A FIFO would hold the open (and the watcher) until a writer came, and
+    // a device, a folder or a link is no settings file. The name is opened
+    // once, without waiting, and the file checked is the one read, opened
+    // anew through its descriptor for its share mode.
+    checked.reset(OpenExisting(native.c_str(), O_RDONLY));
+    if (!checked) {
+      const int err = errno;
+      const bool irregular = err == ENXIO || err == EISDIR || err == ELOOP;
+      throw FileException(irregular ? FileException::accessDenied : FileException::CauseFromErrno(err),
+                          err, file);
+    }
+    opened = "/proc/self/fd/" + std::to_string(checked.get());
   }
   FileException error;
-  if (!m_file.Open(native, flags, &error)) {
+  if (!m_file.Open(opened, flags, &error)) {
     error.m_strFileName = file;
     throw error;
   }
+  m_fileName = file;
+  m_openedAs = checked ? opened : std::string();
   try {
     m_archive = std::make_unique<ClassArchive>(m_file, mode, 4096);
   } catch (const std::bad_alloc&) {
@@ -405,8 +417,23 @@ void CProjectSettings::SerializeArchive(ClassArchive& archive, bool force) {
     return;
   }
   ProjectSettingsValues scratch = GetValues();
+  // The object's own file was opened through its descriptor: failures name
+  // it as the caller did.
+  const auto named = [&](auto& error) {
+    if (archive.GetFile() != &m_file || m_openedAs.empty()) return;
+    const std::size_t at = error.m_strFileName.find(m_openedAs);
+    if (at != std::string::npos) error.m_strFileName.replace(at, m_openedAs.size(), m_fileName);
+  };
   try {
-    ReadProjectSettingsFile(archive, scratch, force);
+    try {
+      ReadProjectSettingsFile(archive, scratch, force);
+    } catch (ArchiveException& error) {
+      named(error);
+      throw;
+    } catch (FileException& error) {
+      named(error);
+      throw;
+    }
   } catch (...) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_values.fileState = scratch.fileState;

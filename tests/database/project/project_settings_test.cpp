@@ -609,6 +609,46 @@ TEST_F(ProjectSettingsTest, ALoadRefusesWhatIsNotARegularFileWithoutWaiting) {
   }
 }
 
+// A FIFO takes the settings file's name again and again while loads run:
+// each load reads the file or refuses the FIFO, and none waits for a writer
+// (none ever comes). The child's alarm only bounds a hang.
+TEST_F(ProjectSettingsTest, AFifoSwappedInDuringLoadsNeverHoldsALoad) {
+  const std::string path = Install(FileValues("/srv/a", 3, 0x5));
+  const std::string file = tmp.Path("file.pst");
+  WriteSettingsFile(file, FileValues("/srv/file", 3, 0x5));
+  const std::string fifo = tmp.Path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::alarm(60);
+    CProjectSettings settings(0, 0);
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+      const std::string next = path + ".next";
+      for (int i = 0; !done; ++i) {
+        if (::link((i % 2 ? file : fifo).c_str(), next.c_str()) != 0 ||
+            ::rename(next.c_str(), path.c_str()) != 0)
+          ::_exit(3);
+      }
+    });
+    int read = 0, refused = 0;
+    for (int i = 0; i < 20000; ++i) {
+      try {
+        read += settings.Load(path.c_str(), false);
+      } catch (const FileException&) {
+        ++refused;
+      }
+    }
+    done = true;
+    swapper.join();
+    ::_exit(read > 0 && refused > 0 ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
 TEST_F(ProjectSettingsTest, ArchiveStepsOpenCloseAndAbortTheObjectsOwnFile) {
   const std::string path = Install(FileValues("/srv/steps", 5, 0x5));
   CProjectSettings settings(0, 0);

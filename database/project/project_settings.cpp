@@ -1,16 +1,13 @@
 #include "database/project/project_settings.h"
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <climits>
-#include <cstdlib>
 #include <new>
+#include <optional>
 
 #include "core/log/logger.h"
 #include "core/text/path_utils.h"
@@ -313,7 +310,7 @@ BOOL CProjectSettings::Store(const char* path) {
   // user may write into it is asked of the file itself, opened as the real
   // user without following a link; a link under the name, or anything but
   // a regular file, is refused and left alone.
-  mode_t mode = 0;
+  std::optional<mode_t> mode;
   {
     const UniqueFd existing(OpenExisting(target.c_str(), O_WRONLY));
     struct stat st;
@@ -327,7 +324,7 @@ BOOL CProjectSettings::Store(const char* path) {
   }
   TemporaryFile temporary;
   if (const int err = temporary.Create(target, 0666)) fail(err);
-  if (mode != 0 && ::fchmod(temporary.fd(), mode) != 0) fail(errno);
+  if (mode && ::fchmod(temporary.fd(), *mode) != 0) fail(errno);
   DescriptorFile file(temporary.fd(), target);
   std::unique_ptr<ClassArchive> archive;
   try {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <type_traits>
 
 #include "core/time/zor_time.h"
@@ -97,10 +98,6 @@ int32_t WriteFixChain(CBlockFile& file) {
   return first;
 }
 
-}  // namespace
-
-namespace {
-
 // Writes the blocks into `file`, open for reading and writing and empty.
 void WriteSample(CBlockFile& file) {
   file.SetBlockCount(0);
@@ -147,7 +144,7 @@ void WriteSample(CBlockFile& file) {
 // it only a regular file this user could write into is replaced (a link,
 // whose target is not ours to change, gives ELOOP; a read-only file
 // EACCES), and its mode goes to `mode`. 0 when the sample may go there.
-int CheckPlace(const std::string& native, bool replace, mode_t& mode) {
+int CheckPlace(const std::string& native, bool replace, std::optional<mode_t>& mode) {
   struct stat st;
   if (::lstat(native.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
   if (S_ISDIR(st.st_mode)) return EISDIR;
@@ -191,11 +188,11 @@ bool WriteSampleDatabase(const std::string& path, zor::platform::FileException* 
     }
     return false;
   };
-  mode_t mode = 0;
+  std::optional<mode_t> mode;
   if (const int err = CheckPlace(native, replace, mode)) return fail(err);
   TemporaryFile temporary;
   if (const int err = temporary.Create(native, 0666)) return fail(err);
-  if (mode != 0 && ::fchmod(temporary.fd(), mode) != 0) return fail(errno);
+  if (mode && ::fchmod(temporary.fd(), *mode) != 0) return fail(errno);
   {
     // The block file opens the temporary file anew through its descriptor,
     // never by its name.

@@ -947,6 +947,8 @@ TEST_F(ProjectSettingsThreaded, WatchersSurvivePeersKilledAtAnyMoment) {
         if (pid == 0) RunDoomedPeer(role, name);
         doomed.push_back(pid);
       }
+      // The pause only picks a random moment of the peer's life for its
+      // death; no result depends on what the peer did by then.
       for (pid_t pid : doomed) {
         ::usleep(static_cast<useconds_t>(random() % 1500));
         ::kill(pid, SIGKILL);

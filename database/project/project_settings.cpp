@@ -318,8 +318,10 @@ BOOL CProjectSettings::Store(const char* path) {
       if (::fstat(existing.get(), &st) != 0) fail(errno);
       if ((st.st_mode & S_IWUSR) == 0) fail(EACCES, FileException::accessDenied);
       mode = st.st_mode & 07777;
-    } else if (errno != ENOENT) {
-      fail(errno, FileException::accessDenied);
+    } else if (const int err = errno; err != ENOENT) {
+      const bool refused = err == EACCES || err == EPERM || err == EROFS || err == ELOOP ||
+                           err == ENXIO || err == EISDIR;
+      fail(err, refused ? FileException::accessDenied : 0);
     }
   }
   TemporaryFile temporary;

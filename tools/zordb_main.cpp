@@ -16,6 +16,7 @@
 #include "database/blockfile/report_file_exception.h"
 #include "database/project/sample_database.h"
 #include "platform/path_text.h"
+#include "platform/safe_files.h"
 
 namespace {
 
@@ -35,21 +36,6 @@ constexpr const char* kHelp =
     "argument; 3 the database is damaged or the file does not look like a\n"
     "project database (the dump shows what can be read, and the damage is\n"
     "named on standard error).\n";
-
-// Closes a descriptor when the scope ends.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const noexcept { return fd_; }
-
- private:
-  int fd_;
-};
 
 int FileError(std::FILE* err, FileException error, const std::string& path) {
   error.m_strFileName = path;
@@ -92,26 +78,27 @@ bool ParseArguments(int argc, char** argv, std::map<std::string, std::string>& a
 
 int MakeSample(const std::string& path, bool overwrite, std::FILE* err) {
   // A project in the sample's place is never replaced unasked: without
-  // --overwrite the file is created here, and only when no file (or link)
-  // has the name.
-  if (!overwrite) {
-    const int fd = ::open(zor::platform::ToNativePath(path).c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0 && errno == EEXIST) {
-      std::fprintf(err, "zordb: %s exists; --overwrite replaces it with the sample\n",
-                   path.c_str());
-      return kZordbFileError;
-    }
-    if (fd < 0) return FileError(err, errno, path);
-    ::close(fd);
-  }
+  // --overwrite the sample goes only where no file (or link) has the name.
   FileException error;
   try {
-    if (WriteSampleDatabase(path, &error)) return kZordbOk;
+    if (WriteSampleDatabase(path, &error, overwrite)) return kZordbOk;
   } catch (const FileException& e) {
     error = e;
   }
-  return FileError(err, error, path);
+  switch (error.m_lOsError) {
+    case EEXIST:
+      std::fprintf(err, "zordb: %s exists; --overwrite replaces it with the sample\n",
+                   path.c_str());
+      return kZordbFileError;
+    case EISDIR:
+      std::fprintf(err, "zordb: %s is a folder\n", path.c_str());
+      return kZordbFileError;
+    case ENXIO:
+    case ELOOP:
+      return NotARegularFile(err, path);
+    default:
+      return FileError(err, error, path);
+  }
 }
 
 // A file whose count no database holds and whose first block is of no type
@@ -159,7 +146,7 @@ int DumpDatabaseFile(const std::string& path, std::FILE* out, std::FILE* err) {
   // Something else may take the name's place meanwhile: the open does not
   // wait (for a FIFO's writer), the descriptor is checked again, and the
   // file read is the one checked, opened anew through the descriptor.
-  const Descriptor fd(::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  const zor::platform::UniqueFd fd(::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return FileError(err, errno, path);
   if (::fstat(fd.get(), &st) != 0) return FileError(err, errno, path);
   if (!S_ISREG(st.st_mode)) return NotARegularFile(err, path);

@@ -1,7 +1,7 @@
 // The operations of CBlockFile that load the definition lists of a stored
 // database: the copy of its definitions into a new file, its version and its
 // survey unit.
-#include <sys/stat.h>
+#include <fcntl.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -16,6 +16,7 @@
 #include "database/definitions/hdr_list.h"
 #include "database/definitions/sys_def_list.h"
 #include "platform/path_text.h"
+#include "platform/safe_files.h"
 
 using zor::platform::File;
 using zor::platform::FileException;
@@ -120,22 +121,35 @@ std::string CBlockFile::GetSurveyUnitName(const std::string& fileName) {
   // A query reads: the file is opened for reading, so a database on
   // read-only media or of another user is read as it stands, and its
   // read-only attribute is never touched (a killed process would leave it
-  // cleared). What is not a regular file is refused, as a FIFO would hold
-  // the open until a writer came.
-  struct stat st;
-  if (::stat(zor::platform::ToNativePath(fileName).c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    ReportFileException(FileException(FileException::accessDenied, EACCES, fileName));
+  // cleared). The name is opened once, without waiting (a FIFO would hold
+  // the open until a writer came) and without following a final link; what
+  // is not a regular file is refused. The file read is the one checked,
+  // opened anew through its descriptor, whatever takes the name meanwhile.
+  const zor::platform::UniqueFd fd(
+      zor::platform::OpenExisting(zor::platform::ToNativePath(fileName).c_str(), O_RDONLY));
+  if (!fd) {
+    const int err = errno;
+    const bool irregular = err == ENXIO || err == EISDIR || err == ELOOP;
+    ReportFileException(FileException(
+        irregular ? FileException::accessDenied : FileException::CauseFromErrno(err), err,
+        fileName));
     return {};
   }
   FileException error;
-  if (!Open(fileName, modeRead | shareDenyWrite, &error)) {
+  if (!Open("/proc/self/fd/" + std::to_string(fd.get()), modeRead | shareDenyWrite, &error)) {
+    error.m_strFileName = fileName;
     ReportFileException(error);
     return {};
   }
   CloseOnExit close(*this);
   WaitCursor busy;
   CHdrList header;
-  header.Load(*this, kQuietLoad, kUpgradeLevel);
+  try {
+    header.Load(*this, kQuietLoad, kUpgradeLevel);
+  } catch (FileException& e) {
+    e.m_strFileName = fileName;
+    throw;
+  }
   Close();
   std::string name = header.GetSurveyUnitName();
   header.RemoveAll();

@@ -1,21 +1,20 @@
 #include "database/project/project_settings.h"
 
-#include <stdio.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <climits>
-#include <cstdlib>
 #include <new>
+#include <optional>
 
 #include "core/log/logger.h"
 #include "core/text/path_utils.h"
 #include "database/blockfile/report_file_exception.h"
 #include "platform/file.h"
 #include "platform/message_sink.h"
+#include "platform/safe_files.h"
 #include "system/files/file_helpers.h"
 #include "system/registry/zor_registry.h"
 
@@ -24,6 +23,9 @@ using zor::platform::ClassArchive;
 using zor::platform::Event;
 using zor::platform::File;
 using zor::platform::FileException;
+using zor::platform::OpenExisting;
+using zor::platform::TemporaryFile;
+using zor::platform::UniqueFd;
 
 namespace {
 
@@ -44,21 +46,33 @@ void TakeFileFields(ProjectSettingsValues& to, ProjectSettingsValues&& from) {
   to.record = from.record;
 }
 
-// Temporary files of one process never meet: the pid and a counter tell them
-// apart, and loads and stores of one object run one at a time.
-std::string TemporaryPathBeside(const std::string& target) {
-  static std::atomic<uint32_t> counter{0};
-  return target + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
-}
+// The settings file's bytes go straight to the temporary file's descriptor:
+// the archive writes through this file, which is never opened by a name.
+class DescriptorFile final : public File {
+ public:
+  DescriptorFile(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
 
-// Where a store writes: through a symbolic link to the file it names, as a
-// write into the file would, rather than over the link.
-std::string StoreTarget(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char resolved[PATH_MAX];
-  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
-}
+  void Write(const void* buffer, uint32_t count) override {
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    while (count > 0) {
+      const ssize_t n = ::write(m_fd, p, count);
+      if (n < 0 && errno == EINTR) continue;
+      // A write that takes nothing (a full disk) must not loop for ever.
+      const int err = n < 0 ? errno : n == 0 ? ENOSPC : 0;
+      if (err != 0) throw FileException(FileException::CauseFromErrno(err), err, m_name);
+      p += n;
+      count -= static_cast<uint32_t>(n);
+    }
+  }
+  // The temporary file flushes and closes its own descriptor.
+  void Flush() override {}
+  void Close() override {}
+  void Abort() override {}
+
+ private:
+  int m_fd;
+  std::string m_name;
+};
 
 }  // namespace
 
@@ -287,42 +301,43 @@ BOOL CProjectSettings::Store(const char* path) {
   const std::string target = ToNativePath(path ? std::string(path) : GetSettingsFilePath());
   // No name: the temporary file would land in the current folder.
   if (target.empty()) throw FileException(FileException::badPath, ENOENT, target);
-  const std::string file = StoreTarget(target);
+  const auto fail = [&target](int err, int cause = 0) {
+    throw FileException(cause != 0 ? cause : FileException::CauseFromErrno(err), err, target);
+  };
   // The file replaced keeps what a write into it would keep: a read-only
   // file is refused, and the new one gets the old one's permissions (a
-  // project shared by a group stays writable by the group).
-  struct stat existing;
-  const bool replaces = ::stat(file.c_str(), &existing) == 0;
-  if (replaces && (!S_ISREG(existing.st_mode) || (existing.st_mode & S_IWUSR) == 0 ||
-                   ::access(file.c_str(), W_OK) != 0)) {
-    throw FileException(FileException::accessDenied, EACCES, target);
+  // project shared by a group stays writable by the group). Whether this
+  // user may write into it is asked of the file itself, opened as the real
+  // user without following a link; a link under the name, or anything but
+  // a regular file, is refused and left alone.
+  std::optional<mode_t> mode;
+  {
+    const UniqueFd existing(OpenExisting(target.c_str(), O_WRONLY));
+    struct stat st;
+    if (existing) {
+      if (::fstat(existing.get(), &st) != 0) fail(errno);
+      if ((st.st_mode & S_IWUSR) == 0) fail(EACCES, FileException::accessDenied);
+      mode = st.st_mode & 07777;
+    } else if (const int err = errno; err != ENOENT) {
+      const bool refused = err == EACCES || err == EPERM || err == EROFS || err == ELOOP ||
+                           err == ENXIO || err == EISDIR;
+      fail(err, refused ? FileException::accessDenied : 0);
+    }
   }
-  const std::string temporary = TemporaryPathBeside(file);
-  OpenArchive(temporary.c_str(), ClassArchive::store);
+  TemporaryFile temporary;
+  if (const int err = temporary.Create(target, 0666)) fail(err);
+  if (mode && ::fchmod(temporary.fd(), *mode) != 0) fail(errno);
+  DescriptorFile file(temporary.fd(), target);
+  std::unique_ptr<ClassArchive> archive;
   try {
-    if (m_archive == nullptr) {
-      AbortArchive();
-      ::unlink(temporary.c_str());
-      return 0;
-    }
-    if (replaces && ::chmod(temporary.c_str(), existing.st_mode & 07777) != 0) {
-      const int err = errno;
-      throw FileException(FileException::CauseFromErrno(err), err, target);
-    }
-    SerializeArchive(*m_archive, false);
-    // On disk before it replaces the target.
-    m_archive->Flush();
-    m_file.Flush();
-    CloseArchive();
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
-      const int err = errno;
-      throw FileException(FileException::CauseFromErrno(err), err, target);
-    }
-  } catch (...) {
-    AbortArchive();
-    ::unlink(temporary.c_str());
-    throw;
+    archive = std::make_unique<ClassArchive>(file, ClassArchive::store, 4096);
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
+  SerializeArchive(*archive, false);
+  archive->Close();
+  // On disk, then in the target's place.
+  if (const int err = temporary.Commit()) fail(err);
   return 1;
 }
 
@@ -339,17 +354,29 @@ BOOL CProjectSettings::OpenArchive(const char* file, unsigned mode) {
   // A second open would otherwise leave the first file open for good.
   AbortArchive();
   const std::string native = ToNativePath(file);
-  // A FIFO would hold the open (and the watcher) until a writer came, and a
-  // device or a folder is no settings file.
-  struct stat st;
-  if (mode == ClassArchive::load && ::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    throw FileException(FileException::accessDenied, EACCES, file);
+  std::string opened = native;
+  UniqueFd checked;
+  if (mode == ClassArchive::load) {
+    // A FIFO would hold the open (and the watcher) until a writer came, and
+    // a device, a folder or a link is no settings file. The name is opened
+    // once, without waiting, and the file checked is the one read, opened
+    // anew through its descriptor for its share mode.
+    checked.reset(OpenExisting(native.c_str(), O_RDONLY));
+    if (!checked) {
+      const int err = errno;
+      const bool irregular = err == ENXIO || err == EISDIR || err == ELOOP;
+      throw FileException(irregular ? FileException::accessDenied : FileException::CauseFromErrno(err),
+                          err, file);
+    }
+    opened = "/proc/self/fd/" + std::to_string(checked.get());
   }
   FileException error;
-  if (!m_file.Open(native, flags, &error)) {
+  if (!m_file.Open(opened, flags, &error)) {
     error.m_strFileName = file;
     throw error;
   }
+  m_fileName = file;
+  m_openedAs = checked ? opened : std::string();
   try {
     m_archive = std::make_unique<ClassArchive>(m_file, mode, 4096);
   } catch (const std::bad_alloc&) {
@@ -389,8 +416,23 @@ void CProjectSettings::SerializeArchive(ClassArchive& archive, bool force) {
     return;
   }
   ProjectSettingsValues scratch = GetValues();
+  // The object's own file was opened through its descriptor: failures name
+  // it as the caller did.
+  const auto named = [&](auto& error) {
+    if (archive.GetFile() != &m_file || m_openedAs.empty()) return;
+    const std::size_t at = error.m_strFileName.find(m_openedAs);
+    if (at != std::string::npos) error.m_strFileName.replace(at, m_openedAs.size(), m_fileName);
+  };
   try {
-    ReadProjectSettingsFile(archive, scratch, force);
+    try {
+      ReadProjectSettingsFile(archive, scratch, force);
+    } catch (ArchiveException& error) {
+      named(error);
+      throw;
+    } catch (FileException& error) {
+      named(error);
+      throw;
+    }
   } catch (...) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_values.fileState = scratch.fileState;

@@ -106,16 +106,20 @@ class CProjectSettings {
   BOOL Reload();
   // Sets project folder and name from the path (or the stored one), opens
   // the file and reads it. 1 when read; throws FileException when the file
-  // cannot be opened or is not a regular file (a FIFO would block the open)
-  // and ArchiveException for its content.
+  // cannot be opened or is not a regular file (a FIFO would block the open;
+  // a link under the name is refused too) and ArchiveException for its
+  // content.
   BOOL Load(const char* path, bool force);
-  // Writes version 8 to a temporary file beside the target and renames it
-  // over the target, so a reader never meets half a file. The target keeps
-  // what a write into it would keep: a symbolic link is followed, the new
-  // file takes the old one's permissions, and a file that is read-only (or
-  // not writable by this user, or not a regular file) is refused with
-  // FileException accessDenied, unchanged. 1 when stored; throws as Load
-  // does.
+  // Writes version 8 to a fresh temporary file of random name beside the
+  // target and renames it over the target, so a reader never meets half a
+  // file. The target keeps what a write into it would keep: the new file
+  // takes the old one's permissions, and a file that is read-only (or not
+  // writable by the real user, or not a regular file) is refused with
+  // FileException accessDenied, unchanged. A symbolic link under the name
+  // is refused the same way and left alone with what it names: in a folder
+  // shared with others, it may be theirs. In a set-user-id or set-group-id
+  // program the files are made and checked with the real user's ids. 1 when
+  // stored; throws as Load does.
   BOOL Store(const char* path);
 
   // The steps of Load and Store, over the object's own file and archive.
@@ -125,9 +129,9 @@ class CProjectSettings {
   //
   // Opens `file` and an archive over it with a 4096-byte buffer: mode
   // ClassArchive::load reads, denying others write access; ClassArchive::store
-  // creates the file for writing, exclusively. 0 for a null file; any other
-  // mode does nothing; else 1, with no archive when it could not be
-  // allocated. A failed open throws FileException with the cause, the system
+  // creates the file for writing, exclusively (by its name: Store never
+  // takes this step). 0 for a null file; any other mode does nothing; else
+  // 1, with no archive when it could not be allocated. A failed open throws FileException with the cause, the system
   // error and `file`. An archive still open is aborted first.
   BOOL OpenArchive(const char* file, unsigned mode);
   // Closes the archive (a storing one writes its bytes) and the file; 0 when
@@ -157,6 +161,8 @@ class CProjectSettings {
   // One load or store at a time; guards m_file and m_archive.
   mutable std::recursive_mutex m_archiveMutex;
   zor::platform::File m_file;
+  std::string m_fileName;  // the name m_file was opened by ...
+  std::string m_openedAs;  // ... and the descriptor's name it was opened through
   std::unique_ptr<zor::platform::ClassArchive> m_archive;  // over m_file
 
   std::unique_ptr<zor::platform::Event> m_reloadEvent;

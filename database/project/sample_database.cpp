@@ -1,7 +1,14 @@
 #include "database/project/sample_database.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <type_traits>
 
 #include "core/time/zor_time.h"
@@ -11,10 +18,16 @@
 #include "database/definitions/hdr_list.h"
 #include "database/definitions/sys_def_list.h"
 #include "platform/bytes.h"
+#include "platform/path_text.h"
+#include "platform/safe_files.h"
 
 namespace {
 
+using zor::platform::AsRealUser;
 using zor::platform::File;
+using zor::platform::OpenExisting;
+using zor::platform::TemporaryFile;
+using zor::platform::UniqueFd;
 using zor::platform::SYSTEMTIME;
 
 // A fix record of the "Observation Events" chain headed by RecId 215.
@@ -85,15 +98,13 @@ int32_t WriteFixChain(CBlockFile& file) {
   return first;
 }
 
-}  // namespace
-
-bool WriteSampleDatabase(const std::string& path, zor::platform::FileException* error) {
-  CBlockFile file;
-  if (!file.Open(path, File::modeCreate | File::modeReadWrite | File::shareDenyWrite, error)) {
-    return false;
-  }
+// Writes the blocks into `file`, open for reading and writing and empty.
+void WriteSample(CBlockFile& file) {
   file.SetBlockCount(0);
-  if (!file.StartAppend()) return false;
+  if (!file.StartAppend()) {
+    throw zor::platform::FileException(zor::platform::FileException::genericException, EIO,
+                                       file.GetFilePath());
+  }
   int32_t blocks = 0;
 
   // Saving notes where each entry's link word lies, so that the fix
@@ -125,5 +136,85 @@ bool WriteSampleDatabase(const std::string& path, zor::platform::FileException* 
   file.SetBlockCount(blocks);
   header.RemoveAll();
   file.Close();
+}
+
+// What stands under the name. A folder (EISDIR) and what is neither a
+// regular file nor a link (ENXIO: a device, a FIFO) are never the sample's
+// place. Without `replace` anything else there is refused (EEXIST); with
+// it only a regular file this user could write into is replaced (a link,
+// whose target is not ours to change, gives ELOOP; a read-only file
+// EACCES), and its mode goes to `mode`. 0 when the sample may go there.
+int CheckPlace(const std::string& native, bool replace, std::optional<mode_t>& mode) {
+  struct stat st;
+  if (::lstat(native.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return ENXIO;
+  if (!replace) return EEXIST;
+  if (S_ISLNK(st.st_mode)) return ELOOP;
+  // The access check goes through a descriptor, as the real user.
+  const UniqueFd fd(OpenExisting(native.c_str(), O_WRONLY));
+  if (!fd) return errno;
+  if (::fstat(fd.get(), &st) != 0) return errno;
+  mode = st.st_mode & 07777;
+  return 0;
+}
+
+// Puts the whole, flushed temporary file under the name only while the name
+// is free: a hard link fails when anything has the name, and the temporary
+// name then goes. File systems without hard links rename without replacing.
+int LinkIntoFreeName(const TemporaryFile& temporary, const std::string& native) {
+  const AsRealUser as;
+  if (!as.ok()) return EPERM;
+  if (::link(temporary.path().c_str(), native.c_str()) == 0) return 0;
+  if (errno != EPERM && errno != EOPNOTSUPP) return errno;
+  return ::renameat2(AT_FDCWD, temporary.path().c_str(), AT_FDCWD, native.c_str(),
+                     RENAME_NOREPLACE) == 0
+             ? 0
+             : errno;
+}
+
+}  // namespace
+
+bool WriteSampleDatabase(const std::string& path, zor::platform::FileException* error,
+                         bool replace) {
+  const std::string native = zor::platform::ToNativePath(path);
+  const auto fail = [&](int err) {
+    if (error) {
+      *error = zor::platform::FileException(
+          err == ENXIO || err == EISDIR || err == ELOOP
+              ? static_cast<int>(zor::platform::FileException::accessDenied)
+              : zor::platform::FileException::CauseFromErrno(err),
+          err, path);
+    }
+    return false;
+  };
+  std::optional<mode_t> mode;
+  if (const int err = CheckPlace(native, replace, mode)) return fail(err);
+  TemporaryFile temporary;
+  if (const int err = temporary.Create(native, 0666)) return fail(err);
+  if (mode && ::fchmod(temporary.fd(), *mode) != 0) return fail(errno);
+  {
+    // The block file opens the temporary file anew through its descriptor,
+    // never by its name.
+    CBlockFile file;
+    zor::platform::FileException opened;
+    if (!file.Open("/proc/self/fd/" + std::to_string(temporary.fd()),
+                   File::modeReadWrite | File::shareDenyWrite, &opened)) {
+      return fail(opened.m_lOsError != 0 ? opened.m_lOsError : EIO);
+    }
+    try {
+      WriteSample(file);
+    } catch (zor::platform::FileException& e) {
+      e.m_strFileName = path;
+      throw;
+    }
+  }
+  if (replace) {
+    if (const int err = temporary.Commit()) return fail(err);
+    return true;
+  }
+  if (const int err = temporary.Flush()) return fail(err);
+  if (const int err = LinkIntoFreeName(temporary, native)) return fail(err);
+  zor::platform::SyncFolderOf(native);
   return true;
 }

@@ -22,7 +22,14 @@
 
 #include "platform/file.h"
 
-// Creates (or truncates) the file and writes the sample. False, with the
-// reason in `error` when given, when the file cannot be created; write
-// errors throw zor::platform::FileException.
-bool WriteSampleDatabase(const std::string& path, zor::platform::FileException* error = nullptr);
+// Writes the sample to a fresh temporary file beside `path` and puts it
+// under the name only when it is whole, so that a full disk or a killed
+// writer leaves no partial sample (and an old file stays as it was). With
+// `replace` an existing regular file is replaced (its permissions kept);
+// without, the sample goes only where nothing has the name (EEXIST). A
+// folder (EISDIR), anything else that is neither a regular file nor a link
+// (ENXIO), a link (ELOOP) or a file this user may not write is never
+// replaced. False, with the reason in `error` when given (the errno in
+// m_lOsError); write errors throw zor::platform::FileException.
+bool WriteSampleDatabase(const std::string& path, zor::platform::FileException* error = nullptr,
+                         bool replace = true);

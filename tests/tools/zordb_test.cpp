@@ -1,3 +1,5 @@
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -172,6 +174,79 @@ TEST_F(ZordbTool, MakesTheSampleFile) {
   EXPECT_EQ(replaced.status, 0) << replaced.err;
   EXPECT_TRUE(ReadFile(project) == ReadFile(kExample));
   EXPECT_EQ(RunTool({"--overwrite", "--database=" + project}, tmp_).status, kZordbUsage);
+}
+
+// A folder, a device or a link in the sample's place is named as what it
+// is, with or without --overwrite, and left as it was with what it names.
+TEST_F(ZordbTool, MakeSampleNamesWhatIsNoRegularFileAndLeavesIt) {
+  const std::string folder = tmp_.Path("folder.zdb");
+  ASSERT_TRUE(fs::create_directory(folder));
+  const std::string victim = tmp_.Write("victim.zdb", "a project");
+  const std::string link = tmp_.Path("link.zdb");
+  fs::create_symlink(victim, link);
+  for (const bool overwrite : {false, true}) {
+    const auto run = [&](const std::string& path) {
+      std::vector<std::string> args{"--mode=make-sample", "--database=" + path};
+      if (overwrite) args.push_back("--overwrite");
+      return RunTool(args, tmp_);
+    };
+    ToolRun onFolder = run(folder);
+    EXPECT_EQ(onFolder.status, kZordbFileError);
+    EXPECT_EQ(onFolder.err, "zordb: " + folder + " is a folder\n");
+    ToolRun onDevice = run("/dev/null");
+    EXPECT_EQ(onDevice.status, kZordbFileError);
+    EXPECT_EQ(onDevice.err, "zordb: /dev/null is not a regular file\n");
+    ToolRun onLink = run(link);
+    EXPECT_EQ(onLink.status, kZordbFileError);
+    EXPECT_EQ(onLink.err, overwrite ? "zordb: " + link + " is not a regular file\n"
+                                    : "zordb: " + link +
+                                          " exists; --overwrite replaces it with the sample\n");
+  }
+  EXPECT_TRUE(fs::is_empty(folder));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_TRUE(ReadFile(victim) == "a project");
+}
+
+// A disk that fills up while the sample is written (a file size limit
+// here): the run fails and leaves neither a partial sample nor a temporary
+// file, so that the next run does not say the file exists; an old file to
+// be replaced stays as it was.
+TEST(ZordbMakeSample, AFullDiskLeavesNoPartialSample) {
+  TempFolder tmp;
+  const std::string fresh = tmp.Path("out/fresh.zdb");
+  const std::string old = tmp.Write("out/old.zdb", "an old project");
+  const auto makeSample = [](const std::string& path, bool overwrite) {
+    std::vector<std::string> args{"zordb", "--mode=make-sample", "--database=" + path};
+    if (overwrite) args.push_back("--overwrite");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    const int status = RunZordb(static_cast<int>(argv.size()), argv.data(), sink, sink);
+    std::fclose(sink);
+    return status;
+  };
+  for (const bool overwrite : {false, true}) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{4096, 4096};  // the sample is three times as long
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      ::_exit(makeSample(overwrite ? old : fresh, overwrite));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kZordbFileError) << overwrite;
+  }
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(tmp.Path("out")))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"old.zdb"});
+  EXPECT_TRUE(ReadFile(old) == "an old project");
+  EXPECT_EQ(makeSample(fresh, false), kZordbOk);
+  EXPECT_TRUE(ReadFile(fresh) == ReadFile(kExample));
 }
 
 TEST_F(ZordbTool, AFileThatIsNoDatabaseIsNamedSoInOneLine) {

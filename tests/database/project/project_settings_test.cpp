@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <grp.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -96,8 +97,10 @@ std::string EventName() {
   return "zor-test-settings-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
 }
 
+// Polls for a state another thread or process brings about. The patience
+// only bounds a hang: generous, so that a busy machine never decides.
 template <typename Pred>
-bool WaitUntil(Pred pred, milliseconds patience = milliseconds(5000)) {
+bool WaitUntil(Pred pred, milliseconds patience = milliseconds(20000)) {
   const auto until = steady_clock::now() + patience;
   while (!pred()) {
     if (steady_clock::now() > until) return false;
@@ -322,9 +325,9 @@ TEST_F(ProjectSettingsTest, StoreReplacesTheFileAndTracksTheFileState) {
 }
 
 // A store replaces the file, but what it leaves is what a write into the
-// file would leave: the file's permissions, a link still a link, and a
-// read-only file refused.
-TEST_F(ProjectSettingsTest, StoreKeepsPermissionsFollowsLinksAndRefusesReadOnlyFiles) {
+// file would leave: the file's permissions, and a read-only file refused. A
+// link under the name is refused and left as it is, with what it names.
+TEST_F(ProjectSettingsTest, StoreKeepsPermissionsAndRefusesLinksAndReadOnlyFiles) {
   namespace fs = std::filesystem;
   const std::string path = Install(FileValues("/srv/a", 3, 0x5));
   CProjectSettings settings(0, 0);
@@ -355,12 +358,12 @@ TEST_F(ProjectSettingsTest, StoreKeepsPermissionsFollowsLinksAndRefusesReadOnlyF
   EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == before);
   ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
 
-  // Through a link: the file it names is replaced, the link stays.
+  // Through a link: refused, neither the link nor the file it names changed.
   const std::string link = tmp.Path("Link.pst");
   fs::create_symlink(path, link);
-  EXPECT_EQ(settings.Store(link.c_str()), 1);
+  EXPECT_THROW(settings.Store(link.c_str()), FileException);
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(rootOf(path), "/srv/refused");
+  EXPECT_EQ(rootOf(path), "/srv/stored");
 
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(tmp.path()))
@@ -403,11 +406,149 @@ TEST_F(ProjectSettingsTest, AStoreWhoseWriteFailsThrowsAndLeavesTheFile) {
   EXPECT_EQ(names, std::vector<std::string>{"Harbour.pst"});
 }
 
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Links to `victim` under every name a store of process `pid` wrote first
+// in earlier versions: "<target>.<pid>.<n>.tmp".
+void PlantLinksUnderTemporaryNames(const std::string& target, pid_t pid,
+                                   const std::string& victim) {
+  for (int n = 1; n <= 2000; ++n) {
+    const std::string name = target + "." + std::to_string(pid) + "." + std::to_string(n) + ".tmp";
+    ASSERT_EQ(::symlink(victim.c_str(), name.c_str()), 0) << name;
+  }
+}
+
+// Another member of the group that shares a project folder plants links to
+// the victim's private file under the names a store might write first, and
+// under the settings file's own name: the store writes through none of them,
+// and the private file keeps its bytes and its mode.
+TEST_F(ProjectSettingsTest, LinksPlantedInASharedProjectFolderAreNeverFollowed) {
+  namespace fs = std::filesystem;
+  const std::string path = Install(FileValues("/srv/a", 3, 0x5));
+  ASSERT_EQ(::chmod(path.c_str(), 0664), 0);  // the group's file
+  TempFolder home;
+  const std::string secret = home.Write("private.txt", "the victim's own");
+  ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+  PlantLinksUnderTemporaryNames(path, ::getpid(), secret);
+  if (HasFatalFailure()) return;
+
+  CProjectSettings settings(0, 0);
+  ProjectSettingsValues v = settings.GetValues();
+  v.rootFolder = "/srv/stored";
+  settings.SetValues(v);
+  EXPECT_EQ(settings.Store(nullptr), 1);
+  EXPECT_TRUE(ReadAll(secret) == "the victim's own");
+  EXPECT_EQ(fs::status(secret).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_FALSE(fs::is_symlink(path));
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::group_write | fs::perms::others_read);
+  CProjectSettings reread(0, 0);
+  EXPECT_EQ(reread.GetRootFolder(), "/srv/stored");
+
+  fs::remove(path);
+  fs::create_symlink(secret, path);
+  EXPECT_THROW(settings.Store(nullptr), FileException);
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_TRUE(ReadAll(secret) == "the victim's own");
+  EXPECT_EQ(fs::status(secret).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A set-user-id root copy of a program that nobody (65534) runs. Its user
+// plants links to a root-only file under the names a store might write, and
+// names that file, a link to it, or a new file in root's folder as the
+// settings file: nothing of root's is written, made or changed, and the
+// settings file stored in the user's folder is the user's.
+TEST_F(ProjectSettingsTest, ASetUserIdRootProgramTurnsNoRootFileIntoSettings) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a child as a set-user-id root program";
+  namespace fs = std::filesystem;
+  constexpr uid_t kNobody = 65534;
+  TempFolder shared(kEveryUsersRoot);
+  ASSERT_EQ(::chmod(shared.path().c_str(), 0755), 0);
+  const std::string rootFolder = shared.Path("root");
+  ASSERT_EQ(::mkdir(rootFolder.c_str(), 0700), 0);
+  const std::string secret = shared.Write("root/secret", "root's own");
+  ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+  const std::string userFolder = shared.Path("user");
+  ASSERT_EQ(::mkdir(userFolder.c_str(), 0755), 0);
+  ASSERT_EQ(::chown(userFolder.c_str(), kNobody, kNobody), 0);
+  const std::string settingsFile = userFolder + "/Project.pst";
+  WriteSettingsFile(settingsFile, FileValues("/srv/before", 3, 0x5));
+  ASSERT_EQ(::chown(settingsFile.c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(::chmod(settingsFile.c_str(), 0777), 0);
+  const std::string link = userFolder + "/Link.pst";
+  ASSERT_EQ(::symlink(secret.c_str(), link.c_str()), 0);
+  const std::string inRootFolder = rootFolder + "/New.pst";
+
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(go[1]);
+    char c = 0;
+    if (::read(go[0], &c, 1) != 1) ::_exit(100);
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, 0, 0) != 0 ||
+        ::setresuid(kNobody, 0, 0) != 0)
+      ::_exit(101);
+    int result = 0;
+    CProjectSettings settings(0, 0);
+    ProjectSettingsValues v = settings.GetValues();
+    v.rootFolder = "/srv/nobody";
+    settings.SetValues(v);
+    try {
+      if (settings.Store(settingsFile.c_str()) == 1) result |= 1;
+    } catch (const FileException&) {
+    }
+    int bit = 2;
+    for (const std::string& target : {secret, link, inRootFolder}) {
+      try {
+        settings.Store(target.c_str());
+      } catch (const FileException&) {
+        result |= bit;
+      }
+      bit <<= 1;
+    }
+    ::_exit(result);
+  }
+  ::close(go[0]);
+  PlantLinksUnderTemporaryNames(settingsFile, child, secret);
+  EXPECT_EQ(::write(go[1], "g", 1), 1);  // the child waits for the links
+  ::close(go[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1 | 2 | 4 | 8);  // stored its own; all three refused
+
+  struct stat st;
+  ASSERT_EQ(::lstat(secret.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_TRUE(ReadAll(secret) == "root's own");
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(rootFolder))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"secret"});
+  ASSERT_EQ(::lstat(settingsFile.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_uid, kNobody);
+  EXPECT_EQ(st.st_gid, kNobody);
+  CProjectSettings reader(0, 0);
+  EXPECT_EQ(reader.Load(settingsFile.c_str(), false), 1);
+  EXPECT_EQ(reader.GetRootFolder(), "/srv/nobody");
+}
+
 // Texts are as long as the file can hold, and a sparse file holds
 // gigabytes of zeros: a load that runs out of memory fails as for a corrupt
 // file instead of ending the program.
 TEST_F(ProjectSettingsTest, ATextLargerThanMemoryFailsTheLoadAndNotTheProgram) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "the sanitizer's allocator does not fail under an address-space limit";
 #else
   const uint32_t length = 0xC0000000u;
@@ -444,25 +585,68 @@ TEST_F(ProjectSettingsTest, ATextLargerThanMemoryFailsTheLoadAndNotTheProgram) {
 }
 
 // A FIFO named as the settings file would hold the open until a writer
-// came: the load refuses it at once, as it refuses a folder.
+// came: the load refuses it at once, as it refuses a folder. No writer ever
+// comes; the child's alarm only ends a load that waits (a hang bound).
 TEST_F(ProjectSettingsTest, ALoadRefusesWhatIsNotARegularFileWithoutWaiting) {
   const std::string fifo = tmp.Path("Fifo.pst");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  // Should the load wait, a writer comes after a while and frees it.
-  std::atomic<bool> done{false};
-  std::thread writer([&] {
-    WaitUntil([&] { return done.load(); }, milliseconds(1500));
-    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-    if (fd >= 0) ::close(fd);
-  });
   for (const std::string& path : {fifo, tmp.path()}) {
-    CProjectSettings settings(0, 0);
-    const auto started = steady_clock::now();
-    EXPECT_THROW(settings.Load(path.c_str(), false), FileException) << path;
-    EXPECT_LT(steady_clock::now() - started, milliseconds(1000)) << path;
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::alarm(30);
+      CProjectSettings settings(0, 0);
+      try {
+        settings.Load(path.c_str(), false);
+      } catch (const FileException&) {
+        ::_exit(0);
+      }
+      ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << path << " status " << status;
   }
-  done = true;
-  writer.join();
+}
+
+// A FIFO takes the settings file's name again and again while loads run:
+// each load reads the file or refuses the FIFO, and none waits for a writer
+// (none ever comes). The child's alarm only bounds a hang.
+TEST_F(ProjectSettingsTest, AFifoSwappedInDuringLoadsNeverHoldsALoad) {
+  const std::string path = Install(FileValues("/srv/a", 3, 0x5));
+  const std::string file = tmp.Path("file.pst");
+  WriteSettingsFile(file, FileValues("/srv/file", 3, 0x5));
+  const std::string fifo = tmp.Path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::alarm(60);
+    CProjectSettings settings(0, 0);
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+      const std::string next = path + ".next";
+      for (int i = 0; !done; ++i) {
+        if (::link((i % 2 ? file : fifo).c_str(), next.c_str()) != 0 ||
+            ::rename(next.c_str(), path.c_str()) != 0)
+          ::_exit(3);
+      }
+    });
+    int read = 0, refused = 0;
+    for (int i = 0; i < 20000; ++i) {
+      try {
+        read += settings.Load(path.c_str(), false);
+      } catch (const FileException&) {
+        ++refused;
+      }
+    }
+    done = true;
+    swapper.join();
+    ::_exit(read > 0 && refused > 0 ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 TEST_F(ProjectSettingsTest, ArchiveStepsOpenCloseAndAbortTheObjectsOwnFile) {
@@ -638,11 +822,19 @@ TEST_F(ProjectSettingsThreaded, FailedReloadIsRetriedAndTheDestructorIsPrompt) {
   const std::string name = EventName();
   auto announce = Event::CreateNamed(name, true, false);
   ASSERT_NE(announce, nullptr);
+  // The watcher reports each failed reload: two of them show that the
+  // first left the event set.
+  std::atomic<int> failures{0};
+  const zor::platform::ScopedMessageSink counting{[&failures](const MessageBoxCall&) {
+    ++failures;
+    return zor::platform::IDOK;
+  }};
   auto settings = std::make_unique<CProjectSettings>(1, 0, name.c_str());
+  settings->SetReportFailures(1);
 
   WriteSettingsFile(path, FileValues("/srv/invalid", 99, 0x5));
   announce->Set();
-  std::this_thread::sleep_for(milliseconds(250));  // a few failed attempts
+  EXPECT_TRUE(WaitUntil([&] { return failures.load() >= 2; }));
   EXPECT_TRUE(announce->IsSet());  // a failed reload leaves the event set
   EXPECT_EQ(settings->GetRootFolder(), "/srv/first");
   // Mended without a second announcement.
@@ -650,9 +842,11 @@ TEST_F(ProjectSettingsThreaded, FailedReloadIsRetriedAndTheDestructorIsPrompt) {
   EXPECT_TRUE(WaitUntil([&] { return settings->GetRootFolder() == "/srv/mended"; }));
   EXPECT_TRUE(WaitUntil([&] { return !announce->IsSet(); }));
 
+  // A watcher that missed the stop would hold the destructor for ever; the
+  // bound is generous, for a hang, not a timing.
   const auto start = steady_clock::now();
   settings.reset();
-  EXPECT_LT(std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count(), 1000);
+  EXPECT_LT(std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count(), 10000);
   Event::Unlink(name);
 }
 
@@ -685,7 +879,9 @@ TEST_F(ProjectSettingsThreaded, ReadersNeverSeeHalfAReload) {
       WriteSettingsFile(path, i % 2 ? FileValues("/srv/a", 1, 0) : FileValues("/srv/b", 2, 0));
       announce->Set();  // the watcher reloads ...
       settings.Reload();  // ... and so does the owner's thread
-      std::this_thread::sleep_for(milliseconds(5));
+      // The readers look at each state before the next.
+      const long seen = reads.load();
+      WaitUntil([&] { return reads.load() > seen + 1; });
     }
   });
   owner.join();
@@ -726,7 +922,7 @@ TEST_F(ProjectSettingsThreaded, WatchersSurvivePeersKilledAtAnyMoment) {
   const unsigned seed = static_cast<unsigned>(steady_clock::now().time_since_epoch().count());
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
-  ::alarm(60);  // a Set or a destructor that hangs ends the run instead of blocking it
+  ::alarm(600);  // a Set or a destructor that hangs ends the run instead of blocking it
   long long slowestSetUs = 0, slowestReloadMs = 0, slowestStopMs = 0;
   const auto start = steady_clock::now();
   for (int round = 0; round < 200; ++round) {
@@ -751,6 +947,8 @@ TEST_F(ProjectSettingsThreaded, WatchersSurvivePeersKilledAtAnyMoment) {
         if (pid == 0) RunDoomedPeer(role, name);
         doomed.push_back(pid);
       }
+      // The pause only picks a random moment of the peer's life for its
+      // death; no result depends on what the peer did by then.
       for (pid_t pid : doomed) {
         ::usleep(static_cast<useconds_t>(random() % 1500));
         ::kill(pid, SIGKILL);
@@ -772,10 +970,10 @@ TEST_F(ProjectSettingsThreaded, WatchersSurvivePeersKilledAtAnyMoment) {
     ASSERT_TRUE(announce->Set());
     const long long setUs =
         std::chrono::duration_cast<std::chrono::microseconds>(steady_clock::now() - setAt).count();
-    EXPECT_LT(setUs, 20000);
-    while (settings->GetRootFolder() != after && steady_clock::now() - setAt < milliseconds(2000))
-      std::this_thread::sleep_for(milliseconds(1));
-    EXPECT_EQ(settings->GetRootFolder(), after);
+    // The bounds below only catch hangs: generous, a busy machine never
+    // decides. The figures printed at the end are the timings.
+    EXPECT_LT(setUs, 10000000);
+    EXPECT_TRUE(WaitUntil([&] { return settings->GetRootFolder() == after; }));
     const long long reloadMs =
         std::chrono::duration_cast<milliseconds>(steady_clock::now() - setAt).count();
 
@@ -783,7 +981,7 @@ TEST_F(ProjectSettingsThreaded, WatchersSurvivePeersKilledAtAnyMoment) {
     settings.reset();
     const long long stopMs =
         std::chrono::duration_cast<milliseconds>(steady_clock::now() - stopAt).count();
-    EXPECT_LT(stopMs, 1000);
+    EXPECT_LT(stopMs, 10000);
     slowestSetUs = std::max(slowestSetUs, setUs);
     slowestReloadMs = std::max(slowestReloadMs, reloadMs);
     slowestStopMs = std::max(slowestStopMs, stopMs);

@@ -14,7 +14,10 @@
 // target is never written), in a report's place (one that cannot be
 // removed) COULD NOT BE READ, and a source that is not a regular file is
 // left out. A file another process holds a lease on is waited for as long
-// as the kernel lets the holder keep it. A report is read straight from its
+// as the kernel lets the holder keep it. The two reports are made as new
+// files and read back through the descriptors they were written with, never
+// by name: what someone puts in a report's place meanwhile (a link to a
+// private file) is never joined. A report is read straight from its
 // file, the system information report up to 1,000,000,000 bytes, and the
 // display report only while SystemReport.txt takes it: once that file can
 // take nothing more (a full disk), nothing more is read.

@@ -182,6 +182,11 @@ std::chrono::seconds LeaseBreakTime() {
 // holder before it breaks the lease.
 int OpenRegularFile(const std::string& path, int flags) {
   const auto open = [&path, flags] {
+    const zor::platform::AsRealUser as;  // the user's file, in a set-user-id program too
+    if (!as.ok()) {
+      errno = EPERM;
+      return -1;
+    }
     return ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   };
   int fd = open();
@@ -346,8 +351,12 @@ BOOL WriteSystemReport(const std::string& folder, const SystemReportSources& sou
   const std::string information = JoinPath(native, "msinfoReport.txt");
   // Reports left by an earlier run must not pass for today's: remove them,
   // and join only what this run wrote.
-  ::unlink(display.c_str());
-  ::unlink(information.c_str());
+  {
+    const zor::platform::AsRealUser as;
+    if (!as.ok()) return 0;
+    ::unlink(display.c_str());
+    ::unlink(information.c_str());
+  }
   const std::string displayText = DisplayReport(sources);
   const UniqueFd displayFile =
       displayText.empty() ? UniqueFd() : WriteReport(display, displayText.data(), displayText.size());

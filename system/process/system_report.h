@@ -9,6 +9,8 @@
 // the system information report (msinfoReport.txt, UTF-16 with a byte-order
 // mark, as that tool writes it) from /etc/os-release and /proc. A report with
 // nothing to tell is not written, and the joined file says NOT FOUND for it.
+// The files are made, cut and removed as the user running the program, also
+// in a set-user-id or set-group-id program: nothing where the user could not.
 // Only regular files are written and read, and no pipe is waited for: a
 // pipe, device or symbolic link in SystemReport.txt's place gives 0 (a link's
 // target is never written), in a report's place (one that cannot be

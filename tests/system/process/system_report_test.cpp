@@ -1,6 +1,7 @@
 #include "system/process/system_report.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
@@ -311,6 +312,37 @@ TEST(WriteSystemReport, ReportsSwappedForLinksAfterTheyAreWrittenAreNotFollowed)
   EXPECT_EQ(report.find("private"), std::string::npos) << report;
   EXPECT_NE(report.find("Frame buffers:\n0 frame buffer\n"), std::string::npos) << report;
   EXPECT_NE(report.find("Linux version 6.1.0"), std::string::npos) << report;
+}
+
+// A set-user-id root program writes the report as the user running it: the
+// files in the user's folder are the user's, and a folder only root may
+// write gets nothing.
+TEST(WriteSystemReport, ASetUserIdRootProgramWritesAsItsUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  FakeOpener opener(kEveryUsersRoot);
+  const TempFolder& tmp = opener.tmp();
+  ASSERT_EQ(::chmod(tmp.path().c_str(), 0755), 0);
+  tmp.Write("src/proc/fb", "0 frame buffer\n");
+  tmp.Write("src/proc/version", "Linux version 6.1.0\n");
+  const std::string mine = tmp.Path("mine"), rootOnly = tmp.Path("root-only");
+  ASSERT_EQ(::mkdir(mine.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir(rootOnly.c_str(), 0755), 0);
+  if (::chown(mine.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "no user 65534 here";
+  const int result = InChild([&] {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+        ::setresuid(65534, 0, 0) != 0)
+      return 77;
+    if (WriteSystemReport(rootOnly, Under(tmp, "src")) != 0) return 1;
+    return WriteSystemReport(mine, Under(tmp, "src")) == 1 ? 0 : 2;
+  });
+  if (result == 77) GTEST_SKIP() << "cannot run as user 65534 here";
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(std::filesystem::is_empty(rootOnly));
+  for (const char* name : {"SystemReport.txt", "dxdiagReport.txt", "msinfoReport.txt"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat((mine + "/" + name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_uid, 65534u) << name;
+  }
 }
 
 // Bytes this process has read so far (read calls of every kind).

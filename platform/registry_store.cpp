@@ -399,7 +399,9 @@ uint32_t Persist(HiveState& st, const std::string& file) {
     return code;
   };
   if (!WriteWholeFile(fd, text)) return fail();
-  if (st.sig.exists && fchmod(fd, st.sig.mode & 07777) != 0) return fail();
+  // The replaced file's rights for its owner; none for others, which earlier
+  // builds gave.
+  if (st.sig.exists && fchmod(fd, st.sig.mode & 0700) != 0) return fail();
 
   // A modification time strictly after the replaced file's, so that no two
   // versions share a signature even when an inode number is reused.

@@ -1041,6 +1041,9 @@ TEST(RegistryStoreFiles, TheSettingsAreTheUsersAloneAndNoLinkIsFollowed) {
     EXPECT_EQ(sb.st_mode & 07777, static_cast<mode_t>(mode)) << path;
   }
 
+  // Files left readable by all by earlier builds are the user's alone after
+  // the next write.
+  for (const std::string& path : {hive, hive + ".lock"}) ASSERT_EQ(chmod(path.c_str(), 0644), 0);
   ::setenv("ZOR_REGISTRY_DIR", folder.c_str(), 1);
   const std::string victim = tmp.Write("victim", "private");
   ASSERT_EQ(symlink(victim.c_str(), (hive + ".tmp").c_str()), 0);
@@ -1051,6 +1054,11 @@ TEST(RegistryStoreFiles, TheSettingsAreTheUsersAloneAndNoLinkIsFollowed) {
   uint32_t v = 0;
   EXPECT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
   EXPECT_EQ(v, 1u);
+  for (const std::string& path : {hive, hive + ".lock"}) {
+    struct stat sb {};
+    ASSERT_EQ(lstat(path.c_str(), &sb), 0) << path;
+    EXPECT_EQ(sb.st_mode & 07777, 0600u) << path;
+  }
 
   // A lock that is a link, even to nothing, is refused and nothing is made.
   const std::string nowhere = tmp.Path("made-through-the-lock");

@@ -38,7 +38,9 @@
 // a cached copy is current. The temporary file is always made anew, and
 // neither it nor the lock file nor the hive is opened through a link. The
 // settings are the user's alone: missing folders are made 0700 (a folder of
-// another owner refuses writes with 5), new files 0600. A writer waits for
+// another owner refuses writes with 5), new files 0600, and a rewritten hive
+// or a lock in use loses the rights for others that earlier builds gave. A
+// lock or hive that is a link fails the call. A writer waits for
 // another's lock about as long as an open waits for a share mode, then fails
 // with 32. A set-user-id or set-group-id program reads and writes the files
 // as the user running it, with that user's group, whose settings they are

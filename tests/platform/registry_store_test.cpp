@@ -1068,6 +1068,14 @@ TEST(RegistryStoreFiles, TheSettingsAreTheUsersAloneAndNoLinkIsFollowed) {
   EXPECT_FALSE(fs::exists(nowhere));
   EXPECT_EQ(GetDword(key.get(), "v", v), kErrorSuccess);
   EXPECT_EQ(v, 1u);
+
+  // Nor is a hive that is a link read.
+  ASSERT_EQ(unlink((hive + ".lock").c_str()), 0);
+  const std::string elsewhere = tmp.Write("elsewhere.hive", ReadFile(hive));
+  ASSERT_EQ(unlink(hive.c_str()), 0);
+  ASSERT_EQ(symlink(elsewhere.c_str(), hive.c_str()), 0);
+  ASSERT_EQ(NotifyRegistryHiveChanged(RegistryHive::kCurrentUser), kErrorSuccess);
+  EXPECT_EQ(GetDword(key.get(), "v", v), kErrorAccessDenied);
   ::unsetenv("ZOR_REGISTRY_DIR");
   RegistryChangeCounter::Remove(folder);
 }

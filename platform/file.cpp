@@ -13,6 +13,7 @@
 
 #include "platform/error_text.h"
 #include "platform/path_text.h"
+#include "platform/safe_files.h"
 
 namespace zor::platform {
 namespace {
@@ -31,8 +32,8 @@ constexpr off_t kDeniesRead = kShareBase + 3;       // ... whose share mode deni
 constexpr off_t kDeniesWrite = kShareBase + 4;      // ... whose share mode denies writing
 // The guard is held for a few system calls: a holder stopped inside them
 // makes an open give up after this long.
-constexpr int kGuardTries = 2000;
-constexpr long kGuardPauseNs = 500'000;
+constexpr int kGuardTries = kLockWaitTries;
+constexpr long kGuardPauseNs = kLockWaitPauseNs;
 
 struct ShareRequest {
   bool read = false;

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
 #include <new>
 #include <span>
@@ -154,35 +153,34 @@ std::string FolderOf(const std::string& file) {
   return file.substr(0, slash);
 }
 
-void SyncFolder(const std::string& folder) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
-
-// An exclusive flock on "<hive>.lock", held for the object's life.
+// An exclusive flock on "<hive>.lock", held for the object's life (closing
+// the descriptor releases it). The lock file is the user's: an existing one
+// is opened as it is, never through a link, and a missing one made 0600.
+// Read access is enough for flock, so a lock left by an earlier build with
+// another owner still serves. Another holder is waited for as long as a
+// share mode is, then the call fails with 32.
 class FileLock {
  public:
-  FileLock() = default;
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  ~FileLock() {
-    if (fd_ >= 0) close(fd_);  // closing releases the lock
-  }
-
   uint32_t Acquire(const std::string& hive_file) {
     const std::string path = hive_file + ".lock";
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd_ < 0) return LastErrno();
-    while (flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) return LastErrno();
+    for (int attempt = 0; attempt < 8 && !fd_; ++attempt) {
+      fd_.reset(OpenExisting(path.c_str(), O_RDONLY));
+      if (!fd_ && errno == ENOENT) fd_.reset(CreateFresh(path.c_str(), O_RDONLY, 0600));
+      if (!fd_ && errno != ENOENT && errno != EEXIST) return LastErrno();
     }
-    return kErrorSuccess;
+    if (!fd_) return kErrorSharingViolation;  // made and removed under us, again and again
+    // Earlier builds made it readable by all, and anyone who can read it can
+    // hold it.
+    struct stat sb;
+    if (fstat(fd_.get(), &sb) == 0 && (sb.st_mode & 077) != 0 && sb.st_uid == getuid())
+      fchmod(fd_.get(), 0600);
+    const int err = LockExclusiveBounded(fd_.get());
+    if (err == EWOULDBLOCK) return kErrorSharingViolation;
+    return err == 0 ? kErrorSuccess : ErrorFromErrno(err);
   }
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;
 };
 
 bool ReadWholeFile(int fd, std::string& text) {
@@ -286,7 +284,7 @@ uint32_t SetAside(HiveState& st, const std::string& file, const FileSignature& b
   result = AsideResult::kDone;
   const std::string aside = AsideName(file);
   if (RenameCounted(st, [&] { return rename(file.c_str(), aside.c_str()); }) == 0) {
-    SyncFolder(FolderOf(file));
+    SyncFolderOf(file);
     st.reports.push_back("registry hive " + file + " is damaged (" + reason + "); kept as " +
                          aside + ", the hive starts empty");
     SetEmpty(st, FileSignature{}, false);
@@ -302,18 +300,16 @@ uint32_t SetAside(HiveState& st, const std::string& file, const FileSignature& b
 // Reads the whole of a regular hive file into `text` and gives its signature.
 // Every failure is the file being out of reach right now, never damage.
 uint32_t ReadHiveFile(const std::string& file, std::string& text, FileSignature& sig) {
-  // Non-blocking, so that a pipe put in the hive's place cannot hang the call.
-  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return LastErrno();
   // Closed also when the text outgrows the memory (bad_alloc goes on up).
-  struct Closer {
-    int fd;
-    ~Closer() { close(fd); }
-  } closer{fd};
+  const UniqueFd fd(OpenExisting(file.c_str(), O_RDONLY));
+  if (!fd) {
+    // A folder, pipe, device or link in the hive's place.
+    if (errno == EISDIR || errno == ENXIO || errno == ELOOP) return kErrorAccessDenied;
+    return LastErrno();
+  }
   struct stat sb;
-  if (fstat(fd, &sb) != 0) return LastErrno();
-  if (!S_ISREG(sb.st_mode)) return kErrorAccessDenied;  // a folder, pipe or device
-  if (!ReadWholeFile(fd, text)) return LastErrno();
+  if (fstat(fd.get(), &sb) != 0) return LastErrno();
+  if (!ReadWholeFile(fd.get(), text)) return LastErrno();
   sig = SignatureOf(sb);
   return kErrorSuccess;
 }
@@ -339,6 +335,7 @@ uint32_t Refresh(HiveState& st, const std::string& file, bool locked) {
     return kErrorSuccess;
 
   const AsRealUser as;  // the settings are the real user's: see the header
+  if (!as.ok()) return kErrorAccessDenied;
   OpenCounter(st, file);
   for (int attempt = 0; attempt < 8; ++attempt) {
     const uint64_t before = st.counter.Load(st.slot);
@@ -387,18 +384,24 @@ uint32_t Refresh(HiveState& st, const std::string& file, bool locked) {
 uint32_t Persist(HiveState& st, const std::string& file) {
   const std::string text = SerializeHive(st.root);
   const std::string tmp = file + ".tmp";
-  // A new file of our own, whatever was left under the name (a link too).
-  unlink(tmp.c_str());
-  const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return LastErrno();
+  // A new file of our own. Whatever is under the name (a killed writer's
+  // file, a link) is removed, never written; the name is only tried twice,
+  // so one who keeps planting there fails the write and gains nothing.
+  UniqueFd owned(CreateFresh(tmp.c_str(), O_WRONLY, 0600));
+  if (!owned && errno == EEXIST && unlink(tmp.c_str()) == 0)
+    owned.reset(CreateFresh(tmp.c_str(), O_WRONLY, 0600));
+  if (!owned) return LastErrno();
+  const int fd = owned.get();
   const auto fail = [&]() {
     const uint32_t code = LastErrno();
-    close(fd);
+    owned.reset();
     unlink(tmp.c_str());
     return code;
   };
   if (!WriteWholeFile(fd, text)) return fail();
-  if (st.sig.exists && fchmod(fd, st.sig.mode & 07777) != 0) return fail();
+  // The replaced file's rights for its owner; none for others, which earlier
+  // builds gave.
+  if (st.sig.exists && fchmod(fd, st.sig.mode & 0700) != 0) return fail();
 
   // A modification time strictly after the replaced file's, so that no two
   // versions share a signature even when an inode number is reused.
@@ -414,17 +417,16 @@ uint32_t Persist(HiveState& st, const std::string& file) {
   if (fsync(fd) != 0) return fail();
   struct stat sb;
   if (fstat(fd, &sb) != 0) return fail();
-  if (close(fd) != 0) {
-    const uint32_t code = LastErrno();
+  if (const int err = owned.Close()) {
     unlink(tmp.c_str());
-    return code;
+    return ErrorFromErrno(err);
   }
   if (RenameCounted(st, [&] { return rename(tmp.c_str(), file.c_str()); }) != 0) {
     const uint32_t code = LastErrno();
     unlink(tmp.c_str());
     return code;
   }
-  SyncFolder(FolderOf(file));
+  SyncFolderOf(file);
   st.sig = SignatureOf(sb);
   MarkChecked(st, st.counter.Load(st.slot));  // no one else bumps it while we hold the lock
   return kErrorSuccess;
@@ -459,9 +461,9 @@ uint32_t Inspect(RegistryHive hive, Look&& look) {
 
 template <typename Change>
 uint32_t MutateLocked(HiveState& st, const std::string& file, Change& change) {
-  std::error_code ec;
-  std::filesystem::create_directories(FolderOf(file), ec);
-  if (ec) return ErrorFromErrno(ec.value());
+  // The user's settings are for the user alone: missing folders are made
+  // 0700, and a folder of another owner is refused (5).
+  if (const int err = MakePrivateFolders(FolderOf(file))) return ErrorFromErrno(err);
   FileLock lock;
   if (const uint32_t code = lock.Acquire(file)) return code;
   RetryCounter(st, file);
@@ -487,8 +489,8 @@ uint32_t Mutate(RegistryHive hive, Change&& change) {
   std::unique_lock<std::mutex> guard(st.mutex);
   uint32_t code = kErrorSuccess;
   try {
-    const AsRealUser as;
-    code = MutateLocked(st, file, change);
+    const AsRealUser as;  // refused before anything is made without it
+    code = as.ok() ? MutateLocked(st, file, change) : kErrorAccessDenied;
   } catch (const std::bad_alloc&) {
     st.loaded = false;  // `change` may have been cut short
     code = kErrorNotEnoughMemory;
@@ -503,6 +505,10 @@ uint32_t Mutate(RegistryHive hive, Change&& change) {
 uint32_t CheckWritable(RegistryHive hive) {
   const std::string file = RegistryHiveFile(hive);
   const std::string folder = FolderOf(file);
+  // As the user: a program of another owner may not even see the user's
+  // folder, and would then grant the write.
+  const AsRealUser as;
+  if (!as.ok()) return kErrorAccessDenied;
   struct stat sb;
   if (stat(folder.c_str(), &sb) == 0 && access(folder.c_str(), W_OK) != 0) return LastErrno();
   if (stat(file.c_str(), &sb) == 0 && access(file.c_str(), W_OK) != 0) return LastErrno();
@@ -546,6 +552,8 @@ uint32_t NotifyRegistryHiveChanged(RegistryHive hive) {
   const std::string file = RegistryHiveFile(hive);
   HiveState& st = StateOf(hive);
   std::lock_guard<std::mutex> guard(st.mutex);
+  const AsRealUser as;
+  if (!as.ok()) return Done(kErrorAccessDenied);
   FileLock lock;
   if (const uint32_t code = lock.Acquire(file)) return Done(code);
   if (st.file == file) {

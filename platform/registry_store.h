@@ -36,11 +36,17 @@
 // folder. Each new file gets a modification time later than the one it
 // replaces, so one stat (modification time in ns, size, inode) tells whether
 // a cached copy is current. The temporary file is always made anew, and
-// neither it nor the lock file is opened through a link. A set-user-id
-// program reads and writes the files as the user running it, whose settings
-// they are (platform/shared_memory_block.h): it makes nothing where that user
-// could not, and what it makes is that user's, so that user's own programs
-// go on writing them.
+// neither it nor the lock file nor the hive is opened through a link. The
+// settings are the user's alone: missing folders are made 0700 (a folder of
+// another owner refuses writes with 5), new files 0600, and a rewritten hive
+// or a lock in use loses the rights for others that earlier builds gave. A
+// lock or hive that is a link fails the call. A writer waits for
+// another's lock about as long as an open waits for a share mode, then fails
+// with 32. A set-user-id or set-group-id program reads and writes the files
+// as the user running it, with that user's group, whose settings they are
+// (platform/safe_files.h): it makes nothing where that user could not, and
+// what it makes is that user's, so that user's own programs go on writing
+// them; where it cannot take those ids it fails with 5 and makes nothing.
 //
 // A read skips even that stat while the folder's change counter in shared
 // memory (platform/registry_change_counter.h) stands still: every writer

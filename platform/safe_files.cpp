@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/auxv.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/syscall.h>
 #include <time.h>
@@ -140,6 +141,16 @@ int MakePrivateFolders(char* path) noexcept {
 int MakePrivateFolders(const std::string& path) {
   std::string copy = path;
   return MakePrivateFolders(copy.data());
+}
+
+int LockExclusiveBounded(int fd) noexcept {
+  for (int i = 0;; ++i) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+    if (errno != EWOULDBLOCK && errno != EINTR) return errno;
+    if (i == kLockWaitTries) return EWOULDBLOCK;
+    const timespec pause{0, kLockWaitPauseNs};
+    ::nanosleep(&pause, nullptr);
+  }
 }
 
 void SyncFolderOf(const std::string& path) {

@@ -99,6 +99,17 @@ int OpenExisting(const char* path, int flags, bool allowDevice = false) noexcept
 int MakePrivateFolders(char* path) noexcept;
 int MakePrivateFolders(const std::string& path);
 
+// How long a lock that another holds is waited for before the call fails
+// with a sharing violation: the bound the share modes of open files keep
+// (platform/file.cpp), about a second and a fifth on a quiet machine.
+inline constexpr int kLockWaitTries = 2000;
+inline constexpr long kLockWaitPauseNs = 500'000;
+
+// Takes an exclusive flock on `fd` within that bound: 0, EWOULDBLOCK while
+// another still holds it, or the errno. A holder that never lets go (a hung
+// program, or anyone who may open the file) then costs a caller no more.
+int LockExclusiveBounded(int fd) noexcept;
+
 // fsync of the folder holding `path`, so that a rename into it survives a
 // power cut. Errors are ignored: the file itself is already on disk.
 void SyncFolderOf(const std::string& path);

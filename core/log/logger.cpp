@@ -1,5 +1,9 @@
 #include "core/log/logger.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <algorithm>
 #include <cstdarg>
@@ -16,6 +20,7 @@
 #include "core/text/utf.h"
 #include "core/time/zor_time.h"
 #include "platform/message_sink.h"
+#include "platform/safe_files.h"
 
 namespace {
 
@@ -233,13 +238,34 @@ void CLogger::Reopen(const std::string& path, bool append) {
   OpenLocked(path, append);
 }
 
+// Opens the log file as the user running the program, whose path it is
+// (a set-user-id program writes nothing its user could not), never through
+// a final link (one planted under the name would point the program at any
+// file): an existing regular file or device as it is, else a new file. The
+// stream then opens that very file through the descriptor's entry under
+// /proc, never the name again; a regular file is cut through the descriptor
+// unless appended to. No file when any step fails.
+void CLogger::OpenFileAsUser(const std::string& path, bool append) {
+  using namespace zor::platform;
+  const AsRealUser as;
+  if (!as.ok()) return;
+  const std::string parent = PathParent(path);
+  if (!parent.empty() && !IsDirectory(parent) && !MakeDirectory(parent)) return;
+  const std::string native = ToNativePath(path);
+  UniqueFd fd(OpenExisting(native.c_str(), O_WRONLY, /*allowDevice=*/true));
+  if (!fd && errno == ENOENT) fd.reset(CreateFresh(native.c_str(), O_WRONLY, 0664));
+  if (!fd) return;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return;
+  if (!append && S_ISREG(st.st_mode) && ::ftruncate(fd.get(), 0) != 0) return;
+  open("/proc/self/fd/" + std::to_string(fd.get()), std::ios::out | std::ios::app);
+}
+
 void CLogger::OpenLocked(const std::string& path, bool append) {
   if (is_open()) return;
   if (PathFileName(path).empty()) return;
-  const std::string parent = PathParent(path);
-  if (!parent.empty() && !IsDirectory(parent) && !MakeDirectory(parent)) return;
-
-  open(ToNativePath(path), std::ios::out | (append ? std::ios::app : std::ios::trunc));
+  OpenFileAsUser(path, append);
+  if (!is_open()) return;
   std::string banner = "\n";
   banner.append(kRuleWidth, '=').append("\n").append(kStartBanner);
   banner += FormatString("%s %s", LogTimeStamp(Now(), 0).c_str(),

@@ -65,7 +65,9 @@ class CLogger : public std::ofstream {
   static CLogger& Instance();
 
   // Opens the file (creating its folder, one level) and writes the start
-  // banner; nothing when a file is open already.
+  // banner; nothing when a file is open already. The file is opened as the
+  // user running the program (also in a set-user-id program) and never
+  // through a final link: a link in its place gives no file.
   void Open(const std::string& path, bool append);
   // Writes the stop banner and closes the file; nothing when none is open.
   void Close();
@@ -95,6 +97,7 @@ class CLogger : public std::ofstream {
   // The current local or UTC time.
   CZORTime Now() const;
   bool WritesFile(uint32_t mask) const;
+  void OpenFileAsUser(const std::string& path, bool append);
   // Open and Close with m_WriteLock held.
   void OpenLocked(const std::string& path, bool append);
   void CloseLocked();

@@ -13,6 +13,7 @@
 #include "platform/debug_output.h"
 #include "platform/minidump_writer.h"
 #include "platform/report_thread.h"
+#include "platform/safe_files.h"
 #include "platform/safe_format.h"
 #include "platform/shell_folders.h"
 #include "platform/signal_crash.h"
@@ -41,19 +42,6 @@ void HandleJob(void* pointers) {
   CCrashHandler::Handle(static_cast<EXCEPTION_POINTERS*>(pointers));
 }
 
-// mkdir -p on a caller's copy of the path, without allocating.
-bool MakeFolderTree(char* path) {
-  for (char* p = path + 1; *p != '\0'; ++p) {
-    if (*p != '/') continue;
-    *p = '\0';
-    ::mkdir(path, 0777);
-    *p = '/';
-  }
-  ::mkdir(path, 0777);
-  struct stat st;
-  return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 void StripTrailingSeparators(char* path) {
   std::size_t n = std::strlen(path);
   while (n > 1 && (path[n - 1] == '/' || path[n - 1] == '\\')) path[--n] = '\0';
@@ -65,7 +53,8 @@ std::string GetCrashFolder(bool create) {
   std::string name = GetModuleName(true);
   if (name.empty()) name = "Unknown";
   std::string folder;
-  GetShellFolder(zor::platform::kCsidlLocalAppData, "Zor/CrashDumps/" + name, folder, create);
+  GetShellFolder(zor::platform::kCsidlLocalAppData, "Zor/CrashDumps/" + name, folder, false);
+  if (create && !folder.empty()) zor::platform::MakePrivateFolders(folder);
   return folder;
 }
 
@@ -86,7 +75,10 @@ std::string FormatCrashTimeStamp() {
 }
 
 void WriteMiniDump(const char* path, EXCEPTION_POINTERS* pointers) noexcept {
-  const int file = path ? ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
+  // The dump holds the process's memory: none of a program that borrows
+  // another user's rights, whose memory its user may not see.
+  if (path == nullptr || zor::platform::RunsWithBorrowedIds()) return;
+  const int file = zor::platform::CreateFresh(path, O_WRONLY, 0600);
   if (file < 0) return;
   zor::platform::MinidumpRequest request;
   zor::platform::CONTEXT own;
@@ -131,14 +123,14 @@ uint32_t CCrashHandler::Handle(EXCEPTION_POINTERS* pointers) {
   char folder[kMaxFolder];
   if (g_crashFolder[0] != '\0') {
     std::memcpy(folder, g_crashFolder, sizeof folder);
-    MakeFolderTree(folder);
   } else {
     // Not installed: nothing was worked out ahead, so allocate now.
-    zor::platform::SetFieldText(folder, GetCrashFolder(true));
+    zor::platform::SetFieldText(folder, GetCrashFolder(false));
     StripTrailingSeparators(folder);
   }
-  // Without a folder there is nowhere to write (not the file system's root).
-  if (folder[0] == '\0') return 0;
+  // Without a folder there is nowhere to write (not the file system's
+  // root), nor in one the user could not make or does not own.
+  if (folder[0] == '\0' || zor::platform::MakePrivateFolders(folder) != 0) return 0;
   char stamp[32];
   FormatCrashTimeStamp(stamp, sizeof stamp);
   char path[kMaxFolder + 64];

@@ -21,6 +21,16 @@
 // queue notifications) bypass pthread_create and run with every signal
 // blocked: a failure on one of them ends the process without a report.
 // A forked child that wants reports calls Install again.
+//
+// The crash files are the user's: the folders are made 0700 and the files
+// 0600 as the user running the program, also in a set-user-id or
+// set-group-id program, and only new files are written (a file or link
+// already under a name is left alone and that file is not written). Where
+// the user could not make the folder, or it is not the user's, nothing is
+// written. A program that runs with borrowed ids writes no minidump (it
+// would hold memory its user may not see; the kernel makes no core dump of
+// such a process either) and a crash log without registers, code bytes and
+// stack (system/crash/crash_log.h).
 #pragma once
 
 #include <cstddef>
@@ -46,7 +56,7 @@ class CCrashHandler {
 };
 
 // The crash folder for this program ("Unknown" when its name cannot be had),
-// created with its parents when `create` is set.
+// created with its parents (0700, as the user) when `create` is set.
 std::string GetCrashFolder(bool create);
 
 // Local time as "%04d%02d%02d-%02d%02d%02d".
@@ -54,7 +64,8 @@ std::string FormatCrashTimeStamp();
 // The same into a caller's buffer, without allocating.
 void FormatCrashTimeStamp(char* out, std::size_t size) noexcept;
 
-// Creates the file anew (nothing happens when that fails) and writes the dump
+// Creates the file anew (nothing happens when that fails, or in a program
+// with borrowed ids) and writes the dump
 // of this process: with the exception when pointers are given (its thread
 // from the hand-off record), else of the calling thread without one.
 void WriteMiniDump(const char* path, zor::platform::EXCEPTION_POINTERS* pointers) noexcept;

@@ -13,6 +13,7 @@
 #include "platform/bytes.h"
 #include "platform/debug_output.h"
 #include "platform/proc_maps.h"
+#include "platform/safe_files.h"
 #include "platform/safe_format.h"
 #include "platform/safe_memory.h"
 #include "system/crash/module_version_info.h"
@@ -408,12 +409,14 @@ uint32_t WriteCrashLog(const char* path, const zor::platform::EXCEPTION_POINTERS
       pointers->ContextRecord == nullptr)
     return 0;
   EnsurePrepared();
-  const int file = path ? ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
+  const int file = path ? zor::platform::CreateFresh(path, O_WRONLY, 0600) : -1;
   if (file < 0) {
     zor::platform::OutputDebugString("Error creating exception report\r\n");
     return 0;
   }
-  ::lseek(file, 0, SEEK_END);
+  // The user of a program with borrowed rights gets no more of its memory
+  // than the kernel would give in a core dump: none.
+  const bool borrowed = zor::platform::RunsWithBorrowedIds();
   g_count = 0;  // whatever an earlier writer left belongs to another file
   const zor::platform::EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
   const zor::platform::CONTEXT& context = *pointers->ContextRecord;
@@ -442,16 +445,20 @@ uint32_t WriteCrashLog(const char* path, const zor::platform::EXCEPTION_POINTERS
     CrashLogPrintf(file, "%s", line);
   }
 
-  DumpRegisters(file, context);
+  if (borrowed) {
+    CrashLogPrintf(file, "%s", kCrashLogMemoryLeftOut);
+  } else {
+    DumpRegisters(file, context);
 
-  CrashLogPrintf(file, "\r\nBytes at CS:EIP:\r\n");
-  for (uint64_t i = 0; i < 16; ++i) {
-    uint8_t byte = 0;
-    if (zor::platform::SafeReadAll(context.Rip + i, &byte, 1)) CrashLogPrintf(file, "%02x ", byte);
-    else CrashLogPrintf(file, "?? ");
+    CrashLogPrintf(file, "\r\nBytes at CS:EIP:\r\n");
+    for (uint64_t i = 0; i < 16; ++i) {
+      uint8_t byte = 0;
+      if (zor::platform::SafeReadAll(context.Rip + i, &byte, 1)) CrashLogPrintf(file, "%02x ", byte);
+      else CrashLogPrintf(file, "?? ");
+    }
+
+    DumpStackWith(file, g_maps, context.Rsp);
   }
-
-  DumpStackWith(file, g_maps, context.Rsp);
   ListModulesWith(file, g_maps);
   CrashLogPrintf(file, "\r\n===== [end of %s] =====\r\n", "crash log");
   FlushCrashLogBuffer(file);

@@ -31,6 +31,8 @@ inline constexpr std::size_t kCrashLogBufferSize = 8192;
 inline constexpr std::size_t kCrashLogMaxPiece = 1024;
 // Beyond this many stack bytes above the stack pointer nothing is dumped.
 inline constexpr uint64_t kCrashLogMaxStackBytes = 12288;
+inline constexpr char kCrashLogMemoryLeftOut[] =
+    "\r\nRegisters, code bytes and stack left out: the program ran with borrowed rights.\r\n";
 
 // Gathers, while the process is sound, what the log prints but cannot be had
 // later without allocating: the program's path, the operating system's name
@@ -71,8 +73,13 @@ void ListModulesToLog(int file) noexcept;
 bool WriteModuleEntry(int file, uint64_t moduleHandle, int moduleNumber) noexcept;
 
 // Creates the log file anew and writes the whole log; returns 0. A file that
-// cannot be created sends "Error creating exception report\r\n" to the
+// cannot be created (also one whose name is taken, by a file or a link: it
+// is never written) sends "Error creating exception report\r\n" to the
 // debugger output; without an exception record and context nothing is
-// written.
+// written. The file is made 0600 as the user running the program. A
+// program that runs with borrowed ids (set-user-id or set-group-id) writes
+// what its user may know, the failure, the system and the modules, and in
+// place of the registers, the code bytes and the stack, which may hold what
+// the program read with its borrowed rights, kCrashLogMemoryLeftOut.
 uint32_t WriteCrashLog(const char* path, const zor::platform::EXCEPTION_POINTERS* pointers,
                        const char* caller) noexcept;

@@ -19,11 +19,15 @@
 #include "core/text/code_page.h"
 #include "core/text/utf.h"
 #include "platform/path_text.h"
+#include "platform/safe_files.h"
 #include "system/files/file_helpers.h"
 #include "system/process/shell_open.h"
 #include "system/process/utf16_stream.h"
 
 namespace {
+
+using zor::platform::CreateFresh;
+using zor::platform::UniqueFd;
 
 // No single source file is taken beyond this many bytes.
 constexpr std::size_t kSourceLimit = 4 * 1024 * 1024;
@@ -178,6 +182,11 @@ std::chrono::seconds LeaseBreakTime() {
 // holder before it breaks the lease.
 int OpenRegularFile(const std::string& path, int flags) {
   const auto open = [&path, flags] {
+    const zor::platform::AsRealUser as;  // the user's file, in a set-user-id program too
+    if (!as.ok()) {
+      errno = EPERM;
+      return -1;
+    }
     return ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   };
   int fd = open();
@@ -222,33 +231,30 @@ struct Output {
   bool Close() { return ::close(fd) == 0 && ok; }
 };
 
-bool WriteBytes(const std::string& path, const char* data, std::size_t size) {
-  const int fd = OpenRegularFile(path, kCreate);
-  if (fd < 0) return false;
-  Output out{fd};
+// Writes a report of this run into a file made for it and keeps the
+// descriptor, from the start, for the join: the name is never opened again,
+// so whatever is put in its place meanwhile (a link to a private file) is
+// never read. Nothing when the file cannot be made or written whole.
+UniqueFd WriteReport(const std::string& path, const char* data, std::size_t size) {
+  UniqueFd fd(CreateFresh(path.c_str(), O_RDWR, 0666));
+  if (!fd) return fd;
+  Output out{fd.get()};
   out.Put(data, size);
-  return out.Close();
+  if (!out.ok || ::lseek(fd.get(), 0, SEEK_SET) != 0) fd.reset();
+  return fd;
 }
 
-bool WriteUtf16File(const std::string& path, const std::u16string& text) {
+UniqueFd WriteUtf16Report(const std::string& path, const std::u16string& text) {
   std::string bytes;
   bytes.reserve(text.size() * 2);
   for (const char16_t unit : text) {
     bytes += static_cast<char>(unit & 0xFF);
     bytes += static_cast<char>(unit >> 8);
   }
-  return WriteBytes(path, bytes.data(), bytes.size());
+  return WriteReport(path, bytes.data(), bytes.size());
 }
 
-// Closes a descriptor however its scope is left.
-struct Descriptor {
-  int fd;
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-// A report opened by OpenRegularFile, read as a stream straight from the
+// A report's descriptor, read as a stream straight from the
 // file that was checked: no copy of its bytes is held beside what is read
 // from them. `failed` tells a read error from the end of the file.
 class ReportBuffer : public std::streambuf {
@@ -288,30 +294,19 @@ class ReportBuffer : public std::streambuf {
   std::array<char, 64 * 1024> chunk_;
 };
 
-// A report this run wrote, opened by OpenRegularFile; -1 for one it did
-// not write or could not open, `found` telling whether anything is in its
-// place. Looked for only when not opened: one open and one fstat otherwise.
-int OpenReport(const std::string& path, bool written, bool& found) {
-  const int fd = written ? OpenRegularFile(path, O_RDONLY) : -1;
-  found = fd >= 0 || Exists(path);
-  return fd;
-}
-
 // Copies the display report as it is, chunk by chunk, while the joined file
-// takes it. Only a file this run wrote is read: anything else in its place
-// (a folder, an earlier run's file that could not be removed) could not be
-// read.
-void JoinDisplayReport(Output& out, const std::string& path, bool written) {
-  bool found = false;
-  const Descriptor in{OpenReport(path, written, found)};
-  if (!found) {
+// takes it. Only the file this run wrote (`in`) is read: anything else in
+// its place (a folder, an earlier run's file that could not be removed)
+// could not be read.
+void JoinDisplayReport(Output& out, const std::string& path, const UniqueFd& in) {
+  if (!in && !Exists(path)) {
     out.Put(" **** DirectX report NOT FOUND.");
     return;
   }
   std::array<char, 64 * 1024> chunk;
-  ssize_t n = in.fd < 0 ? -1 : 0;
-  while (in.fd >= 0 && out.ok) {
-    n = ::read(in.fd, chunk.data(), chunk.size());
+  ssize_t n = in ? 0 : -1;
+  while (in && out.ok) {
+    n = ::read(in.get(), chunk.data(), chunk.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     out.Put(chunk.data(), static_cast<std::size_t>(n));
@@ -321,18 +316,16 @@ void JoinDisplayReport(Output& out, const std::string& path, bool written) {
 
 // Joins the UTF-16 report as UTF-8, without its byte-order mark; only a
 // file this run wrote, as above.
-void JoinSystemInformation(Output& out, const std::string& path, bool written) {
+void JoinSystemInformation(Output& out, const std::string& path, const UniqueFd& file) {
   if (!out.ok) return;  // nothing more reaches the joined file
-  bool found = false;
-  const Descriptor file{OpenReport(path, written, found)};
-  if (!found) {
+  if (!file && !Exists(path)) {
     out.Put(" **** MS System Information report NOT FOUND.");
     return;
   }
   std::string text;
   try {
-    if (file.fd < 0) throw std::ios_base::failure("open");
-    ReportBuffer buffer(file.fd);
+    if (!file) throw std::ios_base::failure("open");
+    ReportBuffer buffer(file.get());
     std::istream in(&buffer);
     text = Utf16ToUtf8(ReadUtf16File(in, kMsinfoLimit));
     if (buffer.failed()) throw std::ios_base::failure("read");
@@ -358,23 +351,27 @@ BOOL WriteSystemReport(const std::string& folder, const SystemReportSources& sou
   const std::string information = JoinPath(native, "msinfoReport.txt");
   // Reports left by an earlier run must not pass for today's: remove them,
   // and join only what this run wrote.
-  ::unlink(display.c_str());
-  ::unlink(information.c_str());
+  {
+    const zor::platform::AsRealUser as;
+    if (!as.ok()) return 0;
+    ::unlink(display.c_str());
+    ::unlink(information.c_str());
+  }
   const std::string displayText = DisplayReport(sources);
-  const bool displayWritten =
-      !displayText.empty() && WriteBytes(display, displayText.data(), displayText.size());
+  const UniqueFd displayFile =
+      displayText.empty() ? UniqueFd() : WriteReport(display, displayText.data(), displayText.size());
   const std::u16string informationText = SystemInformationReport(sources);
-  const bool informationWritten =
-      !informationText.empty() && WriteUtf16File(information, informationText);
+  const UniqueFd informationFile =
+      informationText.empty() ? UniqueFd() : WriteUtf16Report(information, informationText);
 
   const std::string joined = JoinPath(native, "SystemReport.txt");
   const int fd = OpenRegularFile(joined, kCreate);
   if (fd < 0) return 0;
   Output out{fd};
   out.Put(kDxdiagHeader);
-  JoinDisplayReport(out, display, displayWritten);
+  JoinDisplayReport(out, display, displayFile);
   out.Put(kMsinfoHeader);
-  JoinSystemInformation(out, information, informationWritten);
+  JoinSystemInformation(out, information, informationFile);
   out.Put(kEndLine);
   if (!out.Close()) return 0;
   ShellOpen(folder, "");

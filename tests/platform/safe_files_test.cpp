@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,6 +152,26 @@ TEST(SafeFiles, TemporaryFileReplacesTheTargetWholeOrNotAtAll) {
   TemporaryFile nowhere;
   EXPECT_EQ(nowhere.Create(tmp.Path("missing/file"), 0600), ENOENT);
   EXPECT_EQ(nowhere.Commit(), EBADF);
+}
+
+// A lock that another open of the file holds is given up on after the
+// bound instead of waited for without end; a free one is taken at once. The
+// alarm only bounds a hang.
+TEST(SafeFiles, ALockHeldByAnotherIsWaitedForWithinTheBound) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("lock", "");
+  const UniqueFd holder(::open(path.c_str(), O_RDONLY));
+  const UniqueFd waiter(::open(path.c_str(), O_RDONLY));
+  ASSERT_TRUE(holder && waiter);
+  ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
+  EXPECT_EQ(InChild([&] {
+              ::alarm(30);
+              return LockExclusiveBounded(waiter.get()) == EWOULDBLOCK ? 0 : 1;
+            }),
+            0);
+  ASSERT_EQ(::flock(holder.get(), LOCK_UN), 0);
+  EXPECT_EQ(LockExclusiveBounded(waiter.get()), 0);
+  EXPECT_EQ(LockExclusiveBounded(-1), EBADF);
 }
 
 // A set-user-id root program, and a set-group-id program of a group the

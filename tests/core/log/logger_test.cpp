@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -569,6 +571,64 @@ TEST_F(LoggerTest, ThreadedMessagesDuringExitEndBeforeTheStopBanner) {
     ASSERT_EQ(lines[i + 1], std::string(28, ' ') + "ERROR  : tail");
   }
   EXPECT_EQ(lines.size() % 2, 0u);
+}
+
+// The log's path is the program's user's to choose: a link under it is never
+// written through, whether the log appends or cuts, and a set-user-id root
+// program makes and writes only what its user could.
+TEST_F(LoggerTest, TheLogIsTheUsersAndNeverWrittenThroughALink) {
+  const std::string victim = dir_ + "/victim";
+  std::ofstream(victim) << "victim";
+  ASSERT_EQ(symlink(victim.c_str(), path_.c_str()), 0);
+  for (const bool append : {true, false}) {
+    InitLogging(1, kLogFile, 0, path_.c_str(), append, -1, false);
+    Log(LogLevel::Error, "lost");
+    StopLogging();
+    EXPECT_EQ(ReadFile(victim), "victim") << append;
+  }
+  // A cut or appended log keeps its semantics through the descriptor.
+  ASSERT_EQ(unlink(path_.c_str()), 0);
+  std::ofstream(path_) << "stale";
+  for (const bool append : {false, true}) {
+    InitLogging(1, kLogFile, 0, path_.c_str(), append, -1, false);
+    Log(LogLevel::Error, append ? "second" : "first");
+    StopLogging();
+  }
+  EXPECT_THAT(BodyLines(ReadFile(path_)), ElementsAre(" ERROR  : first"));
+  EXPECT_NE(ReadFile(path_).find(" ERROR  : second"), std::string::npos);
+  EXPECT_EQ(ReadFile(path_).find("stale"), std::string::npos);
+
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+  const std::string rootOnly = dir_ + "/root-only", mine = dir_ + "/mine";
+  ASSERT_EQ(mkdir(rootOnly.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+  if (chown(mine.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "no user 65534 here";
+  ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+        setresuid(65534, 0, 0) != 0)
+      _exit(77);
+    for (const std::string& where : {rootOnly + "/driver.log", rootOnly + "/logs/driver.log",
+                                     victim, mine + "/driver.log"}) {
+      InitLogging(1, kLogFile, 0, where.c_str(), true, -1, false);
+      Log(LogLevel::Error, "as the user");
+      StopLogging();
+    }
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot run as user 65534";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(fs::is_empty(rootOnly));
+  EXPECT_EQ(ReadFile(victim), "victim");
+  struct stat st {};
+  ASSERT_EQ(stat((mine + "/driver.log").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_THAT(BodyLines(ReadFile(mine + "/driver.log")), ElementsAre(" ERROR  : as the user"));
 }
 
 }  // namespace

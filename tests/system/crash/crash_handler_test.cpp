@@ -1,10 +1,14 @@
 #include "system/crash/crash_handler.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +27,7 @@
 
 #include "platform/minidump_writer.h"
 #include "platform/signal_crash.h"
+#include "system/crash/crash_log.h"
 #include "system/os/os_info.h"
 #include "tests/support/lldb_runner.h"
 #include "tests/support/minidump_reader.h"
@@ -69,35 +74,51 @@ struct CrashRun {
   std::string Log() const { return logs.size() == 1 ? Slurp(logs[0]) : std::string(); }
 };
 
+// How a crashing child runs: below which local application data folder, and
+// whether as a set-user-id root program that user 65534 started (with umask
+// 000, so that only the program decides the modes).
+struct CrashSetting {
+  std::string appData;  // `tmp` when empty
+  bool setUserIdRoot = false;
+};
+
+constexpr int kCannotSwitchUser = 77;
+
 // Runs `crash` in a child with the crash handler installed and crash files
-// going below `tmp`; gives the child 10 s.
-CrashRun RunCrashingChild(const TempFolder& tmp, void (*crash)()) {
+// going below `tmp`; a hang is bounded at 10 s.
+CrashRun RunCrashingChild(const TempFolder& tmp, void (*crash)(), const CrashSetting& setting = {}) {
   const std::string errors = tmp.Path("stderr.txt");
+  const std::string appData = setting.appData.empty() ? tmp.path() : setting.appData;
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::setenv("ZOR_LOCAL_APPDATA_DIR", tmp.path().c_str(), 1);
+    ::setenv("ZOR_LOCAL_APPDATA_DIR", appData.c_str(), 1);
     const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(fd, STDERR_FILENO);
     rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
+    if (setting.setUserIdRoot) {
+      ::umask(0);
+      if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+          ::setresuid(65534, 0, 0) != 0)
+        ::_exit(kCannotSwitchUser);
+    }
     if (!CCrashHandler::Install()) ::_exit(90);
     crash();
     ::_exit(91);
   }
   CrashRun run;
   run.pid = pid;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (::waitpid(pid, &run.status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &run.status, 0);
-      run.timedOut = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // The child's end is waited for, not slept on; the bound is for a hang.
+  const int ended = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  pollfd end{ended, POLLIN, 0};
+  if (ended >= 0 && ::poll(&end, 1, 10000) == 0) {
+    ::kill(pid, SIGKILL);
+    run.timedOut = true;
   }
+  if (ended >= 0) ::close(ended);
+  ::waitpid(pid, &run.status, 0);
   run.errors = Slurp(errors);
-  run.folder = tmp.path() + "/Zor/CrashDumps/" + GetModuleName(true);
+  run.folder = appData + "/Zor/CrashDumps/" + GetModuleName(true);
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(run.folder, ec)) {
     const std::string name = entry.path().filename().string();
@@ -473,6 +494,77 @@ TEST(CrashHandler, AThreadStartedWithEverySignalBlockedIsReported) {
   TempFolder tmp;
   const CrashRun run = RunCrashingChild(tmp, &OverflowInAThreadStartedWithSignalsBlocked);
   ExpectOneReport(run, SIGSEGV, "a Stack Overflow (0xc00000fd)");
+}
+
+// The crash file names of the next seconds, as the handler will stamp them.
+std::vector<std::string> NextStamps() {
+  std::vector<std::string> stamps;
+  const std::time_t now = std::time(nullptr);
+  for (std::time_t t = now - 1; t <= now + 15; ++t) {
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    stamps.push_back(stamp);
+  }
+  return stamps;
+}
+
+// Links named like the next crash logs and dump files made ahead are never
+// written: the handler writes only files it made itself.
+TEST(CrashHandler, PlantedLinksAndFilesMadeAheadAreNeverWritten) {
+  TempFolder tmp;
+  const std::string folder = tmp.path() + "/Zor/CrashDumps/" + GetModuleName(true);
+  fs::create_directories(folder);
+  const std::string victim = tmp.Write("victim", "victim's own");
+  for (const std::string& stamp : NextStamps()) {
+    ASSERT_EQ(::symlink(victim.c_str(), (folder + "/CrashLog" + stamp + ".txt").c_str()), 0);
+    std::ofstream(folder + "/MiniDump" + stamp + ".dmp");
+  }
+  const CrashRun run = RunCrashingChild(tmp, &WriteThroughNull);
+  EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGSEGV) << run.status;
+  EXPECT_EQ(Slurp(victim), "victim's own");
+  for (const std::string& dump : run.dumps) EXPECT_EQ(fs::file_size(dump), 0u) << dump;
+  EXPECT_NE(run.errors.find("Error creating exception report"), std::string::npos) << run.errors;
+}
+
+// A set-user-id root program leaves its user crash files as that user's own
+// (0700 folders, 0600 files, whatever the umask) and none of its memory: no
+// dump, and a log without registers, code bytes and stack. Where its user
+// could not make the crash folder, it makes nothing.
+TEST(CrashHandler, ASetUserIdRootProgramLeavesItsUserOnlyWhatTheUserMayHave) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  TempFolder tmp(kEveryUsersRoot);
+  ASSERT_EQ(::chmod(tmp.path().c_str(), 0755), 0);
+  const std::string home = tmp.Path("home"), rootOnly = tmp.Path("root-only");
+  ASSERT_EQ(::mkdir(home.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(rootOnly.c_str(), 0755), 0);
+  if (::chown(home.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "no user 65534 here";
+
+  const CrashRun run = RunCrashingChild(tmp, &WriteThroughNull, {home, true});
+  if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == kCannotSwitchUser)
+    GTEST_SKIP() << "cannot run as user 65534 here";
+  EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGSEGV) << run.status;
+  EXPECT_TRUE(run.dumps.empty());
+  ASSERT_EQ(run.logs.size(), 1u);
+  for (const auto& [path, mode] : {std::pair{home + "/Zor", 0700}, {home + "/Zor/CrashDumps", 0700},
+                                   {run.folder, 0700}, {run.logs[0], 0600}}) {
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    EXPECT_EQ(st.st_uid, 65534u) << path;
+    EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(mode)) << path;
+  }
+  const std::string log = run.Log();
+  EXPECT_NE(log.find(" caused an Access Violation (0xc0000005) \r\nin module "), std::string::npos);
+  EXPECT_NE(log.find(kCrashLogMemoryLeftOut), std::string::npos);
+  EXPECT_EQ(log.find("\r\nContext:\r\n"), std::string::npos);
+  EXPECT_EQ(log.find("Bytes at CS:EIP"), std::string::npos);
+  EXPECT_EQ(log.find("\r\nStack:\r\n"), std::string::npos);
+  EXPECT_NE(log.find("Module 1\r\n"), std::string::npos);
+
+  const CrashRun nowhere = RunCrashingChild(tmp, &WriteThroughNull, {rootOnly, true});
+  EXPECT_TRUE(WIFSIGNALED(nowhere.status)) << nowhere.status;
+  EXPECT_TRUE(fs::is_empty(rootOnly));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "system/process/system_report.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
@@ -263,6 +264,87 @@ TEST(WriteSystemReport, LinksAndPipesAmongItsFilesAreNeverFollowedOrWaitedFor) {
             std::string::npos);
 }
 
+// Someone who may write the report folder swaps both reports for links to
+// private files after they are written (while SystemReport.txt's lease holds
+// the writer): the join still copies what was written, never the targets.
+TEST(WriteSystemReport, ReportsSwappedForLinksAfterTheyAreWrittenAreNotFollowed) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  const std::string folder = tmp.Path("report");
+  const std::string joined = tmp.Write("report/SystemReport.txt", "an earlier report");
+  tmp.Write("src/proc/fb", "0 frame buffer\n");
+  tmp.Write("src/proc/version", "Linux version 6.1.0\n");
+  const std::string secret = tmp.Write("secret", "private display bytes");
+  const std::string secret16 = tmp.Write("secret16", Utf16Le(u"\uFEFFprivate information"));
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t holder = ::fork();
+  if (holder == 0) {
+    ::alarm(10);  // bounds a hang only
+    sigset_t io;
+    ::sigemptyset(&io);
+    ::sigaddset(&io, SIGIO);
+    ::sigprocmask(SIG_BLOCK, &io, nullptr);
+    const int fd = ::open(joined.c_str(), O_RDONLY);
+    if (fd < 0 || ::fcntl(fd, F_SETLEASE, F_RDLCK) != 0) ::_exit(77);
+    if (::write(ready[1], "x", 1) != 1) ::_exit(1);
+    // The writer opens SystemReport.txt once both reports are written.
+    const timespec waitAtMost{5, 0};
+    if (::sigtimedwait(&io, nullptr, &waitAtMost) != SIGIO) ::_exit(2);
+    for (const auto& [target, name] : {std::pair{secret, "dxdiagReport.txt"},
+                                       {secret16, "msinfoReport.txt"}}) {
+      const std::string link = folder + "/link";
+      if (::symlink(target.c_str(), link.c_str()) != 0) ::_exit(3);
+      if (::rename(link.c_str(), (folder + "/" + name).c_str()) != 0) ::_exit(4);
+    }
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  char byte = 0;
+  const bool leased = ::read(ready[0], &byte, 1) == 1;
+  ::close(ready[0]);
+  std::string report;
+  if (leased) report = Report(opener, Under(tmp, "src"));
+  int status = 0;
+  ASSERT_EQ(::waitpid(holder, &status, 0), holder);
+  if (!leased) GTEST_SKIP() << "no lease could be taken: " << status;
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(report.find("private"), std::string::npos) << report;
+  EXPECT_NE(report.find("Frame buffers:\n0 frame buffer\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("Linux version 6.1.0"), std::string::npos) << report;
+}
+
+// A set-user-id root program writes the report as the user running it: the
+// files in the user's folder are the user's, and a folder only root may
+// write gets nothing.
+TEST(WriteSystemReport, ASetUserIdRootProgramWritesAsItsUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  FakeOpener opener(kEveryUsersRoot);
+  const TempFolder& tmp = opener.tmp();
+  ASSERT_EQ(::chmod(tmp.path().c_str(), 0755), 0);
+  tmp.Write("src/proc/fb", "0 frame buffer\n");
+  tmp.Write("src/proc/version", "Linux version 6.1.0\n");
+  const std::string mine = tmp.Path("mine"), rootOnly = tmp.Path("root-only");
+  ASSERT_EQ(::mkdir(mine.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir(rootOnly.c_str(), 0755), 0);
+  if (::chown(mine.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "no user 65534 here";
+  const int result = InChild([&] {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+        ::setresuid(65534, 0, 0) != 0)
+      return 77;
+    if (WriteSystemReport(rootOnly, Under(tmp, "src")) != 0) return 1;
+    return WriteSystemReport(mine, Under(tmp, "src")) == 1 ? 0 : 2;
+  });
+  if (result == 77) GTEST_SKIP() << "cannot run as user 65534 here";
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(std::filesystem::is_empty(rootOnly));
+  for (const char* name : {"SystemReport.txt", "dxdiagReport.txt", "msinfoReport.txt"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat((mine + "/" + name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_uid, 65534u) << name;
+  }
+}
+
 // Bytes this process has read so far (read calls of every kind).
 long long BytesRead() {
   std::ifstream io("/proc/self/io");
@@ -274,31 +356,38 @@ long long BytesRead() {
 }
 
 // SystemReport.txt that fails part way (its small file system is full once
-// the display report is written) gives 0, and the copy of the display report
-// stops there instead of reading the rest for nothing.
+// both reports are written) gives 0, and the copy of the display report
+// stops there instead of reading the rest for nothing; the UTF-16 report
+// after it is not read at all.
 TEST(WriteSystemReport, AJoinedFileThatFillsItsDiskStopsTheCopy) {
   FakeOpener opener;
   const TempFolder& tmp = opener.tmp();
   const std::size_t size = 2u << 20;
   tmp.Write("src/proc/fb", std::string(size, 'f'));
+  tmp.Write("src/proc/cpuinfo", std::string(size / 2, 'c'));  // a UTF-16 report of `size`
   const std::string folder = tmp.Path("small");
   std::filesystem::create_directories(folder);
   const int result = InChild([&] {
     ::alarm(30);
-    // Room for the display report and a few pages more, in a mount
-    // namespace of this child alone.
-    const std::string options = "size=" + std::to_string((size / 4096 + 8) * 4096);
+    // Room for both reports and a few pages more, in a mount namespace of
+    // this child alone.
+    const std::string options = "size=" + std::to_string((2 * size / 4096 + 10) * 4096);
     if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0)
       return 77;
     const long long before = BytesRead();
     if (WriteSystemReport(folder, Under(tmp, "src")) != 0) return 1;
     const long long read = BytesRead() - before;
-    // The source once, and of the display report at most a chunk or two.
-    if (read < 0 || read > static_cast<long long>(size + size / 2)) return 2;
+    // The sources once, and of the display report at most a chunk or two.
+    if (read < 0 || read > static_cast<long long>(2 * size)) return 2;
     const std::string joined = ReadAll(folder + "/SystemReport.txt");
     if (joined.size() < kDisplayHeader.size() || joined.size() >= size) return 3;
     if (joined.compare(0, kDisplayHeader.size(), kDisplayHeader) != 0) return 4;
+    struct stat information {};
+    const std::string informationPath = folder + "/msinfoReport.txt";
+    if (::stat(informationPath.c_str(), &information) != 0 ||
+        information.st_size < static_cast<off_t>(size))
+      return 5;  // written whole, so that it could have been read
     return 0;
   });
   if (result == 77) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount namespaces)";

@@ -70,6 +70,7 @@ class AsRealUser {
  private:
   uid_t m_previousUser;
   gid_t m_previousGroup;
+  bool m_switched;
   bool m_ok;
 };
 

@@ -1163,40 +1163,48 @@ TEST(RegistryStoreProcesses, ProgramsWithBorrowedIdsUseTheUsersRightsOnly) {
               0);
 }
 
-// A program that cannot take its user's file-system ids (a sandbox refusing
-// the calls) reads and writes no settings with the ids it has, and makes
-// nothing.
+// A program with borrowed ids that cannot take its user's file-system ids
+// (a sandbox refusing the calls) reads and writes no settings with the ids it
+// has, and makes nothing. A program that borrows none needs no switch and
+// works on in the same sandbox.
 TEST(RegistryStoreFiles, WithoutTheUsersIdsNothingIsReadOrMade) {
   ScopedRegistryFolder folder;
   Key key;
   ASSERT_EQ(Create(key, "Software\\Zor"), kErrorSuccess);
-  TempFolder elsewhere;
-  const std::string missing = elsewhere.Path("settings");
-  const int child = InChild([&] {
-    sock_filter rules[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_setfsuid, 1, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_setfsgid, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<uint32_t>(EPERM)),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
-    const sock_fprog program{static_cast<unsigned short>(std::size(rules)), rules};
-    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-        prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-      return 10;
-    // The same folder by another name: not the copy this process has read.
-    setenv("ZOR_REGISTRY_DIR", (folder.path() + "/.").c_str(), 1);
-    Key again;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zor", KEY_READ, again.out()) !=
-        kErrorAccessDenied)
-      return 11;
-    if (SetDword(key.get(), "v", 1) != kErrorAccessDenied) return 12;
-    setenv("ZOR_REGISTRY_DIR", missing.c_str(), 1);
-    Key made;
-    return Create(made, "Software\\Zor") == kErrorAccessDenied ? 0 : 13;
-  });
-  EXPECT_EQ(child, 0);
-  EXPECT_TRUE(fs::is_empty(elsewhere.path()));
-  RegistryChangeCounter::Remove(missing);
+  for (const bool borrowed : {false, true}) {
+    SCOPED_TRACE(borrowed ? "set-user-id" : "own ids");
+    TempFolder elsewhere;
+    const std::string missing = elsewhere.Path("settings");
+    const int child = InChild([&] {
+      if (borrowed && setresuid(65534, geteuid(), geteuid()) != 0) return 77;
+      sock_filter rules[] = {
+          BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_setfsuid, 1, 0),
+          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_setfsgid, 0, 1),
+          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<uint32_t>(EPERM)),
+          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+      const sock_fprog program{static_cast<unsigned short>(std::size(rules)), rules};
+      if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+          prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        return 10;
+      const uint32_t expected = borrowed ? kErrorAccessDenied : kErrorSuccess;
+      // The same folder by another name: not the copy this process has read.
+      setenv("ZOR_REGISTRY_DIR", (folder.path() + "/.").c_str(), 1);
+      Key again;
+      if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zor", KEY_READ, again.out()) != expected)
+        return 11;
+      if (SetDword(key.get(), "v", 1) != expected) return 12;
+      setenv("ZOR_REGISTRY_DIR", missing.c_str(), 1);
+      Key made;
+      const int result = Create(made, "Software\\Zor") == expected ? 0 : 13;
+      RegistryChangeCounter::Remove(missing);
+      return result;
+    });
+    if (child == 77) continue;  // only root can lend a program its ids
+    EXPECT_EQ(child, 0);
+    EXPECT_EQ(fs::is_empty(elsewhere.path()), borrowed);
+    RegistryChangeCounter::Remove(missing);
+  }
 }
 
 TEST(RegistryStoreThreaded, ThreadsWithOwnHandlesLoseNothing) {

@@ -876,9 +876,9 @@ TEST_F(AddHistoryEntryTest, ReadOnlyFileIsStampedAndStaysReadOnlyOnEveryPath) {
   ASSERT_EQ(::stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0464u);
 
-  // A file put in the name's place during the stamp gains no permission
-  // from the one stamped: only the owner write bit the stamp gave is taken
-  // back.
+  // A file put in the name's place once the stamp has opened it is neither
+  // stamped nor changed: the write bit is given and taken back on the file
+  // opened, which alone is stamped.
   struct SwappedWhileOpen : CBlockFile {
     std::string in, name;
     bool Open(const std::string& path, unsigned flags, FileException* error) override {
@@ -889,11 +889,18 @@ TEST_F(AddHistoryEntryTest, ReadOnlyFileIsStampedAndStaysReadOnlyOnEveryPath) {
   } swapped;
   swapped.in = tmp_.Write("private.txt", "private");
   swapped.name = path_;
+  const std::string stamped = tmp_.Path("stamped.zdb");
+  ASSERT_EQ(::link(path_.c_str(), stamped.c_str()), 0);
   ASSERT_EQ(::chmod(swapped.in.c_str(), 0600), 0);
   ASSERT_EQ(::chmod(path_.c_str(), 0577), 0);
   EXPECT_TRUE(swapped.AddHistoryEntry(path_, 3, 0));
   ASSERT_EQ(::stat(path_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0400u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(st.st_size, 7);
+  ASSERT_EQ(::stat(stamped.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0577u);
+  path_ = stamped;
+  EXPECT_EQ(Reload()[3].action, 3);
 
   // A failing stamp restores the attribute too.
   const std::string shortFile = tmp_.Write("short.zdb", DbBytes().Count(2).Block(33, 3, 1).str());

@@ -122,9 +122,24 @@ bool CBlockFile::SeekEndOfBlocks() {
 bool CBlockFile::StartAppend() {
   // The count's 4 bytes cover whatever a shorter file holds.
   if (GetLength() < 4) SetBlockCount(0);
-  if (!SeekEndOfBlocks()) return false;
-  const uint64_t end = GetPosition();
-  if (end < GetLength()) SetLength(end);
+  BlockWalker walk(*this);
+  bool impossible = false;
+  if (!walk.HasCount() || walk.Count() < 0 || !walk.PassCountedBlocks(&impossible)) {
+    Seek(0, begin);
+    return false;
+  }
+  const uint64_t end = walk.Position();
+  if (end < GetLength()) {
+    // A walk that met an impossible header may have read data as headers
+    // and ended early: what lies behind may be counted blocks, and only a
+    // killed append is cut there, as the stamp does.
+    if (impossible && !OnlyAKilledAppendBehind(end)) {
+      Seek(0, begin);
+      return false;
+    }
+    SetLength(end);
+  }
+  Seek(static_cast<int64_t>(end), begin);
   return true;
 }
 
@@ -484,9 +499,7 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
   uint64_t at = 0;
   for (int32_t i = 0; i < counted.count; ++i) {
     if (!walk.Next(header, at)) return false;
-    if ((header.type == kBlockUnused && header.size == 0) || header.type > kLastBlockType) {
-      counted.metImpossibleHeader = true;
-    }
+    if (IsImpossibleHeader(header)) counted.metImpossibleHeader = true;
     if (header.type == kBlockUnused && header.size == kHisBlockSize) {
       counted.spareHistoryOffsets.push_back(at);
     }

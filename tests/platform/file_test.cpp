@@ -21,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <iterator>
 #include <new>
 #include <thread>
 #include <utility>
@@ -298,7 +299,24 @@ TEST(FileShareModes, AWriteOnlyFileStillKeepsItsShareModes) {
         if (!opened && error.m_cause != FileException::sharingViolation) ++wrong;
       }
     }
-    return wrong == 0 ? 0 : 20 + std::min(wrong, 50);
+    if (wrong != 0) return 20 + std::min(wrong, 50);
+    // With every byte such writers mark taken by others, one more is
+    // refused as shared out, until one is given back.
+    const int others = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    struct flock all {};
+    all.l_type = F_WRLCK;
+    all.l_whence = SEEK_SET;
+    all.l_start = INT64_MAX - 15 - 3 * 4096;
+    all.l_len = 4096;
+    if (others < 0 || ::fcntl(others, F_OFD_SETLK, &all) != 0) return 15;
+    File c;
+    FileException error;
+    if (c.Open(path, File::modeWrite | File::shareDenyNone, &error)) return 16;
+    if (error.m_cause != FileException::sharingViolation) return 17;
+    all.l_type = F_UNLCK;
+    all.l_len = 1;
+    if (::fcntl(others, F_OFD_SETLK, &all) != 0) return 18;
+    return c.Open(path, File::modeWrite | File::shareDenyNone) ? 0 : 19;
   });
   EXPECT_EQ(status, 0);
 }
@@ -560,6 +578,38 @@ TEST(FileShareModes, FilesOpenWithoutShareModesOnlyWhereLocksAreUnsupported) {
   }
 }
 
+// Reopen goes through the descriptor: the file open here is opened again
+// whatever now has its name, and a refused reopen keeps the old open.
+TEST(File, ReopenOpensTheFileOpenHereAndKeepsItWhenRefused) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("r.txt", "first");
+  File f;
+  FileException error;
+  EXPECT_FALSE(f.Reopen(File::modeRead, &error));
+  EXPECT_EQ(error.m_cause, FileException::invalidFile);
+  ASSERT_TRUE(f.Open(path, File::modeRead | File::shareDenyNone));
+  File holder;
+  ASSERT_TRUE(holder.Open(path, File::modeRead | File::shareDenyWrite));
+  EXPECT_FALSE(f.Reopen(File::modeReadWrite | File::shareDenyNone, &error));
+  EXPECT_EQ(error.m_cause, FileException::sharingViolation);
+  char c = 0;
+  EXPECT_EQ(f.Read(&c, 1), 1u);
+  holder.Close();
+
+  const std::string other = tmp.Write("other.txt", "second");
+  ASSERT_EQ(::rename(other.c_str(), path.c_str()), 0);
+  ASSERT_TRUE(f.Reopen(File::modeReadWrite | File::shareDenyWrite | File::modeCreate, &error))
+      << error.m_lOsError;
+  EXPECT_EQ(f.GetFilePath(), path);
+  EXPECT_EQ(f.GetLength(), 5u);
+  f.Write("F", 1);
+  f.Close();
+  std::ifstream named(path);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(named), {}), "second");
+  File g;
+  EXPECT_TRUE(g.Open(path, File::modeReadWrite | File::shareDenyWrite));
+}
+
 TEST(File, ReadOnlyAttributeIsTheOwnerWriteBit) {
   TempFolder tmp;
   const std::string path = tmp.Write("ro.txt", "x");
@@ -577,6 +627,12 @@ TEST(File, ReadOnlyAttributeIsTheOwnerWriteBit) {
   }
   ASSERT_TRUE(File::SetReadOnly(path, false));
   EXPECT_FALSE(File::GetReadOnly(tmp.Path("none"), ro));
+  // A link at the name is not followed: what it points at keeps its bits.
+  const std::string link = tmp.Path("link.txt");
+  ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(File::SetReadOnly(link, true));
+  ASSERT_TRUE(File::GetReadOnly(path, ro));
+  EXPECT_FALSE(ro);
 }
 
 TEST(FileFind, WindowsWildcardRules) {

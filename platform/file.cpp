@@ -110,8 +110,8 @@ bool LocksUnsupported(int fd, int err) {
 // Pauses between tries for the guard. Two readers that met in it both
 // step back: they wait for different times, so that one gets it next.
 void PauseForGuard(bool jitter) {
-  thread_local uint32_t seed = static_cast<uint32_t>(::getpid()) * 2654435761u ^
-                               static_cast<uint32_t>(::clock());
+  thread_local uint32_t seed = (static_cast<uint32_t>(::getpid()) * 2654435761u ^
+                                static_cast<uint32_t>(::clock())) | 1u;
   seed ^= seed << 13;
   seed ^= seed >> 17;
   seed ^= seed << 5;
@@ -302,16 +302,18 @@ bool File::OpenNative(const std::string& native, unsigned flags, FileException* 
   // through the descriptor granted it: an open that cuts needs write
   // access, whatever access it asks for.
   const int create = (flags & modeCreate) ? O_CREAT : 0;
-  const bool write = share.write || share.cut;
   // A write-only open reads too where the file lets it: its share mode is
   // a shared lock, which needs read access. Read still refuses it. Only
   // regular files keep share modes (Windows leaves devices and pipes to
-  // their drivers, which share freely); the others open with the access
-  // asked for, so a FIFO opened to write still waits for its reader. Only
-  // a write-only open looks at the path before opening it.
+  // their drivers, which share freely) and are cut; the others open with
+  // the access asked for, so a FIFO opened to write still waits for its
+  // reader. Only a write-only or cutting open looks at the path before
+  // opening it.
   struct stat st;
-  const bool alsoRead = share.write && !share.read &&
-                        !(::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode));
+  const bool looks = (share.write && !share.read) || share.cut;
+  const bool irregular = looks && ::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+  const bool alsoRead = share.write && !share.read && !irregular;
+  const bool write = share.write || (share.cut && !irregular);
   const int access = share.read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
   int fd = ::open(native.c_str(), O_CLOEXEC | create | (alsoRead ? O_RDWR : access), 0666);
   bool readable = share.read || alsoRead;

@@ -18,7 +18,9 @@
 // access another open's share mode denies, or whose share mode denies an
 // access another open holds, fails with
 // sharingViolation and error 32 (kErrorSharingViolation), before anything is
-// truncated. Read access conflicts with a share mode that denies reading,
+// truncated. An open that truncates (modeCreate without modeNoTruncate) is
+// a write while it is tested and cuts, whatever access it asks for, and
+// needs write permission. Read access conflicts with a share mode that denies reading,
 // write access with one that denies writing; compatibility mode is
 // exclusive. Other programs' opens are not seen. An open's share mode ends
 // with its last descriptor (a killed holder's at once); a child that
@@ -95,6 +97,10 @@ class File {
   // False with `error` filled (when given) and the last error set on
   // failure; never throws.
   virtual bool Open(const std::string& fileName, unsigned flags, FileException* error = nullptr);
+  // Opens again, with `flags`, the file this object has open, through its
+  // descriptor and never its name (modeCreate is ignored), then closes
+  // the old descriptor; on failure the old one stays open. Needs /proc.
+  bool Reopen(unsigned flags, FileException* error = nullptr);
   virtual uint64_t Seek(int64_t offset, int origin);
   virtual void SetLength(uint64_t length);
   virtual uint64_t GetLength() const;
@@ -115,17 +121,25 @@ class File {
   bool IsOpen() const noexcept { return m_fd >= 0; }
   const std::string& GetFilePath() const noexcept { return m_fileName; }
 
-  // Read-only attribute: the owner's write bit is clear.
+  // Read-only attribute: the owner's write bit is clear. SetReadOnly acts
+  // on what it opened at the path without following a last link.
   static bool GetReadOnly(const std::string& path, bool& readOnly);
   static bool SetReadOnly(const std::string& path, bool readOnly);
+  // The same of the file open here, by its descriptor, whatever its name
+  // now names. SetOwnerWritable changes only the owner's write bit.
+  bool GetReadOnlyOfOpen(bool& readOnly) const;
+  bool SetOwnerWritable(bool writable);
   static bool Remove(const std::string& path);
 
  protected:
   [[noreturn]] void Throw(int err) const;
 
  private:
+  bool OpenNative(const std::string& native, unsigned flags, FileException* error);
+
   int m_fd = -1;
   bool m_canRead = false;
+  bool m_canWrite = false;
   std::string m_fileName;
 };
 

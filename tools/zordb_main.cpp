@@ -195,8 +195,11 @@ int RunZordb(int argc, char** argv, std::FILE* out, std::FILE* err) {
   for (int i = 0; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
+      errno = 0;
       std::fprintf(out, "%s%s", kUsage, kHelp);
-      return std::fflush(out) == 0 ? kZordbOk : kZordbFileError;
+      if (std::fflush(out) == 0 && !std::ferror(out)) return kZordbOk;
+      std::fprintf(err, "zordb: cannot write the help: %s\n", std::strerror(errno ? errno : EIO));
+      return kZordbFileError;
     }
     if (i > 0 && arg == "--overwrite") {
       overwrite = true;

@@ -5,8 +5,6 @@
 #include <climits>
 #include <cstring>
 
-#include <sys/stat.h>
-
 #include "core/log/logger.h"
 #include "core/text/string_helpers.h"
 #include "database/blockfile/block_file_dump.h"
@@ -14,7 +12,6 @@
 #include "database/blockfile/his_list.h"
 #include "database/blockfile/report_file_exception.h"
 #include "database/blockfile/wait_cursor.h"
-#include "platform/path_text.h"
 #include "platform/string_resources.h"
 
 using zor::platform::File;
@@ -32,11 +29,12 @@ constexpr uint64_t kCollectLargestRead = 1u << 24;
 constexpr uint32_t kHistoryNotUpdated = 42820;
 
 // Takes back the owner write bit the stamp gave a read-only file when the
-// guard ends, and nothing else: the other bits stay as they are, and a file
-// put in the name's place meanwhile gains nothing from the one stamped.
+// guard ends, and nothing else: the other bits stay as they are. It goes
+// through the open file, so a file put in the name's place meanwhile is
+// left alone.
 class WriteBitRestore {
  public:
-  explicit WriteBitRestore(const std::string& path) : path_(zor::platform::ToNativePath(path)) {}
+  explicit WriteBitRestore(File& file) : file_(file) {}
   ~WriteBitRestore() {
     if (armed_) Restore();
   }
@@ -45,15 +43,11 @@ class WriteBitRestore {
   void Arm() noexcept { armed_ = true; }
   // Disarms once the bit is taken back; armed, the guard's end tries again.
   void Restore() noexcept {
-    struct stat st;
-    if (::stat(path_.c_str(), &st) == 0 &&
-        ::chmod(path_.c_str(), st.st_mode & 07777 & ~static_cast<mode_t>(S_IWUSR)) == 0) {
-      armed_ = false;
-    }
+    if (file_.IsOpen() && file_.SetOwnerWritable(false)) armed_ = false;
   }
 
  private:
-  std::string path_;
+  File& file_;
   bool armed_ = false;
 };
 
@@ -128,9 +122,24 @@ bool CBlockFile::SeekEndOfBlocks() {
 bool CBlockFile::StartAppend() {
   // The count's 4 bytes cover whatever a shorter file holds.
   if (GetLength() < 4) SetBlockCount(0);
-  if (!SeekEndOfBlocks()) return false;
-  const uint64_t end = GetPosition();
-  if (end < GetLength()) SetLength(end);
+  BlockWalker walk(*this);
+  bool impossible = false;
+  if (!walk.HasCount() || walk.Count() < 0 || !walk.PassCountedBlocks(&impossible)) {
+    Seek(0, begin);
+    return false;
+  }
+  const uint64_t end = walk.Position();
+  if (end < GetLength()) {
+    // A walk that met an impossible header may have read data as headers
+    // and ended early: what lies behind may be counted blocks, and only a
+    // killed append is cut there, as the stamp does.
+    if (impossible && !OnlyAKilledAppendBehind(end)) {
+      Seek(0, begin);
+      return false;
+    }
+    SetLength(end);
+  }
+  Seek(static_cast<int64_t>(end), begin);
   return true;
 }
 
@@ -382,22 +391,28 @@ void CBlockFile::RecountBlocks() {
 
 bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved) {
   if (IsOpen()) return false;
+  // The name is used once: the file opened here to read is the one whose
+  // attribute is given and taken back, and the one stamped.
+  FileException error;
+  if (!Open(fileName, modeRead | shareDenyNone, &error)) {
+    if (error.m_cause != FileException::fileNotFound) ReportFileException(error);
+    return false;
+  }
+  AbortOnExit dropHandle(*this);
   bool readOnly = false;
-  if (!File::GetReadOnly(fileName, readOnly)) return false;
-  WriteBitRestore restore(fileName);
+  if (!GetReadOnlyOfOpen(readOnly)) return false;
+  WriteBitRestore restore(*this);
   if (readOnly) {
-    if (!File::SetReadOnly(fileName, false)) return false;
+    if (!SetOwnerWritable(true)) return false;
     restore.Arm();
   }
-  FileException error;
-  if (!Open(fileName, modeReadWrite | shareDenyWrite, &error)) {
+  if (!Reopen(modeReadWrite | shareDenyWrite, &error)) {
     ReportFileException(error);
     return false;
   }
   // Write access is granted when a file is opened: the attribute goes back
   // at once, so a process killed during the stamp leaves it read-only.
   if (readOnly) restore.Restore();
-  AbortOnExit dropHandle(*this);
   WaitCursor busy;
   try {
     // Nothing is written before the counted blocks are known to be whole
@@ -484,9 +499,7 @@ bool CBlockFile::WalkCountedBlocks(CountedBlocks& counted) {
   uint64_t at = 0;
   for (int32_t i = 0; i < counted.count; ++i) {
     if (!walk.Next(header, at)) return false;
-    if ((header.type == kBlockUnused && header.size == 0) || header.type > kLastBlockType) {
-      counted.metImpossibleHeader = true;
-    }
+    if (IsImpossibleHeader(header)) counted.metImpossibleHeader = true;
     if (header.type == kBlockUnused && header.size == kHisBlockSize) {
       counted.spareHistoryOffsets.push_back(at);
     }

@@ -87,7 +87,9 @@ class CBlockFile : public zor::platform::File {
   // Stands where the next block goes, behind the counted blocks, with
   // everything behind them cut off (a killed writer's append); a file
   // shorter than 4 bytes becomes an empty database first. False, nothing
-  // cut, as for SeekEndOfBlocks.
+  // cut, as for SeekEndOfBlocks, and where the walk met an impossible
+  // header (an empty one, or a type above the last) and something other
+  // than a killed append lies behind where it ended.
   bool StartAppend();
 
   // The count at offset 0; 0 for a file shorter than 4 bytes.

@@ -46,6 +46,13 @@ inline constexpr uint32_t kBlockHistory = 35;
 // The highest id with a name of its own.
 inline constexpr uint32_t kLastBlockType = 42;
 
+// A header no writer of this suite leaves among the counted blocks unless a
+// block was discarded empty: {0, 0}, or a type above the last. A walk that
+// met one may have read data as headers.
+constexpr bool IsImpossibleHeader(const BlockHeader& header) noexcept {
+  return (header.type == kBlockUnused && header.size == 0) || header.type > kLastBlockType;
+}
+
 // The name of a block type; ids are compared as unsigned.
 std::string GetBlockTypeName(int32_t type);
 // The same without a copy, for walkers that name every block.

@@ -98,11 +98,12 @@ uint64_t BlockWalker::EndOfEmptyRun(uint64_t from, uint64_t most) {
   return at;
 }
 
-bool BlockWalker::PassCountedBlocks() {
+bool BlockWalker::PassCountedBlocks(bool* metImpossibleHeader) {
   BlockHeader header;
   uint64_t at = 0;
   while (stepped_ < count_) {
     if (!Next(header, at)) return false;
+    if (metImpossibleHeader && IsImpossibleHeader(header)) *metImpossibleHeader = true;
     if (header.type == kBlockUnused && header.size == 0) SkipEmptyHeaders();
   }
   return true;

@@ -63,8 +63,9 @@ class BlockWalker {
   // of reading, a hole in a sparse file without reading it.
   int64_t SkipEmptyHeaders();
   // Steps over the counted blocks still ahead (runs of empty ones at once):
-  // false when one of them is not there in full.
-  bool PassCountedBlocks();
+  // false when one of them is not there in full. Sets *metImpossibleHeader
+  // (when given) where one of their headers is impossible.
+  bool PassCountedBlocks(bool* metImpossibleHeader = nullptr);
   // Where the next header starts (4 before the first step).
   uint64_t Position() const noexcept { return next_; }
   // Call after moving the file's position during the walk (to rewrite a

@@ -12,9 +12,16 @@
 //   CBlockFile db;                                    // a project database
 //   ... db.Open(path, File::modeReadWrite | File::shareDenyWrite) ...
 //   if (!header.Load(db, /*report=*/true, /*upgrade=*/1)) ...  // block 33 or 1
-//   db.StartAppend();                                 // cuts a killed append
-//   header.Save(db, 0);                               // appends block 33
-//   db.SetBlockCount(db.GetBlockCount() + 1);         // the caller's count
+//
+// Save appends a block 33 and Load takes the first, so the list is saved
+// into a database that has none yet (a new file, a copy's destination):
+//   CBlockFile to;
+//   ... to.Open(newPath, File::modeCreate | File::modeReadWrite | File::shareDenyWrite) ...
+//   const int32_t count = to.GetBlockCount();         // 0 in a new file
+//   to.StartAppend();                                 // writes a new file's count
+//   header.Save(to, 0);                               // appends block 33
+//   to.Flush();
+//   to.SetBlockCount(count + 1);                      // raised last, once it is whole
 //
 // Record types (RecIds) and positions follow the older code: look-ups take
 // 32-bit signed ids, an id below 1 finds nothing, and positions count the

@@ -14,9 +14,14 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <fstream>
+#include <string>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <new>
 #include <thread>
 #include <utility>
@@ -264,9 +269,9 @@ TEST(FileShareModes, AKilledHolderReleasesAtOnceAndAStoppedOneIsWaitedForBriefly
   EXPECT_TRUE(f.Open(path, File::modeRead | File::shareDenyNone));
 }
 
-// A file that can be written and not read: its open cannot share a mark,
-// so it keeps other such opens out even where Windows would share. Root
-// reads any file: the opens are made as another user then.
+// A file that can be written and not read: its writers keep the Windows
+// table between them, as writers of a readable file do. Root reads any
+// file: the opens are made as another user then.
 TEST(FileShareModes, AWriteOnlyFileStillKeepsItsShareModes) {
   TempFolder tmp(kEveryUsersRoot);  // the user it runs as must reach it
   const std::string path = tmp.Write("w.bin", "data");
@@ -279,16 +284,168 @@ TEST(FileShareModes, AWriteOnlyFileStillKeepsItsShareModes) {
   }
   const int status = InChild([&] {
     if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 10;
-    File a, b;
+    int wrong = 0;
+    for (const Mode& held : AllModes()) {
+      if (held.read) continue;
+      File a;
+      if (!a.Open(path, held.flags)) return 11;
+      a.Write("x", 1);
+      for (const Mode& next : AllModes()) {
+        if (next.read) continue;
+        File b;
+        FileException error;
+        const bool opened = b.Open(path, next.flags, &error);
+        if (opened == WindowsRefuses(held, next)) ++wrong;
+        if (!opened && error.m_cause != FileException::sharingViolation) ++wrong;
+      }
+    }
+    if (wrong != 0) return 20 + std::min(wrong, 50);
+    // With every byte such writers mark taken by others, one more is
+    // refused as shared out, until one is given back.
+    const int others = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    struct flock all {};
+    all.l_type = F_WRLCK;
+    all.l_whence = SEEK_SET;
+    all.l_start = INT64_MAX - 15 - 3 * 4096;
+    all.l_len = 4096;
+    if (others < 0 || ::fcntl(others, F_OFD_SETLK, &all) != 0) return 15;
+    File c;
     FileException error;
-    if (!a.Open(path, File::modeWrite | File::shareDenyWrite)) return 11;
-    if (b.Open(path, File::modeWrite | File::shareDenyNone, &error)) return 12;
-    if (error.m_cause != FileException::sharingViolation) return 13;
-    a.Write("x", 1);
-    a.Close();
-    return b.Open(path, File::modeWrite | File::shareDenyNone) ? 0 : 14;
+    if (c.Open(path, File::modeWrite | File::shareDenyNone, &error)) return 16;
+    if (error.m_cause != FileException::sharingViolation) return 17;
+    all.l_type = F_UNLCK;
+    all.l_len = 1;
+    if (::fcntl(others, F_OFD_SETLK, &all) != 0) return 18;
+    return c.Open(path, File::modeWrite | File::shareDenyNone) ? 0 : 19;
   });
   EXPECT_EQ(status, 0);
+}
+
+// Whether the process `pid` has a descriptor open on the file at `path`.
+bool HasOpen(pid_t pid, const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path file = std::filesystem::canonical(path, ec);
+  for (const auto& fd :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    std::error_code gone;
+    if (std::filesystem::read_symlink(fd.path(), gone) == file) return true;
+  }
+  return false;
+}
+
+// An open that truncates writes, whatever access it asks for: it is refused
+// beside a holder that denies writing, and it cuts the file it was granted,
+// never one put in the name's place meanwhile.
+TEST(FileShareModes, ATruncatingOpenIsAWriteAndCutsOnlyTheFileItWasGranted) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("t.bin", "data");
+  const pid_t holder = HoldInChild([&] {
+    static File held;
+    return held.Open(path, File::modeRead | File::shareDenyWrite);
+  });
+  ASSERT_GT(holder, 0);
+  for (const unsigned access : {File::modeRead, File::modeWrite, File::modeReadWrite}) {
+    File f;
+    FileException error;
+    EXPECT_FALSE(f.Open(path, access | File::modeCreate | File::shareDenyNone, &error)) << access;
+    EXPECT_EQ(error.m_cause, FileException::sharingViolation) << access;
+  }
+  Kill(holder);
+  EXPECT_EQ(std::filesystem::file_size(path), 4u);
+
+  // Once it has cut, a reader holds only what it asked for: it neither
+  // writes nor keeps out a writer that denies writing.
+  File reader;
+  ASSERT_TRUE(reader.Open(path, File::modeRead | File::modeCreate | File::shareDenyNone));
+  EXPECT_EQ(reader.GetLength(), 0u);
+  EXPECT_THROW(reader.Write("x", 1), FileException);
+  File writer;
+  EXPECT_TRUE(writer.Open(path, File::modeWrite | File::shareDenyWrite));
+  writer.Abort();
+  reader.Abort();
+
+  // The open waits for the share guard, held here, while another file held
+  // exclusively is renamed into the name.
+  tmp.Write("t.bin", "data");
+  const std::string other = tmp.Write("other.bin", "kept");
+  File exclusive;
+  ASSERT_TRUE(exclusive.Open(other, File::modeRead | File::shareExclusive));
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
+  const pid_t opener = ::fork();
+  if (opener == 0) {
+    // Started before the guard is taken, so that it inherits no hold of it.
+    char c = 0;
+    File f;
+    ::_exit(::read(go[0], &c, 1) == 1 &&
+                    f.Open(path, File::modeRead | File::modeCreate | File::shareDenyNone)
+                ? 0
+                : 1);
+  }
+  ASSERT_GT(opener, 0);
+  ::close(go[0]);
+  const int guardFd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  struct flock guard {};
+  guard.l_type = F_WRLCK;
+  guard.l_whence = SEEK_SET;
+  guard.l_start = INT64_MAX - 15;
+  guard.l_len = 1;
+  ASSERT_EQ(::fcntl(guardFd, F_OFD_SETLK, &guard), 0);
+  ASSERT_EQ(::write(go[1], "g", 1), 1);
+  ::close(go[1]);
+  // The bound only ends a hang.
+  const auto hang = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!HasOpen(opener, path) && std::chrono::steady_clock::now() < hang) sched_yield();
+  ASSERT_EQ(::rename(other.c_str(), path.c_str()), 0);
+  ::close(guardFd);
+  int status = -1;
+  ASSERT_EQ(::waitpid(opener, &status, 0), opener);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(exclusive.GetLength(), 4u);
+}
+
+// A refused open is seen by no one: beside a holder that shares
+// everything, a process whose opens that holder refuses, again and again,
+// never makes a compatible open of a third process fail.
+TEST(FileShareModes, ARefusedOpenIsNeverSeenByOtherOpens) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("v.bin", "data");
+  File holder;
+  ASSERT_TRUE(holder.Open(path, File::modeRead | File::shareDenyNone));
+  auto* done = static_cast<std::atomic<bool>*>(::mmap(nullptr, sizeof(std::atomic<bool>),
+                                                      PROT_READ | PROT_WRITE,
+                                                      MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(done, MAP_FAILED);
+  new (done) std::atomic<bool>(false);
+  for (const unsigned refused : {File::modeRead | File::shareExclusive,
+                                 File::modeReadWrite | File::shareExclusive,
+                                 File::modeWrite | File::shareDenyRead}) {
+    done->store(false);
+    const pid_t looper = ::fork();
+    if (looper == 0) {
+      int opened = 0;
+      while (!done->load()) {
+        File f;
+        if (f.Open(path, refused)) ++opened;
+      }
+      ::_exit(opened == 0 ? 0 : 1);
+    }
+    ASSERT_GT(looper, 0);
+    const int refusals = InChild([&] {
+      int n = 0;
+      for (int i = 0; i < 5000; ++i) {
+        File f;
+        if (!f.Open(path, File::modeRead | File::shareDenyNone)) ++n;
+      }
+      return std::min(n, 200);
+    });
+    done->store(true);
+    int status = -1;
+    ASSERT_EQ(::waitpid(looper, &status, 0), looper);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << std::hex << refused;
+    EXPECT_EQ(refusals, 0) << std::hex << refused;
+  }
+  ::munmap(done, sizeof(std::atomic<bool>));
 }
 
 TEST(FileShareModes, OpensAtOnceInTwoProcessesNeverBothHoldWhatConflicts) {
@@ -349,13 +506,29 @@ TEST(FileShareModes, DevicesAndPipesOpenAsAskedWithoutShareModes) {
   const std::string fifo = tmp.Path("fifo");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::atomic<bool> opened{false};
+  std::atomic<pid_t> writerId{0};
   std::thread writer([&] {
+    writerId = static_cast<pid_t>(::syscall(SYS_gettid));
     File w;
     if (!w.Open(fifo, File::modeWrite | File::shareExclusive)) return;
     opened = true;
     w.Write("y", 1);
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // The writer is seen asleep in its open (the kernel's record of the
+  // system call it is in); the bound only ends a hang.
+  const std::string inOpen = std::to_string(SYS_openat) + " ";
+  bool waiting = false;
+  const auto hang = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!waiting && !opened && std::chrono::steady_clock::now() < hang) {
+    if (writerId != 0) {
+      std::ifstream call("/proc/self/task/" + std::to_string(writerId.load()) + "/syscall");
+      std::string text;
+      std::getline(call, text);
+      waiting = text.rfind(inOpen, 0) == 0;
+    }
+    if (!waiting) sched_yield();
+  }
+  EXPECT_TRUE(waiting);
   EXPECT_FALSE(opened);
   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // frees it
   writer.join();
@@ -405,6 +578,38 @@ TEST(FileShareModes, FilesOpenWithoutShareModesOnlyWhereLocksAreUnsupported) {
   }
 }
 
+// Reopen goes through the descriptor: the file open here is opened again
+// whatever now has its name, and a refused reopen keeps the old open.
+TEST(File, ReopenOpensTheFileOpenHereAndKeepsItWhenRefused) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("r.txt", "first");
+  File f;
+  FileException error;
+  EXPECT_FALSE(f.Reopen(File::modeRead, &error));
+  EXPECT_EQ(error.m_cause, FileException::invalidFile);
+  ASSERT_TRUE(f.Open(path, File::modeRead | File::shareDenyNone));
+  File holder;
+  ASSERT_TRUE(holder.Open(path, File::modeRead | File::shareDenyWrite));
+  EXPECT_FALSE(f.Reopen(File::modeReadWrite | File::shareDenyNone, &error));
+  EXPECT_EQ(error.m_cause, FileException::sharingViolation);
+  char c = 0;
+  EXPECT_EQ(f.Read(&c, 1), 1u);
+  holder.Close();
+
+  const std::string other = tmp.Write("other.txt", "second");
+  ASSERT_EQ(::rename(other.c_str(), path.c_str()), 0);
+  ASSERT_TRUE(f.Reopen(File::modeReadWrite | File::shareDenyWrite | File::modeCreate, &error))
+      << error.m_lOsError;
+  EXPECT_EQ(f.GetFilePath(), path);
+  EXPECT_EQ(f.GetLength(), 5u);
+  f.Write("F", 1);
+  f.Close();
+  std::ifstream named(path);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(named), {}), "second");
+  File g;
+  EXPECT_TRUE(g.Open(path, File::modeReadWrite | File::shareDenyWrite));
+}
+
 TEST(File, ReadOnlyAttributeIsTheOwnerWriteBit) {
   TempFolder tmp;
   const std::string path = tmp.Write("ro.txt", "x");
@@ -422,6 +627,12 @@ TEST(File, ReadOnlyAttributeIsTheOwnerWriteBit) {
   }
   ASSERT_TRUE(File::SetReadOnly(path, false));
   EXPECT_FALSE(File::GetReadOnly(tmp.Path("none"), ro));
+  // A link at the name is not followed: what it points at keeps its bits.
+  const std::string link = tmp.Path("link.txt");
+  ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(File::SetReadOnly(link, true));
+  ASSERT_TRUE(File::GetReadOnly(path, ro));
+  EXPECT_FALSE(ro);
 }
 
 TEST(FileFind, WindowsWildcardRules) {

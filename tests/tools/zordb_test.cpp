@@ -109,9 +109,13 @@ fs::path ToolPath() {
   return self.parent_path().parent_path() / "tools" / "zordb";
 }
 
-ToolRun RunTool(const std::vector<std::string>& args, const TempFolder& tmp) {
+// Standard output goes to a file read back into `out`, or to `stdoutTo`
+// when given: a path, or "" for none at all (closed).
+ToolRun RunTool(const std::vector<std::string>& args, const TempFolder& tmp,
+                const char* stdoutTo = nullptr) {
   ToolRun run;
-  const std::string out = tmp.Path("stdout"), err = tmp.Path("stderr");
+  const std::string out = stdoutTo && *stdoutTo ? stdoutTo : tmp.Path("stdout");
+  const std::string err = tmp.Path("stderr");
   const pid_t pid = ::fork();
   if (pid == 0) {
     std::vector<char*> argv;
@@ -121,6 +125,7 @@ ToolRun RunTool(const std::vector<std::string>& args, const TempFolder& tmp) {
     argv.push_back(nullptr);
     if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr))
       _exit(126);
+    if (stdoutTo && !*stdoutTo) ::close(STDOUT_FILENO);
     ::alarm(10);  // a run that waits (on a FIFO's writer) is killed
     ::execv(tool.c_str(), argv.data());
     _exit(127);
@@ -128,7 +133,7 @@ ToolRun RunTool(const std::vector<std::string>& args, const TempFolder& tmp) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = ReadFile(out);
+  if (!stdoutTo) run.out = ReadFile(out);
   run.err = ReadFile(err);
   return run;
 }
@@ -333,6 +338,23 @@ TEST_F(ZordbTool, HelpGoesToStandardOutput) {
   }
 }
 
+// Standard output full or closed: the help and the dump say why they
+// failed, on one line, with the status of a file that cannot be written.
+TEST_F(ZordbTool, AStandardOutputThatCannotBeWrittenIsNamed) {
+  for (const char* help : {"--help", "-h"}) {
+    ToolRun full = RunTool({help}, tmp_, "/dev/full");
+    EXPECT_EQ(full.status, kZordbFileError);
+    EXPECT_EQ(full.err, "zordb: cannot write the help: No space left on device\n");
+    ToolRun closed = RunTool({help}, tmp_, "");
+    EXPECT_EQ(closed.status, kZordbFileError);
+    EXPECT_EQ(closed.err, "zordb: cannot write the help: Bad file descriptor\n");
+  }
+  ToolRun dump = RunTool({"--database=" + kExample.string()}, tmp_, "/dev/full");
+  EXPECT_EQ(dump.status, kZordbFileError);
+  EXPECT_EQ(dump.err, "zordb: cannot write the dump of " + kExample.string() +
+                          ": No space left on device\n");
+}
+
 TEST_F(ZordbTool, ADamagedFileIsDumpedAsFarAsItGoesAndNamedOnStandardError) {
   const std::string sample = ReadFile(kExample);
   const std::string path = tmp_.Write("cut.zdb", sample.substr(0, 11395 + 20));
@@ -503,6 +525,24 @@ TEST(ZordbDump, EachKindOfDamageIsOneLineAndSoundFilesNone) {
 // What stamps leave behind, history blocks discarded for reuse and, after
 // a stamp killed before its discards, two live ones, is a sound file: the
 // dump shows the history readers take, the first block 35.
+// The dump reads as the suite's programs read a database: a writer at work
+// on it refuses it with the sharing violation; a reader beside it does not.
+TEST(ZordbDump, AWriterAtWorkOnTheFileRefusesTheDump) {
+  TempFolder tmp;
+  const std::string path = tmp.Write("held.zdb", ReadFile(kExample));
+  File writer;
+  ASSERT_TRUE(writer.Open(path, File::modeReadWrite | File::shareDenyWrite));
+  const Dumped held = DumpInProcess(path);
+  EXPECT_EQ(held.status, kZordbFileError);
+  EXPECT_EQ(held.out, "");
+  EXPECT_EQ(held.err,
+            "zordb: Cannot access the file " + path + ": A sharing violation occurred.\n");
+  writer.Close();
+  File reader;
+  ASSERT_TRUE(reader.Open(path, File::modeRead | File::shareDenyWrite));
+  EXPECT_EQ(DumpInProcess(path).status, kZordbOk);
+}
+
 TEST(ZordbDump, DiscardedAndSecondLiveHistoriesAreSoundAndTheFirstIsShown) {
   TempFolder tmp;
   const std::string path = tmp.Write("db.zdb", ReadFile(kExample));

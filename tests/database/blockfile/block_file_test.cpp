@@ -533,6 +533,58 @@ TEST_F(BlockFileTest, ABlockNeverFinishedStopsTheWalksToTheEndOfTheFile) {
   EXPECT_EQ(ValueAt<uint32_t>(Bytes(), 19), UINT32_MAX);
 }
 
+// An append goes behind the counted blocks: a file too short for its count
+// is given one, a killed save's remains are cut, and nothing is cut behind
+// a walk that met an impossible header unless a killed save left it.
+TEST_F(BlockFileTest, StartAppendCutsOnlyAKilledSaveBehindTheCountedBlocks) {
+  for (const DbBytes& tiny : {DbBytes(), DbBytes().Put(uint8_t{7}), DbBytes().Put(uint16_t{7}),
+                              DbBytes().Put(uint16_t{7}).Put(uint8_t{7})}) {
+    CBlockFile& f = OpenBytes(tiny);
+    EXPECT_TRUE(f.StartAppend()) << tiny.size();
+    EXPECT_EQ(f.GetPosition(), 4u);
+    EXPECT_EQ(Bytes(), DbBytes().Count(0).str()) << tiny.size();
+  }
+  const DbBytes noBlocks = DbBytes().Count(1);
+  EXPECT_FALSE(OpenBytes(noBlocks).StartAppend());
+  EXPECT_EQ(Bytes(), noBlocks.str());
+
+  // A save killed behind the counted blocks, then the next one, no stamp
+  // in between: it lands where the killed one began, and nothing is left
+  // of the killed one.
+  const DbBytes counted = DbBytes().Count(1).Block(33, 3, 1);
+  const DbBytes killedSave = DbBytes().Put(kBlockUnused).Put(UINT32_MAX).Raw(
+      std::vector<uint8_t>(40, 5));
+  const auto save = [](CBlockFile& f) {
+    const int32_t count = f.GetBlockCount();
+    if (!f.StartAppend()) return false;
+    const uint64_t at = f.BeginBlock();
+    f.Write("abcdefgh", 8);
+    f.WriteBlockHeader(at, 8, 31);
+    f.SetBlockCount(count + 1);
+    return true;
+  };
+  ASSERT_TRUE(save(OpenBytes(DbBytes(counted).Raw(killedSave.bytes()))));
+  DbBytes saved = DbBytes().Count(2).Block(33, 3, 1).Block(31, 8, 0);
+  EXPECT_EQ(Bytes(), DbBytes(saved).str().replace(23, 8, "abcdefgh"));
+
+  // Behind an empty discarded block: a killed save's remains go, as the
+  // stamp's; whole blocks that the walk may have missed stay, and so does
+  // everything else.
+  const DbBytes withEmpty = DbBytes().Count(2).Block(33, 3, 1).Block(kBlockUnused, 0, 0);
+  EXPECT_TRUE(OpenBytes(DbBytes(withEmpty).Raw(killedSave.bytes())).StartAppend());
+  EXPECT_EQ(Bytes(), withEmpty.str());
+  OpenBytes(DbBytes(withEmpty).Raw(killedSave.bytes()));
+  file_.Abort();
+  CBlockFile stamp;
+  EXPECT_TRUE(stamp.AddHistoryEntry(path_, 1, 0));
+  EXPECT_EQ(Bytes().size(), withEmpty.size() + kBlockHeaderSize + kHisBlockSize);
+  for (const DbBytes& behind : {DbBytes().Block(27, 40, 3), DbBytes().Put(uint32_t{99})}) {
+    const DbBytes bytes = DbBytes(withEmpty).Raw(behind.bytes());
+    EXPECT_FALSE(OpenBytes(bytes).StartAppend()) << behind.size();
+    EXPECT_EQ(Bytes(), bytes.str());
+  }
+}
+
 TEST_F(BlockFileTest, RewritesInPlaceOnlyABlockOfTheSameTypeAndSize) {
   const DbBytes start = DbBytes().Count(2).Block(35, 4, 'a').Block(27, 2, 'b');
   CBlockFile& f = OpenBytes(start);
@@ -876,9 +928,9 @@ TEST_F(AddHistoryEntryTest, ReadOnlyFileIsStampedAndStaysReadOnlyOnEveryPath) {
   ASSERT_EQ(::stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0464u);
 
-  // A file put in the name's place during the stamp gains no permission
-  // from the one stamped: only the owner write bit the stamp gave is taken
-  // back.
+  // A file put in the name's place once the stamp has opened it is neither
+  // stamped nor changed: the write bit is given and taken back on the file
+  // opened, which alone is stamped.
   struct SwappedWhileOpen : CBlockFile {
     std::string in, name;
     bool Open(const std::string& path, unsigned flags, FileException* error) override {
@@ -889,11 +941,18 @@ TEST_F(AddHistoryEntryTest, ReadOnlyFileIsStampedAndStaysReadOnlyOnEveryPath) {
   } swapped;
   swapped.in = tmp_.Write("private.txt", "private");
   swapped.name = path_;
+  const std::string stamped = tmp_.Path("stamped.zdb");
+  ASSERT_EQ(::link(path_.c_str(), stamped.c_str()), 0);
   ASSERT_EQ(::chmod(swapped.in.c_str(), 0600), 0);
   ASSERT_EQ(::chmod(path_.c_str(), 0577), 0);
   EXPECT_TRUE(swapped.AddHistoryEntry(path_, 3, 0));
   ASSERT_EQ(::stat(path_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0400u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(st.st_size, 7);
+  ASSERT_EQ(::stat(stamped.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0577u);
+  path_ = stamped;
+  EXPECT_EQ(Reload()[3].action, 3);
 
   // A failing stamp restores the attribute too.
   const std::string shortFile = tmp_.Write("short.zdb", DbBytes().Count(2).Block(33, 3, 1).str());

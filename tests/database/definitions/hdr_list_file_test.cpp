@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -302,6 +303,38 @@ TEST_F(HdrListFileTest, OlderBlockTakesSizesFromTheCatalogueAndKeepsReservedWord
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, Message(kDamagedHeader));
   }
+}
+
+// The header's own usage: loaded from one database, saved into a new one,
+// and loaded back from there as it was.
+TEST_F(HdrListFileTest, ALoadedListSavedIntoANewDatabaseLoadsBackFromIt) {
+  CHdrList saved;
+  saved.AddEntry(139, 4, Le(19.0f).data(), 3);
+  saved.AddEntry(83, 7, Pattern(7, 2).data(), 5);
+  SaveInto(saved, DbBytes().Count(1).Block(26, 4, 1), "from.zdb");
+  CHdrList header;
+  ASSERT_TRUE(header.Load(file_, false, 0));
+  file_.Abort();
+
+  const std::string newPath = tmp_.Path("new.zdb");
+  CBlockFile to;
+  ASSERT_TRUE(to.Open(newPath, File::modeCreate | File::modeReadWrite | File::shareDenyWrite));
+  const int32_t count = to.GetBlockCount();
+  ASSERT_TRUE(to.StartAppend());
+  header.Save(to, 0);
+  to.Flush();
+  to.SetBlockCount(count + 1);
+  to.Close();
+
+  CBlockFile again;
+  ASSERT_TRUE(again.Open(newPath, File::modeRead));
+  CHdrList loaded;
+  ASSERT_TRUE(loaded.Load(again, false, 0));
+  ASSERT_EQ(loaded.GetCount(), 2u);
+  EXPECT_EQ(loaded.GetGpsUtcOffset(), 19.0);
+  ASSERT_NE(loaded.GetEntry(83, 1), nullptr);
+  EXPECT_EQ(loaded.GetEntry(83, 1)->Size(), 7u);
+  EXPECT_EQ(std::memcmp(loaded.GetPayload(83, 1), Pattern(7, 2).data(), 7), 0);
 }
 
 // ---- Positions beyond 4 GiB -------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <map>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,11 @@ constexpr std::size_t kKeepQueueBytes = 4 * kQueueBound;
 // The parse stack: as much as a thread's, of which only what the parser
 // touches is resident (it recurses once per level of nested entities).
 constexpr std::size_t kStackBytes = std::size_t{8} << 20;
+// The deepest chain of internal entities expanded, each level one recursion
+// of the parser: in content about 350 bytes of stack (several kilobytes in a
+// sanitizer build), in attribute values less. Chains of a handful of levels
+// are all that documents use.
+constexpr uint32_t kMaxEntityDepth = 1000;
 
 // The parser knows UTF-8, UTF-16, ISO-8859-1 and US-ASCII itself; files
 // written by the suite's Windows programs may also declare their ANSI code
@@ -77,6 +83,73 @@ bool IsXmlSpace(const char* s, std::size_t len) {
 int ClampToInt(XML_Size v) {
   return v > static_cast<XML_Size>(INT_MAX) ? INT_MAX : static_cast<int>(v);
 }
+
+// How deep internal entities nest, from their declarations: the depth of an
+// entity is one more than the deepest entity its replacement text refers to.
+// An entity may refer to one declared after it, so a declaration can deepen
+// those declared before; depths are only followed up to the bound, which
+// keeps the work per declaration within kMaxEntityDepth steps per entity
+// that refers to it. Parameter entities are never expanded (no parameter
+// entity parsing), so only general ones count.
+class entity_depths {
+ public:
+  // Records the first declaration of `name`, with its replacement text
+  // (null for an external entity); false once any chain of entities
+  // declared so far is deeper than kMaxEntityDepth (a cycle counts as one
+  // without end).
+  bool Declare(std::string_view name, const char* text, std::size_t length) {
+    const uint32_t id = Id(name);
+    if (declared_[id]) return true;
+    declared_[id] = true;
+    uint32_t deepest = 0;  // an entity not declared (yet) expands to nothing more
+    for (std::size_t i = 0; text != nullptr && i < length; ++i) {
+      if (text[i] != '&' || i + 1 == length || text[i + 1] == '#') continue;
+      std::size_t end = i + 1;
+      while (end < length && !IsNameEnd(text[end])) ++end;
+      if (end == length || text[end] != ';' || end == i + 1) continue;
+      const uint32_t ref = Id(std::string_view(text + i + 1, end - i - 1));
+      users_[ref].push_back(id);
+      deepest = std::max(deepest, depth_[ref]);
+      i = end;
+    }
+    return Raise(id, deepest + 1);
+  }
+
+ private:
+  static bool IsNameEnd(char c) {
+    return c == ';' || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == ' ' ||
+           c == '\t' || c == '\n' || c == '\r';
+  }
+  uint32_t Id(std::string_view name) {
+    const auto [it, added] = ids_.try_emplace(std::string(name), static_cast<uint32_t>(depth_.size()));
+    if (added) {
+      depth_.push_back(0);
+      declared_.push_back(false);
+      users_.emplace_back();
+    }
+    return it->second;
+  }
+  // Gives `id` at least `depth` and passes the change on to every entity
+  // that refers to it, and so on; false once a depth passes the bound.
+  bool Raise(uint32_t id, uint32_t depth) {
+    std::vector<std::pair<uint32_t, uint32_t>> work{{id, depth}};
+    while (!work.empty()) {
+      const auto [at, d] = work.back();
+      work.pop_back();
+      if (depth_[at] >= d) continue;
+      if (d > kMaxEntityDepth) return false;
+      depth_[at] = d;
+      for (const uint32_t user : users_[at])
+        if (declared_[user]) work.emplace_back(user, d + 1);
+    }
+    return true;
+  }
+
+  std::unordered_map<std::string, uint32_t> ids_;
+  std::vector<uint32_t> depth_;  // 0 until declared
+  std::vector<bool> declared_;
+  std::vector<std::vector<uint32_t>> users_;  // the entities whose text refers to each
+};
 
 // Nodes parsed and not yet delivered, back to back in one buffer: per node
 // its kind and the number of its strings, then each string as a 32-bit
@@ -250,6 +323,7 @@ struct reader::state {
   int error_line = 0;
   int error_column = 0;
   bool stopping = false;  // the reader is destroyed while the parse waits
+  entity_depths entities;
 
   explicit state(std::istream& source);
   ~state();
@@ -371,12 +445,11 @@ struct reader::state {
           s.RecordError();
           return;
         }
-        s.in.read(static_cast<char*>(buffer), static_cast<std::streamsize>(block_size));
-        const std::streamsize got = s.in.gcount();
-        if (got < 0 || (got == 0 && s.in.bad())) return;
+        const std::size_t got = s.ReadBlock(static_cast<char*>(buffer), block_size);
+        if (got == 0 && s.in.bad()) return;
         // After a hard read error the document ends where it stands: what
         // was read is delivered, and the end of the document is not checked.
-        const bool final_block = static_cast<std::size_t>(got) < block_size && !s.in.bad();
+        const bool final_block = got < block_size && !s.in.bad();
         s.queued = false;
         const XML_Status result =
             XML_ParseBuffer(s.parser, static_cast<int>(got), final_block ? XML_TRUE : XML_FALSE);
@@ -392,6 +465,37 @@ struct reader::state {
       }
     } catch (...) {  // from the stream
       s.failure = std::current_exception();
+    }
+  }
+
+  // Reads up to `n` bytes from the stream's buffer, as istream::read does,
+  // except that the end of the stream (eofbit and failbit) never throws,
+  // whatever exceptions() asks for: it is where every document ends. An
+  // exception from the buffer sets badbit and is rethrown when exceptions()
+  // has badbit, else the stream just goes bad.
+  std::size_t ReadBlock(char* to, std::size_t n) {
+    std::streambuf* buf = in.rdbuf();
+    if (buf == nullptr) {
+      SetState(std::ios_base::badbit);
+      return 0;
+    }
+    std::streamsize got = 0;
+    try {
+      got = buf->sgetn(to, static_cast<std::streamsize>(n));
+    } catch (...) {
+      SetState(std::ios_base::badbit);
+      if ((in.exceptions() & std::ios_base::badbit) != 0) throw;
+      return 0;
+    }
+    if (got < 0) got = 0;
+    if (static_cast<std::size_t>(got) < n) SetState(std::ios_base::eofbit | std::ios_base::failbit);
+    return static_cast<std::size_t>(got);
+  }
+  // Sets stream state bits without letting the stream throw for them.
+  void SetState(std::ios_base::iostate bits) {
+    try {
+      in.setstate(bits);
+    } catch (const std::ios_base::failure&) {  // the bits are set before it throws
     }
   }
 
@@ -488,6 +592,18 @@ struct reader::state {
     });
   }
 
+  static void XMLCALL OnEntityDeclaration(void* user, const XML_Char* name, int parameter,
+                                          const XML_Char* value, int length, const XML_Char*,
+                                          const XML_Char*, const XML_Char*, const XML_Char*) {
+    Guarded(user, [&](state& s) {
+      if (parameter != 0) return;
+      if (!s.entities.Declare(name, value, static_cast<std::size_t>(std::max(length, 0)))) {
+        s.RecordError();
+        XML_StopParser(s.parser, XML_FALSE);
+      }
+    });
+  }
+
   static void XMLCALL OnStartNamespace(void* user, const XML_Char* prefix, const XML_Char* uri) {
     Guarded(user, [&](state& s) {
       s.queue.Begin(kNamespaceBinding, 2);
@@ -510,8 +626,11 @@ struct reader::state {
 
 reader::state::state(std::istream& source)
     : in(source), stack(&Parse, this, kStackBytes) {
-  parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
-  if (parser == nullptr) throw std::bad_alloc();
+  // Owned here until the constructor cannot throw any more.
+  std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> owned(
+      XML_ParserCreateNS(nullptr, kNamespaceSeparator), &XML_ParserFree);
+  if (owned == nullptr) throw std::bad_alloc();
+  parser = owned.get();
   // Entity expansion bombs are stopped by the parser's own amplification
   // guard (on by default).
   XML_SetUserData(parser, this);
@@ -521,9 +640,11 @@ reader::state::state(std::istream& source)
   XML_SetProcessingInstructionHandler(parser, OnProcessingInstruction);
   XML_SetStartNamespaceDeclHandler(parser, OnStartNamespace);
   XML_SetXmlDeclHandler(parser, OnXmlDeclaration);
+  XML_SetEntityDeclHandler(parser, OnEntityDeclaration);
   XML_SetUnknownEncodingHandler(parser, OnUnknownEncoding, nullptr);
   prefixes["xml"] = "http://www.w3.org/XML/1998/namespace";
   prefixes["xmlns"] = "http://www.w3.org/2000/xmlns";
+  owned.release();
 }
 
 // A parse that waits is let run to its end, told to stop, so that its stack
@@ -542,13 +663,19 @@ reader::~reader() = default;
 
 bool reader::read() {
   state& s = *state_;
+  if (s.stack.running()) throw std::logic_error("xml::reader::read: called from inside read()");
   if (!s.failure) {
     try {
-      if (s.Deliver()) return true;
-      s.DeliverNothing();
-      s.queue.Reset();
-      if (!s.stack.finished()) s.stack.Resume();
-      if (!s.failure && s.Deliver()) return true;
+      for (;;) {
+        if (s.Deliver()) return true;
+        s.DeliverNothing();
+        s.queue.Reset();
+        if (s.stack.finished()) break;
+        // The parse comes back with nodes queued, but they may all be
+        // namespace bindings, which Deliver() takes in passing.
+        s.stack.Resume();
+        if (s.failure) break;
+      }
     } catch (...) {  // no memory for a node taken from the queue: it is lost
       s.failure = std::current_exception();
     }

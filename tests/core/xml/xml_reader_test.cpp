@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #if defined(__SANITIZE_ADDRESS__)
 // From the address sanitizer's runtime (its header does not ship with g++).
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
@@ -1040,8 +1041,9 @@ class ReenteringBuf : public std::streambuf {
 };
 
 TEST(XmlReaderFailures, ReadFromInsideReadIsRefused) {
-  // It used to resume the stack it ran on (in a child: that crashed).
+  // It used to resume the stack it ran on (in a child: that crashed or hung).
   const int result = InChild([] {
+    alarm(30);  // only a bound on a hang: a resumed running stack can loop for ever
     ReenteringBuf buf;
     std::istream in(&buf);
     reader r(in);

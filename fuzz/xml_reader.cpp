@@ -149,9 +149,9 @@ bool TooDeep(const Counts& counts) {
       const std::vector<std::string>& refs = counts.entities.at(name);
       if (next == refs.size()) {
         int d = 1;
-        for (const std::string& ref : refs) {
+        for (const std::string& ref : refs) {  // a name never declared counts as one level
           const auto it = depth.find(ref);
-          if (it != depth.end()) d = std::max(d, it->second + 1);
+          d = std::max(d, (it != depth.end() ? it->second : 1) + 1);
         }
         if (d > kMaxEntityDepth) return true;
         depth[name] = d;

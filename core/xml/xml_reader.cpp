@@ -85,32 +85,39 @@ int ClampToInt(XML_Size v) {
 }
 
 // How deep internal entities nest, from their declarations: the depth of an
-// entity is one more than the deepest entity its replacement text refers to.
-// An entity may refer to one declared after it, so a declaration can deepen
-// those declared before; depths are only followed up to the bound, which
-// keeps the work per declaration within kMaxEntityDepth steps per entity
-// that refers to it. Parameter entities are never expanded (no parameter
-// entity parsing), so only general ones count.
+// entity is one more than the deepest entity its replacement text refers to,
+// and one for an entity that refers to none, declared or not. An entity may
+// refer to one declared after it, so a declaration can deepen those declared
+// before; depths are only followed up to the bound, which keeps the work per
+// declaration within kMaxEntityDepth steps per entity that refers to it.
+// Declarations that refer to nothing, the usual kind, are not stored. The
+// parser reports only the first declaration of a name, and never expands a
+// parameter entity (no parameter entity parsing), so only general ones count.
 class entity_depths {
  public:
-  // Records the first declaration of `name`, with its replacement text
-  // (null for an external entity); false once any chain of entities
-  // declared so far is deeper than kMaxEntityDepth (a cycle counts as one
-  // without end).
+  // Records the declaration of `name`, with its replacement text (null for
+  // an external entity); false once any chain of entities declared so far is
+  // deeper than kMaxEntityDepth (a cycle counts as one without end).
   bool Declare(std::string_view name, const char* text, std::size_t length) {
+    refs_.clear();
+    const char* const end = text + (text != nullptr ? length : 0);
+    for (const char* at = text; at != end;) {
+      at = static_cast<const char*>(std::memchr(at, '&', static_cast<std::size_t>(end - at)));
+      if (at == nullptr) break;
+      const char* stop = ++at;
+      while (stop != end && !IsNameEnd(*stop)) ++stop;
+      if (stop != end && *stop == ';' && stop != at && *at != '#') {
+        refs_.emplace_back(at, static_cast<std::size_t>(stop - at));
+        at = stop + 1;
+      }
+    }
+    if (refs_.empty()) return true;  // one level, as any name not stored
     const uint32_t id = Id(name);
-    if (declared_[id]) return true;
-    declared_[id] = true;
-    uint32_t deepest = 0;  // an entity not declared (yet) expands to nothing more
-    for (std::size_t i = 0; text != nullptr && i < length; ++i) {
-      if (text[i] != '&' || i + 1 == length || text[i + 1] == '#') continue;
-      std::size_t end = i + 1;
-      while (end < length && !IsNameEnd(text[end])) ++end;
-      if (end == length || text[end] != ';' || end == i + 1) continue;
-      const uint32_t ref = Id(std::string_view(text + i + 1, end - i - 1));
-      users_[ref].push_back(id);
-      deepest = std::max(deepest, depth_[ref]);
-      i = end;
+    uint32_t deepest = 1;
+    for (const std::string_view ref : refs_) {
+      const uint32_t r = Id(ref);
+      users_[r].push_back(id);
+      deepest = std::max(deepest, depth_[r]);
     }
     return Raise(id, deepest + 1);
   }
@@ -123,8 +130,7 @@ class entity_depths {
   uint32_t Id(std::string_view name) {
     const auto [it, added] = ids_.try_emplace(std::string(name), static_cast<uint32_t>(depth_.size()));
     if (added) {
-      depth_.push_back(0);
-      declared_.push_back(false);
+      depth_.push_back(1);
       users_.emplace_back();
     }
     return it->second;
@@ -132,23 +138,23 @@ class entity_depths {
   // Gives `id` at least `depth` and passes the change on to every entity
   // that refers to it, and so on; false once a depth passes the bound.
   bool Raise(uint32_t id, uint32_t depth) {
-    std::vector<std::pair<uint32_t, uint32_t>> work{{id, depth}};
-    while (!work.empty()) {
-      const auto [at, d] = work.back();
-      work.pop_back();
+    work_.assign(1, {id, depth});
+    while (!work_.empty()) {
+      const auto [at, d] = work_.back();
+      work_.pop_back();
       if (depth_[at] >= d) continue;
       if (d > kMaxEntityDepth) return false;
       depth_[at] = d;
-      for (const uint32_t user : users_[at])
-        if (declared_[user]) work.emplace_back(user, d + 1);
+      for (const uint32_t user : users_[at]) work_.emplace_back(user, d + 1);
     }
     return true;
   }
 
   std::unordered_map<std::string, uint32_t> ids_;
-  std::vector<uint32_t> depth_;  // 0 until declared
-  std::vector<bool> declared_;
+  std::vector<uint32_t> depth_;
   std::vector<std::vector<uint32_t>> users_;  // the entities whose text refers to each
+  std::vector<std::string_view> refs_;
+  std::vector<std::pair<uint32_t, uint32_t>> work_;
 };
 
 // Nodes parsed and not yet delivered, back to back in one buffer: per node

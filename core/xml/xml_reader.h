@@ -31,7 +31,8 @@
 // Limits for untrusted input: element nesting is limited only by memory (the
 // reader does not recurse on nesting). Internal entities may nest 1,000
 // levels deep, counted from their declarations (an entity whose replacement
-// text refers to no other is one level); a document type that declares a
+// text refers to no other, and a name never declared, is one level); a
+// document type that declares a
 // deeper chain, or a cycle, is a parse error at that declaration, used or
 // not, in content and attribute values alike. Every other document the
 // parser accepts is read whole; entity expansion bombs are stopped by the

@@ -46,8 +46,8 @@ constexpr std::size_t kKeepQueueBytes = 4 * kQueueBound;
 // touches is resident (it recurses once per level of nested entities).
 constexpr std::size_t kStackBytes = std::size_t{8} << 20;
 // The deepest chain of internal entities expanded, each level one recursion
-// of the parser: in content about 350 bytes of stack (several kilobytes in a
-// sanitizer build), in attribute values less. Chains of a handful of levels
+// of the parser: in content about 350 bytes of stack (more in a sanitizer
+// build, which still reads this deep), in attribute values less. Chains of a handful of levels
 // are all that documents use.
 constexpr uint32_t kMaxEntityDepth = 1000;
 
@@ -116,7 +116,7 @@ class entity_depths {
     uint32_t deepest = 1;
     for (const std::string_view ref : refs_) {
       const uint32_t r = Id(ref);
-      users_[r].push_back(id);
+      if (users_[r].empty() || users_[r].back() != id) users_[r].push_back(id);  // once per text
       deepest = std::max(deepest, depth_[r]);
     }
     return Raise(id, deepest + 1);

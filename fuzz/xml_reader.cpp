@@ -127,7 +127,8 @@ void XMLCALL CountEntity(void* user, const XML_Char* name, int parameter, const 
   auto& entities = static_cast<Counts*>(user)->entities;
   if (parameter != 0 || entities.count(name) != 0) return;
   std::vector<std::string>& refs = entities[name];
-  const std::string text = value != nullptr ? std::string(value, static_cast<std::size_t>(length)) : "";
+  const std::string text =
+      value != nullptr ? std::string(value, static_cast<std::size_t>(length)) : std::string();
   for (std::size_t amp = text.find('&'); amp != std::string::npos; amp = text.find('&', amp + 1)) {
     const std::size_t end = text.find_first_of(";&<>\"' \t\r\n", amp + 1);
     if (end != std::string::npos && text[end] == ';' && end > amp + 1 && text[amp + 1] != '#')

@@ -128,7 +128,8 @@ class entity_depths {
            c == '\t' || c == '\n' || c == '\r';
   }
   uint32_t Id(std::string_view name) {
-    const auto [it, added] = ids_.try_emplace(std::string(name), static_cast<uint32_t>(depth_.size()));
+    const auto [it, added] =
+        ids_.try_emplace(std::string(name), static_cast<uint32_t>(depth_.size()));
     if (added) {
       depth_.push_back(1);
       users_.emplace_back();

@@ -21,6 +21,10 @@
 // BM_EntityDeclarations reads a document type of 200,000 entity
 // declarations holding markup:
 //   reader_vs_expat           raw expat time / reader time (target >= 0.8)
+// BM_StackSwitch times a round trip to the parse stack and back (Resume and
+// Yield) beside the same round trip with ucontext's swapcontext, which also
+// sets the signal mask each way:
+//   ns_per_round_trip, ucontext_ns_per_round_trip, switch_vs_ucontext
 // BM_ExpansionPeak reads documents that expand to hundreds of megabytes
 // within expat's amplification limit, each reader in a fresh process, and
 // reports the peak resident memory of each (both must deliver the same
@@ -39,6 +43,7 @@
 #include <libxml/xmlreader.h>
 
 #include <sys/wait.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,6 +61,7 @@
 
 #include "core/xml/xml_reader.h"
 #include "core/xml/xml_tree.h"
+#include "platform/side_stack.h"
 
 namespace {
 
@@ -296,6 +302,52 @@ void BM_XmlDocument(benchmark::State& state) {
   state.counters["expat_vs_libxml2"] = libxml2.seconds / expat.seconds;
 }
 BENCHMARK(BM_XmlDocument)->Unit(benchmark::kMillisecond);
+
+constexpr int kRoundTrips = 100000;
+
+struct Bouncer {
+  zor::platform::SideStack* stack = nullptr;
+  ucontext_t caller{};
+  ucontext_t own{};
+};
+
+void BounceSideStack(void* arg) noexcept {
+  auto* b = static_cast<Bouncer*>(arg);
+  for (int i = 0; i < kRoundTrips; ++i) b->stack->Yield();
+}
+
+Bouncer* g_ucontext_bouncer = nullptr;
+void BounceUcontext() {
+  for (;;) swapcontext(&g_ucontext_bouncer->own, &g_ucontext_bouncer->caller);
+}
+
+void BM_StackSwitch(benchmark::State& state) {
+  Best side, ucontext;
+  std::vector<char> stack_bytes(256 << 10);
+  for (auto _ : state) {
+    side.Time([&] {
+      Bouncer b;
+      zor::platform::SideStack stack(&BounceSideStack, &b, 256 << 10);
+      b.stack = &stack;
+      for (int i = 0; i <= kRoundTrips; ++i) stack.Resume();
+      return Totals{stack.finished() ? 1u : 0u, 0};
+    });
+    ucontext.Time([&] {
+      Bouncer b;
+      g_ucontext_bouncer = &b;
+      getcontext(&b.own);
+      b.own.uc_stack.ss_sp = stack_bytes.data();
+      b.own.uc_stack.ss_size = stack_bytes.size();
+      makecontext(&b.own, &BounceUcontext, 0);
+      for (int i = 0; i < kRoundTrips; ++i) swapcontext(&b.caller, &b.own);
+      return Totals{1, 0};
+    });
+  }
+  state.counters["ns_per_round_trip"] = side.seconds * 1e9 / kRoundTrips;
+  state.counters["ucontext_ns_per_round_trip"] = ucontext.seconds * 1e9 / kRoundTrips;
+  state.counters["switch_vs_ucontext"] = side.seconds / ucontext.seconds;
+}
+BENCHMARK(BM_StackSwitch)->Unit(benchmark::kMillisecond);
 
 // One token of `mb` megabytes inside the root element.
 std::string LongTokenDocument(int kind, int mb) {

@@ -9,12 +9,15 @@
 // The body must catch every exception (none may cross a switch) and must
 // return before the stack is destroyed: an owner that destroys the stack
 // while the body waits first has it return (a stop flag the body checks
-// after each Yield). The switches are announced to AddressSanitizer and
+// after each Yield). Destroying a stack whose body waits would drop its
+// frames without their destructors: the process is aborted instead.
+//
+// A switch saves and restores only the registers a function call keeps; it
+// makes no system call, and the body runs with the signal mask of the thread
+// that resumed it. The switches are announced to AddressSanitizer and
 // ThreadSanitizer. A body may be resumed from a different thread each time,
-// one thread at a time.
+// one thread at a time. x86-64 and AArch64 only.
 #pragma once
-
-#include <ucontext.h>
 
 #include <cstddef>
 
@@ -22,9 +25,9 @@ namespace zor::platform {
 
 class SideStack {
  public:
-  // Maps `bytes` of stack (resident only as far as it is used) below a guard
-  // page; the body has not started. Throws std::bad_alloc when the stack
-  // cannot be mapped.
+  // Maps `bytes` of stack (resident only as far as it is used) above a guard
+  // page that ends the process with SIGSEGV on an overflow; the body has not
+  // started. Throws std::bad_alloc when the stack cannot be mapped.
   SideStack(void (*body)(void*), void* arg, std::size_t bytes);
   ~SideStack();
   SideStack(const SideStack&) = delete;
@@ -32,14 +35,17 @@ class SideStack {
 
   // Whether the body has returned.
   bool finished() const { return finished_; }
+  // Whether the body runs now (it called something that asks whether).
+  bool running() const { return running_; }
   // From the caller: runs the body until it yields or returns. Not after it
-  // returned.
+  // returned. From the body itself: throws std::logic_error, switching
+  // nothing.
   void Resume();
   // From the body: back to the caller of Resume().
   void Yield();
 
  private:
-  static void Entry(unsigned high, unsigned low);
+  [[noreturn]] static void Entry(SideStack* self) noexcept;
   void Entered();
 
   void (*body_)(void*);
@@ -47,8 +53,10 @@ class SideStack {
   char* map_ = nullptr;  // the guard page, then the stack
   std::size_t guard_ = 0;
   std::size_t bytes_ = 0;
-  ucontext_t own_{};
-  ucontext_t caller_{};
+  void* own_sp_ = nullptr;     // where the body waits
+  void* caller_sp_ = nullptr;  // where Resume() waits
+  bool started_ = false;
+  bool running_ = false;
   bool finished_ = false;
   // Sanitizer state, unused in other builds.
   [[maybe_unused]] void* fake_stack_ = nullptr;

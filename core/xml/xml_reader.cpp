@@ -10,6 +10,7 @@
 #include <map>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,11 @@ constexpr std::size_t kKeepQueueBytes = 4 * kQueueBound;
 // The parse stack: as much as a thread's, of which only what the parser
 // touches is resident (it recurses once per level of nested entities).
 constexpr std::size_t kStackBytes = std::size_t{8} << 20;
+// The deepest chain of internal entities expanded, each level one recursion
+// of the parser: in content about 350 bytes of stack (more in a sanitizer
+// build, which still reads this deep), in attribute values less. Chains of a handful of levels
+// are all that documents use.
+constexpr uint32_t kMaxEntityDepth = 1000;
 
 // The parser knows UTF-8, UTF-16, ISO-8859-1 and US-ASCII itself; files
 // written by the suite's Windows programs may also declare their ANSI code
@@ -77,6 +83,80 @@ bool IsXmlSpace(const char* s, std::size_t len) {
 int ClampToInt(XML_Size v) {
   return v > static_cast<XML_Size>(INT_MAX) ? INT_MAX : static_cast<int>(v);
 }
+
+// How deep internal entities nest, from their declarations: the depth of an
+// entity is one more than the deepest entity its replacement text refers to,
+// and one for an entity that refers to none, declared or not. An entity may
+// refer to one declared after it, so a declaration can deepen those declared
+// before; depths are only followed up to the bound, which keeps the work per
+// declaration within kMaxEntityDepth steps per entity that refers to it.
+// Declarations that refer to nothing, the usual kind, are not stored. The
+// parser reports only the first declaration of a name, and never expands a
+// parameter entity (no parameter entity parsing), so only general ones count.
+class entity_depths {
+ public:
+  // Records the declaration of `name`, with its replacement text (null for
+  // an external entity); false once any chain of entities declared so far is
+  // deeper than kMaxEntityDepth (a cycle counts as one without end).
+  bool Declare(std::string_view name, const char* text, std::size_t length) {
+    refs_.clear();
+    const char* const end = text + (text != nullptr ? length : 0);
+    for (const char* at = text; at != end;) {
+      at = static_cast<const char*>(std::memchr(at, '&', static_cast<std::size_t>(end - at)));
+      if (at == nullptr) break;
+      const char* stop = ++at;
+      while (stop != end && !IsNameEnd(*stop)) ++stop;
+      if (stop != end && *stop == ';' && stop != at && *at != '#') {
+        refs_.emplace_back(at, static_cast<std::size_t>(stop - at));
+        at = stop + 1;
+      }
+    }
+    if (refs_.empty()) return true;  // one level, as any name not stored
+    const uint32_t id = Id(name);
+    uint32_t deepest = 1;
+    for (const std::string_view ref : refs_) {
+      const uint32_t r = Id(ref);
+      if (users_[r].empty() || users_[r].back() != id) users_[r].push_back(id);  // once per text
+      deepest = std::max(deepest, depth_[r]);
+    }
+    return Raise(id, deepest + 1);
+  }
+
+ private:
+  static bool IsNameEnd(char c) {
+    return c == ';' || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == ' ' ||
+           c == '\t' || c == '\n' || c == '\r';
+  }
+  uint32_t Id(std::string_view name) {
+    const auto [it, added] =
+        ids_.try_emplace(std::string(name), static_cast<uint32_t>(depth_.size()));
+    if (added) {
+      depth_.push_back(1);
+      users_.emplace_back();
+    }
+    return it->second;
+  }
+  // Gives `id` at least `depth` and passes the change on to every entity
+  // that refers to it, and so on; false once a depth passes the bound.
+  bool Raise(uint32_t id, uint32_t depth) {
+    work_.assign(1, {id, depth});
+    while (!work_.empty()) {
+      const auto [at, d] = work_.back();
+      work_.pop_back();
+      if (depth_[at] >= d) continue;
+      if (d > kMaxEntityDepth) return false;
+      depth_[at] = d;
+      for (const uint32_t user : users_[at]) work_.emplace_back(user, d + 1);
+    }
+    return true;
+  }
+
+  std::unordered_map<std::string, uint32_t> ids_;
+  std::vector<uint32_t> depth_;
+  std::vector<std::vector<uint32_t>> users_;  // the entities whose text refers to each
+  std::vector<std::string_view> refs_;
+  std::vector<std::pair<uint32_t, uint32_t>> work_;
+};
 
 // Nodes parsed and not yet delivered, back to back in one buffer: per node
 // its kind and the number of its strings, then each string as a 32-bit
@@ -250,6 +330,7 @@ struct reader::state {
   int error_line = 0;
   int error_column = 0;
   bool stopping = false;  // the reader is destroyed while the parse waits
+  entity_depths entities;
 
   explicit state(std::istream& source);
   ~state();
@@ -371,12 +452,11 @@ struct reader::state {
           s.RecordError();
           return;
         }
-        s.in.read(static_cast<char*>(buffer), static_cast<std::streamsize>(block_size));
-        const std::streamsize got = s.in.gcount();
-        if (got < 0 || (got == 0 && s.in.bad())) return;
+        const std::size_t got = s.ReadBlock(static_cast<char*>(buffer), block_size);
+        if (got == 0 && s.in.bad()) return;
         // After a hard read error the document ends where it stands: what
         // was read is delivered, and the end of the document is not checked.
-        const bool final_block = static_cast<std::size_t>(got) < block_size && !s.in.bad();
+        const bool final_block = got < block_size && !s.in.bad();
         s.queued = false;
         const XML_Status result =
             XML_ParseBuffer(s.parser, static_cast<int>(got), final_block ? XML_TRUE : XML_FALSE);
@@ -392,6 +472,37 @@ struct reader::state {
       }
     } catch (...) {  // from the stream
       s.failure = std::current_exception();
+    }
+  }
+
+  // Reads up to `n` bytes from the stream's buffer, as istream::read does,
+  // except that the end of the stream (eofbit and failbit) never throws,
+  // whatever exceptions() asks for: it is where every document ends. An
+  // exception from the buffer sets badbit and is rethrown when exceptions()
+  // has badbit, else the stream just goes bad.
+  std::size_t ReadBlock(char* to, std::size_t n) {
+    std::streambuf* buf = in.rdbuf();
+    if (buf == nullptr) {
+      SetState(std::ios_base::badbit);
+      return 0;
+    }
+    std::streamsize got = 0;
+    try {
+      got = buf->sgetn(to, static_cast<std::streamsize>(n));
+    } catch (...) {
+      SetState(std::ios_base::badbit);
+      if ((in.exceptions() & std::ios_base::badbit) != 0) throw;
+      return 0;
+    }
+    if (got < 0) got = 0;
+    if (static_cast<std::size_t>(got) < n) SetState(std::ios_base::eofbit | std::ios_base::failbit);
+    return static_cast<std::size_t>(got);
+  }
+  // Sets stream state bits without letting the stream throw for them.
+  void SetState(std::ios_base::iostate bits) {
+    try {
+      in.setstate(bits);
+    } catch (const std::ios_base::failure&) {  // the bits are set before it throws
     }
   }
 
@@ -488,6 +599,18 @@ struct reader::state {
     });
   }
 
+  static void XMLCALL OnEntityDeclaration(void* user, const XML_Char* name, int parameter,
+                                          const XML_Char* value, int length, const XML_Char*,
+                                          const XML_Char*, const XML_Char*, const XML_Char*) {
+    Guarded(user, [&](state& s) {
+      if (parameter != 0) return;
+      if (!s.entities.Declare(name, value, static_cast<std::size_t>(std::max(length, 0)))) {
+        s.RecordError();
+        XML_StopParser(s.parser, XML_FALSE);
+      }
+    });
+  }
+
   static void XMLCALL OnStartNamespace(void* user, const XML_Char* prefix, const XML_Char* uri) {
     Guarded(user, [&](state& s) {
       s.queue.Begin(kNamespaceBinding, 2);
@@ -510,8 +633,11 @@ struct reader::state {
 
 reader::state::state(std::istream& source)
     : in(source), stack(&Parse, this, kStackBytes) {
-  parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
-  if (parser == nullptr) throw std::bad_alloc();
+  // Owned here until the constructor cannot throw any more.
+  std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> owned(
+      XML_ParserCreateNS(nullptr, kNamespaceSeparator), &XML_ParserFree);
+  if (owned == nullptr) throw std::bad_alloc();
+  parser = owned.get();
   // Entity expansion bombs are stopped by the parser's own amplification
   // guard (on by default).
   XML_SetUserData(parser, this);
@@ -521,9 +647,11 @@ reader::state::state(std::istream& source)
   XML_SetProcessingInstructionHandler(parser, OnProcessingInstruction);
   XML_SetStartNamespaceDeclHandler(parser, OnStartNamespace);
   XML_SetXmlDeclHandler(parser, OnXmlDeclaration);
+  XML_SetEntityDeclHandler(parser, OnEntityDeclaration);
   XML_SetUnknownEncodingHandler(parser, OnUnknownEncoding, nullptr);
   prefixes["xml"] = "http://www.w3.org/XML/1998/namespace";
   prefixes["xmlns"] = "http://www.w3.org/2000/xmlns";
+  owned.release();
 }
 
 // A parse that waits is let run to its end, told to stop, so that its stack
@@ -542,13 +670,19 @@ reader::~reader() = default;
 
 bool reader::read() {
   state& s = *state_;
+  if (s.stack.running()) throw std::logic_error("xml::reader::read: called from inside read()");
   if (!s.failure) {
     try {
-      if (s.Deliver()) return true;
-      s.DeliverNothing();
-      s.queue.Reset();
-      if (!s.stack.finished()) s.stack.Resume();
-      if (!s.failure && s.Deliver()) return true;
+      for (;;) {
+        if (s.Deliver()) return true;
+        s.DeliverNothing();
+        s.queue.Reset();
+        if (s.stack.finished()) break;
+        // The parse comes back with nodes queued, but they may all be
+        // namespace bindings, which Deliver() takes in passing.
+        s.stack.Resume();
+        if (s.failure) break;
+      }
     } catch (...) {  // no memory for a node taken from the queue: it is lost
       s.failure = std::current_exception();
     }

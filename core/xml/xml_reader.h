@@ -28,10 +28,15 @@
 // name()). An empty-element tag <a/> gives an element node followed by an
 // end-element node, like <a></a>.
 //
-// Limits for untrusted input: nesting depth is limited only by memory (the
-// reader does not recurse on nesting). Every document the parser accepts is
-// read whole; entity expansion bombs are stopped by the parser's own
-// amplification guard. The parser runs on a stack of its own (8 MiB of
+// Limits for untrusted input: element nesting is limited only by memory (the
+// reader does not recurse on nesting). Internal entities may nest 1,000
+// levels deep, counted from their declarations (an entity whose replacement
+// text refers to no other, and a name never declared, is one level); a
+// document type that declares a
+// deeper chain, or a cycle, is a parse error at that declaration, used or
+// not, in content and attribute values alike. Every other document the
+// parser accepts is read whole; entity expansion bombs are stopped by the
+// parser's own amplification guard. The parser runs on a stack of its own (8 MiB of
 // address space, resident only as far as it is used), and waits there while
 // more than 64 KiB of parsed nodes are not yet read: however entities nest
 // and whatever the encoding, the reader holds about 64 KiB of nodes beside
@@ -94,7 +99,10 @@ class reader {
   // stream can deliver nothing more (a stream that fails mid-document reads
   // as a short document). Throws parse_error on malformed input; rethrows an
   // exception of the stream or of memory allocation while parsing. After it
-  // threw, every later call throws the same again.
+  // threw, every later call throws the same again. The stream is read to its
+  // end whatever its exceptions() mask: only an exception of its buffer is
+  // rethrown, and only when the mask has badbit. Called from inside read()
+  // (by the stream's buffer), it throws std::logic_error and does nothing.
   bool read();
   // Reads until the current node is text (returns `text`, at once if it
   // already is) or the input ends (returns `none`). White space is passed over.

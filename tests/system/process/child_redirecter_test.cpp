@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -112,6 +113,20 @@ bool IsDead(pid_t pid) {
   if (!std::getline(stat, line)) return true;
   const std::size_t close = line.rfind(')');
   return close + 2 < line.size() && (line[close + 2] == 'Z' || line[close + 2] == 'X');
+}
+
+// Runs a scenario that could hang or kill the process in a child of its
+// own, ended by an alarm: a hang or a signal fails the test instead of the run.
+int Bounded(int seconds, const std::function<int()>& body) {
+  return InChild([&] {
+    ::alarm(static_cast<unsigned>(seconds));
+    return body();
+  });
+}
+
+std::string ChildText(int result) {
+  if (result > 128) return std::string("the child died of ") + ::strsignal(result - 128);
+  return "the child's check " + std::to_string(result) + " failed";
 }
 
 TEST(ChildRedirecter, FailedStartsLeaveNothingOpen) {
@@ -283,6 +298,21 @@ TEST(ChildRedirecterThreaded, DestroyingWithInputQueuedDoesNotHang) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
 }
 
+// Waits until the standard input of the child `pid` holds all its pipe
+// takes (the redirecter made that descriptor); false after a long time.
+bool WaitUntilInputIsFull(pid_t pid) {
+  const int fd = ::open(("/proc/" + std::to_string(pid) + "/fd/0").c_str(),
+                        O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int capacity = ::fcntl(fd, F_GETPIPE_SZ);
+  int held = 0;
+  const auto deadline = std::chrono::steady_clock::now() + 30s;  // a bound on a hang
+  while (fd >= 0 && ::ioctl(fd, FIONREAD, &held) == 0 && held < capacity &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  if (fd >= 0) ::close(fd);
+  return capacity > 0 && held == capacity;
+}
+
 TEST(ChildRedirecterThreaded, AChildThatIgnoresItsInputNeverBlocksTheOwner) {
   const std::string big(1u << 20, 'z');
   const auto started = std::chrono::steady_clock::now();
@@ -332,12 +362,14 @@ TEST(ChildRedirecterThreaded, AChildThatIgnoresItsInputNeverBlocksTheOwner) {
     std::thread writer([blocked, data = big, result = std::move(result)]() mutable {
       result.set_value(blocked->WriteInput(data.data(), data.size(), -1));
     });
-    std::this_thread::sleep_for(30ms);  // the pipe is full: the writer waits
+    // Part of the writer's bytes are in: the pipe is full, the writer waits.
+    if (!WaitUntilInputIsFull(blocked->GetProcessId())) ADD_FAILURE() << "round " << round;
     blocked->CloseInput();
-    if (written.wait_for(2s) != std::future_status::ready) {
+    // Generous bounds on a hang: the writer returns at once.
+    if (written.wait_for(30s) != std::future_status::ready) {
       ADD_FAILURE() << "round " << round << ": the writer still waits after CloseInput";
       blocked->Terminate();  // the child's end may still release it
-      if (written.wait_for(2s) != std::future_status::ready) {
+      if (written.wait_for(30s) != std::future_status::ready) {
         writer.detach();  // it holds the redirecter; the process ends with it
         continue;
       }
@@ -403,18 +435,15 @@ class AskingWindow : public IRedirecterWindow {
  public:
   explicit AskingWindow(CZORRedirecter& r) : m_r(r) {}
   intptr_t SendMessage(uint32_t message, uintptr_t, intptr_t) override {
-    const auto start = std::chrono::steady_clock::now();
-    bool ended = m_r.WaitForEnd(1000);
-    // Only where the bounded wait came back at once is the unbounded one safe.
-    if (std::chrono::steady_clock::now() - start < 500ms) ended = ended || m_r.WaitForEnd(-1);
+    // A wait without limit that waited would wait for itself for ever.
+    const bool ended = m_r.WaitForEnd(-1);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_answers.push_back({message, ended, std::chrono::steady_clock::now() - start});
+    m_answers.push_back({message, ended});
     return 0;
   }
   struct Answer {
     uint32_t message;
     bool ended;
-    std::chrono::steady_clock::duration took;
   };
   std::vector<Answer> Answers() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -428,19 +457,19 @@ class AskingWindow : public IRedirecterWindow {
 };
 
 TEST(ChildRedirecterThreaded, WaitingForTheEndFromInsideTheWindowAnswersAtOnce) {
-  CZORRedirecter r;
-  AskingWindow window(r);
-  r.SetCommandLine("sh -c \"echo one\"");
-  ASSERT_TRUE(r.Start(&window));
-  ASSERT_TRUE(r.WaitForEnd(10000));
-  const auto answers = window.Answers();
-  ASSERT_EQ(answers.size(), 2u);
-  EXPECT_EQ(answers[0].message, kRedirecterOutputMessage);
-  EXPECT_EQ(answers[1].message, kRedirecterEndedMessage);
-  for (const auto& a : answers) {
-    EXPECT_FALSE(a.ended);  // not yet: the ended message is still being handled
-    EXPECT_LT(a.took, 500ms);
-  }
+  const int result = Bounded(60, [] {
+    CZORRedirecter r;
+    AskingWindow window(r);
+    r.SetCommandLine("sh -c \"echo one\"");
+    if (!r.Start(&window) || !r.WaitForEnd(30000)) return 1;
+    const auto answers = window.Answers();
+    if (answers.size() != 2 || answers[0].message != kRedirecterOutputMessage ||
+        answers[1].message != kRedirecterEndedMessage)
+      return 2;
+    // Not yet: the ended message is still being handled.
+    return answers[0].ended || answers[1].ended ? 3 : 0;
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
 }
 
 TEST(ChildRedirecterThreaded, OnlyStandardHandlesReachTheChildAndNoneLeak) {
@@ -463,20 +492,6 @@ TEST(ChildRedirecterThreaded, OnlyStandardHandlesReachTheChildAndNoneLeak) {
     EXPECT_TRUE(IsReaped(pid));
     EXPECT_EQ(OpenFds("/proc/self/fd"), before);
   }
-}
-
-// Runs a scenario that could hang or kill the process in a child of its
-// own, ended by an alarm: a hang or a signal fails the test instead of the run.
-int Bounded(int seconds, const std::function<int()>& body) {
-  return InChild([&] {
-    ::alarm(static_cast<unsigned>(seconds));
-    return body();
-  });
-}
-
-std::string ChildText(int result) {
-  if (result > 128) return std::string("the child died of ") + ::strsignal(result - 128);
-  return "the child's check " + std::to_string(result) + " failed";
 }
 
 // A child that stops reading in the middle of one write (it reads 150,000
@@ -579,9 +594,11 @@ TEST(ChildRedirecterThreaded, DestroyedWhileOtherThreadsWaitInsideItsCalls) {
     // Each caller asleep inside its call: destroying the object under a
     // thread still on its way in would be the caller's error.
     for (std::atomic<pid_t>& tid : tids) {
-      const auto deadline = std::chrono::steady_clock::now() + 10s;
-      while ((tid == 0 || !IsAsleep(tid)) && std::chrono::steady_clock::now() < deadline)
+      const auto deadline = std::chrono::steady_clock::now() + 30s;  // a bound on a hang
+      bool asleep = false;
+      while (!(asleep = tid != 0 && IsAsleep(tid)) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(1ms);
+      EXPECT_TRUE(asleep) << "a caller never reached its wait";
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(round * 5));
     const auto started = std::chrono::steady_clock::now();
@@ -659,9 +676,11 @@ TEST(ChildRedirecterThreaded, CallsFromSeveralThreadsOnChildrenThatMisbehave) {
     r->SetCommandLine("sh -c \"exec sleep 30\"");
     if (!r->Start(&window)) return 5;
     CZORRedirecter* shared = r.get();
+    std::vector<std::atomic<pid_t>> tids(3);
     std::vector<std::thread> callers;
     for (int t = 0; t < 3; ++t)
       callers.emplace_back([&, t] {
+        tids[t] = ::gettid();
         if (t == 2) {
           shared->WaitForEnd(-1);
           return;
@@ -669,7 +688,15 @@ TEST(ChildRedirecterThreaded, CallsFromSeveralThreadsOnChildrenThatMisbehave) {
         const int64_t n = shared->WriteInput(big.data(), big.size(), -1);
         if (n < -1 || n >= static_cast<int64_t>(big.size())) bad = 6;
       });
-    std::this_thread::sleep_for(20ms);
+    // Each caller asleep inside its call, as destroying the object under a
+    // thread still on its way in would be the caller's error.
+    for (std::atomic<pid_t>& tid : tids) {
+      const auto deadline = std::chrono::steady_clock::now() + 30s;  // a bound on a hang
+      while (tid == 0 || !IsAsleep(tid)) {
+        if (std::chrono::steady_clock::now() > deadline) return 7;
+        std::this_thread::sleep_for(1ms);
+      }
+    }
     r.reset();
     for (std::thread& t : callers) t.join();
     return bad.load();
@@ -957,8 +984,16 @@ TEST(ChildRedirecterThreaded, AWriterWithoutLimitGetsMinusOneWhenTheChildEndsFir
     while ((n = r.WriteInput(block.data(), block.size(), 0)) > 0) {
     }
     if (n != 0) return 2;  // the pipe is full
-    auto waiting = std::async(std::launch::async, [&] { return r.WriteInput("x", 1, -1); });
-    if (waiting.wait_for(100ms) != std::future_status::timeout) return 3;
+    std::atomic<pid_t> tid{0};
+    auto waiting = std::async(std::launch::async, [&] {
+      tid = ::gettid();
+      return r.WriteInput("x", 1, -1);
+    });
+    // Asleep inside the call, or (wrongly) back already.
+    while ((tid == 0 || !IsAsleep(tid)) &&
+           waiting.wait_for(1ms) == std::future_status::timeout) {
+    }
+    if (waiting.wait_for(0s) != std::future_status::timeout) return 3;
     r.Terminate();
     if (waiting.wait_for(10s) != std::future_status::ready) return 4;
     return waiting.get() == -1 ? 0 : 5;

@@ -964,7 +964,8 @@ TEST(ChildRedirecterThreaded, AReusedChildIdIsNeverSignalledNorWaitedFor) {
       const int result =
           InNewPidNamespace([&] { return ReusedIdScenario(handler, terminate); });
       if (result == kNoNamespace)
-        GTEST_SKIP() << "no process-id namespace of its own, or its next id cannot be chosen";
+        GTEST_SKIP() << "no process-id namespace of its own (a threaded process, as every child "
+                        "under ThreadSanitizer, cannot make one), or its next id cannot be chosen";
       EXPECT_EQ(result, 0) << ChildText(result) << (handler ? ", a handler" : ", the kernel")
                            << " reaping" << (terminate ? ", with Terminate" : "");
     }

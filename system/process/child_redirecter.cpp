@@ -116,20 +116,48 @@ bool SetNonBlocking(int fd) {
   return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-uint32_t ExitCodeOf(int status) {
-  if (WIFEXITED(status)) return static_cast<uint32_t>(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) return 128u + static_cast<uint32_t>(WTERMSIG(status));
-  return kUnknownExitCode;
+// What the pidfd calls answer, for the child they name only: its id may
+// already belong to another process.
+int SendSignal(int pidfd, int signal, unsigned flags) {
+  return static_cast<int>(::syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, flags));
 }
 
-// The exit code of a child that has ended, reaping it.
-uint32_t Reap(pid_t pid) {
-  int status = 0;
-  pid_t reaped;
+// Signals the child's whole process group (Linux 6.9 and later).
+constexpr unsigned kSignalProcessGroup = 1u << 2;
+
+// True once the child has ended, or was reaped by someone else.
+bool HasEnded(int pidfd) {
+  siginfo_t info;
+  std::memset(&info, 0, sizeof info);
+  int rc;
   do {
-    reaped = ::waitpid(pid, &status, 0);
-  } while (reaped < 0 && errno == EINTR);
-  return reaped == pid ? ExitCodeOf(status) : kUnknownExitCode;
+    rc = ::waitid(P_PIDFD, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT);
+  } while (rc != 0 && errno == EINTR);
+  return rc != 0 || info.si_pid != 0;
+}
+
+// Whether the pidfd names a child of this process, ended or not.
+bool IsChild(int pidfd) {
+  siginfo_t info;
+  int rc;
+  do {
+    rc = ::waitid(P_PIDFD, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0 || errno != ECHILD;
+}
+
+// The exit code of a child that has ended, reaping it; unknown when someone
+// else reaped it first.
+uint32_t Reap(int pidfd) {
+  siginfo_t info;
+  std::memset(&info, 0, sizeof info);
+  int rc;
+  do {
+    rc = ::waitid(P_PIDFD, static_cast<id_t>(pidfd), &info, WEXITED);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0 || info.si_pid == 0) return kUnknownExitCode;
+  if (info.si_code == CLD_EXITED) return static_cast<uint32_t>(info.si_status);
+  return 128u + static_cast<uint32_t>(info.si_status);
 }
 
 // The child's program and arguments from the redirecter's settings.
@@ -348,9 +376,15 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
   CloseFd(m_inputRead);
   CloseFd(m_outputWrite);
   m_childEnded = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-  // A child that has already ended and been reaped by the kernel (SIGCHLD
-  // ignored) was started all the same: the I/O thread only drains its output.
-  const bool reaped = m_childEnded < 0 && errno == ESRCH;
+  // A child that has already ended and been reaped by someone else (SIGCHLD
+  // ignored, or a handler waiting for any child) was started all the same:
+  // the I/O thread only drains its output. Its id may have been taken by
+  // another process meanwhile, which is then no child of ours.
+  bool reaped = m_childEnded < 0 && errno == ESRCH;
+  if (m_childEnded >= 0 && !IsChild(m_childEnded)) {
+    CloseFd(m_childEnded);
+    reaped = true;
+  }
 
   std::lock_guard<std::mutex> lock(m_mutex);
   m_pid = pid;
@@ -366,8 +400,17 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
     }
   }
   // Nothing may be left running: the child is killed and reaped.
-  KillChildLocked();
-  Reap(pid);
+  if (m_childEnded >= 0) {
+    KillChildLocked();
+    Reap(m_childEnded);
+  } else if (!reaped) {
+    // No descriptor to spare for a pidfd: the child, just started and
+    // neither reaped nor waited for by anyone, still holds its id.
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
   m_pid = 0;
   ClosePipes();
   m_state = State::kIdle;
@@ -381,18 +424,17 @@ bool CZORRedirecter::Terminate() {
 }
 
 void CZORRedirecter::KillChildLocked() {
-  if (m_pid <= 0 || m_terminated) return;
-  // A child that has already ended keeps its own exit code. It stays a
-  // zombie until the I/O thread reaps it under the lock, so its id (and
-  // group id) cannot have been reused by another process here; one reaped
-  // by someone else (SIGCHLD ignored) is not signalled.
-  siginfo_t info;
-  std::memset(&info, 0, sizeof info);
-  if (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
-      info.si_pid == m_pid)
-    return;
-  ::kill(-m_pid, SIGKILL);
-  ::kill(m_pid, SIGKILL);  // in case it left its group
+  if (m_pid <= 0 || m_terminated || m_childEnded < 0) return;
+  // A child that has already ended keeps its own exit code, and one reaped
+  // by someone else is not signalled: its id may be another process's now.
+  // Hence the pidfd alone names it.
+  if (HasEnded(m_childEnded)) return;
+  if (SendSignal(m_childEnded, SIGKILL, kSignalProcessGroup) != 0 && errno == EINVAL) {
+    // A kernel that cannot signal a group through a pidfd: the child was
+    // running an instant ago, so its group still bears its id.
+    ::kill(-m_pid, SIGKILL);
+  }
+  SendSignal(m_childEnded, SIGKILL, 0);  // in case it left its group
   m_terminated = true;
 }
 
@@ -533,17 +575,23 @@ bool CZORRedirecter::WaitForEnd(int timeoutMs) {
   return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ended);
 }
 
-void CZORRedirecter::Deliver(const char* bytes, std::size_t count) {
-  if (m_window == nullptr) return;  // nobody listens: the output is drained only
-  const std::string text(bytes, count);
+bool CZORRedirecter::Deliver(char* bytes, std::size_t count) {
+  if (m_window == nullptr) return true;  // nobody listens: the output is drained only
+  bytes[count] = '\0';  // the buffer has room for it: no memory needed
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_delivering = true;
     m_changed.notify_all();  // a writer past its deadline stops waiting for a turn
   }
-  m_window->SendMessage(kRedirecterOutputMessage, count, reinterpret_cast<intptr_t>(text.c_str()));
+  bool delivered = true;
+  try {
+    m_window->SendMessage(kRedirecterOutputMessage, count, reinterpret_cast<intptr_t>(bytes));
+  } catch (const std::bad_alloc&) {
+    delivered = false;
+  }
   std::lock_guard<std::mutex> lock(m_mutex);
   m_delivering = false;
+  return delivered;
 }
 
 void CZORRedirecter::Run() {
@@ -556,8 +604,9 @@ void CZORRedirecter::Run() {
   sigaddset(&pipe, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 
-  char buffer[kReadBlock];
+  char buffer[kReadBlock + 1];  // a block and its terminating zero
   bool outputOpen = true;
+  bool outOfMemory = false;
   // Input is written as the child reads, while its output goes on being
   // drained, and after the output's end too: a child may close its output
   // and still read. Only the child's end stops the loop.
@@ -583,9 +632,16 @@ void CZORRedirecter::Run() {
     }
     if (watched[1].revents != 0) break;  // the child has ended
     if (watched[0].revents == 0) continue;
-    const ssize_t n = ::read(m_outputRead, buffer, sizeof buffer);
+    const ssize_t n = ::read(m_outputRead, buffer, kReadBlock);
     if (n > 0) {
-      Deliver(buffer, static_cast<std::size_t>(n));
+      if (!Deliver(buffer, static_cast<std::size_t>(n))) {
+        // The window has lost a block: the run ends, and the output after
+        // it goes nowhere.
+        outOfMemory = true;
+        outputOpen = false;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        KillChildLocked();
+      }
     } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
       outputOpen = false;  // end of output, or a failed read: silently
     }
@@ -594,8 +650,9 @@ void CZORRedirecter::Run() {
   uint32_t exitCode;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    exitCode = Reap(m_pid);
+    exitCode = m_childEnded >= 0 ? Reap(m_childEnded) : kUnknownExitCode;
     if (m_terminated) exitCode = 0;
+    if (outOfMemory) exitCode = kRedirecterOutOfMemory;
     m_pid = 0;  // the child has ended: from here on WriteInput waits for nothing
     m_queued.clear();
     FinishWritersLocked(true);  // -1 unless some bytes went in
@@ -605,16 +662,24 @@ void CZORRedirecter::Run() {
   const int capacity = ::fcntl(m_outputRead, F_GETPIPE_SZ);
   const std::size_t limit = capacity > 0 ? static_cast<std::size_t>(capacity) : (1u << 20);
   for (std::size_t drained = 0; outputOpen && drained < limit;) {
-    const ssize_t n = ::read(m_outputRead, buffer, std::min(sizeof buffer, limit - drained));
+    const ssize_t n = ::read(m_outputRead, buffer, std::min(kReadBlock, limit - drained));
     if (n > 0) {
-      Deliver(buffer, static_cast<std::size_t>(n));
+      if (!Deliver(buffer, static_cast<std::size_t>(n))) {
+        exitCode = kRedirecterOutOfMemory;
+        break;
+      }
       drained += static_cast<std::size_t>(n);
     } else if (n == 0 || errno != EINTR) {
       break;
     }
   }
-  if (m_window != nullptr)
-    m_window->SendMessage(kRedirecterEndedMessage, 0, static_cast<intptr_t>(exitCode));
+  if (m_window != nullptr) {
+    try {
+      m_window->SendMessage(kRedirecterEndedMessage, 0, static_cast<intptr_t>(exitCode));
+    } catch (const std::bad_alloc&) {
+      // The run is over all the same.
+    }
+  }
 
   std::lock_guard<std::mutex> lock(m_mutex);
   DropInputLocked();

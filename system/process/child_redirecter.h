@@ -49,11 +49,18 @@
 //   pipes: pipe2(O_CLOEXEC), so the child inherits only its standard handles;
 //   process creation: posix_spawn with file actions (dup2, chdir);
 //   the detached-process flag: the child leads a process group of its own;
-//   terminating with exit code 0: SIGKILL to that process group, reported as 0;
-//   waiting for the process: a pidfd (Linux 5.3 and later; without one the
+//   terminating with exit code 0: SIGKILL to that process group and to the
+//     child, reported as 0;
+//   waiting for the process: a pidfd (Linux 5.4 and later; without one the
 //     Start fails, the child killed and reaped) watched by the I/O thread,
-//     then waitpid, so the child is always reaped (one the kernel reaped
-//     itself, SIGCHLD being ignored, ends with 0xFFFFFFFF);
+//     then waited for through the pidfd, so the child is always reaped (one
+//     reaped by someone else, SIGCHLD being ignored or a handler waiting for
+//     any child, ends with 0xFFFFFFFF);
+//   after Start the child is signalled and waited for through its pidfd
+//     only, never by its id, which another process may have taken once
+//     someone else reaped the child (before Linux 6.9, which signals a
+//     process group through a pidfd, the group is signalled by its id right
+//     after the pidfd showed the child still running);
 //   a child that stops reading its input: SIGPIPE stays blocked on the I/O
 //     thread, so the write fails (EPIPE) and the program goes on;
 //   an exit by signal is reported as 128 + the signal number, as shells do.
@@ -73,6 +80,11 @@
 inline constexpr uint32_t kRedirecterOutputMessage = 0x2401;
 // The child has ended: wParam 0, lParam the exit code (unsigned 32-bit).
 inline constexpr uint32_t kRedirecterEndedMessage = 0x2402;
+// The ended message's exit code when the window ran out of memory: its
+// SendMessage threw std::bad_alloc for a block of output. The redirecter ends
+// the child then (as Terminate does) and drops the rest of its output; the
+// program goes on, and a new Start may follow.
+inline constexpr uint32_t kRedirecterOutOfMemory = 0xFFFFFFFEu;
 
 // The receiver of the redirecter's messages.
 class IRedirecterWindow {
@@ -139,7 +151,9 @@ class CZORRedirecter {
   bool MakePipes();  // both pipes, or none left open
   bool Spawn(pid_t& pid);
   void Run();  // the I/O thread
-  void Deliver(const char* bytes, std::size_t count);
+  // Sends a block (with room for a zero after it); false when the window ran
+  // out of memory (threw std::bad_alloc).
+  bool Deliver(char* bytes, std::size_t count);
   // The I/O thread's part, under m_mutex: writes what the child takes now,
   // the window's queue first, then the waiting writers in order; closes the
   // input when asked and the queue is written. True while bytes wait for room.

@@ -2,9 +2,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +25,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/in_child.h"
@@ -109,6 +113,20 @@ bool IsDead(pid_t pid) {
   if (!std::getline(stat, line)) return true;
   const std::size_t close = line.rfind(')');
   return close + 2 < line.size() && (line[close + 2] == 'Z' || line[close + 2] == 'X');
+}
+
+// Runs a scenario that could hang or kill the process in a child of its
+// own, ended by an alarm: a hang or a signal fails the test instead of the run.
+int Bounded(int seconds, const std::function<int()>& body) {
+  return InChild([&] {
+    ::alarm(static_cast<unsigned>(seconds));
+    return body();
+  });
+}
+
+std::string ChildText(int result) {
+  if (result > 128) return std::string("the child died of ") + ::strsignal(result - 128);
+  return "the child's check " + std::to_string(result) + " failed";
 }
 
 TEST(ChildRedirecter, FailedStartsLeaveNothingOpen) {
@@ -280,6 +298,21 @@ TEST(ChildRedirecterThreaded, DestroyingWithInputQueuedDoesNotHang) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
 }
 
+// Waits until the standard input of the child `pid` holds all its pipe
+// takes (the redirecter made that descriptor); false after a long time.
+bool WaitUntilInputIsFull(pid_t pid) {
+  const int fd = ::open(("/proc/" + std::to_string(pid) + "/fd/0").c_str(),
+                        O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int capacity = ::fcntl(fd, F_GETPIPE_SZ);
+  int held = 0;
+  const auto deadline = std::chrono::steady_clock::now() + 30s;  // a bound on a hang
+  while (fd >= 0 && ::ioctl(fd, FIONREAD, &held) == 0 && held < capacity &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  if (fd >= 0) ::close(fd);
+  return capacity > 0 && held == capacity;
+}
+
 TEST(ChildRedirecterThreaded, AChildThatIgnoresItsInputNeverBlocksTheOwner) {
   const std::string big(1u << 20, 'z');
   const auto started = std::chrono::steady_clock::now();
@@ -329,12 +362,14 @@ TEST(ChildRedirecterThreaded, AChildThatIgnoresItsInputNeverBlocksTheOwner) {
     std::thread writer([blocked, data = big, result = std::move(result)]() mutable {
       result.set_value(blocked->WriteInput(data.data(), data.size(), -1));
     });
-    std::this_thread::sleep_for(30ms);  // the pipe is full: the writer waits
+    // Part of the writer's bytes are in: the pipe is full, the writer waits.
+    if (!WaitUntilInputIsFull(blocked->GetProcessId())) ADD_FAILURE() << "round " << round;
     blocked->CloseInput();
-    if (written.wait_for(2s) != std::future_status::ready) {
+    // Generous bounds on a hang: the writer returns at once.
+    if (written.wait_for(30s) != std::future_status::ready) {
       ADD_FAILURE() << "round " << round << ": the writer still waits after CloseInput";
       blocked->Terminate();  // the child's end may still release it
-      if (written.wait_for(2s) != std::future_status::ready) {
+      if (written.wait_for(30s) != std::future_status::ready) {
         writer.detach();  // it holds the redirecter; the process ends with it
         continue;
       }
@@ -400,18 +435,15 @@ class AskingWindow : public IRedirecterWindow {
  public:
   explicit AskingWindow(CZORRedirecter& r) : m_r(r) {}
   intptr_t SendMessage(uint32_t message, uintptr_t, intptr_t) override {
-    const auto start = std::chrono::steady_clock::now();
-    bool ended = m_r.WaitForEnd(1000);
-    // Only where the bounded wait came back at once is the unbounded one safe.
-    if (std::chrono::steady_clock::now() - start < 500ms) ended = ended || m_r.WaitForEnd(-1);
+    // A wait without limit that waited would wait for itself for ever.
+    const bool ended = m_r.WaitForEnd(-1);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_answers.push_back({message, ended, std::chrono::steady_clock::now() - start});
+    m_answers.push_back({message, ended});
     return 0;
   }
   struct Answer {
     uint32_t message;
     bool ended;
-    std::chrono::steady_clock::duration took;
   };
   std::vector<Answer> Answers() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -425,19 +457,19 @@ class AskingWindow : public IRedirecterWindow {
 };
 
 TEST(ChildRedirecterThreaded, WaitingForTheEndFromInsideTheWindowAnswersAtOnce) {
-  CZORRedirecter r;
-  AskingWindow window(r);
-  r.SetCommandLine("sh -c \"echo one\"");
-  ASSERT_TRUE(r.Start(&window));
-  ASSERT_TRUE(r.WaitForEnd(10000));
-  const auto answers = window.Answers();
-  ASSERT_EQ(answers.size(), 2u);
-  EXPECT_EQ(answers[0].message, kRedirecterOutputMessage);
-  EXPECT_EQ(answers[1].message, kRedirecterEndedMessage);
-  for (const auto& a : answers) {
-    EXPECT_FALSE(a.ended);  // not yet: the ended message is still being handled
-    EXPECT_LT(a.took, 500ms);
-  }
+  const int result = Bounded(60, [] {
+    CZORRedirecter r;
+    AskingWindow window(r);
+    r.SetCommandLine("sh -c \"echo one\"");
+    if (!r.Start(&window) || !r.WaitForEnd(30000)) return 1;
+    const auto answers = window.Answers();
+    if (answers.size() != 2 || answers[0].message != kRedirecterOutputMessage ||
+        answers[1].message != kRedirecterEndedMessage)
+      return 2;
+    // Not yet: the ended message is still being handled.
+    return answers[0].ended || answers[1].ended ? 3 : 0;
+  });
+  EXPECT_EQ(result, 0) << ChildText(result);
 }
 
 TEST(ChildRedirecterThreaded, OnlyStandardHandlesReachTheChildAndNoneLeak) {
@@ -460,20 +492,6 @@ TEST(ChildRedirecterThreaded, OnlyStandardHandlesReachTheChildAndNoneLeak) {
     EXPECT_TRUE(IsReaped(pid));
     EXPECT_EQ(OpenFds("/proc/self/fd"), before);
   }
-}
-
-// Runs a scenario that could hang or kill the process in a child of its
-// own, ended by an alarm: a hang or a signal fails the test instead of the run.
-int Bounded(int seconds, const std::function<int()>& body) {
-  return InChild([&] {
-    ::alarm(static_cast<unsigned>(seconds));
-    return body();
-  });
-}
-
-std::string ChildText(int result) {
-  if (result > 128) return std::string("the child died of ") + ::strsignal(result - 128);
-  return "the child's check " + std::to_string(result) + " failed";
 }
 
 // A child that stops reading in the middle of one write (it reads 150,000
@@ -576,9 +594,11 @@ TEST(ChildRedirecterThreaded, DestroyedWhileOtherThreadsWaitInsideItsCalls) {
     // Each caller asleep inside its call: destroying the object under a
     // thread still on its way in would be the caller's error.
     for (std::atomic<pid_t>& tid : tids) {
-      const auto deadline = std::chrono::steady_clock::now() + 10s;
-      while ((tid == 0 || !IsAsleep(tid)) && std::chrono::steady_clock::now() < deadline)
+      const auto deadline = std::chrono::steady_clock::now() + 30s;  // a bound on a hang
+      bool asleep = false;
+      while (!(asleep = tid != 0 && IsAsleep(tid)) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(1ms);
+      EXPECT_TRUE(asleep) << "a caller never reached its wait";
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(round * 5));
     const auto started = std::chrono::steady_clock::now();
@@ -656,9 +676,11 @@ TEST(ChildRedirecterThreaded, CallsFromSeveralThreadsOnChildrenThatMisbehave) {
     r->SetCommandLine("sh -c \"exec sleep 30\"");
     if (!r->Start(&window)) return 5;
     CZORRedirecter* shared = r.get();
+    std::vector<std::atomic<pid_t>> tids(3);
     std::vector<std::thread> callers;
     for (int t = 0; t < 3; ++t)
       callers.emplace_back([&, t] {
+        tids[t] = ::gettid();
         if (t == 2) {
           shared->WaitForEnd(-1);
           return;
@@ -666,7 +688,15 @@ TEST(ChildRedirecterThreaded, CallsFromSeveralThreadsOnChildrenThatMisbehave) {
         const int64_t n = shared->WriteInput(big.data(), big.size(), -1);
         if (n < -1 || n >= static_cast<int64_t>(big.size())) bad = 6;
       });
-    std::this_thread::sleep_for(20ms);
+    // Each caller asleep inside its call, as destroying the object under a
+    // thread still on its way in would be the caller's error.
+    for (std::atomic<pid_t>& tid : tids) {
+      const auto deadline = std::chrono::steady_clock::now() + 30s;  // a bound on a hang
+      while (tid == 0 || !IsAsleep(tid)) {
+        if (std::chrono::steady_clock::now() > deadline) return 7;
+        std::this_thread::sleep_for(1ms);
+      }
+    }
     r.reset();
     for (std::thread& t : callers) t.join();
     return bad.load();
@@ -747,6 +777,200 @@ TEST(ChildRedirecterThreaded, AChildReapedByTheKernelStillCountsAsStarted) {
   EXPECT_EQ(result, 0) << ChildText(result);
 }
 
+namespace {
+
+// Runs `body` as the first process of a new process-id namespace (owned by a
+// new user namespace), where the test may choose the next process id:
+// kNoNamespace when the system allows neither.
+constexpr int kNoNamespace = 200;
+
+int InNewPidNamespace(const std::function<int()>& body) {
+  return InChild([&] {
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWPID) != 0) return kNoNamespace;
+    const pid_t init = ::fork();
+    if (init < 0) return kNoNamespace;
+    if (init == 0) ::_exit(body());
+    // Signals from inside do not reach a namespace's first process, so the
+    // bound on a hang is kept here: generous, as the scenario takes
+    // milliseconds.
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, init, 0));
+    pollfd entry{pidfd, POLLIN, 0};
+    if (::poll(&entry, 1, 60000) != 1)
+      ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0);
+    int status = 0;
+    ::waitpid(init, &status, 0);
+    ::close(pidfd);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  });
+}
+
+// Makes the next process started in this process's namespace take `id`.
+bool NextIdWillBe(pid_t id) {
+  const int fd = ::open("/proc/sys/kernel/ns_last_pid", O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const std::string text = std::to_string(id - 1);
+  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ::close(fd);
+  return written;
+}
+
+// A window that holds the I/O thread inside the first output message until
+// released.
+class HeldWindow : public IRedirecterWindow {
+ public:
+  intptr_t SendMessage(uint32_t message, uintptr_t, intptr_t lParam) override {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (message == kRedirecterOutputMessage) {
+      m_inside = true;
+      m_changed.notify_all();
+      m_changed.wait(lock, [&] { return m_released; });
+    } else {
+      ++m_ended;
+      m_exitCode = static_cast<uint32_t>(lParam);
+    }
+    return 0;
+  }
+  bool WaitInside() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, 30s, [&] { return m_inside; });  // a bound on a hang
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_released = true;
+    m_changed.notify_all();
+  }
+  std::pair<int, uint32_t> Ended() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return {m_ended, m_exitCode};
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  bool m_inside = false;
+  bool m_released = false;
+  int m_ended = 0;
+  uint32_t m_exitCode = 0xDEAD;
+};
+
+int g_reapedReports = -1;  // the handler below writes each (id, status) there
+
+void ReapEveryChild(int) {
+  const int saved = errno;
+  int status = 0;
+  for (pid_t id; (id = ::waitpid(-1, &status, WNOHANG)) > 0;) {
+    const int report[2] = {id, status};
+    if (::write(g_reapedReports, report, sizeof report) < 0) break;
+  }
+  errno = saved;
+}
+
+// Waits until `fd` can be read (the handler above interrupts the wait),
+// false after a long time: a bound on a hang.
+bool Readable(int fd) {
+  pollfd entry{fd, POLLIN, 0};
+  int ready;
+  while ((ready = ::poll(&entry, 1, 30000)) < 0 && errno == EINTR) {
+  }
+  return ready == 1;
+}
+
+// The next (id, status) the handler reported, or {0, 0} after a long wait.
+std::pair<pid_t, int> NextReaped(int fd) {
+  int report[2] = {0, 0};
+  if (!Readable(fd) || ::read(fd, report, sizeof report) != sizeof report) return {0, 0};
+  return {report[0], report[1]};
+}
+
+// A child of this process that answers each 'p' on `ask` on `answer` and
+// ends with code 42 at 'q'. Alive: its answer comes, not end of file.
+bool Answers(int ask, int answer) {
+  char c = 'p';
+  return ::write(ask, &c, 1) == 1 && Readable(answer) && ::read(answer, &c, 1) == 1;
+}
+
+// The redirecter's child ends and someone else reaps it (the kernel, SIGCHLD
+// being ignored, or a handler that reaps every child) while the I/O thread
+// is held inside a message; an unrelated child of the program then takes its
+// id. Neither Terminate nor the I/O thread may touch that one.
+int ReusedIdScenario(bool handler, bool terminate) {
+  int reports[2] = {-1, -1};
+  if (handler) {
+    if (::pipe2(reports, O_CLOEXEC) != 0) return 1;
+    g_reapedReports = reports[1];
+    struct sigaction action{};
+    action.sa_handler = ReapEveryChild;
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGCHLD, &action, nullptr);
+  } else {
+    ::signal(SIGCHLD, SIG_IGN);
+  }
+  HeldWindow window;
+  CZORRedirecter r;
+  r.SetCommandLine("sh -c \"echo held; exec sleep 60\"");
+  if (!r.Start(&window)) return 2;
+  struct Release {  // on every return, before the redirecter waits for its thread
+    HeldWindow& window;
+    ~Release() { window.Release(); }
+  } release{window};
+  const pid_t id = r.GetProcessId();
+  if (!window.WaitInside()) return 3;
+  // Still running, so still this id's owner: ended only now.
+  if (::kill(id, SIGTERM) != 0) return 14;
+  if (handler && NextReaped(reports[0]).first != id) return 4;
+  for (const auto deadline = std::chrono::steady_clock::now() + 30s;  // a bound on a hang
+       !(::kill(id, 0) != 0 && errno == ESRCH);)
+    if (std::chrono::steady_clock::now() > deadline) return 5;
+
+  int ask[2];
+  int answer[2];
+  if (::pipe2(ask, O_CLOEXEC) != 0 || ::pipe2(answer, O_CLOEXEC) != 0) return 6;
+  if (!NextIdWillBe(id)) return kNoNamespace;
+  const pid_t unrelated = ::fork();
+  if (unrelated == 0) {
+    ::close(answer[0]);
+    for (char c; ::read(ask[0], &c, 1) == 1 && c == 'p';)
+      if (::write(answer[1], &c, 1) != 1) break;
+    ::_exit(42);
+  }
+  ::close(answer[1]);
+  if (unrelated != id) return 7;  // the id could not be steered
+
+  if (terminate) {
+    r.Terminate();
+    if (!Answers(ask[1], answer[0])) return 8;  // the unrelated child was killed
+  }
+  window.Release();
+  // The I/O thread neither waits for the unrelated child (which still runs)
+  // nor reports its end: the real child's exit code is unknown.
+  if (!r.WaitForEnd(30000)) return 9;  // a bound on a hang
+  if (window.Ended() != std::pair<int, uint32_t>{1, 0xFFFFFFFFu}) return 10;
+  if (!Answers(ask[1], answer[0])) return 11;
+  // Its status goes to its owner.
+  const char quit = 'q';
+  if (::write(ask[1], &quit, 1) != 1) return 12;
+  if (handler) {
+    const auto [reaped, status] = NextReaped(reports[0]);
+    if (reaped != unrelated || !WIFEXITED(status) || WEXITSTATUS(status) != 42) return 13;
+  }
+  return 0;
+}
+
+}  // namespace
+
+TEST(ChildRedirecterThreaded, AReusedChildIdIsNeverSignalledNorWaitedFor) {
+  for (const bool handler : {false, true})
+    for (const bool terminate : {false, true}) {
+      const int result =
+          InNewPidNamespace([&] { return ReusedIdScenario(handler, terminate); });
+      if (result == kNoNamespace)
+        GTEST_SKIP() << "no process-id namespace of its own (a threaded process, as every child "
+                        "under ThreadSanitizer, cannot make one), or its next id cannot be chosen";
+      EXPECT_EQ(result, 0) << ChildText(result) << (handler ? ", a handler" : ", the kernel")
+                           << " reaping" << (terminate ? ", with Terminate" : "");
+    }
+}
+
 // A writer without a time limit waits for the child to take its bytes; when
 // the child ends first (its input still held open by a process it started),
 // none went in: -1, never 0.
@@ -761,8 +985,16 @@ TEST(ChildRedirecterThreaded, AWriterWithoutLimitGetsMinusOneWhenTheChildEndsFir
     while ((n = r.WriteInput(block.data(), block.size(), 0)) > 0) {
     }
     if (n != 0) return 2;  // the pipe is full
-    auto waiting = std::async(std::launch::async, [&] { return r.WriteInput("x", 1, -1); });
-    if (waiting.wait_for(100ms) != std::future_status::timeout) return 3;
+    std::atomic<pid_t> tid{0};
+    auto waiting = std::async(std::launch::async, [&] {
+      tid = ::gettid();
+      return r.WriteInput("x", 1, -1);
+    });
+    // Asleep inside the call, or (wrongly) back already.
+    while ((tid == 0 || !IsAsleep(tid)) &&
+           waiting.wait_for(1ms) == std::future_status::timeout) {
+    }
+    if (waiting.wait_for(0s) != std::future_status::timeout) return 3;
     r.Terminate();
     if (waiting.wait_for(10s) != std::future_status::ready) return 4;
     return waiting.get() == -1 ? 0 : 5;

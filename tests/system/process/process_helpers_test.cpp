@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -31,6 +34,17 @@ char StateOf(pid_t pid) {
   if (!std::getline(stat, line)) return 0;
   const std::size_t close = line.rfind(')');
   return close != std::string::npos && line.size() > close + 2 ? line[close + 2] : '?';
+}
+
+// Whether a thread of this process is asleep in poll.
+bool IsPolling(pid_t tid) {
+  std::ifstream file("/proc/self/task/" + std::to_string(tid) + "/syscall");
+  long number = -1;
+  if (!(file >> number)) return false;
+#ifdef SYS_poll
+  if (number == SYS_poll) return true;
+#endif
+  return number == SYS_ppoll;
 }
 
 // Event descriptors that a test signals by writing to them.
@@ -94,13 +108,15 @@ TEST(StartProcess, EnvironmentPathSearchAndFailures) {
 TEST(StartProcess, ChildInheritsNoDescriptorAndNoBlockedSignal) {
   int ends[2];
   ASSERT_EQ(::pipe(ends), 0);  // deliberately without close-on-exec
-  ProcessHandle sleeper = StartProcessWithArgs("sleep", {"3"}, nullptr);
+  ProcessHandle sleeper = StartProcessWithArgs("sleep", {"600"}, nullptr);
   ::close(ends[1]);
-  pollfd entry{ends[0], POLLIN, 0};  // hangs up at once unless the child holds the write end
-  EXPECT_EQ(::poll(&entry, 1, 1000), 1);
+  // Hangs up at once unless the child holds the write end; the time-out is
+  // a generous bound, far below the child's own end.
+  pollfd entry{ends[0], POLLIN, 0};
+  EXPECT_EQ(::poll(&entry, 1, 30000), 1);
   ::close(ends[0]);
   ::kill(sleeper.Pid(), SIGKILL);
-  ASSERT_TRUE(sleeper.Wait(3000));
+  ASSERT_TRUE(sleeper.Wait(30000));
   EXPECT_EQ(sleeper.ExitCode(), 128 + SIGKILL);
 
   sigset_t term, old;
@@ -110,7 +126,7 @@ TEST(StartProcess, ChildInheritsNoDescriptorAndNoBlockedSignal) {
   ProcessHandle blocked = StartProcessWithArgs("sleep", {"10"}, nullptr);
   ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
   ::kill(blocked.Pid(), SIGTERM);
-  ASSERT_TRUE(blocked.Wait(3000));
+  ASSERT_TRUE(blocked.Wait(30000));
   EXPECT_EQ(blocked.ExitCode(), 128 + SIGTERM);
 }
 
@@ -118,7 +134,7 @@ TEST(ProcessHandle, EndedChildIsReapedOnClose) {
   ProcessHandle child = StartProcessWithArgs("true", {}, nullptr);
   const pid_t pid = child.Pid();
   pollfd entry{child.Fd(), POLLIN, 0};
-  ASSERT_EQ(::poll(&entry, 1, 5000), 1);
+  ASSERT_EQ(::poll(&entry, 1, 30000), 1);
   EXPECT_EQ(StateOf(pid), 'Z');  // ended, but the handle still holds it
   ProcessHandle moved = std::move(child);
   EXPECT_FALSE(child);
@@ -127,11 +143,18 @@ TEST(ProcessHandle, EndedChildIsReapedOnClose) {
 }
 
 TEST(ProcessHandleThreaded, RunningChildIsReapedOnceItEnds) {
-  pid_t pid = StartProcessWithArgs("sleep", {"0.2"}, nullptr).Pid();  // let go at once
+  TempFolder tmp;
+  const std::string fifo = tmp.Path("go");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // cat waits for a writer of the fifo, and ends once that one closes it.
+  pid_t pid = StartProcessWithArgs("cat", {fifo}, nullptr).Pid();  // let go at once
   const char running = StateOf(pid);
   EXPECT_TRUE(running != 0 && running != 'Z') << running;
-  const auto start = Clock::now();
-  while (StateOf(pid) != 0 && MillisecondsSince(start) < 5000) ::usleep(10000);
+  const int go = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(go, 0);
+  ::close(go);
+  const auto start = Clock::now();  // a generous bound on a hang
+  while (StateOf(pid) != 0 && MillisecondsSince(start) < 30000) ::usleep(10000);
   EXPECT_EQ(StateOf(pid), 0);
 }
 
@@ -140,24 +163,28 @@ TEST(WaitForManyObjects, IndexInTheWholeArrayOrTimeOut) {
   auto start = Clock::now();
   EXPECT_EQ(events.Wait(10), kWaitTimeout);
   EXPECT_GE(MillisecondsSince(start), 9);
-  EXPECT_LT(MillisecondsSince(start), 1000);
+  EXPECT_LT(MillisecondsSince(start), 30000);  // a generous bound on a hang
   events.Signal(70);
   EXPECT_EQ(events.Wait(1000), 70u);
   events.Signal(3);
   EXPECT_EQ(events.Wait(1000), 3u);  // the lowest signalled
 
-  ProcessHandle slow = StartProcessWithArgs("sleep", {"5"}, nullptr);
+  ProcessHandle slow = StartProcessWithArgs("sleep", {"600"}, nullptr);  // ended below
   ProcessHandle quick = StartProcessWithArgs("true", {}, nullptr);
   const int handles[] = {slow.Fd(), quick.Fd()};
   EXPECT_EQ(WaitForManyObjects(2, handles, kInfinite), 1u);
   ::kill(slow.Pid(), SIGKILL);
+  EXPECT_TRUE(slow.Wait(30000));
 }
 
 TEST(WaitForManyObjectsThreaded, EveryHandleIsWatchedForTheWholeWait) {
   // Handle 10 lies in the first 64; it is signalled only while the wait runs.
   const Events events(100);
+  const pid_t waiter = ::gettid();
   std::thread signaller([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Signalled once the wait is asleep in the kernel (a generous bound on a hang).
+    const auto start = Clock::now();
+    while (!IsPolling(waiter) && MillisecondsSince(start) < 30000) ::usleep(1000);
     events.Signal(10);
   });
   const auto start = Clock::now();

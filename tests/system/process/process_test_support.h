@@ -42,9 +42,10 @@ inline std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-// Waits up to two seconds for a file to appear.
+// Waits for a file to appear; false after thirty seconds, a generous bound on
+// a hang.
 inline bool WaitForFile(const std::string& path) {
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 3000; ++i) {
     if (::access(path.c_str(), F_OK) == 0) return true;
     ::usleep(10000);
   }

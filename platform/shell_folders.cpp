@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/safe_files.h"
+
 namespace zor::platform {
 namespace {
 
@@ -56,7 +58,12 @@ bool GetSpecialFolder(int csidl, bool create, std::string& path) {
     default: return false;
   }
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (create && !MakeTree(folder)) return false;
+  // A set-user-id program makes its user's folders as that user: a folder of
+  // root's in the user's tree would lock the user's own programs out of it.
+  if (create) {
+    const AsRealUser as;
+    if (!as.ok() || !MakeTree(folder)) return false;
+  }
   path = folder;
   return true;
 }

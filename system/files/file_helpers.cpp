@@ -16,6 +16,7 @@
 
 #include "platform/file.h"
 #include "platform/path_text.h"
+#include "platform/safe_files.h"
 #include "platform/shell_folders.h"
 
 extern char** environ;
@@ -737,6 +738,8 @@ bool GetShellFolder(int csidl, const std::string& subPath, std::string& out, boo
   out = JoinPath(folder, subPath);
   if (!out.empty() && IsExistingFolder(out)) return true;
   if (!create) return false;
+  const zor::platform::AsRealUser as;  // the user's folders are the user's
+  if (!as.ok()) return false;
   std::error_code ec;
   fs::create_directories(Native(out), ec);
   return IsExistingFolder(out);
@@ -761,6 +764,9 @@ std::string GetLocalAppDataFolder(bool withMakerFolder) {
   if (!zor::platform::GetSpecialFolder(zor::platform::kCsidlLocalAppData, false, folder)) return {};
   if (!withMakerFolder) return folder;
   folder = JoinPath(folder, "Zor");
-  if (!IsExistingFolder(folder)) ::mkdir(Native(folder).c_str(), 0777);
+  if (!IsExistingFolder(folder)) {
+    const zor::platform::AsRealUser as;  // the user's folder, made as the user
+    if (as.ok()) ::mkdir(Native(folder).c_str(), 0777);
+  }
   return folder;
 }

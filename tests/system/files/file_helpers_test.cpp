@@ -367,6 +367,45 @@ TEST(Folders, ShellFoldersFollowTheirOverrides) {
   EXPECT_EQ(GetTempFolder().back(), '/');
 }
 
+// A set-user-id root program that makes its user's folders (the local
+// application data tree, the maker's folder in it) makes them as that user,
+// and makes nothing where the user could not.
+TEST(Folders, ASetUserIdRootProgramMakesItsUsersFoldersAsTheUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  constexpr uid_t kNobody = 65534;
+  TempFolder tmp(kEveryUsersRoot);
+  ASSERT_EQ(::chmod(tmp.path().c_str(), 0755), 0);
+  const std::string home = tmp.Path("home"), rootOnly = tmp.Path("root-only");
+  ASSERT_EQ(::mkdir(home.c_str(), 0755), 0);
+  ASSERT_EQ(::chown(home.c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(::mkdir(rootOnly.c_str(), 0755), 0);
+  const auto as = [&](const std::string& local) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (::setresgid(kNobody, kNobody, kNobody) != 0 || ::setresuid(kNobody, 0, 0) != 0)
+        ::_exit(77);
+      ::setenv("ZOR_LOCAL_APPDATA_DIR", local.c_str(), 1);
+      std::string out;
+      const bool made = GetShellFolder(28, "Zor/CrashDumps", out, true);
+      ::_exit(made && !GetLocalAppDataFolder(true).empty() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  };
+  const int made = as(home + "/.local/share");
+  if (made == 77) GTEST_SKIP() << "cannot run as user 65534 here";
+  EXPECT_EQ(made, 0);
+  for (const char* part : {"/.local", "/.local/share", "/.local/share/Zor",
+                           "/.local/share/Zor/CrashDumps"}) {
+    struct stat st {};
+    ASSERT_EQ(::lstat((home + part).c_str(), &st), 0) << part;
+    EXPECT_EQ(st.st_uid, kNobody) << part;
+  }
+  EXPECT_EQ(as(rootOnly + "/local"), 1);
+  EXPECT_TRUE(fs::is_empty(rootOnly));
+}
+
 // The home trash under a temporary local application data folder.
 class RecycleBin : public ::testing::Test {
  protected:

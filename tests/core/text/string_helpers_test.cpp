@@ -249,6 +249,18 @@ TEST(StringHelpersEdit, ReplaceAll) {
   EXPECT_EQ(wide, L"a--b--c");
   ReplaceAll(wide, L"", L"x");
   EXPECT_EQ(wide, L"a--b--c");
+  // The search resumes behind a replaced piece and behind a partial match.
+  wide = L"aaa";
+  ReplaceAll(wide, L"aa", L"b");
+  EXPECT_EQ(wide, L"ba");
+  wide = L"aabaabaac-aabaac";
+  ReplaceAll(wide, L"aabaac", L"X");
+  EXPECT_EQ(wide, L"aabX-X");
+  text = "aabaabaac-aabaac";
+  ReplaceAll(text, "aabaac", "X");
+  EXPECT_EQ(text, "aabX-X");
+  ReplaceAll(wide, L"aabX-X+", L"Y");
+  EXPECT_EQ(wide, L"aabX-X");
 }
 
 TEST(StringHelpersEdit, NormalizePath) {

@@ -457,7 +457,7 @@ void ExpectMadeAnew(const std::string& name) {
   EXPECT_EQ(e->Wait(0), kWaitTimeout);
 }
 
-TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
+TEST(NamedEventThreaded, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
   const std::size_t size = EventBlockSize();
   ASSERT_GE(size, LeftBlock::kReadyWordOffset + 4);
   const auto start = steady_clock::now();

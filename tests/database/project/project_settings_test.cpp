@@ -445,7 +445,7 @@ TEST_F(ProjectSettingsTest, ATextLargerThanMemoryFailsTheLoadAndNotTheProgram) {
 
 // A FIFO named as the settings file would hold the open until a writer
 // came: the load refuses it at once, as it refuses a folder.
-TEST_F(ProjectSettingsTest, ALoadRefusesWhatIsNotARegularFileWithoutWaiting) {
+TEST_F(ProjectSettingsTest, ALoadRefusesWhatIsNotARegularFileWithoutWaitingThreaded) {
   const std::string fifo = tmp.Path("Fifo.pst");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   // Should the load wait, a writer comes after a while and frees it.
@@ -534,7 +534,7 @@ TEST_F(ProjectSettingsTest, ArchiveStepsOpenCloseAndAbortTheObjectsOwnFile) {
 // With /dev/shm full neither the registry's change counter nor the event can
 // be had: the object reads its file, warns that it cannot watch (error 8) and
 // works without watching; an explicit reload still reads a new file.
-TEST_F(ProjectSettingsTest, WithSharedMemoryFullTheObjectWarnsAndWorksUnwatched) {
+TEST_F(ProjectSettingsTest, WithSharedMemoryFullTheObjectWarnsAndWorksUnwatchedThreaded) {
   const std::string path = tmp.Path("Harbour.pst");
   WriteSettingsFile(path, FileValues("/srv/full", 3, 0x5));
   const int result = InChildWithSmallSharedMemory([&] {

@@ -111,7 +111,7 @@ bool IsDead(pid_t pid) {
   return close + 2 < line.size() && (line[close + 2] == 'Z' || line[close + 2] == 'X');
 }
 
-TEST(ChildRedirecter, FailedStartsLeaveNothingOpen) {
+TEST(ChildRedirecterThreaded, FailedStartsLeaveNothingOpen) {
   const std::size_t before = OpenFds("/proc/self/fd").size();
   CZORRedirecter none;
   EXPECT_FALSE(none.Start(nullptr));  // neither application nor command line
@@ -677,7 +677,7 @@ TEST(ChildRedirecterThreaded, CallsFromSeveralThreadsOnChildrenThatMisbehave) {
 
 // Running out of descriptors at any step of Start fails it and leaves
 // nothing open or running; with enough of them the run works.
-TEST(ChildRedirecter, RunningOutOfDescriptorsFailsTheStartCleanly) {
+TEST(ChildRedirecterThreaded, RunningOutOfDescriptorsFailsTheStartCleanly) {
 #ifdef __SANITIZE_ADDRESS__
   GTEST_SKIP() << "the sanitizer build's type checks open a pipe of their own, which an exhausted "
                   "descriptor table refuses: they would report every virtual call";

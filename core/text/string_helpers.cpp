@@ -325,7 +325,8 @@ namespace {
 // after the end of the one before; `onMatch(position)` for each. A search
 // restarted from every position (std::string::find) costs the text's length
 // times `what`'s on a long run of one letter; these look at each character a
-// bounded number of times. Narrow text: glibc's memmem (two-way, no memory).
+// bounded number of times. Narrow text: glibc's memmem (linear, two-way for
+// a long `what`, no memory).
 template <typename OnMatch>
 void EachOccurrence(const std::string& text, const std::string& what, OnMatch onMatch) {
   const char* const begin = text.data();
@@ -369,14 +370,16 @@ void ReplaceEvery(std::basic_string<CharT>& text, const std::basic_string<CharT>
                   const std::basic_string<CharT>& with) {
   if (what.empty() || text.size() < what.size()) return;
   std::basic_string<CharT> result;
+  bool any = false;
   size_t from = 0;
   EachOccurrence(text, what, [&](size_t found) {
-    if (from == 0 && result.empty()) result.reserve(text.size());
+    if (!any) result.reserve(text.size());
+    any = true;
     result.append(text, from, found - from);
     result += with;
     from = found + what.size();
   });
-  if (from == 0) return;  // none found: an occurrence ends past 0
+  if (!any) return;
   result.append(text, from, std::basic_string<CharT>::npos);
   text.swap(result);
 }

@@ -7,7 +7,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d "${ZOR_TEST_TMP:-/tmp}/check_layers_test.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
-mkdir -p scripts platform core/sub system database/catalogue database/project
+mkdir -p scripts platform core/sub system Drivers/framework geodesy tests/system \
+  database/catalogue database/types database/blockfile database/project
 cp "$here/check_layers.sh" scripts/
 
 put() { printf '%b\n' "$2" >"$1"; }
@@ -18,6 +19,12 @@ put database/project/p.h '#pragma once\n#include "database/catalogue/c.h"'
 put database/catalogue/c.h '#pragma once\n// #include "system/b.h"\n/* #include "system/b.h"\n */'
 put core/names.h '#pragma once\n#define SYSTEM_B "system/b.h"'
 put core/built.cpp '#include "core/names.h"\n#include "core/a.h"\nint built;'
+# The three folders of one floor stand on the floor below, never on each other.
+put Drivers/framework/f.h '#pragma once\n#include "core/a.h"'
+put geodesy/g.h '#pragma once\n#include <platform/p.h>'
+put database/types/t.h '#pragma once\n#include "geodesy/g.h"\n#include "Drivers/framework/f.h"'
+put database/blockfile/k.h '#pragma once\n#include "database/types/t.h"\n#include "system/b.h"'
+put tests/system/b_test.cpp '#include "system/b.h"\n#include "core/a.h"'
 scripts/check_layers.sh >out 2>&1 || { cat out; echo "FAIL: a sound tree fails"; exit 1; }
 
 # Each file here runs up once; the output must name each of them.
@@ -31,6 +38,11 @@ put core/comment_before.h '# /* settings */ include "system/b.h"'
 put core/continued.h '#include \\\n  "system/b.h"'
 put core/after_string.h 'const char* opener = "/*";\n#include "system/b.h"'
 for ext in inc ipp inl tcc hh hxx; do put "core/x.$ext" '#include "system/b.h"'; done
+put system/beside.h '#include "Drivers/framework/f.h"'
+put Drivers/framework/beside.h '#include "../../geodesy/g.h"'
+put geodesy/beside.h '#include <system/b.h>'
+put tests/system/beside_test.cpp '#include "geodesy/g.h"'
+put database/types/up.h '#include "database/blockfile/k.h"'
 scripts/check_layers.sh >out 2>&1 && { cat out; echo "FAIL: the faults pass"; exit 1; }
 expect() {  # expect <text the output must hold>
   grep -qF -- "$1" out || { cat out; echo "FAIL: not named: $1"; exit 1; }
@@ -45,13 +57,19 @@ expect 'core/comment_before.h:1: core/ includes "system/b.h"'
 expect 'core/continued.h:1: core/ includes "system/b.h"'
 expect 'core/after_string.h:2: core/ includes "system/b.h"'
 for ext in inc ipp inl tcc hh hxx; do expect "core/x.$ext:1: core/ includes \"system/b.h\""; done
-if (($(grep -c . out) != 15)); then cat out; echo "FAIL: other lines than the faults"; exit 1; fi
+expect 'system/beside.h:1: system/ includes "Drivers/framework/f.h" of Drivers/framework/, beside it'
+expect 'Drivers/framework/beside.h:1: Drivers/framework/ includes "geodesy/g.h" of geodesy/, beside it'
+expect 'geodesy/beside.h:1: geodesy/ includes "system/b.h" of system/, beside it'
+expect 'tests/system/beside_test.cpp:1: system/ includes "geodesy/g.h" of geodesy/, beside it'
+expect 'database/types/up.h:1: database/types/ includes "database/blockfile/k.h" of database/blockfile/, above it'
+if (($(grep -c . out) != 20)); then cat out; echo "FAIL: other lines than the faults"; exit 1; fi
 
 # As compiled: a macro the text cannot follow, and a path with "..". The
 # compiler lists a file of its own before the source, as clang does with a
 # sanitizer's ignore list.
 rm core/angle.h core/macro*.h core/comment*.h core/continued.h core/after_string.h core/x.* \
-  core/sub/neighbour.h database/catalogue/dots.h
+  core/sub/neighbour.h database/catalogue/dots.h system/beside.h Drivers/framework/beside.h \
+  geodesy/beside.h tests/system/beside_test.cpp database/types/up.h
 put core/built.cpp '#include "core/names.h"\n#include SYSTEM_B\n#include "core/../system/b.h"\nint built;'
 mkdir -p build/scratch
 cat >build/scratch/build.ninja <<EOF

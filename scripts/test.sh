@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Checks that every include runs down the floors of the code, then builds and
+# Checks that every include runs down the floors of the code and that every
+# test that starts threads is named so, then builds and
 # runs every test: the plain build, the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, the threaded tests under ThreadSanitizer,
 # each fuzz target for a few seconds, and each benchmark briefly.
@@ -9,8 +10,9 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=$(nproc)
 
-echo "== include layers"
+echo "== include layers, and the names of the tests that start threads"
 "$root/scripts/check_layers.sh"
+"$root/scripts/check_threaded_names.sh"
 
 "$root/scripts/setup.sh"
 
@@ -41,7 +43,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build/asan --output-on-failure -j "$jobs" --timeout "$test_timeout"
 
 echo "== ThreadSanitizer (threaded tests)"
-# Only the binaries that hold tests named "Threaded" need this build.
+# Every test that starts threads has "Threaded" in its name
+# (scripts/check_threaded_names.sh, run first); only the binaries that hold
+# such tests need this build.
 threaded=$(grep -rl 'Threaded' tests --include='*.cpp' | cut -d/ -f2 | sort -u)
 targets=()
 for top in $threaded; do
@@ -50,10 +54,11 @@ for top in $threaded; do
 done
 cmake -S "$root" -B build/tsan -G Ninja -DZOR_TSAN=ON >/dev/null
 ((${#targets[@]})) && cmake --build build/tsan -j "$jobs" --target "${targets[@]}"
-for t in "${targets[@]/#/build/tsan/tests/}"; do
-  TZ=UTC ZOR_TEST_TMP="$root/build/tsan/test-tmp" TSAN_OPTIONS=halt_on_error=1 \
-    timeout -k 10 "$((4 * test_timeout))" "$t" --gtest_brief=1 --gtest_filter='*Threaded*'
-done
+# Each test in a process of its own, as in the other builds: the runtime
+# refuses to start a thread in a child forked from a process that still has
+# threads an earlier test left (a report thread, a reaper).
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan -R Threaded -E '^Scripts[.]' \
+  --output-on-failure -j "$jobs" --timeout "$((4 * test_timeout))" --no-tests=error
 
 echo "== fuzz targets (a few seconds each)"
 CC=clang CXX=clang++ build build/fuzz -DZOR_FUZZ=ON

@@ -1,5 +1,7 @@
 #include "core/text/string_helpers.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -12,6 +14,7 @@
 #include <new>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/algorithm/string/trim.hpp>
@@ -318,22 +321,65 @@ bool IsPunctChar(char c) {
 
 namespace {
 
+// Each occurrence of `what` in `text`, left to right, the next one sought
+// after the end of the one before; `onMatch(position)` for each. A search
+// restarted from every position (std::string::find) costs the text's length
+// times `what`'s on a long run of one letter; these look at each character a
+// bounded number of times. Narrow text: glibc's memmem (linear, two-way for
+// a long `what`, no memory).
+template <typename OnMatch>
+void EachOccurrence(const std::string& text, const std::string& what, OnMatch onMatch) {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* from = begin;
+  while (static_cast<size_t>(end - from) >= what.size()) {
+    const void* hit = ::memmem(from, static_cast<size_t>(end - from), what.data(), what.size());
+    if (hit == nullptr) return;
+    const char* at = static_cast<const char*>(hit);
+    onMatch(static_cast<size_t>(at - begin));
+    from = at + what.size();
+  }
+}
+
+// Wide text: Knuth-Morris-Pratt, border[j] being the longest proper border of
+// what's first j characters.
+template <typename OnMatch>
+void EachOccurrence(const std::wstring& text, const std::wstring& what, OnMatch onMatch) {
+  const size_t m = what.size();
+  std::vector<size_t> border(m + 1, 0);
+  for (size_t j = 1, k = 0; j < m; ++j) {
+    while (k > 0 && what[j] != what[k]) k = border[k];
+    if (what[j] == what[k]) ++k;
+    border[j + 1] = k;
+  }
+  for (size_t t = 0, k = 0; t < text.size(); ++t) {
+    while (k > 0 && text[t] != what[k]) k = border[k];
+    if (text[t] == what[k]) ++k;
+    if (k == m) {
+      onMatch(t + 1 - m);
+      k = 0;  // replaced text is not searched again
+    }
+  }
+}
+
 // One pass into a new string: the same result as replacing in place and
-// continuing after each replacement, without moving the tail each time.
+// continuing after each replacement, without moving the tail each time. The
+// text is left as it was when memory runs out.
 template <typename CharT>
 void ReplaceEvery(std::basic_string<CharT>& text, const std::basic_string<CharT>& what,
                   const std::basic_string<CharT>& with) {
-  if (what.empty()) return;
-  size_t found = text.find(what);
-  if (found == std::basic_string<CharT>::npos) return;
+  if (what.empty() || text.size() < what.size()) return;
   std::basic_string<CharT> result;
-  result.reserve(text.size());
+  bool any = false;
   size_t from = 0;
-  for (; found != std::basic_string<CharT>::npos; found = text.find(what, from)) {
+  EachOccurrence(text, what, [&](size_t found) {
+    if (!any) result.reserve(text.size());
+    any = true;
     result.append(text, from, found - from);
     result += with;
     from = found + what.size();
-  }
+  });
+  if (!any) return;
   result.append(text, from, std::basic_string<CharT>::npos);
   text.swap(result);
 }

@@ -1,5 +1,6 @@
 #include "core/text/text_split.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -80,10 +81,16 @@ int SplitStringAny(std::string_view text, std::vector<std::string>& parts,
   // Every piece is closed by a separator: one more is put at the end, and
   // the closing one at the very end adds nothing after it.
   copy += seps[0];
+  // A table, where find_first_of would read the separators again for every
+  // character of the text.
+  bool isSep[256] = {};
+  for (const char c : seps) isSep[static_cast<unsigned char>(c)] = true;
   std::string_view left = copy;
   for (;;) {
-    const std::size_t i = left.find_first_of(seps);
-    if (i == std::string_view::npos) break;
+    const auto sep = std::find_if(left.begin(), left.end(),
+                                  [&isSep](char c) { return isSep[static_cast<unsigned char>(c)]; });
+    if (sep == left.end()) break;
+    const std::size_t i = static_cast<std::size_t>(sep - left.begin());
     if (i > 0 || keepEmpty) parts.emplace_back(left.substr(0, i));
     if (i + 1 == left.size()) break;
     left.remove_prefix(i + 1);

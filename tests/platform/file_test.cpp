@@ -490,7 +490,7 @@ TEST(FileShareModes, OpensAtOnceInTwoProcessesNeverBothHoldWhatConflicts) {
 
 // Devices and pipes keep no share modes (Windows leaves them to their
 // drivers, which share freely) and open with the access asked for.
-TEST(FileShareModes, DevicesAndPipesOpenAsAskedWithoutShareModes) {
+TEST(FileShareModesThreaded, DevicesAndPipesOpenAsAskedWithoutShareModes) {
   File a, b;
   FileException error;
   EXPECT_TRUE(a.Open("/dev/null", File::modeCreate | File::modeWrite | File::shareExclusive,

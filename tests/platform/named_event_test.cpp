@@ -2,19 +2,24 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/futex.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <random>
 #include <string>
@@ -47,6 +52,43 @@ class UniqueEventName {
 
 long long ElapsedMs(steady_clock::time_point since) {
   return std::chrono::duration_cast<milliseconds>(steady_clock::now() - since).count();
+}
+
+// A wait that is not over after this long hangs: the bounds below only turn
+// a hang into a failure, whatever the load of the machine.
+constexpr uint32_t kHangMs = 20000;
+
+// The system calls a waiter sleeps in: one event, several (the vector wait),
+// and the sleep between looks of the polling wait.
+constexpr long kSysFutexWaitv = 449;
+const std::string kFutexWait = std::to_string(SYS_futex);
+const std::string kVectorWait = std::to_string(kSysFutexWaitv);
+const std::string kPollingSleep = std::to_string(SYS_clock_nanosleep);
+
+// The number of the system call that thread `tid` of process `pid` sleeps in,
+// "running" while it runs, "" once it is gone.
+std::string SyscallOf(pid_t pid, pid_t tid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/syscall");
+  std::string call;
+  in >> call;
+  return call;
+}
+
+// Waits until the thread sleeps in one of `calls`: the state the kernel
+// shows, not a guess at how long it takes to get there. False on a hang.
+bool AsleepIn(pid_t pid, pid_t tid, std::initializer_list<std::string> calls) {
+  const auto start = steady_clock::now();
+  for (;;) {
+    const std::string call = SyscallOf(pid, tid);
+    for (const std::string& c : calls)
+      if (call == c) return true;
+    if (call.empty() || ElapsedMs(start) > kHangMs) return false;
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+}
+
+bool AsleepInAWait(pid_t pid, pid_t tid) {
+  return AsleepIn(pid, tid, {kFutexWait, kVectorWait, kPollingSleep});
 }
 
 TEST(NamedEvent, CreateOpenAndUnlinkByName) {
@@ -108,12 +150,17 @@ TEST(NamedEventThreaded, SetThenResetReleasesEveryWaiter) {
   auto e = Event::CreateNamed(name.get(), true, false);
   ASSERT_NE(e, nullptr);
   std::atomic<int> released{0};
+  std::atomic<pid_t> tids[4] = {};
   std::vector<std::thread> waiters;
   for (int i = 0; i < 4; ++i)
-    waiters.emplace_back([&] {
-      if (e->Wait(10000) == kWaitObject0) ++released;
+    waiters.emplace_back([&, i] {
+      tids[i] = ::gettid();
+      if (e->Wait(kHangMs) == kWaitObject0) ++released;
     });
-  std::this_thread::sleep_for(milliseconds(200));  // let them all reach the wait
+  for (auto& tid : tids) {
+    while (tid.load() == 0) std::this_thread::yield();
+    EXPECT_TRUE(AsleepIn(::getpid(), tid.load(), {kFutexWait}));
+  }
   e->Set();
   e->Reset();  // before any waiter ran: the generation still releases them
   for (auto& t : waiters) t.join();
@@ -127,13 +174,14 @@ TEST(NamedEventThreaded, UnnamedEventWakesAWaiterSleepingOnANamedOne) {
   ASSERT_NE(named, nullptr);
   Event stop(false, false);
   Event* const both[] = {named.get(), &stop};
+  const pid_t self = ::gettid();
   const auto start = steady_clock::now();
   std::thread setter([&] {
-    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_TRUE(AsleepInAWait(::getpid(), self));
     stop.Set();
   });
-  EXPECT_EQ(WaitForAny(both, 10000), kWaitObject0 + 1);
-  EXPECT_LT(ElapsedMs(start), 2000);
+  EXPECT_EQ(WaitForAny(both, 2 * kHangMs), kWaitObject0 + 1);
+  EXPECT_LT(ElapsedMs(start), kHangMs);
   setter.join();
   EXPECT_FALSE(stop.IsSet());  // auto reset: taken by the wait
 
@@ -143,10 +191,10 @@ TEST(NamedEventThreaded, UnnamedEventWakesAWaiterSleepingOnANamedOne) {
   ASSERT_NE(named2, nullptr);
   Event* const two[] = {named.get(), named2.get()};
   std::thread setter2([&] {
-    std::this_thread::sleep_for(milliseconds(30));
+    EXPECT_TRUE(AsleepInAWait(::getpid(), self));
     named2->Set();
   });
-  EXPECT_EQ(WaitForAny(two, 10000), kWaitObject0 + 1);
+  EXPECT_EQ(WaitForAny(two, kHangMs), kWaitObject0 + 1);
   setter2.join();
 }
 
@@ -155,15 +203,26 @@ TEST(NamedEventThreaded, AnotherProcessSetsTheEvent) {
   auto e = Event::CreateNamed(name.get(), true, false);
   ASSERT_NE(e, nullptr);
   Event stop(false, false);
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::usleep(50 * 1000);
+  if (child == 0) {  // sets the event once this process sleeps on it
+    char c = 0;
+    if (::read(go[0], &c, 1) != 1) ::_exit(2);
     auto peer = Event::OpenNamed(name.get());
     ::_exit(peer && peer->Set() ? 0 : 1);
   }
+  const pid_t self = ::gettid();
+  std::thread starter([&] {
+    EXPECT_TRUE(AsleepInAWait(::getpid(), self));
+    EXPECT_EQ(::write(go[1], "g", 1), 1);
+  });
   Event* const both[] = {e.get(), &stop};
-  EXPECT_EQ(WaitForAny(both, 10000), kWaitObject0);
+  EXPECT_EQ(WaitForAny(both, kHangMs), kWaitObject0);
+  starter.join();
+  ::close(go[0]);
+  ::close(go[1]);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -185,15 +244,16 @@ TEST(NamedEventThreaded, SeveralEventsWakeTheWaiterWithAndWithoutVectorWait) {
     ASSERT_NE(manualEvent, nullptr);
     Event local(false, false);
     Event* const all[] = {autoEvent.get(), manualEvent.get(), &local};
+    const pid_t self = ::gettid();
     for (uint32_t target = 0; target < 3; ++target) {
       SCOPED_TRACE(target);
       std::thread setter([&] {
-        std::this_thread::sleep_for(milliseconds(20));
+        EXPECT_TRUE(AsleepInAWait(::getpid(), self));
         all[target]->Set();
       });
       const auto start = steady_clock::now();
-      EXPECT_EQ(WaitForAny(all, 5000), kWaitObject0 + target);
-      EXPECT_LT(ElapsedMs(start), 1000);
+      EXPECT_EQ(WaitForAny(all, 2 * kHangMs), kWaitObject0 + target);
+      EXPECT_LT(ElapsedMs(start), kHangMs);
       setter.join();
       manualEvent->Reset();
       EXPECT_FALSE(autoEvent->IsSet());
@@ -229,12 +289,12 @@ TEST(NamedEventThreaded, EachSetOfAnAutoResetEventReleasesExactlyOneWaiter) {
   for (int i = 1; i <= kSets; ++i) {
     e->Set();
     const auto start = steady_clock::now();
-    while (released.load() < i && ElapsedMs(start) < 2000) std::this_thread::yield();
-    std::this_thread::sleep_for(milliseconds(3));  // room for a second, wrong release
+    while (released.load() < i && ElapsedMs(start) < kHangMs) std::this_thread::yield();
     EXPECT_EQ(released.load(), i);
   }
   stop = true;
   for (auto& t : waiters) t.join();
+  // A second, wrong release of any Set shows here at the latest.
   EXPECT_EQ(released.load(), kSets);
   EXPECT_FALSE(e->IsSet());
 }
@@ -262,6 +322,12 @@ class SilentSetter {
     while (!m_word->compare_exchange_weak(old, (old | 1u) + 2u)) {
     }
   }
+  // Wakes whoever sleeps on the word; how many did.
+  long WakeSleepers() {
+    if (m_word == nullptr) return -1;
+    return ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(m_word), FUTEX_WAKE, INT_MAX,
+                     nullptr, nullptr, 0);
+  }
 
  private:
   std::atomic<uint32_t>* m_word = nullptr;
@@ -277,9 +343,11 @@ TEST(NamedEventThreaded, ASetterKilledBeforeItsWakeStillReleasesTheWaiters) {
 
   // One waiter on each event, one on both at once (the vector wait).
   Event* const both[] = {manual.get(), autoReset.get()};
-  const auto waitBoth = [&] { return WaitForAny(both, 3000); };
+  // Deadlines far past the recheck a waiter makes on its own, which is what
+  // releases them here: a waiter that slept until its deadline fails.
+  const auto waitBoth = [&] { return WaitForAny(both, 3 * kHangMs); };
   const auto waitManual = [&] { return manual->Wait(kInfinite); };
-  const auto waitAuto = [&] { return autoReset->Wait(3000); };
+  const auto waitAuto = [&] { return autoReset->Wait(3 * kHangMs); };
   struct Case {
     std::function<uint32_t()> wait;
     SilentSetter* setter;
@@ -293,18 +361,25 @@ TEST(NamedEventThreaded, ASetterKilledBeforeItsWakeStillReleasesTheWaiters) {
     autoReset->Reset();
     std::atomic<uint32_t> result{kWaitFailed};
     std::atomic<long long> tookMs{-1};
+    std::atomic<pid_t> tid{0};
     std::thread waiter([&] {
+      tid = ::gettid();
       const auto start = steady_clock::now();
       result = c.wait();
       tookMs = ElapsedMs(start);
     });
-    std::this_thread::sleep_for(milliseconds(30));  // the waiter sleeps in the kernel
+    while (tid.load() == 0) std::this_thread::yield();
+    EXPECT_TRUE(AsleepInAWait(::getpid(), tid.load()));
     c.setter->SetWithoutWake();
-    for (int i = 0; i < 300 && tookMs.load() < 0; ++i) std::this_thread::sleep_for(milliseconds(10));
-    if (tookMs.load() < 0) manual->Set();  // never leave the thread hanging
+    const auto start = steady_clock::now();
+    while (tookMs.load() < 0 && ElapsedMs(start) < kHangMs) std::this_thread::sleep_for(milliseconds(1));
+    if (tookMs.load() < 0) {  // never leave the thread hanging
+      manual->Set();
+      autoReset->Set();
+    }
     waiter.join();
     EXPECT_EQ(result.load(), c.expected);
-    EXPECT_LT(tookMs.load(), 1500);
+    EXPECT_LT(tookMs.load(), kHangMs);
   }
 }
 
@@ -382,7 +457,7 @@ void ExpectMadeAnew(const std::string& name) {
   EXPECT_EQ(e->Wait(0), kWaitTimeout);
 }
 
-TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
+TEST(NamedEventThreaded, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
   const std::size_t size = EventBlockSize();
   ASSERT_GE(size, LeftBlock::kReadyWordOffset + 4);
   const auto start = steady_clock::now();
@@ -476,7 +551,7 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
       return false;
     };
     const auto t = steady_clock::now();
-    while (!holdsBlock() && ElapsedMs(t) < 2000) std::this_thread::sleep_for(milliseconds(1));
+    while (!holdsBlock() && ElapsedMs(t) < kHangMs) std::this_thread::sleep_for(milliseconds(1));
     ::shm_unlink(shm.c_str());
     creator.join();
     ASSERT_NE(made, nullptr) << madeError;
@@ -492,7 +567,7 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
     const auto t = steady_clock::now();
     EXPECT_EQ(Event::CreateNamed(name.get(), true, false), nullptr);
     EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
-    EXPECT_LT(ElapsedMs(t), 1000);
+    EXPECT_LT(ElapsedMs(t), kHangMs);
   }
   {  // A block of an earlier layout, under the name earlier versions used,
      // is never opened.
@@ -505,7 +580,7 @@ TEST(NamedEvent, BlocksLeftByCrashedOrForeignProcessesNeverHangAnOpener) {
     ExpectMadeAnew(name.get());
     ::shm_unlink(old.c_str());
   }
-  EXPECT_LT(ElapsedMs(start), 3000);
+  EXPECT_LT(ElapsedMs(start), kHangMs);
 }
 
 // A set-user-id program shares the events of the user who runs it: the
@@ -667,7 +742,7 @@ char ReadByte(int fd, int timeoutMs) {
     if (!m || !a) ::_exit(3);
     Event* const both[] = {m.get(), a.get()};
     if (::write(answerFd, "r", 1) != 1) ::_exit(4);
-    const uint32_t got = WaitForAny(both, 5000);
+    const uint32_t got = WaitForAny(both, kHangMs);
     const char answer = got < 2 ? static_cast<char>('0' + got) : 'x';
     if (::write(answerFd, &answer, 1) != 1) ::_exit(5);
   }
@@ -679,7 +754,7 @@ TEST(NamedEventThreaded, ProcessesKilledAtAnyMomentLeaveTheEventsWorking) {
   const unsigned seed = static_cast<unsigned>(steady_clock::now().time_since_epoch().count());
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
-  ::alarm(60);  // a Set or wait that hangs ends the run instead of blocking it
+  ::alarm(300);  // a Set or wait that hangs ends the run instead of blocking it
 
   int go[2], answers[2];
   ASSERT_EQ(::pipe(go), 0);
@@ -721,18 +796,21 @@ TEST(NamedEventThreaded, ProcessesKilledAtAnyMomentLeaveTheEventsWorking) {
 
     // The live waiter in another process is woken by one Set.
     ASSERT_EQ(::write(go[1], "g", 1), 1);
-    ASSERT_EQ(ReadByte(answers[0], 5000), 'r');
-    std::this_thread::sleep_for(milliseconds(1));  // most often asleep in the kernel by now
+    ASSERT_EQ(ReadByte(answers[0], kHangMs), 'r');
+    ASSERT_TRUE(AsleepInAWait(waiter, waiter));
     const int target = round % 2;
     Event& setEvent = target == 0 ? *manualEvent : *autoEvent;
+    SilentSetter setWord(target == 0 ? manualName.get() : autoName.get());
     const auto setAt = steady_clock::now();
     ASSERT_TRUE(setEvent.Set());
     const long long setUs =
         std::chrono::duration_cast<std::chrono::microseconds>(steady_clock::now() - setAt).count();
-    const char answer = ReadByte(answers[0], 100);
+    // Set takes the waiter off the word's queue before it returns: one
+    // still queued was not woken and would come out only at its own recheck.
+    EXPECT_EQ(setWord.WakeSleepers(), 0);
+    const char answer = ReadByte(answers[0], kHangMs);
     const long long wakeMs = ElapsedMs(setAt);
     ASSERT_EQ(answer, static_cast<char>('0' + target));
-    EXPECT_LT(setUs, 20000);
     if (target == 1) {
       EXPECT_FALSE(autoEvent->IsSet());  // the waiter took it
     }

@@ -241,7 +241,7 @@ int32_t FilterWithFailingReport(EXCEPTION_POINTERS* pointers) {
   return kExceptionExecuteHandler;
 }
 
-TEST(SignalCrash, AFailureInsideTheReportEndsTheProcessInsteadOfHanging) {
+TEST(SignalCrashThreaded, AFailureInsideTheReportEndsTheProcessInsteadOfHanging) {
   const ChildEnd end = RunFailingChild(
       [] {
         StartReportThread();
@@ -297,7 +297,7 @@ bool FinishedThreadsStackIsReleased() {
 
 int32_t QuietFilter(EXCEPTION_POINTERS*) { return kExceptionExecuteHandler; }
 
-TEST(SignalCrash, ThreadsStartedAfterTheInstallGetAnAlternateStack) {
+TEST(SignalCrashThreaded, ThreadsStartedAfterTheInstallGetAnAlternateStack) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     // A sanitizer may give every thread a stack of its own: only what the

@@ -543,12 +543,19 @@ TEST_F(LoggerTest, ThreadedMessagesDuringExitEndBeforeTheStopBanner) {
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     InitLogging(1, kLogFile, 0, path_.c_str(), false, 3, false);
+    // A logger that hangs ends the child by the alarm (a bound on a hang only).
+    alarm(60);
+    static std::atomic<int> logging{0};
     for (int t = 0; t < 4; ++t) {
       std::thread([t] {
-        for (int n = 0;; ++n) Log(LogLevel::Error, "thread %d message %d|tail", t, n);
+        for (int n = 0;; ++n) {
+          Log(LogLevel::Error, "thread %d message %d|tail", t, n);
+          if (n == 0) ++logging;
+        }
       }).detach();
     }
-    usleep(20000);
+    // Exits once every thread has written and goes on writing.
+    while (logging.load() < 4) std::this_thread::yield();
     std::exit(0);
   }
   ASSERT_NO_FATAL_FAILURE(WaitForCleanExit(pid));

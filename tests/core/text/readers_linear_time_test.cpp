@@ -3,9 +3,12 @@
 // long runs of blanks, letters, signs, separators, digits, degree, minute
 // and second marks, broken UTF-8, wildcards and format fields, alone, after a
 // number and in pairs of runs ("1", n blanks, n times "x " made ParseDms
-// quadratic). A reader's processor time at 4n may grow as a linear one's,
-// about four times that at n, and is bounded at six times; a quadratic
-// one's grows sixteen times.
+// quadratic); and the searches, replacements and splits fed long texts to
+// find and long lists of separators. A reader's processor time at 16n grows
+// as a linear one's, 16 to 25 times that at n with the caches, and is bounded
+// at 64 times; a quadratic one's grows 256 times.
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <exception>
@@ -14,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -281,45 +285,171 @@ std::vector<Family> Families() {
   return families;
 }
 
-TEST(TextReadersLinearTime, PathologicalTextsCostLinearTime) {
-#if defined(__SANITIZE_ADDRESS__)
-  // Each step costs several times as much under the sanitizers, and their
-  // allocator makes a large block dearer than a small one: half the length
-  // keeps the run short, and only readers slow enough to tell are bounded.
-  constexpr int kN = 500;
-  constexpr double kTooShortToTell = 0.004;
+// Keeps freed memory in the process for the rest of the run. Otherwise a
+// large block is mapped afresh for each call and the kernel's zeroing of its
+// pages, counted in the thread's time, makes the large size cost up to a
+// hundred times the small one for a splitter that is linear.
+void KeepFreedMemory() {
+  ::mallopt(M_MMAP_THRESHOLD, 256 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  ::mallopt(M_TOP_PAD, 64 << 20);
+}
+
+// The growth from n to 16n. Each size is run in turn up to five times and
+// the best of each is kept, so a busy moment slows both; a linear reader
+// passes on the first. Below `tooShortToTell` at 16n the clock's and the
+// cache's noise is as large as the work.
+struct Growth {
+  double atN = std::numeric_limits<double>::infinity();
+  double at16N = std::numeric_limits<double>::infinity();
+
+  template <typename Run>
+  static Growth Of(Run run, double tooShortToTell) {
+    Growth g;
+    for (int round = 0; round < 5 && !g.Linear(tooShortToTell); ++round) {
+      {
+        const ThreadCpuTimer timer;
+        run(false);
+        g.atN = std::min(g.atN, timer.Seconds());
+      }
+      {
+        const ThreadCpuTimer timer;
+        run(true);
+        g.at16N = std::min(g.at16N, timer.Seconds());
+      }
+    }
+    return g;
+  }
+  bool Linear(double tooShortToTell) const {
+    return at16N < 64 * atN || at16N < tooShortToTell;
+  }
+};
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// Each step costs several times as much under the sanitizers, whose
+// allocator keeps freed blocks away from reuse for a while: a quarter of the
+// length keeps the run short, and only readers slow enough to tell are
+// bounded.
+constexpr int kScale = 4;
+constexpr double kTooShortToTell = 0.02;
 #else
-  constexpr int kN = 1000;
-  // Below this the clock's and the cache's noise is as large as the work.
-  constexpr double kTooShortToTell = 0.0005;
+constexpr int kScale = 1;
+constexpr double kTooShortToTell = 0.0005;
 #endif
+
+TEST(TextReadersLinearTime, PathologicalTextsCostLinearTime) {
+  KeepFreedMemory();
+  constexpr int kN = 1000 / kScale;
   const std::vector<Reader> readers = Readers();
   const std::vector<Family> families = Families();
   volatile std::size_t sink = 0;
   for (const Family& family : families) {
     const std::string small = family.Make(kN);
-    const std::string large = family.Make(4 * kN);
+    const std::string large = family.Make(16 * kN);
     for (const Reader& reader : readers) {
-      // The best of up to three runs each, taken in turn, so that a busy
-      // moment slows both; a linear reader passes on the first.
-      double atN = std::numeric_limits<double>::infinity();
-      double at4N = atN;
-      for (int round = 0; round < 3; ++round) {
-        {
-          const ThreadCpuTimer timer;
-          sink = sink + reader.read(small);
-          atN = std::min(atN, timer.Seconds());
-        }
-        {
-          const ThreadCpuTimer timer;
-          sink = sink + reader.read(large);
-          at4N = std::min(at4N, timer.Seconds());
-        }
-        if (at4N < 6 * atN || at4N < kTooShortToTell) break;
-      }
-      EXPECT_TRUE(at4N < 6 * atN || at4N < kTooShortToTell)
-          << reader.name << " on " << family.Name() << ": " << atN << " s at n, " << at4N
-          << " s at 4n";
+      const Growth g = Growth::Of(
+          [&](bool big) { sink = sink + reader.read(big ? large : small); }, kTooShortToTell);
+      EXPECT_TRUE(g.Linear(kTooShortToTell))
+          << reader.name << " on " << family.Name() << ": " << g.atN << " s at n, " << g.at16N
+          << " s at 16n";
+    }
+  }
+}
+
+// A text and a text to find in it (or a list of separators).
+struct Search {
+  std::string text, what;
+};
+
+// Long texts to find, each of which costs a search that restarts at every
+// position (std::string::find, the naive loop) or shifts by one on a
+// mismatch seen from the right (Horspool) the text's length times its own;
+// and a long list of separators that holds the text's character last, which
+// costs a splitter that reads the list again for each character as much.
+std::vector<std::pair<const char*, std::function<Search(std::size_t)>>> SearchFamilies() {
+  const auto run = [](const char* unit, std::size_t n) {
+    std::string s;
+    while (s.size() < n) s += unit;
+    s.resize(n);
+    return s;
+  };
+  return {
+      {"a run, then a mismatch at the end",
+       [=](std::size_t n) { return Search{run("a", n), run("a", n / 2) + "#"}; }},
+      {"a run, the mismatch first",
+       [=](std::size_t n) { return Search{run("a", n), "#" + run("a", n / 2)}; }},
+      {"a run, the mismatch in the middle",
+       [=](std::size_t n) { return Search{run("a", n), run("a", n / 4) + "#" + run("a", n / 4)}; }},
+      {"a period of two",
+       [=](std::size_t n) { return Search{run("ab", n), run("ab", n / 2) + "#"}; }},
+      {"found at the end only",
+       [=](std::size_t n) { return Search{run("a", n) + "b", run("a", n / 2) + "b"}; }},
+      {"letters of both cases",
+       [=](std::size_t n) { return Search{run("aA", n), run("Aa", n / 2) + "#"}; }},
+      {"the text's character last in the list",
+       [=](std::size_t n) { return Search{run("x", n), run("y", n / 2) + "x"}; }},
+  };
+}
+
+std::vector<Reader> SearchReaders(const std::string& what) {
+  // Each reader takes the text; `what` is the text to find or the list of
+  // separators.
+  const auto wide = Widened(what);
+  return {
+      {"ReplaceAll narrow",
+       [what](const std::string& text) { std::string t = text; ReplaceAll(t, what, "y"); return t.size(); }},
+      {"ReplaceAll wide",
+       [wide](const std::string& text) {
+         std::wstring t = Widened(text);
+         ReplaceAll(t, wide, L"y");
+         return t.size();
+       }},
+      {"FindNoCase", [what](const std::string& text) { return Fold(FindNoCase(text, what)); }},
+      {"FindFolded",
+       [what](const std::string& text) { return FindFolded(text, what, ExactBytes()); }},
+      {"ContainsText", [what](const std::string& text) { return Fold(ContainsText(text, what, false)); }},
+      {"ContainsText ignoring case",
+       [what](const std::string& text) { return Fold(ContainsText(text, what, true)); }},
+      {"ContainsWords",
+       [what](const std::string& text) { return Fold(ContainsWords(text, {what}, true, true)); }},
+      {"StartsWithAny",
+       [what](const std::string& text) { return Fold(StartsWithAny(text, {what}, true)); }},
+      {"MatchesWildcard",
+       [what](const std::string& text) { return Fold(MatchesWildcard(text, "*" + what + "*")); }},
+      {"SplitStringAny",
+       [what](const std::string& text) {
+         std::vector<std::string> parts;
+         return Fold(SplitStringAny(text, parts, what, true, false));
+       }},
+      {"SplitStringAny trimmed",
+       [what](const std::string& text) {
+         std::vector<std::string> parts;
+         return Fold(SplitStringAny(text, parts, what, false, true));
+       }},
+      {"SplitStdStringAny", [what](const std::string& text) { return SplitStdStringAny(text, what).size(); }},
+  };
+}
+
+TEST(TextReadersLinearTime, LongTextsToFindAndLongSeparatorListsCostLinearTime) {
+  KeepFreedMemory();
+  // At 16n a 256 KiB text and a 128 KiB text to find: the search that
+  // restarts at every position took seconds there.
+  constexpr std::size_t kN = (16 << 10) / kScale;
+  volatile std::size_t sink = 0;
+  for (const auto& [family, make] : SearchFamilies()) {
+    const Search small = make(kN);
+    const Search large = make(16 * kN);
+    const std::vector<Reader> atN = SearchReaders(small.what);
+    const std::vector<Reader> at16N = SearchReaders(large.what);
+    for (std::size_t r = 0; r < atN.size(); ++r) {
+      const Growth g = Growth::Of(
+          [&](bool big) {
+            sink = sink + (big ? at16N[r].read(large.text) : atN[r].read(small.text));
+          },
+          kTooShortToTell);
+      EXPECT_TRUE(g.Linear(kTooShortToTell))
+          << atN[r].name << " on " << family << ": " << g.atN << " s at n, " << g.at16N
+          << " s at 16n";
     }
   }
 }

@@ -4,12 +4,14 @@
 #include <climits>
 #include <cstdio>
 #include <limits>
+#include <new>
 #include <string>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/cpu_timer.h"
+#include "tests/support/failing_allocation.h"
 
 namespace {
 
@@ -249,6 +251,48 @@ TEST(StringHelpersEdit, ReplaceAll) {
   EXPECT_EQ(wide, L"a--b--c");
   ReplaceAll(wide, L"", L"x");
   EXPECT_EQ(wide, L"a--b--c");
+  // The search resumes behind a replaced piece and behind a partial match.
+  wide = L"aaa";
+  ReplaceAll(wide, L"aa", L"b");
+  EXPECT_EQ(wide, L"ba");
+  wide = L"aabaabaac-aabaac";
+  ReplaceAll(wide, L"aabaac", L"X");
+  EXPECT_EQ(wide, L"aabX-X");
+  text = "aabaabaac-aabaac";
+  ReplaceAll(text, "aabaac", "X");
+  EXPECT_EQ(text, "aabX-X");
+  ReplaceAll(wide, L"aabX-X+", L"Y");
+  EXPECT_EQ(wide, L"aabX-X");
+}
+
+// Memory that runs out at any allocation leaves the text as it was.
+TEST(StringHelpersEdit, ReplaceAllOutOfMemoryKeepsTheText) {
+  const std::string narrow = std::string(100, 'a') + "-b-";
+  const std::wstring wide(narrow.begin(), narrow.end());
+  for (long k = 0;; ++k) {
+    std::string n = narrow;
+    std::wstring w = wide;
+    bool fired = false;
+    {
+      FailingAllocation fail(k);
+      try {
+        ReplaceAll(n, "-", "--");
+      } catch (const std::bad_alloc&) {
+      }
+      try {
+        ReplaceAll(w, L"-b", L"+");
+      } catch (const std::bad_alloc&) {
+      }
+      fired = fail.Fired();
+    }
+    if (!fired) {
+      EXPECT_EQ(n, std::string(100, 'a') + "--b--");
+      EXPECT_EQ(w, std::wstring(100, L'a') + L"+-");
+      break;
+    }
+    EXPECT_TRUE(n == narrow || n == std::string(100, 'a') + "--b--") << k;
+    EXPECT_TRUE(w == wide || w == std::wstring(100, L'a') + L"+-") << k;
+  }
 }
 
 TEST(StringHelpersEdit, NormalizePath) {

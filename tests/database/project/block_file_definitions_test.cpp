@@ -243,7 +243,7 @@ TEST_F(BlockFileDefinitionsTest, SurveyUnitNameOfADatabaseFile) {
 // The query only reads: a process killed in the middle of it leaves a
 // read-only file read-only, and a FIFO is refused at once instead of
 // holding the open until a writer comes.
-TEST_F(BlockFileDefinitionsTest, TheSurveyUnitQueryNeverChangesTheFilesAttribute) {
+TEST_F(BlockFileDefinitionsTest, TheSurveyUnitQueryNeverChangesTheFilesAttributeThreaded) {
   const std::string feet =
       Write("feet.zdb", DbBytes().Count(1).Block(33, Cat({SurveyUnit("Metre", 1.0)})));
   ASSERT_TRUE(File::SetReadOnly(feet, true));

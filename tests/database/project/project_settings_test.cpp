@@ -612,7 +612,7 @@ TEST_F(ProjectSettingsTest, ALoadRefusesWhatIsNotARegularFileWithoutWaiting) {
 // A FIFO takes the settings file's name again and again while loads run:
 // each load reads the file or refuses the FIFO, and none waits for a writer
 // (none ever comes). The child's alarm only bounds a hang.
-TEST_F(ProjectSettingsTest, AFifoSwappedInDuringLoadsNeverHoldsALoad) {
+TEST_F(ProjectSettingsTest, AFifoSwappedInDuringLoadsNeverHoldsALoadThreaded) {
   const std::string path = Install(FileValues("/srv/a", 3, 0x5));
   const std::string file = tmp.Path("file.pst");
   WriteSettingsFile(file, FileValues("/srv/file", 3, 0x5));
@@ -718,7 +718,7 @@ TEST_F(ProjectSettingsTest, ArchiveStepsOpenCloseAndAbortTheObjectsOwnFile) {
 // With /dev/shm full neither the registry's change counter nor the event can
 // be had: the object reads its file, warns that it cannot watch (error 8) and
 // works without watching; an explicit reload still reads a new file.
-TEST_F(ProjectSettingsTest, WithSharedMemoryFullTheObjectWarnsAndWorksUnwatched) {
+TEST_F(ProjectSettingsTest, WithSharedMemoryFullTheObjectWarnsAndWorksUnwatchedThreaded) {
   const std::string path = tmp.Path("Harbour.pst");
   WriteSettingsFile(path, FileValues("/srv/full", 3, 0x5));
   const int result = InChildWithSmallSharedMemory([&] {

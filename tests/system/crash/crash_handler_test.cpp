@@ -347,7 +347,7 @@ TEST(CrashHandler, TimeStampIsTheLocalTime) {
   EXPECT_LE(t, after);
 }
 
-TEST(CrashHandler, ANullWriteLeavesOneLogAndOneDump) {
+TEST(CrashHandlerThreaded, ANullWriteLeavesOneLogAndOneDump) {
   TempFolder tmp;
   const CrashRun run = RunCrashingChild(tmp, &WriteThroughNull);
   const MinidumpReader dump = ExpectOneReport(run, SIGSEGV, "an Access Violation (0xc0000005)");
@@ -364,7 +364,7 @@ TEST(CrashHandler, ANullWriteLeavesOneLogAndOneDump) {
   EXPECT_NE(out->find("WriteThroughNull"), std::string::npos) << *out;
 }
 
-TEST(CrashHandler, AStackOverflowIsReportedFromTheAlternateStack) {
+TEST(CrashHandlerThreaded, AStackOverflowIsReportedFromTheAlternateStack) {
   TempFolder tmp;
   const CrashRun run = RunCrashingChild(tmp, &OverflowTheStack);
   ExpectOneReport(run, SIGSEGV, "a Stack Overflow (0xc00000fd)");
@@ -376,7 +376,7 @@ TEST(CrashHandler, AStackOverflowIsReportedFromTheAlternateStack) {
   EXPECT_NE(out->find("RecurseForever"), std::string::npos) << *out;
 }
 
-TEST(CrashHandler, DivisionByZeroAbortAndUncaughtExceptions) {
+TEST(CrashHandlerThreaded, DivisionByZeroAbortAndUncaughtExceptions) {
   {
     TempFolder tmp;
     const CrashRun run = RunCrashingChild(tmp, &DivideByZero);
@@ -398,7 +398,7 @@ TEST(CrashHandler, DivisionByZeroAbortAndUncaughtExceptions) {
 }
 
 // Not "Threaded": fork() and signals do not run under ThreadSanitizer.
-TEST(CrashHandler, TwoThreadsFaultingAtOnceGiveOneReport) {
+TEST(CrashHandlerThreaded, TwoThreadsFaultingAtOnceGiveOneReport) {
   TempFolder tmp;
   const CrashRun run = RunCrashingChild(tmp, &TwoThreadsFaultAtOnce);
   const MinidumpReader dump = ExpectOneReport(run, SIGSEGV, "an Access Violation (0xc0000005)");
@@ -433,7 +433,7 @@ void HandleTwice() {
   ::_exit(0);
 }
 
-TEST(CrashHandler, ASecondFailureWritesNothing) {
+TEST(CrashHandlerThreaded, ASecondFailureWritesNothing) {
   TempFolder tmp;
   const CrashRun run = RunCrashingChild(tmp, &HandleTwice);
   ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
@@ -455,21 +455,21 @@ void ExpectReportFromAnotherThread(const CrashRun& run, const std::string& excep
   EXPECT_NE(out->find(frame), std::string::npos) << *out;
 }
 
-TEST(CrashHandler, AStackOverflowInAStdThreadIsReported) {
+TEST(CrashHandlerThreaded, AStackOverflowInAStdThreadIsReported) {
   TempFolder tmp;
   const CrashRun run = RunCrashingChild(tmp, &OverflowInAStdThread);
   ExpectReportFromAnotherThread(run, "a Stack Overflow (0xc00000fd)", "RecurseForever");
   EXPECT_EQ(run.errors.rfind("A stack overflow occurred\n", 0), 0u) << run.errors;
 }
 
-TEST(CrashHandler, AStackOverflowInAPthreadIsReported) {
+TEST(CrashHandlerThreaded, AStackOverflowInAPthreadIsReported) {
   TempFolder tmp;
   const CrashRun run = RunCrashingChild(tmp, &OverflowInAPthread);
   ExpectReportFromAnotherThread(run, "a Stack Overflow (0xc00000fd)", "RecurseForever");
   EXPECT_EQ(run.errors.rfind("A stack overflow occurred\n", 0), 0u) << run.errors;
 }
 
-TEST(CrashHandler, AStackOverflowInAnyKindOfThreadIsReportedOnce) {
+TEST(CrashHandlerThreaded, AStackOverflowInAnyKindOfThreadIsReportedOnce) {
   for (void (*body)() : {&OverflowInADetachedSmallStackThread, &OverflowInAThreadLocalDestructor}) {
     TempFolder tmp;
     const CrashRun run = RunCrashingChild(tmp, body);
@@ -478,14 +478,14 @@ TEST(CrashHandler, AStackOverflowInAnyKindOfThreadIsReportedOnce) {
   }
 }
 
-TEST(CrashHandler, ANullWriteInAThreadPoolIsReportedOnce) {
+TEST(CrashHandlerThreaded, ANullWriteInAThreadPoolIsReportedOnce) {
   TempFolder tmp;
   const CrashRun run = RunCrashingChild(tmp, &NullWriteInAPoolOfEight);
   ExpectReportFromAnotherThread(run, "an Access Violation (0xc0000005)", "WriteThroughNull");
   EXPECT_EQ(run.errors, "");
 }
 
-TEST(CrashHandler, AThreadStartedWithEverySignalBlockedIsReported) {
+TEST(CrashHandlerThreaded, AThreadStartedWithEverySignalBlockedIsReported) {
   {
     TempFolder tmp;
     const CrashRun run = RunCrashingChild(tmp, &NullWriteInAThreadStartedWithSignalsBlocked);

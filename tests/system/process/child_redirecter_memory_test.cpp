@@ -17,7 +17,7 @@ namespace {
 
 // Memory running out at any allocation of a Start fails it cleanly: no child
 // is left running or unreaped, no descriptor open, and the next Start works.
-TEST(ChildRedirecter, RunningOutOfMemoryInAStartLeavesNothingBehind) {
+TEST(ChildRedirecterThreaded, RunningOutOfMemoryInAStartLeavesNothingBehind) {
   const std::size_t before = OpenFds("/proc/self/fd").size();
   for (long k = 0;; ++k) {
     CZORRedirecter r;

@@ -129,7 +129,7 @@ std::string ChildText(int result) {
   return "the child's check " + std::to_string(result) + " failed";
 }
 
-TEST(ChildRedirecter, FailedStartsLeaveNothingOpen) {
+TEST(ChildRedirecterThreaded, FailedStartsLeaveNothingOpen) {
   const std::size_t before = OpenFds("/proc/self/fd").size();
   CZORRedirecter none;
   EXPECT_FALSE(none.Start(nullptr));  // neither application nor command line
@@ -707,7 +707,7 @@ TEST(ChildRedirecterThreaded, CallsFromSeveralThreadsOnChildrenThatMisbehave) {
 
 // Running out of descriptors at any step of Start fails it and leaves
 // nothing open or running; with enough of them the run works.
-TEST(ChildRedirecter, RunningOutOfDescriptorsFailsTheStartCleanly) {
+TEST(ChildRedirecterThreaded, RunningOutOfDescriptorsFailsTheStartCleanly) {
 #ifdef __SANITIZE_ADDRESS__
   GTEST_SKIP() << "the sanitizer build's type checks open a pipe of their own, which an exhausted "
                   "descriptor table refuses: they would report every virtual call";

@@ -120,6 +120,9 @@ class File {
   void SeekToBegin() { Seek(0, begin); }
   bool IsOpen() const noexcept { return m_fd >= 0; }
   const std::string& GetFilePath() const noexcept { return m_fileName; }
+  // The name the file goes by in error reports, where it was opened by
+  // another (its descriptor's).
+  void SetFilePath(const std::string& fileName) { m_fileName = fileName; }
 
   // Read-only attribute: the owner's write bit is clear. SetReadOnly acts
   // on what it opened at the path without following a last link.

@@ -143,7 +143,12 @@ int MakePrivateFolders(char* path) noexcept {
   const UniqueFd owned(fd);
   struct stat st;
   if (::fstat(fd, &st) != 0) return errno;
-  return st.st_uid == ::getuid() ? 0 : EPERM;
+  if (st.st_uid != ::getuid()) return EPERM;
+  // A folder of the user's that others may write (made by an earlier build
+  // under a loose umask) would let them rename over the files made in it.
+  const mode_t loose = S_IWGRP | S_IWOTH;
+  if ((st.st_mode & loose) != 0 && ::fchmod(fd, st.st_mode & 07777 & ~loose) != 0) return errno;
+  return 0;
 }
 
 int MakePrivateFolders(const std::string& path) {

@@ -94,7 +94,8 @@ int OpenExisting(const char* path, int flags, bool allowDevice = false) noexcept
 
 // Makes every missing folder of `path` (a writable, zero-terminated copy;
 // given back unchanged) with mode 0700, then checks that the last one is a
-// folder, not a link, that the real user owns. 0, or an errno: EACCES where
+// folder, not a link, that the real user owns, and takes from it any right
+// of others to write in it. 0, or an errno: EACCES where
 // the user may not make a folder, ENOTDIR where a part is no folder, EPERM
 // where the last folder is another user's.
 int MakePrivateFolders(char* path) noexcept;

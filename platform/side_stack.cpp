@@ -215,6 +215,8 @@ SideStack::~SideStack() {
 
 void SideStack::Resume() {
   if (running_) throw std::logic_error("SideStack::Resume from its own body");
+  // A finished body's frame is gone: there is nothing to go back to.
+  if (finished_) throw std::logic_error("SideStack::Resume after its body returned");
   started_ = true;
   running_ = true;
 #if defined(ZOR_SIDE_STACK_ASAN)

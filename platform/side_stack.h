@@ -37,9 +37,9 @@ class SideStack {
   bool finished() const { return finished_; }
   // Whether the body runs now (it called something that asks whether).
   bool running() const { return running_; }
-  // From the caller: runs the body until it yields or returns. Not after it
-  // returned. From the body itself: throws std::logic_error, switching
-  // nothing.
+  // From the caller: runs the body until it yields or returns. After the
+  // body returned, or from the body itself: throws std::logic_error,
+  // switching nothing.
   void Resume();
   // From the body: back to the caller of Resume().
   void Yield();

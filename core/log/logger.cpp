@@ -252,8 +252,15 @@ void CLogger::OpenFileAsUser(const std::string& path, bool append) {
   const std::string parent = PathParent(path);
   if (!parent.empty() && !IsDirectory(parent) && !MakeDirectory(parent)) return;
   const std::string native = ToNativePath(path);
-  UniqueFd fd(OpenExisting(native.c_str(), O_WRONLY, /*allowDevice=*/true));
-  if (!fd && errno == ENOENT) fd.reset(CreateFresh(native.c_str(), O_WRONLY, 0664));
+  // Two programs starting on one new log race between the two opens: the
+  // loser of the create finds the winner's file at the next try.
+  UniqueFd fd;
+  for (int attempt = 0; attempt < 3 && !fd; ++attempt) {
+    fd.reset(OpenExisting(native.c_str(), O_WRONLY, /*allowDevice=*/true));
+    if (fd || errno != ENOENT) break;
+    fd.reset(CreateFresh(native.c_str(), O_WRONLY, 0664));
+    if (!fd && errno != EEXIST) break;
+  }
   if (!fd) return;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return;

@@ -1,9 +1,12 @@
 #include "database/blockfile/block_file.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "core/log/logger.h"
 #include "core/text/string_helpers.h"
@@ -12,6 +15,8 @@
 #include "database/blockfile/his_list.h"
 #include "database/blockfile/report_file_exception.h"
 #include "database/blockfile/wait_cursor.h"
+#include "platform/path_text.h"
+#include "platform/safe_files.h"
 #include "platform/string_resources.h"
 
 using zor::platform::File;
@@ -391,13 +396,25 @@ void CBlockFile::RecountBlocks() {
 
 bool CBlockFile::AddHistoryEntry(const std::string& fileName, int32_t action, uint32_t reserved) {
   if (IsOpen()) return false;
-  // The name is used once: the file opened here to read is the one whose
-  // attribute is given and taken back, and the one stamped.
+  // The name is used once, as the user running the program, without
+  // following a final link or waiting on a FIFO: the file opened here to
+  // read is the one whose attribute is given and taken back, and the one
+  // stamped. A set-user-id program stamps no file its user could not write.
+  const zor::platform::AsRealUser asUser;
+  if (!asUser.ok()) return false;
+  const zor::platform::UniqueFd named(
+      zor::platform::OpenExisting(zor::platform::ToNativePath(fileName).c_str(), O_RDONLY));
   FileException error;
-  if (!Open(fileName, modeRead | shareDenyNone, &error)) {
+  if (!named) {
+    if (errno != ENOENT) ReportFileException(OpenExistingFailure(errno, fileName));
+    return false;
+  }
+  if (!Open("/proc/self/fd/" + std::to_string(named.get()), modeRead | shareDenyNone, &error)) {
+    error.m_strFileName = fileName;
     if (error.m_cause != FileException::fileNotFound) ReportFileException(error);
     return false;
   }
+  SetFilePath(fileName);
   AbortOnExit dropHandle(*this);
   bool readOnly = false;
   if (!GetReadOnlyOfOpen(readOnly)) return false;

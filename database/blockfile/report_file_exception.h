@@ -19,3 +19,8 @@
 // The report's text: the file name and the reason.
 std::string FileExceptionText(const zor::platform::FileException& error);
 void ReportFileException(const zor::platform::FileException& error);
+
+// The exception for an open by the platform's OpenExisting that failed with
+// `err`: a name that is no regular file (a folder, a link, a FIFO) is refused
+// as access denied; other errors keep their own cause.
+zor::platform::FileException OpenExistingFailure(int err, const std::string& fileName);

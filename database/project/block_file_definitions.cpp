@@ -128,11 +128,7 @@ std::string CBlockFile::GetSurveyUnitName(const std::string& fileName) {
   const zor::platform::UniqueFd fd(
       zor::platform::OpenExisting(zor::platform::ToNativePath(fileName).c_str(), O_RDONLY));
   if (!fd) {
-    const int err = errno;
-    const bool irregular = err == ENXIO || err == EISDIR || err == ELOOP;
-    ReportFileException(FileException(
-        irregular ? FileException::accessDenied : FileException::CauseFromErrno(err), err,
-        fileName));
+    ReportFileException(OpenExistingFailure(errno, fileName));
     return {};
   }
   FileException error;

@@ -26,6 +26,8 @@ namespace {
 using zor::platform::EXCEPTION_POINTERS;
 
 constexpr std::size_t kMaxFolder = 4096;
+// Crash files of one program within one second before the handler gives up.
+constexpr int kMaxSameSecond = 99;
 
 // Starts set; the first Handle clears it.
 std::atomic<bool> g_onceFlag{true};
@@ -133,10 +135,21 @@ uint32_t CCrashHandler::Handle(EXCEPTION_POINTERS* pointers) {
   if (folder[0] == '\0' || zor::platform::MakePrivateFolders(folder) != 0) return 0;
   char stamp[32];
   FormatCrashTimeStamp(stamp, sizeof stamp);
-  char path[kMaxFolder + 64];
-  zor::platform::SafeFormat(path, sizeof path, "%s/MiniDump%s.dmp", folder, stamp);
-  WriteMiniDump(path, pointers);
-  zor::platform::SafeFormat(path, sizeof path, "%s/CrashLog%s.txt", folder, stamp);
-  WriteCrashLog(path, pointers, "CCrashHandler::Handle");
+  // The files are made fresh, never over an old one: a second crash within
+  // the same second (a restart loop, two instances), or a name someone took
+  // ahead, moves both files to the next free "-<n>".
+  char dump[kMaxFolder + 64];
+  char log[kMaxFolder + 64];
+  for (int n = 1; n <= kMaxSameSecond; ++n) {
+    char suffix[16] = "";
+    if (n > 1) zor::platform::SafeFormat(suffix, sizeof suffix, "-%d", n);
+    zor::platform::SafeFormat(dump, sizeof dump, "%s/MiniDump%s%s.dmp", folder, stamp, suffix);
+    zor::platform::SafeFormat(log, sizeof log, "%s/CrashLog%s%s.txt", folder, stamp, suffix);
+    struct stat st;
+    if (::lstat(dump, &st) != 0 && errno == ENOENT && ::lstat(log, &st) != 0 && errno == ENOENT)
+      break;
+  }
+  WriteMiniDump(dump, pointers);
+  WriteCrashLog(log, pointers, "CCrashHandler::Handle");
   return 0;
 }

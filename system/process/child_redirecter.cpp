@@ -404,8 +404,10 @@ bool CZORRedirecter::Start(IRedirecterWindow* window) {
     KillChildLocked();
     Reap(m_childEnded);
   } else if (!reaped) {
-    // No descriptor to spare for a pidfd: the child, just started and
-    // neither reaped nor waited for by anyone, still holds its id.
+    // No descriptor to spare for a pidfd: the child, just started, is killed
+    // by its id. A handler that reaps every child could have reaped it
+    // already and let the id go to another process: a window of a few
+    // system calls that only a pidfd would close.
     ::kill(-pid, SIGKILL);
     ::kill(pid, SIGKILL);
     while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {

@@ -207,8 +207,9 @@ int OpenRegularFile(const std::string& path, int flags) {
 }
 
 // A symbolic link in a report's place is refused, never followed: its
-// target, anywhere, would be overwritten.
-constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
+// target, anywhere, would be overwritten. The old report is cut through the
+// descriptor once it is known to be a regular file, never by the open.
+constexpr int kCreate = O_WRONLY | O_CREAT | O_NOFOLLOW;
 
 // Writes everything given to it while it can; `ok` says whether it could.
 struct Output {
@@ -367,6 +368,10 @@ BOOL WriteSystemReport(const std::string& folder, const SystemReportSources& sou
   const std::string joined = JoinPath(native, "SystemReport.txt");
   const int fd = OpenRegularFile(joined, kCreate);
   if (fd < 0) return 0;
+  if (::ftruncate(fd, 0) != 0) {
+    ::close(fd);
+    return 0;
+  }
   Output out{fd};
   out.Put(kDxdiagHeader);
   JoinDisplayReport(out, display, displayFile);

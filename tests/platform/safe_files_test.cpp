@@ -95,6 +95,11 @@ TEST(SafeFiles, MakePrivateFoldersMakesUserFoldersAndRefusesOthers) {
   }
   ::umask(mask);
   EXPECT_EQ(MakePrivateFolders(deep), 0);  // again: nothing to do
+  ASSERT_EQ(::chmod(tmp.Path("a/b/c").c_str(), 0777), 0);  // left loose by an earlier build
+  EXPECT_EQ(MakePrivateFolders(deep), 0);
+  struct stat tightened {};
+  ASSERT_EQ(::stat(tmp.Path("a/b/c").c_str(), &tightened), 0);
+  EXPECT_EQ(tightened.st_mode & 07777, 0755u);
 
   const std::string link = tmp.Path("link");
   ASSERT_EQ(::symlink(tmp.Path("a").c_str(), link.c_str()), 0);

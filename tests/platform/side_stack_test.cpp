@@ -50,6 +50,7 @@ TEST(SideStack, TheBodyRunsWithTheMaskOfTheThreadThatResumesIt) {
   EXPECT_TRUE(stack.finished());
   EXPECT_TRUE(probe.blocked[0]);
   EXPECT_FALSE(probe.blocked[1]);
+  EXPECT_THROW(stack.Resume(), std::logic_error);  // the body's frame is gone
 }
 
 // Addresses seen by the child that overflows its side stack, in a page

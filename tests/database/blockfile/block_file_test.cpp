@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -990,6 +991,45 @@ TEST_F(AddHistoryEntryTest, WhatLiesBehindTheCountedBlocksIsCutOff) {
     EXPECT_EQ(after.substr(4, counted.size() - 4), counted.str().substr(4));
     EXPECT_EQ(Reload().GetUsedCount(), 1u);
   }
+}
+
+// The stamp takes its file's name once, as the user running the program: a
+// link under the name is not followed, a FIFO is not waited on, and a
+// set-user-id root program stamps no file its user may not write.
+TEST_F(AddHistoryEntryTest, TheNameIsTakenOnceAsTheUserAndNeverThroughALink) {
+  OpenBytes(DbBytes().Count(1).Block(33, 3, 1));
+  file_.Abort();
+  const std::string before = Bytes();
+  const std::string link = tmp_.Path("link.zdb"), fifo = tmp_.Path("fifo.zdb");
+  ASSERT_EQ(::symlink(path_.c_str(), link.c_str()), 0);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  CBlockFile db;
+  EXPECT_FALSE(db.AddHistoryEntry(link, 1, 0));
+  EXPECT_FALSE(db.AddHistoryEntry(fifo, 1, 0));  // at once: no writer ever comes
+  EXPECT_EQ(Bytes(), before);
+
+  if (::geteuid() != 0) return;
+  constexpr uid_t kNobody = 65534;
+  ASSERT_EQ(::chmod(tmp_.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0644), 0);  // root's, readable by all
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, 0, 0) != 0 ||
+        ::setresuid(kNobody, 0, 0) != 0)
+      ::_exit(77);
+    CBlockFile stamp;
+    ::_exit(stamp.AddHistoryEntry(path_, 1, 0) ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot run as user 65534 here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Bytes(), before);
+  struct stat st {};
+  ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
 TEST_F(AddHistoryEntryTest, RefusesMissingFilesAndAnOpenObject) {

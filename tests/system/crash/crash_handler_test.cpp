@@ -511,21 +511,31 @@ std::vector<std::string> NextStamps() {
 }
 
 // Links named like the next crash logs and dump files made ahead are never
-// written: the handler writes only files it made itself.
+// written: the handler writes only files it made itself, under the next
+// free names, as a second crash within one second does.
 TEST(CrashHandler, PlantedLinksAndFilesMadeAheadAreNeverWritten) {
   TempFolder tmp;
   const std::string folder = tmp.path() + "/Zor/CrashDumps/" + GetModuleName(true);
   fs::create_directories(folder);
   const std::string victim = tmp.Write("victim", "victim's own");
+  std::vector<std::string> planted;
   for (const std::string& stamp : NextStamps()) {
     ASSERT_EQ(::symlink(victim.c_str(), (folder + "/CrashLog" + stamp + ".txt").c_str()), 0);
-    std::ofstream(folder + "/MiniDump" + stamp + ".dmp");
+    planted.push_back(folder + "/MiniDump" + stamp + ".dmp");
+    std::ofstream(planted.back());
   }
   const CrashRun run = RunCrashingChild(tmp, &WriteThroughNull);
   EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGSEGV) << run.status;
   EXPECT_EQ(Slurp(victim), "victim's own");
-  for (const std::string& dump : run.dumps) EXPECT_EQ(fs::file_size(dump), 0u) << dump;
-  EXPECT_NE(run.errors.find("Error creating exception report"), std::string::npos) << run.errors;
+  for (const std::string& dump : planted) EXPECT_EQ(fs::file_size(dump), 0u) << dump;
+  EXPECT_EQ(run.errors.find("Error creating exception report"), std::string::npos) << run.errors;
+  std::vector<std::string> written;
+  for (const auto& files : {run.logs, run.dumps})
+    for (const std::string& file : files)
+      if (fs::is_regular_file(fs::symlink_status(file)) && fs::file_size(file) > 0)
+        written.push_back(file);
+  ASSERT_EQ(written.size(), 2u);
+  for (const std::string& file : written) EXPECT_NE(file.find("-2."), std::string::npos) << file;
 }
 
 // A set-user-id root program leaves its user crash files as that user's own

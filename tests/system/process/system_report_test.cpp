@@ -179,33 +179,44 @@ TEST(WriteSystemReport, APipeInAReportFilesPlaceIsNeverWaitedFor) {
 
 // A file server's lease on SystemReport.txt refuses an open that does not
 // wait; the report waits for the holder to let go, as a waiting open would.
-TEST(WriteSystemReport, AFileUnderALeaseIsWaitedFor) {
-  FakeOpener opener;
-  const TempFolder& tmp = opener.tmp();
-  const std::string joined = tmp.Write("report/SystemReport.txt", "an earlier report");
+// Forks a holder of a read lease on `file` that, once a writer's open asks
+// it to let go, runs `onBreak` and exits with what it returns (77: no lease
+// could be taken). Gives the holder's id and whether it holds the lease.
+template <typename OnBreak>
+std::pair<pid_t, bool> HoldLease(const std::string& file, OnBreak onBreak) {
   int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
+  if (::pipe(ready) != 0) return {-1, false};
   const pid_t holder = ::fork();
   if (holder == 0) {
-    ::alarm(10);
+    ::alarm(60);  // bounds a hang only
     sigset_t io;
     ::sigemptyset(&io);
     ::sigaddset(&io, SIGIO);
     ::sigprocmask(SIG_BLOCK, &io, nullptr);
-    const int fd = ::open(joined.c_str(), O_RDONLY);
+    const int fd = ::open(file.c_str(), O_RDONLY);
     if (fd < 0 || ::fcntl(fd, F_SETLEASE, F_RDLCK) != 0) ::_exit(77);
     if (::write(ready[1], "x", 1) != 1) ::_exit(1);
-    // Asked to let go: it does so a moment later.
-    const timespec waitAtMost{5, 0};
+    const timespec waitAtMost{30, 0};  // bounds a hang only
     if (::sigtimedwait(&io, nullptr, &waitAtMost) != SIGIO) ::_exit(2);
-    const timespec moment{0, 100 * 1000 * 1000};
-    ::nanosleep(&moment, nullptr);
-    ::_exit(0);
+    ::_exit(onBreak());
   }
   ::close(ready[1]);
   char byte = 0;
-  const bool leased = ::read(ready[0], &byte, 1) == 1;
+  const bool leased = holder > 0 && ::read(ready[0], &byte, 1) == 1;
   ::close(ready[0]);
+  return {holder, leased};
+}
+
+TEST(WriteSystemReport, AFileUnderALeaseIsWaitedFor) {
+  FakeOpener opener;
+  const TempFolder& tmp = opener.tmp();
+  const std::string joined = tmp.Write("report/SystemReport.txt", "an earlier report");
+  const auto [holder, leased] = HoldLease(joined, [] {
+    // Asked to let go: it does so a moment later.
+    const timespec moment{0, 100 * 1000 * 1000};
+    ::nanosleep(&moment, nullptr);
+    return 0;
+  });
   if (leased) {
     EXPECT_EQ(Report(opener, Under(tmp, "none")),
               kDisplayHeader + " **** DirectX report NOT FOUND." + kInformationHeader +
@@ -276,33 +287,16 @@ TEST(WriteSystemReport, ReportsSwappedForLinksAfterTheyAreWrittenAreNotFollowed)
   tmp.Write("src/proc/version", "Linux version 6.1.0\n");
   const std::string secret = tmp.Write("secret", "private display bytes");
   const std::string secret16 = tmp.Write("secret16", Utf16Le(u"\uFEFFprivate information"));
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t holder = ::fork();
-  if (holder == 0) {
-    ::alarm(10);  // bounds a hang only
-    sigset_t io;
-    ::sigemptyset(&io);
-    ::sigaddset(&io, SIGIO);
-    ::sigprocmask(SIG_BLOCK, &io, nullptr);
-    const int fd = ::open(joined.c_str(), O_RDONLY);
-    if (fd < 0 || ::fcntl(fd, F_SETLEASE, F_RDLCK) != 0) ::_exit(77);
-    if (::write(ready[1], "x", 1) != 1) ::_exit(1);
-    // The writer opens SystemReport.txt once both reports are written.
-    const timespec waitAtMost{5, 0};
-    if (::sigtimedwait(&io, nullptr, &waitAtMost) != SIGIO) ::_exit(2);
+  // The writer opens SystemReport.txt once both reports are written.
+  const auto [holder, leased] = HoldLease(joined, [&] {
     for (const auto& [target, name] : {std::pair{secret, "dxdiagReport.txt"},
                                        {secret16, "msinfoReport.txt"}}) {
       const std::string link = folder + "/link";
-      if (::symlink(target.c_str(), link.c_str()) != 0) ::_exit(3);
-      if (::rename(link.c_str(), (folder + "/" + name).c_str()) != 0) ::_exit(4);
+      if (::symlink(target.c_str(), link.c_str()) != 0) return 3;
+      if (::rename(link.c_str(), (folder + "/" + name).c_str()) != 0) return 4;
     }
-    ::_exit(0);
-  }
-  ::close(ready[1]);
-  char byte = 0;
-  const bool leased = ::read(ready[0], &byte, 1) == 1;
-  ::close(ready[0]);
+    return 0;
+  });
   std::string report;
   if (leased) report = Report(opener, Under(tmp, "src"));
   int status = 0;

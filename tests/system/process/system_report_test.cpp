@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "tests/support/in_child.h"
 #include "tests/system/process/process_test_support.h"

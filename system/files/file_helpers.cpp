@@ -439,10 +439,7 @@ struct TrashFolder {
 // An existing one must be a real folder of our own: a trash folder that
 // another user made in a shared top folder would hand them what we throw away.
 bool MakePrivateFolder(const fs::path& folder) {
-  if (::mkdir(folder.c_str(), 0700) == 0) return true;
-  struct stat st {};
-  return errno == EEXIST && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-         st.st_uid == ::getuid();
+  return zor::platform::MakePrivateFolders(folder.string()) == 0;
 }
 
 bool PrepareTrash(const TrashFolder& trash) {

@@ -207,6 +207,20 @@ void Kill(pid_t pid) {
   ::waitpid(pid, nullptr, 0);
 }
 
+// Opens `path` and holds the share modes' guard byte through that open, as
+// an open stopped inside its test would: the descriptor, or -1.
+int TakeShareGuard(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  struct flock guard {};
+  guard.l_type = F_WRLCK;
+  guard.l_whence = SEEK_SET;
+  guard.l_start = INT64_MAX - 15;
+  guard.l_len = 1;
+  if (fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &guard) == 0) return fd;
+  if (fd >= 0) ::close(fd);
+  return -1;
+}
+
 // Runs `hold` in a child that then waits to be killed; the child's pid
 // once `hold` has returned true, -1 otherwise (the child is gone then).
 template <typename Hold>
@@ -249,13 +263,7 @@ TEST(FileShareModes, AKilledHolderReleasesAtOnceAndAStoppedOneIsWaitedForBriefly
   // A holder stopped between its test and its take keeps the others out
   // for a second, then they give up with a sharing violation.
   pid = HoldInChild([&] {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    struct flock guard {};
-    guard.l_type = F_WRLCK;
-    guard.l_whence = SEEK_SET;
-    guard.l_start = INT64_MAX - 15;
-    guard.l_len = 1;
-    return fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &guard) == 0;
+    return TakeShareGuard(path) >= 0;
   });
   ASSERT_GT(pid, 0);
   const auto start = std::chrono::steady_clock::now();
@@ -384,13 +392,8 @@ TEST(FileShareModes, ATruncatingOpenIsAWriteAndCutsOnlyTheFileItWasGranted) {
   }
   ASSERT_GT(opener, 0);
   ::close(go[0]);
-  const int guardFd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  struct flock guard {};
-  guard.l_type = F_WRLCK;
-  guard.l_whence = SEEK_SET;
-  guard.l_start = INT64_MAX - 15;
-  guard.l_len = 1;
-  ASSERT_EQ(::fcntl(guardFd, F_OFD_SETLK, &guard), 0);
+  const int guardFd = TakeShareGuard(path);
+  ASSERT_GE(guardFd, 0);
   ASSERT_EQ(::write(go[1], "g", 1), 1);
   ::close(go[1]);
   // The bound only ends a hang.
